@@ -1,0 +1,36 @@
+// The addressee key on one page: the page text (page bytes without escape sequences), the search
+// for start marker and ID, and the masking of the key in the raw page bytes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kuvrion {
+
+struct Settings;
+
+// Fault kinds of the key search, the index into the fault counters.
+enum AdrKeyFault : std::int32_t {
+    kIdTooShort = 0,      // fixed length: fewer than nAdrIdLen characters after the start marker
+    kIdMissing = 1,       // end marker mode: end marker right after the start marker
+    kEndMarkerMissing = 2, // end marker mode: no end marker after the start marker
+    kKeyNotFound = 3,     // the start marker is not in the page text
+};
+using ImpErrCounters = std::array<std::int32_t, 4>;
+
+// The page without its escape sequences (a "W" sequence with its binary data).
+std::string GetPageText(std::string_view page);
+
+// Searches the key in a page text. Returns the 1-based position of the start marker (0 when
+// absent); sets keyLen (characters belonging to the key; unchanged when the marker is absent) and
+// id (empty when no valid ID). Adds 1 to the fault's counter in `nImpErr` when not null.
+std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& keyLen,
+                        std::string& id, ImpErrCounters* nImpErr);
+
+// Overwrites the key's characters in the raw page with blanks, leaving every escape sequence and
+// the page's length unchanged. Counts no faults.
+void MaskAdrKey(std::string& page, const Settings& s);
+
+} // namespace kuvrion

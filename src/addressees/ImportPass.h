@@ -1,0 +1,47 @@
+// The import pass: scans the job, reads every page, finds its addressee key, groups the pages by
+// ID into `persons`, counts faults and writes the import log. No user interface: the caller
+// receives the fixed points through the hooks.
+#pragma once
+
+#include "addressees/AdrKey.h"
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+
+namespace kuvrion {
+
+class cPclMod;
+class cKVPersons;
+class ImportLog;
+struct Settings;
+
+struct ImportHooks {
+    // After the scan: the page count is known (called also for 0 pages).
+    std::function<void(std::int32_t nJobPages)> onPagesKnown;
+    // Before the collection: the page loop starts (progress maximum, "Adressaten werden gesammelt...").
+    std::function<void(std::int32_t nJobPages)> onCollectStart;
+    // Before page i (1-based) is read: process pending events, progress value i, current number i.
+    std::function<void(std::int32_t i)> onPage;
+};
+
+struct ImportResult {
+    std::int32_t nJobPages = 0;
+    std::int32_t nImpAssigned = 0;
+    bool completed = false;      // the pass ran to its end
+    bool failed = false;         // a run-time failure stopped the pass
+    std::string failure;         // German description of that failure
+};
+
+// Runs the whole pass on `srcFile` (UTF-8 file name; written to the log in Windows-1252).
+// `nImpErr` is reset when the job has pages; with 0 pages it is reset as well (an empty job leaves
+// no counters of an earlier import behind). `startTime` is the time written to the log head.
+ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Settings& s,
+                           cKVPersons& persons, ImpErrCounters& nImpErr, ImportLog& log,
+                           std::time_t startTime, const ImportHooks& hooks);
+
+// "dd.mm.yyyy hh:mm" in local time.
+std::string FormatLogTime(std::time_t t);
+
+} // namespace kuvrion

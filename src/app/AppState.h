@@ -1,0 +1,50 @@
+// The program's shared state: one object, created at start and passed by reference to every
+// command and window. Nothing here is global.
+#pragma once
+
+#include "addressees/AdrKey.h"
+#include "addressees/ImportLog.h"
+#include "addressees/cKVPersons.h"
+#include "app/ProgramPaths.h"
+#include "pcljob/cPclMod.h"
+#include "settings/IniAccess.h"
+#include "settings/Settings.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kuvrion {
+
+struct AppState {
+    ProgramPaths paths;
+    IniAccess oIni;
+    Settings cfg; // the settings mirrors; cfg.sSrcFile / cfg.sDstFile are the source and destination
+
+    cPclMod MyPcl;
+    cKVPersons Persons;
+
+    // Results of the last import.
+    std::int32_t nJobPages = 0;
+    std::int32_t nImpAssigned = 0;
+    ImpErrCounters nImpErr{};
+    bool bImportComplete = false; // the last import ran to its end (a failed one cannot be exported)
+
+    std::int32_t nSeqCounter = 0; // sequence-check counter of the running export
+
+    bool bSrcOK = false;  // the source names an existing file
+    bool bDstOK = false;  // the destination's folder exists and it is not the source
+    std::int32_t nExportCount = 0;
+
+    ImportLog log;
+    bool bLogAvailable = false;       // "&Anzeigen..." enabled
+    bool bWebUpdateAvailable = false; // "&Web Update..." enabled
+    bool bRunUpdater = false;
+
+    // What the main window shows of the last import.
+    std::string labTotalPgs;
+    std::string labTotalAdr;
+    std::string txtExpAdr;
+    std::int32_t txtExpAdrMaxLength = 0; // 0 = no limit
+};
+
+} // namespace kuvrion

@@ -1,0 +1,57 @@
+// Writes a file through a temporary file in the same folder and renames it over the target when
+// everything was written, so an existing target is only ever replaced by a complete file.
+//
+// Usage: AtomicFile f; if (!f.Open(target)) ...; f.Write(...)...; if (!f.Commit()) ... .
+// Write() never throws; the first failure is remembered and every later Write() is a no-op.
+// Destroying an uncommitted AtomicFile removes the temporary file and leaves the target untouched.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kuvrion {
+
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file beside `target`. False (with Error() set) when it cannot be created.
+    bool Open(const std::filesystem::path& target);
+    // Appends bytes; false once any write has failed.
+    bool Write(std::string_view bytes);
+    bool Write(char c) { return Write(std::string_view(&c, 1)); }
+    // Flushes, syncs and renames over the target. False (temporary removed, target untouched) on
+    // any failure so far. Keeps the permission bits of an existing target.
+    bool Commit();
+    // Removes the temporary file; the target stays as it was.
+    void Discard();
+
+    bool Failed() const { return m_errno != 0; }
+    int ErrorNumber() const { return m_errno; }
+    // German description of the first failure, empty when none.
+    std::string Error() const;
+    const std::filesystem::path& TempPath() const { return m_temp; }
+
+private:
+    bool Fail(int err);
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_temp;
+    std::FILE* m_file = nullptr;
+    int m_errno = 0;
+};
+
+// True when `path` names an existing file whose owner write permission bit is cleared. Used for
+// "write-protected" decisions, which must hold also for root, who may write any file.
+bool IsWriteProtected(const std::filesystem::path& path);
+
+// True when `a` and `b` name the same file: equal text ignoring letter case, or the same canonical
+// path, or (both existing) the same file on disk.
+bool SameFile(std::string_view a, std::string_view b);
+
+} // namespace kuvrion

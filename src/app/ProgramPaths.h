@@ -1,0 +1,29 @@
+// Where the program keeps its files. The settings file is named after the desktop program
+// ("kuvrion.ini") and lies in the program's folder; when that folder is not writable (a system-wide
+// installation) it moves to $XDG_CONFIG_HOME/Kuvrion (else ~/.config/Kuvrion). "log.txt",
+// "skel.txt" and "RefPage.pcl" default to the folder of the settings file in use.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace kuvrion {
+
+struct ProgramPaths {
+    std::filesystem::path programDir;   // folder of the running program
+    std::filesystem::path settingsFile; // the settings file in use
+    std::filesystem::path dataDir;      // folder of the settings file
+
+    std::filesystem::path LogFile() const { return dataDir / "log.txt"; }
+    std::filesystem::path SkeletonFile() const { return dataDir / "skel.txt"; }
+    std::filesystem::path RefPageFile() const { return dataDir / "RefPage.pcl"; }
+};
+
+// The running program's own file (/proc/self/exe), or `argv0` made absolute when that fails.
+std::filesystem::path RunningProgramFile(const char* argv0);
+
+// Paths for a program in `programDir`. With `iniOverride` not empty that file is the settings file.
+ProgramPaths LocateProgramPaths(const std::filesystem::path& programDir,
+                                const std::filesystem::path& iniOverride = {});
+
+} // namespace kuvrion

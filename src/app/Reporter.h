@@ -1,0 +1,41 @@
+// How commands talk to a front end: status line, progress bar, fixed points for repainting, busy
+// state, messages and refreshes of what the front end shows from the shared state. Every member
+// has a do-nothing default, so a front end implements what it shows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kuvrion {
+
+enum class MessageKind { Plain, Information, Warning };
+
+class Reporter {
+public:
+    virtual ~Reporter() = default;
+
+    // 0 "Bereit", 1 "Seiten werden geprüft...", 2 "Adressaten werden gesammelt...",
+    // 3 "Adressaten werden exportiert..."; also sets the progress value to 0.
+    virtual void ShowStatus(std::int32_t /*state*/) {}
+    virtual void ShowTotal(std::int64_t /*n*/) {}
+    virtual void ShowCurrent(std::int64_t /*n*/) {}
+    virtual void SetProgressMaximum(double /*max*/) {}
+    virtual void SetProgressValue(double /*value*/) {}
+    // A fixed point: let pending user-interface events be processed (repaint). Called once per
+    // page end in the scan, per page in the import, per addressee in the export.
+    virtual void ProcessEvents() {}
+    // Window disabled with a busy pointer while true.
+    virtual void SetBusy(bool /*busy*/) {}
+    // A message box: UTF-8 text, OK button, the program's title.
+    virtual void ShowMessage(const std::string& /*text*/, MessageKind /*kind*/) {}
+    // The import status dialog, opened by the import when a fault was counted.
+    virtual void ShowImportStatus() {}
+    // Something shown from the shared state changed: source/destination fields and colours, totals,
+    // export-count field, log menu items, enabled commands. The front end re-reads the state.
+    virtual void StateChanged() {}
+};
+
+// The status texts, index 0..3.
+const char* StatusText(std::int32_t state);
+
+} // namespace kuvrion

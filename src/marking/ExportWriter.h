@@ -1,0 +1,32 @@
+// The marked job: head, then every page of the first nExportCount addressees, each page wrapped in
+// offset registrations and followed by its OME code and a form feed, then the foot.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kuvrion {
+
+class cPclMod;
+class cKVPersons;
+struct Settings;
+
+struct ExportStats {
+    std::int32_t exported = 0;  // addressees written
+    std::int64_t sheets = 0;    // pages written
+    std::int64_t envelopes = 0; // closing sheets written
+};
+
+// Called before addressee i (1-based) is written; the front end repaints there.
+using ExportProgress = std::function<void(std::int32_t i)>;
+
+// Writes the job through `sink` (which returns false on a write failure). nExportCount is bounded
+// to 0..Count. Returns false, with `failure` set to a German description, when a page cannot be
+// read or the sink fails; stops at the first failure.
+bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExportCount,
+               const Settings& s, const std::function<bool(std::string_view)>& sink,
+               const ExportProgress& progress, ExportStats& stats, std::string& failure);
+
+} // namespace kuvrion

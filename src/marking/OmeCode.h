@@ -1,0 +1,31 @@
+// The OME code model: which bar positions exist, in which order, and the code string of one sheet.
+// A code string has one character per bar position, position 1 the topmost; "1" is a printed bar.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kuvrion {
+
+struct Settings;
+
+// 2 base bars, + stop, + supply_count, + seqchk_count, + parity, + security, as switched on.
+// Stores the result in s.nCodeLen and returns it.
+std::int32_t ComputeCodeLength(Settings& s);
+
+// The code of one sheet, s.nCodeLen characters. Advances nSeqCounter when use_seqchk is on.
+std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope,
+                             std::string_view feedPattern);
+
+// seqchk_count characters: nSeqCounter in base 2, most significant bit first; advances the
+// counter modulo 2^seqchk_count.
+std::string NextSequenceBits(const Settings& s, std::int32_t& nSeqCounter);
+
+// Number of "1" among the first nCodeLen characters of `code`.
+std::int32_t CountBars(const Settings& s, std::string_view code);
+
+// Writes `pattern` over `code` from 1-based position p, never extending `code`.
+void WritePattern(std::string& code, std::size_t p, std::string_view pattern);
+
+} // namespace kuvrion

@@ -1,0 +1,17 @@
+// The reference page: a one-page PCL job with every bar position of the configured code and, on
+// request, a 1 cm HP-GL/2 hatch grid over an A4 sheet, for aligning the inserter's reader.
+#pragma once
+
+#include <string>
+
+namespace kuvrion {
+
+struct Settings;
+
+// The HP-GL/2 grid string, without a line end.
+void WriteRefGrid(std::string& out);
+
+// The whole job as bytes. Recomputes s.nCodeLen from the OME code settings when marks are on.
+std::string BuildRefJob(Settings& s, bool grid, bool marks);
+
+} // namespace kuvrion

@@ -1,0 +1,24 @@
+// The escape skeleton of a job: every escape sequence (with the binary data of a "W" sequence)
+// copied unchanged, every other byte of every page replaced by one fill character; job head, page
+// ends and job foot kept.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kuvrion {
+
+class cPclMod;
+
+// Appends the skeleton of one page text to `out`; same length as the page, except that a "W"
+// sequence reaching past the end of the page is copied only up to the page end.
+void AppendPageSkeleton(std::string& out, std::string_view page, char fill);
+
+// Writes head, page skeletons with FF between pages, FF, foot through `sink`. Pages 1..nPages are
+// read from `job`. Returns false as soon as a page cannot be read or `sink` returns false.
+bool WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fillCode,
+                      const std::function<bool(std::string_view)>& sink);
+
+} // namespace kuvrion

@@ -1,0 +1,86 @@
+// The PCL job scanner: opens a print job, splits it once into job head, pages and job foot, and
+// then hands out each page's bytes by page number (read from the source on every call, not cached).
+//
+// Page end: an FF byte that is not part of the binary data of a "W" escape sequence. Job head: the
+// start of page 1 up to and including its first printer reset (ESC E). Job foot: the bytes after the
+// last page end when they begin with a printer reset. Positions are 1-based and 64-bit.
+#pragma once
+
+#include "pcljob/ByteSource.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kuvrion {
+
+class cPclMod {
+public:
+    // nStatus 0: scan begins (nValue = FileSize); 1: a page ended, and once more at the end of the
+    // data (nValue = 1-based position where that page begins); 2: scan complete (nValue = 0).
+    // Setting bCancel stops the scan; the pages found so far stay.
+    using ProgressHandler = std::function<void(std::int32_t nStatus, std::int64_t nValue, bool& bCancel)>;
+
+    static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
+
+    explicit cPclMod(std::size_t blockSize = kDefaultBlockSize);
+    ~cPclMod();
+    cPclMod(const cPclMod&) = delete;
+    cPclMod& operator=(const cPclMod&) = delete;
+
+    void SetProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
+
+    // Disconnects, opens `sFile` read-only and scans it. False (and not connected) when the file
+    // cannot be opened or read. An empty file connects with 0 pages.
+    bool Connect(const std::string& sFile);
+    // The same over any byte source (tests, fuzzing); `name` becomes FileName().
+    bool Connect(std::unique_ptr<ByteSource> source, std::string name);
+    void Disconnect();
+    bool Connected() const { return m_source != nullptr; }
+
+    const std::string& FileName() const { return m_fileName; }
+    std::int32_t FileHandle() const { return m_source ? 1 : 0; }
+    std::int64_t FileSize() const { return m_fileSize; }
+    std::int32_t Pages() const { return m_pages; }
+    bool ValidPageNr(std::int32_t nPageNr) const { return nPageNr >= 1 && nPageNr <= m_pages; }
+    // 0 for an invalid page number.
+    std::int64_t PageSeek(std::int32_t nPageNr) const;
+    std::int64_t PageSize(std::int32_t nPageNr) const;
+    // Empty for an invalid page number or a read error.
+    std::string Page(std::int32_t nPageNr) const;
+    // The same with failures reported: false (with ReadError() set) on a read error.
+    bool ReadPage(std::int32_t nPageNr, std::string& out) const;
+    int ReadError() const { return m_readErrno; }
+    // True when the source file's size or modification time differs from when it was scanned.
+    bool SourceChanged() const;
+
+    const std::string& PclJobHead() const { return m_head; }
+    const std::string& PclJobFoot() const { return m_foot; }
+    std::int64_t FileEscapes() const { return m_escapes; }
+
+    // Lists the escape sequences of `sPg`: 1-based positions and lengths (a "W" sequence includes
+    // its byte count of data, which may reach past the end of the text). With no ESC in `sPg`,
+    // nCount = 0 and the arrays are left as they were.
+    static void GetEscStats(std::string_view sPg, std::vector<std::int64_t>& nEscPos,
+                            std::vector<std::int64_t>& nEscLen, std::int32_t& nCount);
+
+private:
+    void ScanPages();
+
+    std::size_t m_blockSize;
+    ProgressHandler m_progress;
+    std::unique_ptr<ByteSource> m_source;
+    std::string m_fileName;
+    std::int64_t m_fileSize = 0;
+    std::int32_t m_pages = 0;
+    std::vector<std::int64_t> m_pageStart; // Pages + 1 entries after a scan
+    std::string m_head;
+    std::string m_foot;
+    std::int64_t m_escapes = 0;
+    mutable int m_readErrno = 0;
+};
+
+} // namespace kuvrion
