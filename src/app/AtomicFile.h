@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file beside `target`. False (with Error() set) when it cannot be created.
+    // Creates the temporary file beside `target`. False (with Error() set) when it cannot be
+    // created.
     bool Open(const std::filesystem::path& target);
     // Appends bytes; false once any write has failed.
     bool Write(std::string_view bytes);
@@ -43,6 +45,7 @@ private:
     std::filesystem::path m_target;
     std::filesystem::path m_temp;
     std::FILE* m_file = nullptr;
+    std::unique_ptr<char[]> m_buffer; // stdio buffer of m_file
     int m_errno = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include "app/AppState.h"
 #include "app/Reporter.h"
+#include "marking/ExportWriter.h"
 #include "settings/Settings.h"
 
 #include <array>
@@ -48,17 +49,23 @@ public:
 
     // The import pass. False when a failure stopped it (its message has been shown).
     bool Import();
+    // Only the page scan of the source (the command-line tool's "scan" and "skeleton"): connects
+    // the job, sets the page count. False when the source cannot be opened or read.
+    bool ScanSource();
+    // Figures of the last export run.
+    const ExportStats& LastExportStats() const { return m_lastExport; }
     // The export of the first nExportCount addressees to the destination. False on any refusal or
     // failure (its message has been shown); true after "Export wurde durchgeführt".
     bool Export();
 
     // Escape skeleton: the path the dialog proposes, and the write after the dialog.
     std::string SkeletonPath() const;
-    bool SaveEscSkeleton(const std::string& path);
+    // With `persist` the path is stored as the next proposal (the command-line tool does not).
+    bool SaveEscSkeleton(const std::string& path, bool persist = true);
 
     // Reference page: the options the dialog opens with, and its "&Ok".
     RefPageOptions RefPageDefaults() const;
-    bool WriteReferencePage(const RefPageOptions& options);
+    bool WriteReferencePage(const RefPageOptions& options, bool persist = true);
 
     // Log menu.
     void ToggleLog();
@@ -93,8 +100,11 @@ private:
     void RefreshDestination();
     void SettingsWritten(bool ok);
 
+    bool SourceUnchangedSinceImport();
+
     AppState& m_state;
     Reporter& m_reporter;
+    ExportStats m_lastExport;
 };
 
 } // namespace kuvrion

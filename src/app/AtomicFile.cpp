@@ -1,0 +1,215 @@
+#include "app/AtomicFile.h"
+
+#include "app/Helpers.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kuvrion {
+
+namespace {
+
+// Big enough that writing a large job costs few system calls.
+constexpr std::size_t kBufferSize = 1 << 20;
+
+std::string RandomSuffix(std::mt19937_64& rng)
+{
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string s;
+    for (int i = 0; i < 8; ++i)
+        s += kDigits[rng() % 36];
+    return s;
+}
+
+char AsciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
+AtomicFile::~AtomicFile()
+{
+    Discard();
+}
+
+bool AtomicFile::Open(const std::filesystem::path& target)
+{
+    Discard();
+    m_errno = 0;
+    m_target = target;
+    std::error_code ec;
+    // Replace the file a symbolic link points to, not the link.
+    if (std::filesystem::is_symlink(target, ec)) {
+        const auto resolved = std::filesystem::weakly_canonical(target, ec);
+        if (!ec)
+            m_target = resolved;
+    }
+
+    mode_t mode = 0666;
+    bool keepMode = false;
+    struct stat st {};
+    if (::stat(m_target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return Fail(EISDIR);
+        mode = st.st_mode & 07777;
+        keepMode = true;
+    }
+
+    const auto folder = m_target.has_parent_path() ? m_target.parent_path() : ".";
+    const auto name = m_target.filename().string();
+    std::random_device seed;
+    std::mt19937_64 rng((static_cast<std::uint64_t>(seed()) << 32) ^ seed() ^
+                        static_cast<std::uint64_t>(::getpid()));
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        m_temp = folder / (name + "." + RandomSuffix(rng) + ".tmp");
+        fd =
+            ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepMode ? 0600 : mode);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        const int err = errno;
+        m_temp.clear();
+        return Fail(err);
+    }
+    // The new file gets the permissions of the file it replaces (creation applied the umask).
+    if (keepMode && ::fchmod(fd, mode) != 0) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
+        return Fail(err);
+    }
+    m_file = ::fdopen(fd, "wb");
+    if (!m_file) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
+        return Fail(err);
+    }
+    m_buffer = std::make_unique<char[]>(kBufferSize);
+    std::setvbuf(m_file, m_buffer.get(), _IOFBF, kBufferSize);
+    return true;
+}
+
+bool AtomicFile::Write(std::string_view bytes)
+{
+    if (m_errno != 0)
+        return false;
+    if (!m_file)
+        return Fail(EBADF);
+    if (bytes.empty())
+        return true;
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size())
+        return Fail(errno != 0 ? errno : EIO);
+    return true;
+}
+
+bool AtomicFile::Commit()
+{
+    if (!m_file && m_errno == 0)
+        Fail(EBADF);
+    if (m_errno == 0) {
+        errno = 0;
+        if (std::fflush(m_file) != 0)
+            Fail(errno != 0 ? errno : EIO);
+        else if (::fsync(::fileno(m_file)) != 0)
+            Fail(errno);
+    }
+    if (m_file) {
+        errno = 0;
+        const int rc = std::fclose(m_file);
+        m_file = nullptr;
+        m_buffer.reset();
+        if (rc != 0 && m_errno == 0)
+            Fail(errno != 0 ? errno : EIO);
+    }
+    if (m_errno == 0 && ::rename(m_temp.c_str(), m_target.c_str()) != 0)
+        Fail(errno);
+    if (m_errno != 0) {
+        Discard();
+        return false;
+    }
+    m_temp.clear();
+    // Make the rename itself durable; a failure here does not undo the complete new file.
+    const auto folder = m_target.has_parent_path() ? m_target.parent_path() : ".";
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+void AtomicFile::Discard()
+{
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    m_buffer.reset();
+    if (!m_temp.empty()) {
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
+    }
+}
+
+std::string AtomicFile::Error() const
+{
+    return m_errno != 0 ? DescribeErrno(m_errno) : std::string();
+}
+
+bool AtomicFile::Fail(int err)
+{
+    if (m_errno == 0)
+        m_errno = err != 0 ? err : EIO;
+    return false;
+}
+
+bool IsWriteProtected(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const auto st = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(st) || std::filesystem::is_directory(st))
+        return false;
+    return (st.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
+}
+
+bool SameFile(std::string_view a, std::string_view b)
+{
+    if (a.size() == b.size()) {
+        bool equal = true;
+        for (std::size_t i = 0; i < a.size() && equal; ++i) {
+            equal = AsciiLower(a[i]) == AsciiLower(b[i]);
+        }
+        if (equal)
+            return true;
+    }
+    if (a.empty() || b.empty())
+        return false;
+    try {
+        const std::filesystem::path pa{std::string(a)};
+        const std::filesystem::path pb{std::string(b)};
+        std::error_code ec1;
+        std::error_code ec2;
+        const auto ca = std::filesystem::weakly_canonical(pa, ec1);
+        const auto cb = std::filesystem::weakly_canonical(pb, ec2);
+        if (!ec1 && !ec2 && ca == cb)
+            return true;
+        std::error_code ec;
+        if (std::filesystem::exists(pa, ec) && std::filesystem::exists(pb, ec))
+            return std::filesystem::equivalent(pa, pb, ec) && !ec;
+    } catch (...) {
+        // Out of memory while building paths: treat as different files.
+    }
+    return false;
+}
+
+} // namespace kuvrion

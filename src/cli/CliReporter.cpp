@@ -1,0 +1,82 @@
+#include "CliReporter.h"
+
+#include <algorithm>
+#include <ostream>
+#include <utility>
+
+namespace kuvrion::cli {
+
+namespace {
+constexpr int kBarWidth = 30;
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+} // namespace
+
+void CliReporter::ShowStatus(std::int32_t state)
+{
+    m_state = state;
+    m_value = 0;
+    if (state == 0) {
+        FinishProgress();
+    } else {
+        Draw(true);
+    }
+}
+
+void CliReporter::SetProgressMaximum(double max)
+{
+    m_max = max;
+}
+
+void CliReporter::SetProgressValue(double value)
+{
+    m_value = value;
+    Draw(false);
+}
+
+void CliReporter::Draw(bool force)
+{
+    if (!m_progress || m_state == 0) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - m_lastDraw < kRedrawInterval) {
+        return;
+    }
+    m_lastDraw = now;
+    const double share = m_max > 0 ? std::clamp(m_value / m_max, 0.0, 1.0) : 0.0;
+    const int filled = static_cast<int>(share * kBarWidth);
+    m_err << '\r' << StatusText(m_state) << " [" << std::string(static_cast<std::size_t>(filled), '#')
+          << std::string(static_cast<std::size_t>(kBarWidth - filled), '-') << "] "
+          << static_cast<int>(share * 100) << " %\x1b[K" << std::flush;
+    m_drawn = true;
+}
+
+void CliReporter::FinishProgress()
+{
+    if (m_drawn) {
+        m_err << "\r\x1b[K" << std::flush;
+        m_drawn = false;
+    }
+}
+
+void CliReporter::ShowMessage(const std::string& text, MessageKind)
+{
+    // Message boxes break lines with CR LF; a terminal wants one line: "Export fehlgeschlagen: ...".
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\r\n") == 0) {
+            line += (line.empty() || line.back() == ':') ? " " : " - ";
+            ++i;
+        } else {
+            line += text[i];
+        }
+    }
+    m_messages.push_back(std::move(line));
+}
+
+std::vector<std::string> CliReporter::TakeMessages()
+{
+    return std::exchange(m_messages, {});
+}
+
+} // namespace kuvrion::cli

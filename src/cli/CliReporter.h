@@ -1,0 +1,40 @@
+// The command-line tool's view of a running command: a progress bar on a terminal and the
+// command's messages, collected so the caller decides where they go.
+#pragma once
+
+#include "app/Reporter.h"
+
+#include <chrono>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace kuvrion::cli {
+
+class CliReporter : public Reporter {
+public:
+    CliReporter(std::ostream& err, bool progress) : m_err(err), m_progress(progress) {}
+
+    void ShowStatus(std::int32_t state) override;
+    void SetProgressMaximum(double max) override;
+    void SetProgressValue(double value) override;
+    void ShowMessage(const std::string& text, MessageKind kind) override;
+
+    // Clears the progress bar line, if one is drawn.
+    void FinishProgress();
+    std::vector<std::string> TakeMessages();
+
+private:
+    void Draw(bool force);
+
+    std::ostream& m_err;
+    bool m_progress;
+    bool m_drawn = false;
+    std::int32_t m_state = 0;
+    double m_max = 0;
+    double m_value = 0;
+    std::chrono::steady_clock::time_point m_lastDraw{};
+    std::vector<std::string> m_messages;
+};
+
+} // namespace kuvrion::cli

@@ -1,0 +1,136 @@
+#include "marking/ExportWriter.h"
+
+#include "addressees/AdrKey.h"
+#include "addressees/cKVPersons.h"
+#include "app/Helpers.h"
+#include "marking/MarkDrawing.h"
+#include "marking/OmeCode.h"
+#include "pcljob/cPclMod.h"
+#include "settings/Settings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <new>
+
+namespace kuvrion {
+
+namespace {
+
+// The output goes to the sink in chunks of about this size: small writes per command would cost
+// more than the scan itself on a large job.
+constexpr std::size_t kChunk = 1 << 20;
+
+class ChunkedSink {
+public:
+    explicit ChunkedSink(const std::function<bool(std::string_view)>& sink) : m_sink(sink)
+    {
+        m_buf.reserve(kChunk + 4096);
+    }
+
+    std::string& Buffer() { return m_buf; }
+
+    // Appends bytes; a piece as large as a chunk goes to the sink directly, without a copy.
+    bool Append(std::string_view bytes)
+    {
+        if (bytes.size() >= kChunk)
+            return Flush() && m_sink(bytes);
+        m_buf.append(bytes);
+        return FlushIfFull();
+    }
+    bool FlushIfFull() { return m_buf.size() < kChunk || Flush(); }
+    bool Flush()
+    {
+        if (m_buf.empty())
+            return true;
+        const bool ok = m_sink(m_buf);
+        m_buf.clear();
+        return ok;
+    }
+
+private:
+    const std::function<bool(std::string_view)>& m_sink;
+    std::string m_buf;
+};
+
+std::string Decimal(std::int64_t n)
+{
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, n);
+    return std::string(buf, res.ptr);
+}
+
+const char* const kSinkFailure = "Die Zieldatei konnte nicht geschrieben werden.";
+
+} // namespace
+
+bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExportCount,
+               const Settings& s, const std::function<bool(std::string_view)>& sink,
+               const ExportProgress& progress, ExportStats& stats, std::string& failure)
+{
+    stats = ExportStats{};
+    failure.clear();
+    try {
+        ChunkedSink out(sink);
+        if (!out.Append(pcl.PclJobHead())) {
+            failure = kSinkFailure;
+            return false;
+        }
+
+        const std::int32_t count = std::clamp(nExportCount, 0, persons.Count());
+        std::int32_t nSeqCounter = 0; // sequence numbers run over the whole export
+        std::string page;
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (progress)
+                progress(i + 1);
+            const cKVPerson& person = persons.PersonByIndex(i);
+            const std::int32_t pages = person.Pages();
+            std::int32_t nInEnvelope = 0; // the envelope count restarts with every addressee
+            for (std::int32_t j = 1; j <= pages; ++j) {
+                ++nInEnvelope;
+                const std::int32_t pageNr = person.PagePos(j);
+                if (!pcl.ValidPageNr(pageNr) || !pcl.ReadPage(pageNr, page)) {
+                    const std::string why =
+                        pcl.ValidPageNr(pageNr)
+                            ? DescribeErrno(pcl.ReadError() != 0 ? pcl.ReadError() : EIO)
+                            : std::string("Die Seite ist nicht im Job.");
+                    failure = "Seite " + Decimal(pageNr) + " konnte nicht gelesen werden: " + why;
+                    return false;
+                }
+                if (s.bAdrKeyRem)
+                    MaskAdrKey(page, s);
+
+                const bool closes = (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || j == pages;
+                if (closes)
+                    nInEnvelope = 0;
+                const std::string code = ComposeSheetCode(s, nSeqCounter, closes, "");
+
+                WriteOffsetRegistration(out.Buffer(), s.stdleftmm, s.stdtopmm);
+                bool ok = out.Append(page);
+                std::string& buf = out.Buffer();
+                WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
+                DrawOmeCode(buf, s, code);
+                buf += sFormFeed;
+                if (!ok || !out.FlushIfFull()) {
+                    failure = kSinkFailure;
+                    return false;
+                }
+                ++stats.sheets;
+                if (closes)
+                    ++stats.envelopes;
+            }
+            stats.exported = i + 1;
+        }
+
+        if (!out.Append(pcl.PclJobFoot()) || !out.Flush()) {
+            failure = kSinkFailure;
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        failure = "Nicht genügend Arbeitsspeicher für den Export.";
+        return false;
+    }
+    return true;
+}
+
+} // namespace kuvrion

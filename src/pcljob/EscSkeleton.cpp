@@ -1,0 +1,65 @@
+#include "pcljob/EscSkeleton.h"
+
+#include "pcljob/cPclMod.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace kuvrion {
+
+void AppendPageSkeleton(std::string& out, std::string_view page, char fill)
+{
+    std::vector<std::int64_t> escPos;
+    std::vector<std::int64_t> escLen;
+    std::int32_t count = 0;
+    cPclMod::GetEscStats(page, escPos, escLen, count);
+
+    const auto size = static_cast<std::int64_t>(page.size());
+    out.reserve(out.size() + page.size());
+    std::int64_t e = 1; // 1-based position after the last sequence written
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int64_t p = escPos[static_cast<std::size_t>(i)];
+        const std::int64_t len = escLen[static_cast<std::size_t>(i)];
+        if (p > e) {
+            out.append(static_cast<std::size_t>(p - e), fill);
+        }
+        // A "W" count reaching past the end of the page is copied only up to the page end.
+        const std::int64_t copy = std::min(len, size - p + 1);
+        out.append(page.substr(static_cast<std::size_t>(p - 1), static_cast<std::size_t>(copy)));
+        e = p + len;
+    }
+    if (size - e + 1 > 0) {
+        out.append(static_cast<std::size_t>(size - e + 1), fill);
+    }
+}
+
+bool WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fillCode,
+                      const std::function<bool(std::string_view)>& sink)
+{
+    const char fill = static_cast<char>(static_cast<unsigned char>(fillCode));
+    const std::string_view formFeed("\f", 1);
+    if (!job.PclJobHead().empty() && !sink(job.PclJobHead())) {
+        return false;
+    }
+    std::string page;
+    std::string skeleton;
+    for (std::int32_t n = 1; n <= nPages; ++n) {
+        if (n > 1 && !sink(formFeed)) {
+            return false;
+        }
+        if (!job.ReadPage(n, page)) {
+            return false;
+        }
+        skeleton.clear();
+        AppendPageSkeleton(skeleton, page, fill);
+        if (!skeleton.empty() && !sink(skeleton)) {
+            return false;
+        }
+    }
+    if (!sink(formFeed)) {
+        return false;
+    }
+    return job.PclJobFoot().empty() || sink(job.PclJobFoot());
+}
+
+} // namespace kuvrion

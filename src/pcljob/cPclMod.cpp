@@ -1,0 +1,612 @@
+#include "pcljob/cPclMod.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace kuvrion {
+
+namespace {
+
+constexpr unsigned char kEsc = 27;
+constexpr unsigned char kFF = 12;
+constexpr unsigned char kReset = 'E';
+
+// The largest byte count a field can give. Far beyond any file, so an absurd count simply reaches
+// past the end of the data, and adding it to a position cannot overflow.
+constexpr std::int64_t kMaxCount = 1'000'000'000'000'000'000;
+
+// Reads after a page end are done in pieces of this size when the job head is searched.
+constexpr std::int64_t kSearchBlock = 64 * 1024;
+
+enum CharClass : unsigned char { kOtherChar, kNumberChar, kParamChar, kTermChar };
+
+constexpr std::array<unsigned char, 256> MakeClassTable()
+{
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        unsigned char k = kOtherChar;
+        if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.') {
+            k = kNumberChar;
+        } else if (c >= 96 && c <= 126) {
+            k = kParamChar;
+        } else if (c >= 64 && c <= 94) {
+            k = kTermChar;
+        }
+        t[static_cast<std::size_t>(c)] = k;
+    }
+    return t;
+}
+
+constexpr std::array<unsigned char, 256> kCharClass = MakeClassTable();
+
+// The value of one field, read as far as it forms a number: an optional sign, digits, an optional
+// "." and more digits ("1.5.3" reads 1.5, "+-3" reads 0). Only the byte count of a "W" field is
+// ever used, so the value is kept as a saturated whole part plus what rounding needs.
+class FieldNumber {
+public:
+    void Clear()
+    {
+        m_state = kStart;
+        m_negative = false;
+        m_whole = 0;
+        m_firstFraction = -1;
+        m_fractionRest = false;
+    }
+
+    void Feed(unsigned char c)
+    {
+        if (c >= '0' && c <= '9') {
+            const int d = c - '0';
+            switch (m_state) {
+            case kStart:
+            case kSign:
+                m_state = kWhole;
+                m_whole = d;
+                break;
+            case kWhole:
+                m_whole = m_whole > kMaxCount / 10 ? kMaxCount : std::min(m_whole * 10 + d, kMaxCount);
+                break;
+            case kFraction:
+                if (m_firstFraction < 0) {
+                    m_firstFraction = d;
+                } else if (d != 0) {
+                    m_fractionRest = true;
+                }
+                break;
+            case kBroken:
+                break;
+            }
+        } else if (c == '.') {
+            m_state = m_state == kFraction || m_state == kBroken ? kBroken : kFraction;
+        } else { // sign
+            if (m_state == kStart) {
+                m_state = kSign;
+                m_negative = c == '-';
+            } else {
+                m_state = kBroken;
+            }
+        }
+    }
+
+    // The byte count: rounded to nearest with halves to the even number; negative counts are 0,
+    // since they would move the read position backwards.
+    std::int64_t Count() const
+    {
+        std::int64_t v = m_whole;
+        if (m_firstFraction > 5 ||
+            (m_firstFraction == 5 && (m_fractionRest || (m_whole & 1) != 0))) {
+            v = std::min(v + 1, kMaxCount);
+        }
+        return m_negative ? 0 : v;
+    }
+
+private:
+    enum State : unsigned char { kStart, kSign, kWhole, kFraction, kBroken };
+    State m_state = kStart;
+    bool m_negative = false;
+    std::int64_t m_whole = 0;
+    int m_firstFraction = -1;
+    bool m_fractionRest = false;
+};
+
+// Reads one escape sequence, the ESC already passed. Resumable: Feed may be called with one piece
+// of the bytes after another, so a sequence may span read blocks.
+//
+// ESC c1: a two-character sequence unless c1 is in 33..47. Then c2: a digit or sign starts the
+// first field, 96..126 is the group character, anything else ends the sequence. Then fields of
+// digits, signs and points, each closed by a parameter character (96..126) or the termination
+// character (64..94); any other character ends the sequence as malformed and is consumed with it.
+class EscReader {
+public:
+    void Begin()
+    {
+        m_step = kC1;
+        m_length = 1;
+        m_dataCount = 0;
+        m_last = 0;
+        m_field.Clear();
+    }
+
+    bool Done() const { return m_step == kDone; }
+    // Characters of the sequence read so far, ESC included, binary data not included.
+    std::int64_t Length() const { return m_length; }
+    // Bytes of binary data that follow a sequence ended by "W".
+    std::int64_t DataCount() const { return m_dataCount; }
+    // An FF that closed the sequence (as c1, c2 or offending character) still ends the page.
+    bool EndedByFF() const { return m_step == kDone && m_last == kFF; }
+
+    // Consumes bytes of [p, end) until the sequence is complete; returns the first byte not used.
+    const unsigned char* Feed(const unsigned char* p, const unsigned char* end)
+    {
+        const unsigned char* const start = p;
+        while (p < end && m_step != kDone) {
+            unsigned char c = *p++;
+            switch (m_step) {
+            case kC1:
+                if (c < 33 || c > 47) {
+                    Finish(c);
+                } else {
+                    m_step = kC2;
+                }
+                break;
+            case kC2:
+                if ((c >= '0' && c <= '9') || c == '+' || c == '-') {
+                    m_field.Feed(c);
+                    m_step = kFields;
+                } else if (c >= 96 && c <= 126) {
+                    m_step = kFields;
+                } else {
+                    Finish(c);
+                }
+                break;
+            case kFields:
+                // The hot loop: stays here while the bytes last.
+                for (;;) {
+                    const unsigned char k = kCharClass[c];
+                    if (k == kNumberChar) {
+                        m_field.Feed(c);
+                    } else if (k == kParamChar) {
+                        m_field.Clear();
+                    } else {
+                        if (c == 'W') {
+                            m_dataCount = m_field.Count();
+                        }
+                        Finish(c);
+                        break;
+                    }
+                    if (p == end) {
+                        break;
+                    }
+                    c = *p++;
+                }
+                break;
+            case kDone:
+                break;
+            }
+        }
+        m_length += p - start;
+        return p;
+    }
+
+private:
+    enum Step : unsigned char { kC1, kC2, kFields, kDone };
+
+    void Finish(unsigned char c)
+    {
+        m_step = kDone;
+        m_last = c;
+    }
+
+    Step m_step = kDone;
+    std::int64_t m_length = 0;
+    std::int64_t m_dataCount = 0;
+    unsigned char m_last = 0;
+    FieldNumber m_field;
+};
+
+// First ESC or FF in [p, end), or null.
+const unsigned char* FindEscOrFF(const unsigned char* p, const unsigned char* end)
+{
+#if defined(__SSE2__)
+    const __m128i esc = _mm_set1_epi8(static_cast<char>(kEsc));
+    const __m128i ff = _mm_set1_epi8(static_cast<char>(kFF));
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, esc), _mm_cmpeq_epi8(v, ff)));
+        if (mask != 0) {
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        }
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == kEsc || *p == kFF) {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+// Walks the job block by block and reports escape sequences and page ends. Binary data of "W"
+// sequences may hold FF and ESC bytes, so it is skipped by count and never searched.
+class JobWalker {
+public:
+    JobWalker(ByteSource& source, std::int64_t fileSize, std::size_t blockSize)
+        : m_source(source), m_fileSize(fileSize), m_buf(std::max<std::size_t>(blockSize, 1))
+    {
+    }
+
+    // False at the end of the data (also when a sequence or its binary data is cut off by it) or
+    // on a read error (Failed). Otherwise `escape` tells whether a sequence was accepted and
+    // `pageEnd` is the 1-based position just after a page-end FF (0 when none).
+    bool Next(bool& escape, std::int64_t& pageEnd)
+    {
+        escape = false;
+        pageEnd = 0;
+        for (;;) {
+            if (m_pos >= m_len && !Fill(m_bufStart + m_len)) {
+                return false;
+            }
+            const unsigned char* b = m_buf.data();
+            const unsigned char* hit = FindEscOrFF(b + m_pos, b + m_len);
+            if (hit == nullptr) {
+                m_pos = m_len;
+                continue;
+            }
+            m_pos = static_cast<std::size_t>(hit - b) + 1;
+            if (*hit == kFF) {
+                pageEnd = m_bufStart + static_cast<std::int64_t>(m_pos) + 1;
+                return true;
+            }
+            return ReadSequence(escape, pageEnd);
+        }
+    }
+
+    bool Failed() const { return m_error != 0; }
+    int Error() const { return m_error; }
+
+private:
+    bool ReadSequence(bool& escape, std::int64_t& pageEnd)
+    {
+        m_reader.Begin();
+        for (;;) {
+            const unsigned char* b = m_buf.data();
+            const unsigned char* q = m_reader.Feed(b + m_pos, b + m_len);
+            m_pos = static_cast<std::size_t>(q - b);
+            if (m_reader.Done()) {
+                break;
+            }
+            if (!Fill(m_bufStart + m_len)) {
+                return false; // the data ends inside the sequence
+            }
+        }
+        if (m_reader.EndedByFF()) {
+            pageEnd = m_bufStart + static_cast<std::int64_t>(m_pos) + 1;
+        }
+        const std::int64_t count = m_reader.DataCount();
+        if (count > 0) {
+            const auto rest = static_cast<std::int64_t>(m_len - m_pos);
+            if (count <= rest) {
+                m_pos += static_cast<std::size_t>(count);
+            } else {
+                const std::int64_t next = m_bufStart + static_cast<std::int64_t>(m_pos) + count;
+                if (next > m_fileSize) {
+                    return false; // the data reaches past the end of the file
+                }
+                // Continue behind the data; the next call reads from there.
+                m_bufStart = next;
+                m_len = 0;
+                m_pos = 0;
+            }
+        }
+        escape = true;
+        return true;
+    }
+
+    bool Fill(std::int64_t offset)
+    {
+        if (offset >= m_fileSize) {
+            return false;
+        }
+        const std::int64_t n =
+            std::min(static_cast<std::int64_t>(m_buf.size()), m_fileSize - offset);
+        const std::int64_t got = m_source.Read(offset, reinterpret_cast<char*>(m_buf.data()), n);
+        if (got != n) {
+            // A short read means the file shrank under us: as much a read error as a failed read.
+            const int err = got < 0 ? m_source.LastError() : 0;
+            m_error = err != 0 ? err : EIO;
+            return false;
+        }
+        m_bufStart = offset;
+        m_len = static_cast<std::size_t>(n);
+        m_pos = 0;
+        return true;
+    }
+
+    ByteSource& m_source;
+    std::int64_t m_fileSize;
+    std::vector<unsigned char> m_buf;
+    std::int64_t m_bufStart = 0; // 0-based file offset of m_buf[0]
+    std::size_t m_len = 0;       // bytes in m_buf
+    std::size_t m_pos = 0;       // read position in m_buf
+    EscReader m_reader;
+    int m_error = 0;
+};
+
+// Reads exactly `n` bytes at the 0-based `offset`; false with `err` set otherwise.
+bool ReadExactly(ByteSource& source, std::int64_t offset, std::int64_t n, std::string& out, int& err)
+{
+    out.resize(static_cast<std::size_t>(n));
+    const std::int64_t got = n > 0 ? source.Read(offset, out.data(), n) : 0;
+    if (got != n) {
+        const int e = got < 0 ? source.LastError() : 0;
+        err = e != 0 ? e : EIO;
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+// 0-based offset of the first printer reset (ESC E) in the `n` bytes at `offset`, or -1. Searched
+// piece by piece so that a long first page is never held whole.
+std::int64_t FindReset(ByteSource& source, std::int64_t offset, std::int64_t n, int& err)
+{
+    std::string piece;
+    bool escBefore = false; // the previous piece ended with ESC
+    for (std::int64_t done = 0; done < n;) {
+        const std::int64_t len = std::min(kSearchBlock, n - done);
+        if (!ReadExactly(source, offset + done, len, piece, err)) {
+            return -1;
+        }
+        if (escBefore && piece[0] == static_cast<char>(kReset)) {
+            return offset + done - 1;
+        }
+        const std::string_view view(piece);
+        const std::size_t at = view.find("\x1b" "E");
+        if (at != std::string_view::npos) {
+            return offset + done + static_cast<std::int64_t>(at);
+        }
+        escBefore = piece.back() == static_cast<char>(kEsc);
+        done += len;
+    }
+    return -1;
+}
+
+} // namespace
+
+cPclMod::cPclMod(std::size_t blockSize) : m_blockSize(std::max<std::size_t>(blockSize, 1))
+{
+    Disconnect();
+}
+
+cPclMod::~cPclMod()
+{
+    Disconnect();
+}
+
+bool cPclMod::Connect(const std::string& sFile)
+{
+    Disconnect();
+    auto source = OpenFileSource(sFile);
+    if (!source) {
+        return false;
+    }
+    return Connect(std::move(source), sFile);
+}
+
+bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name)
+{
+    Disconnect();
+    if (!source || source->Size() < 0) {
+        return false;
+    }
+    m_source = std::move(source);
+    m_fileName = std::move(name);
+    m_fileSize = m_source->Size();
+    if (m_fileSize > 0) {
+        ScanPages();
+        if (m_readErrno != 0) {
+            Disconnect();
+            return false;
+        }
+    }
+    return true;
+}
+
+void cPclMod::Disconnect()
+{
+    m_pageStart.clear();
+    m_pageStart.shrink_to_fit();
+    m_pages = 0;
+    m_head.clear();
+    m_foot.clear();
+    m_source.reset();
+    m_fileName.clear();
+    m_fileSize = 0;
+    m_escapes = 0;
+    m_readErrno = 0;
+}
+
+void cPclMod::ScanPages()
+{
+    m_pageStart.assign(1, 1);
+    m_pages = 1;
+    m_escapes = 0;
+    m_readErrno = 0;
+    bool bCancel = false;
+
+    if (m_progress) {
+        m_progress(0, m_fileSize, bCancel);
+    }
+    if (bCancel) {
+        m_pages = 0;
+        return;
+    }
+
+    JobWalker walker(*m_source, m_fileSize, m_blockSize);
+    for (;;) {
+        bool escape = false;
+        std::int64_t pageEnd = 0;
+        const bool more = walker.Next(escape, pageEnd);
+        if (escape) {
+            ++m_escapes;
+        }
+        if (more && pageEnd == 0) {
+            continue;
+        }
+        if (walker.Failed()) {
+            m_readErrno = walker.Error();
+            return;
+        }
+        if (m_progress) {
+            m_progress(1, m_pageStart[static_cast<std::size_t>(m_pages) - 1], bCancel);
+        }
+        if (bCancel || !more) {
+            break;
+        }
+        if (m_pages == std::numeric_limits<std::int32_t>::max() - 1) {
+            break; // the page count must stay countable; the rest becomes the tail
+        }
+        if (m_pageStart.size() == m_pageStart.capacity()) {
+            // Grow by half rather than double: the table is the one thing that grows with the job.
+            m_pageStart.reserve(m_pageStart.size() + m_pageStart.size() / 2 + 1024);
+        }
+        m_pageStart.push_back(pageEnd);
+        ++m_pages;
+    }
+
+    if (m_pages > 1) {
+        // Job head: page 1 up to and including its first printer reset.
+        int err = 0;
+        const std::int64_t size1 = m_pageStart[1] - m_pageStart[0] - 1;
+        const std::int64_t at = FindReset(*m_source, 0, size1, err);
+        if (err != 0) {
+            m_readErrno = err;
+            return;
+        }
+        if (at >= 0) {
+            if (!ReadExactly(*m_source, 0, at + 2, m_head, err)) {
+                m_readErrno = err;
+                return;
+            }
+            const std::int64_t i = at + 1; // 1-based position of the ESC
+            // A reset that closes page 1 leaves it empty; it is then dropped below.
+            m_pageStart[0] = i == size1 - 1 ? i + 3 : i + 2;
+        }
+
+        // Job foot: the bytes after the last page end, when they begin with a printer reset.
+        const std::int64_t tailStart = m_pageStart.back(); // 1-based
+        const std::int64_t tailLen = m_fileSize - tailStart + 1;
+        if (tailLen >= 2) {
+            std::string first;
+            if (!ReadExactly(*m_source, tailStart - 1, 2, first, err)) {
+                m_readErrno = err;
+                return;
+            }
+            if (first[0] == static_cast<char>(kEsc) && first[1] == static_cast<char>(kReset) &&
+                !ReadExactly(*m_source, tailStart - 1, tailLen, m_foot, err)) {
+                m_readErrno = err;
+                return;
+            }
+        }
+
+        if (m_pageStart[0] == m_pageStart[1]) {
+            m_pageStart.erase(m_pageStart.begin());
+            --m_pages;
+        }
+    }
+    --m_pages;
+    if (m_progress) {
+        m_progress(2, 0, bCancel);
+    }
+}
+
+std::int64_t cPclMod::PageSeek(std::int32_t nPageNr) const
+{
+    if (!ValidPageNr(nPageNr) || static_cast<std::size_t>(nPageNr) >= m_pageStart.size()) {
+        return 0;
+    }
+    return m_pageStart[static_cast<std::size_t>(nPageNr) - 1];
+}
+
+std::int64_t cPclMod::PageSize(std::int32_t nPageNr) const
+{
+    if (!ValidPageNr(nPageNr) || static_cast<std::size_t>(nPageNr) >= m_pageStart.size()) {
+        return 0;
+    }
+    const auto n = static_cast<std::size_t>(nPageNr);
+    return m_pageStart[n] - m_pageStart[n - 1] - 1;
+}
+
+std::string cPclMod::Page(std::int32_t nPageNr) const
+{
+    std::string out;
+    ReadPage(nPageNr, out);
+    return out;
+}
+
+bool cPclMod::ReadPage(std::int32_t nPageNr, std::string& out) const
+{
+    out.clear();
+    m_readErrno = 0;
+    if (!m_source) {
+        m_readErrno = EBADF;
+        return false;
+    }
+    if (PageSeek(nPageNr) == 0) {
+        m_readErrno = EINVAL;
+        return false;
+    }
+    int err = 0;
+    if (!ReadExactly(*m_source, PageSeek(nPageNr) - 1, PageSize(nPageNr), out, err)) {
+        m_readErrno = err;
+        return false;
+    }
+    return true;
+}
+
+bool cPclMod::SourceChanged() const
+{
+    return m_source && m_source->Changed();
+}
+
+void cPclMod::GetEscStats(std::string_view sPg, std::vector<std::int64_t>& nEscPos,
+                          std::vector<std::int64_t>& nEscLen, std::int32_t& nCount)
+{
+    nCount = 0;
+    const auto* const text = reinterpret_cast<const unsigned char*>(sPg.data());
+    const auto size = static_cast<std::int64_t>(sPg.size());
+    EscReader reader;
+    std::int64_t s = 0; // 0-based search position
+    while (s < size) {
+        const void* found = std::memchr(text + s, kEsc, static_cast<std::size_t>(size - s));
+        if (found == nullptr) {
+            return;
+        }
+        const std::int64_t p = static_cast<const unsigned char*>(found) - text;
+        const auto n = static_cast<std::size_t>(nCount);
+        nEscPos.resize(n + 1);
+        nEscLen.resize(n + 1);
+        nEscPos[n] = p + 1;
+        ++nCount;
+
+        reader.Begin();
+        reader.Feed(text + p + 1, text + size);
+        if (!reader.Done()) {
+            nEscLen[n] = size - p; // the text ends inside the sequence
+            return;
+        }
+        nEscLen[n] = reader.Length() + reader.DataCount();
+        s = p + nEscLen[n];
+    }
+}
+
+} // namespace kuvrion

@@ -1,0 +1,741 @@
+#include "settings/IniAccess.h"
+
+#include "app/AtomicFile.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <system_error>
+
+namespace kuvrion {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A settings file is a few kilobytes; anything this big is not one and is left alone.
+constexpr std::uintmax_t kMaxFileSize = 256u << 20;
+constexpr std::string_view kEol = "\r\n";
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// Windows-1252 upper case: ASCII, the Latin-1 letters and the four letters of 0x8A..0x9F.
+constexpr std::array<unsigned char, 256> MakeUpperTable()
+{
+    std::array<unsigned char, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i);
+    for (int i = 'a'; i <= 'z'; ++i)
+        t[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i - 32);
+    for (int i = 0xE0; i <= 0xFE; ++i) {
+        if (i != 0xF7)
+            t[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i - 32);
+    }
+    t[0x9A] = 0x8A; // š
+    t[0x9C] = 0x8C; // œ
+    t[0x9E] = 0x8E; // ž
+    t[0xFF] = 0x9F; // ÿ
+    return t;
+}
+constexpr auto kUpper = MakeUpperTable();
+
+char Upper(char c)
+{
+    return static_cast<char>(kUpper[static_cast<unsigned char>(c)]);
+}
+
+std::string UpperText(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = Upper(c);
+    return out;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Upper(a[i]) != Upper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string_view CutAtNul(std::string_view s)
+{
+    return s.substr(0, s.find('\0'));
+}
+
+// The name of a section header line (already trimmed), or nothing.
+std::optional<std::string_view> HeaderName(std::string_view trimmed)
+{
+    if (trimmed.size() >= 3 && trimmed.front() == '[' && trimmed.back() == ']')
+        return trimmed.substr(1, trimmed.size() - 2);
+    return std::nullopt;
+}
+
+// The canonical decimal text of a 32-bit number: "-" and digits without leading zeros, "0" alone.
+std::optional<std::int32_t> CanonicalNumber(std::string_view s)
+{
+    const bool negative = !s.empty() && s.front() == '-';
+    const auto digits = negative ? s.substr(1) : s;
+    if (digits.empty() || (digits.front() == '0' && (digits.size() > 1 || negative)))
+        return std::nullopt;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    }
+    std::int32_t n = 0;
+    const auto res = std::from_chars(s.data(), s.data() + s.size(), n);
+    if (res.ec != std::errc() || res.ptr != s.data() + s.size())
+        return std::nullopt;
+    return n;
+}
+
+std::string ToDecimal(std::int64_t n)
+{
+    std::array<char, 24> buf{};
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), n);
+    return std::string(buf.data(), res.ptr);
+}
+
+// Wildcard pattern: ? any character, * any run, # a digit, [list] / [!list] with ranges.
+class Pattern {
+public:
+    explicit Pattern(std::string_view p)
+    {
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            const char c = p[i];
+            if (c == '?') {
+                m_tokens.push_back({Kind::Any, c, false, {}});
+            } else if (c == '*') {
+                if (m_tokens.empty() || m_tokens.back().kind != Kind::Star)
+                    m_tokens.push_back({Kind::Star, c, false, {}});
+            } else if (c == '#') {
+                m_tokens.push_back({Kind::Digit, c, false, {}});
+            } else if (c == '[' && p.find(']', i + 1) != std::string_view::npos) {
+                const auto close = p.find(']', i + 1);
+                auto list = p.substr(i + 1, close - i - 1);
+                i = close;
+                if (list.empty())
+                    continue; // "[]" stands for no character at all
+                const bool negate = list.front() == '!';
+                if (negate)
+                    list.remove_prefix(1);
+                m_tokens.push_back({Kind::Set, c, negate, std::string(list)});
+            } else {
+                m_tokens.push_back({Kind::Literal, c, false, {}});
+            }
+        }
+    }
+
+    bool Match(std::string_view name) const
+    {
+        // Greedy matching with one remembered star: linear unless stars must backtrack.
+        std::size_t n = 0;
+        std::size_t p = 0;
+        std::size_t starP = std::string_view::npos;
+        std::size_t starN = 0;
+        while (n < name.size()) {
+            if (p < m_tokens.size() && m_tokens[p].kind == Kind::Star) {
+                starP = p++;
+                starN = n;
+            } else if (p < m_tokens.size() && MatchOne(m_tokens[p], name[n])) {
+                ++p;
+                ++n;
+            } else if (starP != std::string_view::npos) {
+                p = starP + 1;
+                n = ++starN;
+            } else {
+                return false;
+            }
+        }
+        while (p < m_tokens.size() && m_tokens[p].kind == Kind::Star)
+            ++p;
+        return p == m_tokens.size();
+    }
+
+private:
+    enum class Kind { Literal, Any, Digit, Set, Star };
+    struct Token {
+        Kind kind;
+        char c;
+        bool negate;
+        std::string list;
+    };
+
+    static bool InList(std::string_view list, char ch)
+    {
+        const auto u = static_cast<unsigned char>(ch);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (i + 2 < list.size() && list[i + 1] == '-') {
+                auto lo = static_cast<unsigned char>(list[i]);
+                auto hi = static_cast<unsigned char>(list[i + 2]);
+                if (lo > hi)
+                    std::swap(lo, hi);
+                if (u >= lo && u <= hi)
+                    return true;
+                i += 2;
+            } else if (list[i] == ch) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static bool MatchOne(const Token& t, char ch)
+    {
+        switch (t.kind) {
+        case Kind::Literal:
+            return t.c == ch;
+        case Kind::Any:
+            return true;
+        case Kind::Digit:
+            return ch >= '0' && ch <= '9';
+        case Kind::Set:
+            return InList(t.list, ch) != t.negate;
+        case Kind::Star:
+            break;
+        }
+        return false;
+    }
+
+    std::vector<Token> m_tokens;
+};
+
+// One line of the file: [begin, end) is its text, `next` the start of the following line.
+struct Line {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t next;
+};
+
+struct Section {
+    std::size_t header; // line index of the header
+    std::size_t stop;   // line index of the next header, or the line count
+    std::string_view name;
+};
+
+// The parsed file. Lines end at CR LF, LF or a lone CR; a UTF-8 byte-order mark at the start is
+// not part of the first line. Lines before the first header belong to no section.
+struct IniText {
+    std::string data;
+    std::size_t bom = 0;
+    std::vector<Line> lines;
+    std::vector<Section> sections;
+
+    std::string_view Text(std::size_t i) const
+    {
+        return std::string_view(data).substr(lines[i].begin, lines[i].end - lines[i].begin);
+    }
+    std::string_view Trimmed(std::size_t i) const { return Trim(Text(i)); }
+
+    void Parse()
+    {
+        bom = std::string_view(data).starts_with(kBom) ? kBom.size() : 0;
+        std::size_t pos = bom;
+        const std::size_t size = data.size();
+        while (pos < size) {
+            std::size_t end = pos;
+            while (end < size && data[end] != '\r' && data[end] != '\n')
+                ++end;
+            std::size_t next = end;
+            if (next < size) {
+                next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
+            }
+            lines.push_back({pos, end, next});
+            pos = next;
+        }
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (const auto name = HeaderName(Trimmed(i))) {
+                if (!sections.empty())
+                    sections.back().stop = i;
+                sections.push_back({i, lines.size(), *name});
+            }
+        }
+    }
+
+    // The first section of that name (duplicates after it are never read).
+    const Section* Find(std::string_view name) const
+    {
+        for (const auto& s : sections) {
+            if (EqualNoCase(s.name, name))
+                return &s;
+        }
+        return nullptr;
+    }
+
+    // Key and value of an entry line, or nothing for comments, blank lines and lines without "=".
+    std::optional<std::pair<std::string_view, std::string_view>> Entry(std::size_t i) const
+    {
+        const auto t = Trimmed(i);
+        if (t.empty() || t.front() == ';')
+            return std::nullopt;
+        const auto eq = t.find('=');
+        if (eq == std::string_view::npos)
+            return std::nullopt;
+        return std::make_pair(Trim(t.substr(0, eq)), t.substr(eq + 1));
+    }
+
+    // The line index of the first entry `key` in `sec`, or nothing.
+    std::optional<std::size_t> FindKey(const Section& sec, std::string_view key) const
+    {
+        for (std::size_t i = sec.header + 1; i < sec.stop; ++i) {
+            const auto e = Entry(i);
+            if (e && EqualNoCase(e->first, key))
+                return i;
+        }
+        return std::nullopt;
+    }
+
+    std::string_view Bytes(std::size_t from, std::size_t to) const
+    {
+        return std::string_view(data).substr(from, to - from);
+    }
+    // Start of line i, or the end of the data for i == line count.
+    std::size_t Offset(std::size_t i) const
+    {
+        return i < lines.size() ? lines[i].begin : data.size();
+    }
+};
+
+enum class Load { Ok, Missing, Failed };
+
+// Reads the whole file. Only regular files are read (a FIFO in its place would block).
+Load LoadFile(const std::string& path, IniText& text)
+{
+    if (path.empty())
+        return Load::Missing;
+    std::error_code ec;
+    const auto st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found)
+        return Load::Missing;
+    if (ec || st.type() != fs::file_type::regular)
+        return Load::Failed;
+    const auto size = fs::file_size(path, ec);
+    if (ec || size > kMaxFileSize)
+        return Load::Failed;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return Load::Failed;
+    text.data.reserve(static_cast<std::size_t>(size));
+    std::array<char, 65536> buf{};
+    std::size_t n = 0;
+    bool ok = true;
+    while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) {
+        text.data.append(buf.data(), n);
+        if (text.data.size() > kMaxFileSize) {
+            ok = false;
+            break;
+        }
+    }
+    if (std::ferror(f))
+        ok = false;
+    std::fclose(f);
+    if (!ok)
+        return Load::Failed;
+    text.Parse();
+    return Load::Ok;
+}
+
+// The settings file may be replaced: not a folder or other special file, not write-protected.
+bool MayReplace(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    std::error_code ec;
+    const auto st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found)
+        return true;
+    if (ec || st.type() != fs::file_type::regular)
+        return false;
+    return !IsWriteProtected(path);
+}
+
+bool WritePieces(const std::string& path, std::initializer_list<std::string_view> pieces)
+{
+    AtomicFile f;
+    if (!f.Open(path))
+        return false;
+    for (const auto p : pieces)
+        f.Write(p);
+    return f.Commit();
+}
+
+// Writes the file without the lines in the given ranges [first, last) of line indexes (sorted,
+// not overlapping). Everything else stays byte for byte.
+bool WriteWithout(const std::string& path, const IniText& text,
+                  const std::vector<std::pair<std::size_t, std::size_t>>& drop)
+{
+    AtomicFile f;
+    if (!f.Open(path))
+        return false;
+    std::size_t pos = 0;
+    for (const auto& [first, last] : drop) {
+        f.Write(text.Bytes(pos, text.Offset(first)));
+        pos = text.Offset(last);
+    }
+    f.Write(text.Bytes(pos, text.data.size()));
+    return f.Commit();
+}
+
+// Section and key names that cannot be written so that they read back are refused.
+bool ValidSection(std::string_view s)
+{
+    return !s.empty() && s.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool ValidKey(std::string_view k)
+{
+    return !k.empty() && k.front() != ';' && k.front() != '[' &&
+           k.find_first_of(std::string_view("=\r\n\0", 4)) == std::string_view::npos;
+}
+
+bool IsNumericText(std::string_view s)
+{
+    s = Trim(s);
+    std::size_t i = 0;
+    auto digits = [&] {
+        const std::size_t from = i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            ++i;
+        return i - from;
+    };
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    std::size_t count = digits();
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        count += digits();
+    }
+    if (count == 0)
+        return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    return i == s.size();
+}
+
+// Does the section name belong to the numbered family of `head` (pattern in upper case)? Gives
+// its number.
+std::optional<std::int32_t> FamilyNumber(std::string_view name, const Pattern& headPattern,
+                                         std::size_t headLen)
+{
+    if (!headPattern.Match(UpperText(name)) || name.size() < headLen)
+        return std::nullopt;
+    return CanonicalNumber(name.substr(headLen));
+}
+
+} // namespace
+
+std::string IniAccess::ReadEntry(std::string_view Section, std::string_view Key,
+                                 std::string_view Default) const
+{
+    const auto fallback = [&] { return std::string(Trim(CutAtNul(Default).substr(0, kMaxValue))); };
+    IniText text;
+    if (LoadFile(sIniFile, text) != Load::Ok)
+        return fallback();
+    const auto* sec = text.Find(Section);
+    const auto key = Trim(Key);
+    if (!sec || key.empty())
+        return fallback();
+    const auto line = text.FindKey(*sec, key);
+    if (!line)
+        return fallback();
+    const auto value = Trim(CutAtNul(text.Entry(*line)->second));
+    return std::string(Trim(value.substr(0, kMaxValue)));
+}
+
+bool IniAccess::WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value)
+{
+    const auto key = Trim(Key);
+    if (!ValidSection(Section) || !ValidKey(key) || !MayReplace(sIniFile))
+        return false;
+    IniText text;
+    if (LoadFile(sIniFile, text) == Load::Failed)
+        return false;
+
+    // A value ends at NUL as the platform buffer did, and at a line break, which would otherwise
+    // start a new line in the file.
+    auto value = Value.substr(0, Value.find_first_of(std::string_view("\0\r\n", 3)));
+    value = Trim(value.substr(0, kMaxValue));
+    std::string line;
+    line.reserve(key.size() + 1 + value.size() + 2);
+    line.append(key).append("=").append(value);
+
+    const auto* sec = text.Find(Section);
+    if (!sec) {
+        const std::string_view data = text.data;
+        const bool needEol = data.size() > text.bom && data.back() != '\n' && data.back() != '\r';
+        std::string add;
+        add.append("[").append(Section).append("]").append(kEol).append(line).append(kEol);
+        return WritePieces(sIniFile, {data, needEol ? kEol : std::string_view(), add});
+    }
+    if (const auto at = text.FindKey(*sec, key)) {
+        const auto& l = text.lines[*at];
+        if (text.Text(*at) == line)
+            return true; // nothing changes: leave the file alone
+        return WritePieces(sIniFile,
+                           {text.Bytes(0, l.begin), line, text.Bytes(l.end, text.data.size())});
+    }
+    // New key: after the last non-blank line of the section, so blank separator lines stay last.
+    std::size_t last = sec->header;
+    for (std::size_t i = sec->header + 1; i < sec->stop; ++i) {
+        if (!text.Trimmed(i).empty())
+            last = i;
+    }
+    const auto& l = text.lines[last];
+    const bool needEol = l.next == l.end;
+    line.append(kEol);
+    return WritePieces(sIniFile, {text.Bytes(0, l.next), needEol ? kEol : std::string_view(), line,
+                                  text.Bytes(l.next, text.data.size())});
+}
+
+bool IniAccess::ClearSection(std::string_view Section)
+{
+    if (!MayReplace(sIniFile))
+        return false;
+    IniText text;
+    const auto load = LoadFile(sIniFile, text);
+    if (load == Load::Failed)
+        return false;
+    const auto* sec = load == Load::Ok ? text.Find(Section) : nullptr;
+    if (!sec)
+        return true;
+    std::size_t last = sec->header;
+    for (std::size_t i = sec->header + 1; i < sec->stop; ++i) {
+        if (!text.Trimmed(i).empty())
+            last = i;
+    }
+    if (last == sec->header)
+        return true;
+    return WriteWithout(sIniFile, text, {{sec->header + 1, last + 1}});
+}
+
+bool IniAccess::RemoveSection(std::string_view Section)
+{
+    if (!MayReplace(sIniFile))
+        return false;
+    IniText text;
+    const auto load = LoadFile(sIniFile, text);
+    if (load == Load::Failed)
+        return false;
+    std::vector<std::pair<std::size_t, std::size_t>> drop;
+    for (const auto& s : text.sections) {
+        if (EqualNoCase(s.name, Section))
+            drop.emplace_back(s.header, s.stop);
+    }
+    if (drop.empty())
+        return true;
+    return WriteWithout(sIniFile, text, drop);
+}
+
+bool IniAccess::CutNumSections(std::string_view sHead, std::int32_t nStart)
+{
+    if (!MayReplace(sIniFile))
+        return false;
+    IniText text;
+    const auto load = LoadFile(sIniFile, text);
+    if (load == Load::Failed)
+        return false;
+    const Pattern head(UpperText(std::string(sHead) + "*"));
+    std::vector<std::pair<std::size_t, std::size_t>> drop;
+    for (const auto& s : text.sections) {
+        const auto n = FamilyNumber(s.name, head, sHead.size());
+        if (n && *n >= nStart)
+            drop.emplace_back(s.header, s.stop);
+    }
+    if (drop.empty())
+        return true;
+    return WriteWithout(sIniFile, text, drop);
+}
+
+bool IniAccess::RemNumSection(std::string_view sHead, std::int32_t nNum)
+{
+    if (!MayReplace(sIniFile))
+        return false;
+    IniText text;
+    if (LoadFile(sIniFile, text) != Load::Ok)
+        return false;
+    const std::string oldFile = sIniFile + ".old";
+    std::error_code ec;
+    if (fs::symlink_status(oldFile, ec).type() != fs::file_type::not_found || ec)
+        return false;
+
+    // The ".old" copy is made first and the file itself is then replaced in one step, so the
+    // settings file is never missing, not even for a moment.
+    {
+        AtomicFile copy;
+        if (!copy.Open(oldFile) || !copy.Write(text.data) || !copy.Commit())
+            return false;
+    }
+
+    const Pattern head(UpperText(std::string(sHead) + "*"));
+    std::string out;
+    out.reserve(text.data.size() + text.lines.size());
+    out.append(text.data, 0, text.bom);
+    bool write = true;
+    for (std::size_t i = 0; i < text.lines.size(); ++i) {
+        const auto t = text.Trimmed(i);
+        std::string renamed;
+        if (const auto name = HeaderName(t)) {
+            write = true;
+            const auto n = FamilyNumber(*name, head, sHead.size());
+            if (n && *n == nNum) {
+                write = false;
+            } else if (n && *n > nNum) {
+                renamed.append("[")
+                    .append(sHead)
+                    .append(ToDecimal(std::int64_t{*n} - 1))
+                    .append("]");
+            }
+        }
+        if (write)
+            out.append(renamed.empty() ? t : std::string_view(renamed)).append(kEol);
+    }
+
+    AtomicFile f;
+    const bool ok = f.Open(sIniFile) && f.Write(out) && f.Commit();
+    if (!ok && !fs::exists(sIniFile, ec))
+        fs::rename(oldFile, sIniFile, ec); // cannot finish: put the old file back
+    fs::remove(oldFile, ec);
+    return ok;
+}
+
+std::int32_t IniAccess::GetSections(std::string_view pattern,
+                                    std::vector<std::string>& secname) const
+{
+    secname.assign(1, std::string());
+    IniText text;
+    if (LoadFile(sIniFile, text) != Load::Ok)
+        return 0;
+    const Pattern p(UpperText(pattern));
+    std::int32_t count = 0;
+    for (const auto& s : text.sections) {
+        if (!p.Match(UpperText(s.name)))
+            continue;
+        if (count == 0)
+            secname[0] = std::string(s.name);
+        else
+            secname.emplace_back(s.name);
+        if (count == std::numeric_limits<std::int32_t>::max())
+            break;
+        ++count;
+    }
+    return count;
+}
+
+std::int32_t IniAccess::GetKeys(std::string_view secname, std::vector<std::string>& keyname) const
+{
+    keyname.assign(1, std::string());
+    IniText text;
+    if (LoadFile(sIniFile, text) != Load::Ok)
+        return 0;
+    const auto* sec = text.Find(secname);
+    if (!sec)
+        return 0;
+    std::int32_t count = 0;
+    for (std::size_t i = sec->header + 1; i < sec->stop; ++i) {
+        const auto e = text.Entry(i);
+        if (!e)
+            continue;
+        if (count == 0)
+            keyname[0] = std::string(e->first);
+        else
+            keyname.emplace_back(e->first);
+        ++count;
+    }
+    return count;
+}
+
+std::string IniAccess::Array2String(const std::vector<std::string>& ss, std::string_view sep,
+                                    std::int16_t txtLim)
+{
+    std::string out;
+    const char lim = static_cast<char>(txtLim & 0xFF);
+    for (std::size_t i = 0; i < ss.size(); ++i) {
+        if (i > 0)
+            out.append(sep);
+        const bool quote = txtLim >= 0 && !IsNumericText(ss[i]);
+        if (quote)
+            out += lim;
+        out.append(ss[i]);
+        if (quote)
+            out += lim;
+    }
+    return out;
+}
+
+void IniAccess::String2Array(std::vector<std::string>& ss, std::string_view sep, std::string_view s,
+                             std::int16_t txtLim, bool bPreserveQuotes)
+{
+    ss.assign(1, std::string());
+    if (s.empty())
+        return;
+    if (sep.empty()) {
+        ss[0] = std::string(s);
+        return;
+    }
+    constexpr auto npos = std::string_view::npos;
+    const char lim = static_cast<char>(txtLim & 0xFF);
+    std::size_t index = 0;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t pos = s.find(sep, start);
+        if (txtLim >= 0) {
+            // Only the first pair of delimiters in an element protects separators.
+            const std::size_t q1 = s.find(lim, start);
+            if (q1 != npos && q1 < pos) {
+                const std::size_t q2 = s.find(lim, q1 + 1);
+                if (q2 != npos)
+                    pos = s.find(sep, q2 + 1);
+            }
+        }
+        if (pos == npos)
+            pos = s.size();
+        if (index >= ss.size())
+            ss.emplace_back();
+        ss[index] = TrimCtrlChars(s.substr(start, pos - start));
+        start = pos + sep.size();
+        auto& e = ss[index];
+        if (txtLim >= 0 && !bPreserveQuotes && e.size() >= 2 && e.front() == lim && e.back() == lim)
+            e = e.substr(1, e.size() - 2);
+        ++index;
+        if (pos >= s.size())
+            break;
+    }
+}
+
+std::string IniAccess::TrimCtrlChars(std::string_view s)
+{
+    const auto ctrl = [](char c) { return static_cast<unsigned char>(c) < 33; };
+    while (!s.empty() && ctrl(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && ctrl(s.back()))
+        s.remove_suffix(1);
+    return std::string(s);
+}
+
+bool IniAccess::MatchPattern(std::string_view name, std::string_view pattern)
+{
+    return Pattern(pattern).Match(name);
+}
+
+} // namespace kuvrion

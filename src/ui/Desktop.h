@@ -1,0 +1,29 @@
+// What the program asks of the desktop: open a file or "mailto:" address with the user's default
+// application, and start another program without waiting for it. Neither reports failures to the
+// user. Tests switch on recording: the calls are then remembered and nothing is opened or started.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <vector>
+
+namespace kuvrion {
+
+class Desktop {
+public:
+    struct Call {
+        QString what; // "open" or "start"
+        QString target;
+        QStringList arguments;
+    };
+
+    static bool OpenUrl(const QUrl& url);
+    static bool StartDetached(const QString& program, const QStringList& arguments,
+                              const QString& workingDirectory = {});
+
+    static void SetRecording(bool on);
+    static std::vector<Call> TakeCalls();
+};
+
+} // namespace kuvrion

@@ -1,0 +1,103 @@
+#include "UiHelpers.h"
+
+#include "ImageList.h"
+#include "app/Helpers.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QLocale>
+#include <QRegularExpressionValidator>
+#include <QToolButton>
+#include <cmath>
+
+namespace kuvrion {
+
+QString FromPath(const std::string& path)
+{
+    return QString::fromStdString(path);
+}
+
+std::string ToPath(const QString& path)
+{
+    return path.toStdString();
+}
+
+QString FromCp1252(const std::string& bytes)
+{
+    return QString::fromStdString(Cp1252ToUtf8(bytes));
+}
+
+std::string ToCp1252(const QString& text)
+{
+    return Utf8ToCp1252(text.toStdString());
+}
+
+QString DisplayMM(float value)
+{
+    if (!std::isfinite(value) || value == 0.0f)
+        return QStringLiteral("0");
+    QLocale german(QLocale::German, QLocale::Germany);
+    german.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString text = german.toString(static_cast<double>(value), 'g', 7);
+    if (text.contains(QLatin1Char('E'), Qt::CaseInsensitive)) {
+        // Very large or very small values: fixed notation with the trailing zeros dropped.
+        text = german.toString(static_cast<double>(value), 'f', 7);
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char(',')))
+            text.chop(1);
+    }
+    return text;
+}
+
+void SelectAllText(QLineEdit* field)
+{
+    field->setSelection(0, static_cast<int>(field->text().size()));
+}
+
+void SetDigitsOnly(QLineEdit* field)
+{
+    static const QRegularExpression digits(QStringLiteral("[0-9]*"));
+    field->setValidator(new QRegularExpressionValidator(digits, field));
+}
+
+void SetPathColour(QLineEdit* field, bool ok)
+{
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Text, ok ? QApplication::palette(field).color(QPalette::ButtonText)
+                                        : QColor(255, 0, 0));
+    field->setPalette(palette);
+}
+
+void SetFieldGrey(QLineEdit* field, bool grey)
+{
+    QPalette palette = field->palette();
+    const QPalette normal = QApplication::palette(field);
+    palette.setColor(QPalette::Base, normal.color(grey ? QPalette::Button : QPalette::Base));
+    field->setPalette(palette);
+}
+
+QToolButton* NewPictureToggle(QWidget* parent, const QString& objectName)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setCheckable(true);
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/images/led_off.svg"), QSize(), QIcon::Normal, QIcon::Off);
+    icon.addFile(QStringLiteral(":/images/led_on.svg"), QSize(), QIcon::Normal, QIcon::On);
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    button->setAutoRaise(true);
+    return button;
+}
+
+QToolButton* NewPictureButton(QWidget* parent, const QString& objectName, const QString& key)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setIcon(ImageIcon(key));
+    button->setIconSize(QSize(16, 16));
+    return button;
+}
+
+} // namespace kuvrion

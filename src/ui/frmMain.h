@@ -1,0 +1,128 @@
+// The main window: source and destination jobs, the totals of the last import, the number of
+// addressees to export and the status line with its progress bar. It owns the command layer over
+// the shared state it is given (which must outlive it) and shows what the commands report. Every
+// command starts here and every dialog is modal over it. Closing stores the window position and
+// the log switch and, when the web update was requested, starts the update program.
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Commands.h"
+#include "app/Reporter.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace kuvrion {
+
+class NumEdit;
+
+class frmMain : public QMainWindow, public Reporter {
+    Q_OBJECT
+public:
+    // Builds the window and runs the load step (reads the settings, places the window).
+    explicit frmMain(AppState& state, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    Commands& commands() { return *m_commands; }
+
+    // Reporter
+    void ShowStatus(std::int32_t state) override;
+    void ShowTotal(std::int64_t n) override;
+    void ShowCurrent(std::int64_t n) override;
+    void SetProgressMaximum(double max) override;
+    void SetProgressValue(double value) override;
+    void ProcessEvents() override;
+    void SetBusy(bool busy) override;
+    void ShowMessage(const std::string& text, MessageKind kind) override;
+    void ShowImportStatus() override;
+    void StateChanged() override;
+
+    // Keeps the counter "current von total" together at the right edge of the status line.
+    void ArrangeStatus();
+    // Enabled state of every command by its rule.
+    void UpdateCommands();
+    // The window position in twips (of the normal, not minimised or maximised window).
+    std::array<std::int32_t, 2> PositionInTwips() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    void PlaceWindow();
+    void Refresh(bool forceExportCount = false);
+    void FlushStatus();
+
+    void ChooseSource();
+    void ChooseDestination();
+    void RunImport();
+    void RunExport();
+    void SaveSkeleton();
+    void ShowLog();
+    void OpenManual();
+    void WebUpdate();
+    template <class Dialog>
+    void RunDialog();
+
+    AppState& m_state;
+    std::unique_ptr<Commands> m_commands;
+
+    // Controls
+    QLineEdit* txtSrcFile = nullptr;
+    QToolButton* btnSrcFile = nullptr;
+    QPushButton* btnImport = nullptr;
+    QToolButton* btnImpInfo = nullptr;
+    QLabel* labTotalPgs = nullptr;
+    QLabel* labTotalAdr = nullptr;
+    QLineEdit* txtDstFile = nullptr;
+    QToolButton* btnDstFile = nullptr;
+    NumEdit* txtExpAdr = nullptr;
+    QLabel* labExpTotal = nullptr;
+    QPushButton* btnExport = nullptr;
+    QLabel* imgStatus = nullptr;
+    QLabel* labStatus = nullptr;
+    QLabel* labStatAct = nullptr;
+    QLabel* labStatVon = nullptr;
+    QLabel* labStatCnt = nullptr;
+    QProgressBar* pbMain = nullptr;
+
+    // Menu items with a rule or a check mark
+    QAction* mnuDI = nullptr;
+    QAction* mnuDM = nullptr;
+    QAction* mnuDLB = nullptr;
+    QAction* mnuDLA = nullptr;
+    QAction* mnuDE = nullptr;
+    QAction* mnuDPS = nullptr;
+    QAction* mnuHW = nullptr;
+    std::vector<QAction*> m_shortcutActions;
+
+    // Status line: while busy, the figures are shown at the repaint points only.
+    std::int64_t m_total = 0;
+    std::int64_t m_current = 0;
+    double m_progressMax = 0;
+    double m_progressValue = 0;
+    QElapsedTimer m_lastRepaint;
+
+    std::string m_shownExportCount; // the state's export-count text last put into the field
+    bool m_refreshing = false;
+    bool m_busy = false;
+    bool m_running = false; // a command runs; no other may start, the window may not close
+    bool m_closed = false;
+};
+
+} // namespace kuvrion
