@@ -137,10 +137,10 @@ public:
             bool split;
         };
         const std::vector<L> letters = {{"10234", 2, false},
-                                         {"20418", 1, true},
-                                         {Cp1252("BÖHM-07"), 3, false},
-                                         {"10234", 1, false},
-                                         {"40996", 2, false}};
+                                        {"20418", 1, true},
+                                        {Cp1252("BÖHM-07"), 3, false},
+                                        {"10234", 1, false},
+                                        {"40996", 2, false}};
         int n = 0;
         for (const auto& l : letters) {
             for (int p = 1; p <= l.pages; ++p) {
@@ -156,12 +156,14 @@ public:
                     Text(l.id.substr(2) + ";");
                 });
             }
+            ++m_stats.letters;
         }
         Foot("Rechnungen");
         return Flush();
     }
 
-    // Sample job for the key mode with fixed ID length: start marker "Kundennummer: ", 8 characters.
+    // Sample job for the key mode with fixed ID length: start marker "Kundennummer: ", 8
+    // characters.
     bool SampleFixed()
     {
         Head("Kontoauszug");
@@ -172,10 +174,10 @@ public:
             bool split;
         };
         const std::vector<L> letters = {{"47110815", 1, false},
-                                         {"30220577", 3, false},
-                                         {"47110815", 1, false},
-                                         {"55501234", 2, true},
-                                         {"90000042", 1, false}};
+                                        {"30220577", 3, false},
+                                        {"47110815", 1, false},
+                                        {"55501234", 2, true},
+                                        {"90000042", 1, false}};
         int n = 0;
         for (const auto& l : letters) {
             for (int p = 1; p <= l.pages; ++p) {
@@ -192,6 +194,7 @@ public:
                     Text(Cp1252(" (bitte stets angeben)"));
                 });
             }
+            ++m_stats.letters;
         }
         Foot("Kontoauszug");
         return Flush();
@@ -421,8 +424,8 @@ private:
             Cursor(600, y);
             Text(Cp1252("Stadtwerke Musterstadt GmbH · Hauptstraße 12 · 80331 München"));
             y += 200;
-            for (const char* line : {"Frau", "Dr. Jürgen Müller-Lüdenscheidt", "Kölner Straße 7",
-                                     "50667 Köln"}) {
+            for (const char* line :
+                 {"Frau", "Dr. Jürgen Müller-Lüdenscheidt", "Kölner Straße 7", "50667 Köln"}) {
                 Esc("&a0h0V");
                 Cursor(700, y);
                 Text(Cp1252(line));
@@ -444,8 +447,7 @@ private:
         }
     }
 
-    template <class KeyLine>
-    void SamplePage(int pageIndex, int page, int pages, KeyLine keyLine)
+    template <class KeyLine> void SamplePage(int pageIndex, int page, int pages, KeyLine keyLine)
     {
         PageSetup();
         Esc("(20X");
@@ -493,14 +495,19 @@ private:
         static const std::vector<std::string> words = [] {
             std::vector<std::string> w;
             for (const char* s :
-                 {"Sehr", "geehrte", "Damen", "und", "Herren,", "wir", "bedanken", "uns", "für",
-                  "Ihre", "Bestellung", "vom", "März.", "Die", "Lieferung", "erfolgt", "in", "den",
-                  "nächsten", "Tagen.", "Bitte", "überweisen", "Sie", "den", "Betrag", "innerhalb",
-                  "von", "14", "Tagen", "auf", "unser", "Konto.", "Gebühren", "für", "Änderungen",
-                  "werden", "gesondert", "berechnet.", "Zuzüglich", "Umsatzsteuer", "ergibt",
-                  "sich", "ein", "Gesamtbetrag", "von", "1.234,56", "EUR.", "Für", "Rückfragen",
-                  "stehen", "wir", "Ihnen", "gern", "zur", "Verfügung.", "Größe", "Straße",
-                  "Abschlag", "Zählerstand", "Verbrauch", "Öl", "Wärme", "Grundpreis"}) {
+                 {"Sehr",       "geehrte",    "Damen",      "und",          "Herren,",
+                  "wir",        "bedanken",   "uns",        "für",          "Ihre",
+                  "Bestellung", "vom",        "März.",      "Die",          "Lieferung",
+                  "erfolgt",    "in",         "den",        "nächsten",     "Tagen.",
+                  "Bitte",      "überweisen", "Sie",        "den",          "Betrag",
+                  "innerhalb",  "von",        "14",         "Tagen",        "auf",
+                  "unser",      "Konto.",     "Gebühren",   "für",          "Änderungen",
+                  "werden",     "gesondert",  "berechnet.", "Zuzüglich",    "Umsatzsteuer",
+                  "ergibt",     "sich",       "ein",        "Gesamtbetrag", "von",
+                  "1.234,56",   "EUR.",       "Für",        "Rückfragen",   "stehen",
+                  "wir",        "Ihnen",      "gern",       "zur",          "Verfügung.",
+                  "Größe",      "Straße",     "Abschlag",   "Zählerstand",  "Verbrauch",
+                  "Öl",         "Wärme",      "Grundpreis"}) {
                 w.push_back(Cp1252(s));
             }
             return w;
@@ -511,9 +518,9 @@ private:
     static const std::vector<const char*>& Addresses()
     {
         static const std::vector<const char*> a = {
-            "Herrn Jürgen Weiß", "Frau Käthe Schröder", "Familie Müller", "Herrn Björn Çelik",
-            "Frau Dörte Hübner", "Herrn Günther Groß", "Frau Anke Möller",
-            "Frau Liselotte Strauß", "Herrn Ulf Jäger"};
+            "Herrn Jürgen Weiß", "Frau Käthe Schröder",   "Familie Müller",
+            "Herrn Björn Çelik", "Frau Dörte Hübner",     "Herrn Günther Groß",
+            "Frau Anke Möller",  "Frau Liselotte Strauß", "Herrn Ulf Jäger"};
         return a;
     }
 

@@ -10,43 +10,40 @@ namespace kuvrion {
 
 namespace {
 
-// The escape sequences of one page, as the scanner delimits them (1-based positions).
-struct EscList {
-    std::vector<std::int64_t> pos;
-    std::vector<std::int64_t> len;
-    std::int32_t count = 0;
-};
-
-EscList ListEscapes(std::string_view page)
+// Lists the escape sequences of one page into the scratch lists (1-based positions) and returns
+// how many there are.
+std::int32_t ListEscapes(std::string_view page, PageScratch& scratch)
 {
-    EscList e;
-    cPclMod::GetEscStats(page, e.pos, e.len, e.count);
-    // The arrays may keep stale entries when there is no ESC; trust only `count`, and never more
-    // entries than both arrays hold.
-    const auto held = static_cast<std::int64_t>(std::min(e.pos.size(), e.len.size()));
-    e.count = static_cast<std::int32_t>(std::clamp<std::int64_t>(e.count, 0, held));
-    return e;
+    std::int32_t count = 0;
+    cPclMod::GetEscStats(page, scratch.escPos, scratch.escLen, count);
+    // Without an ESC the lists keep old entries; trust only `count`, and never more entries than
+    // both lists hold.
+    const auto held =
+        static_cast<std::int64_t>(std::min(scratch.escPos.size(), scratch.escLen.size()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 0, held));
 }
 
-std::string TextWithoutEscapes(std::string_view page, const EscList& e)
+void TextWithoutEscapes(std::string_view page, const PageScratch& e, std::int32_t count,
+                        std::string& text)
 {
-    if (e.count == 0)
-        return std::string(page);
+    text.clear();
+    if (count == 0) {
+        text.assign(page);
+        return;
+    }
     const auto size = static_cast<std::int64_t>(page.size());
-    std::string text;
     text.reserve(page.size());
     std::int64_t q = 0; // 0-based: the first byte not yet taken or skipped
-    for (std::int32_t k = 0; k < e.count; ++k) {
-        const std::int64_t start = std::clamp<std::int64_t>(e.pos[k] - 1, 0, size);
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int64_t start = std::clamp<std::int64_t>(e.escPos[k] - 1, 0, size);
         if (start > q)
             text.append(
                 page.substr(static_cast<std::size_t>(q), static_cast<std::size_t>(start - q)));
         // A "W" count may reach past the end of the page.
-        q = std::clamp<std::int64_t>(start + std::max<std::int64_t>(e.len[k], 0), q, size);
+        q = std::clamp<std::int64_t>(start + std::max<std::int64_t>(e.escLen[k], 0), q, size);
     }
     if (q < size)
         text.append(page.substr(static_cast<std::size_t>(q)));
-    return text;
 }
 
 void Count(ImpErrCounters* nImpErr, AdrKeyFault fault)
@@ -57,9 +54,17 @@ void Count(ImpErrCounters* nImpErr, AdrKeyFault fault)
 
 } // namespace
 
+const std::string& GetPageText(std::string_view page, PageScratch& scratch)
+{
+    TextWithoutEscapes(page, scratch, ListEscapes(page, scratch), scratch.text);
+    return scratch.text;
+}
+
 std::string GetPageText(std::string_view page)
 {
-    return TextWithoutEscapes(page, ListEscapes(page));
+    PageScratch scratch;
+    GetPageText(page, scratch);
+    return std::move(scratch.text);
 }
 
 std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& keyLen,
@@ -104,12 +109,22 @@ std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& 
 
 void MaskAdrKey(std::string& page, const Settings& s)
 {
-    const EscList e = ListEscapes(page);
+    PageScratch scratch;
+    MaskAdrKey(page, s, scratch);
+}
+
+void MaskAdrKey(std::string& page, const Settings& s, PageScratch& scratch)
+{
+    // One listing of the escapes serves both the text and the mapping back to raw positions.
+    const std::int32_t count = ListEscapes(page, scratch);
+    TextWithoutEscapes(page, scratch, count, scratch.text);
     std::int64_t r = 0;
     std::string id;
-    const std::int64_t p = FindAdrKey(TextWithoutEscapes(page, e), s, r, id, nullptr);
+    const std::int64_t p = FindAdrKey(scratch.text, s, r, id, nullptr);
     if (p == 0)
         return;
+    const std::vector<std::int64_t>& pos = scratch.escPos;
+    const std::vector<std::int64_t>& len = scratch.escLen;
 
     const auto size = static_cast<std::int64_t>(page.size());
     // Blanks `n` bytes from 1-based `x`, never past the end of the page.
@@ -121,14 +136,14 @@ void MaskAdrKey(std::string& page, const Settings& s)
 
     // x starts as a text position and becomes a raw position as the escapes before it are passed.
     std::int64_t x = p;
-    for (std::int32_t k = 0; k < e.count && r > 0; ++k) {
-        if (e.pos[k] > x) {
-            const std::int64_t m = std::min(e.pos[k] - x, r);
+    for (std::int32_t k = 0; k < count && r > 0; ++k) {
+        if (pos[k] > x) {
+            const std::int64_t m = std::min(pos[k] - x, r);
             blank(x, m);
             r -= m;
-            x = e.pos[k] + e.len[k];
+            x = pos[k] + len[k];
         } else {
-            x += e.len[k];
+            x += len[k];
         }
     }
     if (r > 0)

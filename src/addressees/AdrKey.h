@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kuvrion {
 
@@ -13,10 +14,10 @@ struct Settings;
 
 // Fault kinds of the key search, the index into the fault counters.
 enum AdrKeyFault : std::int32_t {
-    kIdTooShort = 0,      // fixed length: fewer than nAdrIdLen characters after the start marker
-    kIdMissing = 1,       // end marker mode: end marker right after the start marker
+    kIdTooShort = 0,       // fixed length: fewer than nAdrIdLen characters after the start marker
+    kIdMissing = 1,        // end marker mode: end marker right after the start marker
     kEndMarkerMissing = 2, // end marker mode: no end marker after the start marker
-    kKeyNotFound = 3,     // the start marker is not in the page text
+    kKeyNotFound = 3,      // the start marker is not in the page text
 };
 using ImpErrCounters = std::array<std::int32_t, 4>;
 
@@ -32,5 +33,16 @@ std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& 
 // Overwrites the key's characters in the raw page with blanks, leaving every escape sequence and
 // the page's length unchanged. Counts no faults.
 void MaskAdrKey(std::string& page, const Settings& s);
+
+// Working storage that a pass over many pages hands to the overloads below, so the escape lists
+// and the page text are not allocated anew for every page. Holds nothing between calls.
+struct PageScratch {
+    std::vector<std::int64_t> escPos;
+    std::vector<std::int64_t> escLen;
+    std::string text;
+};
+// As above; the page text is returned in scratch.text (valid until the next use of `scratch`).
+const std::string& GetPageText(std::string_view page, PageScratch& scratch);
+void MaskAdrKey(std::string& page, const Settings& s, PageScratch& scratch);
 
 } // namespace kuvrion

@@ -80,6 +80,7 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
 
             std::shared_ptr<cKVPerson> current;
             std::string page;
+            PageScratch scratch;
             std::string id;
             std::string line;
             for (std::int32_t i = 1; i <= result.nJobPages; ++i) {
@@ -94,7 +95,7 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
                     throw PassFailure{"Seite " + Decimal(i) + " konnte nicht gelesen werden: " +
                                       DescribeErrno(pcl.ReadError() != 0 ? pcl.ReadError() : EIO)};
                 std::int64_t keyLen = 0;
-                FindAdrKey(GetPageText(page), s, keyLen, id, &nImpErr);
+                FindAdrKey(GetPageText(page, scratch), s, keyLen, id, &nImpErr);
 
                 line.assign(id);
                 line += '\t';

@@ -80,6 +80,7 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
         const std::int32_t count = std::clamp(nExportCount, 0, persons.Count());
         std::int32_t nSeqCounter = 0; // sequence numbers run over the whole export
         std::string page;
+        PageScratch scratch;
         for (std::int32_t i = 0; i < count; ++i) {
             if (progress)
                 progress(i + 1);
@@ -98,7 +99,7 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
                     return false;
                 }
                 if (s.bAdrKeyRem)
-                    MaskAdrKey(page, s);
+                    MaskAdrKey(page, s, scratch);
 
                 const bool closes = (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || j == pages;
                 if (closes)
@@ -106,7 +107,7 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
                 const std::string code = ComposeSheetCode(s, nSeqCounter, closes, "");
 
                 WriteOffsetRegistration(out.Buffer(), s.stdleftmm, s.stdtopmm);
-                bool ok = out.Append(page);
+                const bool ok = out.Append(page);
                 std::string& buf = out.Buffer();
                 WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
                 DrawOmeCode(buf, s, code);

@@ -22,7 +22,8 @@ struct FileStamp {
 
 FileStamp StampOf(const struct stat& st)
 {
-    return FileStamp{static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec),
+    return FileStamp{static_cast<std::int64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
                      static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
 }
 
@@ -71,7 +72,7 @@ public:
     // Looks at the path, not the descriptor: a job replaced under the same name counts as changed.
     bool Changed() const override
     {
-        struct stat st{};
+        struct stat st {};
         if (::stat(m_path.c_str(), &st) != 0) {
             return true;
         }
@@ -118,7 +119,7 @@ std::unique_ptr<ByteSource> OpenFileSource(const std::string& path)
     if (fd < 0) {
         return nullptr;
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int err = errno;
         ::close(fd);

@@ -71,7 +71,8 @@ public:
                 m_whole = d;
                 break;
             case kWhole:
-                m_whole = m_whole > kMaxCount / 10 ? kMaxCount : std::min(m_whole * 10 + d, kMaxCount);
+                m_whole =
+                    m_whole > kMaxCount / 10 ? kMaxCount : std::min(m_whole * 10 + d, kMaxCount);
                 break;
             case kFraction:
                 if (m_firstFraction < 0) {
@@ -342,7 +343,8 @@ private:
 };
 
 // Reads exactly `n` bytes at the 0-based `offset`; false with `err` set otherwise.
-bool ReadExactly(ByteSource& source, std::int64_t offset, std::int64_t n, std::string& out, int& err)
+bool ReadExactly(ByteSource& source, std::int64_t offset, std::int64_t n, std::string& out,
+                 int& err)
 {
     out.resize(static_cast<std::size_t>(n));
     const std::int64_t got = n > 0 ? source.Read(offset, out.data(), n) : 0;
@@ -370,7 +372,8 @@ std::int64_t FindReset(ByteSource& source, std::int64_t offset, std::int64_t n, 
             return offset + done - 1;
         }
         const std::string_view view(piece);
-        const std::size_t at = view.find("\x1b" "E");
+        const std::size_t at = view.find("\x1b"
+                                         "E");
         if (at != std::string_view::npos) {
             return offset + done + static_cast<std::int64_t>(at);
         }

@@ -576,8 +576,8 @@ bool IniAccess::RemNumSection(std::string_view sHead, std::int32_t nNum)
         return false;
     const std::string oldFile = sIniFile + ".old";
     std::error_code ec;
-    if (fs::symlink_status(oldFile, ec).type() != fs::file_type::not_found || ec)
-        return false;
+    if (fs::symlink_status(oldFile, ec).type() != fs::file_type::not_found)
+        return false; // taken, or cannot be checked
 
     // The ".old" copy is made first and the file itself is then replaced in one step, so the
     // settings file is never missing, not even for a moment.

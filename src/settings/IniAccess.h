@@ -10,6 +10,24 @@
 // crash or a full disk never leaves it half written or missing. A write-protected settings file
 // (owner write bit cleared) is never replaced. Write operations return false on failure; reads
 // never fail (a missing or unreadable file reads as empty).
+//
+// Details of the syntax as read and written here:
+// - Line ends CR LF, LF or a lone CR; a UTF-8 byte-order mark at the very start is skipped (and
+//   kept when the file is rewritten). A NUL byte ends a value. Only regular files up to 256 MiB
+//   are read; anything else reads as empty and is never replaced.
+// - A section header is a line that, trimmed of blanks and tabs, starts with "[", ends with "]"
+//   and has at least 3 characters. Entry lines before the first header belong to no section: no
+//   read finds them, and writes keep them as they are.
+// - When a section name stands twice, the first section wins: reads, GetKeys, WriteEntry and
+//   ClearSection use only the first one; RemoveSection removes every section of that name.
+// - WriteEntry changes only the one line it replaces or inserts (new keys after the last
+//   non-blank line of their section, new sections at the end of the file). Every other line keeps
+//   its bytes and its line end, so a file with LF line ends keeps them and gets CR LF only on the
+//   new lines. When the value would not change, the file is not rewritten at all.
+// - Values are written up to the first NUL, CR or LF (a line break would start a new line), then
+//   cut to 259 characters and trimmed. Empty section names, and keys that are empty, contain "=",
+//   or begin with ";" or "[", cannot be written back readably: WriteEntry returns false for them.
+// - Section names and keys match without regard to Windows-1252 letter case ("\xE4" = "\xC4").
 #pragma once
 
 #include <cstdint>
@@ -32,14 +50,17 @@ public:
                           std::string_view Default = {}) const;
     // Creates file, section and key as needed or replaces the key's value (first 259 characters).
     bool WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value);
-    // Removes every entry of the section (its header stays).
+    // Removes every line of the first section of that name but its header and the blank lines at
+    // its end; nothing happens (true) when there is no such section.
     bool ClearSection(std::string_view Section);
-    // Removes the whole section: header and all its lines.
+    // Removes the whole section: header and all its lines (every section of that name).
     bool RemoveSection(std::string_view Section);
     // Removes every numbered section sHead<n> with n >= nStart.
     bool CutNumSections(std::string_view sHead, std::int32_t nStart);
-    // Removes sHead<nNum> and renumbers the higher ones down by one. Works through a ".old" copy of
-    // the file, which is restored when the rewrite cannot finish.
+    // Removes sHead<nNum> and renumbers the higher ones down by one; every line of the rewritten
+    // file is trimmed and ends in CR LF. Works through a "<file>.old" copy of the file: false and
+    // nothing changed when that name is taken; the file itself is replaced in one step, so it is
+    // never missing, and the copy is removed afterwards (restored when the rewrite cannot finish).
     bool RemNumSection(std::string_view sHead, std::int32_t nNum);
     // Names of the sections matching `pattern` (wildcards ? * # [list] [!list], case ignored), in
     // file order with their case from the file. `secname` becomes one empty element when none.
@@ -52,8 +73,8 @@ public:
                                     std::int16_t txtLim);
     // Splits `s` at `sep`, honouring one pair of txtLim delimiters per element; elements are
     // trimmed of control characters and blanks; delimiters removed unless bPreserveQuotes.
-    static void String2Array(std::vector<std::string>& ss, std::string_view sep,
-                             std::string_view s, std::int16_t txtLim, bool bPreserveQuotes);
+    static void String2Array(std::vector<std::string>& ss, std::string_view sep, std::string_view s,
+                             std::int16_t txtLim, bool bPreserveQuotes);
     // Removes every character below code 33 from both ends.
     static std::string TrimCtrlChars(std::string_view s);
     // Wildcard match of a whole name against a pattern (both compared as given).

@@ -14,16 +14,19 @@ namespace kuvrion {
 
 void InitResources()
 {
-    InitKuvrionResources();
+    static const bool registered = (InitKuvrionResources(), true);
+    (void)registered;
 }
 
 QIcon ImageIcon(const QString& key)
 {
+    InitResources();
     return QIcon(QStringLiteral(":/images/%1.svg").arg(key));
 }
 
 QPixmap ImagePixmap(const QString& key, QSize size, qreal dpr)
 {
+    InitResources();
     QSvgRenderer renderer(QStringLiteral(":/images/%1.svg").arg(key));
     if (!renderer.isValid() || size.isEmpty())
         return {};
@@ -38,8 +41,16 @@ QPixmap ImagePixmap(const QString& key, QSize size, qreal dpr)
     return pixmap;
 }
 
+QSize ImageSize(const QString& key)
+{
+    InitResources();
+    return QSvgRenderer(QStringLiteral(":/images/%1.svg").arg(key)).defaultSize();
+}
+
 void SetLabelImage(QLabel* label, const QString& key, QSize size)
 {
+    if (size.isEmpty())
+        size = ImageSize(key);
     label->setPixmap(ImagePixmap(key, size, label->devicePixelRatioF()));
     label->setFixedSize(size);
     label->setProperty("imageKey", key);

@@ -5,7 +5,9 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QRegularExpressionValidator>
 #include <QTimer>
+#include <algorithm>
 
 namespace kuvrion {
 
@@ -61,6 +63,33 @@ NumEdit::KeyFilter MillimetreKeys(bool allowMinus)
             return 0;
         return static_cast<char16_t>(FilterNumKey(static_cast<std::int16_t>(c), allowMinus));
     };
+}
+
+NumEdit* NewMillimetreField(QWidget* parent, const QString& objectName, float value,
+                            bool allowMinus)
+{
+    // The key filter keeps a minus out where none may be typed; the validator only keeps letters
+    // out of pasted text, so a negative value read from the settings stays editable.
+    static const QRegularExpression number(QStringLiteral("[0-9,\\-]*"));
+    auto* field = new NumEdit(parent);
+    field->setObjectName(objectName);
+    field->SetKeyFilter(MillimetreKeys(allowMinus));
+    field->setValidator(new QRegularExpressionValidator(number, field));
+    field->setAlignment(Qt::AlignRight);
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+    const QString text = DisplayMM(value);
+    // Typing stops at 5 characters; a longer stored value must not be cut by merely showing it.
+    field->setMaxLength(std::max<int>(5, static_cast<int>(text.size())));
+    field->setText(text);
+    QObject::connect(field, &NumEdit::focusLeft, field, [field] {
+        field->setText(DisplayMM(MillimetreValue(field)));
+    });
+    return field;
+}
+
+float MillimetreValue(const QLineEdit* field)
+{
+    return ValMM(field->text().toStdString());
 }
 
 } // namespace kuvrion

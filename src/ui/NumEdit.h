@@ -35,4 +35,12 @@ private:
 // "-" only with `allowMinus`.
 NumEdit::KeyFilter MillimetreKeys(bool allowMinus);
 
+// A millimetre field showing `value` in its display form: at most 5 characters typed (a longer
+// stored value is shown whole), the millimetre key filter, and the display form again when it is
+// left ("5,50" becomes "5,5", an unreadable text "0").
+NumEdit* NewMillimetreField(QWidget* parent, const QString& objectName, float value,
+                            bool allowMinus);
+// The value of a millimetre field (ValMM of its text).
+float MillimetreValue(const QLineEdit* field);
+
 } // namespace kuvrion

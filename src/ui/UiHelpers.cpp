@@ -82,6 +82,7 @@ QToolButton* NewPictureToggle(QWidget* parent, const QString& objectName)
     auto* button = new QToolButton(parent);
     button->setObjectName(objectName);
     button->setCheckable(true);
+    InitResources();
     QIcon icon;
     icon.addFile(QStringLiteral(":/images/led_off.svg"), QSize(), QIcon::Normal, QIcon::Off);
     icon.addFile(QStringLiteral(":/images/led_on.svg"), QSize(), QIcon::Normal, QIcon::On);

@@ -44,17 +44,17 @@ protected:
     // The code of every sheet, read back from the vertical positions of its bars.
     std::vector<std::string> Codes() const
     {
-        std::vector<std::string> codes;
-        std::size_t from = 0;
-        for (std::size_t ff; (ff = out.find(FF, from)) != std::string::npos; from = ff + 1) {
-            const std::string sheet = out.substr(from, ff - from);
-            std::string code;
+        std::vector<std::string> codes(1);
+        for (std::size_t from = 0, ff; (ff = out.find(FF, from)) != std::string::npos;
+             from = ff + 1) {
             for (int i = 0; i < s.nCodeLen; ++i) {
                 const auto y = ESC + "&a" + std::to_string(2835 + 156 * i) + "V";
-                code += sheet.find(y) != std::string::npos ? '1' : '0';
+                const auto at = out.find(y, from);
+                codes.back() += at < ff ? '1' : '0';
             }
-            codes.push_back(code);
+            codes.emplace_back();
         }
+        codes.pop_back();
         return codes;
     }
     std::string Kinds() const // "c" collects, "E" closes an envelope
@@ -102,6 +102,14 @@ TEST_F(ExportTest, OutputLayoutByteForByte)
     EXPECT_EQ(stats.exported, 1);
     EXPECT_EQ(stats.sheets, 2);
     EXPECT_EQ(stats.envelopes, 1);
+
+    // A page larger than the write buffer keeps its place between the buffered pieces.
+    const std::string big(3 << 20, 'x');
+    ASSERT_TRUE(pcl.Connect(MakeMemorySource(ESC + "E" + big + FF + ESC + "E"), "big.pcl"));
+    persons.Clear();
+    AddPerson("A", {1});
+    ASSERT_TRUE(Export());
+    EXPECT_TRUE(out == ESC + "E" + reg + big + reg + Bar(2835) + Bar(2991) + FF + ESC + "E");
 }
 
 TEST_F(ExportTest, EnvelopeLimitRestartsWithEveryAddressee)

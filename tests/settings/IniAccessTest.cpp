@@ -72,7 +72,9 @@ TEST_F(IniAccessTest, ReadsTheFileSyntax)
 
 TEST_F(IniAccessTest, ReadsOddFilesWithoutTrouble)
 {
-    Put("\xEF\xBB\xBF[a]\nx=1\r[b]\r\ny=2\n[c]\nz=\0" "3\nw="s + std::string(100000, 'v'));
+    Put("\xEF\xBB\xBF[a]\nx=1\r[b]\r\ny=2\n[c]\nz=\0"
+        "3\nw="s +
+        std::string(100000, 'v'));
     EXPECT_EQ(ini.ReadEntry("a", "x"), "1");
     EXPECT_EQ(ini.ReadEntry("b", "y"), "2");
     EXPECT_EQ(ini.ReadEntry("c", "z", "d"), "");
@@ -96,8 +98,8 @@ TEST_F(IniAccessTest, WritesNewFilesWithCrLf)
     EXPECT_TRUE(ini.WriteEntry("s", "long", std::string(300, 'x')));
     EXPECT_TRUE(ini.WriteEntry("s", "e", ""));
     EXPECT_TRUE(ini.WriteEntry("t", "k", "line\r\nbreak"));
-    EXPECT_EQ(Contents(), "[s]\r\nk=v\r\nlong=" + std::string(259, 'x') +
-                              "\r\ne=\r\n[t]\r\nk=line\r\n");
+    EXPECT_EQ(Contents(),
+              "[s]\r\nk=v\r\nlong=" + std::string(259, 'x') + "\r\ne=\r\n[t]\r\nk=line\r\n");
     EXPECT_EQ(ini.ReadEntry("s", "e", "d"), "");
     EXPECT_TRUE(NoStrayFiles());
 }
@@ -205,7 +207,8 @@ TEST_F(IniAccessTest, GetSectionsAndKeys)
     EXPECT_EQ(ini.GetSections("A*", names), 0);
     EXPECT_EQ(names, std::vector<std::string>{""});
 
-    Put("[Alpha]\r\n; c=1\r\n\r\nnoequals\r\nk1=1\r\nK2 = 2\r\nk1=3\r\n[a1]\r\nx=1\r\n[ab]\r\n[B7]\r\n");
+    Put("[Alpha]\r\n; c=1\r\n\r\nnoequals\r\nk1=1\r\nK2 = "
+        "2\r\nk1=3\r\n[a1]\r\nx=1\r\n[ab]\r\n[B7]\r\n");
     EXPECT_EQ(Sections("a*"), (std::vector<std::string>{"Alpha", "a1", "ab"}));
     EXPECT_EQ(Sections("A#"), (std::vector<std::string>{"a1"}));
     EXPECT_EQ(Sections("?[!L]"), (std::vector<std::string>{"a1", "ab", "B7"}));

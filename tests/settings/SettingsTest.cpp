@@ -67,11 +67,12 @@ TEST_F(SettingsTest, EmptyFileGivesTheDefaults)
 
 TEST_F(SettingsTest, ValuesAreBoundedOnLoading)
 {
-    Settings s = LoadFrom("[common]\r\nwinmainpos=1200,900\r\ndummyasc=10\r\n"
-                          "[organize]\r\nenvlimit=3,0\r\n"
-                          "[keys]\r\nadridlen=150\r\nadrkeymode=7\r\nadrkeybeg=^ Nr.^\r\n"
-                          "[pcl]\r\npclleftmm=-3\r\npcltopmm=-1.5\r\nstdleftmm=-3\r\nomeleftmm=2,5\r\n"
-                          "[ome]\r\nsupply_count=x\r\nseqchk_count=9\r\nome_d=\r\nuse_parity=1\r\n");
+    Settings s =
+        LoadFrom("[common]\r\nwinmainpos=1200,900\r\ndummyasc=10\r\n"
+                 "[organize]\r\nenvlimit=3,0\r\n"
+                 "[keys]\r\nadridlen=150\r\nadrkeymode=7\r\nadrkeybeg=^ Nr.^\r\n"
+                 "[pcl]\r\npclleftmm=-3\r\npcltopmm=-1.5\r\nstdleftmm=-3\r\nomeleftmm=2,5\r\n"
+                 "[ome]\r\nsupply_count=x\r\nseqchk_count=9\r\nome_d=\r\nuse_parity=1\r\n");
     EXPECT_EQ(*s.winmainpos, (std::array<std::int32_t, 2>{1200, 900}));
     EXPECT_EQ(s.dummyasc, 32);
     EXPECT_EQ(s.nEnvLimit, 3);
@@ -132,13 +133,12 @@ TEST_F(SettingsTest, DialogWritesRoundTrip)
     EXPECT_TRUE(WriteSourceFile(ini, "/tmp/Jobs \xC3\x84rger/a.pcl", 2));
     EXPECT_TRUE(WriteDestinationFile(ini, "/tmp/out.pcl", std::nullopt));
 
-    EXPECT_EQ(Keys("keys"),
-              (std::vector<std::string>{"adrkeybeg", "adrkeyend", "adridlen", "adrkeymode", "adrkeyrem"}));
-    EXPECT_EQ(Keys("ome"), (std::vector<std::string>{"collect_code", "envelop_code", "stop_code",
-                                                     "supply_count", "seqchk_count", "use_stop",
-                                                     "use_supply", "use_seqchk", "use_parity",
-                                                     "use_security", "ome_x", "ome_y", "ome_a",
-                                                     "ome_b", "ome_d"}));
+    EXPECT_EQ(Keys("keys"), (std::vector<std::string>{"adrkeybeg", "adrkeyend", "adridlen",
+                                                      "adrkeymode", "adrkeyrem"}));
+    EXPECT_EQ(Keys("ome"), (std::vector<std::string>{
+                               "collect_code", "envelop_code", "stop_code", "supply_count",
+                               "seqchk_count", "use_stop", "use_supply", "use_seqchk", "use_parity",
+                               "use_security", "ome_x", "ome_y", "ome_a", "ome_b", "ome_d"}));
     EXPECT_EQ(Keys("files"), (std::vector<std::string>{"infilt", "in", "out"}));
     EXPECT_EQ(ini.ReadEntry("keys", "adrkeyend"), "^^X^^");
     EXPECT_EQ(ini.ReadEntry("pcl", "stdleftmm"), "-.5");

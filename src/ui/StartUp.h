@@ -1,0 +1,44 @@
+// Program start: refuses a second running instance of the same user, locates the settings, takes
+// an existing job named on the command line as the source and shows the main window.
+#pragma once
+
+#include "app/AppState.h"
+#include "frmMain.h"
+
+#include <QLockFile>
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+class QCoreApplication;
+class QTranslator;
+
+namespace kuvrion {
+
+// What runs until the program ends. Destroyed in reverse order: the window, the state, the lock.
+struct RunningProgram {
+    std::unique_ptr<QLockFile> lock;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<frmMain> window;
+};
+
+// The lock file that marks the running instance of this user: in the user's runtime folder, else
+// in the temporary folder with the user's name in it.
+QString DefaultLockPath();
+
+// `arguments` are the command-line words after the program's name (a quoted path with blanks is
+// one word). When another instance holds `lockPath`, shows "Anwendung ist bereits geöffnet." and
+// returns nothing, having read and written nothing else. A lock left by a crashed instance is
+// taken over. `iniOverride` (tests) names the settings file to use.
+std::optional<RunningProgram> StartUp(const QStringList& arguments,
+                                      const std::filesystem::path& programDir,
+                                      const QString& lockPath,
+                                      const std::filesystem::path& iniOverride = {});
+
+// German texts for Qt's own dialogs and buttons, when the translations are installed. Null when
+// none were found.
+std::unique_ptr<QTranslator> LoadQtTranslations(QCoreApplication& app);
+
+} // namespace kuvrion

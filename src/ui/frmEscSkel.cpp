@@ -1,0 +1,87 @@
+#include "frmEscSkel.h"
+
+#include "NumEdit.h"
+#include "UiHelpers.h"
+#include "app/Commands.h"
+#include "app/Helpers.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kuvrion {
+
+frmEscSkel::frmEscSkel(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+{
+    setObjectName(QStringLiteral("frmEscSkel"));
+    setWindowTitle(QStringLiteral("Escape-Skelett"));
+
+    txtF = new NumEdit(this);
+    txtF->setObjectName(QStringLiteral("txtF"));
+    txtF->setMaxLength(1);
+    txtF->setAlignment(Qt::AlignCenter);
+    txtF->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("WW")) + 16);
+    auto* labF = new QLabel(QStringLiteral("&Füllzeichen:"), this);
+    labF->setObjectName(QStringLiteral("labF"));
+    labF->setBuddy(txtF);
+    btnOK = new QPushButton(QStringLiteral("&Ok"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(true);
+    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
+    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
+
+    auto* field = new QHBoxLayout;
+    field->addWidget(labF);
+    field->addWidget(txtF);
+    field->addStretch(1);
+    field->addSpacing(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnAbbruch);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(field);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_loadedCode = commands.State().cfg.dummyasc;
+    m_loadedText = FromCp1252(std::string(1, static_cast<char>(m_loadedCode & 0xff)));
+    txtF->setText(m_loadedText);
+    UpdateOkButton();
+
+    connect(txtF, &QLineEdit::textChanged, this, &frmEscSkel::UpdateOkButton);
+    connect(btnOK, &QPushButton::clicked, this, &frmEscSkel::Confirm);
+    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int frmEscSkel::FillCode() const
+{
+    const QString text = txtF->text();
+    if (text.isEmpty())
+        return -1;
+    // The stored code of a character that has no printable form here stays as it was.
+    if (text == m_loadedText)
+        return m_loadedCode;
+    const QString first = text.left(1);
+    if (!FitsCp1252(first.toStdString()))
+        return -1;
+    const std::string bytes = ToCp1252(first);
+    return bytes.size() == 1 ? static_cast<unsigned char>(bytes.front()) : -1;
+}
+
+void frmEscSkel::UpdateOkButton()
+{
+    btnOK->setEnabled(FillCode() >= 32);
+}
+
+void frmEscSkel::Confirm()
+{
+    const int code = FillCode();
+    if (code < 32)
+        return;
+    m_commands.ApplyFillChar(code);
+    accept();
+}
+
+} // namespace kuvrion

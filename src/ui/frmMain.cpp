@@ -1,0 +1,693 @@
+#include "frmMain.h"
+
+#include "Desktop.h"
+#include "FileDialog.h"
+#include "ImageList.h"
+#include "MessageBox.h"
+#include "NumEdit.h"
+#include "UiHelpers.h"
+#include "frmAdr.h"
+#include "frmEscSkel.h"
+#include "frmImpInfo.h"
+#include "frmInfo.h"
+#include "frmOME.h"
+#include "frmOMEPos.h"
+#include "frmOrganize.h"
+#include "frmPCL.h"
+#include "frmRefPage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace kuvrion {
+
+namespace {
+
+constexpr int kProgressSteps = 1000; // the bar moves in 1000 steps whatever the job's size
+constexpr qint64 kRepaintMs = 30;    // repaint at most this often at the fixed points
+
+QLabel* NewLabel(QWidget* parent, const QString& name, const QString& text = {})
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+QLabel* NewImage(QWidget* parent, const QString& name, const QString& key)
+{
+    auto* label = NewLabel(parent, name);
+    SetLabelImage(label, key, QSize(16, 16));
+    return label;
+}
+
+std::int32_t PxToTwips(int px, qreal dpi)
+{
+    return static_cast<std::int32_t>(std::lround(px * 1440.0 / dpi));
+}
+
+int TwipsToPx(std::int32_t twips, qreal dpi)
+{
+    return static_cast<int>(std::lround(twips * dpi / 1440.0));
+}
+
+} // namespace
+
+frmMain::frmMain(AppState& state, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_commands(std::make_unique<Commands>(state, *this))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Kuvrion"));
+    setWindowIcon(ImageIcon(QStringLiteral("icon")));
+    setAcceptDrops(true);
+    BuildControls();
+    BuildMenus();
+
+    m_commands->Load();
+    Refresh(true);
+    ShowStatus(0);
+    PlaceWindow();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::BuildControls()
+{
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+
+    // Source
+    auto* fraSrc = new QGroupBox(QStringLiteral("&Quelle"), central);
+    fraSrc->setObjectName(QStringLiteral("fraSrc"));
+    auto* src = new QGridLayout(fraSrc);
+    txtSrcFile = new QLineEdit(fraSrc);
+    txtSrcFile->setObjectName(QStringLiteral("txtSrcFile"));
+    txtSrcFile->setReadOnly(true);
+    btnSrcFile = NewPictureButton(fraSrc, QStringLiteral("btnSrcFile"), QStringLiteral("open"));
+    btnSrcFile->setToolTip(QStringLiteral(" Quelldatei wählen... "));
+    btnImport = new QPushButton(QStringLiteral("Import"), fraSrc);
+    btnImport->setObjectName(QStringLiteral("btnImport"));
+    btnImport->setToolTip(QStringLiteral(" Import starten (Strg+I) "));
+    btnImpInfo = NewPictureButton(fraSrc, QStringLiteral("btnImpInfo"), QStringLiteral("info"));
+    btnImpInfo->setToolTip(QStringLiteral(" Importstatus... "));
+    labTotalPgs = NewLabel(fraSrc, QStringLiteral("labTotalPgs"), QStringLiteral("0"));
+    labTotalPgs->setToolTip(QStringLiteral(" Gesamtanzahl Seiten "));
+    labTotalPgs->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labTotalPgs->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+    auto* labPgs = NewLabel(fraSrc, QStringLiteral("labPgs"), QStringLiteral("Seiten"));
+    labPgs->setToolTip(labTotalPgs->toolTip());
+    labTotalAdr = NewLabel(fraSrc, QStringLiteral("labTotalAdr"), QStringLiteral("0"));
+    labTotalAdr->setToolTip(QStringLiteral(" Gesamtanzahl Adressaten "));
+    labTotalAdr->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labTotalAdr->setMinimumWidth(labTotalPgs->minimumWidth());
+    auto* labAdr = NewLabel(fraSrc, QStringLiteral("labAdr"), QStringLiteral("Adressaten"));
+    labAdr->setToolTip(labTotalAdr->toolTip());
+
+    auto* srcTotals = new QHBoxLayout;
+    srcTotals->addWidget(btnImport);
+    srcTotals->addWidget(btnImpInfo);
+    srcTotals->addStretch(1);
+    srcTotals->addWidget(NewImage(fraSrc, QStringLiteral("imgPgs"), QStringLiteral("pages")));
+    srcTotals->addWidget(labTotalPgs);
+    srcTotals->addWidget(labPgs);
+    srcTotals->addSpacing(12);
+    srcTotals->addWidget(NewImage(fraSrc, QStringLiteral("imgAdr"), QStringLiteral("pers")));
+    srcTotals->addWidget(labTotalAdr);
+    srcTotals->addWidget(labAdr);
+    src->addWidget(NewImage(fraSrc, QStringLiteral("imgSrc"), QStringLiteral("pclimp")), 0, 0);
+    src->addWidget(txtSrcFile, 0, 1);
+    src->addWidget(btnSrcFile, 0, 2);
+    src->addLayout(srcTotals, 1, 1, 1, 2);
+    src->setColumnStretch(1, 1);
+
+    // Destination
+    auto* fraDst = new QGroupBox(QStringLiteral("&Ziel"), central);
+    fraDst->setObjectName(QStringLiteral("fraDst"));
+    auto* dst = new QGridLayout(fraDst);
+    txtDstFile = new QLineEdit(fraDst);
+    txtDstFile->setObjectName(QStringLiteral("txtDstFile"));
+    txtDstFile->setReadOnly(true);
+    btnDstFile = NewPictureButton(fraDst, QStringLiteral("btnDstFile"), QStringLiteral("save"));
+    btnDstFile->setToolTip(QStringLiteral(" Zieldatei wählen... "));
+    txtExpAdr = new NumEdit(fraDst);
+    txtExpAdr->setObjectName(QStringLiteral("txtExpAdr"));
+    txtExpAdr->SetSelectAllOnFocus(false);
+    txtExpAdr->setAlignment(Qt::AlignRight);
+    txtExpAdr->setAcceptDrops(false);
+    txtExpAdr->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 12);
+    SetDigitsOnly(txtExpAdr);
+    labExpTotal = NewLabel(fraDst, QStringLiteral("labExpTotal"), QStringLiteral("0"));
+    btnExport = new QPushButton(QStringLiteral("Export"), fraDst);
+    btnExport->setObjectName(QStringLiteral("btnExport"));
+    btnExport->setToolTip(QStringLiteral(" Export starten (Strg+E) "));
+
+    auto* dstCount = new QHBoxLayout;
+    dstCount->addWidget(btnExport);
+    dstCount->addStretch(1);
+    dstCount->addWidget(txtExpAdr);
+    dstCount->addWidget(NewLabel(fraDst, QStringLiteral("labExpA"), QStringLiteral("Adressat(en)")));
+    dstCount->addWidget(NewLabel(fraDst, QStringLiteral("labVon"), QStringLiteral("von")));
+    dstCount->addWidget(labExpTotal);
+    dst->addWidget(NewImage(fraDst, QStringLiteral("imgDst"), QStringLiteral("pclexp")), 0, 0);
+    dst->addWidget(txtDstFile, 0, 1);
+    dst->addWidget(btnDstFile, 0, 2);
+    dst->addLayout(dstCount, 1, 1, 1, 2);
+    dst->setColumnStretch(1, 1);
+
+    // Status
+    auto* fraStatus = new QGroupBox(QStringLiteral("Status"), central);
+    fraStatus->setObjectName(QStringLiteral("fraStatus"));
+    auto* status = new QVBoxLayout(fraStatus);
+    auto* line = new QHBoxLayout;
+    line->setSpacing(0);
+    imgStatus = NewImage(fraStatus, QStringLiteral("imgStatus"), QStringLiteral("this"));
+    labStatus = NewLabel(fraStatus, QStringLiteral("labStatus"));
+    labStatAct = NewLabel(fraStatus, QStringLiteral("labStatAct"));
+    labStatVon = NewLabel(fraStatus, QStringLiteral("labStatVon"), QStringLiteral(" von "));
+    labStatCnt = NewLabel(fraStatus, QStringLiteral("labStatCnt"));
+    line->addWidget(imgStatus);
+    line->addSpacing(6);
+    line->addWidget(labStatus);
+    line->addStretch(1);
+    line->addWidget(labStatAct);
+    line->addWidget(labStatVon);
+    line->addWidget(labStatCnt);
+    pbMain = new QProgressBar(fraStatus);
+    pbMain->setObjectName(QStringLiteral("pbMain"));
+    pbMain->setRange(0, kProgressSteps);
+    pbMain->setValue(0);
+    pbMain->setTextVisible(false);
+    pbMain->setFixedHeight(fontMetrics().height());
+    status->addLayout(line);
+    status->addWidget(pbMain);
+
+    outer->addWidget(fraSrc);
+    outer->addWidget(fraDst);
+    outer->addStretch(1);
+    outer->addWidget(fraStatus);
+    setCentralWidget(central);
+    setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 70);
+
+    connect(btnSrcFile, &QToolButton::clicked, this, &frmMain::ChooseSource);
+    connect(btnDstFile, &QToolButton::clicked, this, &frmMain::ChooseDestination);
+    connect(btnImport, &QPushButton::clicked, this, &frmMain::RunImport);
+    connect(btnExport, &QPushButton::clicked, this, &frmMain::RunExport);
+    connect(btnImpInfo, &QToolButton::clicked, this, &frmMain::RunDialog<frmImpInfo>);
+    connect(txtExpAdr, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (!m_refreshing)
+            m_commands->ExportCountChanged(text.toStdString());
+    });
+    connect(txtExpAdr, &NumEdit::focusLeft, this, [this] {
+        m_commands->ExportCountLeft();
+        Refresh(true);
+    });
+    for (QLineEdit* field : {txtSrcFile, txtDstFile, static_cast<QLineEdit*>(txtExpAdr)})
+        field->installEventFilter(this);
+}
+
+void frmMain::BuildMenus()
+{
+    auto menu = [](QWidget* parent, const QString& name, const QString& title) {
+        auto* m = new QMenu(title, parent);
+        m->setObjectName(name);
+        m->menuAction()->setObjectName(name + QStringLiteral("_item"));
+        return m;
+    };
+    auto item = [this](QMenu* m, const QString& name, const QString& text,
+                       const QKeySequence& key = {}) {
+        auto* a = m->addAction(text);
+        a->setObjectName(name);
+        if (!key.isEmpty()) {
+            a->setShortcut(key);
+            m_shortcutActions.push_back(a);
+        }
+        return a;
+    };
+
+    QMenu* mnuD = menu(menuBar(), QStringLiteral("mnuD"), QStringLiteral("&Datei"));
+    connect(item(mnuD, QStringLiteral("mnuDF"), QStringLiteral("Ö&ffnen..."),
+                 QKeySequence(Qt::CTRL | Qt::Key_F)),
+            &QAction::triggered, this, &frmMain::ChooseSource);
+    connect(item(mnuD, QStringLiteral("mnuDU"), QStringLiteral("Speichern &unter..."),
+                 QKeySequence(Qt::CTRL | Qt::Key_U)),
+            &QAction::triggered, this, &frmMain::ChooseDestination);
+    mnuD->addSeparator();
+    mnuDI = item(mnuD, QStringLiteral("mnuDI"), QStringLiteral("&Importieren"),
+                 QKeySequence(Qt::CTRL | Qt::Key_I));
+    connect(mnuDI, &QAction::triggered, this, &frmMain::RunImport);
+    mnuDM = item(mnuD, QStringLiteral("mnuDM"), QStringLiteral("I&mportstatus..."));
+    connect(mnuDM, &QAction::triggered, this, &frmMain::RunDialog<frmImpInfo>);
+    QMenu* mnuDL = menu(mnuD, QStringLiteral("mnuDL"), QStringLiteral("&Logfile"));
+    mnuD->addMenu(mnuDL);
+    mnuDLB = item(mnuDL, QStringLiteral("mnuDLB"), QStringLiteral("&Benutzen"));
+    mnuDLB->setCheckable(true);
+    connect(mnuDLB, &QAction::triggered, this, [this] {
+        m_commands->ToggleLog();
+        Refresh();
+    });
+    mnuDLA = item(mnuDL, QStringLiteral("mnuDLA"), QStringLiteral("&Anzeigen..."));
+    connect(mnuDLA, &QAction::triggered, this, &frmMain::ShowLog);
+    mnuD->addSeparator();
+    mnuDE = item(mnuD, QStringLiteral("mnuDE"), QStringLiteral("&Exportieren"),
+                 QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(mnuDE, &QAction::triggered, this, &frmMain::RunExport);
+    mnuD->addSeparator();
+    connect(item(mnuD, QStringLiteral("mnuDR"), QStringLiteral("&Referenzseite...")),
+            &QAction::triggered, this, &frmMain::RunDialog<frmRefPage>);
+    QMenu* mnuDP = menu(mnuD, QStringLiteral("mnuDP"), QStringLiteral("&PCL"));
+    mnuD->addMenu(mnuDP);
+    mnuDPS = item(mnuDP, QStringLiteral("mnuDPS"), QStringLiteral("Esc-&Skelett speichern..."));
+    connect(mnuDPS, &QAction::triggered, this, &frmMain::SaveSkeleton);
+    mnuD->addSeparator();
+    connect(item(mnuD, QStringLiteral("mnuDB"), QStringLiteral("&Beenden")), &QAction::triggered,
+            this, &QWidget::close);
+    menuBar()->addMenu(mnuD);
+
+    QMenu* mnuE = menu(menuBar(), QStringLiteral("mnuE"), QStringLiteral("&Einstellungen"));
+    connect(item(mnuE, QStringLiteral("mnuES"), QStringLiteral("&Seiten organisieren..."),
+                 QKeySequence(Qt::CTRL | Qt::Key_S)),
+            &QAction::triggered, this, &frmMain::RunDialog<frmOrganize>);
+    connect(item(mnuE, QStringLiteral("mnuEA"), QStringLiteral("&Adressatenschlüssel..."),
+                 QKeySequence(Qt::CTRL | Qt::Key_A)),
+            &QAction::triggered, this, &frmMain::RunDialog<frmAdr>);
+    QMenu* mnuEP = menu(mnuE, QStringLiteral("mnuEP"), QStringLiteral("&PCL"));
+    mnuE->addMenu(mnuEP);
+    connect(item(mnuEP, QStringLiteral("mnuEPP"), QStringLiteral("&PCL-Druckbereich..."),
+                 QKeySequence(Qt::CTRL | Qt::Key_P)),
+            &QAction::triggered, this, &frmMain::RunDialog<frmPCL>);
+    connect(item(mnuEP, QStringLiteral("mnuEPS"), QStringLiteral("Esc-&Skelett Füllzeichen...")),
+            &QAction::triggered, this, &frmMain::RunDialog<frmEscSkel>);
+    QMenu* mnuEO = menu(mnuE, QStringLiteral("mnuEO"), QStringLiteral("&OME"));
+    mnuE->addMenu(mnuEO);
+    connect(item(mnuEO, QStringLiteral("mnuEOC"), QStringLiteral("&Code...")),
+            &QAction::triggered, this, &frmMain::RunDialog<frmOME>);
+    connect(item(mnuEO, QStringLiteral("mnuEOL"), QStringLiteral("&Layout...")),
+            &QAction::triggered, this, &frmMain::RunDialog<frmOMEPos>);
+    menuBar()->addMenu(mnuE);
+
+    QMenu* mnuH = menu(menuBar(), QStringLiteral("mnuH"), QStringLiteral("&?"));
+    connect(item(mnuH, QStringLiteral("mnuHI"), QStringLiteral("&Info...")), &QAction::triggered,
+            this, &frmMain::RunDialog<frmInfo>);
+    connect(item(mnuH, QStringLiteral("mnuHH"), QStringLiteral("&Hilfe Manual..."),
+                 QKeySequence(Qt::Key_F1)),
+            &QAction::triggered, this, &frmMain::OpenManual);
+    mnuH->addSeparator();
+    mnuHW = item(mnuH, QStringLiteral("mnuHW"), QStringLiteral("&Web Update..."));
+    connect(mnuHW, &QAction::triggered, this, &frmMain::WebUpdate);
+    menuBar()->addMenu(mnuH);
+}
+
+void frmMain::PlaceWindow()
+{
+    adjustSize();
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    if (const auto& pos = m_state.cfg.winmainpos) {
+        const QPoint px(TwipsToPx((*pos)[0], screen->logicalDotsPerInchX()),
+                        TwipsToPx((*pos)[1], screen->logicalDotsPerInchY()));
+        // A position on a screen that is gone (another monitor setup) would hide the window.
+        if (QGuiApplication::screenAt(px + QPoint(20, 10))) {
+            move(px);
+            return;
+        }
+    }
+    const QRect area = screen->geometry();
+    const QSize size = frameGeometry().size();
+    move(area.x() + (area.width() - size.width()) / 2,
+         area.y() + (area.height() - size.height()) / 2);
+}
+
+std::array<std::int32_t, 2> frmMain::PositionInTwips() const
+{
+    QPoint px = pos();
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+        px = normalGeometry().topLeft() - (geometry().topLeft() - frameGeometry().topLeft());
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const qreal dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
+    const qreal dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
+    return {PxToTwips(px.x(), dpiX), PxToTwips(px.y(), dpiY)};
+}
+
+// ---- What the window shows of the shared state ----
+
+void frmMain::Refresh(bool forceExportCount)
+{
+    const Settings& cfg = m_state.cfg;
+    txtSrcFile->setText(FromPath(cfg.sSrcFile));
+    SetPathColour(txtSrcFile, m_state.bSrcOK);
+    txtDstFile->setText(FromPath(cfg.sDstFile));
+    SetPathColour(txtDstFile, m_state.bDstOK);
+    labTotalPgs->setText(QString::fromStdString(m_state.labTotalPgs.empty() ? std::string("0")
+                                                                            : m_state.labTotalPgs));
+    labTotalAdr->setText(QString::fromStdString(m_state.labTotalAdr.empty() ? std::string("0")
+                                                                            : m_state.labTotalAdr));
+    labExpTotal->setText(labTotalAdr->text());
+
+    // The field keeps what the user types until the state's text changes (or the field is left).
+    if (forceExportCount || m_state.txtExpAdr != m_shownExportCount) {
+        m_shownExportCount = m_state.txtExpAdr;
+        const QString text = QString::fromStdString(m_state.txtExpAdr);
+        txtExpAdr->setMaxLength(m_state.txtExpAdrMaxLength > 0 ? m_state.txtExpAdrMaxLength
+                                                               : 32767);
+        if (txtExpAdr->text() != text)
+            txtExpAdr->setText(text); // runs the change handler, as typing does
+    }
+    mnuDLB->setChecked(cfg.bUseLog);
+    UpdateCommands();
+}
+
+void frmMain::UpdateCommands()
+{
+    const bool canImport = m_commands->CanImport();
+    mnuDI->setEnabled(canImport);
+    btnImport->setEnabled(canImport);
+    const bool canExport = m_commands->CanExport();
+    mnuDE->setEnabled(canExport);
+    btnExport->setEnabled(canExport);
+    const bool canStatus = m_commands->CanShowImportStatus();
+    mnuDM->setEnabled(canStatus);
+    btnImpInfo->setEnabled(canStatus);
+    mnuDPS->setEnabled(m_commands->CanSaveSkeleton());
+    mnuDLA->setEnabled(m_commands->CanShowLog());
+    mnuHW->setEnabled(m_commands->CanWebUpdate());
+}
+
+void frmMain::StateChanged()
+{
+    Refresh();
+}
+
+// ---- Status line and progress ----
+
+void frmMain::ShowStatus(std::int32_t state)
+{
+    static const char* const kIcons[] = {"this", "scan", "pers", "pclexp"};
+    const std::int32_t s = state < 0 || state > 3 ? 0 : state;
+    SetLabelImage(imgStatus, QString::fromLatin1(kIcons[s]), QSize(16, 16));
+    labStatus->setText(QString::fromUtf8(StatusText(s)));
+    labStatAct->setVisible(s == 3);
+    labStatVon->setVisible(s == 3);
+    labStatCnt->setVisible(s >= 1);
+    m_progressValue = 0;
+    FlushStatus();
+}
+
+void frmMain::ShowTotal(std::int64_t n)
+{
+    m_total = n;
+    if (!m_busy)
+        FlushStatus();
+}
+
+void frmMain::ShowCurrent(std::int64_t n)
+{
+    m_current = n;
+    if (!m_busy)
+        FlushStatus();
+}
+
+void frmMain::SetProgressMaximum(double max)
+{
+    m_progressMax = max;
+    if (!m_busy)
+        FlushStatus();
+}
+
+void frmMain::SetProgressValue(double value)
+{
+    m_progressValue = value;
+    if (!m_busy)
+        FlushStatus();
+}
+
+void frmMain::FlushStatus()
+{
+    const QString total = QString::number(m_total);
+    if (labStatCnt->text() != total)
+        labStatCnt->setText(total);
+    const QString current = QString::number(m_current);
+    if (labStatAct->text() != current)
+        labStatAct->setText(current);
+    int steps = 0;
+    if (m_progressMax > 0 && m_progressValue > 0)
+        steps = static_cast<int>(
+            std::lround(std::min(1.0, m_progressValue / m_progressMax) * kProgressSteps));
+    pbMain->setValue(steps);
+    ArrangeStatus();
+}
+
+void frmMain::ArrangeStatus()
+{
+    // The status line's layout keeps labStatCnt at the right edge with labStatVon and labStatAct
+    // directly to its left; a changed text only needs the layout to run again.
+    if (QLayout* layout = labStatCnt->parentWidget()->layout())
+        layout->invalidate();
+}
+
+void frmMain::ProcessEvents()
+{
+    if (m_lastRepaint.isValid() && m_lastRepaint.elapsed() < kRepaintMs)
+        return;
+    FlushStatus();
+    QCoreApplication::processEvents();
+    m_lastRepaint.start();
+}
+
+void frmMain::SetBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy) {
+        setEnabled(false);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_lastRepaint.invalidate();
+    } else {
+        QApplication::restoreOverrideCursor();
+        setEnabled(true);
+        FlushStatus();
+    }
+}
+
+void frmMain::ShowMessage(const std::string& text, MessageKind kind)
+{
+    // A message during a busy command: the box must take input and show the normal pointer.
+    const bool wasBusy = m_busy;
+    if (wasBusy)
+        SetBusy(false);
+    MessageBox::Show(this, QString::fromStdString(text), kind);
+    if (wasBusy)
+        SetBusy(true);
+}
+
+void frmMain::ShowImportStatus()
+{
+    const bool wasBusy = m_busy;
+    if (wasBusy)
+        SetBusy(false);
+    frmImpInfo dialog(*m_commands, this);
+    dialog.exec();
+    if (wasBusy)
+        SetBusy(true);
+}
+
+// ---- Commands ----
+
+void frmMain::ChooseSource()
+{
+    if (m_running)
+        return;
+    FileDialogRequest request;
+    request.title = QStringLiteral("Quelldatei wählen");
+    request.filters = {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
+    request.filterIndex = m_commands->SourceFilterIndex();
+    request.fileName = FromPath(m_state.cfg.sSrcFile);
+    request.mustExist = true;
+    if (const auto chosen = FileDialog::Run(this, request)) {
+        m_commands->ChooseSource(ToPath(chosen->path), chosen->filterIndex);
+        Refresh();
+    }
+}
+
+void frmMain::ChooseDestination()
+{
+    if (m_running)
+        return;
+    FileDialogRequest request;
+    request.title = QStringLiteral("Zieldatei wählen");
+    request.filters = {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
+    request.filterIndex = m_commands->DestinationFilterIndex();
+    request.fileName = FromPath(m_state.cfg.sDstFile);
+    request.save = true;
+    if (const auto chosen = FileDialog::Run(this, request)) {
+        m_commands->ChooseDestination(ToPath(chosen->path), chosen->filterIndex);
+        Refresh();
+    }
+}
+
+void frmMain::RunImport()
+{
+    if (m_running || !m_commands->CanImport())
+        return;
+    m_running = true;
+    m_commands->Import();
+    SetBusy(false);
+    m_running = false;
+    Refresh();
+}
+
+void frmMain::RunExport()
+{
+    if (m_running || !m_commands->CanExport())
+        return;
+    m_running = true;
+    m_commands->Export();
+    SetBusy(false);
+    m_running = false;
+    Refresh();
+}
+
+void frmMain::SaveSkeleton()
+{
+    if (m_running || !m_commands->CanSaveSkeleton())
+        return;
+    FileDialogRequest request;
+    request.title = QStringLiteral("Esc-Skelett speichern unter...");
+    request.filters = {QStringLiteral("Texte (*.txt)"), QStringLiteral("PCL-Dateien (*.pcl)"),
+                       QStringLiteral("Alle Dateien (*)")};
+    request.fileName = FromPath(m_commands->SkeletonPath());
+    request.defaultSuffix = QStringLiteral("txt");
+    request.save = true;
+    const auto chosen = FileDialog::Run(this, request);
+    if (!chosen)
+        return;
+    m_running = true;
+    m_commands->SaveEscSkeleton(ToPath(chosen->path));
+    SetBusy(false);
+    m_running = false;
+    Refresh();
+}
+
+void frmMain::ShowLog()
+{
+    if (const auto log = m_commands->LogFileToOpen())
+        Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*log)));
+}
+
+void frmMain::OpenManual()
+{
+    if (const auto manual = m_commands->ManualToOpen())
+        Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*manual)));
+}
+
+void frmMain::WebUpdate()
+{
+    if (m_running || !m_commands->CanWebUpdate())
+        return;
+    m_commands->RequestWebUpdate();
+    close();
+}
+
+template <class Dialog>
+void frmMain::RunDialog()
+{
+    if (m_running)
+        return;
+    Dialog dialog(*m_commands, this);
+    dialog.exec();
+    Refresh();
+}
+
+// ---- Window events ----
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (m_running) {
+        // The job is still being read or written; closing now would pull the state from under it.
+        event->ignore();
+        return;
+    }
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    m_closed = true;
+    const auto position = PositionInTwips();
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+        showNormal();
+    m_commands->Close(position);
+    if (m_state.bRunUpdater) {
+        const std::vector<std::string> line = m_commands->UpdaterCommandLine();
+        if (!line.empty()) {
+            QStringList arguments;
+            for (std::size_t i = 1; i < line.size(); ++i)
+                arguments << FromPath(line[i]);
+            Desktop::StartDetached(FromPath(line.front()), arguments,
+                                   FromPath(m_state.paths.programDir.string()));
+        }
+    }
+    event->accept();
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (m_running || !event->mimeData()->hasUrls())
+        return;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    if (m_running || !event->mimeData()->hasUrls())
+        return;
+    std::vector<std::string> files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files.push_back(ToPath(url.toLocalFile()));
+    if (files.empty())
+        return;
+    event->acceptProposedAction();
+    m_commands->DropFiles(files);
+    Refresh();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    // A text field would take Ctrl+A, Ctrl+E, ... for itself; the menu's shortcuts win here.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (const QAction* action : m_shortcutActions) {
+            if (action->shortcut() == pressed) {
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace kuvrion

@@ -1,0 +1,216 @@
+#include "frmOME.h"
+
+#include "ImageList.h"
+#include "UiHelpers.h"
+#include "app/Commands.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kuvrion {
+
+namespace {
+
+constexpr int kMaxBars = 13; // the longest code: every mark on, both counts at 4
+
+} // namespace
+
+frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+{
+    setObjectName(QStringLiteral("frmOME"));
+    setWindowTitle(QStringLiteral("OME-Code"));
+    const Settings& cfg = commands.State().cfg;
+    const int fieldWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12;
+    static const QRegularExpression zeroOne(QStringLiteral("[01]*"));
+
+    for (int i = 0; i < 3; ++i) {
+        txtCode[i] = new QLineEdit(this);
+        txtCode[i]->setObjectName(QStringLiteral("txtCode_%1").arg(i));
+        txtCode[i]->setMaxLength(i < 2 ? 2 : 3);
+        txtCode[i]->setFixedWidth(fieldWidth);
+        txtCode[i]->setAlignment(Qt::AlignCenter);
+        // Only "0" and "1" reach the field, typed or pasted.
+        txtCode[i]->setValidator(new QRegularExpressionValidator(zeroOne, txtCode[i]));
+    }
+
+    // Base commands
+    auto* fraBase = new QGroupBox(QStringLiteral("Grundbefehle"), this);
+    fraBase->setObjectName(QStringLiteral("fraBase"));
+    auto* base = new QGridLayout(fraBase);
+    static const char* const kBase[2] = {"Sammeln", "Kuvertieren"};
+    for (int i = 0; i < 2; ++i) {
+        auto* label = new QLabel(QString::fromUtf8(kBase[i]), fraBase);
+        label->setObjectName(QStringLiteral("labBase_%1").arg(i));
+        auto* led = new QLabel(fraBase);
+        led->setObjectName(QStringLiteral("imgLEDBase_%1").arg(i));
+        SetLabelImage(led, QStringLiteral("led_on"), QSize(16, 16));
+        base->addWidget(led, i, 0);
+        base->addWidget(label, i, 1);
+        base->addWidget(txtCode[i], i, 2);
+    }
+    base->setColumnStretch(1, 1);
+
+    // Extra marks
+    auto* fraMarks = new QGroupBox(QStringLiteral("Zusatzmarkierungen"), this);
+    fraMarks->setObjectName(QStringLiteral("fraMarks"));
+    auto* marks = new QGridLayout(fraMarks);
+    static const char* const kMarks[5] = {"Sto&ppen", "Sel. &Zufuhr", "&Folgeprüf.", "&Parität",
+                                          "&Sicherheit"};
+    const bool on[5] = {cfg.use_stop, cfg.use_supply, cfg.use_seqchk, cfg.use_parity,
+                        cfg.use_security};
+    for (int i = 0; i < 5; ++i) {
+        chkMark[i] = NewPictureToggle(fraMarks, QStringLiteral("chkMark_%1").arg(i));
+        chkMark[i]->setChecked(on[i]);
+        auto* label = new QLabel(QString::fromUtf8(kMarks[i]), fraMarks);
+        label->setObjectName(QStringLiteral("labMark_%1").arg(i));
+        label->setBuddy(chkMark[i]);
+        marks->addWidget(chkMark[i], i, 0);
+        marks->addWidget(label, i, 1);
+        connect(chkMark[i], &QToolButton::toggled, this, &frmOME::RebuildPreview);
+    }
+    marks->addWidget(txtCode[2], 0, 2, 1, 3, Qt::AlignLeft);
+    const std::int32_t counts[2] = {cfg.supply_count, cfg.seqchk_count};
+    for (int i = 0; i < 2; ++i) {
+        btnDec[i] = NewPictureButton(fraMarks, QStringLiteral("btnDec_%1").arg(i),
+                                     QStringLiteral("minus"));
+        btnInc[i] = NewPictureButton(fraMarks, QStringLiteral("btnInc_%1").arg(i),
+                                     QStringLiteral("plus"));
+        labIncDec[i] = new QLabel(QString::number(counts[i]), fraMarks);
+        labIncDec[i]->setObjectName(QStringLiteral("labIncDec_%1").arg(i));
+        labIncDec[i]->setAlignment(Qt::AlignCenter);
+        labIncDec[i]->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00")));
+        marks->addWidget(btnDec[i], i + 1, 2);
+        marks->addWidget(labIncDec[i], i + 1, 3);
+        marks->addWidget(btnInc[i], i + 1, 4);
+        connect(btnDec[i], &QToolButton::clicked, this, [this, i] { Step(i, -1); });
+        connect(btnInc[i], &QToolButton::clicked, this, [this, i] { Step(i, +1); });
+    }
+    marks->setColumnStretch(1, 1);
+    marks->setColumnStretch(5, 1);
+
+    // Code length
+    auto* labLabel = new QLabel(QStringLiteral("Codelänge:"), this);
+    labLabel->setObjectName(QStringLiteral("labLabel"));
+    labSum = new QLabel(this);
+    labSum->setObjectName(QStringLiteral("labSum"));
+
+    // Preview of the bar column, from the top
+    auto* fraShow = new QGroupBox(this);
+    fraShow->setObjectName(QStringLiteral("fraShow"));
+    m_barColumn = new QVBoxLayout(fraShow);
+    m_barColumn->setSpacing(3);
+    const int barHeight = fontMetrics().height();
+    fraShow->setMinimumHeight(kMaxBars * (barHeight + 3) + 24);
+    fraShow->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("FOLGEPRÜF 4")) + 40);
+    m_barColumn->addStretch(1);
+    AddPreviewBar(QStringLiteral("SAMMELN"));
+    AddPreviewBar(QStringLiteral("KUVERTIEREN"));
+
+    auto* btnOK = new QPushButton(QStringLiteral("&Ok"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(true);
+    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
+    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(fraBase);
+    left->addWidget(fraMarks);
+    auto* sum = new QHBoxLayout;
+    sum->addWidget(labLabel);
+    sum->addWidget(labSum);
+    sum->addStretch(1);
+    left->addLayout(sum);
+    left->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->addLayout(left);
+    top->addWidget(fraShow);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnAbbruch);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    txtCode[0]->setText(QString::fromStdString(cfg.collect_code));
+    txtCode[1]->setText(QString::fromStdString(cfg.envelop_code));
+    txtCode[2]->setText(QString::fromStdString(cfg.stop_code));
+    UpdateCountButtons(0);
+    UpdateCountButtons(1);
+    RebuildPreview();
+
+    connect(btnOK, &QPushButton::clicked, this, &frmOME::Confirm);
+    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int frmOME::Count(int index) const
+{
+    return labIncDec[index]->text().toInt();
+}
+
+void frmOME::Step(int index, int delta)
+{
+    labIncDec[index]->setText(QString::number(Count(index) + delta));
+    UpdateCountButtons(index);
+    RebuildPreview();
+}
+
+void frmOME::UpdateCountButtons(int index)
+{
+    const int v = Count(index);
+    btnDec[index]->setEnabled(v > 1);
+    btnInc[index]->setEnabled(v < 4);
+}
+
+void frmOME::RebuildPreview()
+{
+    while (labBar.size() > 2) {
+        delete labBar.back();
+        labBar.pop_back();
+    }
+    if (chkMark[0]->isChecked())
+        AddPreviewBar(QStringLiteral("STOP"));
+    if (chkMark[1]->isChecked())
+        for (int n = 1; n <= Count(0); ++n)
+            AddPreviewBar(QStringLiteral("ZUFUHR %1").arg(n));
+    if (chkMark[2]->isChecked())
+        for (int n = 1; n <= Count(1); ++n)
+            AddPreviewBar(QStringLiteral("FOLGEPRÜF %1").arg(n));
+    if (chkMark[3]->isChecked())
+        AddPreviewBar(QStringLiteral("PARITÄT"));
+    if (chkMark[4]->isChecked())
+        AddPreviewBar(QStringLiteral("SICHERHEIT"));
+    labSum->setText(QString::number(labBar.size()));
+}
+
+void frmOME::AddPreviewBar(const QString& caption)
+{
+    // A bar of the column: black, with its caption in it; the next one goes below the last.
+    auto* bar = new QLabel(caption, m_barColumn->parentWidget());
+    bar->setObjectName(QStringLiteral("labBar_%1").arg(labBar.size()));
+    bar->setStyleSheet(QStringLiteral(
+        "QLabel { background-color: black; color: white; padding: 0px 6px; font-weight: bold; }"));
+    bar->setFixedHeight(fontMetrics().height());
+    m_barColumn->insertWidget(static_cast<int>(labBar.size()), bar);
+    labBar.push_back(bar);
+}
+
+void frmOME::Confirm()
+{
+    const std::array<bool, 5> marks = {chkMark[0]->isChecked(), chkMark[1]->isChecked(),
+                                       chkMark[2]->isChecked(), chkMark[3]->isChecked(),
+                                       chkMark[4]->isChecked()};
+    m_commands.ApplyOmeCode(ToCp1252(txtCode[0]->text()), ToCp1252(txtCode[1]->text()),
+                            ToCp1252(txtCode[2]->text()), Count(0), Count(1), marks);
+    accept();
+}
+
+} // namespace kuvrion

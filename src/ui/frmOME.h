@@ -1,0 +1,43 @@
+// The OME code dialog "OME-Code": the two base patterns, the stop pattern, the five extra marks with
+// the counts of the selective-feed and sequence-check bars (1..4), a preview of the bar column and
+// the code length it gives. "&Ok" stores the ten code settings; "Abbre&chen" changes nothing.
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class QVBoxLayout;
+
+namespace kuvrion {
+
+class Commands;
+
+class frmOME : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmOME(Commands& commands, QWidget* parent = nullptr);
+
+private:
+    int Count(int index) const;
+    void Step(int index, int delta);
+    void UpdateCountButtons(int index);
+    void RebuildPreview();
+    void AddPreviewBar(const QString& caption);
+    void Confirm();
+
+    Commands& m_commands;
+    QLineEdit* txtCode[3] = {};
+    QToolButton* chkMark[5] = {};
+    QToolButton* btnDec[2] = {};
+    QToolButton* btnInc[2] = {};
+    QLabel* labIncDec[2] = {};
+    QLabel* labSum = nullptr;
+    QVBoxLayout* m_barColumn = nullptr;
+    std::vector<QLabel*> labBar;
+};
+
+} // namespace kuvrion

@@ -1,0 +1,28 @@
+// The OME layout dialog "OME-Layout": position and size of the bars in millimetres (X, Y, gap A,
+// length B, thickness D) beside a picture of the sheet corner. Enter moves to the next field.
+// "&Ok" stores the five values; "Abbre&chen" changes nothing.
+#pragma once
+
+#include <QDialog>
+
+namespace kuvrion {
+
+class Commands;
+class NumEdit;
+
+class frmOMEPos : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmOMEPos(Commands& commands, QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void Confirm();
+
+    Commands& m_commands;
+    NumEdit* txtCode[5] = {};
+};
+
+} // namespace kuvrion

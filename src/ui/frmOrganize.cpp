@@ -1,0 +1,89 @@
+#include "frmOrganize.h"
+
+#include "ImageList.h"
+#include "UiHelpers.h"
+#include "app/Commands.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kuvrion {
+
+frmOrganize::frmOrganize(Commands& commands, QWidget* parent)
+    : QDialog(parent), m_commands(commands)
+{
+    setObjectName(QStringLiteral("frmOrganize"));
+    setWindowTitle(QStringLiteral("Seiten organisieren"));
+    const Settings& cfg = commands.State().cfg;
+
+    auto* imgEnvLim = new QLabel(this);
+    imgEnvLim->setObjectName(QStringLiteral("imgEnvLim"));
+    SetLabelImage(imgEnvLim, QStringLiteral("envlim"));
+    chkEnvLim = NewPictureToggle(this, QStringLiteral("chkEnvLim"));
+    auto* labLimit = new QLabel(QStringLiteral("Kuvertlimit"), this);
+    labLimit->setObjectName(QStringLiteral("labLimit"));
+    btnDecLim = NewPictureButton(this, QStringLiteral("btnDecLim"), QStringLiteral("minus"));
+    btnIncLim = NewPictureButton(this, QStringLiteral("btnIncLim"), QStringLiteral("plus"));
+    labEnvLim = new QLabel(QString::number(cfg.nEnvLimit), this);
+    labEnvLim->setObjectName(QStringLiteral("labEnvLim"));
+    labEnvLim->setAlignment(Qt::AlignCenter);
+    labEnvLim->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00")));
+
+    auto* btnOK = new QPushButton(QStringLiteral("&Ok"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(true);
+    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
+    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
+
+    auto* limit = new QHBoxLayout;
+    limit->addWidget(chkEnvLim);
+    limit->addWidget(labLimit);
+    limit->addSpacing(12);
+    limit->addWidget(btnDecLim);
+    limit->addWidget(labEnvLim);
+    limit->addWidget(btnIncLim);
+    auto* top = new QHBoxLayout;
+    top->addWidget(imgEnvLim);
+    top->addSpacing(12);
+    top->addLayout(limit);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnAbbruch);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    UpdateLimitButtons();
+    chkEnvLim->setChecked(cfg.bEnvLimit);
+
+    connect(btnDecLim, &QToolButton::clicked, this, [this] { Step(-1); });
+    connect(btnIncLim, &QToolButton::clicked, this, [this] { Step(+1); });
+    connect(btnOK, &QPushButton::clicked, this, &frmOrganize::Confirm);
+    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void frmOrganize::Step(int delta)
+{
+    labEnvLim->setText(QString::number(labEnvLim->text().toInt() + delta));
+    UpdateLimitButtons();
+}
+
+void frmOrganize::UpdateLimitButtons()
+{
+    const int v = labEnvLim->text().toInt();
+    btnDecLim->setEnabled(v >= 2);
+    btnIncLim->setEnabled(v < 5);
+}
+
+void frmOrganize::Confirm()
+{
+    m_commands.ApplyOrganize(labEnvLim->text().toInt(), chkEnvLim->isChecked());
+    accept();
+}
+
+} // namespace kuvrion

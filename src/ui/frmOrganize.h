@@ -1,0 +1,31 @@
+// The organisation dialog "Seiten organisieren": the envelope page limit (1..5) with its switch.
+// "&Ok" stores both as "limit,switch"; "Abbre&chen" changes nothing.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QToolButton;
+
+namespace kuvrion {
+
+class Commands;
+
+class frmOrganize : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmOrganize(Commands& commands, QWidget* parent = nullptr);
+
+private:
+    void Step(int delta);
+    void UpdateLimitButtons();
+    void Confirm();
+
+    Commands& m_commands;
+    QToolButton* chkEnvLim = nullptr;
+    QToolButton* btnDecLim = nullptr;
+    QToolButton* btnIncLim = nullptr;
+    QLabel* labEnvLim = nullptr;
+};
+
+} // namespace kuvrion

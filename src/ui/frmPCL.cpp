@@ -1,0 +1,92 @@
+#include "frmPCL.h"
+
+#include "NumEdit.h"
+#include "app/Commands.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kuvrion {
+
+frmPCL::frmPCL(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+{
+    setObjectName(QStringLiteral("frmPCL"));
+    setWindowTitle(QStringLiteral("PCL-Einstellungen"));
+    const Settings& cfg = commands.State().cfg;
+    const float values[6] = {cfg.pclleftmm, cfg.pcltopmm, cfg.stdleftmm,
+                             cfg.stdtopmm,  cfg.omeleftmm, cfg.ometopmm};
+
+    // One row: "Links:" [field] mm  "Oben:" [field] mm. The margins take no minus sign.
+    auto addRow = [&](QWidget* frame, QGridLayout* grid, int row, int first) {
+        for (int k = 0; k < 2; ++k) {
+            const int i = first + k;
+            txtMM[i] = NewMillimetreField(frame, QStringLiteral("txtMM_%1").arg(i), values[i], i > 1);
+            auto* caption = new QLabel(k == 0 ? QStringLiteral("Links:") : QStringLiteral("Oben:"),
+                                       frame);
+            caption->setObjectName(QStringLiteral("labMM_%1").arg(i));
+            auto* unit = new QLabel(QStringLiteral("mm"), frame);
+            unit->setObjectName(QStringLiteral("labUnit_%1").arg(i));
+            grid->addWidget(caption, row, 1 + 3 * k);
+            grid->addWidget(txtMM[i], row, 2 + 3 * k);
+            grid->addWidget(unit, row, 3 + 3 * k);
+        }
+        grid->setColumnMinimumWidth(4, 12);
+    };
+
+    auto* fraRand = new QGroupBox(QStringLiteral("&Rand (bedruckbarer Bereich)"), this);
+    fraRand->setObjectName(QStringLiteral("fraRand"));
+    auto* rand = new QGridLayout(fraRand);
+    addRow(fraRand, rand, 0, 0);
+    rand->setColumnStretch(7, 1);
+
+    auto* fraOffsets = new QGroupBox(QStringLiteral("&Offsets"), this);
+    fraOffsets->setObjectName(QStringLiteral("fraOffsets"));
+    auto* offsets = new QGridLayout(fraOffsets);
+    auto* labStd = new QLabel(QStringLiteral("Standard"), fraOffsets);
+    labStd->setObjectName(QStringLiteral("labStd"));
+    auto* labOme = new QLabel(QStringLiteral("OME"), fraOffsets);
+    labOme->setObjectName(QStringLiteral("labOme"));
+    offsets->addWidget(labStd, 0, 0);
+    addRow(fraOffsets, offsets, 0, 2);
+    offsets->addWidget(labOme, 1, 0);
+    addRow(fraOffsets, offsets, 1, 4);
+    offsets->setColumnStretch(7, 1);
+    // Line the margin fields up with the offset fields.
+    rand->addItem(new QSpacerItem(std::max(labStd->sizeHint().width(), labOme->sizeHint().width()),
+                                  0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                  0, 0);
+
+    auto* btnOK = new QPushButton(QStringLiteral("&Ok"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(true);
+    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
+    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnAbbruch);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(fraRand);
+    layout->addWidget(fraOffsets);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(btnOK, &QPushButton::clicked, this, &frmPCL::Confirm);
+    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
+    txtMM[0]->setFocus();
+}
+
+void frmPCL::Confirm()
+{
+    std::array<float, 6> values{};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = MillimetreValue(txtMM[i]);
+    m_commands.ApplyPrintArea(values);
+    accept();
+}
+
+} // namespace kuvrion

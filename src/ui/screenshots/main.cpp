@@ -1,0 +1,127 @@
+// Writes a picture of the main window and of every dialog into the folder named by the first
+// argument (main.png, adr.png, ...), for the manual. The main window shows a small job of its own,
+// imported from a temporary folder, so its totals are filled. Runs without a display
+// (QT_QPA_PLATFORM=offscreen).
+#include "FileDialog.h"
+#include "ImageList.h"
+#include "MessageBox.h"
+#include "StartUp.h"
+#include "frmAdr.h"
+#include "frmEscSkel.h"
+#include "frmImpInfo.h"
+#include "frmInfo.h"
+#include "frmMain.h"
+#include "frmOME.h"
+#include "frmOMEPos.h"
+#include "frmOrganize.h"
+#include "frmPCL.h"
+#include "frmRefPage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTranslator>
+#include <cstdio>
+
+namespace {
+
+// A letter job of seven pages for three addressees, the customer number after "Kd-Nr. ".
+QByteArray SampleJob()
+{
+    const QByteArray esc(1, '\x1b');
+    QByteArray job = esc + "E" + esc + "&l26A" + esc + "&l0O";
+    const char* const ids[] = {"10001", "10001", "10001", "20417", "20417", "31800", "31800"};
+    int n = 0;
+    for (const char* id : ids) {
+        if (n++ > 0)
+            job += '\f';
+        job += esc + "&a0v0H" + esc + "(s0p12h10v0s0b3T";
+        job += "Stadtwerke Beispielstadt\r\nKd-Nr. ";
+        job += id;
+        job += "\r\nSeite " + QByteArray::number(n) + "\r\n";
+    }
+    job += '\f' + esc + "E";
+    return job;
+}
+
+bool Grab(QWidget& widget, const QDir& out, const QString& name)
+{
+    widget.show();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    const QString path = out.filePath(name);
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "kuvrion-screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    widget.hide();
+    return true;
+}
+
+template <class Dialog>
+bool GrabDialog(kuvrion::frmMain& window, const QDir& out, const QString& name)
+{
+    Dialog dialog(window.commands(), &window);
+    return Grab(dialog, out, name);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kuvrion"));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const auto translations = kuvrion::LoadQtTranslations(app);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kuvrion-screenshots OUTPUT-FOLDER\n");
+        return 2;
+    }
+    QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "kuvrion-screenshots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+    QTemporaryDir temp;
+    if (!temp.isValid()) {
+        std::fprintf(stderr, "kuvrion-screenshots: no temporary folder\n");
+        return 1;
+    }
+    const QDir folder(temp.path());
+    QFile job(folder.filePath(QStringLiteral("Rechnungen.pcl")));
+    if (!job.open(QIODevice::WriteOnly) || job.write(SampleJob()) < 0)
+        return 1;
+    job.close();
+
+    // Nothing may wait for an answer here.
+    kuvrion::MessageBox::SetAutoAnswer(true);
+    auto program = kuvrion::StartUp({job.fileName()}, folder.path().toStdString(),
+                                    folder.filePath(QStringLiteral("kuvrion.lock")));
+    if (!program)
+        return 1;
+    kuvrion::frmMain& window = *program->window;
+    kuvrion::Commands& commands = window.commands();
+    commands.ApplyKeySettings("Kd-Nr. ", "\r", 5, 1, true);
+    commands.ChooseDestination(folder.filePath(QStringLiteral("Rechnungen-OME.pcl")).toStdString(),
+                               std::nullopt);
+    commands.Import();
+    commands.ExportCountChanged("2");
+    window.StateChanged();
+
+    bool ok = Grab(window, out, QStringLiteral("main.png"));
+    window.show();
+    ok = GrabDialog<kuvrion::frmAdr>(window, out, QStringLiteral("adr.png")) && ok;
+    ok = GrabDialog<kuvrion::frmImpInfo>(window, out, QStringLiteral("impinfo.png")) && ok;
+    ok = GrabDialog<kuvrion::frmOME>(window, out, QStringLiteral("ome.png")) && ok;
+    ok = GrabDialog<kuvrion::frmOMEPos>(window, out, QStringLiteral("omepos.png")) && ok;
+    ok = GrabDialog<kuvrion::frmPCL>(window, out, QStringLiteral("pcl.png")) && ok;
+    ok = GrabDialog<kuvrion::frmOrganize>(window, out, QStringLiteral("organize.png")) && ok;
+    ok = GrabDialog<kuvrion::frmEscSkel>(window, out, QStringLiteral("escskel.png")) && ok;
+    ok = GrabDialog<kuvrion::frmRefPage>(window, out, QStringLiteral("refpage.png")) && ok;
+    ok = GrabDialog<kuvrion::frmInfo>(window, out, QStringLiteral("info.png")) && ok;
+    window.close();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,58 @@
+// Shared helpers of the desktop program's tests: a fresh program folder per test (settings file,
+// job files), the shared state and command layer over it, a sample job, and a way to act on the
+// next modal dialog.
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Commands.h"
+#include "app/Reporter.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace kuvrion::test {
+
+// A temporary program folder; the settings file "kuvrion.ini" lies in it.
+class ProgramFolder {
+public:
+    ProgramFolder();
+
+    QString Path(const QString& name = {}) const;
+    std::string PathUtf8(const QString& name) const { return Path(name).toStdString(); }
+    bool WriteFile(const QString& name, const QByteArray& bytes) const;
+    QByteArray ReadFile(const QString& name) const;
+    // A value of the settings file as stored; `missing` when the key is not there.
+    std::string Ini(const char* section, const char* key, const char* missing = "<missing>") const;
+    void SetIni(const char* section, const char* key, const std::string& value) const;
+    // The key settings of the sample job ("Kd-Nr. " and five characters).
+    void SetSampleKey() const;
+
+    // A new shared state for this folder (settings file located as the program does).
+    std::unique_ptr<AppState> NewState() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A job of seven pages for the addressees 10001 (3 pages), 20417 (2) and 31800 (2).
+QByteArray SampleJob();
+
+// State and command layer without a window, for the dialogs.
+struct Headless {
+    explicit Headless(const ProgramFolder& folder);
+    std::unique_ptr<AppState> state;
+    Reporter reporter;
+    Commands commands;
+};
+
+// Runs `action` on the next modal widget as soon as it is shown (polls for 5 seconds).
+void OnNextModal(std::function<void(QWidget*)> action);
+
+} // namespace kuvrion::test
