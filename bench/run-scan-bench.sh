@@ -42,10 +42,12 @@ best_time() {
 
 # Peak resident memory of one run, in KiB.
 peak_rss() {
-    /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }'
+    /usr/bin/time -v "$@" 2>&1 >/dev/null |
+        awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }'
 }
 
-printf '%-7s %10s %8s %8s %7s %6s %10s %12s %9s\n' job bytes cat_s scan_s ratio limit pages peak_rss_MiB rss_limit
+printf '%-7s %11s %7s %7s %6s %6s %8s %9s %9s\n' \
+    job bytes cat_s scan_s ratio limit pages rss_MiB rss_limit
 for kind in text raster; do
     job=$dir/$kind-${size}mb.pcl
     if [[ ! -f $job ]]; then
@@ -58,8 +60,9 @@ for kind in text raster; do
     pages=$("$cli" scan --json "$job" | sed -n 's/.*"pages"[^0-9]*\([0-9]*\).*/\1/p')
     rss=$(peak_rss "$cli" scan --json "$job")
     limit=$([[ $kind == text ]] && echo 8 || echo 2)
-    awk -v k="$kind" -v b="$bytes" -v c="$t_cat" -v s="$t_scan" -v l="$limit" -v p="$pages" -v r="$rss" 'BEGIN {
-        printf "%-7s %10d %8.3f %8.3f %7.2f %5dx %10d %12.1f %9.1f\n", k, b, c, s, s / c, l, p, r / 1024,
-               64 + 16 * p / 1048576
+    awk -v k="$kind" -v b="$bytes" -v c="$t_cat" -v s="$t_scan" -v l="$limit" -v p="$pages" \
+        -v r="$rss" 'BEGIN {
+        printf "%-7s %11d %7.3f %7.3f %6.2f %5dx %8d %9.1f %9.1f\n", k, b, c, s, s / c, l, p,
+               r / 1024, 64 + 16 * p / 1048576
     }'
 done

@@ -236,8 +236,75 @@ const unsigned char* FindEscOrFF(const unsigned char* p, const unsigned char* en
     return nullptr;
 }
 
-// Walks the job block by block and reports escape sequences and page ends. Binary data of "W"
-// sequences may hold FF and ESC bytes, so it is skipped by count and never searched.
+// The byte count of a "W" field.
+std::int64_t CountOf(const unsigned char* field, const unsigned char* fieldEnd)
+{
+    FieldNumber number;
+    number.Clear();
+    for (; field < fieldEnd; ++field) {
+        number.Feed(*field);
+    }
+    return number.Count();
+}
+
+// The first character in [q, end) that is neither part of a number nor a parameter character,
+// i.e. the one that closes a parameterized sequence; `end` when there is none.
+inline const unsigned char* FindClosing(const unsigned char* q, const unsigned char* end)
+{
+    for (; q < end; ++q) {
+        const unsigned char k = kCharClass[*q];
+        if (k != kNumberChar && k != kParamChar) {
+            return q;
+        }
+    }
+    return end;
+}
+
+// Reads a sequence that lies wholly in [p, end), p just after its ESC: the fast path for the
+// common case, with no state kept between characters and a field looked at only when it ends in
+// "W". False when the sequence runs past `end`; `p` is then unchanged and the resumable reader
+// takes over. `last` is the character that closed the sequence.
+inline bool ReadInBlock(const unsigned char*& p, const unsigned char* end, std::int64_t& dataCount,
+                        unsigned char& last)
+{
+    const unsigned char* q = p;
+    if (q == end) {
+        return false;
+    }
+    unsigned char c = *q++;
+    if (c >= 33 && c <= 47) {
+        if (q == end) {
+            return false;
+        }
+        c = *q++;
+        const bool number = (c >= '0' && c <= '9') || c == '+' || c == '-';
+        if (number || (c >= 96 && c <= 126)) {
+            const unsigned char* const fields = number ? q - 1 : q;
+            const unsigned char* close = FindClosing(q, end);
+            if (close == end) {
+                return false;
+            }
+            q = close + 1;
+            c = *close;
+            if (c == 'W') {
+                // The count is the W field's own value: the field begins after the last
+                // parameter character.
+                const unsigned char* field = close;
+                while (field > fields && kCharClass[field[-1]] != kParamChar) {
+                    --field;
+                }
+                dataCount = CountOf(field, close);
+            }
+        }
+    }
+    last = c;
+    p = q;
+    return true;
+}
+
+// Walks the job block by block and reports page ends; counts the escape sequences on the way.
+// Binary data of "W" sequences may hold FF and ESC bytes, so it is skipped by count and never
+// searched.
 class JobWalker {
 public:
     JobWalker(ByteSource& source, std::int64_t fileSize, std::size_t blockSize)
@@ -245,29 +312,23 @@ public:
     {
     }
 
+    // Goes on to the next page end: true with `pageEnd` = the 1-based position just after the FF.
     // False at the end of the data (also when a sequence or its binary data is cut off by it) or
-    // on a read error (Failed). Otherwise `escape` tells whether a sequence was accepted and
-    // `pageEnd` is the 1-based position just after a page-end FF (0 when none).
-    bool Next(bool& escape, std::int64_t& pageEnd)
+    // on a read error (Failed). Accepted sequences are added to `escapes` either way.
+    bool Next(std::int64_t& pageEnd, std::int64_t& escapes)
     {
-        escape = false;
-        pageEnd = 0;
         for (;;) {
             if (m_pos >= m_len && !Fill(m_bufStart + m_len)) {
                 return false;
             }
-            const unsigned char* b = m_buf.data();
-            const unsigned char* hit = FindEscOrFF(b + m_pos, b + m_len);
-            if (hit == nullptr) {
-                m_pos = m_len;
-                continue;
+            const After after = WalkBlock(escapes);
+            if (after == kEnd) {
+                return false;
             }
-            m_pos = static_cast<std::size_t>(hit - b) + 1;
-            if (*hit == kFF) {
+            if (after == kPageEnd) {
                 pageEnd = m_bufStart + static_cast<std::int64_t>(m_pos) + 1;
                 return true;
             }
-            return ReadSequence(escape, pageEnd);
         }
     }
 
@@ -275,7 +336,130 @@ public:
     int Error() const { return m_error; }
 
 private:
-    bool ReadSequence(bool& escape, std::int64_t& pageEnd)
+    enum After { kGoOn, kPageEnd, kEnd };
+
+    // Walks the block from m_pos. kGoOn when the block is used up or left behind by a skip over W
+    // data; kPageEnd with m_pos just after the FF.
+    After WalkBlock(std::int64_t& escapes)
+    {
+        const unsigned char* const b = m_buf.data();
+        const unsigned char* const end = b + m_len;
+        const unsigned char* p = b + m_pos;
+        // Right after W data comes mostly the next W sequence (raster rows): no window then.
+        bool windows = true;
+        for (;;) {
+            // Plain sequences go by 64 bytes at a time; whatever needs more care (a page end, W
+            // data, a sequence reaching past the window) comes back here one by one.
+            while (windows && end - p >= kWindow) {
+                const unsigned char* const stop = WalkWindow(p, escapes);
+                if (stop == p + kWindow) {
+                    p = stop;
+                    continue;
+                }
+                p = stop;
+                break;
+            }
+            const unsigned char* hit = FindEscOrFF(p, end);
+            if (hit == nullptr) {
+                m_pos = m_len;
+                return kGoOn;
+            }
+            p = hit + 1;
+            if (*hit == kFF) {
+                m_pos = static_cast<std::size_t>(p - b);
+                return kPageEnd;
+            }
+            std::int64_t count = 0;
+            unsigned char last = 0;
+            if (!ReadInBlock(p, end, count, last)) {
+                m_pos = static_cast<std::size_t>(p - b);
+                return ReadAcrossBlocks(escapes);
+            }
+            windows = count == 0;
+            if (count == 0 && last != kFF) {
+                ++escapes;
+                continue;
+            }
+            m_pos = static_cast<std::size_t>(p - b);
+            const After after = Finish(count, last == kFF, escapes);
+            if (after != kGoOn || m_len == 0) {
+                return after;
+            }
+            p = b + m_pos;
+        }
+    }
+
+    static constexpr std::ptrdiff_t kWindow = 64;
+
+    // Walks the 64 bytes at `base`, counting the sequences that lie wholly inside, carry no data
+    // and are not closed by an FF. Returns base + 64 when it got through, else the ESC or FF that
+    // the caller has to handle itself.
+    static const unsigned char* WalkWindow(const unsigned char* base, std::int64_t& escapes)
+    {
+#if defined(__SSE2__)
+        std::uint64_t marks = 0;   // ESC and FF bytes
+        std::uint64_t closing = 0; // bytes that are neither number nor parameter characters
+        const __m128i zero = _mm_setzero_si128();
+        const auto inRange = [zero](__m128i v, char lo, char span) {
+            const __m128i t = _mm_sub_epi8(v, _mm_set1_epi8(lo));
+            return _mm_cmpeq_epi8(_mm_subs_epu8(t, _mm_set1_epi8(span)), zero);
+        };
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 16 * k));
+            const __m128i mark = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(kEsc)),
+                                              _mm_cmpeq_epi8(v, _mm_set1_epi8(kFF)));
+            const __m128i field = _mm_or_si128(
+                _mm_or_si128(inRange(v, '0', 9), inRange(v, 96, 30)),
+                _mm_or_si128(inRange(v, '-', 1), _mm_cmpeq_epi8(v, _mm_set1_epi8('+'))));
+            marks |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(mark)))
+                     << (16 * k);
+            closing |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(field)) ^
+                                                  0xFFFFu)
+                       << (16 * k);
+        }
+        std::int64_t found = 0;
+        while (marks != 0) {
+            const int i = __builtin_ctzll(marks);
+            const unsigned char* const hit = base + i;
+            if (*hit == kFF || i > kWindow - 4) {
+                escapes += found;
+                return hit;
+            }
+            int next = i + 2; // index after the sequence
+            unsigned char last = hit[1];
+            if (last >= 33 && last <= 47) {
+                last = hit[2];
+                next = i + 3;
+                if (kCharClass[last] == kParamChar ||
+                    (kCharClass[last] == kNumberChar && last != '.')) {
+                    const std::uint64_t rest = closing & (~std::uint64_t{0} << (i + 3));
+                    if (rest == 0) {
+                        escapes += found;
+                        return hit; // closes past the window
+                    }
+                    next = __builtin_ctzll(rest) + 1;
+                    last = base[next - 1];
+                }
+            }
+            if (last == 'W' || last == kFF) {
+                escapes += found;
+                return hit;
+            }
+            ++found;
+            marks &= next < kWindow ? ~std::uint64_t{0} << next : 0;
+        }
+        escapes += found;
+#else
+        (void)escapes;
+        if (FindEscOrFF(base, base + kWindow) != nullptr) {
+            return FindEscOrFF(base, base + kWindow);
+        }
+#endif
+        return base + kWindow;
+    }
+
+    // A sequence whose ESC lies just before m_pos and which goes on past the block.
+    After ReadAcrossBlocks(std::int64_t& escapes)
     {
         m_reader.Begin();
         for (;;) {
@@ -286,13 +470,15 @@ private:
                 break;
             }
             if (!Fill(m_bufStart + m_len)) {
-                return false; // the data ends inside the sequence
+                return kEnd; // the data ends inside the sequence
             }
         }
-        if (m_reader.EndedByFF()) {
-            pageEnd = m_bufStart + static_cast<std::int64_t>(m_pos) + 1;
-        }
-        const std::int64_t count = m_reader.DataCount();
+        return Finish(m_reader.DataCount(), m_reader.EndedByFF(), escapes);
+    }
+
+    // The sequence ended just before m_pos: skips its W data and counts it.
+    After Finish(std::int64_t count, bool endedByFF, std::int64_t& escapes)
+    {
         if (count > 0) {
             const auto rest = static_cast<std::int64_t>(m_len - m_pos);
             if (count <= rest) {
@@ -300,16 +486,16 @@ private:
             } else {
                 const std::int64_t next = m_bufStart + static_cast<std::int64_t>(m_pos) + count;
                 if (next > m_fileSize) {
-                    return false; // the data reaches past the end of the file
+                    return kEnd; // the data reaches past the end of the file
                 }
-                // Continue behind the data; the next call reads from there.
+                // Continue behind the data; the next round reads from there.
                 m_bufStart = next;
                 m_len = 0;
                 m_pos = 0;
             }
         }
-        escape = true;
-        return true;
+        ++escapes;
+        return endedByFF ? kPageEnd : kGoOn;
     }
 
     bool Fill(std::int64_t offset)
@@ -456,15 +642,8 @@ void cPclMod::ScanPages()
 
     JobWalker walker(*m_source, m_fileSize, m_blockSize);
     for (;;) {
-        bool escape = false;
         std::int64_t pageEnd = 0;
-        const bool more = walker.Next(escape, pageEnd);
-        if (escape) {
-            ++m_escapes;
-        }
-        if (more && pageEnd == 0) {
-            continue;
-        }
+        const bool more = walker.Next(pageEnd, m_escapes);
         if (walker.Failed()) {
             m_readErrno = walker.Error();
             return;

@@ -114,7 +114,8 @@ TEST(SampleJobs, AreTheGeneratorsOutputAndScanAsDescribed)
                  "Kundennummer: 55501234"}}) {
         const std::string dir = KUVRION_SAMPLES_DIR "/";
         const std::string bytes = test::ReadFile(dir + s.name + ".pcl");
-        EXPECT_TRUE(bytes == Generate(s.make)) << s.name << " is no longer what the generator writes";
+        EXPECT_TRUE(bytes == Generate(s.make))
+            << s.name << " is no longer what the generator writes";
 
         const test::ScanResult r = test::Scan(bytes);
         EXPECT_EQ(r.pages.size(), s.pages) << s.name;

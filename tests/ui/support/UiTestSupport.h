@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -44,11 +45,20 @@ private:
 // A job of seven pages for the addressees 10001 (3 pages), 20417 (2) and 31800 (2).
 QByteArray SampleJob();
 
+// A reporter that only remembers the messages.
+struct RecordingReporter : Reporter {
+    void ShowMessage(const std::string& text, MessageKind /*kind*/) override
+    {
+        messages.push_back(text);
+    }
+    std::vector<std::string> messages;
+};
+
 // State and command layer without a window, for the dialogs.
 struct Headless {
     explicit Headless(const ProgramFolder& folder);
     std::unique_ptr<AppState> state;
-    Reporter reporter;
+    RecordingReporter reporter;
     Commands commands;
 };
 
