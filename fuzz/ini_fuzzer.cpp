@@ -103,16 +103,17 @@ struct Entry {
     std::string value;
 };
 
-// Every readable (section, key) of the file with its value, as ReadEntry gives it.
+// Readable (section, key) pairs of the file with their values, as ReadEntry gives them. Every
+// call reads the whole file, so only the first few are taken.
 std::vector<Entry> Snapshot(const IniAccess& ini)
 {
     std::vector<Entry> out;
     std::vector<std::string> sections;
     const std::int32_t n = ini.GetSections("*", sections);
-    for (std::int32_t i = 0; i < n && i < 32; ++i) {
+    for (std::int32_t i = 0; i < n && i < 8; ++i) {
         std::vector<std::string> keys;
         const std::int32_t k = ini.GetKeys(sections[static_cast<std::size_t>(i)], keys);
-        for (std::int32_t j = 0; j < k && j < 32; ++j) {
+        for (std::int32_t j = 0; j < k && j < 4; ++j) {
             const auto& sec = sections[static_cast<std::size_t>(i)];
             const auto& key = keys[static_cast<std::size_t>(j)];
             out.push_back({sec, key, ini.ReadEntry(sec, key, "\x7f<none>")});

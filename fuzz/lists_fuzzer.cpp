@@ -91,8 +91,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         seps += c == ',' ? 1 : 0;
     }
     Check(parts.size() <= seps + 1, "no more elements than separators allow");
-    for (const auto& e : parts) {
-        Check(IniAccess::TrimCtrlChars(e) == e, "elements come back trimmed");
+    // Elements are trimmed first and then lose one enclosing pair of delimiters, so the text
+    // inside a pair keeps its blanks.
+    std::vector<std::string> quoted;
+    IniAccess::String2Array(quoted, ",", all, kLim, true);
+    Check(quoted.size() == parts.size(), "keeping the delimiters splits alike");
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string& q = quoted[i];
+        Check(IniAccess::TrimCtrlChars(q) == q, "elements come back trimmed");
+        const bool enclosed = q.size() >= 2 && q.front() == '^' && q.back() == '^';
+        Check(parts[i] == (enclosed ? q.substr(1, q.size() - 2) : q),
+              "one enclosing pair of delimiters is removed");
     }
     std::vector<std::string> one;
     IniAccess::String2Array(one, "", all, kLim, false);

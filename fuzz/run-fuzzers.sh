@@ -6,6 +6,7 @@
 #
 #   fuzz/run-fuzzers.sh [SECONDS] [TARGET...]
 #   FUZZ_RUNS=10000000 fuzz/run-fuzzers.sh 3600    # stop each after 10 million executions
+#   FUZZ_MAX_LEN=512 fuzz/run-fuzzers.sh 600        # shorter inputs, many more executions
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -37,7 +38,10 @@ for t in "${targets[@]}"; do
     cp -r "fuzz/corpus/$t/." "$work/$t/"
     runs=()
     if [[ -n ${FUZZ_RUNS:-} ]]; then
-        runs=(-runs="$FUZZ_RUNS")
+        runs+=(-runs="$FUZZ_RUNS")
+    fi
+    if [[ -n ${FUZZ_MAX_LEN:-} ]]; then
+        runs+=(-max_len="$FUZZ_MAX_LEN")
     fi
     log="$build/findings/$t.log"
     rc=0

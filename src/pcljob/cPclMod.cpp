@@ -118,7 +118,8 @@ private:
 };
 
 // Reads one escape sequence, the ESC already passed. Resumable: Feed may be called with one piece
-// of the bytes after another, so a sequence may span read blocks.
+// of the bytes after another, so a sequence may span read blocks. (Sequences that lie within one
+// block take the faster ReadInBlock below; both follow the same rules.)
 //
 // ESC c1: a two-character sequence unless c1 is in 33..47. Then c2: a digit or sign starts the
 // first field, 96..126 is the group character, anything else ends the sequence. Then fields of
@@ -129,15 +130,12 @@ public:
     void Begin()
     {
         m_step = kC1;
-        m_length = 1;
         m_dataCount = 0;
         m_last = 0;
         m_field.Clear();
     }
 
     bool Done() const { return m_step == kDone; }
-    // Characters of the sequence read so far, ESC included, binary data not included.
-    std::int64_t Length() const { return m_length; }
     // Bytes of binary data that follow a sequence ended by "W".
     std::int64_t DataCount() const { return m_dataCount; }
     // An FF that closed the sequence (as c1, c2 or offending character) still ends the page.
@@ -146,7 +144,6 @@ public:
     // Consumes bytes of [p, end) until the sequence is complete; returns the first byte not used.
     const unsigned char* Feed(const unsigned char* p, const unsigned char* end)
     {
-        const unsigned char* const start = p;
         while (p < end && m_step != kDone) {
             unsigned char c = *p++;
             switch (m_step) {
@@ -168,7 +165,7 @@ public:
                 }
                 break;
             case kFields:
-                // The hot loop: stays here while the bytes last.
+                // Stays here while the bytes last.
                 for (;;) {
                     const unsigned char k = kCharClass[c];
                     if (k == kNumberChar) {
@@ -192,7 +189,6 @@ public:
                 break;
             }
         }
-        m_length += p - start;
         return p;
     }
 
@@ -206,18 +202,18 @@ private:
     }
 
     Step m_step = kDone;
-    std::int64_t m_length = 0;
     std::int64_t m_dataCount = 0;
     unsigned char m_last = 0;
     FieldNumber m_field;
 };
 
-// First ESC or FF in [p, end), or null.
-const unsigned char* FindEscOrFF(const unsigned char* p, const unsigned char* end)
+// First ESC (and with kWithFF also FF) in [p, end), or null.
+template <bool kWithFF>
+const unsigned char* FindMark(const unsigned char* p, const unsigned char* end)
 {
 #if defined(__SSE2__)
     const __m128i esc = _mm_set1_epi8(static_cast<char>(kEsc));
-    const __m128i ff = _mm_set1_epi8(static_cast<char>(kFF));
+    const __m128i ff = _mm_set1_epi8(static_cast<char>(kWithFF ? kFF : kEsc));
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const int mask =
@@ -229,11 +225,16 @@ const unsigned char* FindEscOrFF(const unsigned char* p, const unsigned char* en
     }
 #endif
     for (; p < end; ++p) {
-        if (*p == kEsc || *p == kFF) {
+        if (*p == kEsc || (kWithFF && *p == kFF)) {
             return p;
         }
     }
     return nullptr;
+}
+
+inline const unsigned char* FindEscOrFF(const unsigned char* p, const unsigned char* end)
+{
+    return FindMark<true>(p, end);
 }
 
 // The byte count of a "W" field.
@@ -397,22 +398,28 @@ private:
     static const unsigned char* WalkWindow(const unsigned char* base, std::int64_t& escapes)
     {
 #if defined(__SSE2__)
-        std::uint64_t marks = 0;   // ESC and FF bytes
+        __m128i v[4];
+        std::uint64_t marks = 0; // ESC and FF bytes
+        for (int k = 0; k < 4; ++k) {
+            v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 16 * k));
+            const __m128i mark = _mm_or_si128(_mm_cmpeq_epi8(v[k], _mm_set1_epi8(kEsc)),
+                                              _mm_cmpeq_epi8(v[k], _mm_set1_epi8(kFF)));
+            marks |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(mark)))
+                     << (16 * k);
+        }
+        if (marks == 0) {
+            return base + kWindow; // plain text (or a hole of zeros)
+        }
         std::uint64_t closing = 0; // bytes that are neither number nor parameter characters
         const __m128i zero = _mm_setzero_si128();
-        const auto inRange = [zero](__m128i v, char lo, char span) {
-            const __m128i t = _mm_sub_epi8(v, _mm_set1_epi8(lo));
+        const auto inRange = [zero](__m128i x, char lo, char span) {
+            const __m128i t = _mm_sub_epi8(x, _mm_set1_epi8(lo));
             return _mm_cmpeq_epi8(_mm_subs_epu8(t, _mm_set1_epi8(span)), zero);
         };
         for (int k = 0; k < 4; ++k) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 16 * k));
-            const __m128i mark = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(kEsc)),
-                                              _mm_cmpeq_epi8(v, _mm_set1_epi8(kFF)));
             const __m128i field = _mm_or_si128(
-                _mm_or_si128(inRange(v, '0', 9), inRange(v, 96, 30)),
-                _mm_or_si128(inRange(v, '-', 1), _mm_cmpeq_epi8(v, _mm_set1_epi8('+'))));
-            marks |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(mark)))
-                     << (16 * k);
+                _mm_or_si128(inRange(v[k], '0', 9), inRange(v[k], 96, 30)),
+                _mm_or_si128(inRange(v[k], '-', 1), _mm_cmpeq_epi8(v[k], _mm_set1_epi8('+'))));
             closing |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(field)) ^
                                                   0xFFFFu)
                        << (16 * k);
@@ -558,8 +565,7 @@ std::int64_t FindReset(ByteSource& source, std::int64_t offset, std::int64_t n, 
             return offset + done - 1;
         }
         const std::string_view view(piece);
-        const std::size_t at = view.find("\x1b"
-                                         "E");
+        const std::size_t at = view.find("\033E");
         if (at != std::string_view::npos) {
             return offset + done + static_cast<std::int64_t>(at);
         }
@@ -766,28 +772,31 @@ void cPclMod::GetEscStats(std::string_view sPg, std::vector<std::int64_t>& nEscP
     nCount = 0;
     const auto* const text = reinterpret_cast<const unsigned char*>(sPg.data());
     const auto size = static_cast<std::int64_t>(sPg.size());
-    EscReader reader;
-    std::int64_t s = 0; // 0-based search position
-    while (s < size) {
-        const void* found = std::memchr(text + s, kEsc, static_cast<std::size_t>(size - s));
-        if (found == nullptr) {
+    const unsigned char* const end = text + size;
+    const unsigned char* at = text; // search position
+    for (;;) {
+        const unsigned char* const esc = FindMark<false>(at, end);
+        if (esc == nullptr) {
             return;
         }
-        const std::int64_t p = static_cast<const unsigned char*>(found) - text;
         const auto n = static_cast<std::size_t>(nCount);
         nEscPos.resize(n + 1);
         nEscLen.resize(n + 1);
-        nEscPos[n] = p + 1;
+        nEscPos[n] = esc - text + 1;
         ++nCount;
 
-        reader.Begin();
-        reader.Feed(text + p + 1, text + size);
-        if (!reader.Done()) {
-            nEscLen[n] = size - p; // the text ends inside the sequence
+        const unsigned char* q = esc + 1;
+        std::int64_t count = 0;
+        unsigned char last = 0;
+        if (!ReadInBlock(q, end, count, last)) {
+            nEscLen[n] = end - esc; // the text ends inside the sequence
             return;
         }
-        nEscLen[n] = reader.Length() + reader.DataCount();
-        s = p + nEscLen[n];
+        nEscLen[n] = (q - esc) + count;
+        if (count > end - q) {
+            return; // the W data reaches past the end of the text
+        }
+        at = q + count;
     }
 }
 

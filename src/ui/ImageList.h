@@ -20,8 +20,8 @@ QIcon ImageIcon(const QString& key);
 QPixmap ImagePixmap(const QString& key, QSize size, qreal dpr = 1.0);
 // The picture's own size (as drawn), empty when there is no such picture.
 QSize ImageSize(const QString& key);
-// Shows the picture in `label` at `size` (its own size when empty) and remembers its key in the property "imageKey", so a
-// caller can ask which picture a label shows.
+// Shows the picture in `label` at `size` (its own size when empty) and remembers its key in the
+// property "imageKey", so a caller can ask which picture a label shows.
 void SetLabelImage(QLabel* label, const QString& key, QSize size = {});
 
 } // namespace kuvrion

@@ -34,8 +34,7 @@ QMessageBox::Icon IconOf(MessageKind kind)
 
 } // namespace
 
-QMessageBox::StandardButton MessageBox::Show(QWidget* parent, const QString& text,
-                                             MessageKind kind)
+QMessageBox::StandardButton MessageBox::Show(QWidget* parent, const QString& text, MessageKind kind)
 {
     Hook& hook = TheHook();
     if (hook.next || hook.autoAnswer) {

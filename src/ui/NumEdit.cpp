@@ -81,9 +81,8 @@ NumEdit* NewMillimetreField(QWidget* parent, const QString& objectName, float va
     // Typing stops at 5 characters; a longer stored value must not be cut by merely showing it.
     field->setMaxLength(std::max<int>(5, static_cast<int>(text.size())));
     field->setText(text);
-    QObject::connect(field, &NumEdit::focusLeft, field, [field] {
-        field->setText(DisplayMM(MillimetreValue(field)));
-    });
+    QObject::connect(field, &NumEdit::focusLeft, field,
+                     [field] { field->setText(DisplayMM(MillimetreValue(field))); });
     return field;
 }
 

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
@@ -44,6 +45,8 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
         return std::nullopt;
     }
 
+    QGuiApplication::setWindowIcon(ImageIcon(QStringLiteral("icon")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kuvrion"));
     program.state = std::make_unique<AppState>();
     program.state->paths = LocateProgramPaths(programDir, iniOverride);
     program.state->oIni.IniFile(program.state->paths.settingsFile.string());
@@ -53,7 +56,6 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
         const std::string first = ToPath(arguments.constFirst());
         if (FileExists(first))
             program.window->commands().ChooseSource(first, std::nullopt);
-        program.window->StateChanged();
     }
     program.window->show();
     return program;
@@ -63,8 +65,7 @@ std::unique_ptr<QTranslator> LoadQtTranslations(QCoreApplication& app)
 {
     auto translator = std::make_unique<QTranslator>();
     if (!translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
-                          QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return nullptr;
     app.installTranslator(translator.get());
     return translator;

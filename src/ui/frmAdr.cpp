@@ -129,7 +129,8 @@ void frmAdr::UpdateOkButton()
 {
     if (bLoading)
         return;
-    const bool second = nKeyStyle != 0 ? txtIdLen->text().toInt() != 0 : !txtEndKenn->text().isEmpty();
+    const bool second =
+        nKeyStyle != 0 ? txtIdLen->text().toInt() != 0 : !txtEndKenn->text().isEmpty();
     btnOK->setEnabled(!txtBegKenn->text().isEmpty() && second);
 }
 

@@ -51,9 +51,9 @@ frmImpInfo::frmImpInfo(Commands& commands, QWidget* parent) : QDialog(parent)
 
     row(5, QStringLiteral("Gesamt:"), state.nJobPages, QStringLiteral("pages"));
     separator();
-    static const char* const kCaptions[4] = {"Adress-ID zu kurz:", "Adress-ID fehlt:",
-                                             "Schlüssel-Endekennung fehlt:",
-                                             "Schlüssel nicht gefunden:"};
+    static const char* const kCaptions[4] = {
+        "Adress-ID zu kurz:", "Adress-ID fehlt:", "Schlüssel-Endekennung fehlt:",
+        "Schlüssel nicht gefunden:"};
     for (int k = 0; k < 4; ++k)
         row(k, QString::fromUtf8(kCaptions[k]), state.nImpErr[static_cast<std::size_t>(k)],
             state.nImpErr[static_cast<std::size_t>(k)] != 0 ? error : done);

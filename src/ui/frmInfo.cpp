@@ -53,8 +53,8 @@ frmInfo::frmInfo(QWidget* parent) : QDialog(parent)
     lab[5]->setStyleSheet(QStringLiteral("color: #1a4f9c; text-decoration: underline;"));
     lab[5]->setCursor(Qt::PointingHandCursor);
 
-    lab[0]->setText(QString::fromUtf8(kProductName.data(),
-                                      static_cast<qsizetype>(kProductName.size())));
+    lab[0]->setText(
+        QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())));
     lab[6]->setText(lab[0]->text());
     lab[1]->setText(QString::fromStdString(VersionText()));
     lab[2]->setText(QString::fromStdString(RevisionText()));

@@ -162,7 +162,8 @@ void frmMain::BuildControls()
     dstCount->addWidget(btnExport);
     dstCount->addStretch(1);
     dstCount->addWidget(txtExpAdr);
-    dstCount->addWidget(NewLabel(fraDst, QStringLiteral("labExpA"), QStringLiteral("Adressat(en)")));
+    dstCount->addWidget(
+        NewLabel(fraDst, QStringLiteral("labExpA"), QStringLiteral("Adressat(en)")));
     dstCount->addWidget(NewLabel(fraDst, QStringLiteral("labVon"), QStringLiteral("von")));
     dstCount->addWidget(labExpTotal);
     dst->addWidget(NewImage(fraDst, QStringLiteral("imgDst"), QStringLiteral("pclexp")), 0, 0);
@@ -296,8 +297,8 @@ void frmMain::BuildMenus()
             &QAction::triggered, this, &frmMain::RunDialog<frmEscSkel>);
     QMenu* mnuEO = menu(mnuE, QStringLiteral("mnuEO"), QStringLiteral("&OME"));
     mnuE->addMenu(mnuEO);
-    connect(item(mnuEO, QStringLiteral("mnuEOC"), QStringLiteral("&Code...")),
-            &QAction::triggered, this, &frmMain::RunDialog<frmOME>);
+    connect(item(mnuEO, QStringLiteral("mnuEOC"), QStringLiteral("&Code...")), &QAction::triggered,
+            this, &frmMain::RunDialog<frmOME>);
     connect(item(mnuEO, QStringLiteral("mnuEOL"), QStringLiteral("&Layout...")),
             &QAction::triggered, this, &frmMain::RunDialog<frmOMEPos>);
     menuBar()->addMenu(mnuE);
@@ -606,8 +607,7 @@ void frmMain::WebUpdate()
     close();
 }
 
-template <class Dialog>
-void frmMain::RunDialog()
+template <class Dialog> void frmMain::RunDialog()
 {
     if (m_running)
         return;

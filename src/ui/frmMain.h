@@ -76,8 +76,7 @@ private:
     void ShowLog();
     void OpenManual();
     void WebUpdate();
-    template <class Dialog>
-    void RunDialog();
+    template <class Dialog> void RunDialog();
 
     AppState& m_state;
     std::unique_ptr<Commands> m_commands;

@@ -78,10 +78,10 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     marks->addWidget(txtCode[2], 0, 2, 1, 3, Qt::AlignLeft);
     const std::int32_t counts[2] = {cfg.supply_count, cfg.seqchk_count};
     for (int i = 0; i < 2; ++i) {
-        btnDec[i] = NewPictureButton(fraMarks, QStringLiteral("btnDec_%1").arg(i),
-                                     QStringLiteral("minus"));
-        btnInc[i] = NewPictureButton(fraMarks, QStringLiteral("btnInc_%1").arg(i),
-                                     QStringLiteral("plus"));
+        btnDec[i] =
+            NewPictureButton(fraMarks, QStringLiteral("btnDec_%1").arg(i), QStringLiteral("minus"));
+        btnInc[i] =
+            NewPictureButton(fraMarks, QStringLiteral("btnInc_%1").arg(i), QStringLiteral("plus"));
         labIncDec[i] = new QLabel(QString::number(counts[i]), fraMarks);
         labIncDec[i]->setObjectName(QStringLiteral("labIncDec_%1").arg(i));
         labIncDec[i]->setAlignment(Qt::AlignCenter);

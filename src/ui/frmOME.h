@@ -1,6 +1,6 @@
-// The OME code dialog "OME-Code": the two base patterns, the stop pattern, the five extra marks with
-// the counts of the selective-feed and sequence-check bars (1..4), a preview of the bar column and
-// the code length it gives. "&Ok" stores the ten code settings; "Abbre&chen" changes nothing.
+// The OME code dialog "OME-Code": the two base patterns, the stop pattern, the five extra marks
+// with the counts of the selective-feed and sequence-check bars (1..4), a preview of the bar column
+// and the code length it gives. "&Ok" stores the ten code settings; "Abbre&chen" changes nothing.
 #pragma once
 
 #include <QDialog>

@@ -28,7 +28,8 @@ frmOMEPos::frmOMEPos(Commands& commands, QWidget* parent) : QDialog(parent), m_c
 
     auto* fields = new QGridLayout;
     for (int i = 0; i < 5; ++i) {
-        txtCode[i] = NewMillimetreField(this, QStringLiteral("txtCode_%1").arg(i), values[i], false);
+        txtCode[i] =
+            NewMillimetreField(this, QStringLiteral("txtCode_%1").arg(i), values[i], false);
         auto* caption = new QLabel(QString::fromUtf8(kCaptions[i]), this);
         caption->setObjectName(QStringLiteral("labCode_%1").arg(i));
         caption->setBuddy(txtCode[i]);

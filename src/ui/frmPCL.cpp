@@ -17,16 +17,17 @@ frmPCL::frmPCL(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     setObjectName(QStringLiteral("frmPCL"));
     setWindowTitle(QStringLiteral("PCL-Einstellungen"));
     const Settings& cfg = commands.State().cfg;
-    const float values[6] = {cfg.pclleftmm, cfg.pcltopmm, cfg.stdleftmm,
+    const float values[6] = {cfg.pclleftmm, cfg.pcltopmm,  cfg.stdleftmm,
                              cfg.stdtopmm,  cfg.omeleftmm, cfg.ometopmm};
 
     // One row: "Links:" [field] mm  "Oben:" [field] mm. The margins take no minus sign.
     auto addRow = [&](QWidget* frame, QGridLayout* grid, int row, int first) {
         for (int k = 0; k < 2; ++k) {
             const int i = first + k;
-            txtMM[i] = NewMillimetreField(frame, QStringLiteral("txtMM_%1").arg(i), values[i], i > 1);
-            auto* caption = new QLabel(k == 0 ? QStringLiteral("Links:") : QStringLiteral("Oben:"),
-                                       frame);
+            txtMM[i] =
+                NewMillimetreField(frame, QStringLiteral("txtMM_%1").arg(i), values[i], i > 1);
+            auto* caption =
+                new QLabel(k == 0 ? QStringLiteral("Links:") : QStringLiteral("Oben:"), frame);
             caption->setObjectName(QStringLiteral("labMM_%1").arg(i));
             auto* unit = new QLabel(QStringLiteral("mm"), frame);
             unit->setObjectName(QStringLiteral("labUnit_%1").arg(i));

@@ -39,6 +39,7 @@ namespace {
 
 constexpr const char* kSourceChanged =
     "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
+constexpr const char* kLogFailed = "Das Logfile konnte nicht geschrieben werden:";
 constexpr const char* kSettingsNotSaved = "Die Einstellungen konnten nicht gespeichert werden:";
 const std::vector<std::string> kSuccess = {
     "Export wurde durchgeführt", "Esc-Skelett wurde gespeichert.", "Referenzseite wurde erzeugt"};
@@ -352,6 +353,21 @@ TEST_F(FaultInjectionTest, WriteProtectedOrBlockedTargetIsNeverReplaced)
     ExpectNothingLost();
 }
 
+// Known fault, left to the owner of the file writer: a named pipe or a device in the target's
+// place (a destination chosen as /dev/null by root) is replaced by a regular file. Enable this
+// test with the fix: the export must refuse such a target and leave it in place.
+TEST_F(FaultInjectionTest, DISABLED_SpecialFileAsTargetIsNeverReplaced)
+{
+    const auto fifo = dir / "pipe.pcl";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ImportTo(fifo);
+    EXPECT_FALSE(commands.Export());
+    EXPECT_FALSE(commands.SaveEscSkeleton(fifo.string(), false));
+    EXPECT_FALSE(commands.WriteReferencePage({fifo.string(), true, true}, false));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    ExpectNothingLost();
+}
+
 TEST_F(FaultInjectionTest, SourceChangedAfterTheImportIsRefused)
 {
     const auto out = dir.Write("out.pcl", "old export");
@@ -513,7 +529,7 @@ TEST_F(FaultInjectionTest, LogThatCannotBeWrittenStopsTheImport)
     const auto expectStopped = [&](bool imported) {
         EXPECT_FALSE(imported);
         ASSERT_FALSE(reporter.messages.empty());
-        EXPECT_FALSE(reporter.Last().empty());
+        EXPECT_TRUE(StartsWith(reporter.Last(), kLogFailed)) << reporter.Last();
         EXPECT_EQ(reporter.kinds.back(), MessageKind::Plain);
         EXPECT_FALSE(state.bImportComplete);
         commands.ChooseDestination((dir / "out.pcl").string(), std::nullopt);
@@ -546,7 +562,7 @@ TEST_F(FaultInjectionTest, LogThatCannotBeWrittenStopsTheImport)
     if (!report) {
         GTEST_SKIP() << "no read-only bind mount can be made here";
     }
-    EXPECT_TRUE(StartsWith(*report, "failed\n")) << *report;
+    EXPECT_TRUE(StartsWith(*report, "failed\n" + std::string(kLogFailed))) << *report;
     EXPECT_NE(report->find(DescribeErrno(EROFS)), std::string::npos) << *report;
     EXPECT_EQ(ReadFile(job), jobBytes);
 }

@@ -82,16 +82,12 @@ TEST(BlockBoundary, RandomJobsAgreeWithTheReference)
     std::mt19937 rng(12345);
     for (int round = 0; round < 400; ++round) {
         std::string bytes;
-        const int len = static_cast<int>(rng() % 120);
+        const int len = static_cast<int>(rng() % 300);
         for (int k = 0; k < len; ++k) {
             bytes.push_back(alphabet[rng() % alphabet.size()]);
         }
         if (round % 3 == 0) {
-            bytes = "\x1b"
-                    "E" +
-                    bytes +
-                    "\x0c\x1b"
-                    "E";
+            bytes = "\033E" + bytes + "\f\033E";
         }
         ExpectSameForEveryBlockSize(bytes, "round " + std::to_string(round));
         if (HasFailure()) {
@@ -120,12 +116,8 @@ TEST(SampleJobs, AreTheGeneratorsOutputAndScanAsDescribed)
         const test::ScanResult r = test::Scan(bytes);
         EXPECT_EQ(r.pages.size(), s.pages) << s.name;
         EXPECT_EQ(r.head.substr(0, 9), "\x1b%-12345X") << s.name;
-        EXPECT_EQ(r.head.substr(r.head.size() - 2), "\x1b"
-                                                    "E")
-            << s.name;
-        EXPECT_EQ(r.foot.substr(0, 2), "\x1b"
-                                       "E")
-            << s.name;
+        EXPECT_EQ(r.head.substr(r.head.size() - 2), "\033E") << s.name;
+        EXPECT_EQ(r.foot.substr(0, 2), "\033E") << s.name;
 
         // Exactly one key is split by an escape sequence: whole in the page text only.
         int split = 0;

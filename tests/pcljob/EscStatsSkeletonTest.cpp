@@ -26,10 +26,7 @@ Listing List(const std::string& text)
 TEST(EscStats, PositionsAndLengths)
 {
     // ESC & l 0 E ESC * b 3 W, three data bytes, A: 14 characters.
-    Listing l = List(Esc("&l0E") + Esc("*b3W") +
-                     "\x1b\x0c"
-                     "E" +
-                     "A");
+    Listing l = List(Esc("&l0E") + Esc("*b3W") + "\033\fE" + "A");
     EXPECT_EQ(l.count, 2);
     EXPECT_EQ(l.pos, (std::vector<std::int64_t>{1, 6}));
     EXPECT_EQ(l.len, (std::vector<std::int64_t>{5, 8}));
@@ -90,9 +87,8 @@ TEST(EscSkeleton, PageSkeletons)
 TEST(EscSkeleton, WholeJob)
 {
     const std::string bytes = Esc("%-12345X") + "@PJL\r\n" + Esc("E") + "Eins" + Esc("(s3B") +
-                              "\x0c"
-                              "Zwei\x0c\x0c" +
-                              Esc("*b2W") + "\x0c\x0c" + "Drei\x0c" + Esc("E") + Esc("%-12345X");
+                              "\fZwei\f\f" + Esc("*b2W") + "\x0c\x0c" + "Drei\x0c" + Esc("E") +
+                              Esc("%-12345X");
     cPclMod job;
     ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
     ASSERT_EQ(job.Pages(), 4);
@@ -102,15 +98,11 @@ TEST(EscSkeleton, WholeJob)
         return true;
     };
     ASSERT_TRUE(WriteEscSkeleton(job, job.Pages(), 97, sink));
-    EXPECT_EQ(out, Esc("%-12345X") + "@PJL\r\n" + Esc("E") + "aaaa" + Esc("(s3B") +
-                       "\x0c"
-                       "aaaa\x0c\x0c" +
+    EXPECT_EQ(out, Esc("%-12345X") + "@PJL\r\n" + Esc("E") + "aaaa" + Esc("(s3B") + "\faaaa\f\f" +
                        Esc("*b2W") + "\x0c\x0c" + "aaaa\x0c" + Esc("E") + Esc("%-12345X"));
 
     // Without a foot the skeleton ends with the FF after the last page; the fill code is a byte.
-    ASSERT_TRUE(job.Connect(MakeMemorySource(std::string("ab\x0c"
-                                                         "c")),
-                            "mem"));
+    ASSERT_TRUE(job.Connect(MakeMemorySource("ab\fc"), "mem"));
     out.clear();
     ASSERT_TRUE(WriteEscSkeleton(job, job.Pages(), 0xFC, sink));
     EXPECT_EQ(out, "\xfc\xfc\x0c");

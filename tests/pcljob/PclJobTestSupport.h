@@ -226,17 +226,14 @@ inline ScanResult ReferenceScan(const std::string& s)
     std::vector<std::int64_t> starts{1};
     starts.insert(starts.end(), ends.begin(), ends.end());
     const std::string page1 = s.substr(0, static_cast<std::size_t>(starts[1] - 2));
-    const auto reset = page1.find("\x1b"
-                                  "E");
+    const auto reset = page1.find("\033E");
     if (reset != std::string::npos) {
         r.head = page1.substr(0, reset + 2);
         // A reset that closes page 1 leaves nothing of it.
         starts[0] = static_cast<std::int64_t>(reset) + (reset + 2 == page1.size() ? 4 : 3);
     }
     const std::string tail = s.substr(static_cast<std::size_t>(starts.back() - 1));
-    if (tail.rfind("\x1b"
-                   "E",
-                   0) == 0) {
+    if (tail.rfind("\033E", 0) == 0) {
         r.foot = tail;
     }
     for (std::size_t k = 0; k + 1 < starts.size(); ++k) {

@@ -28,8 +28,7 @@ using kuvrion::test::ProgramFolder;
 
 namespace {
 
-template <class T = QWidget>
-T* Child(const QWidget& dialog, const QString& name)
+template <class T = QWidget> T* Child(const QWidget& dialog, const QString& name)
 {
     T* child = dialog.findChild<T*>(name);
     if (!child)
@@ -357,7 +356,9 @@ private slots:
         QCOMPARE(Child<QLabel>(dialog, "labErr_2")->text(),
                  QStringLiteral("Schlüssel-Endekennung fehlt:"));
         const auto icon = [&](const char* name) {
-            return Child<QLabel>(dialog, QString::fromLatin1(name))->property("imageKey").toString();
+            return Child<QLabel>(dialog, QString::fromLatin1(name))
+                ->property("imageKey")
+                .toString();
         };
         QCOMPARE(icon("imgErr_5"), QStringLiteral("pages"));
         QCOMPARE(icon("imgErr_0"), QStringLiteral("done"));

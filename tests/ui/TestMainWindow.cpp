@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,8 +29,7 @@ struct Window {
         : state(folder.NewState()), main(std::make_unique<frmMain>(*state))
     {
     }
-    template <class T>
-    T* Find(const char* name) const
+    template <class T> T* Find(const char* name) const
     {
         return main->findChild<T*>(QString::fromLatin1(name));
     }
@@ -180,6 +180,29 @@ private slots:
                  kuvrion::test::SampleJob().size());
     }
 
+    void importWithFaultsOpensTheStatusDialog()
+    {
+        ProgramFolder folder;
+        folder.SetSampleKey();
+        // The first page has no key: it cannot be assigned.
+        QVERIFY(folder.WriteFile(QStringLiteral("Brief.pcl"),
+                                 "Anschreiben\fKd-Nr. 10001\r\n\fKd-Nr. 10002\r\n\f"));
+        folder.SetIni("files", "in", folder.PathUtf8(QStringLiteral("Brief.pcl")));
+        Window w(folder);
+        w.main->show();
+        QString opened;
+        QString assigned;
+        kuvrion::test::OnNextModal([&](QWidget* dialog) {
+            opened = dialog->objectName();
+            assigned = dialog->findChild<QLabel*>(QStringLiteral("labPgs_4"))->text();
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        w.Action("mnuDI")->trigger();
+        QCOMPARE(opened, QStringLiteral("frmImpInfo"));
+        QCOMPARE(assigned, QStringLiteral("2"));
+        QVERIFY(w.main->isEnabled());
+    }
+
     void busyDisablesTheWindow()
     {
         ProgramFolder folder;
@@ -271,6 +294,13 @@ private slots:
         Window again(folder);
         QCOMPARE(again.main->pos(), QPoint(100, 80));
         QVERIFY(again.Action("mnuDLB")->isChecked());
+        // A maximised window stores where its normal window stands.
+        again.main->show();
+        again.main->showMaximized();
+        QTRY_VERIFY(again.main->isMaximized());
+        again.main->close();
+        Window third(folder);
+        QCOMPARE(third.main->pos(), QPoint(100, 80));
 
         // A position no screen shows any more is not used: the window is centred instead.
         folder.SetIni("common", "winmainpos", "-900000,-900000");
@@ -376,7 +406,12 @@ private slots:
             QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")),
                               Qt::LeftButton);
         });
-        w.Action("mnuEA")->trigger();
+        // Ctrl+A opens the key dialog even from a text field, which would take it for itself.
+        QApplication::setActiveWindow(w.main.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
+        auto* count = w.Find<QLineEdit>("txtExpAdr");
+        count->setFocus();
+        QTest::keyClick(count, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(folder.Ini("keys", "adrkeybeg"), std::string("^Kd-Nr. ^"));
         QVERIFY(w.Action("mnuDI")->isEnabled());
         QVERIFY(w.Find<QPushButton>("btnImport")->isEnabled());

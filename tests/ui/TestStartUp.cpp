@@ -34,7 +34,8 @@ private slots:
         QVERIFY(MessageBox::TakeShown().empty());
 
         QVERIFY(second.WriteFile(QStringLiteral("Brief.pcl"), "x"));
-        auto refused = StartUp({second.Path(QStringLiteral("Brief.pcl"))}, second.PathUtf8({}), lock);
+        auto refused =
+            StartUp({second.Path(QStringLiteral("Brief.pcl"))}, second.PathUtf8({}), lock);
         QVERIFY(!refused.has_value());
         const auto shown = MessageBox::TakeShown();
         QCOMPARE(shown.size(), std::size_t(1));
@@ -55,10 +56,11 @@ private slots:
         QVERIFY(gone.waitForStarted());
         const qint64 pid = gone.processId();
         QVERIFY(gone.waitForFinished());
-        const QByteArray stale = QByteArray::number(pid) + "\nKuvrion\n" +
-                                 QSysInfo::machineHostName().toUtf8() + "\n";
+        const QByteArray stale =
+            QByteArray::number(pid) + "\nKuvrion\n" + QSysInfo::machineHostName().toUtf8() + "\n";
         QVERIFY(folder.WriteFile(QStringLiteral("kuvrion.lock"), stale));
-        auto running = StartUp({}, folder.PathUtf8({}), folder.Path(QStringLiteral("kuvrion.lock")));
+        auto running =
+            StartUp({}, folder.PathUtf8({}), folder.Path(QStringLiteral("kuvrion.lock")));
         QVERIFY(running.has_value());
         QVERIFY(MessageBox::TakeShown().empty());
     }
