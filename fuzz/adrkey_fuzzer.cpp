@@ -29,8 +29,8 @@ bool TakeSettings(std::string_view& in, kuvrion::Settings& s)
     const auto b = [&](std::size_t i) { return static_cast<unsigned char>(in[i]); };
     s.nAdrKeyMode = b(0) & 1;
     s.nAdrIdLen = b(1) % 101; // 0 and 100 lie outside the dialog's range on purpose
-    const std::size_t begLen = b(2) % 5;
-    const std::size_t endLen = b(3) % 4;
+    const std::size_t begLen = b(2) % 16;
+    const std::size_t endLen = b(3) % 8;
     in.remove_prefix(4);
     if (in.size() < begLen + endLen) {
         return false;

@@ -57,9 +57,9 @@ frmPCL::frmPCL(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     addRow(fraOffsets, offsets, 1, 4);
     offsets->setColumnStretch(7, 1);
     // Line the margin fields up with the offset fields.
-    rand->addItem(new QSpacerItem(std::max(labStd->sizeHint().width(), labOme->sizeHint().width()),
-                                  0, QSizePolicy::Fixed, QSizePolicy::Minimum),
-                  0, 0);
+    auto* indent = new QWidget(fraRand);
+    indent->setFixedSize(std::max(labStd->sizeHint().width(), labOme->sizeHint().width()), 1);
+    rand->addWidget(indent, 0, 0);
 
     auto* btnOK = new QPushButton(QStringLiteral("&Ok"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));

@@ -94,7 +94,7 @@ private:
 
 // Runs `body` in a child process with a private mount namespace after `mount` prepared it. The
 // child's mounts vanish with it. Returns what `body` reported, or nullopt when the namespace or
-// the mount could not be made (no privileges).
+// the mount could not be made (no privileges); a child that dies gives a report saying so.
 std::optional<std::string> InMountNamespace(const std::function<bool()>& mount,
                                             const std::function<std::string()>& body)
 {
@@ -128,8 +128,11 @@ std::optional<std::string> InMountNamespace(const std::function<bool()>& mount,
     ::close(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
         return std::nullopt;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return "the child process failed (status " + std::to_string(status) + ")";
     }
     return report;
 }
