@@ -1,7 +1,8 @@
 // List texts: a list of numbers, and a list of texts that hold no delimiter and do not begin or
 // end with a blank or control character, come back element for element through Array2String and
 // String2Array, with "," and "^" and with a separator taken from the input. String2Array on any
-// text gives trimmed elements, no more than the separators allow.
+// text gives trimmed elements (blanks inside a delimiter pair stay), no more than the separators
+// allow.
 #include "FuzzCheck.h"
 #include "settings/IniAccess.h"
 

@@ -10,42 +10,6 @@ namespace kuvrion {
 
 namespace {
 
-// Lists the escape sequences of one page into the scratch lists (1-based positions) and returns
-// how many there are.
-std::int32_t ListEscapes(std::string_view page, PageScratch& scratch)
-{
-    std::int32_t count = 0;
-    cPclMod::GetEscStats(page, scratch.escPos, scratch.escLen, count);
-    // Without an ESC the lists keep old entries; trust only `count`, and never more entries than
-    // both lists hold.
-    const auto held =
-        static_cast<std::int64_t>(std::min(scratch.escPos.size(), scratch.escLen.size()));
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 0, held));
-}
-
-void TextWithoutEscapes(std::string_view page, const PageScratch& e, std::int32_t count,
-                        std::string& text)
-{
-    text.clear();
-    if (count == 0) {
-        text.assign(page);
-        return;
-    }
-    const auto size = static_cast<std::int64_t>(page.size());
-    text.reserve(page.size());
-    std::int64_t q = 0; // 0-based: the first byte not yet taken or skipped
-    for (std::int32_t k = 0; k < count; ++k) {
-        const std::int64_t start = std::clamp<std::int64_t>(e.escPos[k] - 1, 0, size);
-        if (start > q)
-            text.append(
-                page.substr(static_cast<std::size_t>(q), static_cast<std::size_t>(start - q)));
-        // A "W" count may reach past the end of the page.
-        q = std::clamp<std::int64_t>(start + std::max<std::int64_t>(e.escLen[k], 0), q, size);
-    }
-    if (q < size)
-        text.append(page.substr(static_cast<std::size_t>(q)));
-}
-
 void Count(ImpErrCounters* nImpErr, AdrKeyFault fault)
 {
     if (nImpErr)
@@ -56,7 +20,8 @@ void Count(ImpErrCounters* nImpErr, AdrKeyFault fault)
 
 const std::string& GetPageText(std::string_view page, PageScratch& scratch)
 {
-    TextWithoutEscapes(page, scratch, ListEscapes(page, scratch), scratch.text);
+    scratch.text.clear();
+    cPclMod::AppendWithoutEscapes(page, scratch.text);
     return scratch.text;
 }
 
@@ -115,16 +80,18 @@ void MaskAdrKey(std::string& page, const Settings& s)
 
 void MaskAdrKey(std::string& page, const Settings& s, PageScratch& scratch)
 {
-    // One listing of the escapes serves both the text and the mapping back to raw positions.
-    const std::int32_t count = ListEscapes(page, scratch);
-    TextWithoutEscapes(page, scratch, count, scratch.text);
-    std::int64_t r = 0;
+    KeySpan span;
     std::string id;
-    const std::int64_t p = FindAdrKey(scratch.text, s, r, id, nullptr);
-    if (p == 0)
+    span.pos = FindAdrKey(GetPageText(page, scratch), s, span.len, id, nullptr);
+    MaskKeySpan(page, span);
+}
+
+void MaskKeySpan(std::string& page, KeySpan span)
+{
+    const std::int64_t p = span.pos;
+    std::int64_t r = span.len;
+    if (p <= 0)
         return;
-    const std::vector<std::int64_t>& pos = scratch.escPos;
-    const std::vector<std::int64_t>& len = scratch.escLen;
 
     const auto size = static_cast<std::int64_t>(page.size());
     // Blanks `n` bytes from 1-based `x`, never past the end of the page.
@@ -135,16 +102,25 @@ void MaskAdrKey(std::string& page, const Settings& s, PageScratch& scratch)
     };
 
     // x starts as a text position and becomes a raw position as the escapes before it are passed.
+    // Only the escapes up to the end of the key are walked.
     std::int64_t x = p;
-    for (std::int32_t k = 0; k < count && r > 0; ++k) {
-        if (pos[k] > x) {
-            const std::int64_t m = std::min(pos[k] - x, r);
+    std::int64_t pos0 = 0;
+    std::int64_t len = 0;
+    std::size_t from = 0;
+    while (r > 0 && cPclMod::NextEscape(page, from, pos0, len)) {
+        const std::int64_t pos = pos0 + 1;
+        if (pos > x) {
+            const std::int64_t m = std::min(pos - x, r);
             blank(x, m);
             r -= m;
-            x = pos[k] + len[k];
+            x = pos + len;
         } else {
-            x += len[k];
+            x += len;
         }
+        // A W count may reach past the end of the page: then no escape follows.
+        if (len >= size - pos0)
+            break;
+        from = static_cast<std::size_t>(pos0 + len);
     }
     if (r > 0)
         blank(x, r);

@@ -34,6 +34,16 @@ std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& 
 // the page's length unchanged. Counts no faults.
 void MaskAdrKey(std::string& page, const Settings& s);
 
+// Where the key of a page lies in its page text: 1-based position (0 = no start marker) and the
+// number of characters that belong to it, as FindAdrKey gives them.
+struct KeySpan {
+    std::int64_t pos = 0;
+    std::int64_t len = 0;
+};
+// Blanks the key described by `span` in the raw page (the second half of MaskAdrKey), so an export
+// can reuse the spans its import found instead of searching every page again.
+void MaskKeySpan(std::string& page, KeySpan span);
+
 // Working storage that a pass over many pages hands to the overloads below, so the escape lists
 // and the page text are not allocated anew for every page. Holds nothing between calls.
 struct PageScratch {

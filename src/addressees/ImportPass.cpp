@@ -6,11 +6,15 @@
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <exception>
 #include <new>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 namespace kuvrion {
 
@@ -33,6 +37,95 @@ std::string Decimal(std::int64_t n)
 // Why the pass stopped; the description is German, for the message box.
 struct PassFailure {
     std::string description;
+};
+
+// Pages whose keys are searched before they are assigned in order; bounds the memory of the pass.
+constexpr std::int32_t kChunkPages = 4096;
+
+// What the key search found on one page.
+struct PageKey {
+    KeySpan span;
+    std::string id;
+    int fault = -1;    // index of the fault counter, -1 when the page carries a valid key
+    int readError = 0; // errno when the page could not be read
+};
+
+// Reads pages and searches their keys, a chunk at a time. Reading a page and searching its text
+// depend on nothing but the page, so the chunk is split between this thread and a second one;
+// grouping, counting and logging stay in page order on the caller's thread.
+class KeySearch {
+public:
+    KeySearch(const cPclMod& pcl, const Settings& s)
+        : m_pcl(pcl), m_settings(s), m_keys(kChunkPages),
+          m_parallel(std::thread::hardware_concurrency() > 1)
+    {
+    }
+
+    void Run(std::int32_t first, std::int32_t last)
+    {
+        m_first = first;
+        const std::int32_t count = last - first + 1;
+        if (!m_parallel || count < 64) {
+            Search(first, last, m_own);
+            return;
+        }
+        const std::int32_t mid = first + count / 2;
+        std::exception_ptr failure;
+        std::thread helper([&] {
+            try {
+                Search(mid, last, m_helper);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        try {
+            Search(first, mid - 1, m_own);
+        } catch (...) {
+            helper.join();
+            throw;
+        }
+        helper.join();
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+
+    const PageKey& Key(std::int32_t i) const
+    {
+        return m_keys[static_cast<std::size_t>(i - m_first)];
+    }
+
+private:
+    struct Buffers {
+        std::string page;
+        PageScratch scratch;
+    };
+
+    void Search(std::int32_t first, std::int32_t last, Buffers& b)
+    {
+        for (std::int32_t i = first; i <= last; ++i) {
+            PageKey& key = m_keys[static_cast<std::size_t>(i - m_first)];
+            key = PageKey{};
+            if (!m_pcl.ReadPage(i, b.page)) {
+                key.readError = m_pcl.ReadError() != 0 ? m_pcl.ReadError() : EIO;
+                continue;
+            }
+            ImpErrCounters counts{};
+            key.span.pos = FindAdrKey(GetPageText(b.page, b.scratch), m_settings, key.span.len,
+                                      key.id, &counts);
+            for (std::size_t f = 0; f < counts.size(); ++f) {
+                if (counts[f] != 0)
+                    key.fault = static_cast<int>(f);
+            }
+        }
+    }
+
+    const cPclMod& m_pcl;
+    const Settings& m_settings;
+    std::vector<PageKey> m_keys;
+    bool m_parallel;
+    std::int32_t m_first = 1;
+    Buffers m_own;
+    Buffers m_helper;
 };
 
 } // namespace
@@ -78,47 +171,53 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
             if (hooks.onCollectStart)
                 hooks.onCollectStart(result.nJobPages);
 
+            result.keySpans.resize(static_cast<std::size_t>(result.nJobPages));
             std::shared_ptr<cKVPerson> current;
-            std::string page;
-            PageScratch scratch;
-            std::string id;
             std::string line;
-            for (std::int32_t i = 1; i <= result.nJobPages; ++i) {
-                if (hooks.onPage)
-                    hooks.onPage(i);
-                line.clear();
-                AppendDecimal(line, i);
-                line += '\t';
-                write(line);
+            KeySearch search(pcl, s);
+            for (std::int32_t base = 1; base <= result.nJobPages; base += kChunkPages) {
+                const std::int32_t last = std::min(result.nJobPages, base + kChunkPages - 1);
+                search.Run(base, last);
+                for (std::int32_t i = base; i <= last; ++i) {
+                    if (hooks.onPage)
+                        hooks.onPage(i);
+                    line.clear();
+                    AppendDecimal(line, i);
+                    line += '\t';
+                    write(line);
 
-                if (!pcl.ReadPage(i, page))
-                    throw PassFailure{"Seite " + Decimal(i) + " konnte nicht gelesen werden: " +
-                                      DescribeErrno(pcl.ReadError() != 0 ? pcl.ReadError() : EIO)};
-                std::int64_t keyLen = 0;
-                FindAdrKey(GetPageText(page, scratch), s, keyLen, id, &nImpErr);
+                    const PageKey& key = search.Key(i);
+                    if (key.readError != 0)
+                        throw PassFailure{"Seite " + Decimal(i) + " konnte nicht gelesen werden: " +
+                                          DescribeErrno(key.readError)};
+                    result.keySpans[static_cast<std::size_t>(i - 1)] = key.span;
+                    if (key.fault >= 0)
+                        ++nImpErr[static_cast<std::size_t>(key.fault)];
+                    const std::string& id = key.id;
 
-                line.assign(id);
-                line += '\t';
-                write(line);
+                    line.assign(id);
+                    line += '\t';
+                    write(line);
 
-                line.clear();
-                if (!id.empty() || current) {
-                    if (!id.empty())
-                        current = persons.PersonByID(id);
-                    try {
-                        current->AddPage(i);
-                    } catch (const std::overflow_error&) {
-                        throw PassFailure{"Seite " + Decimal(i) +
-                                          ": Ein Adressat kann höchstens 32767 Seiten haben."};
+                    line.clear();
+                    if (!id.empty() || current) {
+                        if (!id.empty())
+                            current = persons.PersonByID(id);
+                        try {
+                            current->AddPage(i);
+                        } catch (const std::overflow_error&) {
+                            throw PassFailure{"Seite " + Decimal(i) +
+                                              ": Ein Adressat kann höchstens 32767 Seiten haben."};
+                        }
+                        ++result.nImpAssigned;
+                        AppendDecimal(line, current->Pages());
+                        line += id.empty() ? "\t+" : "\tok";
+                    } else {
+                        line = "?\t?";
                     }
-                    ++result.nImpAssigned;
-                    AppendDecimal(line, current->Pages());
-                    line += id.empty() ? "\t+" : "\tok";
-                } else {
-                    line = "?\t?";
+                    write(line);
+                    write("\r\n");
                 }
-                write(line);
-                write("\r\n");
             }
         }
 

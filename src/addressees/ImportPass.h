@@ -9,6 +9,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kuvrion {
 
@@ -20,7 +21,8 @@ struct Settings;
 struct ImportHooks {
     // After the scan: the page count is known (called also for 0 pages).
     std::function<void(std::int32_t nJobPages)> onPagesKnown;
-    // Before the collection: the page loop starts (progress maximum, "Adressaten werden gesammelt...").
+    // Before the collection: the page loop starts (progress maximum, "Adressaten werden
+    // gesammelt...").
     std::function<void(std::int32_t nJobPages)> onCollectStart;
     // Before page i (1-based) is read: process pending events, progress value i, current number i.
     std::function<void(std::int32_t i)> onPage;
@@ -29,9 +31,10 @@ struct ImportHooks {
 struct ImportResult {
     std::int32_t nJobPages = 0;
     std::int32_t nImpAssigned = 0;
-    bool completed = false;      // the pass ran to its end
-    bool failed = false;         // a run-time failure stopped the pass
-    std::string failure;         // German description of that failure
+    bool completed = false;        // the pass ran to its end
+    bool failed = false;           // a run-time failure stopped the pass
+    std::string failure;           // German description of that failure
+    std::vector<KeySpan> keySpans; // the key found on each page (index = page number - 1)
 };
 
 // Runs the whole pass on `srcFile` (UTF-8 file name; written to the log in Windows-1252).

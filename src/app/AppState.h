@@ -12,13 +12,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kuvrion {
 
 struct AppState {
     ProgramPaths paths;
     IniAccess oIni;
-    Settings cfg; // the settings mirrors; cfg.sSrcFile / cfg.sDstFile are the source and destination
+    Settings
+        cfg; // the settings mirrors; cfg.sSrcFile / cfg.sDstFile are the source and destination
 
     cPclMod MyPcl;
     cKVPersons Persons;
@@ -27,12 +29,17 @@ struct AppState {
     std::int32_t nJobPages = 0;
     std::int32_t nImpAssigned = 0;
     ImpErrCounters nImpErr{};
-    bool bImportComplete = false; // the last import ran to its end (a failed one cannot be exported)
+    bool bImportComplete =
+        false; // the last import ran to its end (a failed one cannot be exported)
+    // The key found on each page by the last import, and the key settings it was found with: the
+    // export reuses them while those settings stay, instead of searching every page again.
+    std::vector<KeySpan> keySpans;
+    std::string keySpansSettings;
 
     std::int32_t nSeqCounter = 0; // sequence-check counter of the running export
 
-    bool bSrcOK = false;  // the source names an existing file
-    bool bDstOK = false;  // the destination's folder exists and it is not the source
+    bool bSrcOK = false; // the source names an existing file
+    bool bDstOK = false; // the destination's folder exists and it is not the source
     std::int32_t nExportCount = 0;
 
     ImportLog log;

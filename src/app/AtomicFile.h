@@ -6,6 +6,7 @@
 // Destroying an uncommitted AtomicFile removes the temporary file and leaves the target untouched.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -46,6 +47,9 @@ private:
     std::filesystem::path m_temp;
     std::FILE* m_file = nullptr;
     std::unique_ptr<char[]> m_buffer; // stdio buffer of m_file
+    static constexpr std::int64_t kWriteBackStretch = 32 << 20;
+    std::int64_t m_written = 0;       // bytes written so far
+    std::int64_t m_writeBackFrom = 0; // start of the stretch not yet handed to the disk
     int m_errno = 0;
 };
 

@@ -24,6 +24,17 @@ constexpr const char* kSourceChanged =
     "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
 constexpr const char* kSettingsNotSaved = "Die Einstellungen konnten nicht gespeichert werden:";
 
+// The key settings the page text search depends on, as one text to compare.
+std::string KeyFingerprint(const Settings& c)
+{
+    std::string f = c.sAdrKeyBeg;
+    f += '\0';
+    f += c.sAdrKeyEnd;
+    f += '\0';
+    f += std::to_string(c.nAdrIdLen) + '/' + std::to_string(c.nAdrKeyMode);
+    return f;
+}
+
 // A destination that cannot take a new file under its name: a write-protected file or a folder.
 bool BlockedTarget(const std::string& path)
 {
@@ -138,8 +149,8 @@ void Commands::DropFiles(const std::vector<std::string>& files)
     }
 }
 
-void Commands::ChooseDestination(const std::string& path,
-                                 std::optional<std::int32_t> filterIndex, bool persist)
+void Commands::ChooseDestination(const std::string& path, std::optional<std::int32_t> filterIndex,
+                                 bool persist)
 {
     m_state.cfg.sDstFile = path;
     if (persist) {
@@ -179,6 +190,7 @@ bool Commands::ScanSource()
     st.nJobPages = 0;
     st.bImportComplete = false;
     st.Persons.Clear();
+    st.keySpans.clear();
     const bool ok = st.MyPcl.Connect(st.cfg.sSrcFile);
     st.nJobPages = ok ? st.MyPcl.Pages() : 0;
     st.labTotalPgs = std::to_string(st.nJobPages);
@@ -198,6 +210,7 @@ bool Commands::Import()
     st.nJobPages = 0;
     st.nImpAssigned = 0;
     st.bImportComplete = false;
+    st.keySpans.clear();
     m_reporter.StateChanged();
 
     ImportHooks hooks;
@@ -233,6 +246,8 @@ bool Commands::Import()
 
     st.nJobPages = result.nJobPages;
     st.nImpAssigned = result.nImpAssigned;
+    st.keySpans = std::move(result.keySpans);
+    st.keySpansSettings = KeyFingerprint(st.cfg);
     st.labTotalPgs = std::to_string(st.nJobPages);
     if (!result.failed && st.nJobPages > 0) {
         const std::string count = std::to_string(st.Persons.Count());
@@ -293,7 +308,8 @@ bool Commands::Export()
             m_reporter.ShowCurrent(i);
             m_reporter.ProcessEvents();
         },
-        m_lastExport, failure);
+        m_lastExport, failure,
+        KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr);
     if (!ok && failure.empty()) {
         failure = out.Error();
     }
@@ -435,8 +451,8 @@ void Commands::SettingsWritten(bool ok)
     }
 }
 
-void Commands::ApplyKeySettings(const std::string& beg, const std::string& end,
-                                std::int32_t idLen, std::int32_t mode, bool rem)
+void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, std::int32_t idLen,
+                                std::int32_t mode, bool rem)
 {
     Settings& c = m_state.cfg;
     c.sAdrKeyBeg = beg;

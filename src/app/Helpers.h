@@ -46,7 +46,8 @@ std::int32_t Clamp(std::int32_t v, std::int32_t lo, std::int32_t hi);
 
 // Removes one enclosing pair of "^" when `s` has at least 2 characters; otherwise `s` unchanged.
 std::string UnquoteMarker(std::string_view s);
-// "^" + s + "^": keeps blanks at the ends of a marker through the settings store, which trims values.
+// "^" + s + "^": keeps blanks at the ends of a marker through the settings store, which trims
+// values.
 std::string QuoteMarker(std::string_view s);
 
 // The leading decimal number of a settings value, read like the classic Val(): blanks skipped,

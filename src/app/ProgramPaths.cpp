@@ -26,7 +26,8 @@ bool CanKeepSettingsIn(const fs::path& dir)
 
 fs::path UserConfigDir()
 {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && fs::path(xdg).is_absolute()) {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME");
+        xdg && *xdg && fs::path(xdg).is_absolute()) {
         return fs::path(xdg) / "Kuvrion";
     }
     if (const char* home = std::getenv("HOME"); home && *home) {

@@ -14,8 +14,9 @@ struct Version {
 
 inline constexpr const char* kReleaseDate = "Jan 2005";
 inline constexpr const char* kSupportAddress = "support@kuvrion.example";
-inline constexpr const char* kComments = "Sortiert PCL-Druckjobs nach Adressaten und versieht jedes "
-                                         "Blatt mit einem OME-Code für die Kuvertiermaschine.";
+inline constexpr const char* kComments =
+    "Sortiert PCL-Druckjobs nach Adressaten und versieht jedes "
+    "Blatt mit einem OME-Code für die Kuvertiermaschine.";
 inline constexpr const char* kLegalNotice = "© 2005–2026 Kuvrion-Entwickler";
 
 // "Version 1.05": major plain, minor as two digits.

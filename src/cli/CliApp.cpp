@@ -48,7 +48,8 @@ public:
     Session(CliIo io, const fs::path& programDir, const Options& opt)
         : m_io(io), m_opt(opt), m_reporter(io.err, io.progress), m_commands(m_state, m_reporter)
     {
-        m_state.paths = LocateProgramPaths(programDir, opt.ini.empty() ? fs::path() : fs::path(opt.ini));
+        m_state.paths =
+            LocateProgramPaths(programDir, opt.ini.empty() ? fs::path() : fs::path(opt.ini));
     }
 
     int Scan();
@@ -81,7 +82,8 @@ bool Session::LoadSettings()
     return true;
 }
 
-// The job is never written to the settings file: the tool leaves the desktop program's choices alone.
+// The job is never written to the settings file: the tool leaves the desktop program's choices
+// alone.
 bool Session::UseSource()
 {
     if (!FileExists(m_opt.job)) {
@@ -174,9 +176,9 @@ int Session::Skeleton()
 
 void Session::PrintImport(json& doc) const
 {
-    static constexpr const char* kCaptions[4] = {"Adress-ID zu kurz:", "Adress-ID fehlt:",
-                                                 "Schlüssel-Endekennung fehlt:",
-                                                 "Schlüssel nicht gefunden:"};
+    static constexpr const char* kCaptions[4] = {
+        "Adress-ID zu kurz:", "Adress-ID fehlt:", "Schlüssel-Endekennung fehlt:",
+        "Schlüssel nicht gefunden:"};
     const AppState& st = m_state;
     if (m_opt.json) {
         doc["pages"] = st.nJobPages;

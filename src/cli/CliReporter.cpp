@@ -45,7 +45,8 @@ void CliReporter::Draw(bool force)
     m_lastDraw = now;
     const double share = m_max > 0 ? std::clamp(m_value / m_max, 0.0, 1.0) : 0.0;
     const int filled = static_cast<int>(share * kBarWidth);
-    m_err << '\r' << StatusText(m_state) << " [" << std::string(static_cast<std::size_t>(filled), '#')
+    m_err << '\r' << StatusText(m_state) << " ["
+          << std::string(static_cast<std::size_t>(filled), '#')
           << std::string(static_cast<std::size_t>(kBarWidth - filled), '-') << "] "
           << static_cast<int>(share * 100) << " %\x1b[K" << std::flush;
     m_drawn = true;
@@ -61,7 +62,8 @@ void CliReporter::FinishProgress()
 
 void CliReporter::ShowMessage(const std::string& text, MessageKind)
 {
-    // Message boxes break lines with CR LF; a terminal wants one line: "Export fehlgeschlagen: ...".
+    // Message boxes break lines with CR LF; a terminal wants one line: "Export fehlgeschlagen:
+    // ...".
     std::string line;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text.compare(i, 2, "\r\n") == 0) {

@@ -66,7 +66,8 @@ const char* const kSinkFailure = "Die Zieldatei konnte nicht geschrieben werden.
 
 bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExportCount,
                const Settings& s, const std::function<bool(std::string_view)>& sink,
-               const ExportProgress& progress, ExportStats& stats, std::string& failure)
+               const ExportProgress& progress, ExportStats& stats, std::string& failure,
+               const std::vector<KeySpan>* keySpans)
 {
     stats = ExportStats{};
     failure.clear();
@@ -98,8 +99,13 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
                     failure = "Seite " + Decimal(pageNr) + " konnte nicht gelesen werden: " + why;
                     return false;
                 }
-                if (s.bAdrKeyRem)
-                    MaskAdrKey(page, s, scratch);
+                if (s.bAdrKeyRem) {
+                    const auto at = static_cast<std::size_t>(pageNr - 1);
+                    if (keySpans && at < keySpans->size())
+                        MaskKeySpan(page, (*keySpans)[at]);
+                    else
+                        MaskAdrKey(page, s, scratch);
+                }
 
                 const bool closes = (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || j == pages;
                 if (closes)

@@ -6,12 +6,14 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kuvrion {
 
 class cPclMod;
 class cKVPersons;
 struct Settings;
+struct KeySpan;
 
 struct ExportStats {
     std::int32_t exported = 0;  // addressees written
@@ -25,8 +27,11 @@ using ExportProgress = std::function<void(std::int32_t i)>;
 // Writes the job through `sink` (which returns false on a write failure). nExportCount is bounded
 // to 0..Count. Returns false, with `failure` set to a German description, when a page cannot be
 // read or the sink fails; stops at the first failure.
+// `keySpans`, when given, are the keys the import found on each page with the key settings still
+// in force; the masking then uses them instead of searching every page again.
 bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExportCount,
                const Settings& s, const std::function<bool(std::string_view)>& sink,
-               const ExportProgress& progress, ExportStats& stats, std::string& failure);
+               const ExportProgress& progress, ExportStats& stats, std::string& failure,
+               const std::vector<KeySpan>* keySpans = nullptr);
 
 } // namespace kuvrion

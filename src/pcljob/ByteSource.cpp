@@ -1,6 +1,7 @@
 #include "pcljob/ByteSource.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -83,7 +84,7 @@ private:
     int m_fd;
     std::string m_path;
     FileStamp m_stamp;
-    int m_lastError = 0;
+    std::atomic<int> m_lastError{0}; // pages may be read from two threads at once
 };
 
 class MemorySource final : public ByteSource {

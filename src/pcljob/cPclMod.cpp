@@ -779,10 +779,14 @@ void cPclMod::GetEscStats(std::string_view sPg, std::vector<std::int64_t>& nEscP
         if (esc == nullptr) {
             return;
         }
+        // The lists are only touched once a sequence is found; then they hold exactly nCount.
+        if (nCount == 0) {
+            nEscPos.clear();
+            nEscLen.clear();
+        }
         const auto n = static_cast<std::size_t>(nCount);
-        nEscPos.resize(n + 1);
-        nEscLen.resize(n + 1);
-        nEscPos[n] = esc - text + 1;
+        nEscPos.push_back(esc - text + 1);
+        nEscLen.push_back(0);
         ++nCount;
 
         const unsigned char* q = esc + 1;
@@ -798,6 +802,62 @@ void cPclMod::GetEscStats(std::string_view sPg, std::vector<std::int64_t>& nEscP
         }
         at = q + count;
     }
+}
+
+void cPclMod::AppendWithoutEscapes(std::string_view sPg, std::string& out)
+{
+    const auto* const text = reinterpret_cast<const unsigned char*>(sPg.data());
+    const unsigned char* const end = text + sPg.size();
+    const std::size_t start = out.size();
+    out.resize(start + sPg.size());
+    char* w = out.data() + start;
+    const unsigned char* at = text;
+    for (;;) {
+        const unsigned char* const esc = FindMark<false>(at, end);
+        const unsigned char* const stop = esc ? esc : end;
+        // Drivers put a sequence every few bytes, so most runs of text are short: copy those as
+        // one 16-byte block (the output has room, since it never outgrows the input).
+        const auto n = static_cast<std::size_t>(stop - at);
+        if (n <= 16 && end - at >= 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+        } else {
+            std::memcpy(w, at, n);
+        }
+        w += n;
+        if (esc == nullptr) {
+            break;
+        }
+        const unsigned char* q = esc + 1;
+        std::int64_t count = 0;
+        unsigned char last = 0;
+        // A text that ends inside a sequence or its W data has nothing left to take.
+        if (!ReadInBlock(q, end, count, last) || count > end - q) {
+            break;
+        }
+        at = q + count;
+    }
+    out.resize(static_cast<std::size_t>(w - out.data()));
+}
+
+bool cPclMod::NextEscape(std::string_view sPg, std::size_t from, std::int64_t& pos,
+                         std::int64_t& len)
+{
+    if (from >= sPg.size()) {
+        return false;
+    }
+    const auto* const text = reinterpret_cast<const unsigned char*>(sPg.data());
+    const unsigned char* const end = text + sPg.size();
+    const unsigned char* const esc = FindMark<false>(text + from, end);
+    if (esc == nullptr) {
+        return false;
+    }
+    pos = esc - text;
+    const unsigned char* q = esc + 1;
+    std::int64_t count = 0;
+    unsigned char last = 0;
+    len = ReadInBlock(q, end, count, last) ? (q - esc) + count : end - esc;
+    return true;
 }
 
 } // namespace kuvrion

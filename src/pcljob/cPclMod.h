@@ -2,12 +2,13 @@
 // then hands out each page's bytes by page number (read from the source on every call, not cached).
 //
 // Page end: an FF byte that is not part of the binary data of a "W" escape sequence. Job head: the
-// start of page 1 up to and including its first printer reset (ESC E). Job foot: the bytes after the
-// last page end when they begin with a printer reset. Positions are 1-based and 64-bit.
+// start of page 1 up to and including its first printer reset (ESC E). Job foot: the bytes after
+// the last page end when they begin with a printer reset. Positions are 1-based and 64-bit.
 #pragma once
 
 #include "pcljob/ByteSource.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,7 +23,8 @@ public:
     // nStatus 0: scan begins (nValue = FileSize); 1: a page ended, and once more at the end of the
     // data (nValue = 1-based position where that page begins); 2: scan complete (nValue = 0).
     // Setting bCancel stops the scan; the pages found so far stay.
-    using ProgressHandler = std::function<void(std::int32_t nStatus, std::int64_t nValue, bool& bCancel)>;
+    using ProgressHandler =
+        std::function<void(std::int32_t nStatus, std::int64_t nValue, bool& bCancel)>;
 
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
 
@@ -51,9 +53,10 @@ public:
     std::int64_t PageSize(std::int32_t nPageNr) const;
     // Empty for an invalid page number or a read error.
     std::string Page(std::int32_t nPageNr) const;
-    // The same with failures reported: false (with ReadError() set) on a read error.
+    // The same with failures reported: false (with ReadError() set) on a read error. Safe to call
+    // from several threads at once.
     bool ReadPage(std::int32_t nPageNr, std::string& out) const;
-    int ReadError() const { return m_readErrno; }
+    int ReadError() const { return m_readErrno.load(std::memory_order_relaxed); }
     // True when the source file's size or modification time differs from when it was scanned.
     bool SourceChanged() const;
 
@@ -66,6 +69,14 @@ public:
     // nCount = 0 and the arrays are left as they were.
     static void GetEscStats(std::string_view sPg, std::vector<std::int64_t>& nEscPos,
                             std::vector<std::int64_t>& nEscLen, std::int32_t& nCount);
+
+    // The same walk without the lists, for passes over every page of a job:
+    // appends to `out` every byte of `sPg` outside its escape sequences (the page text) ...
+    static void AppendWithoutEscapes(std::string_view sPg, std::string& out);
+    // ... and finds the first escape sequence at or after 0-based `from`: false when there is
+    // none, else its 0-based position and its length as GetEscStats gives it.
+    static bool NextEscape(std::string_view sPg, std::size_t from, std::int64_t& pos,
+                           std::int64_t& len);
 
 private:
     void ScanPages();
@@ -80,7 +91,8 @@ private:
     std::string m_head;
     std::string m_foot;
     std::int64_t m_escapes = 0;
-    mutable int m_readErrno = 0;
+    // Page reads may run on two threads at once (the import searches keys in parallel).
+    mutable std::atomic<int> m_readErrno{0};
 };
 
 } // namespace kuvrion

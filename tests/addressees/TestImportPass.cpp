@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 using namespace kuvrion;
@@ -110,4 +111,49 @@ TEST_F(ImportPassTest, FailuresStopThePassWithADescription)
     EXPECT_NE(r.failure.find("32767"), std::string::npos);
     ASSERT_EQ(persons.Count(), 1); // what was collected stays
     EXPECT_EQ(persons.PersonByIndex(0).Pages(), 32767);
+}
+
+// Many pages: the keys are searched a chunk at a time on two threads; the result must be exactly
+// that of a page-by-page pass, in page order, across chunk boundaries.
+TEST_F(ImportPassTest, LargeJobGivesThePageOrderResult)
+{
+    constexpr int kPages = 10000;
+    std::string job;
+    std::string expectedLog = Head(kPages) + kHeading;
+    std::map<std::string, int> seen;
+    int errors3 = 0;
+    for (int i = 1; i <= kPages; ++i) {
+        // Letters of one to three pages; every seventh letter comes back to an earlier ID.
+        const bool keyPage = i % 3 != 0;
+        const std::string id = "ID" + std::to_string((i / 3) % 7 == 0 ? 7 : i / 3);
+        job += "\x1b&a" + std::to_string(i) + "V";
+        if (keyPage)
+            job += "Brief K:" + id + "; Text";
+        else
+            job += "Folgeseite";
+        job += '\f';
+        std::string line = std::to_string(i) + "\t";
+        if (keyPage) {
+            const int n = ++seen[id];
+            line += id + "\t" + std::to_string(n) + "\tok";
+        } else {
+            ++errors3;
+            const std::string prev =
+                "ID" + std::to_string(((i - 1) / 3) % 7 == 0 ? 7 : (i - 1) / 3);
+            line += "\t" + std::to_string(++seen[prev]) + "\t+";
+        }
+        expectedLog += line + "\r\n";
+    }
+    expectedLog += "\r\nAdr.:\t" + std::to_string(seen.size()) + "\r\n";
+
+    const ImportResult r = Run(job);
+    ASSERT_TRUE(r.completed);
+    EXPECT_EQ(r.nJobPages, kPages);
+    EXPECT_EQ(r.nImpAssigned, kPages);
+    EXPECT_EQ(nImpErr, (ImpErrCounters{0, 0, 0, errors3}));
+    EXPECT_EQ(persons.Count(), static_cast<int>(seen.size()));
+    EXPECT_EQ(Log(), expectedLog);
+    ASSERT_EQ(r.keySpans.size(), static_cast<std::size_t>(kPages));
+    EXPECT_EQ(r.keySpans[0].pos, 7); // "Brief K:" in the page text of page 1
+    EXPECT_EQ(r.keySpans[2].pos, 0);
 }

@@ -33,8 +33,10 @@ public:
     std::string busyChanges;
 };
 
-const std::string kHead = "\x1b%-12345X@PJL ENTER LANGUAGE=PCL\r\n\x1b" "E";
-const std::string kFoot = "\x1b" "E\x1b%-12345X";
+const std::string kHead = "\x1b%-12345X@PJL ENTER LANGUAGE=PCL\r\n\x1b"
+                          "E";
+const std::string kFoot = "\x1b"
+                          "E\x1b%-12345X";
 
 std::string Page(const std::string& text)
 {
@@ -126,6 +128,23 @@ TEST_F(CommandsTest, ExportWritesTheJobAndReportsSuccess)
     EXPECT_EQ(commands.LastExportStats().envelopes, 2);
     // No temporary file is left beside the destination.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 4);
+}
+
+TEST_F(CommandsTest, ExportMasksWithTheKeySettingsInForceAtExportTime)
+{
+    ASSERT_TRUE(ImportJob(Job()));
+    commands.ChooseDestination((dir / "out.pcl").string(), std::nullopt);
+    ASSERT_TRUE(commands.Export());
+    std::string out = ReadFile(dir / "out.pcl");
+    EXPECT_EQ(out.find("Nr.A1;"), std::string::npos);
+    EXPECT_NE(out.find("Brief an A"), std::string::npos);
+
+    // New key settings after the import: the pages are searched again, not masked by the old keys.
+    commands.ApplyKeySettings("Brief", " ", 1, 0, true);
+    ASSERT_TRUE(commands.Export());
+    out = ReadFile(dir / "out.pcl");
+    EXPECT_NE(out.find("Nr.A1;"), std::string::npos);
+    EXPECT_EQ(out.find("Brief"), std::string::npos);
 }
 
 TEST_F(CommandsTest, ExportRefusesWhenTheSourceChangedSinceTheImport)

@@ -244,11 +244,13 @@ TEST_F(FaultInjectionTest, FullDeviceFailsEveryWriteAndKeepsTheOldTarget)
     EXPECT_EQ(ReadFile(ref), "old reference");
     ExpectNothingLost();
 
-    // Without the limit the same commands replace each target by a complete file.
+    // Without the limit the old file is replaced by the complete job, the same as a fresh export.
     ASSERT_TRUE(commands.Export());
     const std::string exported = ReadFile(out);
     EXPECT_TRUE(StartsWith(exported, kHead));
-    EXPECT_EQ(exported.substr(exported.size() - kFoot.size()), kFoot);
+    commands.ChooseDestination((dir / "fresh.pcl").string(), std::nullopt);
+    ASSERT_TRUE(commands.Export());
+    EXPECT_EQ(exported, ReadFile(dir / "fresh.pcl"));
 }
 
 TEST_F(FaultInjectionTest, FullTmpfsFailsTheExportAndKeepsTheOldDestination)

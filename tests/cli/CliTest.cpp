@@ -15,12 +15,22 @@ using nlohmann::json;
 namespace kuvrion::cli {
 namespace {
 
-const std::string kHead = "\x1b%-12345X@PJL ENTER LANGUAGE=PCL\r\n\x1b" "E";
-const std::string kFoot = "\x1b" "E\x1b%-12345X";
+const std::string kHead = "\x1b%-12345X@PJL ENTER LANGUAGE=PCL\r\n\x1b"
+                          "E";
+const std::string kFoot = "\x1b"
+                          "E\x1b%-12345X";
 
 // Two letters; the key of the second is split by a cursor move, "M\xfc" is "Mü" in Windows-1252.
-const std::string kJob = kHead + "\x1b&a1V" "Kd.: 4711; Sehr geehrte Frau M\xfcller" "\f" +
-                         "Seite 2" "\f" + "\x1b&a1V" "Kd.: 08\x1b&a5H15; Guten Tag" "\f" + kFoot;
+const std::string kJob = kHead +
+                         "\x1b&a1V"
+                         "Kd.: 4711; Sehr geehrte Frau M\xfcller"
+                         "\f" +
+                         "Seite 2"
+                         "\f" +
+                         "\x1b&a1V"
+                         "Kd.: 08\x1b&a5H15; Guten Tag"
+                         "\f" +
+                         kFoot;
 
 constexpr const char* kIni = "[keys]\r\nadrkeybeg=^Kd.: ^\r\nadrkeyend=^;^\r\nadrkeymode=0\r\n";
 
@@ -77,8 +87,8 @@ TEST_F(CliTest, ImportJsonListsPersonsWithDecodedIds)
 TEST_F(CliTest, ExportWritesTheMarkedJobAndLeavesTheSettingsAlone)
 {
     const std::string iniBefore = ReadFile(ini);
-    const CliRun r = Cli({"--ini", ini.string(), "export", job.string(),
-                       (dir / "out.pcl").string(), "--count", "1", "--json"});
+    const CliRun r = Cli({"--ini", ini.string(), "export", job.string(), (dir / "out.pcl").string(),
+                          "--count", "1", "--json"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     const json doc = json::parse(r.out);
     EXPECT_EQ(doc["exported"], 1);

@@ -39,7 +39,8 @@ public:
     std::filesystem::path Write(std::string_view name, std::string_view bytes) const
     {
         const auto p = m_path / name;
-        std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return p;
     }
 
