@@ -55,6 +55,10 @@ bool AtomicFile::Open(const std::filesystem::path& target)
     if (::stat(m_target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return Fail(EISDIR);
+        // A pipe or a device in the target's place would be swapped for a plain file by the
+        // rename (think of /dev/null chosen as destination by root): never replace one.
+        if (!S_ISREG(st.st_mode))
+            return Fail(EPERM);
         mode = st.st_mode & 07777;
         keepMode = true;
     }
@@ -93,7 +97,7 @@ bool AtomicFile::Open(const std::filesystem::path& target)
         m_temp.clear();
         return Fail(err);
     }
-    m_buffer = std::make_unique<char[]>(kBufferSize);
+    m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     std::setvbuf(m_file, m_buffer.get(), _IOFBF, kBufferSize);
     return true;
 }

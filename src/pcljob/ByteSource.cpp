@@ -13,19 +13,28 @@ namespace kuvrion {
 
 namespace {
 
+// What tells one state of a job file from another. The change time is part of it because a
+// program may overwrite a file in place and set its modification time back; the change time
+// cannot be set back. Device and inode tell a file replaced under the same name.
 struct FileStamp {
     std::int64_t size = 0;
     std::int64_t mtimeSec = 0;
     std::int64_t mtimeNsec = 0;
+    std::int64_t ctimeSec = 0;
+    std::int64_t ctimeNsec = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 
     bool operator==(const FileStamp&) const = default;
 };
 
 FileStamp StampOf(const struct stat& st)
 {
-    return FileStamp{static_cast<std::int64_t>(st.st_size),
-                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
-                     static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+    return FileStamp{
+        static_cast<std::int64_t>(st.st_size),         static_cast<std::int64_t>(st.st_mtim.tv_sec),
+        static_cast<std::int64_t>(st.st_mtim.tv_nsec), static_cast<std::int64_t>(st.st_ctim.tv_sec),
+        static_cast<std::int64_t>(st.st_ctim.tv_nsec), static_cast<std::uint64_t>(st.st_dev),
+        static_cast<std::uint64_t>(st.st_ino)};
 }
 
 // A job file opened read-only. The descriptor stays open for the life of the source, so pages can

@@ -4,8 +4,11 @@
 #include "app/Helpers.h"
 
 #include <QApplication>
+#include <QBoxLayout>
+#include <QDialog>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QToolButton>
 #include <cmath>
@@ -99,6 +102,23 @@ QToolButton* NewPictureButton(QWidget* parent, const QString& objectName, const 
     button->setIcon(ImageIcon(key));
     button->setIconSize(QSize(16, 16));
     return button;
+}
+
+DialogButtons AddDialogButtons(QDialog* dialog, QBoxLayout* layout, bool okIsDefault)
+{
+    auto* btnOK = new QPushButton(QStringLiteral("&Ok"), dialog);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(okIsDefault);
+    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), dialog);
+    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
+    QObject::connect(btnAbbruch, &QPushButton::clicked, dialog, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnAbbruch);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    return {btnOK, btnAbbruch};
 }
 
 } // namespace kuvrion

@@ -6,7 +6,10 @@
 #include <QString>
 #include <string>
 
+class QBoxLayout;
+class QDialog;
 class QLineEdit;
+class QPushButton;
 class QToolButton;
 class QWidget;
 
@@ -37,5 +40,15 @@ void SetFieldGrey(QLineEdit* field, bool grey);
 QToolButton* NewPictureToggle(QWidget* parent, const QString& objectName);
 // A button that shows only the picture `key`.
 QToolButton* NewPictureButton(QWidget* parent, const QString& objectName, const QString& key);
+
+// The buttons every settings dialog ends with.
+struct DialogButtons {
+    QPushButton* btnOK;
+    QPushButton* btnAbbruch;
+};
+// Adds "&Ok" (the default button, unless `okIsDefault` is false) and "Abbre&chen" (closes the
+// dialog, changing nothing) right-aligned at the end of `layout`, the dialog's main layout, and
+// keeps the dialog at the size its content needs.
+DialogButtons AddDialogButtons(QDialog* dialog, QBoxLayout* layout, bool okIsDefault = true);
 
 } // namespace kuvrion

@@ -56,12 +56,6 @@ frmAdr::frmAdr(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     chkRemKey = new QCheckBox(QStringLiteral("Schlüssel beim &Export ausblenden"), this);
     chkRemKey->setObjectName(QStringLiteral("chkRemKey"));
 
-    btnOK = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
-    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
-
     auto* grid = new QGridLayout;
     grid->addWidget(labBegKenn, 0, 0);
     grid->addWidget(txtBegKenn, 0, 1, 1, 2);
@@ -75,17 +69,14 @@ frmAdr::frmAdr(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     grid->addLayout(length, 2, 1, 1, 2);
     grid->setColumnMinimumWidth(1, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 24);
     grid->setColumnStretch(1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(liErr);
     layout->addWidget(chkRemKey);
     layout->addSpacing(6);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    const DialogButtons buttons = AddDialogButtons(this, layout);
+    btnOK = buttons.btnOK;
+    btnAbbruch = buttons.btnAbbruch;
 
     setTabOrder(txtBegKenn, optKeyStyle[0]);
     setTabOrder(optKeyStyle[0], txtEndKenn);
@@ -112,7 +103,6 @@ frmAdr::frmAdr(Commands& commands, QWidget* parent) : QDialog(parent), m_command
         connect(field, &QLineEdit::textChanged, this, &frmAdr::UpdateOkButton);
     connect(group, &QButtonGroup::idClicked, this, &frmAdr::SetKeyStyle);
     connect(btnOK, &QPushButton::clicked, this, &frmAdr::Confirm);
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
     txtBegKenn->setFocus();
 }
 

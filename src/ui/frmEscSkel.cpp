@@ -25,25 +25,15 @@ frmEscSkel::frmEscSkel(Commands& commands, QWidget* parent) : QDialog(parent), m
     auto* labF = new QLabel(QStringLiteral("&Füllzeichen:"), this);
     labF->setObjectName(QStringLiteral("labF"));
     labF->setBuddy(txtF);
-    btnOK = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
-    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
 
     auto* field = new QHBoxLayout;
     field->addWidget(labF);
     field->addWidget(txtF);
     field->addStretch(1);
     field->addSpacing(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(field);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    btnOK = AddDialogButtons(this, layout).btnOK;
 
     m_loadedCode = commands.State().cfg.dummyasc;
     m_loadedText = FromCp1252(std::string(1, static_cast<char>(m_loadedCode & 0xff)));
@@ -52,7 +42,6 @@ frmEscSkel::frmEscSkel(Commands& commands, QWidget* parent) : QDialog(parent), m
 
     connect(txtF, &QLineEdit::textChanged, this, &frmEscSkel::UpdateOkButton);
     connect(btnOK, &QPushButton::clicked, this, &frmEscSkel::Confirm);
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 int frmEscSkel::FillCode() const

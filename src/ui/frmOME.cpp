@@ -113,12 +113,6 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     AddPreviewBar(QStringLiteral("SAMMELN"));
     AddPreviewBar(QStringLiteral("KUVERTIEREN"));
 
-    auto* btnOK = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
-    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
-
     auto* left = new QVBoxLayout;
     left->addWidget(fraBase);
     left->addWidget(fraMarks);
@@ -131,14 +125,9 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     auto* top = new QHBoxLayout;
     top->addLayout(left);
     top->addWidget(fraShow);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
 
     txtCode[0]->setText(QString::fromStdString(cfg.collect_code));
     txtCode[1]->setText(QString::fromStdString(cfg.envelop_code));
@@ -148,7 +137,6 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     RebuildPreview();
 
     connect(btnOK, &QPushButton::clicked, this, &frmOME::Confirm);
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 int frmOME::Count(int index) const

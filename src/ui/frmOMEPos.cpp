@@ -2,6 +2,7 @@
 
 #include "ImageList.h"
 #include "NumEdit.h"
+#include "UiHelpers.h"
 #include "app/Commands.h"
 
 #include <QGridLayout>
@@ -41,26 +42,15 @@ frmOMEPos::frmOMEPos(Commands& commands, QWidget* parent) : QDialog(parent), m_c
     }
     fields->setRowStretch(5, 1);
 
-    auto* btnOK = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
-    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
-
     auto* top = new QHBoxLayout;
     top->addWidget(imgCodePos, 0, Qt::AlignTop);
     top->addSpacing(12);
     top->addLayout(fields);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    QPushButton* const btnOK = AddDialogButtons(this, layout, false).btnOK;
 
     connect(btnOK, &QPushButton::clicked, this, &frmOMEPos::Confirm);
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
     txtCode[0]->setFocus();
 }
 

@@ -32,12 +32,6 @@ frmOrganize::frmOrganize(Commands& commands, QWidget* parent)
     labEnvLim->setAlignment(Qt::AlignCenter);
     labEnvLim->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00")));
 
-    auto* btnOK = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
-    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
-
     auto* limit = new QHBoxLayout;
     limit->addWidget(chkEnvLim);
     limit->addWidget(labLimit);
@@ -49,14 +43,9 @@ frmOrganize::frmOrganize(Commands& commands, QWidget* parent)
     top->addWidget(imgEnvLim);
     top->addSpacing(12);
     top->addLayout(limit);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
 
     UpdateLimitButtons();
     chkEnvLim->setChecked(cfg.bEnvLimit);
@@ -64,7 +53,6 @@ frmOrganize::frmOrganize(Commands& commands, QWidget* parent)
     connect(btnDecLim, &QToolButton::clicked, this, [this] { Step(-1); });
     connect(btnIncLim, &QToolButton::clicked, this, [this] { Step(+1); });
     connect(btnOK, &QPushButton::clicked, this, &frmOrganize::Confirm);
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmOrganize::Step(int delta)

@@ -1,6 +1,7 @@
 #include "frmPCL.h"
 
 #include "NumEdit.h"
+#include "UiHelpers.h"
 #include "app/Commands.h"
 
 #include <QGridLayout>
@@ -61,23 +62,12 @@ frmPCL::frmPCL(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     indent->setFixedSize(std::max(labStd->sizeHint().width(), labOme->sizeHint().width()), 1);
     rand->addWidget(indent, 0, 0);
 
-    auto* btnOK = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
-    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraRand);
     layout->addWidget(fraOffsets);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
 
     connect(btnOK, &QPushButton::clicked, this, &frmPCL::Confirm);
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
     txtMM[0]->setFocus();
 }
 

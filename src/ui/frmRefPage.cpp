@@ -36,31 +36,20 @@ frmRefPage::frmRefPage(Commands& commands, QWidget* parent) : QDialog(parent), m
         options->addWidget(label, i, 1);
     }
     options->setColumnStretch(1, 1);
-    btnOK = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    auto* btnAbbruch = new QPushButton(QStringLiteral("Abbre&chen"), this);
-    btnAbbruch->setObjectName(QStringLiteral("btnAbbruch"));
 
     auto* file = new QHBoxLayout;
     file->addWidget(txtRefFile);
     file->addWidget(btnRefFile);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnAbbruch);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(file);
     layout->addLayout(options);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    btnOK = AddDialogButtons(this, layout).btnOK;
 
     connect(txtRefFile, &QLineEdit::textChanged, this, &frmRefPage::PathChanged);
     for (QToolButton* option : chkRef)
         connect(option, &QToolButton::toggled, this, &frmRefPage::UpdateOkButton);
     connect(btnRefFile, &QToolButton::clicked, this, &frmRefPage::ChooseFile);
     connect(btnOK, &QPushButton::clicked, this, &frmRefPage::Confirm);
-    connect(btnAbbruch, &QPushButton::clicked, this, &QDialog::reject);
 
     const RefPageOptions stored = commands.RefPageDefaults();
     txtRefFile->setText(FromPath(stored.path));
