@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang under AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs each one, one after the other, for SECONDS seconds (default 60) on a fresh copy of its seed
+# runs each one (one per core at a time) for SECONDS seconds (default 60) on a fresh copy of its seed
 # corpus, so the repository is never written. Exits non-zero on any finding; the crashing input is
 # left in build-fuzz/findings/<target>/ to be kept as a regression seed in fuzz/corpus/<target>/.
 #
@@ -30,34 +30,53 @@ cmake --build "$build" -j"${FUZZ_JOBS:-2}" --target "${targets[@]}"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failed=0
-for t in "${targets[@]}"; do
-    echo "== $t: ${seconds} s${FUZZ_RUNS:+ or $FUZZ_RUNS runs}"
+# One fuzzer per core at a time; each reports when it is done.
+run_one() {
+    local t=$1
     rm -rf "${build:?}/findings/$t"
     mkdir -p "$work/$t" "$build/findings/$t"
     cp -r "fuzz/corpus/$t/." "$work/$t/"
-    runs=()
+    local runs=()
     if [[ -n ${FUZZ_RUNS:-} ]]; then
         runs+=(-runs="$FUZZ_RUNS")
     fi
     if [[ -n ${FUZZ_MAX_LEN:-} ]]; then
         runs+=(-max_len="$FUZZ_MAX_LEN")
     fi
-    log="$build/findings/$t.log"
-    rc=0
+    local log="$build/findings/$t.log"
+    local rc=0
     # abort_on_error and halt_on_error make every sanitizer report a finding, not a warning.
     ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 \
         UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1 \
         "$build/fuzz/$t" -max_total_time="$seconds" "${runs[@]}" -rss_limit_mb=2048 \
         -timeout=25 -print_final_stats=1 -artifact_prefix="$build/findings/$t/" \
         "$work/$t" >"$log" 2>&1 || rc=$?
-    # The last status line (executions, cov, ft) and the final statistics.
-    grep -E '^#[0-9]+' "$log" | tail -n 1 || true
-    grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" || true
+    {
+        echo "== $t: ${seconds} s${FUZZ_RUNS:+ or $FUZZ_RUNS runs}"
+        # The last status line (executions, cov, ft) and the final statistics.
+        grep -E '^#[0-9]+' "$log" | tail -n 1 || true
+        grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" || true
+    }
     if [[ $rc -ne 0 ]] || compgen -G "$build/findings/$t/*" >/dev/null; then
         grep -E 'broken invariant|ERROR|SUMMARY|runtime error' "$log" | head -n 5 >&2 || true
         echo "!! $t: finding (exit $rc), see $log and $build/findings/$t/" >&2
-        failed=1
+        return 1
     fi
+}
+
+parallel=${FUZZ_PARALLEL:-$(nproc)}
+failed=0
+running=0
+for t in "${targets[@]}"; do
+    if ((running >= parallel)); then
+        wait -n || failed=1
+        running=$((running - 1))
+    fi
+    run_one "$t" &
+    running=$((running + 1))
+done
+while ((running > 0)); do
+    wait -n || failed=1
+    running=$((running - 1))
 done
 exit $failed
