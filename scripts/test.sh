@@ -13,10 +13,8 @@ echo "== Tests"
 ctest --test-dir build-ci --output-on-failure -j"$jobs"
 
 echo "== Build with AddressSanitizer + UndefinedBehaviorSanitizer"
-# The desktop program's tests ran above; the sanitizer run covers the core, the command line and
-# the fuzz seed replays, which keeps CI within its time.
 BUILD_DIR=build-asan BUILD_TYPE=Debug bash scripts/build.sh -DKUVRION_CI=ON -DKUVRION_SANITIZE=ON \
-    -DKUVRION_GUI=OFF -DKUVRION_BENCH=OFF -DKUVRION_MANUAL=OFF
+    -DKUVRION_BENCH=OFF -DKUVRION_MANUAL=OFF
 echo "== Tests under the sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
@@ -24,6 +22,5 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 if [[ -f fuzz/run-fuzzers.sh ]]; then
     echo "== Fuzzers (bounded time)"
     bash fuzz/run-fuzzers.sh "${FUZZ_SECONDS:-60}"
-
 fi
 echo "All tests passed."
