@@ -35,6 +35,18 @@ struct Options {
     std::optional<std::string> marks;
 };
 
+// One line of a summary: the caption padded to a column (by characters, not bytes: captions hold
+// umlauts), then the number right-aligned.
+void Row(std::ostream& o, std::string_view caption, std::int64_t n, std::string_view unit = {})
+{
+    std::size_t width = 0;
+    for (unsigned char c : caption) {
+        width += (c & 0xC0) != 0x80;
+    }
+    o << caption << std::string(width < 30 ? 30 - width : 1, ' ') << std::setw(8) << n << unit
+      << '\n';
+}
+
 std::string Absolute(const std::string& path)
 {
     std::error_code ec;
@@ -194,14 +206,7 @@ void Session::PrintImport(json& doc) const
         return;
     }
     std::ostream& o = m_io.out;
-    auto row = [&o](std::string_view caption, std::int64_t n) {
-        // Pad by characters, not bytes: the captions hold umlauts.
-        std::size_t width = 0;
-        for (unsigned char c : caption) {
-            width += (c & 0xC0) != 0x80;
-        }
-        o << caption << std::string(width < 30 ? 30 - width : 1, ' ') << std::setw(8) << n << '\n';
-    };
+    auto row = [&o](std::string_view caption, std::int64_t n) { Row(o, caption, n); };
     row("Seiten:", st.nJobPages);
     row("Zugewiesen:", st.nImpAssigned);
     row("Adressaten:", st.Persons.Count());
@@ -276,10 +281,9 @@ int Session::Export()
         json unused;
         PrintImport(unused);
         const ExportStats& stats = m_commands.LastExportStats();
-        m_io.out << "Exportiert:                    " << std::setw(8) << stats.exported
-                 << " Adressaten\n"
-                 << "Blätter:                       " << std::setw(8) << stats.sheets << '\n'
-                 << "Kuverts:                       " << std::setw(8) << stats.envelopes << '\n';
+        Row(m_io.out, "Exportiert:", stats.exported, " Adressaten");
+        Row(m_io.out, "Blätter:", stats.sheets);
+        Row(m_io.out, "Kuverts:", stats.envelopes);
     }
     return Finish(ok);
 }
