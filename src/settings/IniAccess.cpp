@@ -232,20 +232,22 @@ struct Section {
 // The parsed file. Lines end at CR LF, LF or a lone CR; a UTF-8 byte-order mark at the start is
 // not part of the first line. Lines before the first header belong to no section.
 struct IniText {
-    std::string data;
+    explicit IniText(std::string_view text) : data(text) { Parse(); }
+
+    std::string_view data;
     std::size_t bom = 0;
     std::vector<Line> lines;
     std::vector<Section> sections;
 
     std::string_view Text(std::size_t i) const
     {
-        return std::string_view(data).substr(lines[i].begin, lines[i].end - lines[i].begin);
+        return data.substr(lines[i].begin, lines[i].end - lines[i].begin);
     }
     std::string_view Trimmed(std::size_t i) const { return Trim(Text(i)); }
 
     void Parse()
     {
-        bom = std::string_view(data).starts_with(kBom) ? kBom.size() : 0;
+        bom = data.starts_with(kBom) ? kBom.size() : 0;
         std::size_t pos = bom;
         const std::size_t size = data.size();
         while (pos < size) {
@@ -303,7 +305,7 @@ struct IniText {
 
     std::string_view Bytes(std::size_t from, std::size_t to) const
     {
-        return std::string_view(data).substr(from, to - from);
+        return data.substr(from, to - from);
     }
     // Start of line i, or the end of the data for i == line count.
     std::size_t Offset(std::size_t i) const
@@ -314,9 +316,11 @@ struct IniText {
 
 enum class Load { Ok, Missing, Failed };
 
-// Reads the whole file. Only regular files are read (a FIFO in its place would block).
-Load LoadFile(const std::string& path, IniText& text)
+// Reads the whole file. Only regular files are read (a FIFO in its place would block). `data`
+// stays empty unless the file is read.
+Load LoadFile(const std::string& path, std::string& data)
 {
+    data.clear();
     if (path.empty())
         return Load::Missing;
     std::error_code ec;
@@ -331,13 +335,13 @@ Load LoadFile(const std::string& path, IniText& text)
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return Load::Failed;
-    text.data.reserve(static_cast<std::size_t>(size));
+    data.reserve(static_cast<std::size_t>(size));
     std::array<char, 65536> buf{};
     std::size_t n = 0;
     bool ok = true;
     while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) {
-        text.data.append(buf.data(), n);
-        if (text.data.size() > kMaxFileSize) {
+        data.append(buf.data(), n);
+        if (data.size() > kMaxFileSize) {
             ok = false;
             break;
         }
@@ -345,9 +349,10 @@ Load LoadFile(const std::string& path, IniText& text)
     if (std::ferror(f))
         ok = false;
     std::fclose(f);
-    if (!ok)
+    if (!ok) {
+        data.clear();
         return Load::Failed;
-    text.Parse();
+    }
     return Load::Ok;
 }
 
@@ -443,57 +448,44 @@ std::optional<std::int32_t> FamilyNumber(std::string_view name, const Pattern& h
     return CanonicalNumber(name.substr(headLen));
 }
 
-} // namespace
+enum class Rewrite { Refused, Unchanged, Changed };
 
-std::string IniAccess::ReadEntry(std::string_view Section, std::string_view Key,
-                                 std::string_view Default) const
-{
-    const auto fallback = [&] { return std::string(Trim(CutAtNul(Default).substr(0, kMaxValue))); };
-    IniText text;
-    if (LoadFile(sIniFile, text) != Load::Ok)
-        return fallback();
-    const auto* sec = text.Find(Section);
-    const auto key = Trim(Key);
-    if (!sec || key.empty())
-        return fallback();
-    const auto line = text.FindKey(*sec, key);
-    if (!line)
-        return fallback();
-    const auto value = Trim(CutAtNul(text.Entry(*line)->second));
-    return std::string(Trim(value.substr(0, kMaxValue)));
-}
-
-bool IniAccess::WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value)
+// The text with the entry written: `out` receives the new text when it changes. Only the one line
+// replaced or inserted differs; every other byte stays.
+Rewrite RewriteEntry(std::string_view data, std::string_view Section, std::string_view Key,
+                     std::string_view Value, std::string& out)
 {
     const auto key = Trim(Key);
-    if (!ValidSection(Section) || !ValidKey(key) || !MayReplace(sIniFile))
-        return false;
-    IniText text;
-    if (LoadFile(sIniFile, text) == Load::Failed)
-        return false;
+    if (!ValidSection(Section) || !ValidKey(key))
+        return Rewrite::Refused;
+    const IniText text(data);
 
     // A value ends at NUL as the platform buffer did, and at a line break, which would otherwise
     // start a new line in the file.
     auto value = Value.substr(0, Value.find_first_of(std::string_view("\0\r\n", 3)));
-    value = Trim(value.substr(0, kMaxValue));
+    value = Trim(value.substr(0, IniAccess::kMaxValue));
     std::string line;
     line.reserve(key.size() + 1 + value.size() + 2);
     line.append(key).append("=").append(value);
 
+    out.clear();
     const auto* sec = text.Find(Section);
     if (!sec) {
-        const std::string_view data = text.data;
         const bool needEol = data.size() > text.bom && data.back() != '\n' && data.back() != '\r';
-        std::string add;
-        add.append("[").append(Section).append("]").append(kEol).append(line).append(kEol);
-        return WritePieces(sIniFile, {data, needEol ? kEol : std::string_view(), add});
+        out.reserve(data.size() + 2 + Section.size() + 4 + line.size() + 2);
+        out.append(data);
+        if (needEol)
+            out.append(kEol);
+        out.append("[").append(Section).append("]").append(kEol).append(line).append(kEol);
+        return Rewrite::Changed;
     }
     if (const auto at = text.FindKey(*sec, key)) {
         const auto& l = text.lines[*at];
         if (text.Text(*at) == line)
-            return true; // nothing changes: leave the file alone
-        return WritePieces(sIniFile,
-                           {text.Bytes(0, l.begin), line, text.Bytes(l.end, text.data.size())});
+            return Rewrite::Unchanged;
+        out.reserve(data.size() - (l.end - l.begin) + line.size());
+        out.append(text.Bytes(0, l.begin)).append(line).append(text.Bytes(l.end, data.size()));
+        return Rewrite::Changed;
     }
     // New key: after the last non-blank line of the section, so blank separator lines stay last.
     std::size_t last = sec->header;
@@ -502,21 +494,125 @@ bool IniAccess::WriteEntry(std::string_view Section, std::string_view Key, std::
             last = i;
     }
     const auto& l = text.lines[last];
-    const bool needEol = l.next == l.end;
-    line.append(kEol);
-    return WritePieces(sIniFile, {text.Bytes(0, l.next), needEol ? kEol : std::string_view(), line,
-                                  text.Bytes(l.next, text.data.size())});
+    out.reserve(data.size() + 2 + line.size() + 2);
+    out.append(text.Bytes(0, l.next));
+    if (l.next == l.end)
+        out.append(kEol);
+    out.append(line).append(kEol).append(text.Bytes(l.next, data.size()));
+    return Rewrite::Changed;
+}
+
+} // namespace
+
+std::string IniAccess::ReadEntryIn(std::string_view fileText, std::string_view Section,
+                                   std::string_view Key, std::string_view Default)
+{
+    const auto key = Trim(Key);
+    if (!key.empty()) {
+        const IniText text(fileText);
+        if (const auto* sec = text.Find(Section)) {
+            if (const auto line = text.FindKey(*sec, key)) {
+                const auto value = Trim(CutAtNul(text.Entry(*line)->second));
+                return std::string(Trim(value.substr(0, kMaxValue)));
+            }
+        }
+    }
+    return std::string(Trim(CutAtNul(Default).substr(0, kMaxValue)));
+}
+
+bool IniAccess::WriteEntryIn(std::string& fileText, std::string_view Section, std::string_view Key,
+                             std::string_view Value)
+{
+    std::string out;
+    const auto done = RewriteEntry(fileText, Section, Key, Value, out);
+    if (done == Rewrite::Changed)
+        fileText = std::move(out);
+    return done != Rewrite::Refused;
+}
+
+std::int32_t IniAccess::GetSectionsIn(std::string_view fileText, std::string_view pattern,
+                                      std::vector<std::string>& secname)
+{
+    secname.assign(1, std::string());
+    const IniText text(fileText);
+    const Pattern p(UpperText(pattern));
+    std::int32_t count = 0;
+    for (const auto& s : text.sections) {
+        if (!p.Match(UpperText(s.name)))
+            continue;
+        if (count == 0)
+            secname[0] = std::string(s.name);
+        else
+            secname.emplace_back(s.name);
+        if (count == std::numeric_limits<std::int32_t>::max())
+            break;
+        ++count;
+    }
+    return count;
+}
+
+std::int32_t IniAccess::GetKeysIn(std::string_view fileText, std::string_view secname,
+                                  std::vector<std::string>& keyname)
+{
+    keyname.assign(1, std::string());
+    const IniText text(fileText);
+    const auto* sec = text.Find(secname);
+    if (!sec)
+        return 0;
+    std::int32_t count = 0;
+    for (std::size_t i = sec->header + 1; i < sec->stop; ++i) {
+        const auto e = text.Entry(i);
+        if (!e)
+            continue;
+        if (count == 0)
+            keyname[0] = std::string(e->first);
+        else
+            keyname.emplace_back(e->first);
+        ++count;
+    }
+    return count;
+}
+
+// The file-based operations read the whole file (a missing or unreadable one as empty text) and
+// leave the text work to the in-memory ones above.
+
+std::string IniAccess::ReadEntry(std::string_view Section, std::string_view Key,
+                                 std::string_view Default) const
+{
+    std::string data;
+    LoadFile(sIniFile, data);
+    return ReadEntryIn(data, Section, Key, Default);
+}
+
+bool IniAccess::WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value)
+{
+    if (!MayReplace(sIniFile))
+        return false;
+    std::string data;
+    if (LoadFile(sIniFile, data) == Load::Failed)
+        return false;
+    std::string out;
+    switch (RewriteEntry(data, Section, Key, Value, out)) {
+    case Rewrite::Refused:
+        return false;
+    case Rewrite::Unchanged:
+        return true; // leave the file alone
+    case Rewrite::Changed:
+        break;
+    }
+    return WritePieces(sIniFile, {out});
 }
 
 bool IniAccess::ClearSection(std::string_view Section)
 {
     if (!MayReplace(sIniFile))
         return false;
-    IniText text;
-    const auto load = LoadFile(sIniFile, text);
+    std::string data;
+    const auto load = LoadFile(sIniFile, data);
     if (load == Load::Failed)
         return false;
-    const auto* sec = load == Load::Ok ? text.Find(Section) : nullptr;
+    const IniText text(data);
+    const auto* sec = text.Find(Section);
     if (!sec)
         return true;
     std::size_t last = sec->header;
@@ -533,10 +629,11 @@ bool IniAccess::RemoveSection(std::string_view Section)
 {
     if (!MayReplace(sIniFile))
         return false;
-    IniText text;
-    const auto load = LoadFile(sIniFile, text);
+    std::string data;
+    const auto load = LoadFile(sIniFile, data);
     if (load == Load::Failed)
         return false;
+    const IniText text(data);
     std::vector<std::pair<std::size_t, std::size_t>> drop;
     for (const auto& s : text.sections) {
         if (EqualNoCase(s.name, Section))
@@ -551,10 +648,11 @@ bool IniAccess::CutNumSections(std::string_view sHead, std::int32_t nStart)
 {
     if (!MayReplace(sIniFile))
         return false;
-    IniText text;
-    const auto load = LoadFile(sIniFile, text);
+    std::string data;
+    const auto load = LoadFile(sIniFile, data);
     if (load == Load::Failed)
         return false;
+    const IniText text(data);
     const Pattern head(UpperText(std::string(sHead) + "*"));
     std::vector<std::pair<std::size_t, std::size_t>> drop;
     for (const auto& s : text.sections) {
@@ -571,9 +669,10 @@ bool IniAccess::RemNumSection(std::string_view sHead, std::int32_t nNum)
 {
     if (!MayReplace(sIniFile))
         return false;
-    IniText text;
-    if (LoadFile(sIniFile, text) != Load::Ok)
+    std::string data;
+    if (LoadFile(sIniFile, data) != Load::Ok)
         return false;
+    const IniText text(data);
     const std::string oldFile = sIniFile + ".old";
     std::error_code ec;
     if (fs::symlink_status(oldFile, ec).type() != fs::file_type::not_found)
@@ -622,47 +721,16 @@ bool IniAccess::RemNumSection(std::string_view sHead, std::int32_t nNum)
 std::int32_t IniAccess::GetSections(std::string_view pattern,
                                     std::vector<std::string>& secname) const
 {
-    secname.assign(1, std::string());
-    IniText text;
-    if (LoadFile(sIniFile, text) != Load::Ok)
-        return 0;
-    const Pattern p(UpperText(pattern));
-    std::int32_t count = 0;
-    for (const auto& s : text.sections) {
-        if (!p.Match(UpperText(s.name)))
-            continue;
-        if (count == 0)
-            secname[0] = std::string(s.name);
-        else
-            secname.emplace_back(s.name);
-        if (count == std::numeric_limits<std::int32_t>::max())
-            break;
-        ++count;
-    }
-    return count;
+    std::string data;
+    LoadFile(sIniFile, data);
+    return GetSectionsIn(data, pattern, secname);
 }
 
 std::int32_t IniAccess::GetKeys(std::string_view secname, std::vector<std::string>& keyname) const
 {
-    keyname.assign(1, std::string());
-    IniText text;
-    if (LoadFile(sIniFile, text) != Load::Ok)
-        return 0;
-    const auto* sec = text.Find(secname);
-    if (!sec)
-        return 0;
-    std::int32_t count = 0;
-    for (std::size_t i = sec->header + 1; i < sec->stop; ++i) {
-        const auto e = text.Entry(i);
-        if (!e)
-            continue;
-        if (count == 0)
-            keyname[0] = std::string(e->first);
-        else
-            keyname.emplace_back(e->first);
-        ++count;
-    }
-    return count;
+    std::string data;
+    LoadFile(sIniFile, data);
+    return GetKeysIn(data, secname, keyname);
 }
 
 std::string IniAccess::Array2String(const std::vector<std::string>& ss, std::string_view sep,

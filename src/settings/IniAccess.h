@@ -68,6 +68,19 @@ public:
     // Keys of the first section named `secname`, in file order (duplicates listed twice).
     std::int32_t GetKeys(std::string_view secname, std::vector<std::string>& keyname) const;
 
+    // The same operations on the file's text held in memory, with no file access: the file-based
+    // ones above load the file (a missing or unreadable one as empty text) and call these.
+    // WriteEntryIn returns false and leaves `fileText` alone for the section names and keys that
+    // WriteEntry refuses; otherwise `fileText` becomes the text WriteEntry would store.
+    static std::string ReadEntryIn(std::string_view fileText, std::string_view Section,
+                                   std::string_view Key, std::string_view Default = {});
+    static bool WriteEntryIn(std::string& fileText, std::string_view Section, std::string_view Key,
+                             std::string_view Value);
+    static std::int32_t GetSectionsIn(std::string_view fileText, std::string_view pattern,
+                                      std::vector<std::string>& secname);
+    static std::int32_t GetKeysIn(std::string_view fileText, std::string_view secname,
+                                  std::vector<std::string>& keyname);
+
     // Joins `ss` with `sep`; with txtLim >= 0 non-numeric elements are enclosed in that character.
     static std::string Array2String(const std::vector<std::string>& ss, std::string_view sep,
                                     std::int16_t txtLim);
