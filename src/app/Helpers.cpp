@@ -13,15 +13,6 @@ namespace kuvrion {
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 bool IsSeparator(char c)
 {
 #ifdef _WIN32
@@ -423,6 +414,15 @@ std::string DescribeErrno(int err)
     default:
         return "Systemfehler " + std::to_string(err);
     }
+}
+
+std::string_view TrimBlanks(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
 }
 
 } // namespace kuvrion

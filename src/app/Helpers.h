@@ -44,6 +44,9 @@ std::int32_t RoundToLong(float value);
 
 std::int32_t Clamp(std::int32_t v, std::int32_t lo, std::int32_t hi);
 
+// `s` without blanks and tabs at both ends.
+std::string_view TrimBlanks(std::string_view s);
+
 // Removes one enclosing pair of "^" when `s` has at least 2 characters; otherwise `s` unchanged.
 std::string UnquoteMarker(std::string_view s);
 // "^" + s + "^": keeps blanks at the ends of a marker through the settings store, which trims

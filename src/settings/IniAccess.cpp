@@ -1,11 +1,13 @@
 #include "settings/IniAccess.h"
 
 #include "app/AtomicFile.h"
+#include "app/Helpers.h"
 
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -63,15 +65,6 @@ bool EqualNoCase(std::string_view a, std::string_view b)
             return false;
     }
     return true;
-}
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
 }
 
 std::string_view CutAtNul(std::string_view s)
@@ -243,7 +236,7 @@ struct IniText {
     {
         return data.substr(lines[i].begin, lines[i].end - lines[i].begin);
     }
-    std::string_view Trimmed(std::size_t i) const { return Trim(Text(i)); }
+    std::string_view Trimmed(std::size_t i) const { return TrimBlanks(Text(i)); }
 
     void Parse()
     {
@@ -289,7 +282,7 @@ struct IniText {
         const auto eq = t.find('=');
         if (eq == std::string_view::npos)
             return std::nullopt;
-        return std::make_pair(Trim(t.substr(0, eq)), t.substr(eq + 1));
+        return std::make_pair(TrimBlanks(t.substr(0, eq)), t.substr(eq + 1));
     }
 
     // The line index of the first entry `key` in `sec`, or nothing.
@@ -411,7 +404,7 @@ bool ValidKey(std::string_view k)
 
 bool IsNumericText(std::string_view s)
 {
-    s = Trim(s);
+    s = TrimBlanks(s);
     std::size_t i = 0;
     auto digits = [&] {
         const std::size_t from = i;
@@ -455,7 +448,7 @@ enum class Rewrite { Refused, Unchanged, Changed };
 Rewrite RewriteEntry(std::string_view data, std::string_view Section, std::string_view Key,
                      std::string_view Value, std::string& out)
 {
-    const auto key = Trim(Key);
+    const auto key = TrimBlanks(Key);
     if (!ValidSection(Section) || !ValidKey(key))
         return Rewrite::Refused;
     const IniText text(data);
@@ -463,7 +456,7 @@ Rewrite RewriteEntry(std::string_view data, std::string_view Section, std::strin
     // A value ends at NUL as the platform buffer did, and at a line break, which would otherwise
     // start a new line in the file.
     auto value = Value.substr(0, Value.find_first_of(std::string_view("\0\r\n", 3)));
-    value = Trim(value.substr(0, IniAccess::kMaxValue));
+    value = TrimBlanks(value.substr(0, IniAccess::kMaxValue));
     std::string line;
     line.reserve(key.size() + 1 + value.size() + 2);
     line.append(key).append("=").append(value);
@@ -507,17 +500,17 @@ Rewrite RewriteEntry(std::string_view data, std::string_view Section, std::strin
 std::string IniAccess::ReadEntryIn(std::string_view fileText, std::string_view Section,
                                    std::string_view Key, std::string_view Default)
 {
-    const auto key = Trim(Key);
+    const auto key = TrimBlanks(Key);
     if (!key.empty()) {
         const IniText text(fileText);
         if (const auto* sec = text.Find(Section)) {
             if (const auto line = text.FindKey(*sec, key)) {
-                const auto value = Trim(CutAtNul(text.Entry(*line)->second));
-                return std::string(Trim(value.substr(0, kMaxValue)));
+                const auto value = TrimBlanks(CutAtNul(text.Entry(*line)->second));
+                return std::string(TrimBlanks(value.substr(0, kMaxValue)));
             }
         }
     }
-    return std::string(Trim(CutAtNul(Default).substr(0, kMaxValue)));
+    return std::string(TrimBlanks(CutAtNul(Default).substr(0, kMaxValue)));
 }
 
 bool IniAccess::WriteEntryIn(std::string& fileText, std::string_view Section, std::string_view Key,
@@ -625,44 +618,42 @@ bool IniAccess::ClearSection(std::string_view Section)
     return WriteWithout(sIniFile, text, {{sec->header + 1, last + 1}});
 }
 
-bool IniAccess::RemoveSection(std::string_view Section)
+namespace {
+
+// Removes every section whose name `match` accepts, header and lines, in one atomic rewrite.
+bool DropSections(const std::string& file, const std::function<bool(std::string_view)>& match)
 {
-    if (!MayReplace(sIniFile))
+    if (!MayReplace(file))
         return false;
     std::string data;
-    const auto load = LoadFile(sIniFile, data);
-    if (load == Load::Failed)
+    if (LoadFile(file, data) == Load::Failed)
         return false;
     const IniText text(data);
     std::vector<std::pair<std::size_t, std::size_t>> drop;
     for (const auto& s : text.sections) {
-        if (EqualNoCase(s.name, Section))
+        if (match(s.name))
             drop.emplace_back(s.header, s.stop);
     }
     if (drop.empty())
         return true;
-    return WriteWithout(sIniFile, text, drop);
+    return WriteWithout(file, text, drop);
+}
+
+} // namespace
+
+bool IniAccess::RemoveSection(std::string_view Section)
+{
+    return DropSections(sIniFile,
+                        [&](std::string_view name) { return EqualNoCase(name, Section); });
 }
 
 bool IniAccess::CutNumSections(std::string_view sHead, std::int32_t nStart)
 {
-    if (!MayReplace(sIniFile))
-        return false;
-    std::string data;
-    const auto load = LoadFile(sIniFile, data);
-    if (load == Load::Failed)
-        return false;
-    const IniText text(data);
     const Pattern head(UpperText(std::string(sHead) + "*"));
-    std::vector<std::pair<std::size_t, std::size_t>> drop;
-    for (const auto& s : text.sections) {
-        const auto n = FamilyNumber(s.name, head, sHead.size());
-        if (n && *n >= nStart)
-            drop.emplace_back(s.header, s.stop);
-    }
-    if (drop.empty())
-        return true;
-    return WriteWithout(sIniFile, text, drop);
+    return DropSections(sIniFile, [&](std::string_view name) {
+        const auto n = FamilyNumber(name, head, sHead.size());
+        return n && *n >= nStart;
+    });
 }
 
 bool IniAccess::RemNumSection(std::string_view sHead, std::int32_t nNum)
