@@ -1,5 +1,6 @@
 #include "app/AtomicFile.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -63,18 +64,15 @@ TEST(AtomicFile, FailureLeavesTargetUntouched)
     const auto target = dir.Write("out.pcl", original);
     const std::string big(3 << 20, 'n'); // more than the write buffer
 
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 1 << 20;
-    setrlimit(RLIMIT_FSIZE, &small);
     AtomicFile f;
-    const bool opened = f.Open(target);
-    const bool wrote = f.Write(big);
-    const bool later = f.Write("x");
-    const bool committed = f.Commit();
-    setrlimit(RLIMIT_FSIZE, &saved);
+    bool opened = false, wrote = false, later = false, committed = false;
+    {
+        const kuvrion::test::FileSizeLimit limit(1 << 20);
+        opened = f.Open(target);
+        wrote = f.Write(big);
+        later = f.Write("x");
+        committed = f.Commit();
+    }
 
     EXPECT_TRUE(opened);
     EXPECT_FALSE(wrote);

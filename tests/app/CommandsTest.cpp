@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -177,15 +178,12 @@ TEST_F(CommandsTest, FailedWriteIsReportedAndLeavesTheOldDestination)
     ASSERT_TRUE(ImportJob(Job(LetterJob() + std::string(64 * 1024, 'x'))));
     const fs::path out = dir.Write("out.pcl", "old contents");
     commands.ChooseDestination(out.string(), std::nullopt);
-    // A file-size limit makes every write past 1 KiB fail, as a full disk would.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 1024;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool ok = commands.Export();
-    setrlimit(RLIMIT_FSIZE, &old);
+    // Every write past 1 KiB fails, as on a full disk.
+    bool ok = false;
+    {
+        const test::FileSizeLimit limit(1024);
+        ok = commands.Export();
+    }
     EXPECT_FALSE(ok);
     EXPECT_EQ(reporter.Last().rfind("Export fehlgeschlagen:\r\n", 0), 0u) << reporter.Last();
     EXPECT_NE(reporter.Last(), "Export wurde durchgeführt");

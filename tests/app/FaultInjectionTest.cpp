@@ -10,6 +10,7 @@
 #include "app/Commands.h"
 
 #include "app/Helpers.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using kuvrion::test::FileSizeLimit;
 using kuvrion::test::ReadFile;
 using kuvrion::test::TempDir;
 
@@ -67,30 +69,6 @@ bool StartsWith(const std::string& s, const std::string& prefix)
 {
     return s.rfind(prefix, 0) == 0;
 }
-
-// Makes every write past `bytes` fail with EFBIG, as a full device fails with ENOSPC.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit small = m_old;
-        small.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 // Runs `body` in a child process with a private mount namespace after `mount` prepared it. The
 // child's mounts vanish with it. Returns what `body` reported, or nullopt when the namespace or

@@ -1,5 +1,6 @@
 #include "settings/IniAccess.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -157,15 +158,12 @@ TEST_F(IniAccessTest, FailedWriteLeavesTheFileIntact)
     const std::string original = "[s]\r\nk=1\r\n" + std::string(8000, ';') + "\r\n";
     Put(original);
     // Writes past 4 KiB now fail, as on a full disk.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool wrote = ini.WriteEntry("s", "k", "2");
-    const bool removed = ini.RemNumSection("s", 1);
-    setrlimit(RLIMIT_FSIZE, &saved);
+    bool wrote = true, removed = true;
+    {
+        const kuvrion::test::FileSizeLimit limit(4096);
+        wrote = ini.WriteEntry("s", "k", "2");
+        removed = ini.RemNumSection("s", 1);
+    }
     EXPECT_FALSE(wrote);
     EXPECT_FALSE(removed);
     EXPECT_EQ(Contents(), original);
