@@ -1,6 +1,6 @@
 #include "addressees/ImportLog.h"
 
-#include "app/Helpers.h"
+#include "base/SystemError.h"
 
 #include <cerrno>
 #include <system_error>

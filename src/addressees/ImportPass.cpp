@@ -2,7 +2,9 @@
 
 #include "addressees/ImportLog.h"
 #include "addressees/cKVPersons.h"
-#include "app/Helpers.h"
+#include "base/ByteText.h"
+#include "base/SystemError.h"
+#include "base/Version.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 

@@ -2,9 +2,9 @@
 
 #include "CliReporter.h"
 #include "app/AppState.h"
-#include "app/AtomicFile.h"
+#include "base/ByteText.h"
+#include "base/FileChecks.h"
 #include "app/Commands.h"
-#include "app/Helpers.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>

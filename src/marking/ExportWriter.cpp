@@ -2,7 +2,8 @@
 
 #include "addressees/AdrKey.h"
 #include "addressees/cKVPersons.h"
-#include "app/Helpers.h"
+#include "base/ByteText.h"
+#include "base/SystemError.h"
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
 #include "pcljob/cPclMod.h"

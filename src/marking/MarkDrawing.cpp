@@ -1,6 +1,7 @@
 #include "marking/MarkDrawing.h"
 
-#include "app/Helpers.h"
+#include "base/ByteText.h"
+#include "base/Numbers.h"
 #include "settings/Settings.h"
 
 #include <charconv>

@@ -6,23 +6,6 @@
 
 namespace kuvrion {
 
-std::int32_t ComputeCodeLength(Settings& s)
-{
-    std::int32_t n = 2;
-    if (s.use_stop)
-        n += 1;
-    if (s.use_supply)
-        n += s.supply_count;
-    if (s.use_seqchk)
-        n += s.seqchk_count;
-    if (s.use_parity)
-        n += 1;
-    if (s.use_security)
-        n += 1;
-    s.nCodeLen = n;
-    return n;
-}
-
 void WritePattern(std::string& code, std::size_t p, std::string_view pattern)
 {
     if (p < 1 || p > code.size())

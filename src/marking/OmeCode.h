@@ -10,10 +10,6 @@ namespace kuvrion {
 
 struct Settings;
 
-// 2 base bars, + stop, + supply_count, + seqchk_count, + parity, + security, as switched on.
-// Stores the result in s.nCodeLen and returns it.
-std::int32_t ComputeCodeLength(Settings& s);
-
 // The code of one sheet, s.nCodeLen characters. Advances nSeqCounter when use_seqchk is on.
 std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope,
                              std::string_view feedPattern);

@@ -1,6 +1,6 @@
 #include "marking/RefJob.h"
 
-#include "app/Helpers.h"
+#include "base/ByteText.h"
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
 #include "settings/Settings.h"

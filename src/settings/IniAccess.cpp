@@ -1,7 +1,8 @@
 #include "settings/IniAccess.h"
 
-#include "app/AtomicFile.h"
-#include "app/Helpers.h"
+#include "base/ByteText.h"
+#include "base/FileChecks.h"
+#include "base/AtomicFile.h"
 
 #include <array>
 #include <charconv>

@@ -1,7 +1,7 @@
 #include "settings/Settings.h"
 
-#include "app/Helpers.h"
-#include "marking/OmeCode.h"
+#include "base/ByteText.h"
+#include "base/Numbers.h"
 #include "settings/IniAccess.h"
 
 #include <algorithm>
@@ -57,6 +57,23 @@ std::vector<std::string> SplitList(std::string_view text, std::size_t minSize)
 }
 
 } // namespace
+
+std::int32_t ComputeCodeLength(Settings& s)
+{
+    std::int32_t n = 2;
+    if (s.use_stop)
+        n += 1;
+    if (s.use_supply)
+        n += s.supply_count;
+    if (s.use_seqchk)
+        n += s.seqchk_count;
+    if (s.use_parity)
+        n += 1;
+    if (s.use_security)
+        n += 1;
+    s.nCodeLen = n;
+    return n;
+}
 
 Settings LoadSettings(const IniAccess& ini)
 {

@@ -1,6 +1,6 @@
 // The settings catalogue: every setting of the program with its default, the load step that reads
-// them in the program's fixed order with their bounds, and one write function per dialog that writes
-// its keys in the fixed order.
+// them in the program's fixed order with their bounds, and one write function per dialog that
+// writes its keys in the fixed order.
 #pragma once
 
 #include <array>
@@ -51,6 +51,10 @@ struct Settings {
     std::int32_t nCodeLen = 2; // derived: ComputeCodeLength
 };
 
+// The length of the OME code: 2 base bars, + stop, + supply_count, + seqchk_count, + parity,
+// + security, as switched on. Stores the result in s.nCodeLen and returns it.
+std::int32_t ComputeCodeLength(Settings& s);
+
 // Reads every setting in the fixed order; missing or malformed values give the defaults and
 // out-of-range values are bounded. Writes nothing. Computes bAdrKeyValid and nCodeLen.
 Settings LoadSettings(const IniAccess& ini);
@@ -73,12 +77,13 @@ bool WriteSkeletonPath(IniAccess& ini, const std::string& path);
 
 // One write function per dialog or command; each writes its keys in the fixed order and returns
 // false when any write failed.
-bool WriteSourceFile(IniAccess& ini, const std::string& path, std::optional<std::int32_t> filterIndex);
+bool WriteSourceFile(IniAccess& ini, const std::string& path,
+                     std::optional<std::int32_t> filterIndex);
 bool WriteDestinationFile(IniAccess& ini, const std::string& path,
                           std::optional<std::int32_t> filterIndex);
 bool WriteWindowState(IniAccess& ini, std::array<std::int32_t, 2> posTwips, bool bUseLog);
-bool WriteFillChar(IniAccess& ini, const Settings& s);       // dummyasc
-bool WriteKeySettings(IniAccess& ini, const Settings& s);    // adrkeybeg .. adrkeyrem
+bool WriteFillChar(IniAccess& ini, const Settings& s);        // dummyasc
+bool WriteKeySettings(IniAccess& ini, const Settings& s);     // adrkeybeg .. adrkeyrem
 bool WriteOmeCodeSettings(IniAccess& ini, const Settings& s); // collect_code .. use_security
 bool WriteOmeLayout(IniAccess& ini, const Settings& s);       // ome_x .. ome_d
 bool WritePrintArea(IniAccess& ini, const Settings& s);       // pclleftmm .. ometopmm

@@ -1,6 +1,6 @@
 #include "Cp1252Validator.h"
 
-#include "app/Helpers.h"
+#include "base/ByteText.h"
 
 namespace kuvrion {
 

@@ -1,7 +1,7 @@
 #include "NumEdit.h"
 
 #include "UiHelpers.h"
-#include "app/Helpers.h"
+#include "base/Numbers.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

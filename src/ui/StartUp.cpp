@@ -3,7 +3,7 @@
 #include "ImageList.h"
 #include "MessageBox.h"
 #include "UiHelpers.h"
-#include "app/Helpers.h"
+#include "base/FileChecks.h"
 #include "app/ProgramPaths.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "UiHelpers.h"
 
 #include "ImageList.h"
-#include "app/Helpers.h"
+#include "base/ByteText.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -119,6 +119,17 @@ DialogButtons AddDialogButtons(QDialog* dialog, QBoxLayout* layout, bool okIsDef
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     return {btnOK, btnAbbruch};
+}
+
+std::int16_t FilterNumKey(std::int16_t key, bool bAllowMinus)
+{
+    if ((key >= '0' && key <= '9') || key == 8)
+        return key;
+    if (key == ',' || key == '.')
+        return ',';
+    if (key == '-' && bAllowMinus)
+        return key;
+    return 0;
 }
 
 } // namespace kuvrion

@@ -3,7 +3,7 @@
 #include "NumEdit.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
-#include "app/Helpers.h"
+#include "base/ByteText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -2,8 +2,7 @@
 
 #include "Desktop.h"
 #include "ImageList.h"
-#include "app/Helpers.h"
-#include "app/Version.h"
+#include "base/Version.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>

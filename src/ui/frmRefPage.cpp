@@ -3,7 +3,7 @@
 #include "FileDialog.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
-#include "app/Helpers.h"
+#include "base/FileChecks.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

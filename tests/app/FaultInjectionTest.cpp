@@ -9,7 +9,7 @@
 // in a private mount namespace of a child process (skipped where that is not allowed).
 #include "app/Commands.h"
 
-#include "app/Helpers.h"
+#include "base/SystemError.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 

@@ -2,7 +2,7 @@
 // size: sequences and W data cross block boundaries all the time in real jobs.
 #include "PclJobTestSupport.h"
 
-#include "../bench/gen/JobGenerator.h"
+#include "gen/JobGenerator.h"
 #include "TestConfig.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,7 @@
-#include "app/Helpers.h"
+#include "base/ByteText.h"
+#include "base/Numbers.h"
+#include "base/FileChecks.h"
+#include "base/SystemError.h"
 
 #include "support/TempDir.h"
 
@@ -38,17 +41,6 @@ TEST(Helpers, ParentPath)
     EXPECT_EQ(ParentPath("ab"), "");
     EXPECT_EQ(ParentPath("/jobs/a/b.pcl"), "/jobs/a");
     EXPECT_EQ(ParentPath("jobs/"), "jobs");
-}
-
-TEST(Helpers, FilterNumKey)
-{
-    EXPECT_EQ(FilterNumKey('7', false), '7');
-    EXPECT_EQ(FilterNumKey(8, false), 8);
-    EXPECT_EQ(FilterNumKey('.', false), ',');
-    EXPECT_EQ(FilterNumKey(',', false), ',');
-    EXPECT_EQ(FilterNumKey('-', false), 0);
-    EXPECT_EQ(FilterNumKey('-', true), '-');
-    EXPECT_EQ(FilterNumKey('a', true), 0);
 }
 
 TEST(Helpers, FormatAndReadMillimetres)

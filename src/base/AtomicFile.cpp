@@ -1,6 +1,6 @@
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 
-#include "app/Helpers.h"
+#include "base/SystemError.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -22,11 +22,6 @@ std::string RandomSuffix(std::mt19937_64& rng)
     for (int i = 0; i < 8; ++i)
         s += kDigits[rng() % 36];
     return s;
-}
-
-char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 } // namespace
@@ -186,45 +181,6 @@ bool AtomicFile::Fail(int err)
 {
     if (m_errno == 0)
         m_errno = err != 0 ? err : EIO;
-    return false;
-}
-
-bool IsWriteProtected(const std::filesystem::path& path)
-{
-    std::error_code ec;
-    const auto st = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(st) || std::filesystem::is_directory(st))
-        return false;
-    return (st.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
-}
-
-bool SameFile(std::string_view a, std::string_view b)
-{
-    if (a.size() == b.size()) {
-        bool equal = true;
-        for (std::size_t i = 0; i < a.size() && equal; ++i) {
-            equal = AsciiLower(a[i]) == AsciiLower(b[i]);
-        }
-        if (equal)
-            return true;
-    }
-    if (a.empty() || b.empty())
-        return false;
-    try {
-        const std::filesystem::path pa{std::string(a)};
-        const std::filesystem::path pb{std::string(b)};
-        std::error_code ec1;
-        std::error_code ec2;
-        const auto ca = std::filesystem::weakly_canonical(pa, ec1);
-        const auto cb = std::filesystem::weakly_canonical(pb, ec2);
-        if (!ec1 && !ec2 && ca == cb)
-            return true;
-        std::error_code ec;
-        if (std::filesystem::exists(pa, ec) && std::filesystem::exists(pb, ec))
-            return std::filesystem::equivalent(pa, pb, ec) && !ec;
-    } catch (...) {
-        // Out of memory while building paths: treat as different files.
-    }
     return false;
 }
 

@@ -53,12 +53,4 @@ private:
     int m_errno = 0;
 };
 
-// True when `path` names an existing file whose owner write permission bit is cleared. Used for
-// "write-protected" decisions, which must hold also for root, who may write any file.
-bool IsWriteProtected(const std::filesystem::path& path);
-
-// True when `a` and `b` name the same file: equal text ignoring letter case, or the same canonical
-// path, or (both existing) the same file on disk.
-bool SameFile(std::string_view a, std::string_view b);
-
 } // namespace kuvrion

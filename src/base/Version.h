@@ -3,8 +3,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kuvrion {
+
+inline constexpr std::string_view kProductName = "Kuvrion";
 
 struct Version {
     std::int32_t major = KUVRION_VERSION_MAJOR;

@@ -1,4 +1,5 @@
-#include "app/AtomicFile.h"
+#include "base/FileChecks.h"
+#include "base/AtomicFile.h"
 
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
