@@ -1,9 +1,9 @@
 #include "app/ProgramPaths.h"
 
-#include <cstdlib>
+#include "base/Platform.h"
+
 #include <string_view>
 #include <system_error>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -14,45 +14,13 @@ namespace {
 constexpr std::string_view kSettingsName = "kuvrion.ini";
 
 // A program installed system-wide cannot keep its settings beside itself: neither when the folder
-// is not writable for the user nor (for root, who may write anywhere) under /usr.
+// is not writable for the user nor (for root, who may write anywhere) in a system folder.
 bool CanKeepSettingsIn(const fs::path& dir)
 {
-    const std::string text = dir.string();
-    if (text.rfind("/usr/", 0) == 0 || text == "/usr" || text == "/bin" || text == "/sbin") {
-        return false;
-    }
-    return ::access(text.c_str(), W_OK) == 0;
-}
-
-fs::path UserConfigDir()
-{
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME");
-        xdg && *xdg && fs::path(xdg).is_absolute()) {
-        return fs::path(xdg) / "Kuvrion";
-    }
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        return fs::path(home) / ".config" / "Kuvrion";
-    }
-    return fs::temp_directory_path() / "Kuvrion";
+    return !IsSystemInstallFolder(dir) && IsWritableFolder(dir);
 }
 
 } // namespace
-
-fs::path RunningProgramFile(const char* argv0)
-{
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec && !self.empty()) {
-        return self;
-    }
-    if (argv0 && *argv0) {
-        fs::path p = fs::absolute(fs::path(argv0), ec);
-        if (!ec) {
-            return p;
-        }
-    }
-    return fs::current_path(ec) / "kuvrion";
-}
 
 ProgramPaths LocateProgramPaths(const fs::path& programDir, const fs::path& iniOverride)
 {
@@ -67,7 +35,7 @@ ProgramPaths LocateProgramPaths(const fs::path& programDir, const fs::path& iniO
     } else if (CanKeepSettingsIn(programDir)) {
         paths.settingsFile = programDir / kSettingsName;
     } else {
-        const fs::path dir = UserConfigDir();
+        const fs::path dir = UserSettingsFolder();
         fs::create_directories(dir, ec);
         paths.settingsFile = dir / kSettingsName;
     }

@@ -19,9 +19,6 @@ struct ProgramPaths {
     std::filesystem::path RefPageFile() const { return dataDir / "RefPage.pcl"; }
 };
 
-// The running program's own file (/proc/self/exe), or `argv0` made absolute when that fails.
-std::filesystem::path RunningProgramFile(const char* argv0);
-
 // Paths for a program in `programDir`. With `iniOverride` not empty that file is the settings file.
 ProgramPaths LocateProgramPaths(const std::filesystem::path& programDir,
                                 const std::filesystem::path& iniOverride = {});

@@ -1,10 +1,9 @@
 #include "CliApp.h"
 
-#include "app/ProgramPaths.h"
+#include "base/Platform.h"
 
 #include <iostream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 int main(int argc, char** argv)
@@ -12,7 +11,7 @@ int main(int argc, char** argv)
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto programDir = kuvrion::RunningProgramFile(argc > 0 ? argv[0] : nullptr).parent_path();
-    const kuvrion::cli::CliIo io{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+    const kuvrion::cli::CliIo io{std::cout, std::cerr, kuvrion::StdErrIsTerminal()};
     const int status = kuvrion::cli::RunCli(args, io, programDir);
     std::cout.flush();
     return status;

@@ -2,6 +2,7 @@
 #include "StartUp.h"
 
 #include "app/ProgramPaths.h"
+#include "base/Platform.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -1,0 +1,246 @@
+#include "base/Platform.h"
+
+#ifndef _WIN32
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace kuvrion {
+
+namespace {
+
+FileStamp StampOf(const struct stat& st)
+{
+    FileStamp s;
+    s.size = static_cast<std::int64_t>(st.st_size);
+    s.mtimeSec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    s.mtimeNsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    s.ctimeSec = static_cast<std::int64_t>(st.st_ctim.tv_sec);
+    s.ctimeNsec = static_cast<std::int64_t>(st.st_ctim.tv_nsec);
+    s.device = static_cast<std::uint64_t>(st.st_dev);
+    s.inode = static_cast<std::uint64_t>(st.st_ino);
+    return s;
+}
+
+class PosixInputFile final : public InputFile {
+public:
+    PosixInputFile(int fd, const struct stat& st) : m_fd(fd), m_stamp(StampOf(st)) {}
+    ~PosixInputFile() override { ::close(m_fd); }
+    PosixInputFile(const PosixInputFile&) = delete;
+    PosixInputFile& operator=(const PosixInputFile&) = delete;
+
+    std::int64_t ReadAt(std::int64_t offset, char* buf, std::int64_t n, int& err) override
+    {
+        std::int64_t done = 0;
+        while (done < n) {
+            const ssize_t got = ::pread(m_fd, buf + done, static_cast<std::size_t>(n - done),
+                                        static_cast<off_t>(offset + done));
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                err = errno;
+                return -1;
+            }
+            if (got == 0) {
+                break; // end of file
+            }
+            done += got;
+        }
+        return done;
+    }
+
+    const FileStamp& Stamp() const override { return m_stamp; }
+
+private:
+    int m_fd;
+    FileStamp m_stamp;
+};
+
+} // namespace
+
+fs::path PathFromUtf8(std::string_view utf8)
+{
+    return fs::path(std::string(utf8));
+}
+
+std::string PathToUtf8(const fs::path& path)
+{
+    return path.string();
+}
+
+std::optional<FileStamp> StampOfFile(const fs::path& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return StampOf(st);
+}
+
+std::unique_ptr<InputFile> OpenInputFile(const fs::path& path, int& err)
+{
+    // O_NONBLOCK keeps a named pipe from blocking the open; it has no effect on a regular file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        err = errno;
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+        ::close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return nullptr;
+    }
+    return std::make_unique<PosixInputFile>(fd, st);
+}
+
+std::FILE* OpenStream(const fs::path& path, const char* mode)
+{
+    return std::fopen(path.c_str(), mode);
+}
+
+std::FILE* CreateNewFile(const fs::path& path, const fs::path* permissionsOf, int& err)
+{
+    mode_t mode = 0666;
+    if (permissionsOf) {
+        struct stat st {};
+        if (::stat(permissionsOf->c_str(), &st) != 0) {
+            err = errno;
+            return nullptr;
+        }
+        mode = st.st_mode & 07777;
+    }
+    // Created owner-only first when the mode is copied: creation applies the umask, so the bits are
+    // set afterwards.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissionsOf ? 0600 : mode);
+    if (fd < 0) {
+        err = errno;
+        return nullptr;
+    }
+    if (permissionsOf && ::fchmod(fd, mode) != 0) {
+        err = errno;
+        ::close(fd);
+        ::unlink(path.c_str());
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (!file) {
+        err = errno;
+        ::close(fd);
+        ::unlink(path.c_str());
+    }
+    return file;
+}
+
+void StartWriteBack([[maybe_unused]] std::FILE* file, [[maybe_unused]] std::int64_t offset,
+                    [[maybe_unused]] std::int64_t length)
+{
+#ifdef __linux__
+    ::sync_file_range(::fileno(file), offset, length, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
+int FlushToDisk(std::FILE* file)
+{
+    errno = 0;
+    if (std::fflush(file) != 0) {
+        return errno != 0 ? errno : EIO;
+    }
+    return ::fsync(::fileno(file)) == 0 ? 0 : errno;
+}
+
+int ReplaceFile(const fs::path& from, const fs::path& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return errno;
+    }
+    // Make the rename itself durable; a failure here does not undo the complete new file.
+    const fs::path folder = to.has_parent_path() ? to.parent_path() : fs::path(".");
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return 0;
+}
+
+void RemoveFileQuietly(const fs::path& path)
+{
+    ::unlink(path.c_str());
+}
+
+bool IsWritableFolder(const fs::path& dir)
+{
+    return ::access(dir.c_str(), W_OK) == 0;
+}
+
+fs::path RunningProgramFile(const char* argv0)
+{
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec && !self.empty()) {
+        return self;
+    }
+    if (argv0 && *argv0) {
+        fs::path p = fs::absolute(fs::path(argv0), ec);
+        if (!ec) {
+            return p;
+        }
+    }
+    return fs::current_path(ec) / "kuvrion";
+}
+
+fs::path UserSettingsFolder()
+{
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME");
+        xdg && *xdg && fs::path(xdg).is_absolute()) {
+        return fs::path(xdg) / "Kuvrion";
+    }
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        return fs::path(home) / ".config" / "Kuvrion";
+    }
+    std::error_code ec;
+    return fs::temp_directory_path(ec) / "Kuvrion";
+}
+
+bool IsSystemInstallFolder(const fs::path& dir)
+{
+    // Root may write anywhere, so a program under /usr is recognised by its place.
+    const std::string text = dir.string();
+    return text.rfind("/usr/", 0) == 0 || text == "/usr" || text == "/bin" || text == "/sbin";
+}
+
+std::optional<std::tm> LocalTime(std::time_t t)
+{
+    std::tm tm{};
+    if (!::localtime_r(&t, &tm)) {
+        return std::nullopt;
+    }
+    return tm;
+}
+
+std::uint64_t ProcessId()
+{
+    return static_cast<std::uint64_t>(::getpid());
+}
+
+bool StdErrIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+} // namespace kuvrion
+
+#endif // !_WIN32
