@@ -1,55 +1,26 @@
 #include "pcljob/ByteSource.h"
 
+#include "base/Platform.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace kuvrion {
 
 namespace {
 
-// What tells one state of a job file from another. The change time is part of it because a
-// program may overwrite a file in place and set its modification time back; the change time
-// cannot be set back. Device and inode tell a file replaced under the same name.
-struct FileStamp {
-    std::int64_t size = 0;
-    std::int64_t mtimeSec = 0;
-    std::int64_t mtimeNsec = 0;
-    std::int64_t ctimeSec = 0;
-    std::int64_t ctimeNsec = 0;
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp StampOf(const struct stat& st)
-{
-    return FileStamp{
-        static_cast<std::int64_t>(st.st_size),         static_cast<std::int64_t>(st.st_mtim.tv_sec),
-        static_cast<std::int64_t>(st.st_mtim.tv_nsec), static_cast<std::int64_t>(st.st_ctim.tv_sec),
-        static_cast<std::int64_t>(st.st_ctim.tv_nsec), static_cast<std::uint64_t>(st.st_dev),
-        static_cast<std::uint64_t>(st.st_ino)};
-}
-
-// A job file opened read-only. The descriptor stays open for the life of the source, so pages can
-// be read back long after the scan.
+// A job file opened read-only. The file stays open for the life of the source, so pages can be
+// read back long after the scan.
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, std::string path, const struct stat& st)
-        : m_fd(fd), m_path(std::move(path)), m_stamp(StampOf(st))
+    FileSource(std::unique_ptr<InputFile> file, std::filesystem::path path)
+        : m_file(std::move(file)), m_path(std::move(path))
     {
     }
-    ~FileSource() override { ::close(m_fd); }
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
 
-    std::int64_t Size() const override { return m_stamp.size; }
+    std::int64_t Size() const override { return m_file->Stamp().size; }
 
     std::int64_t Read(std::int64_t offset, char* buf, std::int64_t n) override
     {
@@ -57,42 +28,24 @@ public:
             m_lastError = EINVAL;
             return -1;
         }
-        std::int64_t done = 0;
-        while (done < n) {
-            const ssize_t got = ::pread(m_fd, buf + done, static_cast<std::size_t>(n - done),
-                                        static_cast<off_t>(offset + done));
-            if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                m_lastError = errno;
-                return -1;
-            }
-            if (got == 0) {
-                break; // end of file
-            }
-            done += got;
-        }
-        m_lastError = 0;
-        return done;
+        int err = 0;
+        const std::int64_t got = m_file->ReadAt(offset, buf, n, err);
+        m_lastError = got < 0 ? err : 0;
+        return got;
     }
 
     int LastError() const override { return m_lastError; }
 
-    // Looks at the path, not the descriptor: a job replaced under the same name counts as changed.
+    // Looks at the path, not the open file: a job replaced under the same name counts as changed.
     bool Changed() const override
     {
-        struct stat st {};
-        if (::stat(m_path.c_str(), &st) != 0) {
-            return true;
-        }
-        return !(StampOf(st) == m_stamp);
+        const auto now = StampOfFile(m_path);
+        return !now || !(*now == m_file->Stamp());
     }
 
 private:
-    int m_fd;
-    std::string m_path;
-    FileStamp m_stamp;
+    std::unique_ptr<InputFile> m_file;
+    std::filesystem::path m_path;
     std::atomic<int> m_lastError{0}; // pages may be read from two threads at once
 };
 
@@ -124,24 +77,14 @@ private:
 
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path)
 {
-    // O_NONBLOCK keeps a named pipe from blocking the open; it has no effect on a regular file.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return nullptr;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
+    const std::filesystem::path name = PathFromUtf8(path);
+    int err = 0;
+    auto file = OpenInputFile(name, err);
+    if (!file) {
         errno = err;
         return nullptr;
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return nullptr;
-    }
-    return std::make_unique<FileSource>(fd, path, st);
+    return std::make_unique<FileSource>(std::move(file), name);
 }
 
 std::unique_ptr<ByteSource> MakeMemorySource(std::string bytes)
