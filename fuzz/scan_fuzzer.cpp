@@ -90,11 +90,14 @@ void CheckInvariants(std::string_view data, const Table& t)
     // may have no FF of its own.
     Check(data.substr(0, t.head.size()) == t.head, "the head is the start of the job");
     std::size_t pos = t.head.size(); // 0-based
+    const bool droppedPage1 = t.pages > 0
+                                  ? static_cast<std::size_t>(t.seek[0]) == pos + 2
+                                  : !t.head.empty() && pos + 1 + t.foot.size() == data.size();
+    if (droppedPage1) {
+        Check(data[pos] == '\f', "a dropped page 1 leaves its FF");
+        ++pos;
+    }
     for (std::size_t i = 0; i < t.seek.size(); ++i) {
-        if (i == 0 && !t.head.empty() && static_cast<std::size_t>(t.seek[0]) == pos + 2) {
-            Check(data[pos] == '\f', "a dropped page 1 leaves its FF");
-            ++pos;
-        }
         Check(static_cast<std::size_t>(t.seek[i]) == pos + 1, "each page follows the one before");
         pos += static_cast<std::size_t>(t.size[i]);
         Check(pos <= data.size(), "page inside the file");

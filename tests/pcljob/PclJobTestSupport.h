@@ -6,6 +6,8 @@
 #include "pcljob/ByteSource.h"
 #include "pcljob/cPclMod.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -47,10 +49,38 @@ inline ScanResult Result(const cPclMod& job, bool connected)
     return r;
 }
 
+// Head, every page with the FF that ended it, and the foot make up the whole job, in order: the
+// FF of a page 1 that held only the head stands between the head and page 2, and the last page
+// may have no FF of its own.
+inline void ExpectWholeJob(const std::string& bytes, const cPclMod& job)
+{
+    std::string joined = job.PclJobHead();
+    const auto headLen = static_cast<std::int64_t>(joined.size());
+    const bool droppedPage1 =
+        job.Pages() > 0 ? job.PageSeek(1) == headLen + 2
+                        : headLen > 0 && headLen + 1 + job.PclJobFoot().size() == bytes.size();
+    if (droppedPage1) {
+        joined += '\f';
+    }
+    for (std::int32_t n = 1; n <= job.Pages(); ++n) {
+        EXPECT_EQ(job.PageSeek(n), static_cast<std::int64_t>(joined.size()) + 1) << "page " << n;
+        joined += job.Page(n);
+        if (n < job.Pages() || !job.LastPageUnended()) {
+            joined += '\f';
+        }
+    }
+    joined += job.PclJobFoot();
+    EXPECT_TRUE(joined == bytes) << "head, pages, page ends and foot are not the whole job";
+}
+
+// Scans `bytes` and checks that no byte of them is lost.
 inline ScanResult Scan(const std::string& bytes, std::size_t blockSize = cPclMod::kDefaultBlockSize)
 {
     cPclMod job(blockSize);
     const bool ok = job.Connect(MakeMemorySource(bytes), "mem");
+    if (ok) {
+        ExpectWholeJob(bytes, job);
+    }
     return Result(job, ok);
 }
 
