@@ -111,8 +111,9 @@ void CheckInvariants(std::string_view data, const Table& t)
     if (!t.head.empty()) {
         Check(t.head.ends_with("\x1b"
                                "E") ||
-                  (t.head.starts_with("\x1b%-12345X") && t.head.find("\x1b"
-                                                                     "E") == std::string::npos),
+                  (t.head.find("\x1b%-12345X") != std::string::npos &&
+                   t.head.find("\x1b"
+                               "E") == std::string::npos),
               "the head ends at a printer reset or is a PJL block");
     }
     Check(std::all_of(t.language.begin(), t.language.end(),
