@@ -191,10 +191,11 @@ inline RefScan ScanModel(std::string_view d)
             ++i;
         } else if (c == kEsc) {
             const RefSequence r = ReadSequence(d, i);
+            // A command counts once its character is read, also in a sequence cut by the end.
+            s.duplex.Note(r, static_cast<std::int64_t>(i), s.pageEnds.empty());
             if (!r.complete) {
                 break;
             }
-            s.duplex.Note(r, static_cast<std::int64_t>(i), s.pageEnds.empty());
             if (r.last == kFF) {
                 s.pageEnds.push_back(static_cast<std::int64_t>(r.end) + 1);
             }
