@@ -2,6 +2,8 @@
 // buffering, no look-up tables. The targets check the scanner and GetEscStats against it, so it
 // must stay simple enough to be obviously right, not fast.
 //
+// Job structure: head, pages, one FF per page end and foot make up the job; see JobModel.
+//
 // ESC c1: two characters unless c1 is in 33..47. Then c2: a digit or sign starts the first field,
 // 96..126 is the group character, anything else ends the sequence. Then digits, signs and points
 // collect a field, 96..126 closes it, 64..94 terminates the sequence, anything else ends it as
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kuvrion::fuzz {
@@ -60,6 +63,10 @@ struct RefSequence {
     std::size_t end = 0;    // 0-based index after the sequence's own characters (data excluded)
     std::int64_t count = 0; // binary data bytes after a "W" terminator
     unsigned char last = 0; // the character that ended the sequence
+    unsigned char c1 = 0;
+    unsigned char group = 0; // 0 when the first field follows c1 directly
+    // Each field with the parameter or termination character that closed it.
+    std::vector<std::pair<unsigned char, std::string>> fields;
 };
 
 // Reads the sequence whose ESC stands at `esc`.
@@ -90,13 +97,16 @@ inline RefSequence ReadSequence(std::string_view d, std::size_t esc)
     if (c < 33 || c > 47) {
         return finish(c);
     }
+    r.c1 = c;
     if (!next(c)) {
         return r;
     }
     std::string field;
     if ((c >= '0' && c <= '9') || c == '+' || c == '-') {
         field += static_cast<char>(c);
-    } else if (!(c >= 96 && c <= 126)) {
+    } else if (c >= 96 && c <= 126) {
+        r.group = c;
+    } else {
         return finish(c);
     }
     for (;;) {
@@ -106,8 +116,12 @@ inline RefSequence ReadSequence(std::string_view d, std::size_t esc)
         if (numberChar(c)) {
             field += static_cast<char>(c);
         } else if (c >= 96 && c <= 126) {
+            r.fields.emplace_back(c, field);
             field.clear();
         } else {
+            if (c >= 64 && c <= 94) {
+                r.fields.emplace_back(c, field);
+            }
             if (c == 'W') {
                 r.count = FieldCount(field);
             }
@@ -116,9 +130,52 @@ inline RefSequence ReadSequence(std::string_view d, std::size_t esc)
     }
 }
 
+// The duplex commands in file order: ESC &l#S selects (0 simplex, 1 long edge, 2 short edge,
+// other values ignored), ESC &a#G selects a side. The first selection before the first page end
+// sets the mode; another value later, a first selection after the first page end and any side
+// selection switch it. The earliest switch is kept.
+struct RefDuplex {
+    int mode = -1; // -1 while nothing is selected
+    std::int64_t selectOffset = -1;
+    std::int64_t firstSwitch = -1;
+
+    void Switch(std::int64_t offset)
+    {
+        if (firstSwitch < 0) {
+            firstSwitch = offset;
+        }
+    }
+    void Note(const RefSequence& r, std::int64_t offset, bool beforeFirstPageEnd)
+    {
+        if (r.c1 != '&') {
+            return;
+        }
+        for (const auto& [closing, field] : r.fields) {
+            const int command = closing | 0x20;
+            if (r.group == 'a' && command == 'g') {
+                Switch(offset);
+            }
+            if (r.group != 'l' || command != 's') {
+                continue;
+            }
+            const std::int64_t v = !field.empty() && field[0] == '-' ? -1 : FieldCount(field);
+            if (v < 0 || v > 2) {
+                continue;
+            }
+            if (mode < 0 && beforeFirstPageEnd) {
+                mode = static_cast<int>(v);
+                selectOffset = offset;
+            } else if (mode != v) {
+                Switch(offset);
+            }
+        }
+    }
+};
+
 struct RefScan {
     std::vector<std::int64_t> pageEnds; // 1-based position just after each page-end FF
     std::int64_t escapes = 0;
+    RefDuplex duplex;
 };
 
 // Every FF outside binary data ends a page; the data ending inside a sequence, or a "W" count
@@ -134,6 +191,8 @@ inline RefScan ScanModel(std::string_view d)
             ++i;
         } else if (c == kEsc) {
             const RefSequence r = ReadSequence(d, i);
+            // A command counts once its character is read, also in a sequence cut by the end.
+            s.duplex.Note(r, static_cast<std::int64_t>(i), s.pageEnds.empty());
             if (!r.complete) {
                 break;
             }
@@ -157,44 +216,200 @@ struct RefJob {
     std::string head;
     std::string foot;
     std::int64_t escapes = 0;
+    bool lastPageUnended = false;
+    int duplex = 0; // 0 simplex, 1 long edge, 2 short edge
+    bool duplexInPage1 = false;
+    bool duplexSwitches = false;
     std::int32_t Pages() const
     {
         return pageStart.empty() ? 0 : static_cast<std::int32_t>(pageStart.size() - 1);
     }
 };
 
-// Job head, pages and job foot by the rules: the head is page 1 up to its first ESC E (a page 1
-// holding nothing else is dropped); the foot is the tail after the last page end when it begins
-// with ESC E.
+inline bool PjlBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+inline std::string UpperAscii(std::string_view s)
+{
+    std::string u(s);
+    for (char& c : u) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 32);
+        }
+    }
+    return u;
+}
+
+// The words of a PJL line after "@PJL", separated by blanks and "=", in upper case.
+inline std::vector<std::string> PjlWords(std::string_view line)
+{
+    std::vector<std::string> words(1);
+    for (char c : line) {
+        if (PjlBlank(c) || c == '=') {
+            if (!words.back().empty()) {
+                words.emplace_back();
+            }
+        } else {
+            words.back() += c;
+        }
+    }
+    if (words.back().empty()) {
+        words.pop_back();
+    }
+    for (std::string& w : words) {
+        w = UpperAscii(w);
+    }
+    return words;
+}
+
+struct RefPjl {
+    std::size_t headLen = 0; // 0: no PJL head
+    bool duplexOn = false;
+    bool shortEdge = false;
+};
+
+// The leading PJL block of `d`: universal exits and, after one, @PJL lines up to their LF, blanks
+// between. The head ends after "@PJL ENTER LANGUAGE=PCL" and the CR and LF bytes right after it,
+// else after the last complete @PJL line.
+inline RefPjl PjlModel(std::string_view d)
+{
+    const std::string_view uel = "\x1b%-12345X";
+    RefPjl p;
+    bool afterUel = false;
+    std::size_t i = 0;
+    for (;;) {
+        while (i < d.size() && PjlBlank(d[i])) {
+            ++i;
+        }
+        if (d.substr(i).starts_with(uel)) {
+            afterUel = true;
+            i += uel.size();
+            continue;
+        }
+        if (!afterUel || !d.substr(i).starts_with("@PJL")) {
+            return p;
+        }
+        const std::size_t lf = d.find('\n', i);
+        if (lf == std::string_view::npos) {
+            return p;
+        }
+        const std::vector<std::string> w = PjlWords(d.substr(i + 4, lf - i - 4));
+        i = lf + 1;
+        p.headLen = i;
+        if (w.size() >= 3 && w[0] == "ENTER" && w[1] == "LANGUAGE") {
+            if (w[2] == "PCL" || w[2] == "PCL5" || w[2] == "PCL5E" || w[2] == "PCL5C") {
+                while (p.headLen < d.size() && (d[p.headLen] == '\r' || d[p.headLen] == '\n')) {
+                    ++p.headLen;
+                }
+            }
+            return p;
+        }
+        if (w.size() >= 3 && w[0] == "SET" && w[1] == "DUPLEX") {
+            p.duplexOn = w[2] == "ON";
+        }
+        if (w.size() >= 3 && w[0] == "SET" && w[1] == "BINDING") {
+            p.shortEdge = w[2] == "SHORTEDGE";
+        }
+    }
+}
+
+// How many bytes of the tail `t` form one more page: up to the first printer reset after the last
+// byte of page text, to the end without one; 0 when the tail has no page text. Page text: bytes
+// outside sequences and W data above blank, except 127 and the @PJL lines after a universal exit.
+inline std::size_t TailPageModel(std::string_view t)
+{
+    std::int64_t lastText = -1;
+    std::int64_t reset = -1;
+    bool afterUel = false;
+    std::size_t i = 0;
+    while (i <= t.size()) {
+        // One run of bytes up to the next ESC (or the end).
+        const std::size_t esc = std::min(t.find(static_cast<char>(kEsc), i), t.size());
+        std::string_view run = t.substr(i, esc - i);
+        std::size_t skip = 0;
+        while (afterUel) {
+            while (skip < run.size() && PjlBlank(run[skip])) {
+                ++skip;
+            }
+            if (!run.substr(skip).starts_with("@PJL")) {
+                break;
+            }
+            skip = std::min(run.find('\n', skip), run.size() - 1) + 1;
+        }
+        for (std::size_t k = skip; k < run.size(); ++k) {
+            const auto c = static_cast<unsigned char>(run[k]);
+            if (c > ' ' && c != 127) {
+                lastText = static_cast<std::int64_t>(i + k);
+                reset = -1;
+            }
+        }
+        if (esc == t.size()) {
+            break;
+        }
+        const RefSequence r = ReadSequence(t, esc);
+        if (!r.complete) {
+            break;
+        }
+        const std::string_view body = t.substr(esc + 1, r.end - esc - 1);
+        if (body == "E" && lastText >= 0 && reset < 0) {
+            reset = static_cast<std::int64_t>(esc);
+        }
+        afterUel = body == "%-12345X";
+        if (r.count > static_cast<std::int64_t>(t.size() - r.end)) {
+            break;
+        }
+        i = r.end + static_cast<std::size_t>(r.count);
+    }
+    if (lastText < 0) {
+        return 0;
+    }
+    return reset >= 0 ? static_cast<std::size_t>(reset) : t.size();
+}
+
+// Job head, pages and job foot by the rules. Head: page 1 (the whole job without a page end) up to
+// its first ESC E, else its PJL block; a page 1 holding nothing else is dropped. Tail: the bytes
+// after the last page end (after the head without one): one more page when it holds page text,
+// and the foot.
 inline RefJob JobModel(std::string_view d)
 {
     RefJob j;
     const RefScan s = ScanModel(d);
     j.escapes = s.escapes;
-    if (s.pageEnds.empty()) {
-        return j;
-    }
-    const auto size1 = static_cast<std::size_t>(s.pageEnds[0] - 2);
-    std::int64_t start0 = 1;
+    const std::size_t size1 =
+        s.pageEnds.empty() ? d.size() : static_cast<std::size_t>(s.pageEnds[0] - 2);
     const std::size_t at = d.substr(0, size1).find("\x1b"
                                                    "E");
-    if (at != std::string_view::npos) {
-        j.head = std::string(d.substr(0, at + 2));
-        // A reset closing page 1 leaves nothing of it: page 1 is then dropped.
-        start0 = at + 2 == size1 ? s.pageEnds[0] : static_cast<std::int64_t>(at) + 3;
+    const std::size_t headLen =
+        at != std::string_view::npos ? at + 2 : PjlModel(d.substr(0, size1)).headLen;
+    j.head = std::string(d.substr(0, headLen));
+
+    std::vector<std::int64_t> starts{static_cast<std::int64_t>(headLen) + 1};
+    starts.insert(starts.end(), s.pageEnds.begin(), s.pageEnds.end());
+    if (starts.size() > 1 && headLen > 0 && headLen == size1) {
+        starts.erase(starts.begin()); // page 1 held only the head
     }
-    const auto tail = static_cast<std::size_t>(s.pageEnds.back() - 1);
-    if (d.size() >= tail + 2 && d.substr(tail, 2) == "\x1b"
-                                                     "E") {
-        j.foot = std::string(d.substr(tail));
+    const auto tail = static_cast<std::size_t>(starts.back() - 1);
+    const std::size_t tailPage = TailPageModel(d.substr(tail));
+    j.foot = std::string(d.substr(tail + tailPage));
+    if (tailPage > 0) {
+        starts.push_back(static_cast<std::int64_t>(tail + tailPage) + 2);
+        j.lastPageUnended = true;
     }
-    if (start0 != s.pageEnds[0]) {
-        j.pageStart.push_back(start0);
+    if (starts.size() > 1) {
+        j.pageStart = starts;
     }
-    j.pageStart.insert(j.pageStart.end(), s.pageEnds.begin(), s.pageEnds.end());
-    if (j.pageStart.size() == 1) {
-        j.pageStart.clear(); // only the head-only page 1 was there
+
+    if (s.duplex.mode >= 0) {
+        j.duplex = s.duplex.mode;
+        j.duplexInPage1 = s.duplex.selectOffset >= static_cast<std::int64_t>(headLen);
+    } else {
+        const RefPjl pjl = PjlModel(j.head);
+        j.duplex = pjl.duplexOn ? (pjl.shortEdge ? 2 : 1) : 0;
     }
+    j.duplexSwitches = s.duplex.firstSwitch >= 0 &&
+                       s.duplex.firstSwitch < static_cast<std::int64_t>(d.size() - j.foot.size());
     return j;
 }
 

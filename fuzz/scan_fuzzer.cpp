@@ -1,11 +1,12 @@
 // The job scanner fed from memory: the page table must match the plain model of the job rules,
-// hold its invariants (pages in order, none overlapping the head, every page followed by its FF,
-// head and foot where the rules put them) and be the same whatever the read block size.
+// hold its invariants (head, pages, one FF per page end and foot make up the job byte for byte,
+// in order) and be the same whatever the read block size; so must the duplex facts.
 #include "FuzzCheck.h"
 #include "PclReference.h"
 #include "pcljob/ByteSource.h"
 #include "pcljob/cPclMod.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,6 +24,11 @@ struct Table {
     std::string head;
     std::string foot;
     std::int64_t escapes = 0;
+    bool lastPageUnended = false;
+    kuvrion::DuplexMode duplex = kuvrion::DuplexMode::None;
+    bool duplexInPage1 = false;
+    bool duplexSwitches = false;
+    std::string language;
 
     bool operator==(const Table&) const = default;
 };
@@ -50,6 +56,11 @@ Table Scan(std::string_view data, std::size_t blockSize, std::string& progressOr
     t.head = pcl.PclJobHead();
     t.foot = pcl.PclJobFoot();
     t.escapes = pcl.FileEscapes();
+    t.lastPageUnended = pcl.LastPageUnended();
+    t.duplex = pcl.Duplex();
+    t.duplexInPage1 = pcl.DuplexSelectedInPage1();
+    t.duplexSwitches = pcl.DuplexSwitches();
+    t.language = pcl.Language().Label();
     for (std::int32_t n = 1; n <= t.pages; ++n) {
         t.seek.push_back(pcl.PageSeek(n));
         t.size.push_back(pcl.PageSize(n));
@@ -61,7 +72,7 @@ Table Scan(std::string_view data, std::size_t blockSize, std::string& progressOr
     for (std::int32_t n = 1; n <= t.pages && n <= 16; ++n) {
         const auto& seek = t.seek[static_cast<std::size_t>(n) - 1];
         const auto& size = t.size[static_cast<std::size_t>(n) - 1];
-        Check(seek >= 1 && size >= 0 && seek + size <= pcl.FileSize(), "page inside the file");
+        Check(seek >= 1 && size >= 0 && seek + size - 1 <= pcl.FileSize(), "page inside the file");
         Check(pcl.Page(n) ==
                   data.substr(static_cast<std::size_t>(seek) - 1, static_cast<std::size_t>(size)),
               "Page reads the page's bytes");
@@ -74,34 +85,40 @@ Table Scan(std::string_view data, std::size_t blockSize, std::string& progressOr
 
 void CheckInvariants(std::string_view data, const Table& t)
 {
-    const auto at = [&](std::int64_t pos1) { return static_cast<unsigned char>(data[pos1 - 1]); };
+    // Head, then every page with the FF that ended it, then the foot: the whole job. A page 1
+    // that held only the head is dropped, its FF stays between the head and page 2; the last page
+    // may have no FF of its own.
+    Check(data.substr(0, t.head.size()) == t.head, "the head is the start of the job");
+    std::size_t pos = t.head.size(); // 0-based
+    const bool droppedPage1 = t.pages > 0
+                                  ? static_cast<std::size_t>(t.seek[0]) == pos + 2
+                                  : !t.head.empty() && pos + 1 + t.foot.size() == data.size();
+    if (droppedPage1) {
+        Check(data[pos] == '\f', "a dropped page 1 leaves its FF");
+        ++pos;
+    }
     for (std::size_t i = 0; i < t.seek.size(); ++i) {
-        const std::int64_t end = t.seek[i] + t.size[i]; // 1-based position of the page's FF
-        Check(end >= 1 && end <= static_cast<std::int64_t>(data.size()) && at(end) == 12,
-              "PageSeek + PageSize is an FF");
-        if (i + 1 < t.seek.size()) {
-            Check(t.seek[i + 1] == end + 1, "the next page begins right after the FF");
+        Check(static_cast<std::size_t>(t.seek[i]) == pos + 1, "each page follows the one before");
+        pos += static_cast<std::size_t>(t.size[i]);
+        Check(pos <= data.size(), "page inside the file");
+        if (i + 1 < t.seek.size() || !t.lastPageUnended) {
+            Check(pos < data.size() && data[pos] == '\f', "PageSeek + PageSize is an FF");
+            ++pos;
         }
     }
+    Check(t.pages > 0 || !t.lastPageUnended, "no unended page without pages");
+    Check(data.substr(pos) == t.foot, "the foot is the rest of the job");
     if (!t.head.empty()) {
-        Check(data.substr(0, t.head.size()) == t.head, "the head is the start of the job");
-        Check(std::string_view(t.head).find("\x1b"
-                                            "E") == t.head.size() - 2,
-              "the head ends at its first printer reset");
-        Check(t.pages == 0 || t.seek[0] > static_cast<std::int64_t>(t.head.size()),
-              "no page overlaps the head");
-    } else if (t.pages > 0) {
-        Check(t.seek[0] == 1, "without a head page 1 begins at byte 1");
+        Check(t.head.ends_with("\x1b"
+                               "E") ||
+                  (t.head.find("\x1b%-12345X") != std::string::npos &&
+                   t.head.find("\x1b"
+                               "E") == std::string::npos),
+              "the head ends at a printer reset or is a PJL block");
     }
-    if (!t.foot.empty()) {
-        Check(data.substr(data.size() - t.foot.size()) == t.foot, "the foot ends the job");
-        Check(t.foot.starts_with("\x1b"
-                                 "E"),
-              "the foot begins with a printer reset");
-        Check(t.pages == 0 || t.seek.back() + t.size.back() + 1 ==
-                                  static_cast<std::int64_t>(data.size() - t.foot.size()) + 1,
-              "the foot follows the last page end");
-    }
+    Check(std::all_of(t.language.begin(), t.language.end(),
+                      [](char c) { return c >= 32 && c < 127; }),
+          "the language is printable ASCII");
 }
 
 } // namespace
@@ -130,6 +147,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     Check(t.pages == model.Pages(), "page count as the rules give it");
     Check(t.head == model.head && t.foot == model.foot, "head and foot as the rules give them");
     Check(t.escapes == model.escapes, "escape count as the rules give it");
+    Check(t.lastPageUnended == model.lastPageUnended, "a tail page as the rules give it");
+    Check(static_cast<int>(t.duplex) == model.duplex && t.duplexInPage1 == model.duplexInPage1 &&
+              t.duplexSwitches == model.duplexSwitches,
+          "duplex mode and switches as the rules give them");
     for (std::int32_t n = 1; n <= t.pages && n <= model.Pages(); ++n) {
         const auto i = static_cast<std::size_t>(n) - 1;
         Check(t.seek[i] == model.pageStart[i] &&

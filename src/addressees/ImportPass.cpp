@@ -160,11 +160,26 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
         write("Import:\t" + FormatLogTime(startTime) + "\r\n");
 
         // The scan's own failures are not examined: an unreadable job simply has no pages.
-        pcl.Connect(srcFile);
+        pcl.Connect(srcFile, cPclMod::ForeignJob::Stop);
+        if (pcl.Connected() && !pcl.Language().IsPcl5())
+            result.refusal = ImportRefusal::NotPcl5;
+        else if (pcl.Connected() && pcl.DuplexSwitches())
+            result.refusal = ImportRefusal::DuplexSwitch;
+        if (result.refusal != ImportRefusal::None) {
+            result.language = pcl.Language().Label();
+            pcl.Disconnect();
+        }
         result.nJobPages = pcl.Pages();
         if (hooks.onPagesKnown)
             hooks.onPagesKnown(result.nJobPages);
-        write("Seiten:\t" + Decimal(result.nJobPages) + "\r\n\r\n");
+        write("Seiten:\t" + Decimal(result.nJobPages) + "\r\n");
+        if (result.refusal != ImportRefusal::None && hooks.refusalText)
+            write("Abbruch:\t" + Utf8ToCp1252(hooks.refusalText(result.refusal, result.language)) +
+                  "\r\n");
+        if (pcl.Duplex() != DuplexMode::None)
+            write(pcl.Duplex() == DuplexMode::ShortEdge ? "Duplex:\tkurze Kante\r\n"
+                                                        : "Duplex:\tlange Kante\r\n");
+        write("\r\n");
 
         // Reset also for an empty job, so its status shows no faults of an earlier import.
         nImpErr.fill(0);
@@ -227,7 +242,7 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
             write("\r\nAdr.:\t" + Decimal(persons.Count()) + "\r\n");
         if (!log.Close())
             throw PassFailure{"Das Logfile konnte nicht geschrieben werden: " + log.Error()};
-        result.completed = true;
+        result.completed = result.refusal == ImportRefusal::None;
     } catch (const PassFailure& f) {
         result.failed = true;
         result.failure = f.description;

@@ -18,6 +18,13 @@ class cKVPersons;
 class ImportLog;
 struct Settings;
 
+// Why the pass refused a job before reading a page: its marked job would be wrong.
+enum class ImportRefusal {
+    None,
+    NotPcl5,      // the job's language is not PCL 5 (PCL XL, PDF, PostScript, ...)
+    DuplexSwitch, // the job switches between simplex and duplex, or selects sides itself
+};
+
 struct ImportHooks {
     // After the scan: the page count is known (called also for 0 pages).
     std::function<void(std::int32_t nJobPages)> onPagesKnown;
@@ -26,20 +33,28 @@ struct ImportHooks {
     std::function<void(std::int32_t nJobPages)> onCollectStart;
     // Before page i (1-based) is read: process pending events, progress value i, current number i.
     std::function<void(std::int32_t i)> onPage;
+    // The text the log records for a refusal (UTF-8); `language` is the language found.
+    std::function<std::string(ImportRefusal refusal, const std::string& language)> refusalText;
 };
 
 struct ImportResult {
     std::int32_t nJobPages = 0;
     std::int32_t nImpAssigned = 0;
-    bool completed = false;        // the pass ran to its end
-    bool failed = false;           // a run-time failure stopped the pass
-    std::string failure;           // German description of that failure
+    bool completed = false; // the pass ran to its end
+    bool failed = false;    // a run-time failure stopped the pass
+    std::string failure;    // German description of that failure
+    // A refused job: no pages, no addressees, zero counters, the job disconnected.
+    ImportRefusal refusal = ImportRefusal::None;
+    std::string language;          // the job's language (JobLanguage::Label)
     std::vector<KeySpan> keySpans; // the key found on each page (index = page number - 1)
 };
 
 // Runs the whole pass on `srcFile` (UTF-8 file name; written to the log in Windows-1252).
 // `nImpErr` is reset when the job has pages; with 0 pages it is reset as well (an empty job leaves
 // no counters of an earlier import behind). `startTime` is the time written to the log head.
+// A job that is not PCL 5 is refused before its pages are scanned, a job that switches its duplex
+// mode after the scan; the log then records the refusal after its head. The head notes a duplex
+// job.
 ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Settings& s,
                            cKVPersons& persons, ImpErrCounters& nImpErr, ImportLog& log,
                            std::time_t startTime, const ImportHooks& hooks);

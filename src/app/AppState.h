@@ -35,6 +35,7 @@ struct AppState {
     // export reuses them while those settings stay, instead of searching every page again.
     std::vector<KeySpan> keySpans;
     std::string keySpansSettings;
+    bool bJobDuplex = false; // the imported job prints on both sides
 
     std::int32_t nSeqCounter = 0; // sequence-check counter of the running export
 

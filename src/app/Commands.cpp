@@ -25,6 +25,21 @@ namespace {
 constexpr const char* kSourceChanged =
     "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
 constexpr const char* kSettingsNotSaved = "Die Einstellungen konnten nicht gespeichert werden:";
+// Jobs the import refuses, since their marked job would be wrong; "{}" stands for the language.
+constexpr std::string_view kNotPcl5Job =
+    "Der Druckjob ist kein PCL-5-Druckjob (erkannt: {}). Bitte "
+    "im Druckertreiber PCL 5 wählen und erneut drucken.";
+constexpr const char* kDuplexSwitch = "Der Druckjob wechselt innerhalb des Jobs zwischen Simplex "
+                                      "und Duplex; das wird nicht unterstützt.";
+
+std::string RefusalMessage(ImportRefusal refusal, const std::string& language)
+{
+    if (refusal == ImportRefusal::DuplexSwitch) {
+        return kDuplexSwitch;
+    }
+    std::string text(kNotPcl5Job);
+    return text.replace(text.find("{}"), 2, language);
+}
 
 // The key settings the page text search depends on, as one text to compare.
 std::string KeyFingerprint(const Settings& c)
@@ -191,6 +206,7 @@ bool Commands::ScanSource()
     AppState& st = m_state;
     st.nJobPages = 0;
     st.bImportComplete = false;
+    st.bJobDuplex = false;
     st.Persons.Clear();
     st.keySpans.clear();
     const bool ok = st.MyPcl.Connect(st.cfg.sSrcFile);
@@ -212,7 +228,9 @@ bool Commands::Import()
     st.nJobPages = 0;
     st.nImpAssigned = 0;
     st.bImportComplete = false;
+    st.bJobDuplex = false;
     st.keySpans.clear();
+    m_importRefused = false;
     m_reporter.StateChanged();
 
     ImportHooks hooks;
@@ -232,6 +250,7 @@ bool Commands::Import()
         m_reporter.SetProgressValue(i);
         m_reporter.ShowCurrent(i);
     };
+    hooks.refusalText = RefusalMessage;
 
     st.log.Open(st.paths.LogFile(), st.cfg.bUseLog);
     if (st.cfg.bUseLog) {
@@ -257,11 +276,18 @@ bool Commands::Import()
         ExportCountChanged(count);
         st.txtExpAdrMaxLength = static_cast<std::int32_t>(count.size());
         st.bImportComplete = true;
+        st.bJobDuplex = st.MyPcl.Duplex() != DuplexMode::None;
     }
     m_reporter.ShowStatus(0);
     m_reporter.SetBusy(false);
     m_reporter.StateChanged();
 
+    if (result.refusal != ImportRefusal::None && !result.failed) {
+        m_importRefused = true;
+        m_reporter.ShowMessage(RefusalMessage(result.refusal, result.language),
+                               MessageKind::Warning);
+        return false;
+    }
     if (result.failed) {
         m_reporter.ShowMessage(result.failure, MessageKind::Plain);
         return false;

@@ -47,8 +47,11 @@ public:
     void ExportCountChanged(std::string_view text);
     void ExportCountLeft();
 
-    // The import pass. False when a failure stopped it (its message has been shown).
+    // The import pass. False when a failure stopped it or it refused the job (its message has been
+    // shown).
     bool Import();
+    // The last import refused the job: not PCL 5, or a duplex switch inside the job.
+    bool ImportRefused() const { return m_importRefused; }
     // Only the page scan of the source (the command-line tool's "scan" and "skeleton"): connects
     // the job, sets the page count. False when the source cannot be opened or read.
     bool ScanSource();
@@ -105,6 +108,7 @@ private:
     AppState& m_state;
     Reporter& m_reporter;
     ExportStats m_lastExport;
+    bool m_importRefused = false;
 };
 
 } // namespace kuvrion

@@ -136,6 +136,8 @@ int Session::Scan()
                     {"escapes", pcl.FileEscapes()},
                     {"head_bytes", pcl.PclJobHead().size()},
                     {"foot_bytes", pcl.PclJobFoot().size()}};
+        doc["language"] = pcl.Language().Label();
+        doc["duplex"] = DuplexName(pcl.Duplex());
         if (m_opt.pageTable) {
             json seek = json::array();
             json size = json::array();
@@ -155,7 +157,9 @@ int Session::Scan()
       << "Seiten:           " << pcl.Pages() << '\n'
       << "Escape-Sequenzen: " << pcl.FileEscapes() << '\n'
       << "Job-Kopf:         " << pcl.PclJobHead().size() << " Bytes\n"
-      << "Job-Ende:         " << pcl.PclJobFoot().size() << " Bytes\n";
+      << "Job-Ende:         " << pcl.PclJobFoot().size() << " Bytes\n"
+      << "Sprache:          " << pcl.Language().Label() << '\n'
+      << "Duplex:           " << DuplexName(pcl.Duplex()) << '\n';
     if (m_opt.pageTable) {
         o << "\nSeite\tPosition\tLänge\n";
         for (std::int32_t n = 1; n <= pcl.Pages(); ++n) {
@@ -227,7 +231,9 @@ int Session::Import(bool print)
     }
     const bool ok = m_commands.Import();
     if (!ok) {
-        return Finish(false);
+        // A refused job is bad input, not a failed command.
+        const int status = Finish(false);
+        return m_commands.ImportRefused() ? kExitBadInput : status;
     }
     if (!m_state.MyPcl.Connected()) {
         m_reporter.FinishProgress();
@@ -276,6 +282,7 @@ int Session::Export()
         doc["exported"] = stats.exported;
         doc["sheets"] = stats.sheets;
         doc["envelopes"] = stats.envelopes;
+        doc["blank_pages"] = stats.blankPages;
         m_io.out << doc.dump(2) << '\n';
     } else if (ok) {
         json unused;
@@ -284,6 +291,9 @@ int Session::Export()
         Row(m_io.out, "Exportiert:", stats.exported, " Adressaten");
         Row(m_io.out, "Blätter:", stats.sheets);
         Row(m_io.out, "Kuverts:", stats.envelopes);
+        if (m_state.bJobDuplex) {
+            Row(m_io.out, "Leere Rückseiten:", stats.blankPages);
+        }
     }
     return Finish(ok);
 }

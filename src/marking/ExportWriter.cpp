@@ -74,7 +74,10 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
     failure.clear();
     try {
         ChunkedSink out(sink);
-        if (!out.Append(pcl.PclJobHead())) {
+        const DuplexMode mode = pcl.Duplex();
+        const bool duplex = mode != DuplexMode::None;
+        if (!out.Append(pcl.PclJobHead()) ||
+            (duplex && pcl.DuplexSelectedInPage1() && !out.Append(DuplexSelection(mode)))) {
             failure = kSinkFailure;
             return false;
         }
@@ -88,9 +91,11 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
                 progress(i + 1);
             const cKVPerson& person = persons.PersonByIndex(i);
             const std::int32_t pages = person.Pages();
+            const std::int32_t sheets = duplex ? (pages + 1) / 2 : pages;
             std::int32_t nInEnvelope = 0; // the envelope count restarts with every addressee
             for (std::int32_t j = 1; j <= pages; ++j) {
-                ++nInEnvelope;
+                // In a duplex job the odd pages of an addressee are fronts, the even ones backs.
+                const bool front = !duplex || j % 2 == 1;
                 const std::int32_t pageNr = person.PagePos(j);
                 if (!pcl.ValidPageNr(pageNr) || !pcl.ReadPage(pageNr, page)) {
                     const std::string why =
@@ -108,24 +113,34 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
                         MaskAdrKey(page, s, scratch);
                 }
 
-                const bool closes = (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || j == pages;
-                if (closes)
-                    nInEnvelope = 0;
-                const std::string code = ComposeSheetCode(s, nSeqCounter, closes, "");
-
                 WriteOffsetRegistration(out.Buffer(), s.stdleftmm, s.stdtopmm);
                 const bool ok = out.Append(page);
                 std::string& buf = out.Buffer();
-                WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
-                DrawOmeCode(buf, s, code);
+                if (front) {
+                    ++nInEnvelope;
+                    const std::int32_t sheet = duplex ? (j + 1) / 2 : j;
+                    const bool closes =
+                        (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets;
+                    if (closes)
+                        nInEnvelope = 0;
+                    const std::string code = ComposeSheetCode(s, nSeqCounter, closes, "");
+                    WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
+                    DrawOmeCode(buf, s, code);
+                    ++stats.sheets;
+                    if (closes)
+                        ++stats.envelopes;
+                }
                 buf += sFormFeed;
+                // An addressee that ends on a front gets a blank back, so the next one starts on
+                // a sheet of its own.
+                if (duplex && front && j == pages) {
+                    buf += sFormFeed;
+                    ++stats.blankPages;
+                }
                 if (!ok || !out.FlushIfFull()) {
                     failure = kSinkFailure;
                     return false;
                 }
-                ++stats.sheets;
-                if (closes)
-                    ++stats.envelopes;
             }
             stats.exported = i + 1;
         }

@@ -1,5 +1,11 @@
 // The marked job: head, then every page of the first nExportCount addressees, each page wrapped in
 // offset registrations and followed by its OME code and a form feed, then the foot.
+//
+// A duplex job is printed on sheets of two pages (front, back) of one addressee: every addressee
+// starts on a front, an addressee that ends on a front gets a blank back (a lone form feed), the
+// code is drawn on fronts only and composed once per sheet, and the envelope limit counts sheets.
+// The marked job selects the duplex mode right after the head when the source selected it in
+// page 1, which may not be exported.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +22,10 @@ struct Settings;
 struct KeySpan;
 
 struct ExportStats {
-    std::int32_t exported = 0;  // addressees written
-    std::int64_t sheets = 0;    // pages written
-    std::int64_t envelopes = 0; // closing sheets written
+    std::int32_t exported = 0;   // addressees written
+    std::int64_t sheets = 0;     // sheets printed (pages written in a simplex job)
+    std::int64_t envelopes = 0;  // closing sheets written
+    std::int64_t blankPages = 0; // blank backs written (duplex jobs)
 };
 
 // Called before addressee i (1-based) is written; the front end repaints there.

@@ -56,7 +56,9 @@ bool WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fill
             return false;
         }
     }
-    if (!sink(formFeed)) {
+    // A last page taken from the tail had no FF of its own.
+    const bool unended = nPages == job.Pages() && job.LastPageUnended();
+    if (!unended && !sink(formFeed)) {
         return false;
     }
     return job.PclJobFoot().empty() || sink(job.PclJobFoot());

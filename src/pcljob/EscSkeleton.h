@@ -16,8 +16,9 @@ class cPclMod;
 // sequence reaching past the end of the page is copied only up to the page end.
 void AppendPageSkeleton(std::string& out, std::string_view page, char fill);
 
-// Writes head, page skeletons with FF between pages, FF, foot through `sink`. Pages 1..nPages are
-// read from `job`. Returns false as soon as a page cannot be read or `sink` returns false.
+// Writes head, page skeletons with FF between pages, FF (not after a last page that had none),
+// foot through `sink`. Pages 1..nPages are read from `job`. Returns false as soon as a page cannot
+// be read or `sink` returns false.
 bool WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fillCode,
                       const std::function<bool(std::string_view)>& sink);
 

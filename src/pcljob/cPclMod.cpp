@@ -1,5 +1,8 @@
 #include "pcljob/cPclMod.h"
 
+#include "pcljob/DuplexMode.h"
+#include "pcljob/JobLanguage.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -107,6 +110,7 @@ public:
         }
         return m_negative ? 0 : v;
     }
+    bool Negative() const { return m_negative; }
 
 private:
     enum State : unsigned char { kStart, kSign, kWhole, kFraction, kBroken };
@@ -125,13 +129,26 @@ private:
 // first field, 96..126 is the group character, anything else ends the sequence. Then fields of
 // digits, signs and points, each closed by a parameter character (96..126) or the termination
 // character (64..94); any other character ends the sequence as malformed and is consumed with it.
+//
+// With a tracker given, the duplex commands of the sequence (ESC &l#S, ESC &a#G, also inside a
+// combined sequence as "s" and "g") are handed to it.
 class EscReader {
 public:
-    void Begin()
+    struct Watch {
+        DuplexTracker* tracker = nullptr;
+        std::int64_t offset = 0; // 0-based file offset of the ESC
+        bool beforeFirstPageEnd = false;
+    };
+
+    void Begin() { Begin(Watch{}); }
+    void Begin(Watch watch)
     {
         m_step = kC1;
         m_dataCount = 0;
         m_last = 0;
+        m_c1 = 0;
+        m_group = 0;
+        m_watch = watch;
         m_field.Clear();
     }
 
@@ -151,6 +168,7 @@ public:
                 if (c < 33 || c > 47) {
                     Finish(c);
                 } else {
+                    m_c1 = c;
                     m_step = kC2;
                 }
                 break;
@@ -159,6 +177,7 @@ public:
                     m_field.Feed(c);
                     m_step = kFields;
                 } else if (c >= 96 && c <= 126) {
+                    m_group = c;
                     m_step = kFields;
                 } else {
                     Finish(c);
@@ -171,8 +190,10 @@ public:
                     if (k == kNumberChar) {
                         m_field.Feed(c);
                     } else if (k == kParamChar) {
+                        NoteCommand(c);
                         m_field.Clear();
                     } else {
+                        NoteCommand(c);
                         if (c == 'W') {
                             m_dataCount = m_field.Count();
                         }
@@ -201,11 +222,49 @@ private:
         m_last = c;
     }
 
+    // `c` closes the current field; parameter and termination characters differ by case only.
+    void NoteCommand(unsigned char c)
+    {
+        if (m_watch.tracker == nullptr || m_c1 != '&') {
+            return;
+        }
+        const auto command = static_cast<unsigned char>(c | 0x20);
+        if (m_group == 'l' && command == 's') {
+            m_watch.tracker->Select(m_field.Negative() ? -1 : m_field.Count(), m_watch.offset,
+                                    m_watch.beforeFirstPageEnd);
+        } else if (m_group == 'a' && command == 'g') {
+            m_watch.tracker->SelectSide(m_watch.offset);
+        }
+    }
+
     Step m_step = kDone;
     std::int64_t m_dataCount = 0;
     unsigned char m_last = 0;
+    unsigned char m_c1 = 0;
+    unsigned char m_group = 0;
+    Watch m_watch;
     FieldNumber m_field;
 };
+
+// True when the sequence [esc, end) may carry a duplex command: ESC &l with an "S" or ESC &a with
+// a "G" among its characters (then EscReader with a tracker reads it). Cheap enough to ask of
+// every sequence the fast paths pass.
+inline bool MayCarryDuplexCommand(const unsigned char* esc, const unsigned char* end)
+{
+    if (end - esc < 4 || esc[1] != '&') {
+        return false;
+    }
+    const unsigned char command = esc[2] == 'l' ? 's' : esc[2] == 'a' ? 'g' : 0;
+    if (command == 0) {
+        return false;
+    }
+    for (const unsigned char* q = esc + 3; q < end; ++q) {
+        if ((*q | 0x20) == command) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // First ESC (and with kWithFF also FF) in [p, end), or null.
 template <bool kWithFF>
@@ -328,6 +387,7 @@ public:
             }
             if (after == kPageEnd) {
                 pageEnd = m_bufStart + static_cast<std::int64_t>(m_pos) + 1;
+                m_pastFirstPageEnd = true;
                 return true;
             }
         }
@@ -335,6 +395,7 @@ public:
 
     bool Failed() const { return m_error != 0; }
     int Error() const { return m_error; }
+    const DuplexTracker& Duplex() const { return m_duplex; }
 
 private:
     enum After { kGoOn, kPageEnd, kEnd };
@@ -375,6 +436,11 @@ private:
             if (!ReadInBlock(p, end, count, last)) {
                 m_pos = static_cast<std::size_t>(p - b);
                 return ReadAcrossBlocks(escapes);
+            }
+            if (MayCarryDuplexCommand(hit, p)) {
+                EscReader reader;
+                reader.Begin(WatchAt(m_bufStart + (hit - b)));
+                reader.Feed(hit + 1, p);
             }
             windows = count == 0;
             if (count == 0 && last != kFF) {
@@ -448,7 +514,7 @@ private:
                     last = base[next - 1];
                 }
             }
-            if (last == 'W' || last == kFF) {
+            if (last == 'W' || last == kFF || MayCarryDuplexCommand(hit, base + next)) {
                 escapes += found;
                 return hit;
             }
@@ -468,7 +534,7 @@ private:
     // A sequence whose ESC lies just before m_pos and which goes on past the block.
     After ReadAcrossBlocks(std::int64_t& escapes)
     {
-        m_reader.Begin();
+        m_reader.Begin(WatchAt(m_bufStart + static_cast<std::int64_t>(m_pos) - 1));
         for (;;) {
             const unsigned char* b = m_buf.data();
             const unsigned char* q = m_reader.Feed(b + m_pos, b + m_len);
@@ -505,6 +571,11 @@ private:
         return endedByFF ? kPageEnd : kGoOn;
     }
 
+    EscReader::Watch WatchAt(std::int64_t escOffset)
+    {
+        return {&m_duplex, escOffset, !m_pastFirstPageEnd};
+    }
+
     bool Fill(std::int64_t offset)
     {
         if (offset >= m_fileSize) {
@@ -533,6 +604,8 @@ private:
     std::size_t m_pos = 0;       // read position in m_buf
     EscReader m_reader;
     int m_error = 0;
+    DuplexTracker m_duplex;
+    bool m_pastFirstPageEnd = false;
 };
 
 // Reads exactly `n` bytes at the 0-based `offset`; false with `err` set otherwise.
@@ -575,6 +648,186 @@ std::int64_t FindReset(ByteSource& source, std::int64_t offset, std::int64_t n, 
     return -1;
 }
 
+// The job head in the first `region` bytes: up to and including the first printer reset; without
+// one, the leading PJL block (up to "@PJL ENTER LANGUAGE=PCL" and the line ends after it, else up
+// to its last @PJL line). Its length, 0 without a head.
+std::int64_t FindHead(ByteSource& source, std::int64_t region, int& err)
+{
+    const std::int64_t at = FindReset(source, 0, region, err);
+    if (err != 0) {
+        return 0;
+    }
+    if (at >= 0) {
+        return at + 2;
+    }
+    // The block is read in growing pieces until it ends: its length never depends on a read size.
+    std::string bytes;
+    for (std::int64_t len = std::min(region, kSearchBlock);; len = std::min(region, len * 2)) {
+        if (!ReadExactly(source, 0, len, bytes, err)) {
+            return 0;
+        }
+        const PjlBlock block = ReadPjlBlock(bytes);
+        if (block.complete || len == region) {
+            if (!block.present) {
+                return 0;
+            }
+            const bool enterPcl =
+                !block.enterLanguage.empty() && LanguageFromPjlName(block.enterLanguage).IsPcl5();
+            return static_cast<std::int64_t>(enterPcl ? block.enterEnd : block.end);
+        }
+    }
+}
+
+// Finds in the tail of a job where its page text ends. Page text: the bytes outside escape
+// sequences (and W data) that print something, i.e. other than blanks and control bytes, and other
+// than the @PJL command lines that follow a universal exit. Fed piece by piece in file order.
+class TailReader {
+public:
+    // Feeds the bytes at the 0-based file offset `at`, which must be NextOffset().
+    void Feed(std::string_view piece, std::int64_t at)
+    {
+        const auto* const bytes = reinterpret_cast<const unsigned char*>(piece.data());
+        const auto size = static_cast<std::int64_t>(piece.size());
+        for (std::int64_t k = std::max<std::int64_t>(m_resumeAt - at, 0); k < size;
+             k = m_resumeAt - at) {
+            const unsigned char c = bytes[k];
+            const std::int64_t offset = at + k;
+            m_resumeAt = offset + 1;
+            if (m_inSequence) {
+                if (m_seqLen < m_seqHead.size()) {
+                    m_seqHead[m_seqLen] = c;
+                }
+                ++m_seqLen;
+                m_reader.Feed(&c, &c + 1);
+                if (m_reader.Done()) {
+                    m_inSequence = false;
+                    EndSequence();
+                    m_resumeAt += m_reader.DataCount(); // W data is never text
+                }
+            } else if (c == kEsc) {
+                if (m_pjl == kPjlPrefix) {
+                    Text(offset - 1); // a cut "@PJ" is text
+                }
+                m_inSequence = true;
+                m_seqStart = offset;
+                m_seqLen = 0;
+                m_reader.Begin();
+            } else {
+                Byte(c, offset);
+            }
+        }
+    }
+
+    // Where the next piece has to start (past W data that reaches beyond the piece).
+    std::int64_t NextOffset() const { return m_resumeAt; }
+
+    // After the last piece, which ended at the 0-based offset `end`.
+    void Finish(std::int64_t end)
+    {
+        if (!m_inSequence && m_pjl == kPjlPrefix) {
+            Text(end - 1);
+        }
+    }
+
+    // 0-based offset of the last byte of page text, -1 when there is none.
+    std::int64_t LastText() const { return m_lastText; }
+    // 0-based offset of the first printer reset after that byte, -1 when there is none.
+    std::int64_t ResetAfterText() const { return m_resetAfterText; }
+
+private:
+    enum Pjl { kPjlOff, kPjlLineStart, kPjlPrefix, kPjlLine };
+
+    void Text(std::int64_t offset)
+    {
+        m_lastText = offset;
+        m_resetAfterText = -1;
+        m_pjl = kPjlOff;
+    }
+
+    void Byte(unsigned char c, std::int64_t offset)
+    {
+        static constexpr std::string_view kPjlWord = "@PJL";
+        switch (m_pjl) {
+        case kPjlLineStart:
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+                return;
+            }
+            if (c == '@') {
+                m_pjl = kPjlPrefix;
+                m_prefixLen = 1;
+                return;
+            }
+            m_pjl = kPjlOff;
+            break;
+        case kPjlPrefix:
+            if (c == static_cast<unsigned char>(kPjlWord[m_prefixLen])) {
+                if (++m_prefixLen == kPjlWord.size()) {
+                    m_pjl = kPjlLine;
+                }
+                return;
+            }
+            Text(offset - 1);
+            break;
+        case kPjlLine:
+            if (c == '\n') {
+                m_pjl = kPjlLineStart;
+            }
+            return;
+        case kPjlOff:
+            break;
+        }
+        if (c > ' ' && c != 127) {
+            Text(offset);
+        }
+    }
+
+    void EndSequence()
+    {
+        static constexpr std::string_view kUelBody = "%-12345X";
+        const std::string_view head(reinterpret_cast<const char*>(m_seqHead.data()),
+                                    std::min<std::size_t>(m_seqLen, m_seqHead.size()));
+        if (m_seqLen == 1 && head[0] == kReset && m_lastText >= 0 && m_resetAfterText < 0) {
+            m_resetAfterText = m_seqStart;
+        }
+        // @PJL lines count as PJL only right after a universal exit.
+        m_pjl = m_seqLen == kUelBody.size() && head == kUelBody ? kPjlLineStart : kPjlOff;
+    }
+
+    EscReader m_reader;
+    bool m_inSequence = false;
+    std::int64_t m_seqStart = 0;
+    std::size_t m_seqLen = 0;                 // bytes of the sequence after its ESC
+    std::array<unsigned char, 8> m_seqHead{}; // the first of them
+    std::int64_t m_resumeAt = 0;
+    Pjl m_pjl = kPjlOff;
+    std::size_t m_prefixLen = 0;
+    std::int64_t m_lastText = -1;
+    std::int64_t m_resetAfterText = -1;
+};
+
+// Splits the tail [from, fileSize) into one more page and the foot: the page runs up to the first
+// printer reset after its last byte of page text (to the end without one); a tail without page
+// text is all foot. `pageLen` is 0 then.
+bool SplitTail(ByteSource& source, std::int64_t from, std::int64_t fileSize, std::int64_t& pageLen,
+               int& err)
+{
+    TailReader reader;
+    std::string piece;
+    for (std::int64_t at = from; at < fileSize; at = reader.NextOffset()) {
+        const std::int64_t len = std::min(kSearchBlock, fileSize - at);
+        if (!ReadExactly(source, at, len, piece, err)) {
+            return false;
+        }
+        reader.Feed(piece, at);
+    }
+    reader.Finish(fileSize);
+    pageLen = 0;
+    if (reader.LastText() >= 0) {
+        pageLen = (reader.ResetAfterText() >= 0 ? reader.ResetAfterText() : fileSize) - from;
+    }
+    return true;
+}
+
 } // namespace
 
 cPclMod::cPclMod(std::size_t blockSize) : m_blockSize(std::max<std::size_t>(blockSize, 1))
@@ -587,17 +840,17 @@ cPclMod::~cPclMod()
     Disconnect();
 }
 
-bool cPclMod::Connect(const std::string& sFile)
+bool cPclMod::Connect(const std::string& sFile, ForeignJob foreign)
 {
     Disconnect();
     auto source = OpenFileSource(sFile);
     if (!source) {
         return false;
     }
-    return Connect(std::move(source), sFile);
+    return Connect(std::move(source), sFile, foreign);
 }
 
-bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name)
+bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name, ForeignJob foreign)
 {
     Disconnect();
     if (!source || source->Size() < 0) {
@@ -607,6 +860,17 @@ bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name)
     m_fileName = std::move(name);
     m_fileSize = m_source->Size();
     if (m_fileSize > 0) {
+        std::string first;
+        int err = 0;
+        if (!ReadExactly(*m_source, 0,
+                         std::min(m_fileSize, static_cast<std::int64_t>(kLanguageProbeBytes)),
+                         first, err)) {
+            Disconnect();
+            return false;
+        }
+        m_language = DetectJobLanguage(first);
+    }
+    if (m_fileSize > 0 && (m_language.IsPcl5() || foreign == ForeignJob::Scan)) {
         ScanPages();
         if (m_readErrno != 0) {
             Disconnect();
@@ -628,6 +892,11 @@ void cPclMod::Disconnect()
     m_fileSize = 0;
     m_escapes = 0;
     m_readErrno = 0;
+    m_lastPageUnended = false;
+    m_language = JobLanguage{};
+    m_duplex = DuplexMode::None;
+    m_duplexInPage1 = false;
+    m_duplexSwitches = false;
 }
 
 void cPclMod::ScanPages()
@@ -671,50 +940,69 @@ void cPclMod::ScanPages()
         ++m_pages;
     }
 
-    if (m_pages > 1) {
-        // Job head: page 1 up to and including its first printer reset.
-        int err = 0;
-        const std::int64_t size1 = m_pageStart[1] - m_pageStart[0] - 1;
-        const std::int64_t at = FindReset(*m_source, 0, size1, err);
-        if (err != 0) {
-            m_readErrno = err;
-            return;
-        }
-        if (at >= 0) {
-            if (!ReadExactly(*m_source, 0, at + 2, m_head, err)) {
-                m_readErrno = err;
-                return;
-            }
-            const std::int64_t i = at + 1; // 1-based position of the ESC
-            // A reset that closes page 1 leaves it empty; it is then dropped below.
-            m_pageStart[0] = i == size1 - 1 ? i + 3 : i + 2;
-        }
-
-        // Job foot: the bytes after the last page end, when they begin with a printer reset.
-        const std::int64_t tailStart = m_pageStart.back(); // 1-based
-        const std::int64_t tailLen = m_fileSize - tailStart + 1;
-        if (tailLen >= 2) {
-            std::string first;
-            if (!ReadExactly(*m_source, tailStart - 1, 2, first, err)) {
-                m_readErrno = err;
-                return;
-            }
-            if (first[0] == static_cast<char>(kEsc) && first[1] == static_cast<char>(kReset) &&
-                !ReadExactly(*m_source, tailStart - 1, tailLen, m_foot, err)) {
-                m_readErrno = err;
-                return;
-            }
-        }
-
-        if (m_pageStart[0] == m_pageStart[1]) {
-            m_pageStart.erase(m_pageStart.begin());
-            --m_pages;
-        }
+    if (!SplitJob(walker.Duplex())) {
+        return;
     }
-    --m_pages;
     if (m_progress) {
         m_progress(2, 0, bCancel);
     }
+}
+
+bool cPclMod::SplitJob(const DuplexTracker& duplex)
+{
+    // m_pageStart holds 1 and the position after every page end found.
+    const std::size_t pageEnds = m_pageStart.size() - 1;
+    int err = 0;
+    const auto fail = [this, &err] {
+        m_readErrno = err != 0 ? err : EIO;
+        return false;
+    };
+
+    // Job head: found in page 1, or in the whole job when it has no page end.
+    const std::int64_t region1 = pageEnds > 0 ? m_pageStart[1] - 2 : m_fileSize;
+    const std::int64_t headLen = FindHead(*m_source, region1, err);
+    if (err != 0 || (headLen > 0 && !ReadExactly(*m_source, 0, headLen, m_head, err))) {
+        return fail();
+    }
+    // A head that fills page 1 leaves it empty; it is then dropped.
+    m_pageStart[0] =
+        pageEnds > 0 && headLen > 0 && headLen == region1 ? m_pageStart[1] : headLen + 1;
+
+    // The tail: the foot, or one more page (without an FF of its own) and the foot.
+    const std::int64_t tailStart = m_pageStart.back(); // 1-based
+    std::int64_t tailPage = 0;
+    if (!SplitTail(*m_source, tailStart - 1, m_fileSize, tailPage, err)) {
+        return fail();
+    }
+    const std::int64_t footStart = tailStart - 1 + tailPage; // 0-based
+    if (!ReadExactly(*m_source, footStart, m_fileSize - footStart, m_foot, err)) {
+        return fail();
+    }
+
+    if (pageEnds > 0 && m_pageStart[0] == m_pageStart[1]) {
+        m_pageStart.erase(m_pageStart.begin());
+    }
+    if (tailPage > 0) {
+        m_pageStart.push_back(tailStart + tailPage + 1); // as if an FF followed the page
+        m_lastPageUnended = true;
+    } else if (pageEnds == 0) {
+        m_pageStart.clear();
+    }
+    m_pages = m_pageStart.empty() ? 0 : static_cast<std::int32_t>(m_pageStart.size() - 1);
+
+    // Duplex: the job's own selection, else the PJL settings of the head. Switches in the foot
+    // print no page and do not count.
+    if (duplex.Selected()) {
+        m_duplex = duplex.Mode();
+        m_duplexInPage1 = duplex.SelectOffset() >= headLen;
+    } else {
+        const PjlBlock pjl = ReadPjlBlock(m_head);
+        m_duplex = !pjl.duplexOn   ? DuplexMode::None
+                   : pjl.shortEdge ? DuplexMode::ShortEdge
+                                   : DuplexMode::LongEdge;
+    }
+    m_duplexSwitches = duplex.FirstSwitch() >= 0 && duplex.FirstSwitch() < footStart;
+    return true;
 }
 
 std::int64_t cPclMod::PageSeek(std::int32_t nPageNr) const

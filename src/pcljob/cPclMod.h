@@ -2,11 +2,18 @@
 // then hands out each page's bytes by page number (read from the source on every call, not cached).
 //
 // Page end: an FF byte that is not part of the binary data of a "W" escape sequence. Job head: the
-// start of page 1 up to and including its first printer reset (ESC E). Job foot: the bytes after
-// the last page end when they begin with a printer reset. Positions are 1-based and 64-bit.
+// start of page 1 up to and including its first printer reset (ESC E); without a reset in page 1,
+// its leading PJL block (universal exit and @PJL lines, up to "@PJL ENTER LANGUAGE=PCL" and the
+// line ends after it). Tail: the bytes after the last page end (after the head in a job without
+// page ends). A tail without page text is the job foot; a tail with page text is one more page,
+// up to the first printer reset after its text, and the foot is that reset and what follows.
+// So head, pages, one FF per page end and foot make up the whole job, byte for byte.
+// Positions are 1-based and 64-bit.
 #pragma once
 
 #include "pcljob/ByteSource.h"
+#include "pcljob/DuplexMode.h"
+#include "pcljob/JobLanguage.h"
 
 #include <atomic>
 #include <cstdint>
@@ -28,6 +35,10 @@ public:
 
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
 
+    // What Connect does with a job that is not PCL 5: scan it all the same (the diagnostic tools),
+    // or stop once its language is known and find no pages (the import, which refuses it).
+    enum class ForeignJob { Scan, Stop };
+
     explicit cPclMod(std::size_t blockSize = kDefaultBlockSize);
     ~cPclMod();
     cPclMod(const cPclMod&) = delete;
@@ -37,9 +48,10 @@ public:
 
     // Disconnects, opens `sFile` read-only and scans it. False (and not connected) when the file
     // cannot be opened or read. An empty file connects with 0 pages.
-    bool Connect(const std::string& sFile);
+    bool Connect(const std::string& sFile, ForeignJob foreign = ForeignJob::Scan);
     // The same over any byte source (tests, fuzzing); `name` becomes FileName().
-    bool Connect(std::unique_ptr<ByteSource> source, std::string name);
+    bool Connect(std::unique_ptr<ByteSource> source, std::string name,
+                 ForeignJob foreign = ForeignJob::Scan);
     void Disconnect();
     bool Connected() const { return m_source != nullptr; }
 
@@ -63,6 +75,20 @@ public:
     const std::string& PclJobHead() const { return m_head; }
     const std::string& PclJobFoot() const { return m_foot; }
     std::int64_t FileEscapes() const { return m_escapes; }
+    // True when the last page has no FF of its own: it is the text of the tail.
+    bool LastPageUnended() const { return m_lastPageUnended; }
+
+    // The job's language, from its first bytes (PCL 5 while not connected).
+    const JobLanguage& Language() const { return m_language; }
+    // The duplex mode: the first ESC &l#S before the first page end, else "@PJL SET DUPLEX" in the
+    // job head.
+    DuplexMode Duplex() const { return m_duplex; }
+    // The ESC &l#S that set the mode lies after the job head (in page 1), so a job that leaves
+    // page 1 out has to select the mode itself.
+    bool DuplexSelectedInPage1() const { return m_duplexInPage1; }
+    // A selection of another mode, a first selection after page 1 or a side selection somewhere
+    // before the job foot: the pages cannot be paired into sheets safely.
+    bool DuplexSwitches() const { return m_duplexSwitches; }
 
     // Lists the escape sequences of `sPg`: 1-based positions and lengths (a "W" sequence includes
     // its byte count of data, which may reach past the end of the text). With no ESC in `sPg`,
@@ -80,6 +106,9 @@ public:
 
 private:
     void ScanPages();
+    // After the walk: head, the page table's first and last entries, tail page, foot, duplex.
+    // False on a read error (m_readErrno set).
+    bool SplitJob(const DuplexTracker& duplex);
 
     std::size_t m_blockSize;
     ProgressHandler m_progress;
@@ -91,6 +120,11 @@ private:
     std::string m_head;
     std::string m_foot;
     std::int64_t m_escapes = 0;
+    bool m_lastPageUnended = false;
+    JobLanguage m_language;
+    DuplexMode m_duplex = DuplexMode::None;
+    bool m_duplexInPage1 = false;
+    bool m_duplexSwitches = false;
     // Page reads may run on two threads at once (the import searches keys in parallel).
     mutable std::atomic<int> m_readErrno{0};
 };

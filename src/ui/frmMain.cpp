@@ -111,7 +111,7 @@ void frmMain::BuildControls()
     labTotalPgs->setToolTip(QStringLiteral(" Gesamtanzahl Seiten "));
     labTotalPgs->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labTotalPgs->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
-    auto* labPgs = NewLabel(fraSrc, QStringLiteral("labPgs"), QStringLiteral("Seiten"));
+    labPgs = NewLabel(fraSrc, QStringLiteral("labPgs"), QStringLiteral("Seiten"));
     labPgs->setToolTip(labTotalPgs->toolTip());
     labTotalAdr = NewLabel(fraSrc, QStringLiteral("labTotalAdr"), QStringLiteral("0"));
     labTotalAdr->setToolTip(QStringLiteral(" Gesamtanzahl Adressaten "));
@@ -358,6 +358,8 @@ void frmMain::Refresh(bool forceExportCount)
     SetPathColour(txtDstFile, m_state.bDstOK);
     labTotalPgs->setText(QString::fromStdString(m_state.labTotalPgs.empty() ? std::string("0")
                                                                             : m_state.labTotalPgs));
+    labPgs->setText(m_state.bJobDuplex ? QStringLiteral("Seiten, Duplex")
+                                       : QStringLiteral("Seiten"));
     labTotalAdr->setText(QString::fromStdString(m_state.labTotalAdr.empty() ? std::string("0")
                                                                             : m_state.labTotalAdr));
     labExpTotal->setText(labTotalAdr->text());

@@ -87,6 +87,7 @@ private:
     QPushButton* btnImport = nullptr;
     QToolButton* btnImpInfo = nullptr;
     QLabel* labTotalPgs = nullptr;
+    QLabel* labPgs = nullptr; // "Seiten", or "Seiten, Duplex" after importing a duplex job
     QLabel* labTotalAdr = nullptr;
     QLineEdit* txtDstFile = nullptr;
     QToolButton* btnDstFile = nullptr;

@@ -243,7 +243,8 @@ TEST(HostileInputTest, JobBeyondFourGiBKeepsItsPositions)
         data[2] = '\x1b';
         data[3] = '\f';
         const bool written = put(0, kReset + "A\f") && put(kMark - 8, kEsc + "*b20W") &&
-                             put(kMark - 2, data) && put(kMark + 18, "B\fC\f" + kReset + "foot");
+                             put(kMark - 2, data) &&
+                             put(kMark + 18, "B\fC\f" + kReset + "\r\n\r\n");
         const bool sparse = written && ::ftruncate(fd, kMark + 28) == 0;
         ::close(fd);
         if (!sparse) {
@@ -269,7 +270,7 @@ TEST(HostileInputTest, JobBeyondFourGiBKeepsItsPositions)
     EXPECT_EQ(pcl.PageSeek(3), kMark + 21);
     EXPECT_EQ(pcl.PageSize(3), 1);
     EXPECT_EQ(pcl.Page(3), "C");
-    EXPECT_EQ(pcl.PclJobFoot(), kReset + "foot");
+    EXPECT_EQ(pcl.PclJobFoot(), kReset + "\r\n\r\n");
     EXPECT_EQ(pcl.FileEscapes(), 3);
     EXPECT_EQ(lastPageStart, kMark + 23); // the notice at the end of the data
     pcl.Disconnect();

@@ -83,7 +83,9 @@ TEST_F(ImportPassTest, GroupsPagesByIdAndLogsEveryPage)
 
 TEST_F(ImportPassTest, EmptyJobResetsCountersAndLogsTheHeadOnly)
 {
-    const auto r = Run("no form feed");
+    // A head and line ends: no page end and no page text.
+    const auto r = Run("\x1b"
+                       "E\r\n");
     EXPECT_TRUE(r.completed);
     EXPECT_EQ(r.nJobPages, 0);
     EXPECT_EQ(nImpErr, (ImpErrCounters{0, 0, 0, 0}));

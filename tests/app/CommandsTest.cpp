@@ -195,7 +195,8 @@ TEST_F(CommandsTest, JobWithoutPagesResetsTheCountersOfAnEarlierImport)
     ASSERT_TRUE(ImportJob(Job()));
     ASSERT_NE(state.nImpErr[3], 0);
     reporter.importStatusShown = 0;
-    ASSERT_TRUE(ImportJob(Job("no page end here")));
+    ASSERT_TRUE(ImportJob(Job("\x1b"
+                              "E\r\n"))); // no page end and no page text
     EXPECT_EQ(state.nJobPages, 0);
     EXPECT_EQ(state.nImpErr, (ImpErrCounters{0, 0, 0, 0}));
     EXPECT_EQ(reporter.importStatusShown, 0);

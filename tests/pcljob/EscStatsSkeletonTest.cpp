@@ -101,11 +101,16 @@ TEST(EscSkeleton, WholeJob)
     EXPECT_EQ(out, Esc("%-12345X") + "@PJL\r\n" + Esc("E") + "aaaa" + Esc("(s3B") + "\faaaa\f\f" +
                        Esc("*b2W") + "\x0c\x0c" + "aaaa\x0c" + Esc("E") + Esc("%-12345X"));
 
-    // Without a foot the skeleton ends with the FF after the last page; the fill code is a byte.
-    ASSERT_TRUE(job.Connect(MakeMemorySource("ab\fc"), "mem"));
-    out.clear();
-    ASSERT_TRUE(WriteEscSkeleton(job, job.Pages(), 0xFC, sink));
-    EXPECT_EQ(out, "\xfc\xfc\x0c");
+    // Without a foot the skeleton ends with the FF after the last page, unless that page had none
+    // in the job; the fill code is a byte.
+    for (const auto& [bytes1, skeleton] :
+         {std::pair<std::string, std::string>{"ab\fc\f", "\xfc\xfc\f\xfc\f"},
+          {"ab\fc", "\xfc\xfc\f\xfc"}}) {
+        ASSERT_TRUE(job.Connect(MakeMemorySource(bytes1), "mem"));
+        out.clear();
+        ASSERT_TRUE(WriteEscSkeleton(job, job.Pages(), 0xFC, sink));
+        EXPECT_EQ(out, skeleton);
+    }
 
     // A failing sink stops the writer and reports it.
     int calls = 0;

@@ -2,13 +2,14 @@
 // pretend to be huge, and a plain reference scanner to compare against.
 #pragma once
 
+#include "../fuzz/PclReference.h"
 #include "pcljob/ByteSource.h"
 #include "pcljob/cPclMod.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -48,10 +49,38 @@ inline ScanResult Result(const cPclMod& job, bool connected)
     return r;
 }
 
+// Head, every page with the FF that ended it, and the foot make up the whole job, in order: the
+// FF of a page 1 that held only the head stands between the head and page 2, and the last page
+// may have no FF of its own.
+inline void ExpectWholeJob(const std::string& bytes, const cPclMod& job)
+{
+    std::string joined = job.PclJobHead();
+    const auto headLen = static_cast<std::int64_t>(joined.size());
+    const bool droppedPage1 =
+        job.Pages() > 0 ? job.PageSeek(1) == headLen + 2
+                        : headLen > 0 && headLen + 1 + job.PclJobFoot().size() == bytes.size();
+    if (droppedPage1) {
+        joined += '\f';
+    }
+    for (std::int32_t n = 1; n <= job.Pages(); ++n) {
+        EXPECT_EQ(job.PageSeek(n), static_cast<std::int64_t>(joined.size()) + 1) << "page " << n;
+        joined += job.Page(n);
+        if (n < job.Pages() || !job.LastPageUnended()) {
+            joined += '\f';
+        }
+    }
+    joined += job.PclJobFoot();
+    EXPECT_TRUE(joined == bytes) << "head, pages, page ends and foot are not the whole job";
+}
+
+// Scans `bytes` and checks that no byte of them is lost.
 inline ScanResult Scan(const std::string& bytes, std::size_t blockSize = cPclMod::kDefaultBlockSize)
 {
     cPclMod job(blockSize);
     const bool ok = job.Connect(MakeMemorySource(bytes), "mem");
+    if (ok) {
+        ExpectWholeJob(bytes, job);
+    }
     return Result(job, ok);
 }
 
@@ -128,121 +157,22 @@ private:
     std::string m_after;
 };
 
-// A plain scanner written straight from the rules, byte by byte over the whole job: page ends,
-// accepted sequences, head and foot. The real scanner must agree with it for any block size.
+// The page table, head, foot and escape count by the plain model of the job rules that the scan
+// fuzz target uses too. The real scanner must agree with it for any block size.
 inline ScanResult ReferenceScan(const std::string& s)
 {
-    auto isNum = [](unsigned char c) {
-        return std::isdigit(c) || c == '+' || c == '-' || c == '.';
-    };
-    auto isParam = [](unsigned char c) { return c >= 96 && c <= 126; };
-    auto isTerm = [](unsigned char c) { return c >= 64 && c <= 94; };
-    auto count = [](const std::string& field) -> std::int64_t {
-        // The number at the start of the field, rounded to nearest even, negative as 0.
-        std::size_t i = 0;
-        std::string num;
-        if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
-            num += field[i++];
-        }
-        while (i < field.size() && std::isdigit(static_cast<unsigned char>(field[i]))) {
-            num += field[i++];
-        }
-        if (i < field.size() && field[i] == '.') {
-            num += field[i++];
-            while (i < field.size() && std::isdigit(static_cast<unsigned char>(field[i]))) {
-                num += field[i++];
-            }
-        }
-        const double v = std::nearbyint(std::strtod(num.c_str(), nullptr));
-        return v < 0 ? 0 : static_cast<std::int64_t>(std::min(v, 1e18));
-    };
-
+    const fuzz::RefJob model = fuzz::JobModel(s);
     ScanResult r;
     r.connected = true;
-    const auto n = static_cast<std::int64_t>(s.size());
-    std::vector<std::int64_t> ends; // 1-based positions after each page end
-    std::int64_t i = 0;
-    auto at = [&](std::int64_t k) {
-        return static_cast<unsigned char>(s[static_cast<std::size_t>(k)]);
-    };
-    // Reads value fields up to the closing character; false when the data ends first.
-    auto fields = [&](std::string field, unsigned char& last, std::int64_t& data) {
-        for (;;) {
-            if (i >= n) {
-                return false;
-            }
-            last = at(i++);
-            if (isNum(last)) {
-                field += static_cast<char>(last);
-            } else if (isParam(last)) {
-                field.clear();
-            } else {
-                if (last == 'W' && isTerm(last)) {
-                    data = count(field);
-                }
-                return true;
-            }
-        }
-    };
-    while (i < n) {
-        const unsigned char c = at(i++);
-        if (c == 12) {
-            ends.push_back(i + 1);
-            continue;
-        }
-        if (c != 27) {
-            continue;
-        }
-        if (i >= n) {
-            break;
-        }
-        unsigned char last = at(i++);
-        std::int64_t data = 0;
-        if (last >= 33 && last <= 47) {
-            if (i >= n) {
-                break;
-            }
-            last = at(i++);
-            if (isNum(last) && last != '.') {
-                if (!fields(std::string(1, static_cast<char>(last)), last, data)) {
-                    break;
-                }
-            } else if (isParam(last) && !fields(std::string(), last, data)) {
-                break;
-            }
-        }
-        if (i + data > n) {
-            break;
-        }
-        ++r.escapes;
-        if (last == 12 && data == 0) {
-            ends.push_back(i + 1);
-        }
-        i += data;
-    }
-    if (ends.empty()) {
-        return r;
-    }
-    std::vector<std::int64_t> starts{1};
-    starts.insert(starts.end(), ends.begin(), ends.end());
-    const std::string page1 = s.substr(0, static_cast<std::size_t>(starts[1] - 2));
-    const auto reset = page1.find("\033E");
-    if (reset != std::string::npos) {
-        r.head = page1.substr(0, reset + 2);
-        // A reset that closes page 1 leaves nothing of it.
-        starts[0] = static_cast<std::int64_t>(reset) + (reset + 2 == page1.size() ? 4 : 3);
-    }
-    const std::string tail = s.substr(static_cast<std::size_t>(starts.back() - 1));
-    if (tail.rfind("\033E", 0) == 0) {
-        r.foot = tail;
-    }
-    for (std::size_t k = 0; k + 1 < starts.size(); ++k) {
-        if (starts[k] == starts[k + 1]) {
-            continue; // a page 1 that held only the head
-        }
-        r.seek.push_back(starts[k]);
-        r.pages.push_back(s.substr(static_cast<std::size_t>(starts[k] - 1),
-                                   static_cast<std::size_t>(starts[k + 1] - starts[k] - 1)));
+    r.head = model.head;
+    r.foot = model.foot;
+    r.escapes = model.escapes;
+    for (std::int32_t n = 1; n <= model.Pages(); ++n) {
+        const std::int64_t seek = model.pageStart[static_cast<std::size_t>(n) - 1];
+        const std::int64_t next = model.pageStart[static_cast<std::size_t>(n)];
+        r.seek.push_back(seek);
+        r.pages.push_back(s.substr(static_cast<std::size_t>(seek - 1),
+                                   static_cast<std::size_t>(next - seek - 1)));
     }
     return r;
 }

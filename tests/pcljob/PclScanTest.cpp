@@ -37,12 +37,14 @@ TEST(PclScan, HeadPagesAndFoot)
     EXPECT_EQ(r.seek, (std::vector<std::int64_t>{4}));
     EXPECT_EQ(r.foot, "");
 
-    // No reset on page 1: no head, page 1 from byte 1; a tail without reset belongs to nothing.
+    // No reset on page 1: no head, page 1 from byte 1. A tail with text is one more page, up to
+    // the reset after its text.
     r = Scan(std::string("A") + FF + FF + "B" + FF + "tail" + Esc("E"));
     EXPECT_EQ(r.head, "");
-    EXPECT_EQ(r.pages, (std::vector<std::string>{"A", "", "B"})) << "an empty page stays a page";
+    EXPECT_EQ(r.pages, (std::vector<std::string>{"A", "", "B", "tail"}))
+        << "an empty page stays a page";
     EXPECT_EQ(r.seek[0], 1);
-    EXPECT_EQ(r.foot, "");
+    EXPECT_EQ(r.foot, Esc("E"));
 
     // The reset in page 1 is searched as bytes; the head takes everything before it (PJL).
     r = Scan(Esc("%-12345X") + "@PJL ENTER LANGUAGE=PCL\r\n" + Esc("E") + Esc("&l0O") + "X" + FF);
@@ -57,12 +59,12 @@ TEST(PclScan, HeadPagesAndFoot)
         EXPECT_EQ(r.pages, (std::vector<std::string>{"A"})) << pad;
     }
 
-    // Without any page end there are no pages, no head and no foot.
+    // Without any page end the head is found in the whole job, and the rest is the tail.
     r = Scan(Esc("E") + "text only" + Esc("E"));
     EXPECT_TRUE(r.connected);
-    EXPECT_TRUE(r.pages.empty());
-    EXPECT_EQ(r.head, "");
-    EXPECT_EQ(r.foot, "");
+    EXPECT_EQ(r.pages, (std::vector<std::string>{"text only"}));
+    EXPECT_EQ(r.head, Esc("E"));
+    EXPECT_EQ(r.foot, Esc("E"));
     EXPECT_EQ(r.escapes, 2);
 }
 
@@ -94,11 +96,11 @@ TEST(PclScan, BinaryDataIsSkippedByCount)
     EXPECT_EQ(r.pages, (std::vector<std::string>{Esc("*b-5W") + "A", "B"}));
 
     // A count past the end of the file ends the scan as at the end of the data; also an absurd
-    // one that must not overflow.
+    // one that must not overflow. The rest is the tail, a page since it begins with text.
     for (const char* count : {"999", "2147483647", "99999999999999999999999999", "1e9"}) {
-        r = Scan(Esc("E") + "A" + FF + "B" + Esc(std::string("*b") + count + "W") + "xyz" + FF +
-                 "C" + FF);
-        EXPECT_EQ(r.pages, (std::vector<std::string>{"A"})) << count;
+        const std::string tail = "B" + Esc(std::string("*b") + count + "W") + "xyz" + FF + "C" + FF;
+        r = Scan(Esc("E") + "A" + FF + tail);
+        EXPECT_EQ(r.pages, (std::vector<std::string>{"A", tail})) << count;
         EXPECT_EQ(r.foot, "") << count;
         EXPECT_EQ(r.escapes, 1) << count;
     }
@@ -140,8 +142,9 @@ TEST(PclScan, FixtureFiles)
     EXPECT_EQ(job.FileEscapes(), 3);
 
     ASSERT_TRUE(job.Connect(KUVRION_TEST_DATA_DIR "/w-count-past-end.pcl"));
-    EXPECT_EQ(job.Pages(), 1);
+    EXPECT_EQ(job.Pages(), 2);
     EXPECT_EQ(job.Page(1), "A");
+    EXPECT_EQ(job.Page(2), "B" + Esc("*b999W") + "xyzC");
     EXPECT_EQ(job.PclJobFoot(), "");
 }
 
@@ -223,14 +226,16 @@ TEST(PclScan, ProgressNoticesAndCancel)
     EXPECT_EQ(seen, (std::vector<std::pair<int, std::int64_t>>{
                         {0, 10}, {1, 1}, {1, 5}, {1, 7}, {1, 9}, {2, 0}}));
 
-    // Cancelling at a page end keeps the pages found so far; the rest is the tail.
+    // Cancelling at a page end keeps the pages found so far; the rest is the tail (here one more
+    // page up to the reset after its text).
     job.SetProgressHandler([&](std::int32_t status, std::int64_t value, bool& cancel) {
         cancel = status == 1 && value == 5;
     });
     ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
-    EXPECT_EQ(job.Pages(), 1);
+    EXPECT_EQ(job.Pages(), 2);
     EXPECT_EQ(job.Page(1), "A");
-    EXPECT_EQ(job.PclJobFoot(), "");
+    EXPECT_EQ(job.Page(2), std::string("B") + FF + "C" + FF);
+    EXPECT_EQ(job.PclJobFoot(), Esc("E"));
 
     // Cancelling at the start leaves no pages and sends no final notice.
     seen.clear();

@@ -1,0 +1,52 @@
+// What a print job holds, told from its first bytes, and the PJL block that drivers and host
+// systems put before the job data: universal exits (ESC %-12345X) and "@PJL" command lines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kuvrion {
+
+enum class JobLanguageKind { Pcl5, PclXl, PostScript, Pdf, Other };
+
+struct JobLanguage {
+    JobLanguageKind kind = JobLanguageKind::Pcl5;
+    // The name of "@PJL ENTER LANGUAGE=" as written (printable ASCII only); empty without one.
+    std::string pjlName;
+
+    bool IsPcl5() const { return kind == JobLanguageKind::Pcl5; }
+    // "PCL 5", "PCL XL", "PostScript", "PDF", or the PJL name of any other language.
+    std::string Label() const;
+};
+
+// DetectJobLanguage looks at no more than this many bytes from the start of a job.
+inline constexpr std::size_t kLanguageProbeBytes = 8192;
+
+// The language of a job from its first bytes (at most kLanguageProbeBytes are used): the name of a
+// PJL "ENTER LANGUAGE" line in the leading PJL block, else the signature of the data after that
+// block ("%PDF-", "%!", ") HP-PCL XL"); anything else is PCL 5, plain text with form feeds
+// included.
+JobLanguage DetectJobLanguage(std::string_view firstBytes);
+
+// The PJL block at the start of `bytes`: universal exits and @PJL lines (each up to and including
+// its LF), with blanks, tabs, CR and LF between them. @PJL lines count only after a universal exit.
+// The block ends at the first other byte, or after an "ENTER LANGUAGE" line (the job data follows).
+struct PjlBlock {
+    bool present = false;  // a universal exit and at least one complete @PJL line
+    std::size_t end = 0;   // offset just after the last complete @PJL line
+    bool complete = false; // the block ends inside `bytes` (more bytes cannot extend it)
+    // "@PJL ENTER LANGUAGE=": the name as written (empty without one) and the offset after that
+    // line and the CR and LF bytes that directly follow it.
+    std::string enterLanguage;
+    std::size_t enterEnd = 0;
+    std::size_t dataStart = 0; // where the job data begins (after the block and its blanks)
+    bool duplexOn = false;     // "@PJL SET DUPLEX=ON" (the last SET DUPLEX wins)
+    bool shortEdge = false;    // "@PJL SET BINDING=SHORTEDGE"
+};
+PjlBlock ReadPjlBlock(std::string_view bytes);
+
+// The language a PJL "ENTER LANGUAGE" name selects (case does not matter).
+JobLanguage LanguageFromPjlName(std::string_view name);
+
+} // namespace kuvrion
