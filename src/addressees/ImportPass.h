@@ -4,10 +4,12 @@
 #pragma once
 
 #include "addressees/AdrKey.h"
+#include "base/Failure.h"
 
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,9 +33,11 @@ struct ImportHooks {
 struct ImportResult {
     std::int32_t nJobPages = 0;
     std::int32_t nImpAssigned = 0;
-    bool completed = false;        // the pass ran to its end
-    bool failed = false;           // a run-time failure stopped the pass
-    std::string failure;           // German description of that failure
+    bool completed = false; // the pass ran to its end over a job it could read
+    // What stopped the pass (LogWrite, PageRead, TooManyPages, OutOfMemory), or SourceUnreadable
+    // when the job could not be opened or scanned: the pass then ends like one over a job without
+    // pages, but its result is not a job's.
+    std::optional<Failure> failure;
     std::vector<KeySpan> keySpans; // the key found on each page (index = page number - 1)
 };
 

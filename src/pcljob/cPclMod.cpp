@@ -590,8 +590,10 @@ cPclMod::~cPclMod()
 bool cPclMod::Connect(const std::string& sFile)
 {
     Disconnect();
+    errno = 0;
     auto source = OpenFileSource(sFile);
     if (!source) {
+        m_readErrno = errno != 0 ? errno : EIO;
         return false;
     }
     return Connect(std::move(source), sFile);
@@ -601,6 +603,7 @@ bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name)
 {
     Disconnect();
     if (!source || source->Size() < 0) {
+        m_readErrno = EIO;
         return false;
     }
     m_source = std::move(source);
@@ -608,8 +611,9 @@ bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name)
     m_fileSize = m_source->Size();
     if (m_fileSize > 0) {
         ScanPages();
-        if (m_readErrno != 0) {
+        if (const int err = m_readErrno; err != 0) {
             Disconnect();
+            m_readErrno = err;
             return false;
         }
     }
