@@ -348,9 +348,7 @@ TEST_F(CommandsTest, FailedWritesLeaveTheTargetAsItWas)
             return commands.Export();
         },
         [&](const fs::path& t) { return commands.SaveEscSkeleton(t, false); },
-        [&](const fs::path& t) {
-            return commands.WriteReferencePage({t, true, true}, false);
-        }};
+        [&](const fs::path& t) { return commands.WriteReferencePage(RefPageOptions{t}, false); }};
     for (const Fault& fault : faults) {
         for (std::size_t w = 0; w < std::size(writers); ++w) {
             SCOPED_TRACE("writer " + std::to_string(w));
@@ -395,22 +393,18 @@ TEST_F(CommandsTest, SourceChangedSinceTheImportIsRefused)
 TEST_F(CommandsTest, SettingsThatCannotBeWrittenWarnAndStayAsTheyWere)
 {
     // Each confirm step of a settings dialog, and closing (which cannot warn any more).
+    const std::array<bool, 5> marks{true, true, true, true, true};
+    const std::array<float, 5> layout{6, 90, 4, 6, 1};
+    const std::array<float, 6> area{1, 2, 3, 4, 5, 6};
+    const std::array<std::int32_t, 2> position{100, 200};
     const std::function<void()> writes[] = {
         [&] { commands.ApplyKeySettings("Kd:", ";", 5, 0, true); },
-        [&] {
-            commands.ApplyOmeCode("10", "11", "101", 2, 2, {true, true, true, true, true});
-        },
-        [&] {
-            commands.ApplyOmeLayout({6, 90, 4, 6, 1});
-        },
-        [&] {
-            commands.ApplyPrintArea({1, 2, 3, 4, 5, 6});
-        },
+        [&] { commands.ApplyOmeCode("10", "11", "101", 2, 2, marks); },
+        [&] { commands.ApplyOmeLayout(layout); },
+        [&] { commands.ApplyPrintArea(area); },
         [&] { commands.ApplyOrganize(3, false); },
         [&] { commands.ApplyFillChar(66); },
-        [&] {
-            commands.Close({100, 200});
-        }};
+        [&] { commands.Close(position); }};
     const fs::path settings = state.paths.settingsFile;
     const std::string warning =
         MessageFor(Action::Settings, Failure{SettingsWrite, 0, 0, settings}).text;
