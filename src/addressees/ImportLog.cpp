@@ -1,7 +1,5 @@
 #include "addressees/ImportLog.h"
 
-#include "base/SystemError.h"
-
 #include <cerrno>
 #include <system_error>
 
@@ -67,9 +65,9 @@ bool ImportLog::Close()
     return ok;
 }
 
-std::string ImportLog::Error() const
+int ImportLog::ErrorNumber() const
 {
-    return DescribeErrno(m_errno != 0 ? m_errno : EBADF);
+    return m_errno != 0 ? m_errno : EBADF;
 }
 
 } // namespace kuvrion

@@ -20,12 +20,13 @@ public:
     // reported here; the first Write then fails. Without `enabled` nothing happens.
     void Open(const std::filesystem::path& path, bool enabled);
     // Appends text while logging; false when logging is on but the log is not open or the write
-    // failed (Error() describes it). Always true while logging is off.
+    // failed (ErrorNumber() tells why). Always true while logging is off.
     bool Write(std::string_view text);
     // Flushes and closes; false when the final flush failed. Harmless when closed.
     bool Close();
     bool Enabled() const { return m_enabled; }
-    std::string Error() const;
+    // errno of the failure that made Write or Close return false.
+    int ErrorNumber() const;
 
 private:
     std::FILE* m_file = nullptr;

@@ -3,7 +3,6 @@
 #include "addressees/ImportLog.h"
 #include "addressees/cKVPersons.h"
 #include "base/ByteText.h"
-#include "base/SystemError.h"
 #include "base/Version.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
@@ -36,9 +35,9 @@ std::string Decimal(std::int64_t n)
     return s;
 }
 
-// Why the pass stopped; the description is German, for the message box.
+// Why the pass stopped.
 struct PassFailure {
-    std::string description;
+    Failure failure;
 };
 
 // Pages whose keys are searched before they are assigned in order; bounds the memory of the pass.
@@ -150,7 +149,7 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
     ImportResult result;
     auto write = [&log](std::string_view text) {
         if (!log.Write(text))
-            throw PassFailure{"Das Logfile konnte nicht geschrieben werden: " + log.Error()};
+            throw PassFailure{{FailureKind::LogWrite, log.ErrorNumber()}};
     };
 
     try {
@@ -159,23 +158,23 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
         write("Quelle:\t" + Utf8ToCp1252(srcFile) + "\r\n");
         write("Import:\t" + FormatLogTime(startTime) + "\r\n");
 
-        // The scan's own failures are not examined: an unreadable job simply has no pages.
-        pcl.Connect(srcFile, cPclMod::ForeignJob::Stop);
-        if (pcl.Connected() && !pcl.Language().IsPcl5())
-            result.refusal = ImportRefusal::NotPcl5;
-        else if (pcl.Connected() && pcl.DuplexSwitches())
-            result.refusal = ImportRefusal::DuplexSwitch;
-        if (result.refusal != ImportRefusal::None) {
-            result.language = pcl.Language().Label();
+        // An unreadable job goes on as one without pages, so the log tells the same; the result
+        // says that it could not be read. A job the pass refuses is disconnected before its pages
+        // are read.
+        const bool readable = pcl.Connect(srcFile, cPclMod::ForeignJob::Stop);
+        std::optional<Failure> refusal;
+        if (readable && !pcl.Language().IsPcl5())
+            refusal = Failure{FailureKind::NotPcl5, 0, 0, srcFile, pcl.Language().Label()};
+        else if (readable && pcl.DuplexSwitches())
+            refusal = Failure{FailureKind::DuplexSwitch, 0, 0, srcFile};
+        if (refusal)
             pcl.Disconnect();
-        }
         result.nJobPages = pcl.Pages();
         if (hooks.onPagesKnown)
             hooks.onPagesKnown(result.nJobPages);
         write("Seiten:\t" + Decimal(result.nJobPages) + "\r\n");
-        if (result.refusal != ImportRefusal::None && hooks.refusalText)
-            write("Abbruch:\t" + Utf8ToCp1252(hooks.refusalText(result.refusal, result.language)) +
-                  "\r\n");
+        if (refusal && hooks.refusalText)
+            write("Abbruch:\t" + Utf8ToCp1252(hooks.refusalText(*refusal)) + "\r\n");
         if (pcl.Duplex() != DuplexMode::None)
             write(pcl.Duplex() == DuplexMode::ShortEdge ? "Duplex:\tkurze Kante\r\n"
                                                         : "Duplex:\tlange Kante\r\n");
@@ -205,8 +204,7 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
 
                     const PageKey& key = search.Key(i);
                     if (key.readError != 0)
-                        throw PassFailure{"Seite " + Decimal(i) + " konnte nicht gelesen werden: " +
-                                          DescribeErrno(key.readError)};
+                        throw PassFailure{{FailureKind::PageRead, key.readError, i}};
                     result.keySpans[static_cast<std::size_t>(i - 1)] = key.span;
                     if (key.fault >= 0)
                         ++nImpErr[static_cast<std::size_t>(key.fault)];
@@ -223,8 +221,7 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
                         try {
                             current->AddPage(i);
                         } catch (const std::overflow_error&) {
-                            throw PassFailure{"Seite " + Decimal(i) +
-                                              ": Ein Adressat kann höchstens 32767 Seiten haben."};
+                            throw PassFailure{{FailureKind::TooManyPages, 0, i}};
                         }
                         ++result.nImpAssigned;
                         AppendDecimal(line, current->Pages());
@@ -241,14 +238,17 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
         if (result.nJobPages > 0)
             write("\r\nAdr.:\t" + Decimal(persons.Count()) + "\r\n");
         if (!log.Close())
-            throw PassFailure{"Das Logfile konnte nicht geschrieben werden: " + log.Error()};
-        result.completed = result.refusal == ImportRefusal::None;
+            throw PassFailure{{FailureKind::LogWrite, log.ErrorNumber()}};
+        if (!readable)
+            result.failure = Failure{FailureKind::SourceUnreadable, pcl.ReadError(), 0, srcFile};
+        else if (refusal)
+            result.failure = refusal;
+        else
+            result.completed = true;
     } catch (const PassFailure& f) {
-        result.failed = true;
-        result.failure = f.description;
+        result.failure = f.failure;
     } catch (const std::bad_alloc&) {
-        result.failed = true;
-        result.failure = "Nicht genügend Arbeitsspeicher für den Import.";
+        result.failure = Failure{FailureKind::OutOfMemory};
     }
     log.Close(); // harmless when already closed; a log that failed stays as far as it got
     return result;

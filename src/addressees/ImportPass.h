@@ -4,10 +4,12 @@
 #pragma once
 
 #include "addressees/AdrKey.h"
+#include "base/Failure.h"
 
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,13 +20,6 @@ class cKVPersons;
 class ImportLog;
 struct Settings;
 
-// Why the pass refused a job before reading a page: its marked job would be wrong.
-enum class ImportRefusal {
-    None,
-    NotPcl5,      // the job's language is not PCL 5 (PCL XL, PDF, PostScript, ...)
-    DuplexSwitch, // the job switches between simplex and duplex, or selects sides itself
-};
-
 struct ImportHooks {
     // After the scan: the page count is known (called also for 0 pages).
     std::function<void(std::int32_t nJobPages)> onPagesKnown;
@@ -33,19 +28,19 @@ struct ImportHooks {
     std::function<void(std::int32_t nJobPages)> onCollectStart;
     // Before page i (1-based) is read: process pending events, progress value i, current number i.
     std::function<void(std::int32_t i)> onPage;
-    // The text the log records for a refusal (UTF-8); `language` is the language found.
-    std::function<std::string(ImportRefusal refusal, const std::string& language)> refusalText;
+    // The text the log records for a refused job (UTF-8).
+    std::function<std::string(const Failure& refusal)> refusalText;
 };
 
 struct ImportResult {
     std::int32_t nJobPages = 0;
     std::int32_t nImpAssigned = 0;
-    bool completed = false; // the pass ran to its end
-    bool failed = false;    // a run-time failure stopped the pass
-    std::string failure;    // German description of that failure
-    // A refused job: no pages, no addressees, zero counters, the job disconnected.
-    ImportRefusal refusal = ImportRefusal::None;
-    std::string language;          // the job's language (JobLanguage::Label)
+    bool completed = false; // the pass ran to its end over a job it could read
+    // What stopped the pass (LogWrite, PageRead, TooManyPages, OutOfMemory), SourceUnreadable
+    // when the job could not be opened or scanned (the pass then ends like one over a job without
+    // pages, but its result is not a job's), or NotPcl5 / DuplexSwitch when it refused the job
+    // before reading a page: no pages, no addressees, zero counters, the job disconnected.
+    std::optional<Failure> failure;
     std::vector<KeySpan> keySpans; // the key found on each page (index = page number - 1)
 };
 

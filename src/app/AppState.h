@@ -37,8 +37,6 @@ struct AppState {
     std::string keySpansSettings;
     bool bJobDuplex = false; // the imported job prints on both sides
 
-    std::int32_t nSeqCounter = 0; // sequence-check counter of the running export
-
     bool bSrcOK = false; // the source names an existing file
     bool bDstOK = false; // the destination's folder exists and it is not the source
     std::int32_t nExportCount = 0;

@@ -1,16 +1,16 @@
 #include "app/Commands.h"
 
 #include "addressees/ImportPass.h"
-#include "base/Numbers.h"
-#include "base/FileChecks.h"
-#include "base/SystemError.h"
 #include "base/AtomicFile.h"
+#include "base/FileChecks.h"
+#include "base/Numbers.h"
 #include "base/Version.h"
 #include "marking/OmeCode.h"
 #include "marking/RefJob.h"
 #include "pcljob/EscSkeleton.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
@@ -21,25 +21,6 @@ namespace fs = std::filesystem;
 namespace kuvrion {
 
 namespace {
-
-constexpr const char* kSourceChanged =
-    "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
-constexpr const char* kSettingsNotSaved = "Die Einstellungen konnten nicht gespeichert werden:";
-// Jobs the import refuses, since their marked job would be wrong; "{}" stands for the language.
-constexpr std::string_view kNotPcl5Job =
-    "Der Druckjob ist kein PCL-5-Druckjob (erkannt: {}). Bitte "
-    "im Druckertreiber PCL 5 wählen und erneut drucken.";
-constexpr const char* kDuplexSwitch = "Der Druckjob wechselt innerhalb des Jobs zwischen Simplex "
-                                      "und Duplex; das wird nicht unterstützt.";
-
-std::string RefusalMessage(ImportRefusal refusal, const std::string& language)
-{
-    if (refusal == ImportRefusal::DuplexSwitch) {
-        return kDuplexSwitch;
-    }
-    std::string text(kNotPcl5Job);
-    return text.replace(text.find("{}"), 2, language);
-}
 
 // The key settings the page text search depends on, as one text to compare.
 std::string KeyFingerprint(const Settings& c)
@@ -201,7 +182,7 @@ void Commands::ExportCountLeft()
     m_reporter.StateChanged();
 }
 
-bool Commands::ScanSource()
+Outcome Commands::ScanSource()
 {
     AppState& st = m_state;
     st.nJobPages = 0;
@@ -209,16 +190,31 @@ bool Commands::ScanSource()
     st.bJobDuplex = false;
     st.Persons.Clear();
     st.keySpans.clear();
-    const bool ok = st.MyPcl.Connect(st.cfg.sSrcFile);
+    const bool ok = st.bSrcOK && st.MyPcl.Connect(st.cfg.sSrcFile);
     st.nJobPages = ok ? st.MyPcl.Pages() : 0;
     st.labTotalPgs = std::to_string(st.nJobPages);
     m_reporter.StateChanged();
-    return ok;
+    if (!st.bSrcOK) {
+        return Finish(Action::Scan,
+                      Failure{FailureKind::SourceMissing, ENOENT, 0, st.cfg.sSrcFile});
+    }
+    if (!ok) {
+        return Finish(Action::Scan, Failure{FailureKind::SourceUnreadable, st.MyPcl.ReadError(), 0,
+                                            st.cfg.sSrcFile});
+    }
+    return Finish(Action::Scan, std::nullopt);
 }
 
-bool Commands::Import()
+Outcome Commands::Import()
 {
     AppState& st = m_state;
+    if (!st.bSrcOK) {
+        return Finish(Action::Import,
+                      Failure{FailureKind::SourceMissing, ENOENT, 0, st.cfg.sSrcFile});
+    }
+    if (!st.cfg.bAdrKeyValid) {
+        return Finish(Action::Import, Failure{FailureKind::KeyIncomplete});
+    }
     m_reporter.SetBusy(true);
     st.labTotalPgs.clear();
     st.labTotalAdr.clear();
@@ -230,7 +226,6 @@ bool Commands::Import()
     st.bImportComplete = false;
     st.bJobDuplex = false;
     st.keySpans.clear();
-    m_importRefused = false;
     m_reporter.StateChanged();
 
     ImportHooks hooks;
@@ -250,27 +245,24 @@ bool Commands::Import()
         m_reporter.SetProgressValue(i);
         m_reporter.ShowCurrent(i);
     };
-    hooks.refusalText = RefusalMessage;
+    hooks.refusalText = [](const Failure& refusal) {
+        return MessageFor(Action::Import, refusal).text;
+    };
 
     st.log.Open(st.paths.LogFile(), st.cfg.bUseLog);
     if (st.cfg.bUseLog) {
         st.bLogAvailable = true;
     }
+    // The pass closes the log: a failure of its last flush is a failed log write like any other.
     ImportResult result = RunImportPass(st.MyPcl, st.cfg.sSrcFile, st.cfg, st.Persons, st.nImpErr,
                                         st.log, std::time(nullptr), hooks);
-    // The last bytes of the log reach the disk only when it is closed: a failure there is a failed
-    // log write like any other.
-    if (!st.log.Close() && !result.failed) {
-        result.failed = true;
-        result.failure = st.log.Error();
-    }
 
     st.nJobPages = result.nJobPages;
     st.nImpAssigned = result.nImpAssigned;
     st.keySpans = std::move(result.keySpans);
     st.keySpansSettings = KeyFingerprint(st.cfg);
     st.labTotalPgs = std::to_string(st.nJobPages);
-    if (!result.failed && st.nJobPages > 0) {
+    if (!result.failure && st.nJobPages > 0) {
         const std::string count = std::to_string(st.Persons.Count());
         st.labTotalAdr = count;
         ExportCountChanged(count);
@@ -282,81 +274,86 @@ bool Commands::Import()
     m_reporter.SetBusy(false);
     m_reporter.StateChanged();
 
-    if (result.refusal != ImportRefusal::None && !result.failed) {
-        m_importRefused = true;
-        m_reporter.ShowMessage(RefusalMessage(result.refusal, result.language),
-                               MessageKind::Warning);
-        return false;
-    }
-    if (result.failed) {
-        m_reporter.ShowMessage(result.failure, MessageKind::Plain);
-        return false;
+    if (result.failure) {
+        return Finish(Action::Import, std::move(result.failure));
     }
     if (std::any_of(st.nImpErr.begin(), st.nImpErr.end(), [](std::int32_t n) { return n != 0; })) {
         m_reporter.ShowImportStatus();
     }
-    return true;
+    return Finish(Action::Import, std::nullopt);
 }
 
-bool Commands::SourceUnchangedSinceImport()
+Outcome Commands::Finish(Action action, std::optional<Failure> failure)
 {
-    if (m_state.MyPcl.SourceChanged()) {
-        m_reporter.ShowMessage(kSourceChanged, MessageKind::Warning);
-        return false;
+    Message message = MessageFor(action, failure);
+    if (!message.text.empty()) {
+        m_reporter.ShowMessage(message.text, message.kind);
     }
-    return true;
+    return {std::move(failure), std::move(message.text), message.kind};
 }
 
-bool Commands::Export()
+Outcome Commands::WriteTarget(Action action, const std::string& path,
+                              const std::function<std::optional<Failure>(const Sink&)>& write)
 {
-    AppState& st = m_state;
-    if (!CanExport() || !SourceUnchangedSinceImport()) {
-        return false;
-    }
-    if (BlockedTarget(st.cfg.sDstFile)) {
-        m_reporter.ShowMessage("Zieldatei ist schreibgeschützt", MessageKind::Warning);
-        return false;
+    if (BlockedTarget(path)) {
+        return Finish(action, Failure{FailureKind::TargetBlocked, 0, 0, path});
     }
     AtomicFile out;
-    if (!out.Open(fs::path(st.cfg.sDstFile))) {
-        m_reporter.ShowMessage("Zieldatei konnte nicht angelegt werden", MessageKind::Warning);
-        return false;
+    if (!out.Open(fs::path(path))) {
+        const std::string folder = ParentPath(path);
+        const FailureKind what = folder.empty() || DirExists(folder)
+                                     ? FailureKind::TargetOpen
+                                     : FailureKind::TargetFolderMissing;
+        return Finish(action, Failure{what, out.ErrorNumber(), 0, path});
     }
-
     m_reporter.SetBusy(true);
-    m_reporter.ShowTotal(st.Persons.Count());
-    m_reporter.ShowStatus(3);
-    st.nSeqCounter = 0;
-    m_lastExport = {};
-    std::string failure;
-    bool ok = ExportJob(
-        st.MyPcl, st.Persons, st.nExportCount, st.cfg,
-        [&out](std::string_view bytes) { return out.Write(bytes); },
-        [this](std::int32_t i) {
-            m_reporter.ShowCurrent(i);
-            m_reporter.ProcessEvents();
-        },
-        m_lastExport, failure,
-        KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr);
-    if (!ok && failure.empty()) {
-        failure = out.Error();
+    std::optional<Failure> failure =
+        write([&out](std::string_view bytes) { return out.Write(bytes); });
+    if (failure && failure->what == FailureKind::TargetWrite) {
+        failure->err = out.ErrorNumber();
+        failure->path = path;
     }
-    if (ok && !out.Commit()) {
-        ok = false;
-        failure = out.Error();
+    if (!failure && !out.Commit()) {
+        failure = Failure{FailureKind::TargetCommit, out.ErrorNumber(), 0, path};
     }
-    if (!ok) {
+    if (failure) {
         out.Discard();
     }
     m_reporter.ShowStatus(0);
     m_reporter.SetBusy(false);
+    return Finish(action, std::move(failure));
+}
 
-    if (!ok) {
-        m_reporter.ShowMessage("Export fehlgeschlagen:\r\n" + failure, MessageKind::Warning);
-        return false;
+Outcome Commands::Export()
+{
+    AppState& st = m_state;
+    const std::string& dst = st.cfg.sDstFile;
+    if (st.Persons.Count() < 1) {
+        return Finish(Action::Export, Failure{FailureKind::NoAddressees});
     }
-    m_reporter.ShowMessage("Export wurde durchgeführt", MessageKind::Plain);
-    return true;
+    if (!st.bImportComplete) {
+        return Finish(Action::Export, Failure{FailureKind::ImportIncomplete});
+    }
+    if (!st.bDstOK) {
+        return Finish(Action::Export,
+                      SameFile(dst, st.cfg.sSrcFile)
+                          ? Failure{FailureKind::DestinationIsSource, 0, 0, dst}
+                          : Failure{FailureKind::TargetFolderMissing, ENOENT, 0, dst});
+    }
+    if (st.MyPcl.SourceChanged()) {
+        return Finish(Action::Export, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
+    }
+    return WriteTarget(Action::Export, dst, [&](const Sink& sink) {
+        m_reporter.ShowTotal(st.Persons.Count());
+        m_reporter.ShowStatus(3);
+        return ExportJob(
+            st.MyPcl, st.Persons, st.nExportCount, st.cfg, sink,
+            [this](std::int32_t i) {
+                m_reporter.ShowCurrent(i);
+                m_reporter.ProcessEvents();
+            },
+            m_lastExport, KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr);
+    });
 }
 
 std::string Commands::SkeletonPath() const
@@ -364,45 +361,21 @@ std::string Commands::SkeletonPath() const
     return ReadSkeletonPath(m_state.oIni, m_state.paths.SkeletonFile().string());
 }
 
-bool Commands::SaveEscSkeleton(const std::string& path, bool persist)
+Outcome Commands::SaveEscSkeleton(const std::string& path, bool persist)
 {
     AppState& st = m_state;
     if (persist) {
         WriteSkeletonPath(st.oIni, path);
     }
-    if (!CanSaveSkeleton() || !SourceUnchangedSinceImport()) {
-        return false;
+    if (!CanSaveSkeleton()) {
+        return Finish(Action::Skeleton, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
     }
-    if (BlockedTarget(path)) {
-        m_reporter.ShowMessage("'" + path + "'\r\nist schreibgeschützt", MessageKind::Plain);
-        return false;
+    if (st.MyPcl.SourceChanged()) {
+        return Finish(Action::Skeleton, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
     }
-    constexpr const char* kFailed = "Esc-Skelett konnte nicht geschrieben werden:\r\n";
-    AtomicFile out;
-    if (!out.Open(fs::path(path))) {
-        m_reporter.ShowMessage(kFailed + out.Error(), MessageKind::Warning);
-        return false;
-    }
-    m_reporter.SetBusy(true);
-    bool ok = WriteEscSkeleton(st.MyPcl, st.nJobPages, st.cfg.dummyasc,
-                               [&out](std::string_view bytes) { return out.Write(bytes); });
-    std::string failure;
-    if (!ok) {
-        failure = out.Failed() ? out.Error() : DescribeErrno(st.MyPcl.ReadError());
-    } else if (!out.Commit()) {
-        ok = false;
-        failure = out.Error();
-    }
-    if (!ok) {
-        out.Discard();
-    }
-    m_reporter.SetBusy(false);
-    if (!ok) {
-        m_reporter.ShowMessage(kFailed + failure, MessageKind::Warning);
-        return false;
-    }
-    m_reporter.ShowMessage("Esc-Skelett wurde gespeichert.", MessageKind::Plain);
-    return true;
+    return WriteTarget(Action::Skeleton, path, [&](const Sink& sink) {
+        return WriteEscSkeleton(st.MyPcl, st.nJobPages, st.cfg.dummyasc, sink);
+    });
 }
 
 RefPageOptions Commands::RefPageDefaults() const
@@ -410,35 +383,22 @@ RefPageOptions Commands::RefPageDefaults() const
     return ReadRefPageOptions(m_state.oIni, m_state.paths.RefPageFile().string());
 }
 
-bool Commands::WriteReferencePage(const RefPageOptions& options, bool persist)
+Outcome Commands::WriteReferencePage(const RefPageOptions& options, bool persist)
 {
     // The options are stored before the file is written, so they stay even when it fails.
     if (persist) {
         WriteRefPageOptions(m_state.oIni, options);
     }
     if (!options.grid && !options.marks) {
-        return false;
+        return Finish(Action::RefPage, Failure{FailureKind::NothingToDraw});
     }
-    constexpr const char* kCannotCreate = "Referenzdatei konnte nicht angelegt werden";
-    if (BlockedTarget(options.path)) {
-        m_reporter.ShowMessage(kCannotCreate, MessageKind::Warning);
-        return false;
-    }
-    AtomicFile out;
-    if (!out.Open(fs::path(options.path))) {
-        m_reporter.ShowMessage(kCannotCreate, MessageKind::Warning);
-        return false;
-    }
-    const std::string job = BuildRefJob(m_state.cfg, options.grid, options.marks);
-    if (!out.Write(job) || !out.Commit()) {
-        const std::string failure = out.Error();
-        out.Discard();
-        m_reporter.ShowMessage("Referenzseite konnte nicht geschrieben werden:\r\n" + failure,
-                               MessageKind::Warning);
-        return false;
-    }
-    m_reporter.ShowMessage("Referenzseite wurde erzeugt", MessageKind::Plain);
-    return true;
+    return WriteTarget(Action::RefPage, options.path,
+                       [&](const Sink& sink) -> std::optional<Failure> {
+                           if (sink(BuildRefJob(m_state.cfg, options.grid, options.marks))) {
+                               return std::nullopt;
+                           }
+                           return Failure{FailureKind::TargetWrite};
+                       });
 }
 
 void Commands::ToggleLog()
@@ -453,7 +413,7 @@ std::optional<std::string> Commands::LogFileToOpen()
     if (FileExists(log)) {
         return log;
     }
-    m_reporter.ShowMessage("Kein Logfile vorhanden", MessageKind::Plain);
+    Finish(Action::ShowLog, Failure{FailureKind::FileMissing, ENOENT, 0, log});
     return std::nullopt;
 }
 
@@ -466,16 +426,15 @@ std::optional<std::string> Commands::ManualToOpen()
             return candidate.string();
         }
     }
-    m_reporter.ShowMessage("Das Handbuch wurde nicht gefunden:\r\n" + name, MessageKind::Plain);
+    Finish(Action::OpenManual, Failure{FailureKind::FileMissing, ENOENT, 0, name});
     return std::nullopt;
 }
 
 void Commands::SettingsWritten(bool ok)
 {
     if (!ok) {
-        m_reporter.ShowMessage(std::string(kSettingsNotSaved) + "\r\n" +
-                                   m_state.paths.settingsFile.string(),
-                               MessageKind::Warning);
+        Finish(Action::Settings,
+               Failure{FailureKind::SettingsWrite, 0, 0, m_state.paths.settingsFile.string()});
     }
 }
 

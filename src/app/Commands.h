@@ -1,15 +1,18 @@
 // Every command of the main window as an operation without windows: the same preconditions, the
 // same effect on the shared state, status, progress and messages through a Reporter. The desktop
-// program and the command-line tool both drive these.
+// program and the command-line tool both drive these. A command that can fail returns its
+// Outcome: the failure as a value and the message it showed for it (from the message table).
 #pragma once
 
 #include "app/AppState.h"
+#include "app/Outcome.h"
 #include "app/Reporter.h"
 #include "marking/ExportWriter.h"
 #include "settings/Settings.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,28 +50,32 @@ public:
     void ExportCountChanged(std::string_view text);
     void ExportCountLeft();
 
-    // The import pass. False when a failure stopped it or it refused the job (its message has been
-    // shown).
-    bool Import();
-    // The last import refused the job: not PCL 5, or a duplex switch inside the job.
-    bool ImportRefused() const { return m_importRefused; }
+    // The import pass. Refused (SourceMissing, KeyIncomplete) when CanImport() is false. Fails when
+    // a failure stopped the pass, when it refused the job (NotPcl5, DuplexSwitch), and (silently,
+    // like a job without pages) when the source could not be read: an import that read no job is
+    // never a successful one.
+    Outcome Import();
     // Only the page scan of the source (the command-line tool's "scan" and "skeleton"): connects
-    // the job, sets the page count. False when the source cannot be opened or read.
-    bool ScanSource();
+    // the job, sets the page count. Fails (SourceMissing, SourceUnreadable) when the source cannot
+    // be opened or read.
+    Outcome ScanSource();
     // Figures of the last export run.
     const ExportStats& LastExportStats() const { return m_lastExport; }
-    // The export of the first nExportCount addressees to the destination. False on any refusal or
-    // failure (its message has been shown); true after "Export wurde durchgeführt".
-    bool Export();
+    // The export of the first nExportCount addressees to the destination. Refused when CanExport()
+    // is false (NoAddressees, ImportIncomplete, DestinationIsSource, TargetFolderMissing) or the
+    // source changed since the import; else the outcome of writing the destination.
+    Outcome Export();
 
     // Escape skeleton: the path the dialog proposes, and the write after the dialog.
     std::string SkeletonPath() const;
     // With `persist` the path is stored as the next proposal (the command-line tool does not).
-    bool SaveEscSkeleton(const std::string& path, bool persist = true);
+    // Refused (NoPages) when CanSaveSkeleton() is false, and when the source changed.
+    Outcome SaveEscSkeleton(const std::string& path, bool persist = true);
 
-    // Reference page: the options the dialog opens with, and its "&Ok".
+    // Reference page: the options the dialog opens with, and its "&Ok". Refused (NothingToDraw)
+    // when neither grid nor marks are asked for.
     RefPageOptions RefPageDefaults() const;
-    bool WriteReferencePage(const RefPageOptions& options, bool persist = true);
+    Outcome WriteReferencePage(const RefPageOptions& options, bool persist = true);
 
     // Log menu.
     void ToggleLog();
@@ -103,12 +110,18 @@ private:
     void RefreshDestination();
     void SettingsWritten(bool ok);
 
-    bool SourceUnchangedSinceImport();
+    // Shows the message of `action`'s result (when it has one) and returns the outcome.
+    Outcome Finish(Action action, std::optional<Failure> failure);
+    // The write path of every command that writes a file: refuses a blocked target, writes
+    // through a temporary file beside it (busy meanwhile), commits or discards, and finishes.
+    // `write` fills the file through the sink it is given and returns what stopped it.
+    using Sink = std::function<bool(std::string_view)>;
+    Outcome WriteTarget(Action action, const std::string& path,
+                        const std::function<std::optional<Failure>(const Sink&)>& write);
 
     AppState& m_state;
     Reporter& m_reporter;
     ExportStats m_lastExport;
-    bool m_importRefused = false;
 };
 
 } // namespace kuvrion

@@ -3,12 +3,12 @@
 // has a do-nothing default, so a front end implements what it shows.
 #pragma once
 
+#include "app/Messages.h"
+
 #include <cstdint>
 #include <string>
 
 namespace kuvrion {
-
-enum class MessageKind { Plain, Information, Warning };
 
 class Reporter {
 public:
@@ -34,8 +34,5 @@ public:
     // export-count field, log menu items, enabled commands. The front end re-reads the state.
     virtual void StateChanged() {}
 };
-
-// The status texts, index 0..3.
-const char* StatusText(std::int32_t state);
 
 } // namespace kuvrion

@@ -1,7 +1,5 @@
 #include "base/AtomicFile.h"
 
-#include "base/SystemError.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <random>
@@ -170,11 +168,6 @@ void AtomicFile::Discard()
         ::unlink(m_temp.c_str());
         m_temp.clear();
     }
-}
-
-std::string AtomicFile::Error() const
-{
-    return m_errno != 0 ? DescribeErrno(m_errno) : std::string();
 }
 
 bool AtomicFile::Fail(int err)

@@ -22,8 +22,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file beside `target`. False (with Error() set) when it cannot be
-    // created.
+    // Creates the temporary file beside `target`. False (with ErrorNumber() set) when it cannot
+    // be created.
     bool Open(const std::filesystem::path& target);
     // Appends bytes; false once any write has failed.
     bool Write(std::string_view bytes);
@@ -35,9 +35,8 @@ public:
     void Discard();
 
     bool Failed() const { return m_errno != 0; }
+    // errno of the first failure, 0 when none.
     int ErrorNumber() const { return m_errno; }
-    // German description of the first failure, empty when none.
-    std::string Error() const;
     const std::filesystem::path& TempPath() const { return m_temp; }
 
 private:

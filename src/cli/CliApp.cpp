@@ -2,14 +2,15 @@
 
 #include "CliReporter.h"
 #include "app/AppState.h"
+#include "app/Commands.h"
+#include "app/Messages.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
-#include "app/Commands.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
+#include <cerrno>
 #include <iomanip>
 #include <optional>
 #include <ostream>
@@ -54,6 +55,22 @@ std::string Absolute(const std::string& path)
     return ec ? path : p.lexically_normal().string();
 }
 
+// One line for a message: message boxes break lines with CR LF, a terminal wants one line
+// ("Export fehlgeschlagen: Datei zu groß").
+std::string OneLine(const std::string& text)
+{
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\r\n") == 0) {
+            line += (line.empty() || line.back() == ':') ? " " : " - ";
+            ++i;
+        } else {
+            line += text[i];
+        }
+    }
+    return line;
+}
+
 // One run of the tool: the shared state, the command layer and the output streams.
 class Session {
 public:
@@ -72,9 +89,9 @@ public:
 
 private:
     bool LoadSettings();
-    bool UseSource();
+    void UseSource();
     void Fail(const std::string& text) { m_io.err << "kuvrion-cli: " << text << '\n'; }
-    int Finish(bool ok);
+    int Finish(Action action, const Outcome& outcome);
     void PrintImport(json& doc) const;
 
     CliIo m_io;
@@ -87,7 +104,8 @@ private:
 bool Session::LoadSettings()
 {
     if (!m_opt.ini.empty() && !FileExists(m_opt.ini)) {
-        Fail("Einstellungsdatei nicht gefunden: " + m_opt.ini);
+        Fail(*BadInputText(Action::Settings,
+                           Failure{FailureKind::FileMissing, ENOENT, 0, m_opt.ini}));
         return false;
     }
     m_commands.Load();
@@ -96,37 +114,46 @@ bool Session::LoadSettings()
 
 // The job is never written to the settings file: the tool leaves the desktop program's choices
 // alone.
-bool Session::UseSource()
+void Session::UseSource()
 {
-    if (!FileExists(m_opt.job)) {
-        Fail("Quelldatei nicht gefunden: " + m_opt.job);
-        return false;
-    }
     m_commands.ChooseSource(Absolute(m_opt.job), std::nullopt, false);
-    return true;
 }
 
-// Messages of a command go to stdout when it succeeded (stderr in JSON mode, which keeps stdout
-// for the document) and to stderr when it failed.
-int Session::Finish(bool ok)
+// A command's message goes to stdout when it succeeded (stderr in JSON mode, which keeps stdout for
+// the document) and to stderr when it failed. A failure that means unusable input is told in the
+// tool's own words, naming the file as it was typed.
+int Session::Finish(Action action, const Outcome& outcome)
 {
     m_reporter.FinishProgress();
-    std::ostream& target = (ok && !m_opt.json) ? m_io.out : m_io.err;
-    for (const std::string& message : m_reporter.TakeMessages()) {
-        target << (ok ? "" : "kuvrion-cli: ") << message << '\n';
+    if (outcome.Ok()) {
+        if (!outcome.message.empty()) {
+            (m_opt.json ? m_io.err : m_io.out) << OneLine(outcome.message) << '\n';
+        }
+        return kExitOk;
     }
-    return ok ? kExitOk : kExitFailed;
+    Failure typed = *outcome.failure;
+    const bool aboutJob = typed.what == FailureKind::SourceMissing ||
+                          typed.what == FailureKind::SourceUnreadable ||
+                          typed.what == FailureKind::NoPages;
+    typed.path = aboutJob ? m_opt.job : m_opt.out;
+    if (const auto text = BadInputText(action, typed)) {
+        Fail(*text);
+        return kExitBadInput;
+    }
+    if (!outcome.message.empty()) {
+        Fail(OneLine(outcome.message));
+    }
+    return kExitFailed;
 }
 
 int Session::Scan()
 {
-    if (!LoadSettings() || !UseSource()) {
+    if (!LoadSettings()) {
         return kExitBadInput;
     }
-    if (!m_commands.ScanSource()) {
-        m_reporter.FinishProgress();
-        Fail("Quelldatei konnte nicht gelesen werden: " + m_opt.job);
-        return kExitBadInput;
+    UseSource();
+    if (const Outcome scanned = m_commands.ScanSource(); !scanned.Ok()) {
+        return Finish(Action::Scan, scanned);
     }
     m_reporter.FinishProgress();
     const cPclMod& pcl = m_state.MyPcl;
@@ -171,23 +198,17 @@ int Session::Scan()
 
 int Session::Skeleton()
 {
-    if (!LoadSettings() || !UseSource()) {
+    if (!LoadSettings()) {
         return kExitBadInput;
     }
+    UseSource();
     if (m_opt.fill) {
         m_state.cfg.dummyasc = *m_opt.fill;
     }
-    if (!m_commands.ScanSource()) {
-        m_reporter.FinishProgress();
-        Fail("Quelldatei konnte nicht gelesen werden: " + m_opt.job);
-        return kExitBadInput;
+    if (const Outcome scanned = m_commands.ScanSource(); !scanned.Ok()) {
+        return Finish(Action::Scan, scanned);
     }
-    if (m_state.nJobPages == 0) {
-        m_reporter.FinishProgress();
-        Fail("Der Druckjob enthält keine Seiten: " + m_opt.job);
-        return kExitBadInput;
-    }
-    return Finish(m_commands.SaveEscSkeleton(Absolute(m_opt.out), false));
+    return Finish(Action::Skeleton, m_commands.SaveEscSkeleton(Absolute(m_opt.out), false));
 }
 
 void Session::PrintImport(json& doc) const
@@ -221,24 +242,12 @@ void Session::PrintImport(json& doc) const
 
 int Session::Import(bool print)
 {
-    if (!LoadSettings() || !UseSource()) {
+    if (!LoadSettings()) {
         return kExitBadInput;
     }
-    if (!m_state.cfg.bAdrKeyValid) {
-        Fail("Der Adressatenschlüssel ist nicht vollständig eingestellt (Startkennung und "
-             "Endekennung oder feste ID-Länge, Abschnitt [keys]).");
-        return kExitBadInput;
-    }
-    const bool ok = m_commands.Import();
-    if (!ok) {
-        // A refused job is bad input, not a failed command.
-        const int status = Finish(false);
-        return m_commands.ImportRefused() ? kExitBadInput : status;
-    }
-    if (!m_state.MyPcl.Connected()) {
-        m_reporter.FinishProgress();
-        Fail("Quelldatei konnte nicht gelesen werden: " + m_opt.job);
-        return kExitBadInput;
+    UseSource();
+    if (const Outcome imported = m_commands.Import(); !imported.Ok()) {
+        return Finish(Action::Import, imported);
     }
     if (print) {
         m_reporter.FinishProgress();
@@ -257,25 +266,13 @@ int Session::Export()
         return status;
     }
     m_reporter.FinishProgress();
-    if (m_state.Persons.Count() == 0) {
-        Fail("Im Druckjob wurde kein Adressat gefunden: nichts zu exportieren.");
-        return kExitFailed;
-    }
     m_commands.ChooseDestination(Absolute(m_opt.out), std::nullopt, false);
-    if (!m_state.bDstOK) {
-        if (SameFile(m_state.cfg.sDstFile, m_state.cfg.sSrcFile)) {
-            Fail("Die Zieldatei ist die Quelldatei: " + m_opt.out);
-        } else {
-            Fail("Der Ordner der Zieldatei existiert nicht: " + m_opt.out);
-        }
-        return kExitBadInput;
-    }
     if (m_opt.count) {
         m_commands.ExportCountChanged(std::to_string(*m_opt.count));
     }
     m_commands.ExportCountLeft();
-    const bool ok = m_commands.Export();
-    if (ok && m_opt.json) {
+    const Outcome exported = m_commands.Export();
+    if (exported.Ok() && m_opt.json) {
         json doc = json::object();
         PrintImport(doc);
         const ExportStats& stats = m_commands.LastExportStats();
@@ -284,7 +281,7 @@ int Session::Export()
         doc["envelopes"] = stats.envelopes;
         doc["blank_pages"] = stats.blankPages;
         m_io.out << doc.dump(2) << '\n';
-    } else if (ok) {
+    } else if (exported.Ok()) {
         json unused;
         PrintImport(unused);
         const ExportStats& stats = m_commands.LastExportStats();
@@ -295,7 +292,7 @@ int Session::Export()
             Row(m_io.out, "Leere Rückseiten:", stats.blankPages);
         }
     }
-    return Finish(ok);
+    return Finish(Action::Export, exported);
 }
 
 int Session::RefPage()
@@ -311,15 +308,7 @@ int Session::RefPage()
     if (m_opt.marks) {
         options.marks = *m_opt.marks == "on";
     }
-    if (!options.grid && !options.marks) {
-        Fail("Raster und OME-Markierungen sind beide ausgeschaltet: es gibt nichts zu schreiben.");
-        return kExitBadInput;
-    }
-    if (!DirExists(ParentPath(options.path))) {
-        Fail("Der Ordner der Referenzdatei existiert nicht: " + m_opt.out);
-        return kExitBadInput;
-    }
-    return Finish(m_commands.WriteReferencePage(options, false));
+    return Finish(Action::RefPage, m_commands.WriteReferencePage(options, false));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <ostream>
-#include <utility>
+#include <string>
 
 namespace kuvrion::cli {
 
@@ -58,27 +58,6 @@ void CliReporter::FinishProgress()
         m_err << "\r\x1b[K" << std::flush;
         m_drawn = false;
     }
-}
-
-void CliReporter::ShowMessage(const std::string& text, MessageKind)
-{
-    // Message boxes break lines with CR LF; a terminal wants one line: "Export fehlgeschlagen:
-    // ...".
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 2, "\r\n") == 0) {
-            line += (line.empty() || line.back() == ':') ? " " : " - ";
-            ++i;
-        } else {
-            line += text[i];
-        }
-    }
-    m_messages.push_back(std::move(line));
-}
-
-std::vector<std::string> CliReporter::TakeMessages()
-{
-    return std::exchange(m_messages, {});
 }
 
 } // namespace kuvrion::cli

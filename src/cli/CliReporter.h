@@ -1,13 +1,11 @@
-// The command-line tool's view of a running command: a progress bar on a terminal and the
-// command's messages, collected so the caller decides where they go.
+// The command-line tool's view of a running command: a progress bar on a terminal. The command's
+// message comes with its outcome, so the reporter leaves messages alone.
 #pragma once
 
 #include "app/Reporter.h"
 
 #include <chrono>
 #include <iosfwd>
-#include <string>
-#include <vector>
 
 namespace kuvrion::cli {
 
@@ -18,11 +16,9 @@ public:
     void ShowStatus(std::int32_t state) override;
     void SetProgressMaximum(double max) override;
     void SetProgressValue(double value) override;
-    void ShowMessage(const std::string& text, MessageKind kind) override;
 
     // Clears the progress bar line, if one is drawn.
     void FinishProgress();
-    std::vector<std::string> TakeMessages();
 
 private:
     void Draw(bool force);
@@ -34,7 +30,6 @@ private:
     double m_max = 0;
     double m_value = 0;
     std::chrono::steady_clock::time_point m_lastDraw{};
-    std::vector<std::string> m_messages;
 };
 
 } // namespace kuvrion::cli

@@ -3,7 +3,6 @@
 #include "addressees/AdrKey.h"
 #include "addressees/cKVPersons.h"
 #include "base/ByteText.h"
-#include "base/SystemError.h"
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
 #include "pcljob/cPclMod.h"
@@ -11,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <new>
 
 namespace kuvrion {
@@ -54,32 +52,24 @@ private:
     std::string m_buf;
 };
 
-std::string Decimal(std::int64_t n)
-{
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, n);
-    return std::string(buf, res.ptr);
-}
-
-const char* const kSinkFailure = "Die Zieldatei konnte nicht geschrieben werden.";
+const Failure kSinkFailed{FailureKind::TargetWrite};
 
 } // namespace
 
-bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExportCount,
-               const Settings& s, const std::function<bool(std::string_view)>& sink,
-               const ExportProgress& progress, ExportStats& stats, std::string& failure,
-               const std::vector<KeySpan>* keySpans)
+std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
+                                 std::int32_t nExportCount, const Settings& s,
+                                 const std::function<bool(std::string_view)>& sink,
+                                 const ExportProgress& progress, ExportStats& stats,
+                                 const std::vector<KeySpan>* keySpans)
 {
     stats = ExportStats{};
-    failure.clear();
     try {
         ChunkedSink out(sink);
         const DuplexMode mode = pcl.Duplex();
         const bool duplex = mode != DuplexMode::None;
         if (!out.Append(pcl.PclJobHead()) ||
             (duplex && pcl.DuplexSelectedInPage1() && !out.Append(DuplexSelection(mode)))) {
-            failure = kSinkFailure;
-            return false;
+            return kSinkFailed;
         }
 
         const std::int32_t count = std::clamp(nExportCount, 0, persons.Count());
@@ -97,13 +87,12 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
                 // In a duplex job the odd pages of an addressee are fronts, the even ones backs.
                 const bool front = !duplex || j % 2 == 1;
                 const std::int32_t pageNr = person.PagePos(j);
-                if (!pcl.ValidPageNr(pageNr) || !pcl.ReadPage(pageNr, page)) {
-                    const std::string why =
-                        pcl.ValidPageNr(pageNr)
-                            ? DescribeErrno(pcl.ReadError() != 0 ? pcl.ReadError() : EIO)
-                            : std::string("Die Seite ist nicht im Job.");
-                    failure = "Seite " + Decimal(pageNr) + " konnte nicht gelesen werden: " + why;
-                    return false;
+                if (!pcl.ValidPageNr(pageNr)) {
+                    return Failure{FailureKind::PageMissing, 0, pageNr};
+                }
+                if (!pcl.ReadPage(pageNr, page)) {
+                    return Failure{FailureKind::PageRead,
+                                   pcl.ReadError() != 0 ? pcl.ReadError() : EIO, pageNr};
                 }
                 if (s.bAdrKeyRem) {
                     const auto at = static_cast<std::size_t>(pageNr - 1);
@@ -138,22 +127,19 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
                     ++stats.blankPages;
                 }
                 if (!ok || !out.FlushIfFull()) {
-                    failure = kSinkFailure;
-                    return false;
+                    return kSinkFailed;
                 }
             }
             stats.exported = i + 1;
         }
 
         if (!out.Append(pcl.PclJobFoot()) || !out.Flush()) {
-            failure = kSinkFailure;
-            return false;
+            return kSinkFailed;
         }
     } catch (const std::bad_alloc&) {
-        failure = "Nicht genügend Arbeitsspeicher für den Export.";
-        return false;
+        return Failure{FailureKind::OutOfMemory};
     }
-    return true;
+    return std::nullopt;
 }
 
 } // namespace kuvrion

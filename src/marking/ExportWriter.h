@@ -8,8 +8,11 @@
 // page 1, which may not be exported.
 #pragma once
 
+#include "base/Failure.h"
+
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,13 +35,15 @@ struct ExportStats {
 using ExportProgress = std::function<void(std::int32_t i)>;
 
 // Writes the job through `sink` (which returns false on a write failure). nExportCount is bounded
-// to 0..Count. Returns false, with `failure` set to a German description, when a page cannot be
-// read or the sink fails; stops at the first failure.
+// to 0..Count. Stops at the first failure and returns it: PageRead (with the system error) or
+// PageMissing for a page of an addressee, TargetWrite when the sink fails (the sink knows the
+// system error), OutOfMemory. nullopt when the whole job was written.
 // `keySpans`, when given, are the keys the import found on each page with the key settings still
 // in force; the masking then uses them instead of searching every page again.
-bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExportCount,
-               const Settings& s, const std::function<bool(std::string_view)>& sink,
-               const ExportProgress& progress, ExportStats& stats, std::string& failure,
-               const std::vector<KeySpan>* keySpans = nullptr);
+std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
+                                 std::int32_t nExportCount, const Settings& s,
+                                 const std::function<bool(std::string_view)>& sink,
+                                 const ExportProgress& progress, ExportStats& stats,
+                                 const std::vector<KeySpan>* keySpans = nullptr);
 
 } // namespace kuvrion

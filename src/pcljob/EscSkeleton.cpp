@@ -33,35 +33,37 @@ void AppendPageSkeleton(std::string& out, std::string_view page, char fill)
     }
 }
 
-bool WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fillCode,
-                      const std::function<bool(std::string_view)>& sink)
+std::optional<Failure> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages,
+                                        std::int32_t fillCode,
+                                        const std::function<bool(std::string_view)>& sink)
 {
+    const Failure sinkFailed{FailureKind::TargetWrite};
     const char fill = static_cast<char>(static_cast<unsigned char>(fillCode));
     const std::string_view formFeed("\f", 1);
     if (!job.PclJobHead().empty() && !sink(job.PclJobHead())) {
-        return false;
+        return sinkFailed;
     }
     std::string page;
     std::string skeleton;
     for (std::int32_t n = 1; n <= nPages; ++n) {
         if (n > 1 && !sink(formFeed)) {
-            return false;
+            return sinkFailed;
         }
         if (!job.ReadPage(n, page)) {
-            return false;
+            return Failure{FailureKind::PageRead, job.ReadError(), n};
         }
         skeleton.clear();
         AppendPageSkeleton(skeleton, page, fill);
         if (!skeleton.empty() && !sink(skeleton)) {
-            return false;
+            return sinkFailed;
         }
     }
     // A last page taken from the tail had no FF of its own.
     const bool unended = nPages == job.Pages() && job.LastPageUnended();
-    if (!unended && !sink(formFeed)) {
-        return false;
+    if ((!unended && !sink(formFeed)) || (!job.PclJobFoot().empty() && !sink(job.PclJobFoot()))) {
+        return sinkFailed;
     }
-    return job.PclJobFoot().empty() || sink(job.PclJobFoot());
+    return std::nullopt;
 }
 
 } // namespace kuvrion

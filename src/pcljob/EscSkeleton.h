@@ -3,8 +3,11 @@
 // ends and job foot kept.
 #pragma once
 
+#include "base/Failure.h"
+
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,9 +20,11 @@ class cPclMod;
 void AppendPageSkeleton(std::string& out, std::string_view page, char fill);
 
 // Writes head, page skeletons with FF between pages, FF (not after a last page that had none),
-// foot through `sink`. Pages 1..nPages are read from `job`. Returns false as soon as a page cannot
-// be read or `sink` returns false.
-bool WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fillCode,
-                      const std::function<bool(std::string_view)>& sink);
+// foot through `sink`. Pages 1..nPages are read from `job`. Stops at the first page that cannot be
+// read (PageRead) or the first time `sink` returns false (TargetWrite, without a system error: the
+// sink knows it); nullopt when all was written.
+std::optional<Failure> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages,
+                                        std::int32_t fillCode,
+                                        const std::function<bool(std::string_view)>& sink);
 
 } // namespace kuvrion

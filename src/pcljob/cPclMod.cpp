@@ -843,8 +843,10 @@ cPclMod::~cPclMod()
 bool cPclMod::Connect(const std::string& sFile, ForeignJob foreign)
 {
     Disconnect();
+    errno = 0;
     auto source = OpenFileSource(sFile);
     if (!source) {
+        m_readErrno = errno != 0 ? errno : EIO;
         return false;
     }
     return Connect(std::move(source), sFile, foreign);
@@ -854,6 +856,7 @@ bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name, Fore
 {
     Disconnect();
     if (!source || source->Size() < 0) {
+        m_readErrno = EIO;
         return false;
     }
     m_source = std::move(source);
@@ -872,8 +875,9 @@ bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name, Fore
     }
     if (m_fileSize > 0 && (m_language.IsPcl5() || foreign == ForeignJob::Scan)) {
         ScanPages();
-        if (m_readErrno != 0) {
+        if (const int err = m_readErrno; err != 0) {
             Disconnect();
+            m_readErrno = err;
             return false;
         }
     }

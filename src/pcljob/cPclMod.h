@@ -46,8 +46,8 @@ public:
 
     void SetProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
 
-    // Disconnects, opens `sFile` read-only and scans it. False (and not connected) when the file
-    // cannot be opened or read. An empty file connects with 0 pages.
+    // Disconnects, opens `sFile` read-only and scans it. False (not connected, ReadError() telling
+    // why) when the file cannot be opened or read. An empty file connects with 0 pages.
     bool Connect(const std::string& sFile, ForeignJob foreign = ForeignJob::Scan);
     // The same over any byte source (tests, fuzzing); `name` becomes FileName().
     bool Connect(std::unique_ptr<ByteSource> source, std::string name,
@@ -68,6 +68,7 @@ public:
     // The same with failures reported: false (with ReadError() set) on a read error. Safe to call
     // from several threads at once.
     bool ReadPage(std::int32_t nPageNr, std::string& out) const;
+    // errno of the last failed page read or Connect, 0 after a successful one.
     int ReadError() const { return m_readErrno.load(std::memory_order_relaxed); }
     // True when the source file's size or modification time differs from when it was scanned.
     bool SourceChanged() const;

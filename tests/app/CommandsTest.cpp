@@ -1,58 +1,93 @@
+// The command layer over a fresh program folder, and every command that writes a file under the
+// faults a mail room meets: a full device, a missing or read-only folder, a write-protected or
+// blocked target, a source job changed behind the program's back, a settings file or log that
+// cannot be written. Each fails with its own failure, shows exactly the outcome's message and
+// leaves the source job, the settings file and an old target as they were.
+//
+// The tests run as root in CI, who may write any file: write protection is the owner write bit, a
+// full device is a file-size limit (or a full tmpfs), a read-only folder a read-only bind mount
+// in a private mount namespace of a child process (skipped where that is not allowed).
 #include "app/Commands.h"
 
 #include "support/FileSizeLimit.h"
+#include "support/RecordingReporter.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <algorithm>
+#include <fcntl.h>
+#include <fstream>
+#include <iostream>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
-using kuvrion::test::ReadFile;
-using kuvrion::test::TempDir;
 
-namespace kuvrion {
+namespace kuvrion::test {
 namespace {
 
-class RecordingReporter : public Reporter {
-public:
-    void ShowMessage(const std::string& text, MessageKind kind) override
-    {
-        messages.push_back(text);
-        kinds.push_back(kind);
-    }
-    void ShowImportStatus() override { ++importStatusShown; }
-    void SetBusy(bool busy) override { busyChanges += busy ? "+" : "-"; }
-
-    std::string Last() const { return messages.empty() ? std::string() : messages.back(); }
-
-    std::vector<std::string> messages;
-    std::vector<MessageKind> kinds;
-    int importStatusShown = 0;
-    std::string busyChanges;
-};
+using enum FailureKind;
 
 const std::string kHead = "\x1b%-12345X@PJL ENTER LANGUAGE=PCL\r\n\x1b"
                           "E";
 const std::string kFoot = "\x1b"
                           "E\x1b%-12345X";
-
-std::string Page(const std::string& text)
-{
-    return "\x1b&a100h200V" + text;
-}
-
-// Letters A (2 pages), B (1 page), A again (1 page).
-std::string LetterJob()
-{
-    return kHead + Page("Nr.A1; Brief an A") + "\f" + Page("Seite 2") + "\f" +
-           Page("Nr.B2; Brief an B") + "\f" + Page("Nr.A1; noch einmal A") + "\f" + kFoot;
-}
-
 constexpr const char* kIni = "[common]\r\nuselog=1\r\n[keys]\r\nadrkeybeg=^Nr.^\r\n"
                              "adrkeyend=^;^\r\nadrkeymode=0\r\n";
+
+// One letter of two pages per ID: the first page carries the key, the second raster data with FF
+// bytes in it.
+std::string LetterJob(const std::vector<std::string>& ids)
+{
+    std::string job = kHead;
+    for (const std::string& id : ids) {
+        job += "\x1b&a100h200VNr." + id + "; Brief xxx\f\x1b*b3W\f\x1b\fSeite 2\f";
+    }
+    return job + kFoot;
+}
+
+// An outcome as text, "ok" or "<failure kind>/<errno>", so that outcomes compare as one value.
+std::string Describe(FailureKind what, int err = 0)
+{
+    return std::to_string(static_cast<int>(what)) + "/" + std::to_string(err);
+}
+std::string Describe(const Outcome& o)
+{
+    return o.Ok() ? "ok" : Describe(o.failure->what, o.failure->err);
+}
+
+// What stands at `p`, to tell whether a command touched it: a file's bytes, else its type.
+std::string Contents(const fs::path& p)
+{
+    std::error_code ec;
+    return fs::is_regular_file(p, ec) ? ReadFile(p)
+                                      : std::to_string(static_cast<int>(fs::status(p, ec).type()));
+}
+
+// The ways to make a fault at a target or its folder.
+const auto Old = [](const fs::path& t) { std::ofstream(t) << "old"; };
+const auto Protected = [](const fs::path& t) { Old(t), fs::permissions(t, fs::perms::owner_read); };
+const auto FolderAt = [](const fs::path& t) { fs::create_directories(t / "inside"); };
+const auto ReadOnlyFolder = [](const fs::path& t) {
+    const std::string f = t.parent_path();
+    return ::mount(f.c_str(), f.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+           ::mount(nullptr, f.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+};
+
+// A fault: `prepare` makes it here; the command then runs in a child process, after `mount` (when
+// given) prepared a private mount namespace there, and under a file-size limit when one is given.
+struct Fault {
+    const char* name;
+    void (*prepare)(const fs::path&);
+    bool (*mount)(const fs::path&);
+    rlim_t limit;
+    std::string expected;
+};
 
 class CommandsTest : public ::testing::Test {
 protected:
@@ -62,53 +97,125 @@ protected:
         state.paths = LocateProgramPaths(dir.Path());
         commands.Load();
     }
-
-    fs::path Job(const std::string& bytes = LetterJob()) { return dir.Write("job.pcl", bytes); }
-
-    bool ImportJob(const fs::path& job)
+    void TearDown() override
     {
+        EXPECT_EQ(ReadFile(job), jobBytes) << "no command may change the source job";
+        if (skipped != 0) {
+            GTEST_SKIP() << skipped << " attempts need a mount namespace, not allowed here";
+        }
+    }
+
+    Outcome Import(const std::string& bytes)
+    {
+        jobBytes = bytes;
+        job = dir.Write("job.pcl", bytes);
         commands.ChooseSource(job.string(), std::nullopt);
         return commands.Import();
+    }
+
+    // Makes `fault` at `at` and runs `command` under it. What it reports must be the fault's
+    // expected outcome with no more: no harm to `watched`, no temporary file beside it, no message
+    // but the outcome's, nothing that `after` finds.
+    void ExpectFault(const Fault& fault, const fs::path& at, const fs::path& watched,
+                     const std::function<Outcome()>& command,
+                     const std::function<std::string()>& after = {})
+    {
+        if (fault.prepare) {
+            fault.prepare(at);
+        }
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (fault.mount && (::unshare(CLONE_NEWNS) != 0 ||
+                                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                                !fault.mount(at))) {
+                ::_exit(77); // no namespace or mount allowed here
+            }
+            const std::string before = Contents(watched);
+            std::optional<FileSizeLimit> limit;
+            if (fault.limit != 0) {
+                limit.emplace(fault.limit);
+            }
+            const Outcome outcome = command();
+            limit.reset();
+            std::error_code ec;
+            const bool temporary = std::any_of(
+                fs::directory_iterator(watched.parent_path(), ec), {},
+                [](const fs::directory_entry& e) { return e.path().extension() == ".tmp"; });
+            const std::string report =
+                Describe(outcome) + (Contents(watched) == before ? "" : " changed it") +
+                (temporary ? " left a temporary file" : "") +
+                (reporter.Shown() == outcome.message ? "" : " showed another message") +
+                (after ? after() : "");
+            std::cerr << (report == fault.expected ? "" : report + "\n");
+            ::_exit(report == fault.expected ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        skipped += code == 77;
+        EXPECT_TRUE(code == 0 || code == 77) << fault.name;
     }
 
     TempDir dir;
     AppState state;
     RecordingReporter reporter;
     Commands commands{state, reporter};
+    std::string jobBytes;
+    fs::path job = dir.Write("job.pcl", "");
+    int skipped = 0;
 };
 
-TEST_F(CommandsTest, ImportGroupsPagesAndEnablesExportOnlyWithValidDestination)
+TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
 {
     EXPECT_FALSE(commands.CanImport());
-    ASSERT_TRUE(ImportJob(Job()));
-    EXPECT_EQ(state.nJobPages, 4);
-    EXPECT_EQ(state.nImpAssigned, 4);
+    ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
+    EXPECT_EQ(state.nJobPages, 6);
+    EXPECT_EQ(state.nImpAssigned, 6);
     EXPECT_EQ(state.Persons.Count(), 2);
     EXPECT_EQ(state.txtExpAdr, "2");
-    EXPECT_EQ(state.nExportCount, 2);
-    EXPECT_EQ(reporter.importStatusShown, 1); // page 2 carries no key
+    EXPECT_EQ(reporter.importStatusShown, 1); // the second pages carry no key
     EXPECT_EQ(reporter.busyChanges, "+-");
-    EXPECT_TRUE(commands.CanShowImportStatus());
-    EXPECT_FALSE(commands.CanExport());
-
-    commands.ChooseDestination((dir / "missing" / "out.pcl").string(), 1);
+    EXPECT_TRUE(reporter.messages.empty());
     EXPECT_FALSE(commands.CanExport());
     commands.ChooseDestination((dir / "out.pcl").string(), 2);
     EXPECT_TRUE(commands.CanExport());
     EXPECT_EQ(commands.DestinationFilterIndex(), 2);
+
+    // A job without pages leaves no counters of the earlier import behind.
+    reporter.Clear();
+    ASSERT_EQ(Describe(Import("\x1b"
+                              "E\r\n")), // no page end and no page text
+              "ok");
+    EXPECT_EQ(state.nImpErr, (ImpErrCounters{0, 0, 0, 0}));
+    EXPECT_EQ(reporter.importStatusShown, 0);
+    EXPECT_FALSE(commands.CanShowImportStatus());
+    EXPECT_FALSE(commands.CanExport());
 }
 
-TEST_F(CommandsTest, DestinationNamingTheSourceInAnotherSpellingIsRefused)
+TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
 {
-    const fs::path job = Job();
-    ASSERT_TRUE(ImportJob(job));
-    commands.ChooseDestination((dir.Path() / "." / "job.pcl").string(), std::nullopt);
-    EXPECT_FALSE(commands.CanExport());
+    EXPECT_EQ(Describe(commands.Import()), Describe(SourceMissing, ENOENT));
+    // A job that vanished after it was chosen cannot be read: that is no import at all.
+    ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");
+    fs::remove(job);
+    reporter.Clear();
+    EXPECT_EQ(Describe(commands.Import()), Describe(SourceUnreadable, ENOENT));
+    EXPECT_FALSE(state.bImportComplete);
+    EXPECT_TRUE(reporter.messages.empty()); // shown as a job of 0 pages
+
+    // A destination in a missing folder, or the source under another spelling.
+    ASSERT_EQ(Describe(Import(jobBytes)), "ok");
     fs::create_directory_symlink(dir.Path(), dir / "link");
-    commands.ChooseDestination((dir / "link" / "job.pcl").string(), std::nullopt);
-    EXPECT_FALSE(commands.CanExport());
-    commands.ChooseDestination((dir / "JOB.PCL").string(), std::nullopt);
-    EXPECT_FALSE(commands.CanExport());
+    for (const auto& [destination, why] :
+         {std::pair{dir / "gone" / "out.pcl", Describe(TargetFolderMissing, ENOENT)},
+          {dir.Path() / "." / "job.pcl", Describe(DestinationIsSource)},
+          {dir / "link" / "job.pcl", Describe(DestinationIsSource)},
+          {dir / "JOB.PCL", Describe(DestinationIsSource)}}) {
+        commands.ChooseDestination(destination.string(), std::nullopt);
+        EXPECT_FALSE(commands.CanExport()) << destination;
+        EXPECT_EQ(Describe(commands.Export()), why) << destination;
+    }
+    EXPECT_EQ(ReadFile(job), jobBytes);
     // Choosing the destination's name as the new source turns the destination red as well.
     commands.ChooseDestination((dir / "other.pcl").string(), std::nullopt);
     EXPECT_TRUE(state.bDstOK);
@@ -116,105 +223,34 @@ TEST_F(CommandsTest, DestinationNamingTheSourceInAnotherSpellingIsRefused)
     EXPECT_FALSE(state.bDstOK);
 }
 
-TEST_F(CommandsTest, ExportWritesTheJobAndReportsSuccess)
+TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
 {
-    ASSERT_TRUE(ImportJob(Job()));
-    commands.ChooseDestination((dir / "out.pcl").string(), std::nullopt);
-    ASSERT_TRUE(commands.Export());
-    EXPECT_EQ(reporter.Last(), "Export wurde durchgeführt");
-    const std::string out = ReadFile(dir / "out.pcl");
-    EXPECT_EQ(out.substr(0, kHead.size()), kHead);
-    EXPECT_EQ(out.substr(out.size() - kFoot.size()), kFoot);
-    EXPECT_EQ(commands.LastExportStats().sheets, 4);
+    ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
+    const fs::path out = dir.Write("out.pcl", "old export");
+    commands.ChooseDestination(out.string(), std::nullopt);
+    reporter.Clear();
+    const Outcome done = commands.Export();
+    ASSERT_EQ(Describe(done), "ok");
+    EXPECT_EQ(reporter.Shown(), done.message); // the desktop shows what the tool prints
+    const std::string bytes = ReadFile(out);
+    EXPECT_EQ(bytes.substr(0, kHead.size()), kHead);
+    EXPECT_EQ(bytes.substr(bytes.size() - kFoot.size()), kFoot);
+    EXPECT_EQ(bytes.find("Nr.A;"), std::string::npos);
+    EXPECT_NE(bytes.find("Brief"), std::string::npos);
+    EXPECT_EQ(commands.LastExportStats().sheets, 6);
     EXPECT_EQ(commands.LastExportStats().envelopes, 2);
-    // No temporary file is left beside the destination.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 4);
-}
 
-TEST_F(CommandsTest, ExportMasksWithTheKeySettingsInForceAtExportTime)
-{
-    ASSERT_TRUE(ImportJob(Job()));
-    commands.ChooseDestination((dir / "out.pcl").string(), std::nullopt);
-    ASSERT_TRUE(commands.Export());
-    std::string out = ReadFile(dir / "out.pcl");
-    EXPECT_EQ(out.find("Nr.A1;"), std::string::npos);
-    EXPECT_NE(out.find("Brief an A"), std::string::npos);
+    // Over an old file the same bytes as a fresh export, and no temporary file beside it.
+    commands.ChooseDestination((dir / "fresh.pcl").string(), std::nullopt);
+    ASSERT_EQ(Describe(commands.Export()), "ok");
+    EXPECT_EQ(ReadFile(dir / "fresh.pcl"), bytes);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 5);
 
     // New key settings after the import: the pages are searched again, not masked by the old keys.
     commands.ApplyKeySettings("Brief", " ", 1, 0, true);
-    ASSERT_TRUE(commands.Export());
-    out = ReadFile(dir / "out.pcl");
-    EXPECT_NE(out.find("Nr.A1;"), std::string::npos);
-    EXPECT_EQ(out.find("Brief"), std::string::npos);
-}
-
-TEST_F(CommandsTest, ExportRefusesWhenTheSourceChangedSinceTheImport)
-{
-    const fs::path job = Job();
-    ASSERT_TRUE(ImportJob(job));
-    commands.ChooseDestination((dir / "out.pcl").string(), std::nullopt);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    dir.Write("job.pcl", LetterJob() + "x");
-    EXPECT_FALSE(commands.Export());
-    EXPECT_EQ(reporter.Last(),
-              "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.");
-    EXPECT_EQ(reporter.kinds.back(), MessageKind::Warning);
-    EXPECT_FALSE(fs::exists(dir / "out.pcl"));
-}
-
-TEST_F(CommandsTest, WriteProtectedDestinationStaysUntouched)
-{
-    ASSERT_TRUE(ImportJob(Job()));
-    const fs::path out = dir.Write("out.pcl", "old contents");
-    fs::permissions(out, fs::perms::owner_read | fs::perms::group_read);
-    commands.ChooseDestination(out.string(), std::nullopt);
-    EXPECT_FALSE(commands.Export());
-    EXPECT_EQ(reporter.Last(), "Zieldatei ist schreibgeschützt");
-    EXPECT_EQ(ReadFile(out), "old contents");
-}
-
-TEST_F(CommandsTest, FailedWriteIsReportedAndLeavesTheOldDestination)
-{
-    ASSERT_TRUE(ImportJob(Job(LetterJob() + std::string(64 * 1024, 'x'))));
-    const fs::path out = dir.Write("out.pcl", "old contents");
-    commands.ChooseDestination(out.string(), std::nullopt);
-    // Every write past 1 KiB fails, as on a full disk.
-    bool ok = false;
-    {
-        const test::FileSizeLimit limit(1024);
-        ok = commands.Export();
-    }
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(reporter.Last().rfind("Export fehlgeschlagen:\r\n", 0), 0u) << reporter.Last();
-    EXPECT_NE(reporter.Last(), "Export wurde durchgeführt");
-    EXPECT_EQ(ReadFile(out), "old contents");
-}
-
-TEST_F(CommandsTest, JobWithoutPagesResetsTheCountersOfAnEarlierImport)
-{
-    ASSERT_TRUE(ImportJob(Job()));
-    ASSERT_NE(state.nImpErr[3], 0);
-    reporter.importStatusShown = 0;
-    ASSERT_TRUE(ImportJob(Job("\x1b"
-                              "E\r\n"))); // no page end and no page text
-    EXPECT_EQ(state.nJobPages, 0);
-    EXPECT_EQ(state.nImpErr, (ImpErrCounters{0, 0, 0, 0}));
-    EXPECT_EQ(reporter.importStatusShown, 0);
-    EXPECT_FALSE(commands.CanShowImportStatus());
-    EXPECT_FALSE(commands.CanExport());
-    EXPECT_EQ(ReadFile(dir / "log.txt").find("Seite\t"), std::string::npos);
-}
-
-TEST_F(CommandsTest, LogThatCannotBeWrittenStopsTheImportAndBlocksTheExport)
-{
-    fs::create_directory(dir / "log.txt");
-    dir.Write("log.txt/inside", "x"); // a folder that cannot be replaced by the log
-    EXPECT_FALSE(ImportJob(Job()));
-    ASSERT_FALSE(reporter.messages.empty());
-    EXPECT_EQ(reporter.kinds.back(), MessageKind::Plain);
-    commands.ChooseDestination((dir / "out.pcl").string(), std::nullopt);
-    EXPECT_FALSE(commands.CanExport());
-    EXPECT_EQ(reporter.importStatusShown, 0);
+    ASSERT_EQ(Describe(commands.Export()), "ok");
+    EXPECT_NE(ReadFile(dir / "fresh.pcl").find("Nr.A;"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "fresh.pcl").find("Brief"), std::string::npos);
 }
 
 TEST_F(CommandsTest, ExportCountIsBoundedWhenTheFieldIsLeft)
@@ -222,7 +258,7 @@ TEST_F(CommandsTest, ExportCountIsBoundedWhenTheFieldIsLeft)
     commands.ExportCountChanged("7");
     commands.ExportCountLeft();
     EXPECT_EQ(state.txtExpAdr, "1"); // no addressees yet
-    ASSERT_TRUE(ImportJob(Job()));
+    ASSERT_EQ(Describe(Import(LetterJob({"A", "B"}))), "ok");
     for (const auto& [typed, shown] : {std::pair{"0", "1"}, {"9", "2"}, {"", "1"}, {"1", "1"}}) {
         commands.ExportCountChanged(typed);
         commands.ExportCountLeft();
@@ -231,27 +267,17 @@ TEST_F(CommandsTest, ExportCountIsBoundedWhenTheFieldIsLeft)
     }
 }
 
-TEST_F(CommandsTest, SkeletonAndReferencePageReportTheirOutcome)
+TEST_F(CommandsTest, SkeletonAndReferencePageRememberTheirChoices)
 {
-    ASSERT_TRUE(ImportJob(Job()));
-    const fs::path protectedFile = dir.Write("skel.txt", "keep");
-    fs::permissions(protectedFile, fs::perms::owner_read);
-    EXPECT_FALSE(commands.SaveEscSkeleton(protectedFile.string()));
-    EXPECT_EQ(reporter.Last(), "'" + protectedFile.string() + "'\r\nist schreibgeschützt");
-    EXPECT_EQ(ReadFile(protectedFile), "keep");
-
-    EXPECT_TRUE(commands.SaveEscSkeleton((dir / "s.txt").string()));
-    EXPECT_EQ(reporter.Last(), "Esc-Skelett wurde gespeichert.");
+    ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");
+    EXPECT_EQ(Describe(commands.SaveEscSkeleton((dir / "s.txt").string())), "ok");
     EXPECT_EQ(commands.SkeletonPath(), (dir / "s.txt").string());
-
     RefPageOptions options{(dir / "ref.pcl").string(), true, false};
-    EXPECT_TRUE(commands.WriteReferencePage(options));
-    EXPECT_EQ(reporter.Last(), "Referenzseite wurde erzeugt");
+    EXPECT_EQ(Describe(commands.WriteReferencePage(options)), "ok");
+    // The options are stored even when the file cannot be written.
     fs::permissions(dir / "ref.pcl", fs::perms::owner_read);
     options.marks = true;
-    EXPECT_FALSE(commands.WriteReferencePage(options));
-    EXPECT_EQ(reporter.Last(), "Referenzdatei konnte nicht angelegt werden");
-    // The options are stored even when the file could not be written.
+    EXPECT_EQ(Describe(commands.WriteReferencePage(options)), Describe(TargetBlocked));
     EXPECT_TRUE(commands.RefPageDefaults().marks);
 }
 
@@ -262,26 +288,21 @@ TEST_F(CommandsTest, ClosingStoresPositionAndLogSwitchAndTheUpdaterGetsFiveArgum
     const std::string ini = ReadFile(dir / "kuvrion.ini");
     EXPECT_NE(ini.find("winmainpos=1200,900\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("uselog=0\r\n"), std::string::npos) << ini;
-
-    const auto cmd = commands.UpdaterCommandLine();
-    ASSERT_EQ(cmd.size(), 6u);
-    EXPECT_EQ(cmd[0], (dir / "Zephrin.exe").string());
-    EXPECT_EQ(std::vector<std::string>(cmd.begin() + 1, cmd.end()),
-              (std::vector<std::string>{"Kuvrion", "Kuvrion", "1", "5", "4"}));
-
-    EXPECT_FALSE(commands.CanWebUpdate());
-    dir.Write("Zephrin.exe", "");
-    commands.Load();
-    EXPECT_FALSE(commands.CanWebUpdate());
-    dir.Write("UNZIP.COM", "");
-    commands.Load();
+    EXPECT_EQ(commands.UpdaterCommandLine(),
+              (std::vector<std::string>{(dir / "Zephrin.exe").string(), "Kuvrion", "Kuvrion", "1",
+                                        "5", "4"}));
+    for (const char* updaterFile : {"Zephrin.exe", "UNZIP.COM"}) {
+        EXPECT_FALSE(commands.CanWebUpdate());
+        dir.Write(updaterFile, "");
+        commands.Load();
+    }
     EXPECT_TRUE(commands.CanWebUpdate());
 }
 
 TEST_F(CommandsTest, ManualIsLookedUpInDocFirst)
 {
     EXPECT_FALSE(commands.ManualToOpen());
-    EXPECT_EQ(reporter.Last(), "Das Handbuch wurde nicht gefunden:\r\nKuvrion.pdf");
+    EXPECT_EQ(reporter.messages.size(), 1u);
     dir.Write("Kuvrion.pdf", "%PDF");
     EXPECT_EQ(commands.ManualToOpen(), (dir / "Kuvrion.pdf").string());
     fs::create_directory(dir / "doc");
@@ -292,19 +313,139 @@ TEST_F(CommandsTest, ManualIsLookedUpInDocFirst)
 TEST(ProgramPathsTest, SettingsMoveToTheUserFolderWhenTheProgramFolderIsNotWritable)
 {
     TempDir home;
-    const ProgramPaths local = LocateProgramPaths(home.Path());
-    EXPECT_EQ(local.settingsFile, home / "kuvrion.ini");
-    EXPECT_EQ(local.LogFile(), home / "log.txt");
-
+    EXPECT_EQ(LocateProgramPaths(home.Path()).LogFile(), home / "log.txt");
     ::setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
     const ProgramPaths system = LocateProgramPaths("/usr/bin");
     EXPECT_EQ(system.settingsFile, home / "Kuvrion" / "kuvrion.ini");
     EXPECT_EQ(system.RefPageFile(), home / "Kuvrion" / "RefPage.pcl");
     ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(LocateProgramPaths("/usr/bin", home / "my.ini").settingsFile, home / "my.ini");
+}
 
-    const ProgramPaths given = LocateProgramPaths("/usr/bin", home / "my.ini");
-    EXPECT_EQ(given.settingsFile, home / "my.ini");
+TEST_F(CommandsTest, FailedWritesLeaveTheTargetAsItWas)
+{
+    ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
+    const std::string ini = ReadFile(state.paths.settingsFile);
+    const Fault faults[] = {
+        {"full device", Old, nullptr, 64, Describe(TargetCommit, EFBIG)},
+        {"missing folder", [](const fs::path& t) { fs::remove(t.parent_path()); }, nullptr, 0,
+         Describe(TargetFolderMissing, ENOENT)},
+        {"write-protected target", Protected, nullptr, 0, Describe(TargetBlocked)},
+        {"folder as target", FolderAt, nullptr, 0, Describe(TargetBlocked)},
+        {"pipe as target", [](const fs::path& t) { ::mkfifo(t.c_str(), 0644); }, nullptr, 0,
+         Describe(TargetOpen, EPERM)},
+        {"read-only folder", Old, ReadOnlyFolder, 0, Describe(TargetOpen, EROFS)},
+        {"full tmpfs", nullptr,
+         [](const fs::path& t) {
+             const auto folder = t.parent_path();
+             const bool mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+             Old(t);
+             std::ofstream(folder / "filler") << std::string(128 * 1024, 'f');
+             return mounted;
+         },
+         0, Describe(TargetCommit, ENOSPC)}};
+    const std::function<Outcome(const fs::path&)> writers[] = {
+        [&](const fs::path& t) {
+            commands.ChooseDestination(t, std::nullopt, false);
+            return commands.Export();
+        },
+        [&](const fs::path& t) { return commands.SaveEscSkeleton(t, false); },
+        [&](const fs::path& t) { return commands.WriteReferencePage(RefPageOptions{t}, false); }};
+    for (const Fault& fault : faults) {
+        for (std::size_t w = 0; w < std::size(writers); ++w) {
+            SCOPED_TRACE("writer " + std::to_string(w));
+            const fs::path target = dir / (fault.name + std::to_string(w)) / "target.pcl";
+            fs::create_directory(target.parent_path());
+            ExpectFault(fault, target, target, [&] { return writers[w](target); });
+        }
+    }
+    EXPECT_EQ(ReadFile(state.paths.settingsFile), ini);
+}
+
+TEST_F(CommandsTest, SourceChangedSinceTheImportIsRefused)
+{
+    ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
+    // Deleted, truncated, and replaced by another file with the same size and modification time.
+    const std::function<void()> changes[] = {
+        [&] { fs::remove(job); }, [&] { fs::resize_file(job, jobBytes.size() / 2); },
+        [&] {
+            struct stat before {};
+            ::stat(job.c_str(), &before);
+            std::string other = jobBytes;
+            std::replace(other.begin(), other.end(), 'x', 'y');
+            const fs::path next = dir.Write("next.pcl", other);
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            ::utimensat(AT_FDCWD, next.c_str(), times, 0);
+            fs::rename(next, job);
+        }};
+    const Fault changed{"source changed", Old, nullptr, 0, Describe(SourceChanged)};
+    const fs::path old = dir / "old.pcl";
+    commands.ChooseDestination(old, std::nullopt, false);
+    for (const auto& change : changes) {
+        ASSERT_EQ(Describe(Import(jobBytes)), "ok");
+        // File times have a coarse clock; make sure the change shows in them.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        change();
+        ExpectFault(changed, old, old, [&] { return commands.Export(); });
+        ExpectFault(changed, old, old, [&] { return commands.SaveEscSkeleton(old, false); });
+        dir.Write("job.pcl", jobBytes);
+    }
+}
+
+TEST_F(CommandsTest, SettingsThatCannotBeWrittenWarnAndStayAsTheyWere)
+{
+    // Each confirm step of a settings dialog, and closing (which cannot warn any more).
+    const std::array<bool, 5> marks{true, true, true, true, true};
+    const std::array<float, 5> layout{6, 90, 4, 6, 1};
+    const std::array<float, 6> area{1, 2, 3, 4, 5, 6};
+    const std::array<std::int32_t, 2> position{100, 200};
+    const std::function<void()> writes[] = {
+        [&] { commands.ApplyKeySettings("Kd:", ";", 5, 0, true); },
+        [&] { commands.ApplyOmeCode("10", "11", "101", 2, 2, marks); },
+        [&] { commands.ApplyOmeLayout(layout); },
+        [&] { commands.ApplyPrintArea(area); },
+        [&] { commands.ApplyOrganize(3, false); },
+        [&] { commands.ApplyFillChar(66); },
+        [&] { commands.Close(position); }};
+    const fs::path settings = state.paths.settingsFile;
+    const std::string warning =
+        MessageFor(Action::Settings, Failure{SettingsWrite, 0, 0, settings}).text;
+    const std::string warned = Describe(SettingsWrite);
+    const Fault faults[] = {{"write-protected", Protected, nullptr, 0, warned},
+                            {"full device", Old, nullptr, 16, warned},
+                            {"read-only folder", Old, ReadOnlyFolder, 0, warned}};
+    for (const Fault& fault : faults) {
+        for (std::size_t i = 0; i < std::size(writes); ++i) {
+            SCOPED_TRACE("write " + std::to_string(i));
+            fs::remove(settings);
+            // The writes return nothing: the outcome stands for the warning they must show.
+            ExpectFault(fault, settings, settings, [&] {
+                writes[i]();
+                return Outcome{Failure{SettingsWrite}, i + 1 < std::size(writes) ? warning : ""};
+            });
+        }
+    }
+}
+
+TEST_F(CommandsTest, LogThatCannotBeWrittenStopsTheImport)
+{
+    ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
+    const std::string ini = ReadFile(state.paths.settingsFile);
+    const Fault faults[] = {
+        {"folder in its place", FolderAt, nullptr, 0, Describe(LogWrite, EISDIR)},
+        {"full device", nullptr, nullptr, 64, Describe(LogWrite, EFBIG)},
+        {"read-only folder", nullptr, ReadOnlyFolder, 0, Describe(LogWrite, EROFS)}};
+    const auto offered = [&] {
+        commands.ChooseDestination(dir / "out.pcl", std::nullopt, false);
+        return commands.CanExport() ? " but offered the export" : "";
+    };
+    for (const Fault& fault : faults) {
+        fs::remove_all(dir / "log.txt");
+        ExpectFault(
+            fault, dir / "log.txt", job, [&] { return commands.Import(); }, offered);
+    }
+    EXPECT_EQ(ReadFile(state.paths.settingsFile), ini);
 }
 
 } // namespace
-} // namespace kuvrion
+} // namespace kuvrion::test

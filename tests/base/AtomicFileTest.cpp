@@ -80,7 +80,6 @@ TEST(AtomicFile, FailureLeavesTargetUntouched)
     EXPECT_FALSE(later);
     EXPECT_FALSE(committed);
     EXPECT_EQ(f.ErrorNumber(), EFBIG);
-    EXPECT_FALSE(f.Error().empty());
     EXPECT_EQ(ReadFile(target), original);
     EXPECT_EQ(FileCount(dir.Path()), 1u);
 

@@ -1,13 +1,11 @@
 #include "base/ByteText.h"
 #include "base/Numbers.h"
 #include "base/FileChecks.h"
-#include "base/SystemError.h"
 
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cmath>
 #include <limits>
 
@@ -137,13 +135,6 @@ TEST(Helpers, Windows1252)
     EXPECT_TRUE(FitsCp1252(Cp1252ToUtf8(all)));
     EXPECT_FALSE(FitsCp1252("\xE4\xB8\xAD"));
     EXPECT_FALSE(FitsCp1252("\xFF"));
-}
-
-TEST(Helpers, DescribeErrno)
-{
-    EXPECT_EQ(DescribeErrno(ENOSPC), "Kein Speicherplatz mehr auf dem Gerät");
-    EXPECT_EQ(DescribeErrno(EACCES), "Zugriff verweigert");
-    EXPECT_EQ(DescribeErrno(98765), "Systemfehler 98765");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "CliApp.h"
 
+#include "app/Messages.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,24 +16,14 @@ using nlohmann::json;
 namespace kuvrion::cli {
 namespace {
 
-const std::string kHead = "\x1b%-12345X@PJL ENTER LANGUAGE=PCL\r\n\x1b"
-                          "E";
-const std::string kFoot = "\x1b"
-                          "E\x1b%-12345X";
+using enum FailureKind;
+using enum Action;
 
 // Two letters; the key of the second is split by a cursor move, "M\xfc" is "Mü" in Windows-1252.
-const std::string kJob = kHead +
-                         "\x1b&a1V"
-                         "Kd.: 4711; Sehr geehrte Frau M\xfcller"
-                         "\f" +
-                         "Seite 2"
-                         "\f" +
-                         "\x1b&a1V"
-                         "Kd.: 08\x1b&a5H15; Guten Tag"
-                         "\f" +
-                         kFoot;
-
-constexpr const char* kIni = "[keys]\r\nadrkeybeg=^Kd.: ^\r\nadrkeyend=^;^\r\nadrkeymode=0\r\n";
+const std::string kJob = "\x1b%-12345X@PJL\r\n\x1b"
+                         "E\x1b&a1VKd.: 4711; Frau M\xfcller\fSeite 2\f\x1b&a1VKd.: "
+                         "08\x1b&a5H15; Guten Tag\f\x1b"
+                         "E\x1b%-12345X";
 
 struct CliRun {
     int status;
@@ -40,8 +31,13 @@ struct CliRun {
     std::string err;
 };
 
+// Runs the tool in a fresh folder that holds the job and the settings file; file names in the
+// arguments are relative to it.
 class CliTest : public ::testing::Test {
 protected:
+    void SetUp() override { fs::current_path(dir.Path()); }
+    void TearDown() override { fs::current_path(cwd); }
+
     CliRun Cli(std::vector<std::string> args)
     {
         std::ostringstream out;
@@ -50,110 +46,99 @@ protected:
         return {status, out.str(), err.str()};
     }
 
+    const fs::path cwd = fs::current_path();
     TempDir dir;
     fs::path job = dir.Write("job.pcl", kJob);
-    fs::path ini = dir.Write("kuvrion.ini", kIni);
+    fs::path ini = dir.Write("kuvrion.ini",
+                             "[keys]\r\nadrkeybeg=^Kd.: ^\r\nadrkeyend=^;^\r\nadrkeymode=0\r\n");
 };
 
-TEST_F(CliTest, ScanJsonGivesTheDocumentedFieldsAndPageTable)
+TEST_F(CliTest, JsonDocumentsGiveTheDocumentedFields)
 {
-    const CliRun r = Cli({"scan", job.string(), "--json", "--page-table"});
-    ASSERT_EQ(r.status, kExitOk) << r.err;
-    const json doc = json::parse(r.out);
-    EXPECT_EQ(doc["file_size"], kJob.size());
-    EXPECT_EQ(doc["pages"], 3);
-    EXPECT_EQ(doc["head_bytes"], kHead.size());
-    EXPECT_EQ(doc["foot_bytes"], kFoot.size());
-    EXPECT_EQ(doc["escapes"], 7);
-    ASSERT_EQ(doc["page_seek"].size(), 3u);
-    EXPECT_EQ(doc["page_seek"][0], kHead.size() + 1);
-    EXPECT_EQ(doc["page_size"][1], 7);
-}
-
-TEST_F(CliTest, ImportJsonListsPersonsWithDecodedIds)
-{
-    const CliRun r = Cli({"--ini", ini.string(), "import", job.string(), "--json"});
-    ASSERT_EQ(r.status, kExitOk) << r.err;
-    const json doc = json::parse(r.out);
-    EXPECT_EQ(doc["pages"], 3);
-    EXPECT_EQ(doc["assigned"], 3);
-    EXPECT_EQ(doc["addressees"], 2);
-    EXPECT_EQ(doc["errors"], json::parse("[0,0,0,1]"));
-    EXPECT_EQ(doc["persons"][0]["id"], "4711");
-    EXPECT_EQ(doc["persons"][0]["pages"], json::parse("[1,2]"));
-    EXPECT_EQ(doc["persons"][1]["id"], "0815");
-}
-
-TEST_F(CliTest, ExportWritesTheMarkedJobAndLeavesTheSettingsAlone)
-{
-    const std::string iniBefore = ReadFile(ini);
-    const CliRun r = Cli({"--ini", ini.string(), "export", job.string(), (dir / "out.pcl").string(),
-                          "--count", "1", "--json"});
-    ASSERT_EQ(r.status, kExitOk) << r.err;
-    const json doc = json::parse(r.out);
-    EXPECT_EQ(doc["exported"], 1);
-    EXPECT_EQ(doc["sheets"], 2);
-    EXPECT_EQ(doc["envelopes"], 1);
+    const std::string settings = ReadFile(ini);
+    const struct {
+        std::vector<std::string> args;
+        const char* field;
+        json value;
+    } cases[] = {
+        {{"scan", "job.pcl", "--json", "--page-table"}, "/file_size", kJob.size()},
+        {{"scan", "job.pcl", "--json", "--page-table"}, "/page_seek", {18, 46, 54}},
+        {{"scan", "job.pcl", "--json"}, "/escapes", 7},
+        {{"import", "job.pcl", "--json"}, "/errors", {0, 0, 0, 1}},
+        {{"import", "job.pcl", "--json"}, "/persons/0", {{"id", "4711"}, {"pages", {1, 2}}}},
+        {{"import", "job.pcl", "--json"}, "/persons/1/id", "0815"},
+        {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/exported", 1},
+        {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/sheets", 2},
+        {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/envelopes", 1}};
+    for (const auto& c : cases) {
+        const CliRun r = Cli(c.args);
+        ASSERT_EQ(r.status, kExitOk) << r.err;
+        EXPECT_EQ(json::parse(r.out).at(json::json_pointer(c.field)), c.value) << c.field;
+    }
     const std::string out = ReadFile(dir / "out.pcl");
-    EXPECT_EQ(out.rfind(kHead, 0), 0u);
-    // The key is hidden by default: blanks stand where it stood.
-    EXPECT_EQ(out.find("4711"), std::string::npos);
-    EXPECT_EQ(ReadFile(ini), iniBefore);
+    EXPECT_EQ(out.find("4711"), std::string::npos); // the key is blanked out by default
+    EXPECT_EQ(ReadFile(ini), settings);
     EXPECT_EQ(ReadFile(job), kJob);
-}
-
-TEST_F(CliTest, BadInputGivesAGermanMessageAndANonZeroStatus)
-{
-    CliRun r = Cli({"scan", (dir / "missing.pcl").string()});
-    EXPECT_EQ(r.status, kExitBadInput);
-    EXPECT_NE(r.err.find("Quelldatei nicht gefunden"), std::string::npos);
-
-    r = Cli({"--ini", (dir / "none.ini").string(), "import", job.string()});
-    EXPECT_EQ(r.status, kExitBadInput);
-    EXPECT_NE(r.err.find("Einstellungsdatei nicht gefunden"), std::string::npos);
-
-    dir.Write("empty.ini", "");
-    r = Cli({"--ini", (dir / "empty.ini").string(), "import", job.string()});
-    EXPECT_EQ(r.status, kExitBadInput);
-    EXPECT_NE(r.err.find("Adressatenschlüssel"), std::string::npos);
-
-    r = Cli({"--ini", ini.string(), "export", job.string(), job.string()});
-    EXPECT_EQ(r.status, kExitBadInput);
-    EXPECT_EQ(ReadFile(job), kJob);
-
-    r = Cli({"refpage", (dir / "r.pcl").string(), "--grid", "off", "--marks", "off"});
-    EXPECT_EQ(r.status, kExitBadInput);
-
-    r = Cli({"frobnicate"});
-    EXPECT_EQ(r.status, kExitBadInput);
-    EXPECT_NE(r.err.find("Aufruf fehlerhaft"), std::string::npos);
-}
-
-TEST_F(CliTest, WriteFailureIsNotReportedAsSuccess)
-{
-    const fs::path out = dir.Write("out.pcl", "old");
-    fs::permissions(out, fs::perms::owner_read);
-    const CliRun r = Cli({"--ini", ini.string(), "export", job.string(), out.string()});
-    EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_NE(r.err.find("Zieldatei ist schreibgeschützt"), std::string::npos);
-    EXPECT_EQ(r.out.find("Export wurde durchgeführt"), std::string::npos);
-    EXPECT_EQ(ReadFile(out), "old");
 }
 
 TEST_F(CliTest, SkeletonAndReferencePage)
 {
-    CliRun r = Cli({"skeleton", job.string(), (dir / "skel.txt").string(), "--fill", "46"});
+    CliRun r = Cli({"skeleton", "job.pcl", "skel.txt", "--fill", "46"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
-    const std::string skel = ReadFile(dir / "skel.txt");
-    EXPECT_EQ(skel.size(), kJob.size());
-    EXPECT_EQ(skel.find("Seite"), std::string::npos);
-    EXPECT_NE(skel.find("\f......."), std::string::npos);
+    EXPECT_EQ(r.out, MessageFor(Skeleton, std::nullopt).text + "\n");
+    EXPECT_EQ(ReadFile(dir / "skel.txt").size(), kJob.size());
+    EXPECT_NE(ReadFile(dir / "skel.txt").find("\f......."), std::string::npos);
 
-    r = Cli({"refpage", (dir / "r.pcl").string(), "--grid", "off"});
+    r = Cli({"refpage", "r.pcl", "--grid", "off"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
-    const std::string ref = ReadFile(dir / "r.pcl");
-    EXPECT_EQ(ref.find("\x1b%0B"), std::string::npos);
-    EXPECT_NE(ref.find("\x1b*c0P"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "r.pcl").find("\x1b%0B"), std::string::npos);
+    EXPECT_NE(ReadFile(dir / "r.pcl").find("\x1b*c0P"), std::string::npos);
+}
+
+// Unusable input is exit status 2, named as it was typed; a command that ran and failed is status
+// 1 with its message on one line. Neither prints to stdout or touches the job.
+TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
+{
+    dir.Write("empty.ini", "");
+    dir.Write("nokeys.pcl", "Hallo\f");
+    dir.Write("nopage.pcl", "no page end");
+    const fs::path old = dir.Write("old.pcl", "old");
+    fs::permissions(old, fs::perms::owner_read);
+    const auto bad = [](Action a, FailureKind what, const std::string& path = "") {
+        return *BadInputText(a, Failure{what, 0, 0, path});
+    };
+    const auto failed = [](Action a, FailureKind what, int err = 0) {
+        std::string text = MessageFor(a, Failure{what, err}).text;
+        const auto at = text.find(":\r\n");
+        return at == std::string::npos ? text : text.replace(at + 1, 2, " ");
+    };
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string line;
+    } cases[] = {
+        {{"scan", "missing.pcl"}, 2, bad(Scan, SourceMissing, "missing.pcl")},
+        {{"--ini=none.ini", "import", "job.pcl"}, 2, bad(Settings, FileMissing, "none.ini")},
+        {{"--ini=empty.ini", "import", "job.pcl"}, 2, bad(Import, KeyIncomplete)},
+        {{"export", "job.pcl", "./job.pcl"}, 2, bad(Export, DestinationIsSource, "./job.pcl")},
+        {{"export", "job.pcl", "no/o.pcl"}, 2, bad(Export, TargetFolderMissing, "no/o.pcl")},
+        {{"refpage", "no/r.pcl"}, 2, bad(RefPage, TargetFolderMissing, "no/r.pcl")},
+        {{"refpage", "r.pcl", "--grid=off", "--marks=off"}, 2, bad(RefPage, NothingToDraw)},
+        {{"skeleton", "nopage.pcl", "s.txt"}, 2, bad(Skeleton, NoPages, "nopage.pcl")},
+        {{"skeleton", "job.pcl", "no/s.txt"}, 1, failed(Skeleton, TargetFolderMissing, ENOENT)},
+        {{"export", "nokeys.pcl", "out.pcl"}, 1, failed(Export, NoAddressees)},
+        {{"export", "job.pcl", "old.pcl"}, 1, failed(Export, TargetBlocked)},
+        {{"refpage", "old.pcl"}, 1, failed(RefPage, TargetBlocked)},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.line;
+        EXPECT_EQ(r.err, "kuvrion-cli: " + c.line + "\n");
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(ReadFile(job), kJob);
+    EXPECT_EQ(ReadFile(old), "old");
+    EXPECT_EQ(Cli({"frobnicate"}).status, kExitBadInput);
 }
 
 } // namespace

@@ -36,13 +36,13 @@ protected:
     bool Export()
     {
         out.clear();
-        return ExportJob(
+        return !ExportJob(
             pcl, persons, 1000, s,
             [this](std::string_view b) {
                 out.append(b);
                 return true;
             },
-            nullptr, stats, failure);
+            nullptr, stats);
     }
     // One letter per printed page after `head`: "c" a front that collects, "E" a front that
     // closes its envelope, "b" a back with page text and no bars, "-" a blank back.
@@ -67,7 +67,6 @@ protected:
     Settings s;
     ExportStats stats;
     std::string out;
-    std::string failure;
 };
 
 TEST_F(DuplexExportTest, AddresseesStartOnFrontsAndBarsStandOnFrontsOnly)

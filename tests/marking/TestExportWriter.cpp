@@ -33,13 +33,14 @@ protected:
     bool Export(std::int32_t count = 1000)
     {
         out.clear();
-        return ExportJob(
+        failure = ExportJob(
             pcl, persons, count, s,
             [this](std::string_view b) {
                 out.append(b);
                 return true;
             },
-            nullptr, stats, failure);
+            nullptr, stats);
+        return !failure;
     }
     // The code of every sheet, read back from the vertical positions of its bars.
     std::vector<std::string> Codes() const
@@ -70,7 +71,7 @@ protected:
     Settings s;
     ExportStats stats;
     std::string out;
-    std::string failure;
+    std::optional<Failure> failure;
 };
 
 std::vector<std::int32_t> Range(int from, int to)
@@ -177,8 +178,9 @@ TEST_F(ExportTest, CountBoundsMaskingAndFailures)
     // A page that is not in the job and a sink that fails both stop the export.
     AddPerson("B", {7});
     EXPECT_FALSE(Export());
-    EXPECT_EQ(failure.rfind("Seite 7 konnte nicht gelesen werden: ", 0), 0u);
-    EXPECT_FALSE(ExportJob(
-        pcl, persons, 1, s, [](std::string_view) { return false; }, nullptr, stats, failure));
-    EXPECT_FALSE(failure.empty());
+    EXPECT_EQ(failure->what, FailureKind::PageMissing);
+    EXPECT_EQ(failure->page, 7);
+    failure = ExportJob(
+        pcl, persons, 1, s, [](std::string_view) { return false; }, nullptr, stats);
+    EXPECT_EQ(failure->what, FailureKind::TargetWrite);
 }

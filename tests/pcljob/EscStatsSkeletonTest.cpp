@@ -97,7 +97,7 @@ TEST(EscSkeleton, WholeJob)
         out.append(s);
         return true;
     };
-    ASSERT_TRUE(WriteEscSkeleton(job, job.Pages(), 97, sink));
+    ASSERT_EQ(WriteEscSkeleton(job, job.Pages(), 97, sink), std::nullopt);
     EXPECT_EQ(out, Esc("%-12345X") + "@PJL\r\n" + Esc("E") + "aaaa" + Esc("(s3B") + "\faaaa\f\f" +
                        Esc("*b2W") + "\x0c\x0c" + "aaaa\x0c" + Esc("E") + Esc("%-12345X"));
 
@@ -108,14 +108,15 @@ TEST(EscSkeleton, WholeJob)
           {"ab\fc", "\xfc\xfc\f\xfc"}}) {
         ASSERT_TRUE(job.Connect(MakeMemorySource(bytes1), "mem"));
         out.clear();
-        ASSERT_TRUE(WriteEscSkeleton(job, job.Pages(), 0xFC, sink));
+        ASSERT_EQ(WriteEscSkeleton(job, job.Pages(), 0xFC, sink), std::nullopt);
         EXPECT_EQ(out, skeleton);
     }
 
     // A failing sink stops the writer and reports it.
     int calls = 0;
-    EXPECT_FALSE(
-        WriteEscSkeleton(job, job.Pages(), 97, [&](std::string_view) { return ++calls > 1; }));
+    EXPECT_EQ(
+        WriteEscSkeleton(job, job.Pages(), 97, [&](std::string_view) { return ++calls > 1; })->what,
+        FailureKind::TargetWrite);
     EXPECT_EQ(calls, 1);
 }
 

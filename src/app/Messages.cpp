@@ -1,0 +1,231 @@
+#include "app/Messages.h"
+
+#include <cerrno>
+#include <string_view>
+
+namespace kuvrion {
+
+namespace {
+
+using enum FailureKind;
+using enum MessageKind;
+
+// One row per result a command words. `text` is the message; `badInput`, when set, is what the
+// command-line tool prints instead, because for it the failure means unusable input. In both,
+// {path}, {page} and {error} stand for the failure's file, page number and system error.
+struct Row {
+    Action action;
+    std::optional<FailureKind> failure; // nullopt: the command succeeded
+    MessageKind kind;
+    std::string_view text;
+    std::string_view badInput = {};
+};
+
+constexpr std::string_view kSourceMissing = "Quelldatei nicht gefunden: {path}";
+constexpr std::string_view kSourceUnreadable = "Quelldatei konnte nicht gelesen werden: {path}";
+constexpr std::string_view kSourceChanged =
+    "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
+// Jobs the import refuses before reading a page, since their marked job would be wrong.
+constexpr std::string_view kNotPcl5 =
+    "Der Druckjob ist kein PCL-5-Druckjob (erkannt: {detail}). Bitte "
+    "im Druckertreiber PCL 5 wählen und erneut drucken.";
+constexpr std::string_view kDuplexSwitch =
+    "Der Druckjob wechselt innerhalb des Jobs zwischen Simplex und Duplex; das wird nicht "
+    "unterstützt.";
+constexpr std::string_view kTargetNotCreated = "Zieldatei konnte nicht angelegt werden";
+constexpr std::string_view kSkeletonFailed =
+    "Esc-Skelett konnte nicht geschrieben werden:\r\n{error}";
+constexpr std::string_view kRefFileNotCreated = "Referenzdatei konnte nicht angelegt werden";
+constexpr std::string_view kRefPageFailed =
+    "Referenzseite konnte nicht geschrieben werden:\r\n{error}";
+
+// Rows with an empty text are failures the desktop program shows otherwise: it offers the command
+// only when they cannot happen, or (an unreadable job) shows the import's 0 pages.
+constexpr Row kRows[] = {
+    {Action::Scan, SourceMissing, Plain, "", kSourceMissing},
+    {Action::Scan, SourceUnreadable, Plain, "", kSourceUnreadable},
+
+    {Action::Import, SourceMissing, Plain, "", kSourceMissing},
+    {Action::Import, SourceUnreadable, Plain, "", kSourceUnreadable},
+    {Action::Import, KeyIncomplete, Plain, "",
+     "Der Adressatenschlüssel ist nicht vollständig eingestellt (Startkennung und Endekennung "
+     "oder feste ID-Länge, Abschnitt [keys])."},
+    {Action::Import, NotPcl5, Warning, kNotPcl5, kNotPcl5},
+    {Action::Import, DuplexSwitch, Warning, kDuplexSwitch, kDuplexSwitch},
+    {Action::Import, LogWrite, Plain, "Das Logfile konnte nicht geschrieben werden: {error}"},
+    {Action::Import, PageRead, Plain, "Seite {page} konnte nicht gelesen werden: {error}"},
+    {Action::Import, TooManyPages, Plain,
+     "Seite {page}: Ein Adressat kann höchstens 32767 Seiten haben."},
+    {Action::Import, OutOfMemory, Plain, "Nicht genügend Arbeitsspeicher für den Import."},
+
+    {Action::Export, {}, Plain, "Export wurde durchgeführt"},
+    {Action::Export, NoAddressees, Warning,
+     "Im Druckjob wurde kein Adressat gefunden: nichts zu exportieren."},
+    {Action::Export, ImportIncomplete, Plain, ""},
+    {Action::Export, DestinationIsSource, Warning, "", "Die Zieldatei ist die Quelldatei: {path}"},
+    {Action::Export, TargetFolderMissing, Warning, kTargetNotCreated,
+     "Der Ordner der Zieldatei existiert nicht: {path}"},
+    {Action::Export, SourceChanged, Warning, kSourceChanged},
+    {Action::Export, TargetBlocked, Warning, "Zieldatei ist schreibgeschützt"},
+    {Action::Export, TargetOpen, Warning, kTargetNotCreated},
+    {Action::Export, TargetWrite, Warning,
+     "Export fehlgeschlagen:\r\nDie Zieldatei konnte nicht geschrieben werden."},
+    {Action::Export, TargetCommit, Warning, "Export fehlgeschlagen:\r\n{error}"},
+    {Action::Export, PageRead, Warning,
+     "Export fehlgeschlagen:\r\nSeite {page} konnte nicht gelesen werden: {error}"},
+    {Action::Export, PageMissing, Warning,
+     "Export fehlgeschlagen:\r\nSeite {page} konnte nicht gelesen werden: Die Seite ist nicht im "
+     "Job."},
+    {Action::Export, OutOfMemory, Warning,
+     "Export fehlgeschlagen:\r\nNicht genügend Arbeitsspeicher für den Export."},
+
+    {Action::Skeleton, {}, Plain, "Esc-Skelett wurde gespeichert."},
+    {Action::Skeleton, NoPages, Plain, "", "Der Druckjob enthält keine Seiten: {path}"},
+    {Action::Skeleton, SourceChanged, Warning, kSourceChanged},
+    {Action::Skeleton, TargetBlocked, Plain, "'{path}'\r\nist schreibgeschützt"},
+    {Action::Skeleton, TargetFolderMissing, Warning, kSkeletonFailed},
+    {Action::Skeleton, TargetOpen, Warning, kSkeletonFailed},
+    {Action::Skeleton, TargetWrite, Warning, kSkeletonFailed},
+    {Action::Skeleton, TargetCommit, Warning, kSkeletonFailed},
+    {Action::Skeleton, PageRead, Warning, kSkeletonFailed},
+
+    {Action::RefPage, {}, Plain, "Referenzseite wurde erzeugt"},
+    {Action::RefPage, NothingToDraw, Warning, "",
+     "Raster und OME-Markierungen sind beide ausgeschaltet: es gibt nichts zu schreiben."},
+    {Action::RefPage, TargetFolderMissing, Warning, kRefFileNotCreated,
+     "Der Ordner der Referenzdatei existiert nicht: {path}"},
+    {Action::RefPage, TargetBlocked, Warning, kRefFileNotCreated},
+    {Action::RefPage, TargetOpen, Warning, kRefFileNotCreated},
+    {Action::RefPage, TargetWrite, Warning, kRefPageFailed},
+    {Action::RefPage, TargetCommit, Warning, kRefPageFailed},
+
+    {Action::Settings, SettingsWrite, Warning,
+     "Die Einstellungen konnten nicht gespeichert werden:\r\n{path}"},
+    {Action::Settings, FileMissing, Plain, "", "Einstellungsdatei nicht gefunden: {path}"},
+    {Action::ShowLog, FileMissing, Plain, "Kein Logfile vorhanden"},
+    {Action::OpenManual, FileMissing, Plain, "Das Handbuch wurde nicht gefunden:\r\n{path}"},
+};
+
+const Row* FindRow(Action action, std::optional<FailureKind> failure)
+{
+    for (const Row& row : kRows) {
+        if (row.action == action && row.failure == failure)
+            return &row;
+    }
+    return nullptr;
+}
+
+std::string Fill(std::string_view text, const std::optional<Failure>& failure)
+{
+    std::string out;
+    while (!text.empty()) {
+        const std::size_t open = text.find('{');
+        const std::size_t close = text.find('}', open);
+        out.append(text.substr(0, open));
+        if (open == std::string_view::npos || close == std::string_view::npos)
+            break;
+        const std::string_view name = text.substr(open + 1, close - open - 1);
+        if (failure && name == "path")
+            out += failure->path;
+        else if (failure && name == "page")
+            out += std::to_string(failure->page);
+        else if (failure && name == "detail")
+            out += failure->detail;
+        else if (failure && name == "error")
+            out += DescribeErrno(failure->err);
+        text.remove_prefix(close + 1);
+    }
+    return out;
+}
+
+} // namespace
+
+Message MessageFor(Action action, const std::optional<Failure>& failure)
+{
+    const Row* row = FindRow(action, failure ? std::optional(failure->what) : std::nullopt);
+    if (!row) {
+        // A failure never passes unnoticed, even one no row words.
+        return failure ? Message{DescribeErrno(failure->err), Warning} : Message{};
+    }
+    return {Fill(row->text, failure), row->kind};
+}
+
+std::optional<std::string> BadInputText(Action action, const Failure& failure)
+{
+    const Row* row = FindRow(action, failure.what);
+    if (!row || row->badInput.empty())
+        return std::nullopt;
+    return Fill(row->badInput, failure);
+}
+
+std::string DescribeErrno(int err)
+{
+    switch (err) {
+    case 0:
+        return "Kein Fehler";
+    case ENOSPC:
+        return "Kein Speicherplatz mehr auf dem Gerät";
+    case EACCES:
+        return "Zugriff verweigert";
+    case EPERM:
+        return "Vorgang nicht erlaubt";
+    case EROFS:
+        return "Schreibgeschütztes Dateisystem";
+    case ENOENT:
+        return "Datei oder Ordner nicht gefunden";
+    case EIO:
+        return "Ein-/Ausgabefehler";
+    case EISDIR:
+        return "Ist ein Ordner";
+    case ENOTDIR:
+        return "Ist kein Ordner";
+    case EEXIST:
+        return "Datei existiert bereits";
+    case EDQUOT:
+        return "Speicherkontingent überschritten";
+    case EFBIG:
+        return "Datei zu groß";
+    case EBUSY:
+        return "Gerät oder Ressource belegt";
+    case ETXTBSY:
+        return "Datei wird gerade benutzt";
+    case EMFILE:
+    case ENFILE:
+        return "Zu viele offene Dateien";
+    case ENAMETOOLONG:
+        return "Dateiname zu lang";
+    case ELOOP:
+        return "Zu viele Ebenen symbolischer Verknüpfungen";
+    case ENOMEM:
+        return "Nicht genügend Speicher";
+    case EINVAL:
+        return "Ungültiges Argument";
+    case EXDEV:
+        return "Verschieben zwischen Dateisystemen nicht möglich";
+    case ENODEV:
+    case ENXIO:
+        return "Gerät nicht vorhanden";
+    case EINTR:
+        return "Vorgang unterbrochen";
+    case EAGAIN:
+        return "Ressource vorübergehend nicht verfügbar";
+    default:
+        return "Systemfehler " + std::to_string(err);
+    }
+}
+
+const char* StatusText(std::int32_t state)
+{
+    switch (state) {
+    case 1:
+        return "Seiten werden geprüft...";
+    case 2:
+        return "Adressaten werden gesammelt...";
+    case 3:
+        return "Adressaten werden exportiert...";
+    default:
+        return "Bereit";
+    }
+}
+
+} // namespace kuvrion

@@ -1,0 +1,38 @@
+// Every text the commands show, from one table: the message of each command's result, the line
+// the command-line tool prints when it was given input it cannot use, the descriptions of system
+// errors and the status texts. Texts are UTF-8; a message box breaks lines at CR LF.
+#pragma once
+
+#include "base/Failure.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kuvrion {
+
+enum class MessageKind { Plain, Information, Warning };
+
+// The command whose result is worded.
+enum class Action { Import, Scan, Export, Skeleton, RefPage, Settings, ShowLog, OpenManual };
+
+struct Message {
+    std::string text; // empty: nothing is shown
+    MessageKind kind = MessageKind::Plain;
+};
+
+// What `action` tells the user after `failure`, or after its success when there is none.
+Message MessageFor(Action action, const std::optional<Failure>& failure);
+
+// The line the command-line tool prints when `failure` means that the input it was given cannot
+// be used (exit status 2); nullopt when the failure is one of the command itself.
+std::optional<std::string> BadInputText(Action action, const Failure& failure);
+
+// A short German description of an errno value ("Kein Speicherplatz mehr auf dem Gerät", ...).
+std::string DescribeErrno(int err);
+
+// The status texts, index 0..3: "Bereit", "Seiten werden geprüft...", "Adressaten werden
+// gesammelt...", "Adressaten werden exportiert...".
+const char* StatusText(std::int32_t state);
+
+} // namespace kuvrion

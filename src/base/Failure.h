@@ -1,0 +1,48 @@
+// A failure of the core as a value: what failed, the system error number and where it applies.
+// The core never words a failure; the command layer turns it into the message the user sees.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kuvrion {
+
+enum class FailureKind : std::uint8_t {
+    // The source job.
+    SourceMissing,    // the source names no existing file
+    SourceUnreadable, // the source cannot be opened or scanned
+    SourceChanged,    // the source changed since the import
+    NoPages,          // the job holds no page
+    NotPcl5,          // the job is in another printer language (detail: the language found)
+    DuplexSwitch,     // the job switches between simplex and duplex or selects sides itself
+    PageRead,         // a page could not be read (err, page)
+    PageMissing,      // a page of an addressee is not in the job (page)
+    // The import.
+    KeyIncomplete,    // the key settings are incomplete
+    TooManyPages,     // an addressee would get more pages than it can hold (page)
+    LogWrite,         // the import log could not be written (err)
+    NoAddressees,     // the import found no addressee
+    ImportIncomplete, // the last import did not run to its end
+    // A file to be written (path).
+    DestinationIsSource, // the destination names the source job
+    NothingToDraw,       // a reference page with neither grid nor marks
+    TargetFolderMissing, // the target's folder does not exist (err)
+    TargetBlocked,       // a write-protected file or a folder stands in the target's place
+    TargetOpen,          // the temporary file beside the target could not be created (err)
+    TargetWrite,         // writing the temporary file failed (err)
+    TargetCommit,        // completing or renaming the temporary file failed (err)
+    // Other files.
+    SettingsWrite, // the settings file could not be written (path)
+    FileMissing,   // a file to be opened does not exist (path)
+    OutOfMemory,
+};
+
+struct Failure {
+    FailureKind what;
+    int err = 0;             // the system error number (errno), 0 when no system call failed
+    std::int32_t page = 0;   // the 1-based page number where it applies, 0 when none
+    std::string path = {};   // the file it concerns, where the message names it
+    std::string detail = {}; // what else the message names (the language of a refused job)
+};
+
+} // namespace kuvrion

@@ -1,0 +1,72 @@
+// Every text the user reads, against the reviewed copy in messages.golden: the front ends show
+// these byte for byte, so a changed word is a changed program. Everywhere else the tests compare
+// outcomes, not sentences.
+#include "app/Messages.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace kuvrion {
+namespace {
+
+// The names of the enumerators, in their order.
+constexpr const char* kActions[] = {"Import",  "Scan",     "Export",  "Skeleton",
+                                    "RefPage", "Settings", "ShowLog", "OpenManual"};
+constexpr const char* kFailures[] = {
+    "SourceMissing",    "SourceUnreadable",    "SourceChanged", "NoPages",
+    "NotPcl5",          "DuplexSwitch",        "PageRead",      "PageMissing",
+    "KeyIncomplete",    "TooManyPages",        "LogWrite",      "NoAddressees",
+    "ImportIncomplete", "DestinationIsSource", "NothingToDraw", "TargetFolderMissing",
+    "TargetBlocked",    "TargetOpen",          "TargetWrite",   "TargetCommit",
+    "SettingsWrite",    "FileMissing",         "OutOfMemory"};
+
+// One line per worded result: action, failure kind (or "done"), the message kind and text with
+// CR LF shown as "|", and the command-line tool's words after "=>". A failure that no row words
+// is left out; it shows the description of its system error.
+std::string RenderTable()
+{
+    static_assert(std::size(kFailures) == static_cast<int>(FailureKind::OutOfMemory) + 1);
+    std::string all;
+    for (int a = 0; a < static_cast<int>(std::size(kActions)); ++a) {
+        for (int k = -1; k < static_cast<int>(std::size(kFailures)); ++k) {
+            std::optional<Failure> f;
+            if (k >= 0) {
+                f = Failure{static_cast<FailureKind>(k), ENOSPC, 7, "/tmp/a.pcl", "PCL XL"};
+            }
+            const Message m = MessageFor(static_cast<Action>(a), f);
+            const auto cli = f ? BadInputText(static_cast<Action>(a), *f) : std::nullopt;
+            if (f && !cli && m.kind == MessageKind::Warning && m.text == DescribeErrno(ENOSPC)) {
+                continue;
+            }
+            std::string text = m.text;
+            for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) {
+                text.replace(at, 2, "|");
+            }
+            all += std::string(kActions[a]) + " " + (k < 0 ? "done" : kFailures[k]) + " " +
+                   "PIW"[static_cast<int>(m.kind)] + (text.empty() ? "" : " " + text) +
+                   (cli ? " => " + *cli : "") + "\n";
+        }
+    }
+    for (int err = 0; err < 200; ++err) {
+        if (DescribeErrno(err).rfind("Systemfehler", 0) != 0) {
+            all += "errno " + std::to_string(err) + " " + DescribeErrno(err) + "\n";
+        }
+    }
+    all += "errno 9999 " + DescribeErrno(9999) + "\n";
+    for (int s = 0; s < 4; ++s) {
+        all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
+    }
+    return all;
+}
+
+TEST(Messages, EveryTextIsTheReviewedOne)
+{
+    const auto golden = std::filesystem::path(__FILE__).parent_path() / "messages.golden";
+    EXPECT_EQ(RenderTable(), test::ReadFile(golden)) << "a text changed: compare with " << golden;
+}
+
+} // namespace
+} // namespace kuvrion

@@ -1,0 +1,42 @@
+// A reporter for tests of the command layer: remembers the messages shown, how often the import
+// status was opened and every change of the busy state ("+" on, "-" off).
+#pragma once
+
+#include "app/Reporter.h"
+
+#include <string>
+#include <vector>
+
+namespace kuvrion::test {
+
+class RecordingReporter : public Reporter {
+public:
+    void ShowMessage(const std::string& text, MessageKind kind) override
+    {
+        messages.push_back({text, kind});
+    }
+    void ShowImportStatus() override { ++importStatusShown; }
+    void SetBusy(bool busy) override { busyChanges += busy ? "+" : "-"; }
+
+    // The texts shown since the last Clear(), joined by newlines.
+    std::string Shown() const
+    {
+        std::string all;
+        for (const Message& m : messages) {
+            all += (all.empty() ? "" : "\n") + m.text;
+        }
+        return all;
+    }
+    void Clear()
+    {
+        messages.clear();
+        importStatusShown = 0;
+        busyChanges.clear();
+    }
+
+    std::vector<Message> messages;
+    int importStatusShown = 0;
+    std::string busyChanges;
+};
+
+} // namespace kuvrion::test
