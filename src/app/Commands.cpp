@@ -1,14 +1,14 @@
 #include "app/Commands.h"
 
 #include "addressees/ImportPass.h"
-#include "base/Numbers.h"
-#include "base/FileChecks.h"
-#include "base/SystemError.h"
 #include "base/AtomicFile.h"
+#include "base/FileChecks.h"
+#include "base/Numbers.h"
+#include "base/SystemError.h"
 #include "base/Version.h"
-#include "marking/OmeCode.h"
 #include "marking/RefJob.h"
 #include "pcljob/EscSkeleton.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <algorithm>
 #include <cmath>
@@ -94,7 +94,6 @@ void Commands::Load()
     st.cfg = LoadSettings(st.oIni);
     RefreshSource();
     RefreshDestination();
-    ComputeCodeLength(st.cfg);
     m_reporter.ShowStatus(0);
     m_reporter.StateChanged();
 }
@@ -462,9 +461,8 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
     c.nAdrIdLen = idLen;
     c.nAdrKeyMode = mode;
     c.bAdrKeyRem = rem;
-    // The key dialog only confirms complete settings; a caller without that dialog gets the rule.
-    c.bAdrKeyValid = !beg.empty() && (mode != 0 ? idLen > 0 : !end.empty());
-    SettingsWritten(WriteKeySettings(m_state.oIni, c));
+    c.bAdrKeyValid = AdrKeyValid(beg, end, idLen, mode);
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Keys));
     m_reporter.StateChanged();
 }
 
@@ -476,15 +474,15 @@ void Commands::ApplyOmeCode(const std::string& collect, const std::string& envel
     c.collect_code = collect;
     c.envelop_code = envelop;
     c.stop_code = stop;
-    c.supply_count = Clamp(supplyCount, 1, 4);
-    c.seqchk_count = Clamp(seqchkCount, 1, 4);
+    c.supply_count = Bound(Catalogued("supply_count"), supplyCount);
+    c.seqchk_count = Bound(Catalogued("seqchk_count"), seqchkCount);
     c.use_stop = marks[0];
     c.use_supply = marks[1];
     c.use_seqchk = marks[2];
     c.use_parity = marks[3];
     c.use_security = marks[4];
     ComputeCodeLength(c);
-    SettingsWritten(WriteOmeCodeSettings(m_state.oIni, c));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeCode));
 }
 
 void Commands::ApplyOmeLayout(const std::array<float, 5>& xyabd)
@@ -495,40 +493,42 @@ void Commands::ApplyOmeLayout(const std::array<float, 5>& xyabd)
     c.ome_a = xyabd[2];
     c.ome_b = xyabd[3];
     c.ome_d = xyabd[4];
-    SettingsWritten(WriteOmeLayout(m_state.oIni, c));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeLayout));
 }
 
 void Commands::ApplyPrintArea(const std::array<float, 6>& values)
 {
     Settings& c = m_state.cfg;
-    // The margins of the printable area are distances and never negative.
-    c.pclleftmm = std::fabs(values[0]);
-    c.pcltopmm = std::fabs(values[1]);
+    c.pclleftmm = Bound(Catalogued("pclleftmm"), values[0]);
+    c.pcltopmm = Bound(Catalogued("pcltopmm"), values[1]);
     c.stdleftmm = values[2];
     c.stdtopmm = values[3];
     c.omeleftmm = values[4];
     c.ometopmm = values[5];
-    SettingsWritten(WritePrintArea(m_state.oIni, c));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::PrintArea));
 }
 
 void Commands::ApplyOrganize(std::int32_t limit, bool on)
 {
     Settings& c = m_state.cfg;
-    c.nEnvLimit = static_cast<std::int16_t>(Clamp(limit, 1, 5));
+    c.nEnvLimit = static_cast<std::int16_t>(Bound(Catalogued("envlimit"), limit));
     c.bEnvLimit = on;
-    SettingsWritten(WriteOrganize(m_state.oIni, c));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Organize));
 }
 
-void Commands::ApplyFillChar(std::int32_t code)
+void Commands::ApplyFillChar(std::int32_t code, bool persist)
 {
-    m_state.cfg.dummyasc = Clamp(code, 32, 255);
-    SettingsWritten(WriteFillChar(m_state.oIni, m_state.cfg));
+    m_state.cfg.dummyasc = Bound(Catalogued("dummyasc"), code);
+    if (persist) {
+        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::FillChar));
+    }
 }
 
 void Commands::Close(std::array<std::int32_t, 2> posTwips)
 {
     m_state.log.Close();
-    WriteWindowState(m_state.oIni, posTwips, m_state.cfg.bUseLog);
+    m_state.cfg.winmainpos = posTwips;
+    WriteSettings(m_state.oIni, m_state.cfg, Writer::Window);
 }
 
 std::vector<std::string> Commands::UpdaterCommandLine() const

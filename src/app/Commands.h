@@ -74,7 +74,9 @@ public:
     // The manual to open; nullopt (after "Das Handbuch wurde nicht gefunden:") when there is none.
     std::optional<std::string> ManualToOpen();
 
-    // The confirm step of each settings dialog: updates the state and writes its keys.
+    // The confirm step of each settings dialog: updates the state and writes the dialog's keys in
+    // one replacement of the settings file. When that fails, a warning says so and the file keeps
+    // every key as it was.
     void ApplyKeySettings(const std::string& beg, const std::string& end, std::int32_t idLen,
                           std::int32_t mode, bool rem);
     void ApplyOmeCode(const std::string& collect, const std::string& envelop,
@@ -83,7 +85,8 @@ public:
     void ApplyOmeLayout(const std::array<float, 5>& xyabd);
     void ApplyPrintArea(const std::array<float, 6>& values);
     void ApplyOrganize(std::int32_t limit, bool on);
-    void ApplyFillChar(std::int32_t code);
+    // With `persist` false the fill character holds for this run only (the command-line tool).
+    void ApplyFillChar(std::int32_t code, bool persist = true);
 
     // Web update: remembered until the window closes.
     void RequestWebUpdate() { m_state.bRunUpdater = true; }

@@ -2,9 +2,10 @@
 
 #include "CliReporter.h"
 #include "app/AppState.h"
+#include "app/Commands.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
-#include "app/Commands.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -171,7 +172,7 @@ int Session::Skeleton()
         return kExitBadInput;
     }
     if (m_opt.fill) {
-        m_state.cfg.dummyasc = *m_opt.fill;
+        m_commands.ApplyFillChar(*m_opt.fill, false);
     }
     if (!m_commands.ScanSource()) {
         m_reporter.FinishProgress();
@@ -333,7 +334,7 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     skeleton->add_option("JOB", opt.job, "PCL-Druckjob")->required();
     skeleton->add_option("OUT", opt.out, "Skelett-Datei")->required();
     skeleton->add_option("--fill", opt.fill, "Zeichencode des Füllzeichens (32..255)")
-        ->check(CLI::Range(32, 255));
+        ->check(CLI::Range(Catalogued("dummyasc").min, Catalogued("dummyasc").max));
 
     auto* import = app.add_subcommand("import", "Adressaten erkennen und Ergebnis zeigen");
     import->add_option("JOB", opt.job, "PCL-Druckjob")->required();

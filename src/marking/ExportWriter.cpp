@@ -111,7 +111,7 @@ bool ExportJob(const cPclMod& pcl, const cKVPersons& persons, std::int32_t nExpo
                 const bool closes = (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || j == pages;
                 if (closes)
                     nInEnvelope = 0;
-                const std::string code = ComposeSheetCode(s, nSeqCounter, closes, "");
+                const std::string code = ComposeSheetCode(s, nSeqCounter, closes);
 
                 WriteOffsetRegistration(out.Buffer(), s.stdleftmm, s.stdtopmm);
                 const bool ok = out.Append(page);
