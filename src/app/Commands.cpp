@@ -11,10 +11,8 @@
 #include "settings/SettingsCatalogue.h"
 
 #include <algorithm>
-#include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <limits>
 
 namespace fs = std::filesystem;
 
@@ -42,18 +40,6 @@ bool BlockedTarget(const std::string& path)
 {
     std::error_code ec;
     return IsWriteProtected(fs::path(path)) || fs::is_directory(fs::path(path), ec);
-}
-
-std::int32_t RoundedCount(std::string_view text)
-{
-    const double v = std::nearbyint(ValNumber(text));
-    if (!(v >= std::numeric_limits<std::int32_t>::min())) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    if (v > std::numeric_limits<std::int32_t>::max()) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    return static_cast<std::int32_t>(v);
 }
 
 } // namespace
@@ -171,18 +157,16 @@ std::int32_t Commands::DestinationFilterIndex() const
     return ReadFilterIndex(m_state.oIni, true);
 }
 
-void Commands::ExportCountChanged(std::string_view text)
+void Commands::SetExportCount(std::int32_t n)
 {
-    m_state.txtExpAdr = std::string(text);
-    m_state.nExportCount = RoundedCount(text);
+    m_state.nExportCount = n;
 }
 
-void Commands::ExportCountLeft()
+std::int32_t Commands::BoundExportCount()
 {
-    const std::int32_t upper = std::max(m_state.Persons.Count(), 1);
-    const std::int32_t n = Clamp(m_state.nExportCount, 1, upper);
-    ExportCountChanged(std::to_string(n));
+    m_state.nExportCount = Clamp(m_state.nExportCount, 1, std::max(m_state.Persons.Count(), 1));
     m_reporter.StateChanged();
+    return m_state.nExportCount;
 }
 
 bool Commands::ScanSource()
@@ -194,7 +178,6 @@ bool Commands::ScanSource()
     st.keySpans.clear();
     const bool ok = st.MyPcl.Connect(st.cfg.sSrcFile);
     st.nJobPages = ok ? st.MyPcl.Pages() : 0;
-    st.labTotalPgs = std::to_string(st.nJobPages);
     m_reporter.StateChanged();
     return ok;
 }
@@ -203,10 +186,6 @@ bool Commands::Import()
 {
     AppState& st = m_state;
     m_reporter.SetBusy(true);
-    st.labTotalPgs.clear();
-    st.labTotalAdr.clear();
-    st.txtExpAdr.clear();
-    st.txtExpAdrMaxLength = 0;
     st.nExportCount = 0;
     st.nJobPages = 0;
     st.nImpAssigned = 0;
@@ -217,7 +196,6 @@ bool Commands::Import()
     ImportHooks hooks;
     hooks.onPagesKnown = [&](std::int32_t n) {
         st.nJobPages = n;
-        st.labTotalPgs = std::to_string(n);
         m_reporter.StateChanged();
     };
     hooks.onCollectStart = [&](std::int32_t n) {
@@ -249,12 +227,8 @@ bool Commands::Import()
     st.nImpAssigned = result.nImpAssigned;
     st.keySpans = std::move(result.keySpans);
     st.keySpansSettings = KeyFingerprint(st.cfg);
-    st.labTotalPgs = std::to_string(st.nJobPages);
     if (!result.failed && st.nJobPages > 0) {
-        const std::string count = std::to_string(st.Persons.Count());
-        st.labTotalAdr = count;
-        ExportCountChanged(count);
-        st.txtExpAdrMaxLength = static_cast<std::int32_t>(count.size());
+        st.nExportCount = st.Persons.Count();
         st.bImportComplete = true;
     }
     m_reporter.ShowStatus(0);
@@ -299,7 +273,6 @@ bool Commands::Export()
     m_reporter.SetBusy(true);
     m_reporter.ShowTotal(st.Persons.Count());
     m_reporter.ShowStatus(3);
-    st.nSeqCounter = 0;
     m_lastExport = {};
     std::string failure;
     bool ok = ExportJob(

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace kuvrion {
@@ -43,9 +42,11 @@ public:
     std::int32_t SourceFilterIndex() const;      // 1..2
     std::int32_t DestinationFilterIndex() const; // 1..2
 
-    // Export-count field: every change, and leaving the field (bounds to 1..Count, 1 when none).
-    void ExportCountChanged(std::string_view text);
-    void ExportCountLeft();
+    // The number of addressees to export, as entered (the import sets it to all of them).
+    void SetExportCount(std::int32_t n);
+    // Bounds the number to 1..Count of the addressees (1 when there are none) and returns it: when
+    // the entry is finished.
+    std::int32_t BoundExportCount();
 
     // The import pass. False when a failure stopped it (its message has been shown).
     bool Import();
@@ -95,7 +96,7 @@ public:
     // The updater's program and its five arguments.
     std::vector<std::string> UpdaterCommandLine() const;
 
-    AppState& State() { return m_state; }
+    // The shared state, to read: it changes only through the commands.
     const AppState& State() const { return m_state; }
 
 private:

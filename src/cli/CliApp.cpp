@@ -266,9 +266,9 @@ int Session::Export()
         return kExitBadInput;
     }
     if (m_opt.count) {
-        m_commands.ExportCountChanged(std::to_string(*m_opt.count));
+        m_commands.SetExportCount(*m_opt.count);
     }
-    m_commands.ExportCountLeft();
+    m_commands.BoundExportCount();
     const bool ok = m_commands.Export();
     if (ok && m_opt.json) {
         json doc = json::object();

@@ -84,7 +84,6 @@ TEST_F(CommandsTest, ImportGroupsPagesAndEnablesExportOnlyWithValidDestination)
     EXPECT_EQ(state.nJobPages, 4);
     EXPECT_EQ(state.nImpAssigned, 4);
     EXPECT_EQ(state.Persons.Count(), 2);
-    EXPECT_EQ(state.txtExpAdr, "2");
     EXPECT_EQ(state.nExportCount, 2);
     EXPECT_EQ(reporter.importStatusShown, 1); // page 2 carries no key
     EXPECT_EQ(reporter.busyChanges, "+-");
@@ -218,15 +217,13 @@ TEST_F(CommandsTest, LogThatCannotBeWrittenStopsTheImportAndBlocksTheExport)
 
 TEST_F(CommandsTest, ExportCountIsBoundedWhenTheFieldIsLeft)
 {
-    commands.ExportCountChanged("7");
-    commands.ExportCountLeft();
-    EXPECT_EQ(state.txtExpAdr, "1"); // no addressees yet
+    commands.SetExportCount(7);
+    EXPECT_EQ(commands.BoundExportCount(), 1); // no addressees yet
     ASSERT_TRUE(ImportJob(Job()));
-    for (const auto& [typed, shown] : {std::pair{"0", "1"}, {"9", "2"}, {"", "1"}, {"1", "1"}}) {
-        commands.ExportCountChanged(typed);
-        commands.ExportCountLeft();
-        EXPECT_EQ(state.txtExpAdr, shown) << typed;
-        EXPECT_EQ(state.nExportCount, std::stoi(shown));
+    for (const auto& [entered, bounded] : {std::pair{0, 1}, {9, 2}, {-3, 1}, {1, 1}}) {
+        commands.SetExportCount(entered);
+        EXPECT_EQ(commands.BoundExportCount(), bounded) << entered;
+        EXPECT_EQ(state.nExportCount, bounded);
     }
 }
 
