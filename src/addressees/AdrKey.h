@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kuvrion {
 
@@ -44,11 +43,9 @@ struct KeySpan {
 // can reuse the spans its import found instead of searching every page again.
 void MaskKeySpan(std::string& page, KeySpan span);
 
-// Working storage that a pass over many pages hands to the overloads below, so the escape lists
-// and the page text are not allocated anew for every page. Holds nothing between calls.
+// Working storage that a pass over many pages hands to the overloads below, so the page text is
+// not allocated anew for every page. Holds nothing between calls.
 struct PageScratch {
-    std::vector<std::int64_t> escPos;
-    std::vector<std::int64_t> escLen;
     std::string text;
 };
 // As above; the page text is returned in scratch.text (valid until the next use of `scratch`).

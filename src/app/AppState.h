@@ -19,8 +19,7 @@ namespace kuvrion {
 struct AppState {
     ProgramPaths paths;
     IniAccess oIni;
-    Settings
-        cfg; // the settings mirrors; cfg.sSrcFile / cfg.sDstFile are the source and destination
+    Settings cfg; // as in the settings file; cfg.sSrcFile / cfg.sDstFile: source and destination
 
     cPclMod MyPcl;
     cKVPersons Persons;
@@ -37,20 +36,14 @@ struct AppState {
     std::string keySpansSettings;
     bool bJobDuplex = false; // the imported job prints on both sides
 
-    bool bSrcOK = false; // the source names an existing file
-    bool bDstOK = false; // the destination's folder exists and it is not the source
-    std::int32_t nExportCount = 0;
+    bool bSrcOK = false;           // the source names an existing file
+    bool bDstOK = false;           // the destination's folder exists and it is not the source
+    std::int32_t nExportCount = 0; // addressees to export, from the first
 
     ImportLog log;
     bool bLogAvailable = false;       // "&Anzeigen..." enabled
     bool bWebUpdateAvailable = false; // "&Web Update..." enabled
     bool bRunUpdater = false;
-
-    // What the main window shows of the last import.
-    std::string labTotalPgs;
-    std::string labTotalAdr;
-    std::string txtExpAdr;
-    std::int32_t txtExpAdrMaxLength = 0; // 0 = no limit
 };
 
 } // namespace kuvrion

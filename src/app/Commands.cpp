@@ -5,16 +5,15 @@
 #include "base/FileChecks.h"
 #include "base/Numbers.h"
 #include "base/Version.h"
-#include "marking/OmeCode.h"
 #include "marking/RefJob.h"
 #include "pcljob/EscSkeleton.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <limits>
 
 namespace fs = std::filesystem;
 
@@ -38,18 +37,6 @@ bool BlockedTarget(const std::string& path)
 {
     std::error_code ec;
     return IsWriteProtected(fs::path(path)) || fs::is_directory(fs::path(path), ec);
-}
-
-std::int32_t RoundedCount(std::string_view text)
-{
-    const double v = std::nearbyint(ValNumber(text));
-    if (!(v >= std::numeric_limits<std::int32_t>::min())) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    if (v > std::numeric_limits<std::int32_t>::max()) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    return static_cast<std::int32_t>(v);
 }
 
 } // namespace
@@ -90,7 +77,6 @@ void Commands::Load()
     st.cfg = LoadSettings(st.oIni);
     RefreshSource();
     RefreshDestination();
-    ComputeCodeLength(st.cfg);
     m_reporter.ShowStatus(0);
     m_reporter.StateChanged();
 }
@@ -168,18 +154,16 @@ std::int32_t Commands::DestinationFilterIndex() const
     return ReadFilterIndex(m_state.oIni, true);
 }
 
-void Commands::ExportCountChanged(std::string_view text)
+void Commands::SetExportCount(std::int32_t n)
 {
-    m_state.txtExpAdr = std::string(text);
-    m_state.nExportCount = RoundedCount(text);
+    m_state.nExportCount = n;
 }
 
-void Commands::ExportCountLeft()
+std::int32_t Commands::BoundExportCount()
 {
-    const std::int32_t upper = std::max(m_state.Persons.Count(), 1);
-    const std::int32_t n = Clamp(m_state.nExportCount, 1, upper);
-    ExportCountChanged(std::to_string(n));
+    m_state.nExportCount = Clamp(m_state.nExportCount, 1, std::max(m_state.Persons.Count(), 1));
     m_reporter.StateChanged();
+    return m_state.nExportCount;
 }
 
 Outcome Commands::ScanSource()
@@ -192,7 +176,6 @@ Outcome Commands::ScanSource()
     st.keySpans.clear();
     const bool ok = st.bSrcOK && st.MyPcl.Connect(st.cfg.sSrcFile);
     st.nJobPages = ok ? st.MyPcl.Pages() : 0;
-    st.labTotalPgs = std::to_string(st.nJobPages);
     m_reporter.StateChanged();
     if (!st.bSrcOK) {
         return Finish(Action::Scan,
@@ -216,10 +199,6 @@ Outcome Commands::Import()
         return Finish(Action::Import, Failure{FailureKind::KeyIncomplete});
     }
     m_reporter.SetBusy(true);
-    st.labTotalPgs.clear();
-    st.labTotalAdr.clear();
-    st.txtExpAdr.clear();
-    st.txtExpAdrMaxLength = 0;
     st.nExportCount = 0;
     st.nJobPages = 0;
     st.nImpAssigned = 0;
@@ -231,7 +210,6 @@ Outcome Commands::Import()
     ImportHooks hooks;
     hooks.onPagesKnown = [&](std::int32_t n) {
         st.nJobPages = n;
-        st.labTotalPgs = std::to_string(n);
         m_reporter.StateChanged();
     };
     hooks.onCollectStart = [&](std::int32_t n) {
@@ -261,12 +239,8 @@ Outcome Commands::Import()
     st.nImpAssigned = result.nImpAssigned;
     st.keySpans = std::move(result.keySpans);
     st.keySpansSettings = KeyFingerprint(st.cfg);
-    st.labTotalPgs = std::to_string(st.nJobPages);
     if (!result.failure && st.nJobPages > 0) {
-        const std::string count = std::to_string(st.Persons.Count());
-        st.labTotalAdr = count;
-        ExportCountChanged(count);
-        st.txtExpAdrMaxLength = static_cast<std::int32_t>(count.size());
+        st.nExportCount = st.Persons.Count();
         st.bImportComplete = true;
         st.bJobDuplex = st.MyPcl.Duplex() != DuplexMode::None;
     }
@@ -447,9 +421,8 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
     c.nAdrIdLen = idLen;
     c.nAdrKeyMode = mode;
     c.bAdrKeyRem = rem;
-    // The key dialog only confirms complete settings; a caller without that dialog gets the rule.
-    c.bAdrKeyValid = !beg.empty() && (mode != 0 ? idLen > 0 : !end.empty());
-    SettingsWritten(WriteKeySettings(m_state.oIni, c));
+    c.bAdrKeyValid = AdrKeyValid(beg, end, idLen, mode);
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Keys));
     m_reporter.StateChanged();
 }
 
@@ -461,15 +434,15 @@ void Commands::ApplyOmeCode(const std::string& collect, const std::string& envel
     c.collect_code = collect;
     c.envelop_code = envelop;
     c.stop_code = stop;
-    c.supply_count = Clamp(supplyCount, 1, 4);
-    c.seqchk_count = Clamp(seqchkCount, 1, 4);
+    c.supply_count = Bound(Catalogued("supply_count"), supplyCount);
+    c.seqchk_count = Bound(Catalogued("seqchk_count"), seqchkCount);
     c.use_stop = marks[0];
     c.use_supply = marks[1];
     c.use_seqchk = marks[2];
     c.use_parity = marks[3];
     c.use_security = marks[4];
     ComputeCodeLength(c);
-    SettingsWritten(WriteOmeCodeSettings(m_state.oIni, c));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeCode));
 }
 
 void Commands::ApplyOmeLayout(const std::array<float, 5>& xyabd)
@@ -480,40 +453,42 @@ void Commands::ApplyOmeLayout(const std::array<float, 5>& xyabd)
     c.ome_a = xyabd[2];
     c.ome_b = xyabd[3];
     c.ome_d = xyabd[4];
-    SettingsWritten(WriteOmeLayout(m_state.oIni, c));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeLayout));
 }
 
 void Commands::ApplyPrintArea(const std::array<float, 6>& values)
 {
     Settings& c = m_state.cfg;
-    // The margins of the printable area are distances and never negative.
-    c.pclleftmm = std::fabs(values[0]);
-    c.pcltopmm = std::fabs(values[1]);
+    c.pclleftmm = Bound(Catalogued("pclleftmm"), values[0]);
+    c.pcltopmm = Bound(Catalogued("pcltopmm"), values[1]);
     c.stdleftmm = values[2];
     c.stdtopmm = values[3];
     c.omeleftmm = values[4];
     c.ometopmm = values[5];
-    SettingsWritten(WritePrintArea(m_state.oIni, c));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::PrintArea));
 }
 
 void Commands::ApplyOrganize(std::int32_t limit, bool on)
 {
     Settings& c = m_state.cfg;
-    c.nEnvLimit = static_cast<std::int16_t>(Clamp(limit, 1, 5));
+    c.nEnvLimit = static_cast<std::int16_t>(Bound(Catalogued("envlimit"), limit));
     c.bEnvLimit = on;
-    SettingsWritten(WriteOrganize(m_state.oIni, c));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Organize));
 }
 
-void Commands::ApplyFillChar(std::int32_t code)
+void Commands::ApplyFillChar(std::int32_t code, bool persist)
 {
-    m_state.cfg.dummyasc = Clamp(code, 32, 255);
-    SettingsWritten(WriteFillChar(m_state.oIni, m_state.cfg));
+    m_state.cfg.dummyasc = Bound(Catalogued("dummyasc"), code);
+    if (persist) {
+        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::FillChar));
+    }
 }
 
 void Commands::Close(std::array<std::int32_t, 2> posTwips)
 {
     m_state.log.Close();
-    WriteWindowState(m_state.oIni, posTwips, m_state.cfg.bUseLog);
+    m_state.cfg.winmainpos = posTwips;
+    WriteSettings(m_state.oIni, m_state.cfg, Writer::Window);
 }
 
 std::vector<std::string> Commands::UpdaterCommandLine() const

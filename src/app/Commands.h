@@ -15,7 +15,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace kuvrion {
@@ -46,9 +45,11 @@ public:
     std::int32_t SourceFilterIndex() const;      // 1..2
     std::int32_t DestinationFilterIndex() const; // 1..2
 
-    // Export-count field: every change, and leaving the field (bounds to 1..Count, 1 when none).
-    void ExportCountChanged(std::string_view text);
-    void ExportCountLeft();
+    // The number of addressees to export, as entered (the import sets it to all of them).
+    void SetExportCount(std::int32_t n);
+    // Bounds the number to 1..Count of the addressees (1 when there are none) and returns it: when
+    // the entry is finished.
+    std::int32_t BoundExportCount();
 
     // The import pass. Refused (SourceMissing, KeyIncomplete) when CanImport() is false. Fails when
     // a failure stopped the pass, when it refused the job (NotPcl5, DuplexSwitch), and (silently,
@@ -84,7 +85,9 @@ public:
     // The manual to open; nullopt (after "Das Handbuch wurde nicht gefunden:") when there is none.
     std::optional<std::string> ManualToOpen();
 
-    // The confirm step of each settings dialog: updates the state and writes its keys.
+    // The confirm step of each settings dialog: updates the state and writes the dialog's keys in
+    // one replacement of the settings file. When that fails, a warning says so and the file keeps
+    // every key as it was.
     void ApplyKeySettings(const std::string& beg, const std::string& end, std::int32_t idLen,
                           std::int32_t mode, bool rem);
     void ApplyOmeCode(const std::string& collect, const std::string& envelop,
@@ -93,7 +96,8 @@ public:
     void ApplyOmeLayout(const std::array<float, 5>& xyabd);
     void ApplyPrintArea(const std::array<float, 6>& values);
     void ApplyOrganize(std::int32_t limit, bool on);
-    void ApplyFillChar(std::int32_t code);
+    // With `persist` false the fill character holds for this run only (the command-line tool).
+    void ApplyFillChar(std::int32_t code, bool persist = true);
 
     // Web update: remembered until the window closes.
     void RequestWebUpdate() { m_state.bRunUpdater = true; }
@@ -102,7 +106,7 @@ public:
     // The updater's program and its five arguments.
     std::vector<std::string> UpdaterCommandLine() const;
 
-    AppState& State() { return m_state; }
+    // The shared state, to read: it changes only through the commands.
     const AppState& State() const { return m_state; }
 
 private:

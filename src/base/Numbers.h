@@ -25,8 +25,8 @@ std::int32_t RoundToLong(float value);
 
 std::int32_t Clamp(std::int32_t v, std::int32_t lo, std::int32_t hi);
 
-// The leading decimal number of a settings value, read like the classic Val(): blanks skipped,
-// optional sign, digits, one decimal point; a comma or any other character ends it; none gives 0.
+// The leading decimal number of a settings value: blanks skipped, optional sign, digits, one
+// decimal point; a comma or any other character ends it; none gives 0.
 double ValNumber(std::string_view text);
 // A whole-number setting: ValNumber rounded to nearest (halves to even), then bounded to lo..hi.
 std::int32_t ValWhole(std::string_view text, std::int32_t lo, std::int32_t hi);

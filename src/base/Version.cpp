@@ -4,7 +4,7 @@ namespace kuvrion {
 
 std::string VersionText(const Version& v)
 {
-    // Minor as its last two digits, as the classic about box shows it ("1.05").
+    // Minor as its last two digits, as the about box shows it ("1.05").
     const std::string minor = "0" + std::to_string(v.minor);
     return "Version " + std::to_string(v.major) + "." + minor.substr(minor.size() - 2);
 }

@@ -6,6 +6,7 @@
 #include "app/Messages.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -203,7 +204,7 @@ int Session::Skeleton()
     }
     UseSource();
     if (m_opt.fill) {
-        m_state.cfg.dummyasc = *m_opt.fill;
+        m_commands.ApplyFillChar(*m_opt.fill, false);
     }
     if (const Outcome scanned = m_commands.ScanSource(); !scanned.Ok()) {
         return Finish(Action::Scan, scanned);
@@ -268,9 +269,9 @@ int Session::Export()
     m_reporter.FinishProgress();
     m_commands.ChooseDestination(Absolute(m_opt.out), std::nullopt, false);
     if (m_opt.count) {
-        m_commands.ExportCountChanged(std::to_string(*m_opt.count));
+        m_commands.SetExportCount(*m_opt.count);
     }
-    m_commands.ExportCountLeft();
+    m_commands.BoundExportCount();
     const Outcome exported = m_commands.Export();
     if (exported.Ok() && m_opt.json) {
         json doc = json::object();
@@ -332,7 +333,7 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     skeleton->add_option("JOB", opt.job, "PCL-Druckjob")->required();
     skeleton->add_option("OUT", opt.out, "Skelett-Datei")->required();
     skeleton->add_option("--fill", opt.fill, "Zeichencode des Füllzeichens (32..255)")
-        ->check(CLI::Range(32, 255));
+        ->check(CLI::Range(Catalogued("dummyasc").min, Catalogued("dummyasc").max));
 
     auto* import = app.add_subcommand("import", "Adressaten erkennen und Ergebnis zeigen");
     import->add_option("JOB", opt.job, "PCL-Druckjob")->required();

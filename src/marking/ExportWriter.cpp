@@ -112,7 +112,7 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                         (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets;
                     if (closes)
                         nInEnvelope = 0;
-                    const std::string code = ComposeSheetCode(s, nSeqCounter, closes, "");
+                    const std::string code = ComposeSheetCode(s, nSeqCounter, closes);
                     WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
                     DrawOmeCode(buf, s, code);
                     ++stats.sheets;

@@ -39,32 +39,35 @@ std::int32_t CountBars(const Settings& s, std::string_view code)
     return bars;
 }
 
-std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope,
-                             std::string_view feedPattern)
+std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope)
 {
     std::string code(static_cast<std::size_t>(std::max<std::int32_t>(s.nCodeLen, 0)), '0');
-    WritePattern(code, 1, closesEnvelope ? s.envelop_code : s.collect_code);
-    // The stop position is reserved but never written.
-    std::size_t p = s.use_stop ? 4 : 3;
-    if (s.use_supply) {
-        if (closesEnvelope)
-            WritePattern(code, p, feedPattern);
-        p += static_cast<std::size_t>(std::max<std::int32_t>(s.supply_count, 0));
+    std::size_t parity = 0;
+    for (const BarRun& run : BarColumn(s)) {
+        if (run.count == 0)
+            continue;
+        const auto at = static_cast<std::size_t>(run.first);
+        switch (run.block) {
+        case BarBlock::Base:
+            WritePattern(code, at, closesEnvelope ? s.envelop_code : s.collect_code);
+            break;
+        case BarBlock::Stop:   // reserved, never written
+        case BarBlock::Supply: // no selective-feed pattern is ever given: the bars stay blank
+            break;
+        case BarBlock::SeqChk:
+            WritePattern(code, at, NextSequenceBits(s, nSeqCounter));
+            break;
+        case BarBlock::Parity:
+            parity = at;
+            break;
+        case BarBlock::Security:
+            WritePattern(code, at, "1");
+            break;
+        }
     }
-    if (s.use_seqchk) {
-        WritePattern(code, p, NextSequenceBits(s, nSeqCounter));
-        p += static_cast<std::size_t>(std::max<std::int32_t>(s.seqchk_count, 0));
-    }
-    std::size_t q = 0;
-    if (s.use_parity) {
-        q = p;
-        p += 1;
-    }
-    if (s.use_security)
-        WritePattern(code, p, "1");
     // Security is set before counting, so parity makes the total of every bar even.
-    if (s.use_parity && CountBars(s, code) % 2 != 0)
-        WritePattern(code, q, "1");
+    if (parity != 0 && CountBars(s, code) % 2 != 0)
+        WritePattern(code, parity, "1");
     return code;
 }
 

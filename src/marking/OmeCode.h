@@ -1,5 +1,5 @@
-// The OME code model: which bar positions exist, in which order, and the code string of one sheet.
-// A code string has one character per bar position, position 1 the topmost; "1" is a printed bar.
+// The code string of one sheet: one character per bar position of the column (BarColumn), position
+// 1 the topmost; "1" is a printed bar.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,7 @@ namespace kuvrion {
 struct Settings;
 
 // The code of one sheet, s.nCodeLen characters. Advances nSeqCounter when use_seqchk is on.
-std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope,
-                             std::string_view feedPattern);
+std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope);
 
 // seqchk_count characters: nSeqCounter in base 2, most significant bit first; advances the
 // counter modulo 2^seqchk_count.

@@ -56,7 +56,6 @@ public:
     bool Connected() const { return m_source != nullptr; }
 
     const std::string& FileName() const { return m_fileName; }
-    std::int32_t FileHandle() const { return m_source ? 1 : 0; }
     std::int64_t FileSize() const { return m_fileSize; }
     std::int32_t Pages() const { return m_pages; }
     bool ValidPageNr(std::int32_t nPageNr) const { return nPageNr >= 1 && nPageNr <= m_pages; }

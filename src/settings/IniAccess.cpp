@@ -1,8 +1,8 @@
 #include "settings/IniAccess.h"
 
+#include "base/AtomicFile.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
-#include "base/AtomicFile.h"
 
 #include <array>
 #include <charconv>
@@ -454,8 +454,8 @@ Rewrite RewriteEntry(std::string_view data, std::string_view Section, std::strin
         return Rewrite::Refused;
     const IniText text(data);
 
-    // A value ends at NUL as the platform buffer did, and at a line break, which would otherwise
-    // start a new line in the file.
+    // A value ends at a NUL, as a read ends it, and at a line break, which would otherwise start a
+    // new line in the file.
     auto value = Value.substr(0, Value.find_first_of(std::string_view("\0\r\n", 3)));
     value = TrimBlanks(value.substr(0, IniAccess::kMaxValue));
     std::string line;
@@ -580,21 +580,25 @@ std::string IniAccess::ReadEntry(std::string_view Section, std::string_view Key,
 
 bool IniAccess::WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value)
 {
+    const IniEntry entry{Section, Key, std::string(Value)};
+    return WriteEntries({&entry, 1});
+}
+
+bool IniAccess::WriteEntries(std::span<const IniEntry> entries)
+{
     if (!MayReplace(sIniFile))
         return false;
     std::string data;
     if (LoadFile(sIniFile, data) == Load::Failed)
         return false;
-    std::string out;
-    switch (RewriteEntry(data, Section, Key, Value, out)) {
-    case Rewrite::Refused:
-        return false;
-    case Rewrite::Unchanged:
-        return true; // leave the file alone
-    case Rewrite::Changed:
-        break;
+    std::string text = data;
+    for (const IniEntry& e : entries) {
+        if (!WriteEntryIn(text, e.Section, e.Key, e.Value))
+            return false;
     }
-    return WritePieces(sIniFile, {out});
+    if (text == data)
+        return true; // nothing changes: leave the file alone
+    return WritePieces(sIniFile, {text});
 }
 
 bool IniAccess::ClearSection(std::string_view Section)
@@ -641,12 +645,6 @@ bool DropSections(const std::string& file, const std::function<bool(std::string_
 }
 
 } // namespace
-
-bool IniAccess::RemoveSection(std::string_view Section)
-{
-    return DropSections(sIniFile,
-                        [&](std::string_view name) { return EqualNoCase(name, Section); });
-}
 
 bool IniAccess::CutNumSections(std::string_view sHead, std::int32_t nStart)
 {
@@ -791,11 +789,6 @@ std::string IniAccess::TrimCtrlChars(std::string_view s)
     while (!s.empty() && ctrl(s.back()))
         s.remove_suffix(1);
     return std::string(s);
-}
-
-bool IniAccess::MatchPattern(std::string_view name, std::string_view pattern)
-{
-    return Pattern(pattern).Match(name);
 }
 
 } // namespace kuvrion

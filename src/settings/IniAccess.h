@@ -19,7 +19,8 @@
 //   and has at least 3 characters. Entry lines before the first header belong to no section: no
 //   read finds them, and writes keep them as they are.
 // - When a section name stands twice, the first section wins: reads, GetKeys, WriteEntry and
-//   ClearSection use only the first one; RemoveSection removes every section of that name.
+//   ClearSection use only the first one; CutNumSections and RemNumSection treat every section of a
+//   matching name.
 // - WriteEntry changes only the one line it replaces or inserts (new keys after the last
 //   non-blank line of their section, new sections at the end of the file). Every other line keeps
 //   its bytes and its line end, so a file with LF line ends keeps them and gets CR LF only on the
@@ -31,11 +32,19 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kuvrion {
+
+// One value to write: section, key and the value as WriteEntry takes them.
+struct IniEntry {
+    std::string_view Section;
+    std::string_view Key;
+    std::string Value;
+};
 
 class IniAccess {
 public:
@@ -50,11 +59,13 @@ public:
                           std::string_view Default = {}) const;
     // Creates file, section and key as needed or replaces the key's value (first 259 characters).
     bool WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value);
+    // Writes the entries in their order, as WriteEntry would one after the other, in a single
+    // replacement of the file: either every entry is stored or, when one is refused or the file
+    // cannot be replaced, none.
+    bool WriteEntries(std::span<const IniEntry> entries);
     // Removes every line of the first section of that name but its header and the blank lines at
     // its end; nothing happens (true) when there is no such section.
     bool ClearSection(std::string_view Section);
-    // Removes the whole section: header and all its lines (every section of that name).
-    bool RemoveSection(std::string_view Section);
     // Removes every numbered section sHead<n> with n >= nStart.
     bool CutNumSections(std::string_view sHead, std::int32_t nStart);
     // Removes sHead<nNum> and renumbers the higher ones down by one; every line of the rewritten
@@ -90,8 +101,6 @@ public:
                              std::int16_t txtLim, bool bPreserveQuotes);
     // Removes every character below code 33 from both ends.
     static std::string TrimCtrlChars(std::string_view s);
-    // Wildcard match of a whole name against a pattern (both compared as given).
-    static bool MatchPattern(std::string_view name, std::string_view pattern);
 
 private:
     std::string sIniFile;

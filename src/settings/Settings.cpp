@@ -3,10 +3,10 @@
 #include "base/ByteText.h"
 #include "base/Numbers.h"
 #include "settings/IniAccess.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -20,6 +20,13 @@ constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
 // A default no stored value can take (values are trimmed of blanks, this one starts with DEL).
 constexpr std::string_view kMissing = "\x7F<missing>";
 
+constexpr const SettingSpec& kSource = Catalogued("in");
+constexpr const SettingSpec& kDestination = Catalogued("out");
+constexpr const SettingSpec& kSourceFilter = Catalogued("infilt");
+constexpr const SettingSpec& kDestinationFilter = Catalogued("outfilt");
+constexpr const SettingSpec& kSkeleton = Catalogued("savescskel");
+constexpr const SettingSpec& kRefPage = Catalogued("refpg");
+
 std::string Decimal(std::int32_t n)
 {
     char buf[16];
@@ -32,18 +39,11 @@ std::string Flag(bool b)
     return b ? "1" : "0";
 }
 
-bool ReadFlag(const IniAccess& ini, std::string_view section, std::string_view key,
-              std::string_view def = {})
-{
-    return ini.ReadEntry(section, key, def) == "1";
-}
-
-// A millimetre setting: the leading number, comma ending it, brought into float range.
-float ReadMM(const IniAccess& ini, std::string_view section, std::string_view key,
-             std::string_view def = {})
+// A millimetre value: the leading number, comma ending it, brought into float range.
+float ReadMM(std::string_view text)
 {
     constexpr double kMax = std::numeric_limits<float>::max();
-    return static_cast<float>(std::clamp(ValNumber(ini.ReadEntry(section, key, def)), -kMax, kMax));
+    return static_cast<float>(std::clamp(ValNumber(text), -kMax, kMax));
 }
 
 // A list text split into at least `minSize` elements (missing ones empty).
@@ -56,95 +56,158 @@ std::vector<std::string> SplitList(std::string_view text, std::size_t minSize)
     return ss;
 }
 
+std::string JoinList(const std::vector<std::string>& ss)
+{
+    return IniAccess::Array2String(ss, ",", kListLim);
+}
+
+template <class T> T& Member(Settings& s, const SettingSpec& row)
+{
+    return s.*std::get<T Settings::*>(row.member);
+}
+
+template <class T> const T& Member(const Settings& s, const SettingSpec& row)
+{
+    return s.*std::get<T Settings::*>(row.member);
+}
+
+// Puts the stored text of a row read at start into its setting.
+void Take(Settings& s, const SettingSpec& row, std::string_view text)
+{
+    switch (row.form) {
+    case Form::Flag:
+        Member<bool>(s, row) = text == "1";
+        break;
+    case Form::Whole:
+        Member<std::int32_t>(s, row) = ValWhole(text, row.min, row.max);
+        break;
+    case Form::Millimetre:
+    case Form::Distance:
+        Member<float>(s, row) = Bound(row, ReadMM(text));
+        break;
+    case Form::Text:
+        Member<std::string>(s, row) = std::string(text);
+        break;
+    case Form::Marker:
+        Member<std::string>(s, row) = UnquoteMarker(text);
+        break;
+    case Form::Path:
+        Member<std::string>(s, row) = Cp1252ToUtf8(text);
+        break;
+    case Form::WindowPos:
+        s.winmainpos.reset();
+        if (!text.empty()) {
+            const auto ss = SplitList(text, 2);
+            s.winmainpos = std::array<std::int32_t, 2>{ValWhole(ss[0], kMinInt, kMaxInt),
+                                                       ValWhole(ss[1], kMinInt, kMaxInt)};
+        }
+        break;
+    case Form::EnvLimit: {
+        const auto ss = SplitList(text, 2);
+        const std::int32_t limit = ValWhole(ss[0], kMinInt, kMaxInt);
+        s.nEnvLimit = static_cast<std::int16_t>(limit == 0 ? row.max : Bound(row, limit));
+        s.bEnvLimit = limit == 0 || ss[1] == "1";
+        break;
+    }
+    case Form::RefPage:
+        break; // read where it is used
+    }
+}
+
+// The text a row's setting is stored as.
+std::string StoredText(const Settings& s, const SettingSpec& row)
+{
+    switch (row.form) {
+    case Form::Flag:
+        return Flag(Member<bool>(s, row));
+    case Form::Whole:
+        return Decimal(Member<std::int32_t>(s, row));
+    case Form::Millimetre:
+    case Form::Distance:
+        return FormatMM(Member<float>(s, row));
+    case Form::Text:
+        return Member<std::string>(s, row);
+    case Form::Marker:
+        return QuoteMarker(Member<std::string>(s, row));
+    case Form::Path:
+        return Utf8ToCp1252(Member<std::string>(s, row));
+    case Form::WindowPos:
+        if (!s.winmainpos)
+            return {};
+        return JoinList({Decimal((*s.winmainpos)[0]), Decimal((*s.winmainpos)[1])});
+    case Form::EnvLimit:
+        return JoinList({Decimal(s.nEnvLimit), Flag(s.bEnvLimit)});
+    case Form::RefPage:
+        break;
+    }
+    return {};
+}
+
+// Reads every row read at start through `read(row)`, then the values derived from them.
+template <class ReadText> void ReadAtStart(Settings& s, const ReadText& read)
+{
+    for (const SettingSpec& row : kCatalogue) {
+        if (row.read == Read::AtStart)
+            Take(s, row, read(row));
+    }
+    s.bAdrKeyValid = AdrKeyValid(s.sAdrKeyBeg, s.sAdrKeyEnd, s.nAdrIdLen, s.nAdrKeyMode);
+    ComputeCodeLength(s);
+}
+
 } // namespace
 
-std::int32_t ComputeCodeLength(Settings& s)
+Settings::Settings()
 {
-    std::int32_t n = 2;
-    if (s.use_stop)
-        n += 1;
-    if (s.use_supply)
-        n += s.supply_count;
-    if (s.use_seqchk)
-        n += s.seqchk_count;
-    if (s.use_parity)
-        n += 1;
-    if (s.use_security)
-        n += 1;
-    s.nCodeLen = n;
-    return n;
+    ReadAtStart(*this, [](const SettingSpec& row) { return row.def; });
 }
 
 Settings LoadSettings(const IniAccess& ini)
 {
     Settings s;
-
-    // [common]
-    const auto pos = ini.ReadEntry("common", "winmainpos");
-    if (!pos.empty()) {
-        const auto ss = SplitList(pos, 2);
-        s.winmainpos = std::array<std::int32_t, 2>{ValWhole(ss[0], kMinInt, kMaxInt),
-                                                   ValWhole(ss[1], kMinInt, kMaxInt)};
-    }
-    s.bUseLog = ReadFlag(ini, "common", "uselog");
-    s.dummyasc = ValWhole(ini.ReadEntry("common", "dummyasc", "97"), 32, 255);
-
-    // [files]
-    s.sSrcFile = Cp1252ToUtf8(ini.ReadEntry("files", "in"));
-    s.sDstFile = Cp1252ToUtf8(ini.ReadEntry("files", "out"));
-
-    // [organize]: a limit of 0 (or none) means the default, 5 with the switch on.
-    {
-        const auto ss = SplitList(ini.ReadEntry("organize", "envlimit"), 2);
-        const std::int32_t limit = ValWhole(ss[0], kMinInt, kMaxInt);
-        if (limit == 0) {
-            s.nEnvLimit = 5;
-            s.bEnvLimit = true;
-        } else {
-            s.nEnvLimit = static_cast<std::int16_t>(Clamp(limit, 1, 5));
-            s.bEnvLimit = ss[1] == "1";
-        }
-    }
-
-    // [keys]
-    s.sAdrKeyBeg = UnquoteMarker(ini.ReadEntry("keys", "adrkeybeg"));
-    s.sAdrKeyEnd = UnquoteMarker(ini.ReadEntry("keys", "adrkeyend"));
-    s.nAdrIdLen = ValWhole(ini.ReadEntry("keys", "adridlen"), 1, 99);
-    s.nAdrKeyMode = ValWhole(ini.ReadEntry("keys", "adrkeymode"), 0, 1);
-    s.bAdrKeyRem = ReadFlag(ini, "keys", "adrkeyrem", "1");
-    s.bAdrKeyValid = !s.sAdrKeyBeg.empty() && (s.nAdrKeyMode == 1 || !s.sAdrKeyEnd.empty());
-
-    // [pcl]: the print-area margins are distances, so their sign is dropped.
-    s.pclleftmm = std::fabs(ReadMM(ini, "pcl", "pclleftmm"));
-    s.pcltopmm = std::fabs(ReadMM(ini, "pcl", "pcltopmm"));
-    s.stdleftmm = ReadMM(ini, "pcl", "stdleftmm");
-    s.stdtopmm = ReadMM(ini, "pcl", "stdtopmm");
-    s.omeleftmm = ReadMM(ini, "pcl", "omeleftmm");
-    s.ometopmm = ReadMM(ini, "pcl", "ometopmm");
-
-    // [ome]
-    s.ome_x = ReadMM(ini, "ome", "ome_x", "5");
-    s.ome_y = ReadMM(ini, "ome", "ome_y", "100");
-    s.ome_a = ReadMM(ini, "ome", "ome_a", "5");
-    s.ome_b = ReadMM(ini, "ome", "ome_b", "7");
-    s.ome_d = ReadMM(ini, "ome", "ome_d", "0.5");
-    s.collect_code = ini.ReadEntry("ome", "collect_code", "10");
-    s.envelop_code = ini.ReadEntry("ome", "envelop_code", "11");
-    s.stop_code = ini.ReadEntry("ome", "stop_code", "101");
-    s.supply_count = ValWhole(ini.ReadEntry("ome", "supply_count", "0"), 1, 4);
-    s.seqchk_count = ValWhole(ini.ReadEntry("ome", "seqchk_count", "0"), 1, 4);
-    s.use_stop = ReadFlag(ini, "ome", "use_stop");
-    s.use_supply = ReadFlag(ini, "ome", "use_supply");
-    s.use_seqchk = ReadFlag(ini, "ome", "use_seqchk");
-    s.use_parity = ReadFlag(ini, "ome", "use_parity");
-    s.use_security = ReadFlag(ini, "ome", "use_security");
-    ComputeCodeLength(s);
+    ReadAtStart(
+        s, [&ini](const SettingSpec& row) { return ini.ReadEntry(row.section, row.key, row.def); });
     return s;
+}
+
+bool WriteSettings(IniAccess& ini, const Settings& s, Writer writer)
+{
+    std::vector<IniEntry> entries;
+    for (const SettingSpec& row : kCatalogue) {
+        if (row.writer == writer && row.read == Read::AtStart)
+            entries.push_back({row.section, row.key, StoredText(s, row)});
+    }
+    return ini.WriteEntries(entries);
+}
+
+bool AdrKeyValid(std::string_view beg, std::string_view end, std::int32_t idLen, std::int32_t mode)
+{
+    return !beg.empty() && (mode != 0 ? idLen >= 1 : !end.empty());
+}
+
+std::array<BarRun, 6> BarColumn(const Settings& s)
+{
+    const auto bars = [](bool on, std::int32_t n) { return on ? std::max(n, 0) : 0; };
+    std::array<BarRun, 6> column{{{BarBlock::Base, 1, 2},
+                                  {BarBlock::Stop, 0, bars(s.use_stop, 1)},
+                                  {BarBlock::Supply, 0, bars(s.use_supply, s.supply_count)},
+                                  {BarBlock::SeqChk, 0, bars(s.use_seqchk, s.seqchk_count)},
+                                  {BarBlock::Parity, 0, bars(s.use_parity, 1)},
+                                  {BarBlock::Security, 0, bars(s.use_security, 1)}}};
+    for (std::size_t i = 1; i < column.size(); ++i)
+        column[i].first = column[i - 1].first + column[i - 1].count;
+    return column;
+}
+
+std::int32_t ComputeCodeLength(Settings& s)
+{
+    const BarRun last = BarColumn(s).back();
+    s.nCodeLen = last.first + last.count - 1;
+    return s.nCodeLen;
 }
 
 RefPageOptions ReadRefPageOptions(const IniAccess& ini, const std::string& defaultPath)
 {
-    const auto ss = SplitList(ini.ReadEntry("files", "refpg"), 4);
+    const auto ss = SplitList(ini.ReadEntry(kRefPage.section, kRefPage.key, kRefPage.def), 3);
     RefPageOptions o;
     if (ss[0].empty()) {
         o.path = defaultPath;
@@ -160,104 +223,53 @@ RefPageOptions ReadRefPageOptions(const IniAccess& ini, const std::string& defau
 
 bool WriteRefPageOptions(IniAccess& ini, const RefPageOptions& options)
 {
-    const std::vector<std::string> ss{Utf8ToCp1252(options.path), Flag(options.grid),
-                                      Flag(options.marks)};
-    return ini.WriteEntry("files", "refpg", IniAccess::Array2String(ss, ",", kListLim));
+    const std::string list =
+        JoinList({Utf8ToCp1252(options.path), Flag(options.grid), Flag(options.marks)});
+    return ini.WriteEntry(kRefPage.section, kRefPage.key, list);
 }
 
 std::int32_t ReadFilterIndex(const IniAccess& ini, bool forSave)
 {
-    return ValWhole(ini.ReadEntry("files", forSave ? "outfilt" : "infilt"), 1, 2);
+    const SettingSpec& row = forSave ? kDestinationFilter : kSourceFilter;
+    return ValWhole(ini.ReadEntry(row.section, row.key, row.def), row.min, row.max);
 }
 
 std::string ReadSkeletonPath(const IniAccess& ini, const std::string& defaultPath)
 {
     // The default is not passed through the store, which would cut a long path to 259 bytes.
-    const auto value = ini.ReadEntry("files", "savescskel", kMissing);
+    const auto value = ini.ReadEntry(kSkeleton.section, kSkeleton.key, kMissing);
     return value == kMissing ? defaultPath : Cp1252ToUtf8(value);
 }
 
 bool WriteSkeletonPath(IniAccess& ini, const std::string& path)
 {
-    return ini.WriteEntry("files", "savescskel", Utf8ToCp1252(path));
+    return ini.WriteEntry(kSkeleton.section, kSkeleton.key, Utf8ToCp1252(path));
 }
+
+namespace {
+
+bool WritePath(IniAccess& ini, const SettingSpec& pathRow, const std::string& path,
+               const SettingSpec& filterRow, std::optional<std::int32_t> filterIndex)
+{
+    std::vector<IniEntry> entries;
+    if (filterIndex)
+        entries.push_back({filterRow.section, filterRow.key, Decimal(*filterIndex)});
+    entries.push_back({pathRow.section, pathRow.key, Utf8ToCp1252(path)});
+    return ini.WriteEntries(entries);
+}
+
+} // namespace
 
 bool WriteSourceFile(IniAccess& ini, const std::string& path,
                      std::optional<std::int32_t> filterIndex)
 {
-    bool ok = true;
-    if (filterIndex)
-        ok = ini.WriteEntry("files", "infilt", Decimal(*filterIndex)) && ok;
-    return ini.WriteEntry("files", "in", Utf8ToCp1252(path)) && ok;
+    return WritePath(ini, kSource, path, kSourceFilter, filterIndex);
 }
 
 bool WriteDestinationFile(IniAccess& ini, const std::string& path,
                           std::optional<std::int32_t> filterIndex)
 {
-    bool ok = true;
-    if (filterIndex)
-        ok = ini.WriteEntry("files", "outfilt", Decimal(*filterIndex)) && ok;
-    return ini.WriteEntry("files", "out", Utf8ToCp1252(path)) && ok;
-}
-
-bool WriteWindowState(IniAccess& ini, std::array<std::int32_t, 2> posTwips, bool bUseLog)
-{
-    const std::vector<std::string> ss{Decimal(posTwips[0]), Decimal(posTwips[1])};
-    bool ok = ini.WriteEntry("common", "winmainpos", IniAccess::Array2String(ss, ",", kListLim));
-    return ini.WriteEntry("common", "uselog", Flag(bUseLog)) && ok;
-}
-
-bool WriteFillChar(IniAccess& ini, const Settings& s)
-{
-    return ini.WriteEntry("common", "dummyasc", Decimal(s.dummyasc));
-}
-
-bool WriteKeySettings(IniAccess& ini, const Settings& s)
-{
-    bool ok = ini.WriteEntry("keys", "adrkeybeg", QuoteMarker(s.sAdrKeyBeg));
-    ok = ini.WriteEntry("keys", "adrkeyend", QuoteMarker(s.sAdrKeyEnd)) && ok;
-    ok = ini.WriteEntry("keys", "adridlen", Decimal(s.nAdrIdLen)) && ok;
-    ok = ini.WriteEntry("keys", "adrkeymode", Decimal(s.nAdrKeyMode)) && ok;
-    return ini.WriteEntry("keys", "adrkeyrem", Flag(s.bAdrKeyRem)) && ok;
-}
-
-bool WriteOmeCodeSettings(IniAccess& ini, const Settings& s)
-{
-    bool ok = ini.WriteEntry("ome", "collect_code", s.collect_code);
-    ok = ini.WriteEntry("ome", "envelop_code", s.envelop_code) && ok;
-    ok = ini.WriteEntry("ome", "stop_code", s.stop_code) && ok;
-    ok = ini.WriteEntry("ome", "supply_count", Decimal(s.supply_count)) && ok;
-    ok = ini.WriteEntry("ome", "seqchk_count", Decimal(s.seqchk_count)) && ok;
-    ok = ini.WriteEntry("ome", "use_stop", Flag(s.use_stop)) && ok;
-    ok = ini.WriteEntry("ome", "use_supply", Flag(s.use_supply)) && ok;
-    ok = ini.WriteEntry("ome", "use_seqchk", Flag(s.use_seqchk)) && ok;
-    ok = ini.WriteEntry("ome", "use_parity", Flag(s.use_parity)) && ok;
-    return ini.WriteEntry("ome", "use_security", Flag(s.use_security)) && ok;
-}
-
-bool WriteOmeLayout(IniAccess& ini, const Settings& s)
-{
-    bool ok = ini.WriteEntry("ome", "ome_x", FormatMM(s.ome_x));
-    ok = ini.WriteEntry("ome", "ome_y", FormatMM(s.ome_y)) && ok;
-    ok = ini.WriteEntry("ome", "ome_a", FormatMM(s.ome_a)) && ok;
-    ok = ini.WriteEntry("ome", "ome_b", FormatMM(s.ome_b)) && ok;
-    return ini.WriteEntry("ome", "ome_d", FormatMM(s.ome_d)) && ok;
-}
-
-bool WritePrintArea(IniAccess& ini, const Settings& s)
-{
-    bool ok = ini.WriteEntry("pcl", "pclleftmm", FormatMM(s.pclleftmm));
-    ok = ini.WriteEntry("pcl", "pcltopmm", FormatMM(s.pcltopmm)) && ok;
-    ok = ini.WriteEntry("pcl", "stdleftmm", FormatMM(s.stdleftmm)) && ok;
-    ok = ini.WriteEntry("pcl", "stdtopmm", FormatMM(s.stdtopmm)) && ok;
-    ok = ini.WriteEntry("pcl", "omeleftmm", FormatMM(s.omeleftmm)) && ok;
-    return ini.WriteEntry("pcl", "ometopmm", FormatMM(s.ometopmm)) && ok;
-}
-
-bool WriteOrganize(IniAccess& ini, const Settings& s)
-{
-    const std::vector<std::string> ss{Decimal(s.nEnvLimit), Flag(s.bEnvLimit)};
-    return ini.WriteEntry("organize", "envlimit", IniAccess::Array2String(ss, ",", kListLim));
+    return WritePath(ini, kDestination, path, kDestinationFilter, filterIndex);
 }
 
 } // namespace kuvrion

@@ -1,63 +1,86 @@
-// The settings catalogue: every setting of the program with its default, the load step that reads
-// them in the program's fixed order with their bounds, and one write function per dialog that
-// writes its keys in the fixed order.
+// The program's settings as the shared state holds them, the load step that reads them from the
+// settings file, the writes of the dialogs, and the rules derived from them: whether the key
+// settings can find a key, and the layout and length of the OME code. Sections, keys, defaults
+// and bounds come from the catalogue (SettingsCatalogue.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kuvrion {
 
 class IniAccess;
+enum class Writer : std::uint8_t;
 
 struct Settings {
+    // Every setting at its default: the catalogue's default text, read as the load step reads it.
+    Settings();
+
     // [common]
     std::optional<std::array<std::int32_t, 2>> winmainpos; // left, top in twips; empty = centre
-    bool bUseLog = false;
-    std::int32_t dummyasc = 97; // escape-skeleton fill character code, 32..255
+    bool bUseLog{};
+    std::int32_t dummyasc{}; // escape-skeleton fill character code
 
     // [files] (paths as UTF-8 file names; stored in the file as Windows-1252)
     std::string sSrcFile; // "in"
     std::string sDstFile; // "out"
 
     // [organize]
-    std::int16_t nEnvLimit = 5; // 1..5
-    bool bEnvLimit = true;
+    std::int16_t nEnvLimit{}; // pages per envelope
+    bool bEnvLimit{};
 
     // [keys] (markers are Windows-1252 byte text, used exactly as stored)
     std::string sAdrKeyBeg;
     std::string sAdrKeyEnd;
-    std::int32_t nAdrIdLen = 1;   // 1..99 when loaded
-    std::int32_t nAdrKeyMode = 0; // 0 = end marker, 1 = fixed length
-    bool bAdrKeyRem = true;
-    bool bAdrKeyValid = false;
+    std::int32_t nAdrIdLen{};
+    std::int32_t nAdrKeyMode{}; // 0 = end marker, any other = fixed length
+    bool bAdrKeyRem{};
+    bool bAdrKeyValid{}; // derived: AdrKeyValid
 
     // [pcl], millimetres
-    float pclleftmm = 0, pcltopmm = 0; // absolute values
-    float stdleftmm = 0, stdtopmm = 0;
-    float omeleftmm = 0, ometopmm = 0;
+    float pclleftmm{}, pcltopmm{}; // margins of the printable area, never negative
+    float stdleftmm{}, stdtopmm{};
+    float omeleftmm{}, ometopmm{};
 
     // [ome]
-    float ome_x = 5, ome_y = 100, ome_a = 5, ome_b = 7, ome_d = 0.5f;
-    std::string collect_code = "10";
-    std::string envelop_code = "11";
-    std::string stop_code = "101";
-    std::int32_t supply_count = 1; // 1..4
-    std::int32_t seqchk_count = 1; // 1..4
-    bool use_stop = false, use_supply = false, use_seqchk = false, use_parity = false,
-         use_security = false;
-    std::int32_t nCodeLen = 2; // derived: ComputeCodeLength
+    float ome_x{}, ome_y{}, ome_a{}, ome_b{}, ome_d{};
+    std::string collect_code;
+    std::string envelop_code;
+    std::string stop_code;
+    std::int32_t supply_count{};
+    std::int32_t seqchk_count{};
+    bool use_stop{}, use_supply{}, use_seqchk{}, use_parity{}, use_security{};
+    std::int32_t nCodeLen{}; // derived: ComputeCodeLength
 };
 
-// The length of the OME code: 2 base bars, + stop, + supply_count, + seqchk_count, + parity,
-// + security, as switched on. Stores the result in s.nCodeLen and returns it.
-std::int32_t ComputeCodeLength(Settings& s);
-
-// Reads every setting in the fixed order; missing or malformed values give the defaults and
-// out-of-range values are bounded. Writes nothing. Computes bAdrKeyValid and nCodeLen.
+// Reads every setting read at start, in the catalogue's order; missing or malformed values give
+// the defaults and out-of-range values are bounded. Writes nothing. Computes bAdrKeyValid and
+// nCodeLen.
 Settings LoadSettings(const IniAccess& ini);
+
+// Writes the keys of one settings dialog (or of the closing main window) from `s`, in catalogue
+// order, in one replacement of the settings file: on failure every key keeps its stored value.
+bool WriteSettings(IniAccess& ini, const Settings& s, Writer writer);
+
+// The key settings can find a key: a start marker, and either an end marker (mode 0) or an ID
+// length of at least 1 (fixed length).
+bool AdrKeyValid(std::string_view beg, std::string_view end, std::int32_t idLen, std::int32_t mode);
+
+// The blocks of the OME bar column, from the top, in their fixed order.
+enum class BarBlock : std::uint8_t { Base, Stop, Supply, SeqChk, Parity, Security };
+struct BarRun {
+    BarBlock block;
+    std::int32_t first; // position of the block's first bar; 1 is the topmost
+    std::int32_t count; // its bars; 0 when switched off, and the blocks below close up
+};
+std::array<BarRun, 6> BarColumn(const Settings& s);
+
+// The length of the OME code: the bars of every block that is switched on. Stores the result in
+// s.nCodeLen and returns it.
+std::int32_t ComputeCodeLength(Settings& s);
 
 // Options of the reference page, key "refpg" of [files]: read when its dialog opens.
 struct RefPageOptions {
@@ -69,24 +92,17 @@ struct RefPageOptions {
 RefPageOptions ReadRefPageOptions(const IniAccess& ini, const std::string& defaultPath);
 bool WriteRefPageOptions(IniAccess& ini, const RefPageOptions& options);
 
-// Filter index of the open / save dialog, 1..2.
+// Filter index of the open / save dialog, bounded to its catalogue range.
 std::int32_t ReadFilterIndex(const IniAccess& ini, bool forSave);
 // Path of the escape skeleton file ("savescskel"); `defaultPath` when missing.
 std::string ReadSkeletonPath(const IniAccess& ini, const std::string& defaultPath);
 bool WriteSkeletonPath(IniAccess& ini, const std::string& path);
 
-// One write function per dialog or command; each writes its keys in the fixed order and returns
-// false when any write failed.
+// The source or destination path, with the file dialog's filter index when given, in one
+// replacement of the settings file.
 bool WriteSourceFile(IniAccess& ini, const std::string& path,
                      std::optional<std::int32_t> filterIndex);
 bool WriteDestinationFile(IniAccess& ini, const std::string& path,
                           std::optional<std::int32_t> filterIndex);
-bool WriteWindowState(IniAccess& ini, std::array<std::int32_t, 2> posTwips, bool bUseLog);
-bool WriteFillChar(IniAccess& ini, const Settings& s);        // dummyasc
-bool WriteKeySettings(IniAccess& ini, const Settings& s);     // adrkeybeg .. adrkeyrem
-bool WriteOmeCodeSettings(IniAccess& ini, const Settings& s); // collect_code .. use_security
-bool WriteOmeLayout(IniAccess& ini, const Settings& s);       // ome_x .. ome_d
-bool WritePrintArea(IniAccess& ini, const Settings& s);       // pclleftmm .. ometopmm
-bool WriteOrganize(IniAccess& ini, const Settings& s);        // envlimit
 
 } // namespace kuvrion

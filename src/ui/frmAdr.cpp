@@ -4,6 +4,7 @@
 #include "NumEdit.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -44,7 +45,7 @@ frmAdr::frmAdr(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     }
     auto* labChars = new QLabel(QStringLiteral("Zeichen"), this);
     labChars->setObjectName(QStringLiteral("labChars"));
-    txtIdLen->setMaxLength(2);
+    txtIdLen->setMaxLength(int(QString::number(Catalogued("adridlen").max).size()));
     txtIdLen->setAlignment(Qt::AlignCenter);
     txtIdLen->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("000")) + 12);
     SetDigitsOnly(txtIdLen);
@@ -92,7 +93,7 @@ frmAdr::frmAdr(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     txtBegKenn->setText(FromCp1252(cfg.sAdrKeyBeg));
     txtEndKenn->setText(FromCp1252(cfg.sAdrKeyEnd));
     txtIdLen->setText(QString::number(cfg.nAdrIdLen));
-    const int mode = cfg.nAdrKeyMode == 1 ? 1 : 0;
+    const int mode = cfg.nAdrKeyMode != 0 ? 1 : 0;
     optKeyStyle[mode]->setChecked(true);
     SetKeyStyle(mode);
     chkRemKey->setChecked(cfg.bAdrKeyRem);
@@ -119,9 +120,8 @@ void frmAdr::UpdateOkButton()
 {
     if (bLoading)
         return;
-    const bool second =
-        nKeyStyle != 0 ? txtIdLen->text().toInt() != 0 : !txtEndKenn->text().isEmpty();
-    btnOK->setEnabled(!txtBegKenn->text().isEmpty() && second);
+    btnOK->setEnabled(AdrKeyValid(ToCp1252(txtBegKenn->text()), ToCp1252(txtEndKenn->text()),
+                                  txtIdLen->text().toInt(), nKeyStyle));
 }
 
 void frmAdr::Confirm()

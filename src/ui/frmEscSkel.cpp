@@ -4,6 +4,7 @@
 #include "UiHelpers.h"
 #include "app/Commands.h"
 #include "base/ByteText.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,13 +62,13 @@ int frmEscSkel::FillCode() const
 
 void frmEscSkel::UpdateOkButton()
 {
-    btnOK->setEnabled(FillCode() >= 32);
+    btnOK->setEnabled(FillCode() >= Catalogued("dummyasc").min);
 }
 
 void frmEscSkel::Confirm()
 {
     const int code = FillCode();
-    if (code < 32)
+    if (code < Catalogued("dummyasc").min)
         return;
     m_commands.ApplyFillChar(code);
     accept();

@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "NumEdit.h"
 #include "UiHelpers.h"
+#include "base/Numbers.h"
 #include "frmAdr.h"
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
@@ -36,6 +37,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
+#include <limits>
 
 namespace kuvrion {
 
@@ -43,6 +45,7 @@ namespace {
 
 constexpr int kProgressSteps = 1000; // the bar moves in 1000 steps whatever the job's size
 constexpr qint64 kRepaintMs = 30;    // repaint at most this often at the fixed points
+constexpr int kNoMaxLength = 32767;  // a line edit's own limit
 
 QLabel* NewLabel(QWidget* parent, const QString& name, const QString& text = {})
 {
@@ -81,7 +84,7 @@ frmMain::frmMain(AppState& state, QWidget* parent)
     BuildMenus();
 
     m_commands->Load();
-    Refresh(true);
+    Refresh();
     ShowStatus(0);
     PlaceWindow();
 }
@@ -212,13 +215,11 @@ void frmMain::BuildControls()
     connect(btnExport, &QPushButton::clicked, this, &frmMain::RunExport);
     connect(btnImpInfo, &QToolButton::clicked, this, &frmMain::RunDialog<frmImpInfo>);
     connect(txtExpAdr, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (!m_refreshing)
-            m_commands->ExportCountChanged(text.toStdString());
+        m_commands->SetExportCount(ValWhole(text.toStdString(), std::numeric_limits<int>::min(),
+                                            std::numeric_limits<int>::max()));
     });
-    connect(txtExpAdr, &NumEdit::focusLeft, this, [this] {
-        m_commands->ExportCountLeft();
-        Refresh(true);
-    });
+    connect(txtExpAdr, &NumEdit::focusLeft, this,
+            [this] { ShowExportCount(QString::number(m_commands->BoundExportCount())); });
     for (QLineEdit* field : {txtSrcFile, txtDstFile, static_cast<QLineEdit*>(txtExpAdr)})
         field->installEventFilter(this);
 }
@@ -349,32 +350,34 @@ std::array<std::int32_t, 2> frmMain::PositionInTwips() const
 
 // ---- What the window shows of the shared state ----
 
-void frmMain::Refresh(bool forceExportCount)
+void frmMain::Refresh()
 {
     const Settings& cfg = m_state.cfg;
     txtSrcFile->setText(FromPath(cfg.sSrcFile));
     SetPathColour(txtSrcFile, m_state.bSrcOK);
     txtDstFile->setText(FromPath(cfg.sDstFile));
     SetPathColour(txtDstFile, m_state.bDstOK);
-    labTotalPgs->setText(QString::fromStdString(m_state.labTotalPgs.empty() ? std::string("0")
-                                                                            : m_state.labTotalPgs));
+    labTotalPgs->setText(QString::number(m_state.nJobPages));
     labPgs->setText(m_state.bJobDuplex ? QStringLiteral("Seiten, Duplex")
                                        : QStringLiteral("Seiten"));
-    labTotalAdr->setText(QString::fromStdString(m_state.labTotalAdr.empty() ? std::string("0")
-                                                                            : m_state.labTotalAdr));
+    const std::int32_t addressees = m_state.bImportComplete ? m_state.Persons.Count() : 0;
+    labTotalAdr->setText(QString::number(addressees));
     labExpTotal->setText(labTotalAdr->text());
-
-    // The field keeps what the user types until the state's text changes (or the field is left).
-    if (forceExportCount || m_state.txtExpAdr != m_shownExportCount) {
-        m_shownExportCount = m_state.txtExpAdr;
-        const QString text = QString::fromStdString(m_state.txtExpAdr);
-        txtExpAdr->setMaxLength(m_state.txtExpAdrMaxLength > 0 ? m_state.txtExpAdrMaxLength
-                                                               : 32767);
-        if (txtExpAdr->text() != text)
-            txtExpAdr->setText(text); // runs the change handler, as typing does
+    // The import empties the export count and fills in all addressees when it completes; at other
+    // times the field keeps what the user types.
+    if (m_importing) {
+        const QString count = m_state.bImportComplete ? labTotalAdr->text() : QString();
+        txtExpAdr->setMaxLength(count.isEmpty() ? kNoMaxLength : int(count.size()));
+        ShowExportCount(count);
     }
     mnuDLB->setChecked(cfg.bUseLog);
     UpdateCommands();
+}
+
+void frmMain::ShowExportCount(const QString& text)
+{
+    if (txtExpAdr->text() != text)
+        txtExpAdr->setText(text); // runs the change handler, as typing does
 }
 
 void frmMain::UpdateCommands()
@@ -551,7 +554,9 @@ void frmMain::RunImport()
     if (m_running || !m_commands->CanImport())
         return;
     m_running = true;
+    m_importing = true;
     m_commands->Import();
+    m_importing = false;
     SetBusy(false);
     m_running = false;
     Refresh();

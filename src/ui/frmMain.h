@@ -65,7 +65,8 @@ private:
     void BuildControls();
     void BuildMenus();
     void PlaceWindow();
-    void Refresh(bool forceExportCount = false);
+    void Refresh();
+    void ShowExportCount(const QString& text);
     void FlushStatus();
 
     void ChooseSource();
@@ -78,7 +79,7 @@ private:
     void WebUpdate();
     template <class Dialog> void RunDialog();
 
-    AppState& m_state;
+    const AppState& m_state;
     std::unique_ptr<Commands> m_commands;
 
     // Controls
@@ -118,10 +119,9 @@ private:
     double m_progressValue = 0;
     QElapsedTimer m_lastRepaint;
 
-    std::string m_shownExportCount; // the state's export-count text last put into the field
-    bool m_refreshing = false;
     bool m_busy = false;
     bool m_running = false; // a command runs; no other may start, the window may not close
+    bool m_importing = false;
     bool m_closed = false;
 };
 

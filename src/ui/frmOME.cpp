@@ -3,6 +3,7 @@
 #include "ImageList.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,7 +19,37 @@ namespace kuvrion {
 
 namespace {
 
-constexpr int kMaxBars = 13; // the longest code: every mark on, both counts at 4
+// The rows of the selective-feed and the sequence-check count.
+constexpr const SettingSpec* kCountRows[2] = {&Catalogued("supply_count"),
+                                              &Catalogued("seqchk_count")};
+
+QString BarCaption(BarBlock block, int n)
+{
+    switch (block) {
+    case BarBlock::Base:
+        return n == 1 ? QStringLiteral("SAMMELN") : QStringLiteral("KUVERTIEREN");
+    case BarBlock::Stop:
+        return QStringLiteral("STOP");
+    case BarBlock::Supply:
+        return QStringLiteral("ZUFUHR %1").arg(n);
+    case BarBlock::SeqChk:
+        return QStringLiteral("FOLGEPRÜF %1").arg(n);
+    case BarBlock::Parity:
+        return QStringLiteral("PARITÄT");
+    case BarBlock::Security:
+        return QStringLiteral("SICHERHEIT");
+    }
+    return {};
+}
+
+// The length of the longest code: every mark on, both counts at their largest.
+int LongestCode(Settings s)
+{
+    s.use_stop = s.use_supply = s.use_seqchk = s.use_parity = s.use_security = true;
+    s.supply_count = kCountRows[0]->max;
+    s.seqchk_count = kCountRows[1]->max;
+    return ComputeCodeLength(s);
+}
 
 } // namespace
 
@@ -107,11 +138,11 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     m_barColumn = new QVBoxLayout(fraShow);
     m_barColumn->setSpacing(3);
     const int barHeight = fontMetrics().height();
-    fraShow->setMinimumHeight(kMaxBars * (barHeight + 3) + 24);
+    fraShow->setMinimumHeight(LongestCode(cfg) * (barHeight + 3) + 24);
     fraShow->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("FOLGEPRÜF 4")) + 40);
     m_barColumn->addStretch(1);
-    AddPreviewBar(QStringLiteral("SAMMELN"));
-    AddPreviewBar(QStringLiteral("KUVERTIEREN"));
+    AddPreviewBar(BarCaption(BarBlock::Base, 1));
+    AddPreviewBar(BarCaption(BarBlock::Base, 2));
 
     auto* left = new QVBoxLayout;
     left->addWidget(fraBase);
@@ -154,8 +185,21 @@ void frmOME::Step(int index, int delta)
 void frmOME::UpdateCountButtons(int index)
 {
     const int v = Count(index);
-    btnDec[index]->setEnabled(v > 1);
-    btnInc[index]->setEnabled(v < 4);
+    btnDec[index]->setEnabled(v > kCountRows[index]->min);
+    btnInc[index]->setEnabled(v < kCountRows[index]->max);
+}
+
+Settings frmOME::Choice() const
+{
+    Settings s = m_commands.State().cfg;
+    s.use_stop = chkMark[0]->isChecked();
+    s.use_supply = chkMark[1]->isChecked();
+    s.use_seqchk = chkMark[2]->isChecked();
+    s.use_parity = chkMark[3]->isChecked();
+    s.use_security = chkMark[4]->isChecked();
+    s.supply_count = Count(0);
+    s.seqchk_count = Count(1);
+    return s;
 }
 
 void frmOME::RebuildPreview()
@@ -164,19 +208,14 @@ void frmOME::RebuildPreview()
         delete labBar.back();
         labBar.pop_back();
     }
-    if (chkMark[0]->isChecked())
-        AddPreviewBar(QStringLiteral("STOP"));
-    if (chkMark[1]->isChecked())
-        for (int n = 1; n <= Count(0); ++n)
-            AddPreviewBar(QStringLiteral("ZUFUHR %1").arg(n));
-    if (chkMark[2]->isChecked())
-        for (int n = 1; n <= Count(1); ++n)
-            AddPreviewBar(QStringLiteral("FOLGEPRÜF %1").arg(n));
-    if (chkMark[3]->isChecked())
-        AddPreviewBar(QStringLiteral("PARITÄT"));
-    if (chkMark[4]->isChecked())
-        AddPreviewBar(QStringLiteral("SICHERHEIT"));
-    labSum->setText(QString::number(labBar.size()));
+    Settings choice = Choice();
+    for (const BarRun& run : BarColumn(choice)) {
+        if (run.block != BarBlock::Base) {
+            for (int n = 1; n <= run.count; ++n)
+                AddPreviewBar(BarCaption(run.block, n));
+        }
+    }
+    labSum->setText(QString::number(ComputeCodeLength(choice)));
 }
 
 void frmOME::AddPreviewBar(const QString& caption)
@@ -193,11 +232,10 @@ void frmOME::AddPreviewBar(const QString& caption)
 
 void frmOME::Confirm()
 {
-    const std::array<bool, 5> marks = {chkMark[0]->isChecked(), chkMark[1]->isChecked(),
-                                       chkMark[2]->isChecked(), chkMark[3]->isChecked(),
-                                       chkMark[4]->isChecked()};
+    const Settings s = Choice();
     m_commands.ApplyOmeCode(ToCp1252(txtCode[0]->text()), ToCp1252(txtCode[1]->text()),
-                            ToCp1252(txtCode[2]->text()), Count(0), Count(1), marks);
+                            ToCp1252(txtCode[2]->text()), s.supply_count, s.seqchk_count,
+                            {s.use_stop, s.use_supply, s.use_seqchk, s.use_parity, s.use_security});
     accept();
 }
 

@@ -1,7 +1,9 @@
 // The OME code dialog "OME-Code": the two base patterns, the stop pattern, the five extra marks
-// with the counts of the selective-feed and sequence-check bars (1..4), a preview of the bar column
-// and the code length it gives. "&Ok" stores the ten code settings; "Abbre&chen" changes nothing.
+// with the counts of the selective-feed and sequence-check bars, a preview of the bar column and
+// the code length it gives. "&Ok" stores the ten code settings; "Abbre&chen" changes nothing.
 #pragma once
+
+#include "settings/Settings.h"
 
 #include <QDialog>
 #include <vector>
@@ -25,6 +27,8 @@ private:
     int Count(int index) const;
     void Step(int index, int delta);
     void UpdateCountButtons(int index);
+    // The settings as the dialog's switches and counts stand.
+    Settings Choice() const;
     void RebuildPreview();
     void AddPreviewBar(const QString& caption);
     void Confirm();

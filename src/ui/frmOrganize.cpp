@@ -3,6 +3,7 @@
 #include "ImageList.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -63,9 +64,10 @@ void frmOrganize::Step(int delta)
 
 void frmOrganize::UpdateLimitButtons()
 {
+    constexpr const SettingSpec& row = Catalogued("envlimit");
     const int v = labEnvLim->text().toInt();
-    btnDecLim->setEnabled(v >= 2);
-    btnIncLim->setEnabled(v < 5);
+    btnDecLim->setEnabled(v > row.min);
+    btnIncLim->setEnabled(v < row.max);
 }
 
 void frmOrganize::Confirm()

@@ -3,6 +3,7 @@
 #include "NumEdit.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,12 +22,15 @@ frmPCL::frmPCL(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     const float values[6] = {cfg.pclleftmm, cfg.pcltopmm,  cfg.stdleftmm,
                              cfg.stdtopmm,  cfg.omeleftmm, cfg.ometopmm};
 
-    // One row: "Links:" [field] mm  "Oben:" [field] mm. The margins take no minus sign.
+    static constexpr const SettingSpec* kRows[6] = {
+        &Catalogued("pclleftmm"), &Catalogued("pcltopmm"),  &Catalogued("stdleftmm"),
+        &Catalogued("stdtopmm"),  &Catalogued("omeleftmm"), &Catalogued("ometopmm")};
+    // One row: "Links:" [field] mm  "Oben:" [field] mm. A distance takes no minus sign.
     auto addRow = [&](QWidget* frame, QGridLayout* grid, int row, int first) {
         for (int k = 0; k < 2; ++k) {
             const int i = first + k;
-            txtMM[i] =
-                NewMillimetreField(frame, QStringLiteral("txtMM_%1").arg(i), values[i], i > 1);
+            txtMM[i] = NewMillimetreField(frame, QStringLiteral("txtMM_%1").arg(i), values[i],
+                                          kRows[i]->form != Form::Distance);
             auto* caption =
                 new QLabel(k == 0 ? QStringLiteral("Links:") : QStringLiteral("Oben:"), frame);
             caption->setObjectName(QStringLiteral("labMM_%1").arg(i));

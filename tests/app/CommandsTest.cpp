@@ -172,7 +172,7 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
     EXPECT_EQ(state.nJobPages, 6);
     EXPECT_EQ(state.nImpAssigned, 6);
     EXPECT_EQ(state.Persons.Count(), 2);
-    EXPECT_EQ(state.txtExpAdr, "2");
+    EXPECT_EQ(state.nExportCount, 2);
     EXPECT_EQ(reporter.importStatusShown, 1); // the second pages carry no key
     EXPECT_EQ(reporter.busyChanges, "+-");
     EXPECT_TRUE(reporter.messages.empty());
@@ -255,15 +255,13 @@ TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
 
 TEST_F(CommandsTest, ExportCountIsBoundedWhenTheFieldIsLeft)
 {
-    commands.ExportCountChanged("7");
-    commands.ExportCountLeft();
-    EXPECT_EQ(state.txtExpAdr, "1"); // no addressees yet
+    commands.SetExportCount(7);
+    EXPECT_EQ(commands.BoundExportCount(), 1); // no addressees yet
     ASSERT_EQ(Describe(Import(LetterJob({"A", "B"}))), "ok");
-    for (const auto& [typed, shown] : {std::pair{"0", "1"}, {"9", "2"}, {"", "1"}, {"1", "1"}}) {
-        commands.ExportCountChanged(typed);
-        commands.ExportCountLeft();
-        EXPECT_EQ(state.txtExpAdr, shown) << typed;
-        EXPECT_EQ(state.nExportCount, std::stoi(shown));
+    for (const auto& [entered, bounded] : {std::pair{0, 1}, {9, 2}, {-3, 1}, {1, 1}}) {
+        commands.SetExportCount(entered);
+        EXPECT_EQ(commands.BoundExportCount(), bounded) << entered;
+        EXPECT_EQ(state.nExportCount, bounded);
     }
 }
 

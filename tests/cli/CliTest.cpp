@@ -101,7 +101,8 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
 {
     dir.Write("empty.ini", "");
     dir.Write("nokeys.pcl", "Hallo\f");
-    dir.Write("nopage.pcl", "no page end");
+    dir.Write("nopage.pcl", "\x1b"
+                            "E\r\n"); // no page end and no page text
     const fs::path old = dir.Write("old.pcl", "old");
     fs::permissions(old, fs::perms::owner_read);
     const auto bad = [](Action a, FailureKind what, const std::string& path = "") {

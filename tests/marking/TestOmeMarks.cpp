@@ -45,10 +45,7 @@ TEST(OmeCode, WorkedExampleWithEveryMark)
     const bool closes[] = {false, false, true, false, false};
     const char* const want[] = {"10000001", "10000111", "11001001", "10001101", "10000001"};
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(ComposeSheetCode(s, seq, closes[i], ""), want[i]) << "sheet " << i + 1;
-    // A feed pattern lands only on closing sheets.
-    EXPECT_EQ(ComposeSheetCode(s, seq, true, "1"), "11010111");
-    EXPECT_EQ(ComposeSheetCode(s, seq, false, "1"), "10001011");
+        EXPECT_EQ(ComposeSheetCode(s, seq, closes[i]), want[i]) << "sheet " << i + 1;
 
     s.supply_count = s.seqchk_count = 4;
     EXPECT_EQ(ComputeCodeLength(s), 13);
@@ -59,20 +56,20 @@ TEST(OmeCode, DefaultsParityAndSequence)
     Settings s;
     std::int32_t seq = 0;
     ASSERT_EQ(ComputeCodeLength(s), 2);
-    EXPECT_EQ(ComposeSheetCode(s, seq, false, ""), "10");
-    EXPECT_EQ(ComposeSheetCode(s, seq, true, ""), "11");
+    EXPECT_EQ(ComposeSheetCode(s, seq, false), "10");
+    EXPECT_EQ(ComposeSheetCode(s, seq, true), "11");
     EXPECT_EQ(seq, 0); // no sequence bars, no advance
 
     s.use_parity = true;
     ComputeCodeLength(s);
-    EXPECT_EQ(ComposeSheetCode(s, seq, false, ""), "101");
-    EXPECT_EQ(ComposeSheetCode(s, seq, true, ""), "110");
+    EXPECT_EQ(ComposeSheetCode(s, seq, false), "101");
+    EXPECT_EQ(ComposeSheetCode(s, seq, true), "110");
 
     // Hand-edited patterns: longer ones never extend the code, other characters are blanks.
     s.collect_code = "1x11";
-    EXPECT_EQ(ComposeSheetCode(s, seq, false, ""), "1x1");
+    EXPECT_EQ(ComposeSheetCode(s, seq, false), "1x1");
     s.envelop_code = "";
-    EXPECT_EQ(ComposeSheetCode(s, seq, true, ""), "000");
+    EXPECT_EQ(ComposeSheetCode(s, seq, true), "000");
 
     Settings q;
     q.use_seqchk = true;

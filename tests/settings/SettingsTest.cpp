@@ -1,9 +1,17 @@
+// The load step and the dialog writes, driven by the catalogue: every row's stored form, the rule
+// for missing, malformed and out-of-range texts, and writes that replace the file in one step.
 #include "settings/Settings.h"
 
 #include "settings/IniAccess.h"
+#include "settings/SettingsCatalogue.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
 
 using kuvrion::test::ReadFile;
 using kuvrion::test::TempDir;
@@ -11,167 +19,204 @@ using kuvrion::test::TempDir;
 namespace kuvrion {
 namespace {
 
+// A row's setting as text, lists as "a,b".
+std::string Value(const Settings& s, const SettingSpec& row)
+{
+    if (row.form == Form::WindowPos)
+        return s.winmainpos
+                   ? std::to_string((*s.winmainpos)[0]) + "," + std::to_string((*s.winmainpos)[1])
+                   : "";
+    if (row.form == Form::EnvLimit)
+        return std::to_string(s.nEnvLimit) + (s.bEnvLimit ? ",1" : ",0");
+    return std::visit(
+        [&s](auto member) {
+            std::ostringstream o;
+            if constexpr (!std::is_same_v<decltype(member), std::monostate>)
+                o << s.*member;
+            return o.str();
+        },
+        row.member);
+}
+
+// Stored texts of each form and the setting they give; canonical ones are written back unchanged.
+struct FormCase {
+    Form form;
+    const char* stored;
+    const char* value;
+    bool canonical;
+};
+// clang-format off
+const FormCase kFormCases[] = {
+    {Form::Flag, "1", "1", true},           {Form::Flag, "0", "0", true},
+    {Form::Flag, "yes", "0", false},        {Form::Flag, "", "0", false},
+    {Form::Millimetre, "-12.25", "-12.25", true}, {Form::Millimetre, "2,5", "2", false},
+    {Form::Millimetre, "", "0", false},     {Form::Distance, "0.1", "0.1", true},
+    {Form::Distance, "-3", "3", false},     {Form::Text, "01", "01", true},
+    {Form::Text, "", "", true},             {Form::Marker, "^ Nr.^", " Nr.", true},
+    {Form::Marker, "^^X^^", "^X^", true},   {Form::Marker, "^", "^", false},
+    {Form::Path, "/J\xC4rger/a.pcl", "/J\xC3\x84rger/a.pcl", true},
+    {Form::WindowPos, "-120,900", "-120,900", true}, {Form::WindowPos, "1200", "1200,0", false},
+    {Form::EnvLimit, "3,0", "3,0", true},   {Form::EnvLimit, "9,1", "5,1", false},
+    {Form::EnvLimit, "0,0", "5,1", false},  {Form::EnvLimit, "abc,0", "5,1", false},
+    {Form::EnvLimit, "0.4,0", "5,1", false}, {Form::EnvLimit, "-2,1", "1,1", false},
+};
+// clang-format on
+
+// The cases of a row: those of its form; for a whole number its bounds, rounding and garbage.
+std::vector<FormCase> CasesOf(const SettingSpec& row, std::vector<std::string>& texts)
+{
+    std::vector<FormCase> cases;
+    for (const FormCase& c : kFormCases) {
+        if (c.form == row.form)
+            cases.push_back(c);
+    }
+    if (row.form == Form::Whole) {
+        const auto n = [](std::int32_t v) { return std::to_string(v); };
+        const std::int32_t even = row.min % 2 == 0 ? row.min : row.min + 1;
+        texts = {n(row.min),        n(row.min),     n(row.max), n(row.max),     "x",
+                 n(Bound(row, 0)),  n(row.min - 1), n(row.min), n(row.max + 1), n(row.max),
+                 n(row.min) + ".5", n(even)};
+        for (std::size_t i = 0; i < texts.size(); i += 2)
+            cases.push_back({row.form, texts[i].c_str(), texts[i + 1].c_str(), i < 4});
+    }
+    return cases;
+}
+
 class SettingsTest : public ::testing::Test {
 protected:
-    SettingsTest() { ini.IniFile((dir / "kuvrion.ini").string()); }
-
-    Settings LoadFrom(std::string_view text)
+    SettingsTest()
     {
-        dir.Write("kuvrion.ini", text);
-        return LoadSettings(ini);
+        ini.IniFile(File().string());
+        copy.IniFile((dir / "copy.ini").string());
     }
-    std::vector<std::string> Keys(std::string_view section) const
-    {
-        std::vector<std::string> keys;
-        ini.GetKeys(section, keys);
-        return keys;
-    }
+    std::filesystem::path File() const { return dir / "kuvrion.ini"; }
 
     TempDir dir;
     IniAccess ini;
+    IniAccess copy;
 };
 
-TEST_F(SettingsTest, EmptyFileGivesTheDefaults)
+TEST_F(SettingsTest, EveryRowReadsAndWritesItsForm)
 {
-    for (const std::string_view text : {"", "garbage\r\n[ome\r\n=\r\n[keys]\r\nnothing here"}) {
-        const Settings s = LoadFrom(text);
-        EXPECT_FALSE(s.winmainpos);
-        EXPECT_FALSE(s.bUseLog);
-        EXPECT_EQ(s.dummyasc, 97);
-        EXPECT_EQ(s.sSrcFile, "");
-        EXPECT_EQ(s.sDstFile, "");
-        EXPECT_EQ(s.nEnvLimit, 5);
-        EXPECT_TRUE(s.bEnvLimit);
-        EXPECT_EQ(s.sAdrKeyBeg, "");
-        EXPECT_EQ(s.nAdrIdLen, 1);
-        EXPECT_EQ(s.nAdrKeyMode, 0);
-        EXPECT_TRUE(s.bAdrKeyRem);
-        EXPECT_FALSE(s.bAdrKeyValid);
-        EXPECT_EQ(s.pclleftmm, 0.0f);
-        EXPECT_EQ(s.ometopmm, 0.0f);
-        EXPECT_EQ(s.ome_x, 5.0f);
-        EXPECT_EQ(s.ome_y, 100.0f);
-        EXPECT_EQ(s.ome_a, 5.0f);
-        EXPECT_EQ(s.ome_b, 7.0f);
-        EXPECT_EQ(s.ome_d, 0.5f);
-        EXPECT_EQ(s.collect_code, "10");
-        EXPECT_EQ(s.envelop_code, "11");
-        EXPECT_EQ(s.stop_code, "101");
-        EXPECT_EQ(s.supply_count, 1);
-        EXPECT_EQ(s.seqchk_count, 1);
-        EXPECT_FALSE(s.use_stop || s.use_supply || s.use_seqchk || s.use_parity || s.use_security);
-        EXPECT_EQ(s.nCodeLen, 2);
+    for (const SettingSpec& row : kCatalogue) {
+        if (row.read != Read::AtStart)
+            continue;
+        std::vector<std::string> texts;
+        for (const FormCase& c : CasesOf(row, texts)) {
+            SCOPED_TRACE(std::string(row.key) + "=" + c.stored);
+            dir.Write("kuvrion.ini", "[" + std::string(row.section) + "]\r\n" +
+                                         std::string(row.key) + "=" + c.stored + "\r\n");
+            const Settings s = LoadSettings(ini);
+            EXPECT_EQ(Value(s, row), c.value);
+            if (c.canonical) {
+                ASSERT_TRUE(WriteSettings(copy, s, row.writer));
+                EXPECT_EQ(copy.ReadEntry(row.section, row.key), c.stored);
+            }
+        }
     }
-    EXPECT_FALSE(std::filesystem::exists(dir / "kuvrion.ini.old"));
-}
-
-TEST_F(SettingsTest, ValuesAreBoundedOnLoading)
-{
-    Settings s =
-        LoadFrom("[common]\r\nwinmainpos=1200,900\r\ndummyasc=10\r\n"
-                 "[organize]\r\nenvlimit=3,0\r\n"
-                 "[keys]\r\nadridlen=150\r\nadrkeymode=7\r\nadrkeybeg=^ Nr.^\r\n"
-                 "[pcl]\r\npclleftmm=-3\r\npcltopmm=-1.5\r\nstdleftmm=-3\r\nomeleftmm=2,5\r\n"
-                 "[ome]\r\nsupply_count=x\r\nseqchk_count=9\r\nome_d=\r\nuse_parity=1\r\n");
-    EXPECT_EQ(*s.winmainpos, (std::array<std::int32_t, 2>{1200, 900}));
-    EXPECT_EQ(s.dummyasc, 32);
-    EXPECT_EQ(s.nEnvLimit, 3);
-    EXPECT_FALSE(s.bEnvLimit);
-    EXPECT_EQ(s.nAdrIdLen, 99);
-    EXPECT_EQ(s.nAdrKeyMode, 1);
-    EXPECT_EQ(s.sAdrKeyBeg, " Nr.");
+    // The values derived from the keys and code settings.
+    dir.Write("kuvrion.ini", "[keys]\r\nadrkeybeg=^ ^\r\nadrkeymode=1\r\n[ome]\r\n"
+                             "use_parity=1\r\nuse_seqchk=1\r\nseqchk_count=9\r\n");
+    const Settings s = LoadSettings(ini);
     EXPECT_TRUE(s.bAdrKeyValid);
-    EXPECT_EQ(s.pclleftmm, 3.0f);
-    EXPECT_EQ(s.pcltopmm, 1.5f);
-    EXPECT_EQ(s.stdleftmm, -3.0f);
-    EXPECT_EQ(s.omeleftmm, 2.0f);
-    EXPECT_EQ(s.supply_count, 1);
-    EXPECT_EQ(s.seqchk_count, 4);
-    EXPECT_EQ(s.ome_d, 0.0f);
-    EXPECT_EQ(s.nCodeLen, 3);
+    EXPECT_EQ(s.nCodeLen, 2 + 4 + 1);
+}
 
-    s = LoadFrom("[common]\r\ndummyasc=300\r\n[organize]\r\nenvlimit=9,1\r\n"
-                 "[keys]\r\nadridlen=2.5\r\nadrkeyrem=yes\r\nadrkeybeg=^^X^^\r\n");
-    EXPECT_EQ(s.dummyasc, 255);
-    EXPECT_EQ(s.nEnvLimit, 5);
-    EXPECT_TRUE(s.bEnvLimit);
-    EXPECT_EQ(s.nAdrIdLen, 2);
-    EXPECT_FALSE(s.bAdrKeyRem);
-    EXPECT_EQ(s.sAdrKeyBeg, "^X^");
-    EXPECT_FALSE(s.bAdrKeyValid); // mode 0 without an end marker
-
-    for (const char* limit : {"0,0", "abc,0", "0.4,0"}) {
-        s = LoadFrom("[organize]\r\nenvlimit=" + std::string(limit) + "\r\n");
-        EXPECT_EQ(s.nEnvLimit, 5) << limit;
-        EXPECT_TRUE(s.bEnvLimit) << limit;
+TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder)
+{
+    // An empty or a garbled file reads as the defaults, and the load step writes nothing.
+    for (const std::string_view text : {"", "garbage\r\n[ome\r\n=\r\n[keys]\r\nnothing here"}) {
+        dir.Write("kuvrion.ini", text);
+        const Settings s = LoadSettings(ini);
+        for (const SettingSpec& row : kCatalogue)
+            EXPECT_EQ(Value(s, row), Value(Settings(), row)) << row.key;
+        EXPECT_EQ(ReadFile(File()), text);
+    }
+    // Examples the settings file is known by: they pin some bounds and defaults of the catalogue.
+    for (const auto& [key, stored, loaded] :
+         std::vector<std::tuple<const char*, const char*, const char*>>{
+             {"dummyasc", nullptr, "97"},
+             {"dummyasc", "10", "32"},
+             {"dummyasc", "300", "255"},
+             {"adridlen", "150", "99"},
+             {"adrkeymode", "7", "1"},
+             {"adrkeyrem", nullptr, "1"},
+             {"seqchk_count", "9", "4"},
+             {"supply_count", nullptr, "1"},
+             {"ome_y", nullptr, "100"},
+             {"ome_d", nullptr, "0.5"},
+             {"envlimit", nullptr, "5,1"}}) {
+        const SettingSpec& row = *std::find_if(kCatalogue.begin(), kCatalogue.end(),
+                                               [&](const SettingSpec& r) { return r.key == key; });
+        dir.Write("kuvrion.ini",
+                  stored ? "[" + std::string(row.section) + "]\r\n" + key + "=" + stored + "\r\n"
+                         : std::string());
+        EXPECT_EQ(Value(LoadSettings(ini), row), loaded) << key << "=" << (stored ? stored : "");
+    }
+    for (const Writer w :
+         {Writer::Window, Writer::FillChar, Writer::Source, Writer::Destination, Writer::Organize,
+          Writer::Keys, Writer::PrintArea, Writer::OmeLayout, Writer::OmeCode})
+        ASSERT_TRUE(WriteSettings(copy, Settings(), w));
+    for (const char* section : {"common", "files", "organize", "keys", "pcl", "ome"}) {
+        std::vector<std::string> keys, want;
+        copy.GetKeys(section, keys);
+        for (const SettingSpec& row : kCatalogue) {
+            if (row.section == section && row.read == Read::AtStart)
+                want.emplace_back(row.key);
+        }
+        EXPECT_EQ(keys, want) << section;
     }
 }
 
-TEST_F(SettingsTest, DialogWritesRoundTrip)
+TEST(SettingsRules, KeyValidity)
 {
-    Settings s;
-    s.sAdrKeyBeg = " Nr. ";
-    s.sAdrKeyEnd = "^X^";
-    s.nAdrIdLen = 0;
-    s.nAdrKeyMode = 0;
-    s.bAdrKeyRem = false;
-    s.ome_x = 12.25f;
-    s.ome_d = 0.1f;
-    s.stdleftmm = -0.5f;
-    s.nEnvLimit = 3;
-    s.bEnvLimit = false;
-    s.dummyasc = 32;
-    s.use_seqchk = true;
-    s.seqchk_count = 3;
-    EXPECT_TRUE(WriteKeySettings(ini, s));
-    EXPECT_TRUE(WriteOmeCodeSettings(ini, s));
-    EXPECT_TRUE(WriteOmeLayout(ini, s));
-    EXPECT_TRUE(WritePrintArea(ini, s));
-    EXPECT_TRUE(WriteOrganize(ini, s));
-    EXPECT_TRUE(WriteFillChar(ini, s));
-    EXPECT_TRUE(WriteWindowState(ini, {-120, 900}, true));
-    EXPECT_TRUE(WriteSourceFile(ini, "/tmp/Jobs \xC3\x84rger/a.pcl", 2));
-    EXPECT_TRUE(WriteDestinationFile(ini, "/tmp/out.pcl", std::nullopt));
-
-    EXPECT_EQ(Keys("keys"), (std::vector<std::string>{"adrkeybeg", "adrkeyend", "adridlen",
-                                                      "adrkeymode", "adrkeyrem"}));
-    EXPECT_EQ(Keys("ome"), (std::vector<std::string>{
-                               "collect_code", "envelop_code", "stop_code", "supply_count",
-                               "seqchk_count", "use_stop", "use_supply", "use_seqchk", "use_parity",
-                               "use_security", "ome_x", "ome_y", "ome_a", "ome_b", "ome_d"}));
-    EXPECT_EQ(Keys("files"), (std::vector<std::string>{"infilt", "in", "out"}));
-    EXPECT_EQ(ini.ReadEntry("keys", "adrkeyend"), "^^X^^");
-    EXPECT_EQ(ini.ReadEntry("pcl", "stdleftmm"), "-.5");
-    EXPECT_EQ(ini.ReadEntry("ome", "ome_d"), "0.1");
-    EXPECT_EQ(ini.ReadEntry("organize", "envlimit"), "3,0");
-    EXPECT_EQ(ini.ReadEntry("common", "winmainpos"), "-120,900");
-    EXPECT_EQ(ini.ReadEntry("files", "in"), "/tmp/Jobs \xC4rger/a.pcl"); // stored as Windows-1252
-
-    const Settings r = LoadSettings(ini);
-    EXPECT_EQ(r.sAdrKeyBeg, " Nr. ");
-    EXPECT_EQ(r.sAdrKeyEnd, "^X^");
-    EXPECT_EQ(r.nAdrIdLen, 1);
-    EXPECT_FALSE(r.bAdrKeyRem);
-    EXPECT_EQ(r.ome_x, 12.25f);
-    EXPECT_EQ(r.ome_d, 0.1f);
-    EXPECT_EQ(r.stdleftmm, -0.5f);
-    EXPECT_EQ(r.nEnvLimit, 3);
-    EXPECT_FALSE(r.bEnvLimit);
-    EXPECT_EQ(r.dummyasc, 32);
-    EXPECT_EQ(*r.winmainpos, (std::array<std::int32_t, 2>{-120, 900}));
-    EXPECT_TRUE(r.bUseLog);
-    EXPECT_EQ(r.sSrcFile, "/tmp/Jobs \xC3\x84rger/a.pcl");
-    EXPECT_EQ(r.nCodeLen, 5);
-    EXPECT_EQ(ReadFilterIndex(ini, false), 2);
-    EXPECT_EQ(ReadFilterIndex(ini, true), 1);
+    struct Case {
+        const char* beg;
+        const char* end;
+        std::int32_t idLen;
+        std::int32_t mode;
+        bool valid;
+    };
+    for (const Case& c :
+         {Case{"", ";", 5, 0, false}, Case{"Nr", "", 5, 0, false}, Case{"Nr", ";", 0, 0, true},
+          Case{" ", " ", 0, 0, true}, Case{"Nr", "", 1, 1, true}, Case{"Nr", "", 0, 1, false},
+          Case{"", "", 5, 1, false}}) {
+        EXPECT_EQ(AdrKeyValid(c.beg, c.end, c.idLen, c.mode), c.valid)
+            << c.beg << "|" << c.end << "|" << c.idLen << "|" << c.mode;
+    }
 }
 
-TEST_F(SettingsTest, OptionsReadWhereUsed)
+TEST_F(SettingsTest, FailedWritesLeaveTheFileAsItWas)
 {
+    const std::string original = "[keys]\r\nadrkeybeg=^a^\r\n" + std::string(8000, ';') + "\r\n";
+    dir.Write("kuvrion.ini", original);
+    Settings s;
+    s.sAdrKeyBeg = "neu";
+    {
+        // A full device with room for one key's change, not for five; then none for a copy.
+        test::FileSizeLimit limit(original.size() + 10);
+        EXPECT_FALSE(WriteSettings(ini, s, Writer::Keys));
+        EXPECT_FALSE(WriteSourceFile(ini, "/x.pcl", 2));
+        test::FileSizeLimit none(4096);
+        EXPECT_FALSE(ini.RemNumSection("keys", 1));
+    }
+    EXPECT_EQ(ReadFile(File()), original);
+    std::filesystem::permissions(File(), std::filesystem::perms::owner_read);
+    EXPECT_FALSE(WriteSettings(ini, s, Writer::Keys));
+    EXPECT_FALSE(ini.ClearSection("keys"));
+    EXPECT_FALSE(ini.RemNumSection("keys", 1));
+    EXPECT_EQ(ReadFile(File()), original);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST_F(SettingsTest, KeysReadWhereTheyAreUsed)
+{
+    const std::string longPath = "/" + std::string(300, 'p');
     RefPageOptions o = ReadRefPageOptions(ini, "/prog/RefPage.pcl");
     EXPECT_EQ(o.path, "/prog/RefPage.pcl");
     EXPECT_TRUE(o.grid && o.marks);
-    EXPECT_EQ(ReadSkeletonPath(ini, "/prog/skel.txt"), "/prog/skel.txt");
+    EXPECT_EQ(ReadSkeletonPath(ini, longPath), longPath) << "a default is not cut";
+    EXPECT_EQ(ReadFilterIndex(ini, false), 1);
 
     EXPECT_TRUE(WriteRefPageOptions(ini, {"/a,b/r\xC3\xA4.pcl", true, false}));
     EXPECT_EQ(ini.ReadEntry("files", "refpg"), "^/a,b/r\xE4.pcl^,1,0");
@@ -179,14 +224,19 @@ TEST_F(SettingsTest, OptionsReadWhereUsed)
     EXPECT_EQ(o.path, "/a,b/r\xC3\xA4.pcl");
     EXPECT_TRUE(o.grid);
     EXPECT_FALSE(o.marks);
-
     ini.WriteEntry("files", "refpg", "^^,0,0");
-    o = ReadRefPageOptions(ini, "/prog/RefPage.pcl");
-    EXPECT_EQ(o.path, "/prog/RefPage.pcl");
-    EXPECT_TRUE(o.grid && o.marks);
+    EXPECT_TRUE(ReadRefPageOptions(ini, "/prog/RefPage.pcl").marks) << "no path: both options on";
 
     EXPECT_TRUE(WriteSkeletonPath(ini, "/x/skel.txt"));
     EXPECT_EQ(ReadSkeletonPath(ini, "/prog/skel.txt"), "/x/skel.txt");
+    EXPECT_TRUE(WriteSourceFile(ini, "/in.pcl", 2));
+    EXPECT_TRUE(WriteDestinationFile(ini, "/out.pcl", 7));
+    EXPECT_EQ(ReadFilterIndex(ini, false), 2);
+    EXPECT_EQ(ReadFilterIndex(ini, true), 2);
+    std::vector<std::string> keys;
+    ini.GetKeys("files", keys);
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"refpg", "savescskel", "infilt", "in", "outfilt", "out"}));
 }
 
 } // namespace

@@ -73,7 +73,7 @@ private slots:
         {
             auto running = StartUp({job}, folder.PathUtf8({}), folder.Path(QStringLiteral("l")));
             QVERIFY(running.has_value());
-            QCOMPARE(folder.Ini("files", "in"), job.toStdString());
+            QCOMPARE(folder.Ini("files", "in"), job);
             QCOMPARE(running->window->findChild<QLineEdit*>(QStringLiteral("txtSrcFile"))->text(),
                      job);
         }
@@ -81,7 +81,7 @@ private slots:
         auto running = StartUp({folder.Path(QStringLiteral("fehlt.pcl"))}, folder.PathUtf8({}),
                                folder.Path(QStringLiteral("l")));
         QVERIFY(running.has_value());
-        QCOMPARE(folder.Ini("files", "in"), job.toStdString());
+        QCOMPARE(folder.Ini("files", "in"), job);
     }
 };
 

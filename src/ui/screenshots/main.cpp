@@ -17,9 +17,11 @@
 #include "frmPCL.h"
 #include "frmRefPage.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -107,9 +109,8 @@ int main(int argc, char* argv[])
     commands.ApplyKeySettings("Kd-Nr. ", "\r", 5, 1, true);
     commands.ChooseDestination(folder.filePath(QStringLiteral("Rechnungen-OME.pcl")).toStdString(),
                                std::nullopt);
-    commands.Import();
-    commands.ExportCountChanged("2");
-    window.StateChanged();
+    window.findChild<QAction*>(QStringLiteral("mnuDI"))->trigger();
+    window.findChild<QLineEdit*>(QStringLiteral("txtExpAdr"))->setText(QStringLiteral("2"));
 
     bool ok = Grab(window, out, QStringLiteral("main.png"));
     window.show();

@@ -4,10 +4,14 @@
 #include "app/ProgramPaths.h"
 #include "settings/IniAccess.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 namespace kuvrion::test {
@@ -36,11 +40,11 @@ QByteArray ProgramFolder::ReadFile(const QString& name) const
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-std::string ProgramFolder::Ini(const char* section, const char* key, const char* missing) const
+QString ProgramFolder::Ini(const char* section, const char* key, const char* missing) const
 {
     IniAccess ini;
     ini.IniFile(PathUtf8(QStringLiteral("kuvrion.ini")));
-    return ini.ReadEntry(section, key, missing);
+    return QString::fromStdString(ini.ReadEntry(section, key, missing));
 }
 
 void ProgramFolder::SetIni(const char* section, const char* key, const std::string& value) const
@@ -103,6 +107,42 @@ void OnNextModal(std::function<void(QWidget*)> action)
             action(modal);
     });
     timer->start(10);
+}
+
+QLineEdit* Field(const QObject& parent, const char* name)
+{
+    return Child<QLineEdit>(parent, name);
+}
+
+QString Text(const QObject& parent, const char* name)
+{
+    if (auto* label = parent.findChild<QLabel*>(QString::fromLatin1(name)))
+        return label->text();
+    return Field(parent, name)->text();
+}
+
+bool Enabled(const QObject& parent, const char* name)
+{
+    return Child<QWidget>(parent, name)->isEnabled();
+}
+
+void Click(const QObject& parent, const char* name)
+{
+    QTest::mouseClick(Child<QAbstractButton>(parent, name), Qt::LeftButton);
+}
+
+void Retype(QLineEdit* field, const QString& text, bool leave)
+{
+    field->clear();
+    QTest::keyClicks(field, text);
+    if (leave)
+        Leave(field);
+}
+
+void Leave(QLineEdit* field)
+{
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(field, &out);
 }
 
 } // namespace kuvrion::test

@@ -1,6 +1,6 @@
 // Shared helpers of the desktop program's tests: a fresh program folder per test (settings file,
-// job files), the shared state and command layer over it, a sample job, and a way to act on the
-// next modal dialog.
+// job files), the shared state and command layer over it, a sample job, controls found and driven
+// by their object names, and a way to act on the next modal dialog.
 #pragma once
 
 #include "app/AppState.h"
@@ -8,6 +8,7 @@
 #include "app/Reporter.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -16,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class QLineEdit;
+class QObject;
 class QWidget;
 
 namespace kuvrion::test {
@@ -30,7 +33,7 @@ public:
     bool WriteFile(const QString& name, const QByteArray& bytes) const;
     QByteArray ReadFile(const QString& name) const;
     // A value of the settings file as stored; `missing` when the key is not there.
-    std::string Ini(const char* section, const char* key, const char* missing = "<missing>") const;
+    QString Ini(const char* section, const char* key, const char* missing = "<missing>") const;
     void SetIni(const char* section, const char* key, const std::string& value) const;
     // The key settings of the sample job ("Kd-Nr. " and five characters).
     void SetSampleKey() const;
@@ -64,5 +67,22 @@ struct Headless {
 
 // Runs `action` on the next modal widget as soon as it is shown (polls for 5 seconds).
 void OnNextModal(std::function<void(QWidget*)> action);
+
+// The child of that object name (the test stops when there is none).
+template <class T = QWidget> T* Child(const QObject& parent, const char* name)
+{
+    T* child = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!child)
+        qFatal("no control %s", name);
+    return child;
+}
+QLineEdit* Field(const QObject& parent, const char* name);
+// The text of a label or a field.
+QString Text(const QObject& parent, const char* name);
+bool Enabled(const QObject& parent, const char* name);
+void Click(const QObject& parent, const char* name);
+// Empties the field and types `text` key by key, then (with `leave`) moves the focus away.
+void Retype(QLineEdit* field, const QString& text, bool leave = false);
+void Leave(QLineEdit* field);
 
 } // namespace kuvrion::test

@@ -1,0 +1,166 @@
+// The settings catalogue: every key of the settings file in one table, with its section, the text
+// a missing key reads as, how its text is read and written, the bounds of a whole number, where
+// the load step puts it and which dialog or command writes it. The load step, the writes, the
+// dialogs' ranges and the tests all work from this table.
+#pragma once
+
+#include "settings/Settings.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string_view>
+#include <variant>
+
+namespace kuvrion {
+
+// How a stored text becomes a setting, and how the setting is stored again.
+enum class Form : std::uint8_t {
+    Flag,       // "1" is on, any other text off; stored as "1" or "0"
+    Whole,      // leading number, rounded (halves to even) and bounded to min..max
+    Millimetre, // leading number, a comma ends it; stored with a decimal point
+    Distance,   // a millimetre value without its sign
+    Text,       // used as stored
+    Marker,     // stored enclosed in "^", so that blanks at its ends survive the store
+    Path,       // a file name: Windows-1252 in the file, UTF-8 in the program
+    WindowPos,  // list "left,top" in twips; empty means centred
+    EnvLimit,   // list "limit,switch"; a limit of 0 (or none) is the largest with the switch on
+    RefPage,    // list "path,grid,marks" of the reference page
+};
+
+// When a setting is read: by the load step at start, or each time where it is used (so that a hand
+// edit of the file is seen then).
+enum class Read : std::uint8_t { AtStart, WhereUsed };
+
+// Who writes a setting. The keys of one settings dialog are written together, in table order.
+enum class Writer : std::uint8_t {
+    Window,      // closing the main window
+    FillChar,    // escape-skeleton fill character dialog
+    Source,      // choosing the source job
+    Destination, // choosing the destination
+    Skeleton,    // saving the escape skeleton
+    RefPage,     // reference page dialog
+    Organize,    // envelope limit dialog
+    Keys,        // addressee key dialog
+    PrintArea,   // print-area dialog
+    OmeLayout,   // OME layout dialog
+    OmeCode,     // OME code dialog
+};
+
+using SettingMember = std::variant<std::monostate, bool Settings::*, std::int32_t Settings::*,
+                                   float Settings::*, std::string Settings::*>;
+
+struct SettingSpec {
+    std::string_view section;
+    std::string_view key;
+    std::string_view def; // what a missing key reads as, as stored text
+    Form form;
+    std::int32_t min; // bounds of Whole, and of the limit of EnvLimit
+    std::int32_t max;
+    SettingMember member; // where the load step puts it; none for the list forms
+    Writer writer;
+    Read read = Read::AtStart;
+};
+
+// Rows in the order the load step reads them; the keys read where they are used come last.
+// clang-format off
+inline constexpr auto kCatalogue = std::to_array<SettingSpec>({
+    {"common",   "winmainpos",   "",    Form::WindowPos,  0,  0,   {},                      Writer::Window},
+    {"common",   "uselog",       "",    Form::Flag,       0,  0,   &Settings::bUseLog,      Writer::Window},
+    {"common",   "dummyasc",     "97",  Form::Whole,      32, 255, &Settings::dummyasc,     Writer::FillChar},
+    {"files",    "in",           "",    Form::Path,       0,  0,   &Settings::sSrcFile,     Writer::Source},
+    {"files",    "out",          "",    Form::Path,       0,  0,   &Settings::sDstFile,     Writer::Destination},
+    {"organize", "envlimit",     "",    Form::EnvLimit,   1,  5,   {},                      Writer::Organize},
+    {"keys",     "adrkeybeg",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyBeg,   Writer::Keys},
+    {"keys",     "adrkeyend",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyEnd,   Writer::Keys},
+    {"keys",     "adridlen",     "",    Form::Whole,      1,  99,  &Settings::nAdrIdLen,    Writer::Keys},
+    {"keys",     "adrkeymode",   "",    Form::Whole,      0,  1,   &Settings::nAdrKeyMode,  Writer::Keys},
+    {"keys",     "adrkeyrem",    "1",   Form::Flag,       0,  0,   &Settings::bAdrKeyRem,   Writer::Keys},
+    {"pcl",      "pclleftmm",    "",    Form::Distance,   0,  0,   &Settings::pclleftmm,    Writer::PrintArea},
+    {"pcl",      "pcltopmm",     "",    Form::Distance,   0,  0,   &Settings::pcltopmm,     Writer::PrintArea},
+    {"pcl",      "stdleftmm",    "",    Form::Millimetre, 0,  0,   &Settings::stdleftmm,    Writer::PrintArea},
+    {"pcl",      "stdtopmm",     "",    Form::Millimetre, 0,  0,   &Settings::stdtopmm,     Writer::PrintArea},
+    {"pcl",      "omeleftmm",    "",    Form::Millimetre, 0,  0,   &Settings::omeleftmm,    Writer::PrintArea},
+    {"pcl",      "ometopmm",     "",    Form::Millimetre, 0,  0,   &Settings::ometopmm,     Writer::PrintArea},
+    {"ome",      "ome_x",        "5",   Form::Millimetre, 0,  0,   &Settings::ome_x,        Writer::OmeLayout},
+    {"ome",      "ome_y",        "100", Form::Millimetre, 0,  0,   &Settings::ome_y,        Writer::OmeLayout},
+    {"ome",      "ome_a",        "5",   Form::Millimetre, 0,  0,   &Settings::ome_a,        Writer::OmeLayout},
+    {"ome",      "ome_b",        "7",   Form::Millimetre, 0,  0,   &Settings::ome_b,        Writer::OmeLayout},
+    {"ome",      "ome_d",        "0.5", Form::Millimetre, 0,  0,   &Settings::ome_d,        Writer::OmeLayout},
+    {"ome",      "collect_code", "10",  Form::Text,       0,  0,   &Settings::collect_code, Writer::OmeCode},
+    {"ome",      "envelop_code", "11",  Form::Text,       0,  0,   &Settings::envelop_code, Writer::OmeCode},
+    {"ome",      "stop_code",    "101", Form::Text,       0,  0,   &Settings::stop_code,    Writer::OmeCode},
+    {"ome",      "supply_count", "0",   Form::Whole,      1,  4,   &Settings::supply_count, Writer::OmeCode},
+    {"ome",      "seqchk_count", "0",   Form::Whole,      1,  4,   &Settings::seqchk_count, Writer::OmeCode},
+    {"ome",      "use_stop",     "",    Form::Flag,       0,  0,   &Settings::use_stop,     Writer::OmeCode},
+    {"ome",      "use_supply",   "",    Form::Flag,       0,  0,   &Settings::use_supply,   Writer::OmeCode},
+    {"ome",      "use_seqchk",   "",    Form::Flag,       0,  0,   &Settings::use_seqchk,   Writer::OmeCode},
+    {"ome",      "use_parity",   "",    Form::Flag,       0,  0,   &Settings::use_parity,   Writer::OmeCode},
+    {"ome",      "use_security", "",    Form::Flag,       0,  0,   &Settings::use_security, Writer::OmeCode},
+    {"files",    "infilt",       "",    Form::Whole,      1,  2,   {},                      Writer::Source,      Read::WhereUsed},
+    {"files",    "outfilt",      "",    Form::Whole,      1,  2,   {},                      Writer::Destination, Read::WhereUsed},
+    {"files",    "savescskel",   "",    Form::Path,       0,  0,   {},                      Writer::Skeleton,    Read::WhereUsed},
+    {"files",    "refpg",        "",    Form::RefPage,    0,  0,   {},                      Writer::RefPage,     Read::WhereUsed},
+});
+// clang-format on
+
+// The row of a key (keys are unique across sections); a key not in the table does not compile.
+consteval const SettingSpec& Catalogued(std::string_view key)
+{
+    for (const SettingSpec& row : kCatalogue) {
+        if (row.key == key)
+            return row;
+    }
+    throw "key not in the settings catalogue";
+}
+
+// A row read at start that is not a list stores into a member of the type its form gives.
+consteval bool MembersMatchForms()
+{
+    for (const SettingSpec& row : kCatalogue) {
+        bool ok = false;
+        switch (row.form) {
+        case Form::Flag:
+            ok = std::holds_alternative<bool Settings::*>(row.member);
+            break;
+        case Form::Whole:
+            ok = std::holds_alternative<std::int32_t Settings::*>(row.member) ||
+                 row.read == Read::WhereUsed;
+            break;
+        case Form::Millimetre:
+        case Form::Distance:
+            ok = std::holds_alternative<float Settings::*>(row.member);
+            break;
+        case Form::Text:
+        case Form::Marker:
+        case Form::Path:
+            ok = std::holds_alternative<std::string Settings::*>(row.member) ||
+                 row.read == Read::WhereUsed;
+            break;
+        case Form::WindowPos:
+        case Form::EnvLimit:
+        case Form::RefPage:
+            ok = std::holds_alternative<std::monostate>(row.member);
+            break;
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+static_assert(MembersMatchForms());
+
+// A whole number brought into its row's bounds.
+constexpr std::int32_t Bound(const SettingSpec& row, std::int32_t value)
+{
+    return std::clamp(value, row.min, row.max);
+}
+
+// A millimetre value as its row keeps it: a distance loses its sign.
+inline float Bound(const SettingSpec& row, float mm)
+{
+    return row.form == Form::Distance ? std::fabs(mm) : mm;
+}
+
+} // namespace kuvrion
