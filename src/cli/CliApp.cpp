@@ -187,7 +187,11 @@ int Session::Scan()
       << "Job-Kopf:         " << pcl.PclJobHead().size() << " Bytes\n"
       << "Job-Ende:         " << pcl.PclJobFoot().size() << " Bytes\n"
       << "Sprache:          " << pcl.Language().Label() << '\n'
-      << "Duplex:           " << DuplexName(pcl.Duplex()) << '\n';
+      << "Duplex:           "
+      << (pcl.Duplex() == DuplexMode::None       ? "nein"
+          : pcl.Duplex() == DuplexMode::LongEdge ? "lange Kante"
+                                                 : "kurze Kante")
+      << '\n';
     if (m_opt.pageTable) {
         o << "\nSeite\tPosition\tLänge\n";
         for (std::int32_t n = 1; n <= pcl.Pages(); ++n) {
