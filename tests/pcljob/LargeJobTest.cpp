@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fcntl.h>
 #include <fstream>
-#include <unistd.h>
 
 namespace kuvrion {
 namespace {
@@ -71,25 +69,21 @@ TEST(LargeJob, PositionsPastFourGiB)
     const std::string head = kReset + "A\f" + Esc("*b" + std::to_string(kDataEnd - 18) + "W");
     ASSERT_EQ(head.size(), 18u);
     test::TempDir dir;
-    const auto path = dir / "sparse.pcl";
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    auto put = [&](std::int64_t at, const std::string& bytes) {
-        return ::pwrite(fd, bytes.data(), bytes.size(), at) == static_cast<ssize_t>(bytes.size());
-    };
-    const bool written = put(0, head) && put(kMark - 3, "\f\x1b\fddddd") &&
-                         put(kDataEnd, "B\fC\f" + kReset + "foot");
-    ::close(fd);
-    if (!written) {
-        GTEST_SKIP() << "no sparse file past 4 GiB can be made here";
+    {
+        std::ofstream job(dir / "sparse.pcl", std::ios::binary);
+        job << head;
+        job.seekp(kMark - 3) << "\f\x1b\fddddd";
+        job.seekp(kDataEnd) << "B\fC\f" + kReset + "foot";
+        if (!job.flush()) {
+            GTEST_SKIP() << "no sparse file past 4 GiB can be made here";
+        }
     }
-
     cPclMod pcl;
     std::int64_t lastNotice = 0;
     pcl.SetProgressHandler([&](std::int32_t status, std::int64_t value, bool&) {
         lastNotice = status == 1 ? value : lastNotice;
     });
-    ASSERT_TRUE(pcl.Connect(path.string()));
+    ASSERT_TRUE(pcl.Connect((dir / "sparse.pcl").string()));
     EXPECT_EQ(pcl.FileSize(), kDataEnd + 10);
     EXPECT_EQ(pcl.PclJobHead(), kReset);
     ASSERT_EQ(pcl.Pages(), 3);
@@ -103,10 +97,11 @@ TEST(LargeJob, PositionsPastFourGiB)
     EXPECT_EQ(lastNotice, kDataEnd + 5); // the notice at the end of the data
 }
 
+// Five million value fields in one sequence across many read blocks, then three data bytes that
+// are all FF: linear work takes well under a second here, a quadratic walk would take hours.
 TEST(LargeJob, LongSequencesScanInLinearTime)
 {
     const auto start = std::chrono::steady_clock::now();
-    // Five million value fields in one sequence, then three data bytes that are all FF.
     std::string fields = Esc("&");
     for (int i = 0; i < 5'000'000; ++i) {
         fields += "1a";
@@ -117,16 +112,6 @@ TEST(LargeJob, LongSequencesScanInLinearTime)
     EXPECT_EQ(job.Pages(), 1);
     EXPECT_EQ(job.PageSize(1), static_cast<std::int64_t>(fields.size()) - 1);
     EXPECT_EQ(job.FileEscapes(), 1);
-
-    // Ten million group characters before the termination character, in a page.
-    const std::string groups = Esc("&") + std::string(10'000'000, 'a') + "E";
-    std::vector<std::int64_t> pos;
-    std::vector<std::int64_t> len;
-    std::int32_t count = 0;
-    cPclMod::GetEscStats(groups + "text", pos, len, count);
-    ASSERT_EQ(count, 1);
-    EXPECT_EQ(len[0], static_cast<std::int64_t>(groups.size()));
-    // Linear work takes well under a second here; a quadratic walk would take hours.
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
               60.0);
 }

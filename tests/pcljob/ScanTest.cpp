@@ -1,8 +1,9 @@
 // The job scanner: page ends, job head and foot, W data and malformed sequences, the same for every
-// read block size and as the plain reference model of the rules gives them; then reading pages
-// back, failures and progress notices.
+// read block size and as the plain reference model of the rules gives them; reading pages back,
+// failures and progress notices; the escape sequences of a page and the escape skeleton.
 #include "TestConfig.h"
 #include "gen/JobGenerator.h"
+#include "pcljob/EscSkeleton.h"
 #include "support/Jobs.h"
 #include "support/ScanTable.h"
 #include "support/TempDir.h"
@@ -10,19 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <limits>
 #include <random>
 
 namespace kuvrion {
 namespace {
 
-using test::Esc;
-using test::Job;
-using test::kFF;
-using test::kReset;
-using test::Raster;
-using test::ScanTable;
+using namespace test;
 
 // Sequences and W data cross block boundaries all the time in real jobs.
 const std::size_t kBlockSizes[] = {1, 2, 3, 7, 2048, cPclMod::kDefaultBlockSize};
@@ -30,16 +25,16 @@ const std::size_t kBlockSizes[] = {1, 2, 3, 7, 2048, cPclMod::kDefaultBlockSize}
 // The reference table of `job`, after checking that every block size gives it.
 ScanTable ScanEveryWay(const std::string& job)
 {
-    const ScanTable expected = test::Reference(job);
+    const ScanTable expected = Reference(job);
     for (const std::size_t block : kBlockSizes) {
-        EXPECT_EQ(test::Scan(job, block), expected) << "block size " << block;
+        EXPECT_EQ(Scan(job, block), expected) << "block size " << block;
     }
     return expected;
 }
 
 std::string Fixture(const char* name)
 {
-    return test::ReadFile(std::string(KUVRION_TEST_DATA_DIR "/") + name);
+    return ReadFile(std::string(KUVRION_TEST_DATA_DIR "/") + name);
 }
 
 TEST(PclScan, PagesHeadAndFootByTheRules)
@@ -126,8 +121,7 @@ TEST(PclScan, GeneratedAndRandomJobsAgreeWithTheRules)
         EXPECT_EQ(static_cast<std::int64_t>(t.Pages(job).size()), gen.GetStats().pages);
         EXPECT_EQ(t.escapes, gen.GetStats().escapes);
         if (sample) {
-            EXPECT_TRUE(job ==
-                        test::ReadFile(std::string(KUVRION_SAMPLES_DIR "/") + sample + ".pcl"))
+            EXPECT_TRUE(job == ReadFile(std::string(KUVRION_SAMPLES_DIR "/") + sample + ".pcl"))
                 << sample << " is no longer what the generator writes";
         }
     }
@@ -148,7 +142,7 @@ TEST(PclScan, GeneratedAndRandomJobsAgreeWithTheRules)
 
 TEST(PclScan, PagesReadBackAndFilesThatCannotBeScanned)
 {
-    test::TempDir dir;
+    TempDir dir;
     cPclMod job;
     ASSERT_TRUE(job.Connect(dir.Write("job.pcl", Job({"A", "B"})).string()));
     EXPECT_EQ(job.Page(2), "B");
@@ -180,26 +174,22 @@ TEST(PclScan, PagesReadBackAndFilesThatCannotBeScanned)
     EXPECT_EQ(job.Pages(), 2);
 }
 
-// Reads fail after `goodReads` successful ones.
+// A memory job whose reads fail after `goodReads` successful ones.
 class FailingSource : public ByteSource {
 public:
-    FailingSource(std::string bytes, int goodReads) : m_bytes(std::move(bytes)), m_left(goodReads)
+    FailingSource(std::string bytes, int goodReads)
+        : m_bytes(MakeMemorySource(std::move(bytes))), m_left(goodReads)
     {
     }
-    std::int64_t Size() const override { return static_cast<std::int64_t>(m_bytes.size()); }
+    std::int64_t Size() const override { return m_bytes->Size(); }
     std::int64_t Read(std::int64_t offset, char* buf, std::int64_t n) override
     {
-        if (m_left-- <= 0) {
-            return -1;
-        }
-        const std::int64_t count = std::min(n, Size() - offset);
-        std::memcpy(buf, m_bytes.data() + offset, static_cast<std::size_t>(count));
-        return count;
+        return m_left-- > 0 ? m_bytes->Read(offset, buf, n) : -1;
     }
     int LastError() const override { return EIO; }
 
 private:
-    std::string m_bytes;
+    std::unique_ptr<ByteSource> m_bytes;
     int m_left;
 };
 
@@ -242,6 +232,78 @@ TEST(PclScan, ProgressNoticesAndCancel)
     ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
     EXPECT_EQ(job.Pages(), 0);
     EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST(EscStats, PositionsAndLengths)
+{
+    struct Case {
+        std::string text;
+        std::vector<std::int64_t> pos;
+        std::vector<std::int64_t> len;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {Esc("&l0E") + Raster("\x1b\fE") + "A", {1, 6}, {5, 8}},
+        // Two characters, an unexpected c2 (3), malformed (the offending character included).
+        {"ab" + kReset + "c" + Esc("&.") + "5" + Esc("(s1p\x01") + "z", {3, 6, 10}, {2, 3, 6}},
+        // The text ends inside a sequence; ESC ESC is a sequence and a last lone ESC one too.
+        {"x" + Esc("*p12"), {2}, {5}}, {"\x1b\x1b\x1b", {1, 3}, {2, 1}},
+        // A W count past the end counts whole, without overflowing, and ends the listing.
+        {Esc("*b100W") + "ab" + kReset, {1}, {107}}, {"x" + Esc("*b2147483647W") + "ab", {2}, {14 + 2147483647LL}}};
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.text));
+        std::vector<std::int64_t> pos{7};
+        std::vector<std::int64_t> len{7};
+        std::int32_t count = -1;
+        cPclMod::GetEscStats(c.text, pos, len, count);
+        EXPECT_EQ(count, static_cast<std::int32_t>(c.pos.size()));
+        EXPECT_EQ(pos, c.pos);
+        EXPECT_EQ(len, c.len);
+    }
+}
+
+TEST(EscSkeleton, PagesAndWholeJob)
+{
+    // Text is replaced (also before the first and after the last sequence); W data is copied
+    // whole, and only up to the page end when its count reaches past it.
+    // clang-format off
+    const std::tuple<std::string, char, std::string> pages[] = {
+        {"Hallo", 'a', "aaaaa"}, {"", 'a', ""}, {kReset + Esc("&l0O"), 'a', kReset + Esc("&l0O")},
+        {"Ab" + Raster("\f\x1b\xff") + "cd\r\n" + Esc("*p+5X") + "e", ' ', "  " + Raster("\f\x1b\xff") + "    " + Esc("*p+5X") + " "},
+        {"x" + Esc("*b50W") + "abc", 'a', "a" + Esc("*b50W") + "abc"}};
+    // clang-format on
+    for (const auto& [page, fill, skeleton] : pages) {
+        std::string out = "<";
+        AppendPageSkeleton(out, page, fill);
+        EXPECT_EQ(out, "<" + skeleton) << testing::PrintToString(page);
+    }
+
+    const std::string uel = Esc("%-12345X");
+    cPclMod job;
+    ASSERT_TRUE(
+        job.Connect(MakeMemorySource(uel + "@PJL\r\n" + kReset + "Eins" + Esc("(s3B") +
+                                     "\fZwei\f\f" + Raster("\f\f") + "Drei\f" + kReset + uel),
+                    "mem"));
+    std::string out;
+    const auto sink = [&](std::string_view s) {
+        out.append(s);
+        return true;
+    };
+    ASSERT_TRUE(WriteEscSkeleton(job, job.Pages(), 97, sink));
+    EXPECT_EQ(out, uel + "@PJL\r\n" + kReset + "aaaa" + Esc("(s3B") + "\faaaa\f\f" +
+                       Raster("\f\f") + "aaaa\f" + kReset + uel);
+
+    // Without a foot the skeleton ends with the FF after the last page; the fill code is a byte.
+    ASSERT_TRUE(job.Connect(MakeMemorySource("ab\fc"), "mem"));
+    out.clear();
+    ASSERT_TRUE(WriteEscSkeleton(job, job.Pages(), 0xFC, sink));
+    EXPECT_EQ(out, "\xfc\xfc\f");
+    // A failing sink stops the writer and reports it.
+    int calls = 0;
+    EXPECT_FALSE(
+        WriteEscSkeleton(job, job.Pages(), 97, [&](std::string_view) { return ++calls > 1; }));
+    EXPECT_EQ(calls, 1);
 }
 
 } // namespace

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,16 +38,15 @@ struct ScanTable {
 
 inline void PrintTo(const ScanTable& t, std::ostream* os)
 {
-    *os << "pages starting at {";
-    for (const std::int64_t p : t.pageStart) {
-        *os << p << " ";
-    }
-    *os << "}, head " << t.head.size() << " bytes, foot " << t.foot.size() << " bytes, "
-        << t.escapes << " escapes";
+    *os << "pages at " << testing::PrintToString(t.pageStart) << ", head " << t.head.size()
+        << " bytes, foot " << t.foot.size() << " bytes, " << t.escapes << " escapes";
 }
 
-inline ScanTable TableOf(const cPclMod& job)
+// Scans `bytes` from memory, reading `blockSize` bytes at a time.
+inline ScanTable Scan(std::string bytes, std::size_t blockSize = cPclMod::kDefaultBlockSize)
 {
+    cPclMod job(blockSize);
+    EXPECT_TRUE(job.Connect(MakeMemorySource(std::move(bytes)), "mem"));
     ScanTable t{{}, job.PclJobHead(), job.PclJobFoot(), job.FileEscapes()};
     for (std::int32_t n = 1; n <= job.Pages(); ++n) {
         t.pageStart.push_back(job.PageSeek(n));
@@ -58,16 +55,6 @@ inline ScanTable TableOf(const cPclMod& job)
         t.pageStart.push_back(job.PageSeek(job.Pages()) + job.PageSize(job.Pages()) + 1);
     }
     return t;
-}
-
-// Scans `bytes` from memory, reading `blockSize` bytes at a time.
-inline ScanTable Scan(std::string bytes, std::size_t blockSize = cPclMod::kDefaultBlockSize)
-{
-    cPclMod job(blockSize);
-    if (!job.Connect(MakeMemorySource(std::move(bytes)), "mem")) {
-        ADD_FAILURE() << "a memory job always connects";
-    }
-    return TableOf(job);
 }
 
 inline ScanTable Reference(std::string_view bytes)
