@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace kuvrion {
 namespace {
@@ -72,9 +73,14 @@ TEST(AtomicFile, FailureLeavesTargetUntouched)
     EXPECT_EQ(ReadFile(target), original);
     EXPECT_EQ(FileCount(dir.Path()), 1u);
 
-    AtomicFile folder;
-    EXPECT_FALSE(folder.Open(dir.Path()));
-    EXPECT_FALSE(folder.Commit());
+    // A folder, or a pipe (think of a device chosen by root), is never replaced by a file.
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    for (const auto& path : {dir.Path(), dir / "pipe"}) {
+        AtomicFile blocked;
+        EXPECT_FALSE(blocked.Open(path)) << path;
+        EXPECT_FALSE(blocked.Commit()) << path;
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
     AtomicFile nowhere;
     EXPECT_FALSE(nowhere.Open(dir / "missing" / "x"));
     EXPECT_EQ(nowhere.ErrorNumber(), ENOENT);

@@ -50,7 +50,7 @@ TEST(Numbers, MillimetreText)
     const std::pair<float, const char*> formats[] = {
         {0.5f, "0.5"}, {12.0f, "12"}, {2.25f, "2.25"}, {-0.5f, "-.5"}, {0.1f, "0.1"}, {-0.0f, "0"},
         {1234567.8f, "1234568"}, {1.0f / 3.0f, "0.3333333"}, {0.00001f, "0.00001"},
-        {25000000.0f, "25000000"}, {kNaN, "0"}};
+        {25000000.0f, "25000000"}, {1.0000001f, "1"}, {kNaN, "0"}};
     // clang-format on
     for (const auto& [value, text] : formats) {
         EXPECT_EQ(FormatMM(value), text);

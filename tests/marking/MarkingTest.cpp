@@ -100,8 +100,8 @@ TEST(MarkDrawing, PositionsAndRounding)
     s.pcltopmm = 3; // raised to 0, not cut
     EXPECT_EQ(Draw(s, "1"), Bar(142, 0));
     // Left of the printable area a bar is cut, and left out when less than 1 mm would remain.
-    s.pclleftmm = 6.35f;
-    EXPECT_EQ(Draw(s, "1"), Bar(0, 0, 160));
+    s.pclleftmm = 6.3f; // 5.7 mm of the bar remain
+    EXPECT_EQ(Draw(s, "1"), Bar(0, 0, 162));
     s.ome_x = 2;
     s.pclleftmm = 8;
     EXPECT_EQ(Draw(s, "1"), Bar(0, 0, 28)); // exactly 1 mm is still drawn

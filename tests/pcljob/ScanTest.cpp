@@ -128,7 +128,7 @@ TEST(PclScan, GeneratedAndRandomJobsAgreeWithTheRules)
 
     // Byte soups rich in ESC, FF and sequence characters, W counts reaching past the end included.
     const std::string alphabet =
-        std::string("\x1b\x1b\x1b\f\f") + "*&(%bplsE0123456789.+-WWXxA\x01";
+        std::string("\x1b\x1b\x1b\f\f") + "*&(%/bplsE0123456789.+-WWXxA\x01";
     std::mt19937 rng(12345);
     for (int round = 0; round < 400 && !HasFailure(); ++round) {
         std::string job;
