@@ -19,98 +19,45 @@ using kuvrion::fuzz::Check;
 namespace {
 
 // Section names and keys are compared as Windows-1252 text without regard to letter case.
-char Fold(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
-        return static_cast<char>(u - 32);
-    }
-    switch (u) {
-    case 0x9A:
-    case 0x9C:
-    case 0x9E:
-        return static_cast<char>(u - 16);
-    case 0xFF:
-        return static_cast<char>(0x9F);
-    default:
-        return c;
-    }
-}
-
 bool SameName(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Fold(a[i]) != Fold(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    const auto fold = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool lower = (u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7);
+        return u == 0xFF                               ? 0x9F
+               : lower                                 ? u - 32
+               : (u == 0x9A || u == 0x9C || u == 0x9E) ? u - 16
+                                                       : u;
+    };
+    return std::ranges::equal(a, b, {}, fold, fold);
 }
 
 std::string_view TrimBlanks(std::string_view s)
 {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
+    const auto first = s.find_first_not_of(" \t");
+    return first == std::string_view::npos ? ""
+                                           : s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-struct Entry {
-    std::string section;
-    std::string key;
-    std::string value;
-};
-
-// Readable (section, key) pairs of the text with their values, as ReadEntry gives them (the first
-// 4 keys of the first 8 sections: every read parses the whole text).
-std::vector<Entry> Snapshot(std::string_view text)
-{
-    std::vector<Entry> out;
-    std::vector<std::string> sections;
-    std::vector<std::string> keys;
-    const std::int32_t n = IniAccess::GetSectionsIn(text, "*", sections);
-    for (std::int32_t i = 0; i < n && i < 8; ++i) {
-        const auto& sec = sections[static_cast<std::size_t>(i)];
-        const std::int32_t k = IniAccess::GetKeysIn(text, sec, keys);
-        for (std::int32_t j = 0; j < k && j < 4; ++j) {
-            const auto& key = keys[static_cast<std::size_t>(j)];
-            out.push_back({sec, key, IniAccess::ReadEntryIn(text, sec, key, "\x7f<none>")});
-        }
-    }
-    return out;
-}
+constexpr const char* kNone = "\x7f<none>";
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
-    std::string_view in(reinterpret_cast<const char*>(bytes), size);
-    if (in.size() < 3) {
-        return 0;
-    }
     // Input: lengths of section, key and value, then those three, then the file content.
-    const std::size_t secLen = static_cast<unsigned char>(in[0]) % 16;
-    const std::size_t keyLen = static_cast<unsigned char>(in[1]) % 16;
-    const std::size_t valLen = static_cast<std::size_t>(static_cast<unsigned char>(in[2])) * 2;
-    in.remove_prefix(3);
-    if (in.size() < secLen + keyLen) {
+    if (size < 3 || size < 3u + bytes[0] % 16 + bytes[1] % 16) {
         return 0;
     }
+    const std::string_view in(reinterpret_cast<const char*>(bytes) + 3, size - 3);
+    const std::size_t secLen = bytes[0] % 16;
+    const std::size_t keyLen = bytes[1] % 16;
+    const std::size_t valLen = bytes[2] * 2u;
     const std::string section(in.substr(0, secLen));
     const std::string key(in.substr(secLen, keyLen));
-    in.remove_prefix(secLen + keyLen);
-    const std::string value(in.substr(0, valLen));
-    in.remove_prefix(std::min(valLen, in.size()));
-    const std::string content(in);
-
-    std::string text = content;
-    const std::vector<Entry> before = Snapshot(text);
+    const std::string_view rest = in.substr(secLen + keyLen);
+    const std::string value(rest.substr(0, valLen));
+    const std::string content(rest.substr(std::min(valLen, rest.size())));
 
     // Names the file syntax can carry; others are refused.
     const std::string_view trimmedKey = TrimBlanks(key);
@@ -119,27 +66,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         section.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos &&
         !trimmedKey.empty() && trimmedKey.front() != ';' && trimmedKey.front() != '[' &&
         trimmedKey.find_first_of(std::string_view("=\r\n\0", 4)) == std::string::npos;
-    const bool ok = IniAccess::WriteEntryIn(text, section, key, value);
-    Check(ok == writable, "a valid key is written, an invalid one refused");
-    if (!ok) {
+    std::string text = content;
+    Check(IniAccess::WriteEntryIn(text, section, key, value) == writable,
+          "a valid key is written, an invalid one refused");
+    if (!writable) {
         Check(text == content, "a refused write leaves the text byte for byte");
         return 0;
     }
 
     std::string_view expected(value);
     expected = expected.substr(0, expected.find_first_of(std::string_view("\0\r\n", 3)));
-    expected = TrimBlanks(expected.substr(0, IniAccess::kMaxValue));
-    Check(IniAccess::ReadEntryIn(text, section, key, "\x7f<none>") == expected,
+    Check(IniAccess::ReadEntryIn(text, section, key, kNone) ==
+              TrimBlanks(expected.substr(0, IniAccess::kMaxValue)),
           "a written key reads back as its trimmed, cut value");
-
-    for (const Entry& e : before) {
-        if (SameName(e.section, section) && SameName(TrimBlanks(e.key), trimmedKey)) {
-            continue;
+    // The first 4 keys of the first 8 sections (every read parses the whole text).
+    std::vector<std::string> sections;
+    std::vector<std::string> keys;
+    for (std::int32_t i = 0, n = IniAccess::GetSectionsIn(content, "*", sections); i < n && i < 8;
+         ++i) {
+        const std::string& sec = sections[i];
+        for (std::int32_t j = 0, k = IniAccess::GetKeysIn(content, sec, keys); j < k && j < 4;
+             ++j) {
+            if (!SameName(sec, section) || !SameName(TrimBlanks(keys[j]), trimmedKey)) {
+                Check(IniAccess::ReadEntryIn(text, sec, keys[j], kNone) ==
+                          IniAccess::ReadEntryIn(content, sec, keys[j], kNone),
+                      "every other key keeps its value");
+            }
         }
-        Check(IniAccess::ReadEntryIn(text, e.section, e.key, "\x7f<none>") == e.value,
-              "every other key keeps its value");
     }
-
     const std::string written = text;
     Check(IniAccess::WriteEntryIn(text, section, key, value) && text == written,
           "writing the same value again changes nothing");

@@ -1,14 +1,15 @@
-// List texts: a list of numbers, and a list of texts that hold no delimiter and do not begin or
-// end with a blank or control character, come back element for element through Array2String and
-// String2Array, with "," and "^" and with a separator taken from the input. String2Array on any
-// text gives trimmed elements (blanks inside a delimiter pair stay), no more than the separators
-// allow.
+// List texts: any text splits into trimmed elements, no more than its separators allow, and an
+// element loses one enclosing pair of delimiters (blanks inside it stay). Lists of numbers (written
+// without delimiters), and of trimmed texts without the delimiter, come back element for element
+// through Array2String and String2Array.
 #include "FuzzCheck.h"
 #include "settings/IniAccess.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,57 +21,10 @@ namespace {
 
 constexpr std::int16_t kLim = '^';
 
-bool NumberChar(char c)
+void RoundTrip(const std::vector<std::string>& list)
 {
-    return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E';
-}
-
-// Numbers from 4-byte groups, written as the program writes them (classic locale), some with a
-// decimal part.
-std::vector<std::string> Numbers(std::string_view in)
-{
-    std::vector<std::string> out;
-    for (std::size_t i = 0; i + 4 <= in.size() && out.size() < 64; i += 4) {
-        std::uint32_t u = 0;
-        for (std::size_t k = 0; k < 4; ++k) {
-            u = (u << 8) | static_cast<unsigned char>(in[i + k]);
-        }
-        char buf[48];
-        std::to_chars_result r{};
-        if (u % 3 == 0) {
-            r = std::to_chars(buf, buf + sizeof buf,
-                              static_cast<double>(static_cast<std::int32_t>(u)) / 64.0);
-        } else {
-            r = std::to_chars(buf, buf + sizeof buf, static_cast<std::int32_t>(u));
-        }
-        out.emplace_back(buf, r.ptr);
-    }
-    return out;
-}
-
-// Texts split at byte 0 of the input; delimiters dropped, blanks and control characters removed
-// from both ends (an element may still be empty).
-std::vector<std::string> Texts(std::string_view in)
-{
-    std::vector<std::string> out(1);
-    for (const char c : in) {
-        if (c == '\0') {
-            out.emplace_back();
-        } else if (c != '^') {
-            out.back() += c;
-        }
-    }
-    for (auto& e : out) {
-        e = IniAccess::TrimCtrlChars(e);
-    }
-    return out;
-}
-
-void RoundTrip(const std::vector<std::string>& list, std::string_view sep, std::int16_t lim)
-{
-    const std::string joined = IniAccess::Array2String(list, sep, lim);
     std::vector<std::string> back{"stale"};
-    IniAccess::String2Array(back, sep, joined, lim, false);
+    IniAccess::String2Array(back, ",", IniAccess::Array2String(list, ",", kLim), kLim, false);
     Check(back == list, "a list comes back element for element");
 }
 
@@ -82,62 +36,53 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         return 0;
     }
     const std::string_view all(reinterpret_cast<const char*>(bytes), size);
-
-    // Any text splits into trimmed elements, at most one more than it has separators.
     std::vector<std::string> parts;
-    IniAccess::String2Array(parts, ",", all, kLim, false);
-    Check(!parts.empty(), "at least one element");
-    std::size_t seps = 0;
-    for (const char c : all) {
-        seps += c == ',' ? 1 : 0;
-    }
-    Check(parts.size() <= seps + 1, "no more elements than separators allow");
-    // Elements are trimmed first and then lose one enclosing pair of delimiters, so the text
-    // inside a pair keeps its blanks.
     std::vector<std::string> quoted;
+    IniAccess::String2Array(parts, ",", all, kLim, false);
     IniAccess::String2Array(quoted, ",", all, kLim, true);
-    Check(quoted.size() == parts.size(), "keeping the delimiters splits alike");
+    Check(!parts.empty() && quoted.size() == parts.size() &&
+              parts.size() <= static_cast<std::size_t>(std::count(all.begin(), all.end(), ',')) + 1,
+          "at least one element, no more than the separators allow, alike with delimiters kept");
     for (std::size_t i = 0; i < parts.size(); ++i) {
+        // Trimmed first, then one enclosing pair of delimiters removed.
         const std::string& q = quoted[i];
-        Check(IniAccess::TrimCtrlChars(q) == q, "elements come back trimmed");
         const bool enclosed = q.size() >= 2 && q.front() == '^' && q.back() == '^';
-        Check(parts[i] == (enclosed ? q.substr(1, q.size() - 2) : q),
-              "one enclosing pair of delimiters is removed");
-    }
-    std::vector<std::string> one;
-    IniAccess::String2Array(one, "", all, kLim, false);
-    Check(one.size() == 1 && one[0] == all, "without a separator the text is the one element");
-
-    // The separator: the first byte's low bits give its length, the next bytes its characters.
-    // It must not hold the delimiter or a character numbers are made of.
-    const std::size_t sepLen = 1 + (static_cast<unsigned char>(all[0]) & 1);
-    std::string_view rest = all.substr(1);
-    std::string sep(rest.substr(0, sepLen));
-    rest.remove_prefix(std::min(sepLen, rest.size()));
-    bool sepUsable = !sep.empty();
-    for (const char c : sep) {
-        sepUsable = sepUsable && c != '^' && !NumberChar(c);
+        Check(IniAccess::TrimCtrlChars(q) == q &&
+                  parts[i] == (enclosed ? q.substr(1, q.size() - 2) : q),
+              "trimmed elements, one enclosing pair of delimiters removed");
     }
 
-    const auto numbers = Numbers(rest);
-    if (!numbers.empty()) {
-        RoundTrip(numbers, ",", kLim);
-        RoundTrip(numbers, ",", -1);
-        if (sepUsable) {
-            RoundTrip(numbers, sep, kLim);
+    // The lists from the input after its first bytes (which once chose a separator).
+    const std::string_view rest = all.substr(std::min<std::size_t>(all.size(), 2 + (bytes[0] & 1)));
+    // Numbers from 4-byte groups, written as the program writes them (classic locale), a third of
+    // them with a decimal part; texts split at byte 0, delimiters dropped, trimmed.
+    std::vector<std::string> numbers;
+    std::string plain;
+    for (std::size_t i = 0; i + 4 <= rest.size() && numbers.size() < 64; i += 4) {
+        std::int32_t v = 0;
+        std::memcpy(&v, rest.data() + i, 4);
+        char buf[48];
+        const auto r = v % 3 == 0 ? std::to_chars(buf, buf + sizeof buf, v / 64.0)
+                                  : std::to_chars(buf, buf + sizeof buf, v);
+        numbers.emplace_back(buf, r.ptr);
+        plain += (plain.empty() ? "" : ",") + numbers.back();
+    }
+    std::vector<std::string> texts(1);
+    for (const char c : rest) {
+        if (c == '\0') {
+            texts.emplace_back();
+        } else if (c != '^') {
+            texts.back() += c;
         }
-        // A list of numbers is just the numbers with a comma between each two.
-        std::string plain;
-        for (std::size_t i = 0; i < numbers.size(); ++i) {
-            plain += (i > 0 ? "," : "") + numbers[i];
-        }
-        Check(IniAccess::Array2String(numbers, ",", kLim) == plain, "numbers are not enclosed");
     }
-
-    const auto texts = Texts(rest);
-    RoundTrip(texts, ",", kLim);
-    if (sepUsable) {
-        RoundTrip(texts, sep, kLim);
+    for (auto& t : texts) {
+        t = IniAccess::TrimCtrlChars(t);
+    }
+    Check(IniAccess::Array2String(numbers, ",", kLim) == plain, "numbers are not enclosed");
+    for (const auto& list : {numbers, texts}) {
+        if (!list.empty()) {
+            RoundTrip(list);
+        }
     }
     return 0;
 }

@@ -1,16 +1,19 @@
+// The addressee key on a page: the page text without escape sequences, the key search in both
+// modes with its faults, and the masking of the key in the raw page.
 #include "addressees/AdrKey.h"
 #include "settings/Settings.h"
+#include "support/Jobs.h"
 
 #include <gtest/gtest.h>
 
-using namespace kuvrion;
-
+namespace kuvrion {
 namespace {
 
-const std::string ESC = "\x1b";
+using test::Esc;
+using test::kReset;
+using test::Raster;
 
-Settings Key(std::int32_t mode, std::int32_t idLen = 0,
-             std::string beg = "K:", std::string end = ";")
+Settings Key(std::int32_t mode, std::int32_t idLen, std::string beg = "K:", std::string end = ";")
 {
     Settings s;
     s.sAdrKeyBeg = std::move(beg);
@@ -19,8 +22,6 @@ Settings Key(std::int32_t mode, std::int32_t idLen = 0,
     s.nAdrIdLen = idLen;
     return s;
 }
-
-} // namespace
 
 TEST(AdrKey, SearchOutcomesAndFaultsInBothModes)
 {
@@ -31,6 +32,7 @@ TEST(AdrKey, SearchOutcomesAndFaultsInBothModes)
         std::string id;
         int fault; // -1: none
     };
+    // clang-format off
     const Case cases[] = {
         {0, 0, "Herr X K:AB12; Ende", 8, 7, "AB12", -1},
         {0, 0, "K: a\r\nb ;", 1, 9, " a\r\nb ", -1}, // blanks and line breaks are part of it
@@ -41,47 +43,55 @@ TEST(AdrKey, SearchOutcomesAndFaultsInBothModes)
         {1, 4, "..K:123456;", 3, 6, "1234", -1},     // the end marker plays no part
         {1, 4, "K:1234", 1, 6, "1234", -1},
         {1, 4, "..K:123", 3, 2, "", kIdTooShort},
+        {1, 0, "K:123", 1, 2, "", kIdTooShort},      // no ID length, no ID
     };
+    // clang-format on
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
         ImpErrCounters err{};
         std::int64_t len = -1;
         std::string id = "stale";
-        EXPECT_EQ(FindAdrKey(c.text, Key(c.mode, c.idLen), len, id, &err), c.pos) << c.text;
-        EXPECT_EQ(len, c.len) << c.text;
-        EXPECT_EQ(id, c.id) << c.text;
+        EXPECT_EQ(FindAdrKey(c.text, Key(c.mode, c.idLen), len, id, &err), c.pos);
+        EXPECT_EQ(len, c.len);
+        EXPECT_EQ(id, c.id);
         ImpErrCounters want{};
-        if (c.fault >= 0)
+        if (c.fault >= 0) {
             want[static_cast<std::size_t>(c.fault)] = 1;
-        EXPECT_EQ(err, want) << c.text;
+        }
+        EXPECT_EQ(err, want);
     }
 }
 
 TEST(AdrKey, PageTextDropsEscapesAndBinaryData)
 {
-    // The W data holds an FF, an ESC and a whole key: none of it is text.
-    const std::string page = ESC + "E" + "A\r\n" + ESC + "*b6W" + "\x0c" + ESC + "K:X;" + "B" +
-                             ESC + "&a10H" + "\xe4" + ESC + "(s1B";
-    EXPECT_EQ(GetPageText(page), "A\r\nB\xe4");
+    // W data holding an FF, an ESC and a whole key is no text; nor is anything after a W count
+    // that reaches past the end, or a lone ESC.
+    EXPECT_EQ(GetPageText(kReset + "A\r\n" + Raster("\f\x1bK:X;") + "B" + Esc("&a10H") + "\xe4" +
+                          Esc("(s1B")),
+              "A\r\nB\xe4");
     EXPECT_EQ(GetPageText("plain"), "plain");
-    EXPECT_EQ(GetPageText(ESC + "*b100W" + "abc"), ""); // the count reaches past the end
+    EXPECT_EQ(GetPageText("x" + Esc("*b2147483647W") + "abc"), "x");
+    EXPECT_EQ(GetPageText(std::string(1001, '\x1b')), "");
 }
 
-TEST(AdrKey, MaskingBlanksKeySplitByEscapesAndKeepsEveryEscape)
+TEST(AdrKey, MaskingBlanksTheKeyAndKeepsEveryEscape)
 {
     const Settings s = Key(0, 0, "KEY", "#");
-    std::string page =
-        ESC + "E" + "Hallo K" + ESC + "&a5H" + "EY12" + ESC + "*b2W" + "\x0c\x1b" + "3#rest";
+    // The key split by escape sequences, one of them with W data.
+    std::string page = kReset + "Hallo K" + Esc("&a5H") + "EY12" + Raster("\f\x1b") + "3#rest";
     ASSERT_EQ(GetPageText(page), "Hallo KEY123#rest");
     MaskAdrKey(page, s);
-    EXPECT_EQ(page,
-              ESC + "E" + "Hallo  " + ESC + "&a5H" + "    " + ESC + "*b2W" + "\x0c\x1b" + "  rest");
+    EXPECT_EQ(page, kReset + "Hallo  " + Esc("&a5H") + "    " + Raster("\f\x1b") + "  rest");
 
     // An invalid ID: only the start marker; no start marker: nothing.
     std::string noEnd = "xKEY12";
     MaskAdrKey(noEnd, s);
     EXPECT_EQ(noEnd, "x   12");
-    std::string none = "x" + ESC + "&a5H" + "KE" + ESC + "*b1W" + "Y";
+    std::string none = "x" + Esc("&a5H") + "KE" + Raster("Y");
     const std::string kept = none;
     MaskAdrKey(none, s);
     EXPECT_EQ(none, kept);
 }
+
+} // namespace
+} // namespace kuvrion

@@ -1,0 +1,280 @@
+// The OME code of a sheet, the bars drawn for it, the reference page, and the marked job the export
+// writes, byte for byte.
+#include "addressees/cKVPersons.h"
+#include "marking/ExportWriter.h"
+#include "marking/MarkDrawing.h"
+#include "marking/OmeCode.h"
+#include "marking/RefJob.h"
+#include "pcljob/cPclMod.h"
+#include "settings/Settings.h"
+#include "support/Jobs.h"
+
+#include <gtest/gtest.h>
+
+namespace kuvrion {
+namespace {
+
+using test::Esc;
+using test::kReset;
+
+// One bar: position, then width and height in PCL units (by default 7 mm by 0.5 mm).
+std::string Bar(int x, int y, int w = 198, int d = 14)
+{
+    return Esc("&a" + std::to_string(x) + "H") + Esc("&a" + std::to_string(y) + "V") +
+           Esc("*c" + std::to_string(w) + "H") + Esc("*c" + std::to_string(d) + "V") + Esc("*c0P");
+}
+
+std::string Offsets(int left, int top)
+{
+    return Esc("&l" + std::to_string(left) + "U") + Esc("&l" + std::to_string(top) + "Z");
+}
+
+std::string Draw(const Settings& s, std::string_view code)
+{
+    std::string out;
+    DrawOmeCode(out, s, code);
+    return out;
+}
+
+TEST(OmeCode, WorkedExampleWithEveryMark)
+{
+    Settings s;
+    s.use_stop = s.use_supply = s.use_seqchk = s.use_parity = s.use_security = true;
+    s.supply_count = 1;
+    s.seqchk_count = 2;
+    ASSERT_EQ(ComputeCodeLength(s), 8);
+    EXPECT_EQ(s.nCodeLen, 8);
+    std::int32_t seq = 0;
+    for (const auto& [closes, code] : {std::pair{false, "10000001"},
+                                       {false, "10000111"},
+                                       {true, "11001001"},
+                                       {false, "10001101"},
+                                       {false, "10000001"}}) {
+        EXPECT_EQ(ComposeSheetCode(s, seq, closes), code);
+    }
+    s.supply_count = s.seqchk_count = 4;
+    EXPECT_EQ(ComputeCodeLength(s), 13);
+}
+
+TEST(OmeCode, DefaultsParityAndSequence)
+{
+    Settings s;
+    std::int32_t seq = 0;
+    ASSERT_EQ(ComputeCodeLength(s), 2);
+    EXPECT_EQ(ComposeSheetCode(s, seq, false), "10");
+    EXPECT_EQ(ComposeSheetCode(s, seq, true), "11");
+    EXPECT_EQ(seq, 0); // no sequence bars, no advance
+
+    s.use_parity = true;
+    ComputeCodeLength(s);
+    EXPECT_EQ(ComposeSheetCode(s, seq, false), "101");
+    EXPECT_EQ(ComposeSheetCode(s, seq, true), "110");
+    // Hand-edited patterns: longer ones never extend the code, other characters are blanks.
+    s.collect_code = "1x11";
+    EXPECT_EQ(ComposeSheetCode(s, seq, false), "1x1");
+    s.envelop_code = "";
+    EXPECT_EQ(ComposeSheetCode(s, seq, true), "000");
+
+    s.use_seqchk = true;
+    s.seqchk_count = 3;
+    std::string bits;
+    for (int i = 0; i < 9; ++i) {
+        bits += NextSequenceBits(s, seq) + " ";
+    }
+    EXPECT_EQ(bits, "000 001 010 011 100 101 110 111 000 ");
+}
+
+TEST(MarkDrawing, PositionsAndRounding)
+{
+    Settings s;
+    EXPECT_EQ(Draw(s, "11"), Bar(142, 2835) + Bar(142, 2991));
+    // Unset positions only advance the vertical position.
+    EXPECT_EQ(Draw(s, "0101"), Bar(142, 2991) + Bar(142, 3303));
+    // Millimetres to decipoints: halves up, negative values down.
+    std::string offsets;
+    WriteOffsetRegistration(offsets, -1.2f, 0.5f);
+    WriteOffsetRegistration(offsets, 25.4f, 3.175f);
+    EXPECT_EQ(offsets, Offsets(-35, 14) + Offsets(720, 90));
+
+    s.ome_y = 2;
+    s.pcltopmm = 3; // raised to 0, not cut
+    EXPECT_EQ(Draw(s, "1"), Bar(142, 0));
+    // Left of the printable area a bar is cut, and left out when less than 1 mm would remain.
+    s.pclleftmm = 6.3f; // 5.7 mm of the bar remain
+    EXPECT_EQ(Draw(s, "1"), Bar(0, 0, 162));
+    s.ome_x = 2;
+    s.pclleftmm = 8;
+    EXPECT_EQ(Draw(s, "1"), Bar(0, 0, 28)); // exactly 1 mm is still drawn
+    s.ome_b = 6.9f;
+    EXPECT_EQ(Draw(s, "11"), "");
+    s.ome_b = 7;
+    s.omeleftmm = 0.5f; // the OME offset counts like the margin
+    EXPECT_EQ(Draw(s, "1"), "");
+}
+
+TEST(RefJob, ByteOrderForEveryOptionMix)
+{
+    const std::string start = Esc("%-12345X@PJL\r\n@PJL ENTER LANGUAGE=PCL\r\n") + kReset +
+                              Esc("(0N") + Esc("&l0L\r\n") + Offsets(0, 0);
+    const std::string grid =
+        Esc("%0BIN;SP1;PA0,0;FT4,400,0;RR8400,11880;ER8400,11880;") + Esc("%0A\r\n");
+    const std::string end = "\f" + kReset + Esc("%-12345X\r\n");
+    const std::string bars = Bar(142, 2835) + Bar(142, 2991);
+
+    Settings s;
+    EXPECT_EQ(BuildRefJob(s, true, true), start + bars + grid + end);
+    EXPECT_EQ(BuildRefJob(s, false, true), start + bars + end);
+    EXPECT_EQ(BuildRefJob(s, true, false), start + grid + end);
+    // The code length is recomputed from the switches: every position gets a bar.
+    s.use_security = true;
+    s.nCodeLen = 2;
+    EXPECT_EQ(BuildRefJob(s, false, true), start + bars + Bar(142, 3147) + end);
+    s.pclleftmm = 12;
+    EXPECT_EQ(BuildRefJob(s, true, true), start + grid + end);
+}
+
+class ExportTest : public ::testing::Test {
+protected:
+    // A job of `pages` pages "P1", "P2", ... between a head and a foot of one printer reset each.
+    void MakeJob(int pages)
+    {
+        std::string job = kReset;
+        for (int i = 1; i <= pages; ++i) {
+            job += "P" + std::to_string(i) + "\f";
+        }
+        ASSERT_TRUE(pcl.Connect(MakeMemorySource(job + kReset), "job.pcl"));
+    }
+    void AddPerson(const std::string& id, std::vector<std::int32_t> pages)
+    {
+        const auto p = persons.PersonByID(id);
+        for (const auto n : pages) {
+            p->AddPage(n);
+        }
+    }
+    bool Export(std::int32_t count = 1000)
+    {
+        out.clear();
+        const auto sink = [this](std::string_view b) {
+            out.append(b);
+            return true;
+        };
+        return !ExportJob(pcl, persons, count, s, sink, nullptr, stats);
+    }
+    // The code of every sheet, read back from the vertical positions of its bars; with `kinds`
+    // only "E" for a sheet that closes an envelope and "c" for one that collects.
+    std::string Codes(bool kinds = false) const
+    {
+        std::string codes;
+        for (std::size_t from = 0, ff; (ff = out.find('\f', from)) != std::string::npos;
+             from = ff + 1) {
+            std::string code;
+            for (int i = 0; i < s.nCodeLen; ++i) {
+                const auto bar = out.find(Esc("&a" + std::to_string(2835 + 156 * i) + "V"), from);
+                code += bar < ff ? '1' : '0';
+            }
+            codes += kinds ? (code[1] == '1' ? "E" : "c") : code + " ";
+        }
+        return codes;
+    }
+
+    cPclMod pcl;
+    cKVPersons persons;
+    Settings s;
+    ExportStats stats;
+    std::string out;
+};
+
+TEST_F(ExportTest, OutputLayoutByteForByte)
+{
+    MakeJob(2);
+    AddPerson("A", {1, 2});
+    s.bEnvLimit = false;
+    s.stdleftmm = 1;
+    s.stdtopmm = 2;
+    s.omeleftmm = 0.5f;
+    s.ometopmm = -1;
+    ASSERT_TRUE(Export());
+    const std::string std = Offsets(28, 57);
+    const std::string ome = Offsets(14, -29);
+    EXPECT_EQ(out, kReset + std + "P1" + ome + Bar(128, 2863) + "\f" + std + "P2" + ome +
+                       Bar(128, 2863) + Bar(128, 3019) + "\f" + kReset);
+    EXPECT_EQ(stats.exported, 1);
+    EXPECT_EQ(stats.sheets, 2);
+    EXPECT_EQ(stats.envelopes, 1);
+
+    // A page larger than the write buffer keeps its place between the buffered pieces.
+    const std::string big(3 << 20, 'x');
+    ASSERT_TRUE(pcl.Connect(MakeMemorySource(kReset + big + "\f" + kReset), "big.pcl"));
+    persons.Clear();
+    AddPerson("A", {1});
+    ASSERT_TRUE(Export());
+    EXPECT_TRUE(out.starts_with(kReset + std + big + ome + Bar(128, 2863)));
+}
+
+TEST_F(ExportTest, EnvelopeLimitRestartsWithEveryAddressee)
+{
+    MakeJob(27);
+    AddPerson("12", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    AddPerson("10", {13, 14, 15, 16, 17, 18, 19, 20, 21, 22});
+    AddPerson("1", {23});
+    AddPerson("3", {24, 25, 26});
+    AddPerson("2", {27, 1}); // pages need not be contiguous or ascending
+    s.nEnvLimit = 5;
+    ASSERT_TRUE(Export(3));
+    EXPECT_EQ(Codes(true), "ccccEccccEcE"
+                           "ccccEccccE"
+                           "E");
+    EXPECT_EQ(stats.envelopes, 6);
+    s.bEnvLimit = false;
+    ASSERT_TRUE(Export(2));
+    EXPECT_EQ(Codes(true), "cccccccccccE"
+                           "cccccccccE");
+    s.bEnvLimit = true;
+    s.nEnvLimit = 2;
+    ASSERT_TRUE(Export());
+    EXPECT_EQ(Codes(true).substr(23), "cEE"
+                                      "cE");
+    EXPECT_EQ(stats.exported, 5);
+    EXPECT_EQ(stats.sheets, 28);
+    EXPECT_NE(out.find("P27" + Offsets(0, 0) + Bar(142, 2835) + "\f" + Offsets(0, 0) + "P1"),
+              std::string::npos);
+}
+
+TEST_F(ExportTest, SequenceBarRunsAcrossAddresseesAndRestartsPerExport)
+{
+    MakeJob(5);
+    AddPerson("A", {1, 2, 3});
+    AddPerson("B", {4, 5});
+    s.use_seqchk = true;
+    s.nCodeLen = 3;
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(Export());
+        EXPECT_EQ(Codes(), "100 101 110 101 110 ");
+    }
+}
+
+TEST_F(ExportTest, CountBoundsMaskingAndFailures)
+{
+    MakeJob(1);
+    AddPerson("A", {1});
+    ASSERT_TRUE(Export(-3)); // head and foot only
+    EXPECT_EQ(out, kReset + kReset);
+    EXPECT_EQ(stats.exported, 0);
+
+    // The key is blanked in the output, not in the source.
+    ASSERT_TRUE(pcl.Connect(MakeMemorySource("Hallo K:A;!\f"), "key.pcl"));
+    s.sAdrKeyBeg = "K:";
+    s.sAdrKeyEnd = ";";
+    ASSERT_TRUE(Export(99));
+    EXPECT_NE(out.find("Hallo     !"), std::string::npos);
+    EXPECT_EQ(pcl.Page(1), "Hallo K:A;!");
+
+    // A page that is not in the job and a sink that fails both stop the export.
+    AddPerson("B", {7});
+    EXPECT_FALSE(Export());
+    const auto failing = [](std::string_view) { return false; };
+    EXPECT_TRUE(ExportJob(pcl, persons, 1, s, failing, nullptr, stats).has_value());
+}
+
+} // namespace
+} // namespace kuvrion

@@ -1,0 +1,315 @@
+// The job scanner: page ends, job head and foot, W data and malformed sequences, the same for every
+// read block size and as the plain reference model of the rules gives them; reading pages back,
+// failures and progress notices; the escape sequences of a page and the escape skeleton.
+#include "TestConfig.h"
+#include "gen/JobGenerator.h"
+#include "pcljob/EscSkeleton.h"
+#include "support/Jobs.h"
+#include "support/ScanTable.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <limits>
+#include <random>
+
+namespace kuvrion {
+namespace {
+
+using namespace test;
+
+// Sequences and W data cross block boundaries all the time in real jobs.
+const std::size_t kBlockSizes[] = {1, 2, 3, 7, 2048, cPclMod::kDefaultBlockSize};
+
+// The reference table of `job`, after checking that every block size gives it.
+ScanTable ScanEveryWay(const std::string& job)
+{
+    const ScanTable expected = Reference(job);
+    for (const std::size_t block : kBlockSizes) {
+        EXPECT_EQ(Scan(job, block), expected) << "block size " << block;
+    }
+    return expected;
+}
+
+std::string Fixture(const char* name)
+{
+    return ReadFile(std::string(KUVRION_TEST_DATA_DIR "/") + name);
+}
+
+TEST(PclScan, PagesHeadAndFootByTheRules)
+{
+    struct Case {
+        const char* what;
+        std::string job;
+        std::string head;
+        std::vector<std::string> pages;
+        std::string foot;
+        std::int64_t escapes;
+    };
+    const std::string pjl = Esc("%-12345X") + "@PJL ENTER LANGUAGE=PCL\r\n" + kReset;
+    const std::string raster = Fixture("raster-ff-across-block.pcl");
+    const std::string pad(65535, 'x');
+    // clang-format off
+    const Case cases[] = {
+        {"head, pages, foot", Job({"A", "B"}), kReset, {"A", "B"}, kReset, 2},
+        {"a page 1 of only the head is dropped", kReset + "\fA\f", kReset, {"A"}, "", 1},
+        {"no head without a reset on page 1; empty pages stay; text after the last FF is a page",
+         "A\f\fB\ftail" + kReset, "", {"A", "", "B", "tail"}, kReset, 1},
+        {"the head takes what precedes the reset", pjl + "X\f", pjl, {"X"}, "", 2},
+        {"a reset across two pieces of the head search", pad + kReset + "A\f", pad + kReset, {"A"}, "", 1},
+        {"no page end: the text after the head is one page", kReset + "text" + kReset, kReset, {"text"}, kReset, 2},
+        {"FF and ESC in W data are data", Raster("\f\x1b\f") + "A\f", "", {Raster("\f\x1b\f") + "A"}, "", 1},
+        {"W data ending with the file is the foot", "A\f" + Raster("\f\f"), "", {"A"}, Raster("\f\f"), 1},
+        {"a negative count is 0", Esc("*b-5W") + "A\fB\f", "", {Esc("*b-5W") + "A", "B"}, "", 1},
+        {"an absurd count ends the scan", "A\fB" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f", "", {"A", "B" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f"}, "", 0},
+        {"an FF closing a sequence ends the page; an unexpected c2 ends after 3",
+         "A" + Esc("\f") + "B" + Esc("&\f") + "C" + Esc("&l1\f") + "D" + Esc("&.") + "5\f" + kReset,
+         "", {"A\x1b", "B\x1b&", "C\x1b&l1", "D\x1b&.5"}, kReset, 5},
+        {"ESC ESC is a sequence; a tail without text is the foot", std::string(5, '\x1b'), "", {}, std::string(5, '\x1b'), 2},
+        {"malformed-sequence-mid-job.pcl", Fixture("malformed-sequence-mid-job.pcl"), kReset,
+         {"A" + Esc("&l1") + "\x01" + "B", "C", "D"}, kReset, 3},
+        {"w-count-past-end.pcl", Fixture("w-count-past-end.pcl"), kReset, {"A", "B" + Esc("*b999W") + "xyz\fC\f"}, "", 1},
+        {"esc-at-block-end.pcl", Fixture("esc-at-block-end.pcl"), kReset,
+         {std::string(2045, 'x') + Esc("*p100X") + "A", "B"}, kReset, 3},
+        {"raster-ff-across-block.pcl", raster, pjl,
+         {raster.substr(pjl.size(), raster.find("Ende\f") + 4 - pjl.size()), "Seite zwei"},
+         kReset + Esc("%-12345X"), 8},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ScanTable t = ScanEveryWay(c.job);
+        EXPECT_EQ(t.head, c.head);
+        EXPECT_EQ(t.Pages(c.job), c.pages);
+        EXPECT_EQ(t.foot, c.foot);
+        EXPECT_EQ(t.escapes, c.escapes);
+    }
+}
+
+TEST(PclScan, WCountIsTheWFieldRoundedHalfToEven)
+{
+    // Five FFs follow the sequence: those not taken as data end pages.
+    const std::pair<const char*, std::size_t> counts[] = {
+        {"2.5", 2}, {"3.5", 4}, {"2.6", 3}, {"1.5.3", 2}, {"+-3", 0},
+        {"0.4", 0}, {"4", 4},   {"2m3", 3}, {"", 0},      {"1e3", 3}};
+    for (const auto& [count, data] : counts) {
+        SCOPED_TRACE(count);
+        const std::string job = Esc(std::string("*b") + count + "W") + std::string(5, '\f');
+        EXPECT_EQ(ScanEveryWay(job).Pages(job).size(), 5 - data);
+    }
+}
+
+TEST(PclScan, GeneratedAndRandomJobsAgreeWithTheRules)
+{
+    // The generator's letters (the sample jobs are its output) and its large jobs.
+    const std::pair<const char*, bool (*)(bench::JobGenerator&)> generated[] = {
+        {"letters-endmarker", [](bench::JobGenerator& g) { return g.SampleEndMarker(); }},
+        {"letters-fixed", [](bench::JobGenerator& g) { return g.SampleFixed(); }},
+        {nullptr, [](bench::JobGenerator& g) { return g.TextJob(300 << 10); }},
+        {nullptr, [](bench::JobGenerator& g) { return g.RasterJob(600 << 10); }}};
+    for (const auto& [sample, make] : generated) {
+        std::string job;
+        bench::JobGenerator gen(
+            [&](std::string_view s) {
+                job.append(s);
+                return true;
+            },
+            1);
+        make(gen);
+        const ScanTable t = ScanEveryWay(job);
+        EXPECT_EQ(static_cast<std::int64_t>(t.Pages(job).size()), gen.GetStats().pages);
+        EXPECT_EQ(t.escapes, gen.GetStats().escapes);
+        if (sample) {
+            EXPECT_TRUE(job == ReadFile(std::string(KUVRION_SAMPLES_DIR "/") + sample + ".pcl"))
+                << sample << " is no longer what the generator writes";
+        }
+    }
+
+    // Byte soups rich in ESC, FF and sequence characters, W counts reaching past the end included.
+    const std::string alphabet =
+        std::string("\x1b\x1b\x1b\f\f") + "*&(%/bplsE0123456789.+-WWXxA\x01";
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 400 && !HasFailure(); ++round) {
+        std::string job;
+        for (auto len = rng() % 300; len > 0; --len) {
+            job.push_back(alphabet[rng() % alphabet.size()]);
+        }
+        SCOPED_TRACE(testing::PrintToString(job));
+        ScanEveryWay(round % 3 == 0 ? kReset + job + "\f" + kReset : job);
+    }
+}
+
+TEST(PclScan, PagesReadBackAndFilesThatCannotBeScanned)
+{
+    TempDir dir;
+    cPclMod job;
+    ASSERT_TRUE(job.Connect(dir.Write("job.pcl", Job({"A", "B"})).string()));
+    EXPECT_EQ(job.Page(2), "B");
+    for (const std::int32_t n : {0, -1, 3, std::numeric_limits<std::int32_t>::min()}) {
+        EXPECT_EQ(job.PageSeek(n) + job.PageSize(n), 0) << n;
+        EXPECT_EQ(job.Page(n), "") << n;
+    }
+    EXPECT_FALSE(job.SourceChanged());
+    dir.Write("job.pcl", Job({"A", "B", "C"}));
+    EXPECT_TRUE(job.SourceChanged());
+    // Reading back after the file shrank is a read error, not a short page.
+    dir.Write("job.pcl", "A");
+    std::string page = "junk";
+    EXPECT_FALSE(job.ReadPage(2, page));
+    EXPECT_EQ(page, "");
+    EXPECT_NE(job.ReadError(), 0);
+
+    for (const auto& path : {dir / "missing.pcl", dir.Path()}) {
+        EXPECT_FALSE(job.Connect(path.string())) << path;
+        EXPECT_FALSE(job.Connected());
+        EXPECT_EQ(job.Pages(), 0);
+    }
+    // An empty file connects without pages; a read-only one is fine, it is only read.
+    EXPECT_TRUE(job.Connect(dir.Write("empty.pcl", "").string()));
+    EXPECT_EQ(job.Pages(), 0);
+    const auto ro = dir.Write("read-only.pcl", "A\fB\f");
+    std::filesystem::permissions(ro, std::filesystem::perms::owner_read);
+    ASSERT_TRUE(job.Connect(ro.string()));
+    EXPECT_EQ(job.Pages(), 2);
+}
+
+// A memory job whose reads fail after `goodReads` successful ones.
+class FailingSource : public ByteSource {
+public:
+    FailingSource(std::string bytes, int goodReads)
+        : m_bytes(MakeMemorySource(std::move(bytes))), m_left(goodReads)
+    {
+    }
+    std::int64_t Size() const override { return m_bytes->Size(); }
+    std::int64_t Read(std::int64_t offset, char* buf, std::int64_t n) override
+    {
+        return m_left-- > 0 ? m_bytes->Read(offset, buf, n) : -1;
+    }
+    int LastError() const override { return EIO; }
+
+private:
+    std::unique_ptr<ByteSource> m_bytes;
+    int m_left;
+};
+
+TEST(PclScan, ReadErrorsFailTheConnect)
+{
+    // Five block reads for the scan, then the reads for the head and the foot.
+    for (const int goodReads : {0, 2, 4, 5, 6}) {
+        cPclMod job(1024);
+        EXPECT_FALSE(job.Connect(
+            std::make_unique<FailingSource>(kReset + std::string(5000, 'a') + "\fB\f", goodReads),
+            "bad"));
+        EXPECT_FALSE(job.Connected());
+        EXPECT_EQ(job.Pages(), 0);
+        EXPECT_EQ(job.PclJobHead(), "");
+    }
+}
+
+TEST(PclScan, ProgressNoticesAndCancel)
+{
+    const std::string bytes = Job({"A", "B", "C"});
+    std::vector<std::pair<int, std::int64_t>> seen;
+    std::pair<int, std::int64_t> cancelAt{-1, 0};
+    cPclMod job;
+    job.SetProgressHandler([&](std::int32_t status, std::int64_t value, bool& cancel) {
+        seen.emplace_back(status, value);
+        cancel = seen.back() == cancelAt;
+    });
+    ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
+    EXPECT_EQ(seen, (std::vector<std::pair<int, std::int64_t>>{
+                        {0, 10}, {1, 1}, {1, 5}, {1, 7}, {1, 9}, {2, 0}}));
+
+    // Cancelling at a page end keeps the pages found so far; the rest is the tail.
+    cancelAt = {1, 5};
+    ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
+    EXPECT_EQ(job.Pages(), 2); // the tail holds page text: one more page
+    EXPECT_EQ(job.PclJobFoot(), kReset);
+    // Cancelling at the start leaves no pages and sends no final notice.
+    cancelAt = {0, 10};
+    seen.clear();
+    ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
+    EXPECT_EQ(job.Pages(), 0);
+    EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST(EscStats, PositionsAndLengths)
+{
+    struct Case {
+        std::string text;
+        std::vector<std::int64_t> pos;
+        std::vector<std::int64_t> len;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {Esc("&l0E") + Raster("\x1b\fE") + "A", {1, 6}, {5, 8}},
+        // Two characters, an unexpected c2 (3), malformed (the offending character included).
+        {"ab" + kReset + "c" + Esc("&.") + "5" + Esc("(s1p\x01") + "z", {3, 6, 10}, {2, 3, 6}},
+        // The text ends inside a sequence; ESC ESC is a sequence and a last lone ESC one too.
+        {"x" + Esc("*p12"), {2}, {5}}, {"\x1b\x1b\x1b", {1, 3}, {2, 1}},
+        // A W count past the end counts whole, without overflowing, and ends the listing.
+        {Esc("*b100W") + "ab" + kReset, {1}, {107}}, {"x" + Esc("*b2147483647W") + "ab", {2}, {14 + 2147483647LL}}};
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.text));
+        std::vector<std::int64_t> pos{7};
+        std::vector<std::int64_t> len{7};
+        std::int32_t count = -1;
+        cPclMod::GetEscStats(c.text, pos, len, count);
+        EXPECT_EQ(count, static_cast<std::int32_t>(c.pos.size()));
+        EXPECT_EQ(pos, c.pos);
+        EXPECT_EQ(len, c.len);
+    }
+}
+
+TEST(EscSkeleton, PagesAndWholeJob)
+{
+    // Text is replaced (also before the first and after the last sequence); W data is copied
+    // whole, and only up to the page end when its count reaches past it.
+    // clang-format off
+    const std::tuple<std::string, char, std::string> pages[] = {
+        {"Hallo", 'a', "aaaaa"}, {"", 'a', ""}, {kReset + Esc("&l0O"), 'a', kReset + Esc("&l0O")},
+        {"Ab" + Raster("\f\x1b\xff") + "cd\r\n" + Esc("*p+5X") + "e", ' ', "  " + Raster("\f\x1b\xff") + "    " + Esc("*p+5X") + " "},
+        {"x" + Esc("*b50W") + "abc", 'a', "a" + Esc("*b50W") + "abc"}};
+    // clang-format on
+    for (const auto& [page, fill, skeleton] : pages) {
+        std::string out = "<";
+        AppendPageSkeleton(out, page, fill);
+        EXPECT_EQ(out, "<" + skeleton) << testing::PrintToString(page);
+    }
+
+    const std::string uel = Esc("%-12345X");
+    cPclMod job;
+    ASSERT_TRUE(
+        job.Connect(MakeMemorySource(uel + "@PJL\r\n" + kReset + "Eins" + Esc("(s3B") +
+                                     "\fZwei\f\f" + Raster("\f\f") + "Drei\f" + kReset + uel),
+                    "mem"));
+    std::string out;
+    const auto sink = [&](std::string_view s) {
+        out.append(s);
+        return true;
+    };
+    ASSERT_EQ(WriteEscSkeleton(job, job.Pages(), 97, sink), std::nullopt);
+    EXPECT_EQ(out, uel + "@PJL\r\n" + kReset + "aaaa" + Esc("(s3B") + "\faaaa\f\f" +
+                       Raster("\f\f") + "aaaa\f" + kReset + uel);
+
+    // Without a foot the skeleton ends with the FF after the last page, unless that page had none
+    // in the job; the fill code is a byte.
+    for (const auto& [bytes, skeleton] :
+         {std::pair<std::string, std::string>{"ab\fc\f", "\xfc\xfc\f\xfc\f"},
+          {"ab\fc", "\xfc\xfc\f\xfc"}}) {
+        ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
+        out.clear();
+        ASSERT_EQ(WriteEscSkeleton(job, job.Pages(), 0xFC, sink), std::nullopt);
+        EXPECT_EQ(out, skeleton);
+    }
+    // A failing sink stops the writer and reports it.
+    int calls = 0;
+    EXPECT_TRUE(
+        WriteEscSkeleton(job, job.Pages(), 97, [&](std::string_view) { return ++calls > 1; }));
+    EXPECT_EQ(calls, 1);
+}
+
+} // namespace
+} // namespace kuvrion
