@@ -73,7 +73,7 @@ TEST(LargeJob, PositionsPastFourGiB)
         std::ofstream job(dir / "sparse.pcl", std::ios::binary);
         job << head;
         job.seekp(kMark - 3) << "\f\x1b\fddddd";
-        job.seekp(kDataEnd) << "B\fC\f" + kReset + "foot";
+        job.seekp(kDataEnd) << "B\fC\f" + kReset + "\r\n\r\n";
         if (!job.flush()) {
             GTEST_SKIP() << "no sparse file past 4 GiB can be made here";
         }
@@ -92,7 +92,7 @@ TEST(LargeJob, PositionsPastFourGiB)
     EXPECT_EQ(pcl.PageSeek(2) + pcl.PageSize(2), kDataEnd + 2); // the FF after "B", 1-based
     EXPECT_EQ(pcl.PageSeek(3), kDataEnd + 3);
     EXPECT_EQ(pcl.Page(3), "C");
-    EXPECT_EQ(pcl.PclJobFoot(), kReset + "foot");
+    EXPECT_EQ(pcl.PclJobFoot(), kReset + "\r\n\r\n");
     EXPECT_EQ(pcl.FileEscapes(), 3);
     EXPECT_EQ(lastNotice, kDataEnd + 5); // the notice at the end of the data
 }
