@@ -57,16 +57,21 @@ TEST(PclScan, PagesHeadAndFootByTheRules)
         {"no head without a reset on page 1; empty pages stay; no foot without a reset",
          "A\f\fB\ftail" + kReset, "", {"A", "", "B"}, "", 1},
         {"the head takes what precedes the reset", pjl + "X\f", pjl, {"X"}, "", 2},
-        {"a reset across two pieces of the head search", pad + kReset + "A\f", pad + kReset, {"A"}, "", 1},
+        {"a reset across two pieces of the head search", pad + kReset + "A\f", pad + kReset,
+         {"A"}, "", 1},
         {"no page end, no pages", kReset + "text" + kReset, "", {}, "", 2},
-        {"FF and ESC in W data are data", Raster("\f\x1b\f") + "A\f", "", {Raster("\f\x1b\f") + "A"}, "", 1},
+        {"FF and ESC in W data are data", Raster("\f\x1b\f") + "A\f", "",
+         {Raster("\f\x1b\f") + "A"}, "", 1},
         {"W data ending with the file", "A\f" + Raster("\f\f"), "", {"A"}, "", 1},
-        {"a negative count is 0", Esc("*b-5W") + "A\fB\f", "", {Esc("*b-5W") + "A", "B"}, "", 1},
-        {"an absurd count ends the scan", "A\fB" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f", "", {"A"}, "", 0},
+        {"a negative count is 0", Esc("*b-5W") + "A\fB\f", "", {Esc("*b-5W") + "A", "B"}, "",
+         1},
+        {"an absurd count ends the scan", "A\fB" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f",
+         "", {"A"}, "", 0},
         {"an FF closing a sequence ends the page; an unexpected c2 ends after 3",
          "A" + Esc("\f") + "B" + Esc("&\f") + "C" + Esc("&l1\f") + "D" + Esc("&.") + "5\f" + kReset,
          "", {"A\x1b", "B\x1b&", "C\x1b&l1", "D\x1b&.5"}, kReset, 5},
-        {"ESC ESC is a sequence; a last lone ESC is cut off", std::string(5, '\x1b'), "", {}, "", 2},
+        {"ESC ESC is a sequence; a last lone ESC is cut off", std::string(5, '\x1b'), "", {}, "",
+         2},
         {"malformed-sequence-mid-job.pcl", Fixture("malformed-sequence-mid-job.pcl"), kReset,
          {"A" + Esc("&l1") + "\x01" + "B", "C", "D"}, kReset, 3},
         {"w-count-past-end.pcl", Fixture("w-count-past-end.pcl"), kReset, {"A"}, "", 1},
@@ -249,7 +254,8 @@ TEST(EscStats, PositionsAndLengths)
         // The text ends inside a sequence; ESC ESC is a sequence and a last lone ESC one too.
         {"x" + Esc("*p12"), {2}, {5}}, {"\x1b\x1b\x1b", {1, 3}, {2, 1}},
         // A W count past the end counts whole, without overflowing, and ends the listing.
-        {Esc("*b100W") + "ab" + kReset, {1}, {107}}, {"x" + Esc("*b2147483647W") + "ab", {2}, {14 + 2147483647LL}}};
+        {Esc("*b100W") + "ab" + kReset, {1}, {107}},
+        {"x" + Esc("*b2147483647W") + "ab", {2}, {14 + 2147483647LL}}};
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));
@@ -270,7 +276,8 @@ TEST(EscSkeleton, PagesAndWholeJob)
     // clang-format off
     const std::tuple<std::string, char, std::string> pages[] = {
         {"Hallo", 'a', "aaaaa"}, {"", 'a', ""}, {kReset + Esc("&l0O"), 'a', kReset + Esc("&l0O")},
-        {"Ab" + Raster("\f\x1b\xff") + "cd\r\n" + Esc("*p+5X") + "e", ' ', "  " + Raster("\f\x1b\xff") + "    " + Esc("*p+5X") + " "},
+        {"Ab" + Raster("\f\x1b\xff") + "cd\r\n" + Esc("*p+5X") + "e", ' ',
+         "  " + Raster("\f\x1b\xff") + "    " + Esc("*p+5X") + " "},
         {"x" + Esc("*b50W") + "abc", 'a', "a" + Esc("*b50W") + "abc"}};
     // clang-format on
     for (const auto& [page, fill, skeleton] : pages) {
