@@ -1,6 +1,6 @@
 // The job scanner: page ends, job head and foot, W data and malformed sequences, the same for every
 // read block size and as the plain reference model of the rules gives them; reading pages back,
-// failures and progress notices; the escape sequences of a page and the escape skeleton.
+// failures and progress notices; the escape skeleton.
 #include "TestConfig.h"
 #include "gen/JobGenerator.h"
 #include "pcljob/EscSkeleton.h"
@@ -237,36 +237,6 @@ TEST(PclScan, ProgressNoticesAndCancel)
     ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
     EXPECT_EQ(job.Pages(), 0);
     EXPECT_EQ(seen.size(), 1u);
-}
-
-TEST(EscStats, PositionsAndLengths)
-{
-    struct Case {
-        std::string text;
-        std::vector<std::int64_t> pos;
-        std::vector<std::int64_t> len;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {Esc("&l0E") + Raster("\x1b\fE") + "A", {1, 6}, {5, 8}},
-        // Two characters, an unexpected c2 (3), malformed (the offending character included).
-        {"ab" + kReset + "c" + Esc("&.") + "5" + Esc("(s1p\x01") + "z", {3, 6, 10}, {2, 3, 6}},
-        // The text ends inside a sequence; ESC ESC is a sequence and a last lone ESC one too.
-        {"x" + Esc("*p12"), {2}, {5}}, {"\x1b\x1b\x1b", {1, 3}, {2, 1}},
-        // A W count past the end counts whole, without overflowing, and ends the listing.
-        {Esc("*b100W") + "ab" + kReset, {1}, {107}},
-        {"x" + Esc("*b2147483647W") + "ab", {2}, {14 + 2147483647LL}}};
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.text));
-        std::vector<std::int64_t> pos{7};
-        std::vector<std::int64_t> len{7};
-        std::int32_t count = -1;
-        cPclMod::GetEscStats(c.text, pos, len, count);
-        EXPECT_EQ(count, static_cast<std::int32_t>(c.pos.size()));
-        EXPECT_EQ(pos, c.pos);
-        EXPECT_EQ(len, c.len);
-    }
 }
 
 TEST(EscSkeleton, PagesAndWholeJob)
