@@ -1,5 +1,6 @@
 // The import pass: pages grouped by addressee in page order, the fault counters and the log line
-// of every page (also across the chunks searched on two threads), and the failures that stop it.
+// of every page (also across the chunks searched on two threads), and the failures that stop it;
+// the addressees, found or created by ID exactly as written, in order of first appearance.
 #include "addressees/ImportPass.h"
 #include "addressees/ImportLog.h"
 #include "addressees/cKVPersons.h"
@@ -124,6 +125,30 @@ TEST_F(ImportPassTest, LargeJobGivesThePageOrderResult)
     ASSERT_EQ(r.keySpans.size(), static_cast<std::size_t>(kPages));
     EXPECT_EQ(r.keySpans[0].pos, 7); // "Brief K:" in the page text of page 1
     EXPECT_EQ(r.keySpans[2].pos, 0);
+}
+
+TEST(KVPersons, FindOrCreateInOrderOfFirstAppearance)
+{
+    cKVPersons persons;
+    const auto b = persons.PersonByID("B");
+    persons.PersonByID("A");
+    EXPECT_EQ(persons.PersonByID("B"), b);      // the same object, not a copy
+    for (const char* id : {"b", "12", "12 "}) { // letter case and a trailing blank make new IDs
+        persons.PersonByID(id);
+    }
+    ASSERT_EQ(persons.Count(), 5);
+    EXPECT_EQ(persons.PersonByIndex(4).PersID(), "12 ");
+    b->AddPage(9);
+    b->AddPage(7);
+    EXPECT_EQ(persons.PersonByIndex(0).PageList(), (std::vector<std::int32_t>{9, 7}));
+    EXPECT_EQ(persons.PersonByIndex(0).PagePos(2), 7);
+
+    persons.Clear();
+    EXPECT_EQ(persons.Count(), 0);
+    EXPECT_EQ(b->Pages(), 2); // a holder keeps its addressee alive
+    persons.PersonByID("A");
+    EXPECT_EQ(persons.PersonByID("B")->Pages(), 0); // the index went with the list
+    EXPECT_EQ(persons.PersonByIndex(1).PersID(), "B");
 }
 
 } // namespace

@@ -96,13 +96,15 @@ TEST(FileChecks, ExistenceProtectionAndSameFile)
     const std::tuple<std::string, bool, bool> exists[] = {
         {a, true, false}, {"  " + a + " ", true, false}, {a + "/", false, false},
         {folder, false, true}, {folder + "/", false, true}, {" " + folder, false, true},
-        {"", false, false}, {"   ", false, false}, {"C:", false, false}, {folder + "/missing", false, false}};
+        {"", false, false}, {"   ", false, false}, {"C:", false, false},
+        {folder + "/missing", false, false}};
     // clang-format on
     for (const auto& [path, file, directory] : exists) {
         EXPECT_EQ(std::pair(FileExists(path), DirExists(path)), std::pair(file, directory)) << path;
     }
     // clang-format off
-    for (const auto& [path, parent] : {std::pair{"a", ""}, {"/a", ""}, {"ab", ""}, {"/jobs/a/b.pcl", "/jobs/a"}, {"jobs/", "jobs"}}) {
+    for (const auto& [path, parent] : {std::pair{"a", ""}, {"/a", ""}, {"ab", ""},
+                                       {"/jobs/a/b.pcl", "/jobs/a"}, {"jobs/", "jobs"}}) {
         // clang-format on
         EXPECT_EQ(ParentPath(path), parent) << path;
     }

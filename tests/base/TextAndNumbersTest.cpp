@@ -74,7 +74,8 @@ TEST(Numbers, RoundingOfPositionsAndWholeNumbers)
     // clang-format off
     const std::pair<float, std::int32_t> positions[] = {
         {0.5f, 1}, {2.5f, 3}, {1.49f, 1}, {0.49999997f, 0}, {8388609.0f, 8388609}, {-0.5f, -1},
-        {-0.2f, -1}, {-2.0f, -2}, {1e20f, kMax}, {-1e20f, kMin}, {kNaN, 0}, {10.0f * fPclPerMM, 283}};
+        {-0.2f, -1}, {-2.0f, -2}, {1e20f, kMax}, {-1e20f, kMin}, {kNaN, 0},
+        {10.0f * fPclPerMM, 283}};
     // clang-format on
     for (const auto& [value, rounded] : positions) {
         EXPECT_EQ(RoundToLong(value), rounded) << value;
@@ -86,7 +87,8 @@ TEST(Numbers, RoundingOfPositionsAndWholeNumbers)
         {"  -12.5abc", -12.5}, {"1,5", 1.0}, {"+.5", 0.5}, {"1.2.3", 1.2}, {".", 0.0}, {"-", 0.0},
         {"1e3", 1.0}, {"-" + std::string(400, '9'), -std::numeric_limits<double>::max()}};
     const std::pair<const char*, std::int32_t> wholes[] = {
-        {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"2.51", 3}, {"abc", 0}, {"-500", -100}, {"99999999999", 100}};
+        {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"2.51", 3}, {"abc", 0}, {"-500", -100},
+        {"99999999999", 100}};
     // clang-format on
     for (const auto& [text, value] : numbers) {
         EXPECT_EQ(ValNumber(text), value) << text;

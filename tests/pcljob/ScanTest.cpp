@@ -1,6 +1,6 @@
 // The job scanner: page ends, job head and foot, W data and malformed sequences, the same for every
 // read block size and as the plain reference model of the rules gives them; reading pages back,
-// failures and progress notices; the escape sequences of a page and the escape skeleton.
+// failures and progress notices; the escape skeleton.
 #include "TestConfig.h"
 #include "gen/JobGenerator.h"
 #include "pcljob/EscSkeleton.h"
@@ -234,35 +234,6 @@ TEST(PclScan, ProgressNoticesAndCancel)
     EXPECT_EQ(seen.size(), 1u);
 }
 
-TEST(EscStats, PositionsAndLengths)
-{
-    struct Case {
-        std::string text;
-        std::vector<std::int64_t> pos;
-        std::vector<std::int64_t> len;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {Esc("&l0E") + Raster("\x1b\fE") + "A", {1, 6}, {5, 8}},
-        // Two characters, an unexpected c2 (3), malformed (the offending character included).
-        {"ab" + kReset + "c" + Esc("&.") + "5" + Esc("(s1p\x01") + "z", {3, 6, 10}, {2, 3, 6}},
-        // The text ends inside a sequence; ESC ESC is a sequence and a last lone ESC one too.
-        {"x" + Esc("*p12"), {2}, {5}}, {"\x1b\x1b\x1b", {1, 3}, {2, 1}},
-        // A W count past the end counts whole, without overflowing, and ends the listing.
-        {Esc("*b100W") + "ab" + kReset, {1}, {107}}, {"x" + Esc("*b2147483647W") + "ab", {2}, {14 + 2147483647LL}}};
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.text));
-        std::vector<std::int64_t> pos{7};
-        std::vector<std::int64_t> len{7};
-        std::int32_t count = -1;
-        cPclMod::GetEscStats(c.text, pos, len, count);
-        EXPECT_EQ(count, static_cast<std::int32_t>(c.pos.size()));
-        EXPECT_EQ(pos, c.pos);
-        EXPECT_EQ(len, c.len);
-    }
-}
-
 TEST(EscSkeleton, PagesAndWholeJob)
 {
     // Text is replaced (also before the first and after the last sequence); W data is copied
@@ -270,7 +241,8 @@ TEST(EscSkeleton, PagesAndWholeJob)
     // clang-format off
     const std::tuple<std::string, char, std::string> pages[] = {
         {"Hallo", 'a', "aaaaa"}, {"", 'a', ""}, {kReset + Esc("&l0O"), 'a', kReset + Esc("&l0O")},
-        {"Ab" + Raster("\f\x1b\xff") + "cd\r\n" + Esc("*p+5X") + "e", ' ', "  " + Raster("\f\x1b\xff") + "    " + Esc("*p+5X") + " "},
+        {"Ab" + Raster("\f\x1b\xff") + "cd\r\n" + Esc("*p+5X") + "e", ' ',
+         "  " + Raster("\f\x1b\xff") + "    " + Esc("*p+5X") + " "},
         {"x" + Esc("*b50W") + "abc", 'a', "a" + Esc("*b50W") + "abc"}};
     // clang-format on
     for (const auto& [page, fill, skeleton] : pages) {
