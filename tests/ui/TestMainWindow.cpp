@@ -212,6 +212,14 @@ private slots:
         QCOMPARE(assigned, u"2"_s);
         QCOMPARE(shownCount, u"2"_s);
         QVERIFY(w.main->isEnabled());
+
+        // An import that fails (its log cannot be written) shows no addressees and no count.
+        w.Do("mnuDLB");
+        QVERIFY(folder.WriteFile(u"log.txt/inside"_s, "x"));
+        w.Do("mnuDI");
+        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
+        QCOMPARE(Text(*w.main, "labTotalAdr"), u"0"_s);
+        QCOMPARE(Text(*w.main, "txtExpAdr"), QString());
     }
 
     void closingStoresPositionAndLogSwitchAndStartsTheUpdater()
