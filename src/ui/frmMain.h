@@ -120,8 +120,8 @@ private:
     QElapsedTimer m_lastRepaint;
 
     bool m_busy = false;
-    bool m_running = false; // a command runs; no other may start, the window may not close
-    bool m_importing = false;
+    bool m_running = false;   // a command runs; no other may start, the window may not close
+    bool m_importing = false; // the export count field follows the running import
     bool m_closed = false;
 };
 

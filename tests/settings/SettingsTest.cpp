@@ -41,12 +41,12 @@ std::string Value(const Settings& s, const SettingSpec& row)
 // Stored texts of each form and the setting they give; canonical ones are written back unchanged.
 struct FormCase {
     Form form;
-    const char* stored;
-    const char* value;
+    std::string stored;
+    std::string value;
     bool canonical;
 };
 // clang-format off
-const FormCase kFormCases[] = {
+const std::vector<FormCase> kFormCases = {
     {Form::Flag, "1", "1", true},           {Form::Flag, "0", "0", true},
     {Form::Flag, "yes", "0", false},        {Form::Flag, "", "0", false},
     {Form::Millimetre, "-12.25", "-12.25", true}, {Form::Millimetre, "2,5", "2", false},
@@ -59,11 +59,12 @@ const FormCase kFormCases[] = {
     {Form::EnvLimit, "3,0", "3,0", true},   {Form::EnvLimit, "9,1", "5,1", false},
     {Form::EnvLimit, "0,0", "5,1", false},  {Form::EnvLimit, "abc,0", "5,1", false},
     {Form::EnvLimit, "0.4,0", "5,1", false}, {Form::EnvLimit, "-2,1", "1,1", false},
+    {Form::EnvLimit, "2,x", "2,0", false},
 };
 // clang-format on
 
 // The cases of a row: those of its form; for a whole number its bounds, rounding and garbage.
-std::vector<FormCase> CasesOf(const SettingSpec& row, std::vector<std::string>& texts)
+std::vector<FormCase> CasesOf(const SettingSpec& row)
 {
     std::vector<FormCase> cases;
     for (const FormCase& c : kFormCases) {
@@ -73,11 +74,15 @@ std::vector<FormCase> CasesOf(const SettingSpec& row, std::vector<std::string>& 
     if (row.form == Form::Whole) {
         const auto n = [](std::int32_t v) { return std::to_string(v); };
         const std::int32_t even = row.min % 2 == 0 ? row.min : row.min + 1;
-        texts = {n(row.min),        n(row.min),     n(row.max), n(row.max),     "x",
-                 n(Bound(row, 0)),  n(row.min - 1), n(row.min), n(row.max + 1), n(row.max),
-                 n(row.min) + ".5", n(even)};
-        for (std::size_t i = 0; i < texts.size(); i += 2)
-            cases.push_back({row.form, texts[i].c_str(), texts[i + 1].c_str(), i < 4});
+        for (const auto& [stored, value, canonical] :
+             std::vector<std::tuple<std::string, std::string, bool>>{
+                 {n(row.min), n(row.min), true},
+                 {n(row.max), n(row.max), true},
+                 {"x", n(Bound(row, 0)), false},
+                 {n(row.min - 1), n(row.min), false},
+                 {n(row.max + 1), n(row.max), false},
+                 {n(row.min) + ".5", n(even), false}})
+            cases.push_back({row.form, stored, value, canonical});
     }
     return cases;
 }
@@ -101,8 +106,7 @@ TEST_F(SettingsTest, EveryRowReadsAndWritesItsForm)
     for (const SettingSpec& row : kCatalogue) {
         if (row.read != Read::AtStart)
             continue;
-        std::vector<std::string> texts;
-        for (const FormCase& c : CasesOf(row, texts)) {
+        for (const FormCase& c : CasesOf(row)) {
             SCOPED_TRACE(std::string(row.key) + "=" + c.stored);
             dir.Write("kuvrion.ini", "[" + std::string(row.section) + "]\r\n" +
                                          std::string(row.key) + "=" + c.stored + "\r\n");
@@ -116,10 +120,10 @@ TEST_F(SettingsTest, EveryRowReadsAndWritesItsForm)
     }
     // The values derived from the keys and code settings.
     dir.Write("kuvrion.ini", "[keys]\r\nadrkeybeg=^ ^\r\nadrkeymode=1\r\n[ome]\r\n"
-                             "use_parity=1\r\nuse_seqchk=1\r\nseqchk_count=9\r\n");
+                             "use_stop=1\r\nuse_parity=1\r\nuse_seqchk=1\r\nseqchk_count=9\r\n");
     const Settings s = LoadSettings(ini);
     EXPECT_TRUE(s.bAdrKeyValid);
-    EXPECT_EQ(s.nCodeLen, 2 + 4 + 1);
+    EXPECT_EQ(s.nCodeLen, 2 + 1 + 4 + 1);
 }
 
 TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder)
@@ -229,7 +233,7 @@ TEST_F(SettingsTest, KeysReadWhereTheyAreUsed)
 
     EXPECT_TRUE(WriteSkeletonPath(ini, "/x/skel.txt"));
     EXPECT_EQ(ReadSkeletonPath(ini, "/prog/skel.txt"), "/x/skel.txt");
-    EXPECT_TRUE(WriteSourceFile(ini, "/in.pcl", 2));
+    EXPECT_TRUE(WriteSourceFile(ini, "/in.pcl", 9));
     EXPECT_TRUE(WriteDestinationFile(ini, "/out.pcl", 7));
     EXPECT_EQ(ReadFilterIndex(ini, false), 2);
     EXPECT_EQ(ReadFilterIndex(ini, true), 2);

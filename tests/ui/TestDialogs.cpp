@@ -90,11 +90,9 @@ private slots:
             Child<QAbstractButton>(d, "chkRemKey")->setChecked(false);
             Click(d, "btnOK");
         }
-        QCOMPARE(folder.Ini("keys", "adrkeybeg"), u"^ Kd-Nr.^"_s);
-        QCOMPARE(folder.Ini("keys", "adrkeyend"), u"^^X^^"_s);
-        QCOMPARE(folder.Ini("keys", "adridlen"), u"57"_s); // stored in either mode
-        QCOMPARE(folder.Ini("keys", "adrkeymode"), u"0"_s);
-        QCOMPARE(folder.Ini("keys", "adrkeyrem"), u"0"_s);
+        // Both markers enclosed; the length is stored in either mode.
+        QCOMPARE(folder.Section("keys"),
+                 u"adrkeybeg=^ Kd-Nr.^;adrkeyend=^^X^^;adridlen=57;adrkeymode=0;adrkeyrem=0"_s);
 
         // Read back at the next start; emptied start marker; cancelled edits change nothing.
         Headless again(folder);
@@ -128,13 +126,8 @@ private slots:
             QCOMPARE(Text(d, "txtCode_3"), u"12345"_s); // five characters at most
             Click(d, "btnOK");
         }
-        const std::pair<const char*, QString> stored[] = {{"ome_x", u"0.5"_s},
-                                                          {"ome_y", u"100.25"_s},
-                                                          {"ome_a", u"5.5"_s},
-                                                          {"ome_b", u"12345"_s},
-                                                          {"ome_d", u"0.5"_s}};
-        for (const auto& [key, value] : stored)
-            QCOMPARE(folder.Ini("ome", key), value);
+        QCOMPARE(folder.Section("ome"),
+                 u"ome_y=100.25;ome_x=0.5;ome_a=5.5;ome_b=12345;ome_d=0.5"_s);
 
         // A distance of the print area takes no minus sign; an offset does.
         {
@@ -146,9 +139,8 @@ private slots:
             QCOMPARE(Text(d, "txtMM_2"), u"-1,5"_s);
             Click(d, "btnOK");
         }
-        QCOMPARE(folder.Ini("pcl", "pclleftmm"), u"2.25"_s);
-        QCOMPARE(folder.Ini("pcl", "stdleftmm"), u"-1.5"_s);
-        QCOMPARE(folder.Ini("pcl", "ometopmm"), u"-.5"_s);
+        QCOMPARE(folder.Section("pcl"), u"pclleftmm=2.25;pcltopmm=0;stdleftmm=-1.5;stdtopmm=0;"
+                                        "omeleftmm=0;ometopmm=-.5"_s);
         frmPCL again(app.commands);
         QCOMPARE(Text(again, "txtMM_5"), u"-0,5"_s);
     }
@@ -197,10 +189,9 @@ private slots:
             QCOMPARE(Text(d, "txtCode_0"), u"01"_s);
             Click(d, "btnOK");
         }
-        QCOMPARE(folder.Ini("ome", "collect_code"), u"01"_s);
-        QCOMPARE(folder.Ini("ome", "supply_count"), u"4"_s);
-        QCOMPARE(folder.Ini("ome", "use_stop"), u"0"_s);
-        QCOMPARE(folder.Ini("ome", "use_security"), u"1"_s);
+        QCOMPARE(folder.Section("ome"), u"collect_code=01;envelop_code=11;stop_code=101;"
+                                        "supply_count=4;seqchk_count=4;use_stop=0;use_supply=1;"
+                                        "use_seqchk=1;use_parity=1;use_security=1"_s);
         QCOMPARE(app.commands.State().cfg.nCodeLen, 12);
 
         frmOME cancelled(app.commands);
@@ -265,7 +256,7 @@ private slots:
         QVERIFY(!Enabled(d, "btnOK")); // nothing to print
         Click(d, "chkRef_0");
         Click(d, "btnOK");
-        QCOMPARE(app.reporter.messages.size(), std::size_t(1));
+        QCOMPARE(app.messages.size(), std::size_t(1));
         QCOMPARE(folder.Ini("files", "refpg"), "^" + folder.Path(u"ref.pcl"_s) + "^,1,0");
         QVERIFY(folder.ReadFile(u"ref.pcl"_s).contains("RR8400,11880"));
         frmRefPage reopened(app.commands);

@@ -1,5 +1,5 @@
-// The main window driven as a user would: menu items and buttons, file dialogs and message boxes
-// answered through their test hooks, the settings file read back afterwards.
+// The main window driven as a user would: menu items, buttons, shortcuts and dropped files, file
+// dialogs and message boxes answered through their test hooks, the settings file read back.
 #include "Desktop.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
@@ -30,7 +30,7 @@ struct Window {
         : state(folder.NewState()), main(std::make_unique<frmMain>(*state))
     {
     }
-    QAction* Action(const char* name) const { return Child<QAction>(*main, name); }
+    void Do(const char* action) const { Child<QAction>(*main, action)->trigger(); }
     bool On(const char* name) const
     {
         return Child<QObject>(*main, name)->property("enabled").toBool();
@@ -39,17 +39,28 @@ struct Window {
     {
         return Field(*main, field)->palette().color(QPalette::Text);
     }
+    void Drop(QMimeData& data, bool accepted) const
+    {
+        QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(main.get(), &enter);
+        QCOMPARE(enter.isAccepted(), accepted);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(main.get(), &drop);
+    }
 
     std::unique_ptr<AppState> state;
     std::unique_ptr<frmMain> main;
 };
 
-// A program folder with the sample job as the stored source and its key settings.
-void PrepareSample(const ProgramFolder& folder)
+// The sample job in the program folder, with the key settings that find its addressees.
+void PrepareSample(const ProgramFolder& folder, bool asSource = true)
 {
-    folder.SetSampleKey();
+    folder.SetIni("keys", "adrkeybeg", "^Kd-Nr. ^");
+    folder.SetIni("keys", "adridlen", "5");
+    folder.SetIni("keys", "adrkeymode", "1");
     QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
-    folder.SetIni("files", "in", folder.PathUtf8(u"Brief.pcl"_s));
+    if (asSource)
+        folder.SetIni("files", "in", folder.Path(u"Brief.pcl"_s).toStdString());
 }
 
 } // namespace
@@ -66,15 +77,15 @@ private slots:
         Desktop::TakeCalls();
     }
 
-    void emptySettingsOpenCentredWithCommandsOff()
+    void emptySettingsThenAKeyAndASourceEnableTheImport()
     {
         ProgramFolder folder;
+        QVERIFY(folder.WriteFile(u"eins.pcl"_s, SampleJob()) &&
+                folder.WriteFile(u"zwei.pcl"_s, "y"));
         Window w(folder);
         for (const char* name : {"mnuDI", "mnuDE", "mnuDM", "mnuDPS", "mnuDLA", "mnuHW",
                                  "btnImport", "btnExport", "btnImpInfo"})
             QVERIFY2(!w.On(name), name);
-        QVERIFY(w.On("mnuDF"));
-        QCOMPARE(Text(*w.main, "txtSrcFile"), QString());
         QCOMPARE(w.Colour("txtSrcFile"), kRed);
         QCOMPARE(w.Colour("txtDstFile"), kRed);
         const QRect screen = w.main->screen()->geometry();
@@ -82,14 +93,41 @@ private slots:
         QCOMPARE(w.main->pos(), QPoint(screen.x() + (screen.width() - size.width()) / 2,
                                        screen.y() + (screen.height() - size.height()) / 2));
         QCOMPARE(Text(*w.main, "labStatus"), u"Bereit"_s);
+
+        // Ctrl+A opens the key dialog even from a text field, which would take it for itself.
+        OnNextModal([](QWidget* dialog) {
+            QTest::keyClicks(Field(*dialog, "txtBegKenn"), u"Kd-Nr. "_s);
+            QTest::keyClicks(Field(*dialog, "txtEndKenn"), u"X"_s);
+            Click(*dialog, "btnOK");
+        });
+        w.main->show();
+        QApplication::setActiveWindow(w.main.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
+        Field(*w.main, "txtExpAdr")->setFocus();
+        QTest::keyClick(Field(*w.main, "txtExpAdr"), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(folder.Ini("keys", "adrkeybeg"), u"^Kd-Nr. ^"_s);
+        QVERIFY(!w.On("mnuDI")); // no source yet
+
+        // Text is no file; of two dropped files the first becomes the source.
+        QMimeData text;
+        text.setText(u"nur Text"_s);
+        w.Drop(text, false);
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(folder.Path(u"eins.pcl"_s)),
+                       QUrl::fromLocalFile(folder.Path(u"zwei.pcl"_s))});
+        w.Drop(files, true);
+        QCOMPARE(folder.Ini("files", "in"), folder.Path(u"eins.pcl"_s));
+        QCOMPARE(Text(*w.main, "txtSrcFile"), folder.Path(u"eins.pcl"_s));
+        QCOMPARE(w.Colour("txtSrcFile"), QApplication::palette().color(QPalette::ButtonText));
+        QVERIFY(w.On("mnuDI") && w.On("btnImport"));
     }
 
-    void sourceAndDestinationRules()
+    void sourceDestinationImportCountAndExport()
     {
         ProgramFolder folder;
-        folder.SetSampleKey();
-        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
+        PrepareSample(folder, false);
         Window w(folder);
+        w.main->show();
         const QColor normal = QApplication::palette().color(QPalette::ButtonText);
 
         FileDialog::SetNextFileName(folder.Path(u"Brief.pcl"_s), 2);
@@ -97,71 +135,57 @@ private slots:
         QCOMPARE(FileDialog::LastRequest().title, u"Quelldatei wählen"_s);
         QCOMPARE(FileDialog::LastRequest().filterIndex, 1);
         QVERIFY(FileDialog::LastRequest().mustExist);
-        QCOMPARE(folder.Ini("files", "in"), folder.Path(u"Brief.pcl"_s));
         QCOMPARE(folder.Ini("files", "infilt"), u"2"_s);
-        QCOMPARE(Text(*w.main, "txtSrcFile"), folder.Path(u"Brief.pcl"_s));
-        QCOMPARE(w.Colour("txtSrcFile"), normal);
-        QVERIFY(w.On("mnuDI") && w.On("btnImport"));
-
-        // Cancelling changes nothing; the next dialog starts with the stored filter index.
-        FileDialog::SetNextCancel();
-        w.Action("mnuDF")->trigger();
+        FileDialog::SetNextCancel(); // changes nothing; starts with the stored filter index
+        w.Do("mnuDF");
         QCOMPARE(FileDialog::LastRequest().filterIndex, 2);
         QCOMPARE(Text(*w.main, "txtSrcFile"), folder.Path(u"Brief.pcl"_s));
 
-        // The source in other letters and a missing folder are refused as the destination.
-        const std::pair<QString, QColor> destinations[] = {
-            {u"BRIEF.PCL"_s, kRed}, {u"fehlt/aus.pcl"_s, kRed}, {u"aus.pcl"_s, normal}};
-        for (const auto& [name, colour] : destinations) {
-            FileDialog::SetNextFileName(folder.Path(name));
-            if (name == u"aus.pcl"_s)
-                Click(*w.main, "btnDstFile");
-            else
-                w.Action("mnuDU")->trigger();
-            QCOMPARE(w.Colour("txtDstFile"), colour);
-            QCOMPARE(folder.Ini("files", "out"), folder.Path(name));
-        }
-        QCOMPARE(FileDialog::LastRequest().title, u"Zieldatei wählen"_s);
-        QVERIFY(FileDialog::LastRequest().save);
-        QVERIFY(!w.On("mnuDE")); // nothing imported yet
-    }
+        // Without addressees any count becomes 1 when the field is left; letters never get in.
+        auto* count = Field(*w.main, "txtExpAdr");
+        QTest::keyClicks(count, u"7x"_s);
+        QCOMPARE(count->text(), u"7"_s);
+        Leave(count);
+        QCOMPARE(count->text(), u"1"_s);
 
-    void importThenExportThroughTheWindow()
-    {
-        ProgramFolder folder;
-        PrepareSample(folder);
-        Window w(folder);
-        w.main->show();
         Click(*w.main, "btnImport");
         QVERIFY(w.main->isEnabled());
         QCOMPARE(Text(*w.main, "labTotalPgs"), u"7"_s);
         QCOMPARE(Text(*w.main, "labTotalAdr"), u"3"_s);
-        auto* count = Field(*w.main, "txtExpAdr");
         QCOMPARE(count->text(), u"3"_s);
         QCOMPARE(count->maxLength(), 1); // as many digits as the addressee count
-        for (const char* name : {"mnuDM", "btnImpInfo", "mnuDPS"})
-            QVERIFY2(w.On(name), name);
+        QVERIFY(w.On("mnuDM") && w.On("btnImpInfo") && w.On("mnuDPS"));
         QVERIFY(MessageBox::TakeShown().empty()); // no fault, so no status dialog either
+        for (const auto& [typed, bounded] : {std::pair{"0", 1}, {"9", 3}, {"2", 2}}) {
+            Retype(count, QString::fromLatin1(typed), true);
+            QCOMPARE(count->text(), QString::number(bounded));
+            QCOMPARE(w.state->nExportCount, bounded);
+        }
 
-        FileDialog::SetNextFileName(folder.Path(u"aus.pcl"_s));
-        w.Action("mnuDU")->trigger();
-        Retype(count, u"2"_s);
-        QCOMPARE(w.state->nExportCount, 2);
-        Click(*w.main, "btnExport");
-        const auto shown = MessageBox::TakeShown();
-        QCOMPARE(shown.size(), std::size_t(1));
-        QCOMPARE(shown.front().kind, MessageKind::Plain);
+        // The source in other letters and a missing folder are refused as the destination.
+        QVERIFY(!w.On("mnuDE"));
+        for (const auto& [name, colour] : {std::pair{u"BRIEF.PCL"_s, kRed},
+                                           {u"fehlt/aus.pcl"_s, kRed},
+                                           {u"aus.pcl"_s, normal}}) {
+            FileDialog::SetNextFileName(folder.Path(name));
+            name == u"aus.pcl"_s ? Click(*w.main, "btnDstFile") : w.Do("mnuDU");
+            QCOMPARE(w.Colour("txtDstFile"), colour);
+            QCOMPARE(folder.Ini("files", "out"), folder.Path(name));
+            QCOMPARE(w.On("btnExport"), colour == normal);
+        }
+        QCOMPARE(FileDialog::LastRequest().title, u"Zieldatei wählen"_s);
+        QVERIFY(FileDialog::LastRequest().save);
+
         // The first two addressees: five pages, each ended by a form feed, the key blanked.
+        Click(*w.main, "btnExport");
+        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
         const QByteArray out = folder.ReadFile(u"aus.pcl"_s);
-        QVERIFY(out.contains("Seite 5") && !out.contains("Seite 6"));
-        QVERIFY(!out.contains("Kd-Nr. 10001"));
+        QVERIFY(out.contains("Seite 5") && !out.contains("Seite 6") && !out.contains("Kd-Nr."));
         QCOMPARE(out.count('\f'), 5);
-        QVERIFY(w.main->isEnabled());
-        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(w.main->isEnabled() && !QApplication::overrideCursor());
 
-        // The escape skeleton through its file dialog.
         FileDialog::SetNextFileName(folder.Path(u"skel.txt"_s));
-        w.Action("mnuDPS")->trigger();
+        w.Do("mnuDPS");
         QCOMPARE(FileDialog::LastRequest().title, u"Esc-Skelett speichern unter..."_s);
         QCOMPARE(FileDialog::LastRequest().fileName, folder.Path(u"skel.txt"_s));
         QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
@@ -171,11 +195,9 @@ private slots:
     void importWithFaultsOpensTheStatusDialog()
     {
         ProgramFolder folder;
-        folder.SetSampleKey();
+        PrepareSample(folder);
         // The first page has no key: it cannot be assigned.
-        QVERIFY(
-            folder.WriteFile(u"Brief.pcl"_s, "Anschreiben\fKd-Nr. 10001\r\n\fKd-Nr. 10002\r\n\f"));
-        folder.SetIni("files", "in", folder.PathUtf8(u"Brief.pcl"_s));
+        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, "Brief\fKd-Nr. 10001\r\n\fKd-Nr. 10002\r\n\f"));
         Window w(folder);
         w.main->show();
         QString opened, assigned, shownCount;
@@ -185,77 +207,30 @@ private slots:
             shownCount = Text(*w.main, "txtExpAdr"); // the window shows the import's result
             static_cast<QDialog*>(dialog)->accept();
         });
-        w.Action("mnuDI")->trigger();
+        w.Do("mnuDI");
         QCOMPARE(opened, u"frmImpInfo"_s);
         QCOMPARE(assigned, u"2"_s);
         QCOMPARE(shownCount, u"2"_s);
         QVERIFY(w.main->isEnabled());
+
+        // An import that fails (its log cannot be written) shows no addressees and no count.
+        w.Do("mnuDLB");
+        QVERIFY(folder.WriteFile(u"log.txt/inside"_s, "x"));
+        w.Do("mnuDI");
+        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
+        QCOMPARE(Text(*w.main, "labTotalAdr"), u"0"_s);
+        QCOMPARE(Text(*w.main, "txtExpAdr"), QString());
     }
 
-    void exportCountIsBoundedOnLeaving()
-    {
-        ProgramFolder folder;
-        PrepareSample(folder);
-        Window w(folder);
-        auto* count = Field(*w.main, "txtExpAdr");
-        // Without addressees any entry becomes 1; letters never get in.
-        QTest::keyClicks(count, u"7x"_s);
-        QCOMPARE(count->text(), u"7"_s);
-        Leave(count);
-        QCOMPARE(count->text(), u"1"_s);
-        w.Action("mnuDI")->trigger();
-        for (const auto& [typed, bounded] : {std::pair{"0", 1}, {"9", 3}, {"2", 2}}) {
-            Retype(count, QString::fromLatin1(typed), true);
-            QCOMPARE(count->text(), QString::number(bounded));
-            QCOMPARE(w.state->nExportCount, bounded);
-        }
-    }
-
-    void busyDisablesTheWindow()
-    {
-        ProgramFolder folder;
-        Window w(folder);
-        w.main->SetBusy(true);
-        QVERIFY(!w.main->isEnabled());
-        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        w.main->SetBusy(false);
-        QVERIFY(w.main->isEnabled());
-        QVERIFY(!QApplication::overrideCursor());
-    }
-
-    void droppedFilesUseTheFirstOnly()
-    {
-        ProgramFolder folder;
-        QVERIFY(folder.WriteFile(u"eins.pcl"_s, "x") && folder.WriteFile(u"zwei.pcl"_s, "y"));
-        Window w(folder);
-        QMimeData text;
-        text.setText(u"nur Text"_s);
-        QDragEnterEvent enterText({10, 10}, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(w.main.get(), &enterText);
-        QVERIFY(!enterText.isAccepted());
-
-        QMimeData files;
-        files.setUrls({QUrl::fromLocalFile(folder.Path(u"eins.pcl"_s)),
-                       QUrl::fromLocalFile(folder.Path(u"zwei.pcl"_s))});
-        QDragEnterEvent enter({10, 10}, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(w.main.get(), &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(w.main.get(), &drop);
-        QCOMPARE(folder.Ini("files", "in"), folder.Path(u"eins.pcl"_s));
-        QCOMPARE(Text(*w.main, "txtSrcFile"), folder.Path(u"eins.pcl"_s));
-    }
-
-    void positionAndLogSwitchStoredOnClosing()
+    void closingStoresPositionAndLogSwitchAndStartsTheUpdater()
     {
         ProgramFolder folder;
         {
             Window w(folder);
             w.main->move(100, 80);
             w.main->show();
-            QVERIFY(!w.Action("mnuDLB")->isChecked());
-            w.Action("mnuDLB")->trigger();
-            QVERIFY(w.Action("mnuDLB")->isChecked());
+            QVERIFY(!Child<QAction>(*w.main, "mnuDLB")->isChecked());
+            w.Do("mnuDLB");
             w.main->close();
             const QScreen* screen = w.main->screen();
             const auto twips = [](int px, qreal dpi) {
@@ -266,23 +241,41 @@ private slots:
                          twips(80, screen->logicalDotsPerInchY()));
             QCOMPARE(folder.Ini("common", "uselog"), u"1"_s);
         }
-        Window again(folder);
-        QCOMPARE(again.main->pos(), QPoint(100, 80));
-        QVERIFY(again.Action("mnuDLB")->isChecked());
-        // A maximised window stores where its normal window stands.
-        again.main->show();
-        again.main->showMaximized();
-        QTRY_VERIFY(again.main->isMaximized());
-        again.main->close();
+        {
+            Window w(folder);
+            QCOMPARE(w.main->pos(), QPoint(100, 80));
+            QVERIFY(Child<QAction>(*w.main, "mnuDLB")->isChecked());
+            // A maximised window stores where its normal window stands.
+            w.main->show();
+            w.main->showMaximized();
+            QTRY_VERIFY(w.main->isMaximized());
+            w.main->close();
+        }
         QCOMPARE(Window(folder).main->pos(), QPoint(100, 80));
-
         // A position no screen shows any more is not used: the window is centred instead.
         folder.SetIni("common", "winmainpos", "-900000,-900000");
         Window lost(folder);
         QVERIFY(lost.main->screen()->geometry().contains(lost.main->pos()));
+
+        // The web update needs both files of the updater and runs it when the window closes.
+        const QByteArray record = folder.Path(u"args.txt"_s).toUtf8();
+        QVERIFY(folder.WriteFile(u"Zephrin.exe"_s, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" +
+                                                       record + ".tmp\" && mv \"" + record +
+                                                       ".tmp\" \"" + record + "\"\n"));
+        QFile::setPermissions(folder.Path(u"Zephrin.exe"_s),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!Window(folder).On("mnuHW"));
+        QVERIFY(folder.WriteFile(u"UNZIP.COM"_s, ""));
+        Desktop::SetRecording(false);
+        Window w(folder);
+        w.main->show();
+        w.Do("mnuHW");
+        QVERIFY(!w.main->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromUtf8(record)), 10000);
+        QCOMPARE(folder.ReadFile(u"args.txt"_s), QByteArray("Kuvrion\nKuvrion\n1\n5\n4\n"));
     }
 
-    void statusLineReadsCurrentOfTotal()
+    void statusLineAndBusyWindow()
     {
         ProgramFolder folder;
         Window w(folder);
@@ -306,27 +299,12 @@ private slots:
         w.main->ShowStatus(1);
         QVERIFY(!act->isVisible() && !von->isVisible() && cnt->isVisible());
         QCOMPARE(Child<QProgressBar>(*w.main, "pbMain")->value(), 0);
-    }
 
-    void webUpdateStartsTheUpdaterOnClosing()
-    {
-        ProgramFolder folder;
-        const QByteArray record = folder.Path(u"args.txt"_s).toUtf8();
-        QVERIFY(folder.WriteFile(u"Zephrin.exe"_s, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" +
-                                                       record + ".tmp\" && mv \"" + record +
-                                                       ".tmp\" \"" + record + "\"\n"));
-        QFile::setPermissions(folder.Path(u"Zephrin.exe"_s),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(!Window(folder).On("mnuHW")); // UNZIP.COM is missing
-        QVERIFY(folder.WriteFile(u"UNZIP.COM"_s, ""));
-        Desktop::SetRecording(false);
-        Window w(folder);
-        w.main->show();
-        w.Action("mnuHW")->trigger();
-        QVERIFY(!w.main->isVisible());
-        QVERIFY(folder.Ini("common", "winmainpos") != u"<missing>"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromUtf8(record)), 10000);
-        QCOMPARE(folder.ReadFile(u"args.txt"_s), QByteArray("Kuvrion\nKuvrion\n1\n5\n4\n"));
+        w.main->SetBusy(true);
+        QVERIFY(!w.main->isEnabled());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        w.main->SetBusy(false);
+        QVERIFY(w.main->isEnabled() && !QApplication::overrideCursor());
     }
 
     void logViewerAndManual()
@@ -335,46 +313,21 @@ private slots:
         {
             Window w(folder);
             QVERIFY(!w.On("mnuDLA"));
-            w.Action("mnuHH")->trigger();
+            w.Do("mnuHH");
             QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1)); // no manual
             QVERIFY(Desktop::TakeCalls().empty());
         }
-        QVERIFY(folder.WriteFile(u"log.txt"_s, "Log:\tKuvrion\r\n"));
-        QVERIFY(folder.WriteFile(u"Kuvrion.pdf"_s, "%PDF"));
-        QVERIFY(folder.WriteFile(u"doc/Kuvrion.pdf"_s, "%PDF"));
+        for (const QString& name : {u"log.txt"_s, u"Kuvrion.pdf"_s, u"doc/Kuvrion.pdf"_s})
+            QVERIFY(folder.WriteFile(name, "x"));
         Window w(folder);
-        w.Action("mnuDLA")->trigger();
-        w.Action("mnuHH")->trigger();
+        w.Do("mnuDLA");
+        w.Do("mnuHH");
+        QCOMPARE(Child<QAction>(*w.main, "mnuHH")->shortcut(), QKeySequence(Qt::Key_F1));
         const auto calls = Desktop::TakeCalls();
         QCOMPARE(calls.size(), std::size_t(2));
         QCOMPARE(calls[0].target, QUrl::fromLocalFile(folder.Path(u"log.txt"_s)).toString());
         QCOMPARE(calls[1].target,
                  QUrl::fromLocalFile(folder.Path(u"doc/Kuvrion.pdf"_s)).toString());
-        QCOMPARE(w.Action("mnuHH")->shortcut(), QKeySequence(Qt::Key_F1));
-    }
-
-    void keyDialogFromTheMenuEnablesTheImport()
-    {
-        ProgramFolder folder;
-        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
-        folder.SetIni("files", "in", folder.PathUtf8(u"Brief.pcl"_s));
-        Window w(folder);
-        w.main->show();
-        QVERIFY(!w.On("mnuDI"));
-        OnNextModal([](QWidget* dialog) {
-            QCOMPARE(dialog->objectName(), u"frmAdr"_s);
-            QTest::keyClicks(Field(*dialog, "txtBegKenn"), u"Kd-Nr. "_s);
-            QTest::keyClicks(Field(*dialog, "txtEndKenn"), u"X"_s);
-            Click(*dialog, "btnOK");
-        });
-        // Ctrl+A opens the key dialog even from a text field, which would take it for itself.
-        QApplication::setActiveWindow(w.main.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
-        auto* count = Field(*w.main, "txtExpAdr");
-        count->setFocus();
-        QTest::keyClick(count, Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(folder.Ini("keys", "adrkeybeg"), u"^Kd-Nr. ^"_s);
-        QVERIFY(w.On("mnuDI") && w.On("btnImport"));
     }
 };
 

@@ -10,7 +10,8 @@
 #include <QTest>
 
 using namespace kuvrion;
-using kuvrion::test::ProgramFolder;
+using namespace kuvrion::test;
+using namespace Qt::StringLiterals;
 
 class TestStartUp : public QObject {
     Q_OBJECT
@@ -24,63 +25,54 @@ private slots:
 
     void secondInstanceIsRefusedWithoutTouchingAnything()
     {
-        ProgramFolder locks;
-        ProgramFolder first;
-        ProgramFolder second;
-        const QString lock = locks.Path(QStringLiteral("kuvrion.lock"));
-        auto running = StartUp({}, first.PathUtf8({}), lock);
-        QVERIFY(running.has_value());
-        QVERIFY(running->window->isVisible());
+        ProgramFolder first, second;
+        const QString lock = first.Path(u"kuvrion.lock"_s);
+        auto running = StartUp({}, first.Dir(), lock);
+        QVERIFY(running && running->window->isVisible());
         QVERIFY(MessageBox::TakeShown().empty());
 
-        QVERIFY(second.WriteFile(QStringLiteral("Brief.pcl"), "x"));
-        auto refused =
-            StartUp({second.Path(QStringLiteral("Brief.pcl"))}, second.PathUtf8({}), lock);
-        QVERIFY(!refused.has_value());
+        QVERIFY(second.WriteFile(u"Brief.pcl"_s, "x"));
+        QVERIFY(!StartUp({second.Path(u"Brief.pcl"_s)}, second.Dir(), lock));
         const auto shown = MessageBox::TakeShown();
         QCOMPARE(shown.size(), std::size_t(1));
-        QCOMPARE(shown.front().text, QStringLiteral("Anwendung ist bereits geöffnet."));
+        QCOMPARE(shown.front().text, u"Anwendung ist bereits geöffnet."_s);
         QCOMPARE(shown.front().kind, MessageKind::Information);
-        QCOMPARE(QDir(second.Path()).entryList(QDir::Files), QStringList{"Brief.pcl"});
+        QCOMPARE(QDir(QString::fromStdString(second.Dir())).entryList(QDir::Files),
+                 QStringList{u"Brief.pcl"_s});
 
         // Once the first one has ended, the program starts again.
         running.reset();
-        QVERIFY(StartUp({}, second.PathUtf8({}), lock).has_value());
+        QVERIFY(StartUp({}, second.Dir(), lock));
     }
 
     void lockOfACrashedInstanceIsTakenOver()
     {
         ProgramFolder folder;
         QProcess gone;
-        gone.start(QStringLiteral("true"));
+        gone.start(u"true"_s);
         QVERIFY(gone.waitForStarted());
         const qint64 pid = gone.processId();
         QVERIFY(gone.waitForFinished());
-        const QByteArray stale =
-            QByteArray::number(pid) + "\nKuvrion\n" + QSysInfo::machineHostName().toUtf8() + "\n";
-        QVERIFY(folder.WriteFile(QStringLiteral("kuvrion.lock"), stale));
-        auto running =
-            StartUp({}, folder.PathUtf8({}), folder.Path(QStringLiteral("kuvrion.lock")));
-        QVERIFY(running.has_value());
+        QVERIFY(folder.WriteFile(u"kuvrion.lock"_s, QByteArray::number(pid) + "\nKuvrion\n" +
+                                                        QSysInfo::machineHostName().toUtf8() +
+                                                        "\n"));
+        QVERIFY(StartUp({}, folder.Dir(), folder.Path(u"kuvrion.lock"_s)));
         QVERIFY(MessageBox::TakeShown().empty());
     }
 
     void jobOnTheCommandLineBecomesTheSource()
     {
         ProgramFolder folder;
-        const QString job = folder.Path(QStringLiteral("Mein Ordner/Brief 1.pcl"));
-        QVERIFY(folder.WriteFile(QStringLiteral("Mein Ordner/Brief 1.pcl"), "x"));
+        const QString job = folder.Path(u"Mein Ordner/Brief 1.pcl"_s);
+        QVERIFY(folder.WriteFile(u"Mein Ordner/Brief 1.pcl"_s, "x"));
         {
-            auto running = StartUp({job}, folder.PathUtf8({}), folder.Path(QStringLiteral("l")));
-            QVERIFY(running.has_value());
+            auto running = StartUp({job}, folder.Dir(), folder.Path(u"l"_s));
+            QVERIFY(running);
             QCOMPARE(folder.Ini("files", "in"), job);
-            QCOMPARE(running->window->findChild<QLineEdit*>(QStringLiteral("txtSrcFile"))->text(),
-                     job);
+            QCOMPARE(Text(*running->window, "txtSrcFile"), job);
         }
         // A word that names no file leaves the stored source alone.
-        auto running = StartUp({folder.Path(QStringLiteral("fehlt.pcl"))}, folder.PathUtf8({}),
-                               folder.Path(QStringLiteral("l")));
-        QVERIFY(running.has_value());
+        QVERIFY(StartUp({folder.Path(u"fehlt.pcl"_s)}, folder.Dir(), folder.Path(u"l"_s)));
         QCOMPARE(folder.Ini("files", "in"), job);
     }
 };

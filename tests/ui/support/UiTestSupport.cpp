@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 
@@ -21,16 +22,10 @@ ProgramFolder::ProgramFolder()
     InitResources();
 }
 
-QString ProgramFolder::Path(const QString& name) const
-{
-    return name.isEmpty() ? m_dir.path() : QDir(m_dir.path()).filePath(name);
-}
-
 bool ProgramFolder::WriteFile(const QString& name, const QByteArray& bytes) const
 {
-    const QString path = Path(name);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
+    QDir().mkpath(QFileInfo(Path(name)).path());
+    QFile file(Path(name));
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
@@ -43,30 +38,33 @@ QByteArray ProgramFolder::ReadFile(const QString& name) const
 QString ProgramFolder::Ini(const char* section, const char* key, const char* missing) const
 {
     IniAccess ini;
-    ini.IniFile(PathUtf8(QStringLiteral("kuvrion.ini")));
+    ini.IniFile(Path(QStringLiteral("kuvrion.ini")).toStdString());
     return QString::fromStdString(ini.ReadEntry(section, key, missing));
 }
 
 void ProgramFolder::SetIni(const char* section, const char* key, const std::string& value) const
 {
     IniAccess ini;
-    ini.IniFile(PathUtf8(QStringLiteral("kuvrion.ini")));
+    ini.IniFile(Path(QStringLiteral("kuvrion.ini")).toStdString());
     ini.WriteEntry(section, key, value);
 }
 
-void ProgramFolder::SetSampleKey() const
+QString ProgramFolder::Section(const char* section) const
 {
-    SetIni("keys", "adrkeybeg", "^Kd-Nr. ^");
-    SetIni("keys", "adrkeyend", "^^");
-    SetIni("keys", "adridlen", "5");
-    SetIni("keys", "adrkeymode", "1");
+    IniAccess ini;
+    ini.IniFile(Path(QStringLiteral("kuvrion.ini")).toStdString());
+    std::vector<std::string> keys;
+    QStringList entries;
+    ini.GetKeys(section, keys);
+    for (const std::string& key : keys)
+        entries << QString::fromStdString(key + "=" + ini.ReadEntry(section, key));
+    return entries.join(u';');
 }
 
 std::unique_ptr<AppState> ProgramFolder::NewState() const
 {
     auto state = std::make_unique<AppState>();
-    state->paths = LocateProgramPaths(m_dir.path().toStdString());
-    state->oIni.IniFile(state->paths.settingsFile.string());
+    state->paths = LocateProgramPaths(Dir());
     return state;
 }
 
@@ -75,18 +73,14 @@ QByteArray SampleJob()
     const QByteArray esc(1, '\x1b');
     QByteArray job = esc + "E" + esc + "&l26A";
     const char* const ids[] = {"10001", "10001", "10001", "20417", "20417", "31800", "31800"};
-    int n = 0;
-    for (const char* id : ids) {
-        if (n++ > 0)
-            job += '\f';
-        job += esc + "&a0v0H" + "Kd-Nr. " + id + "\r\nSeite " + QByteArray::number(n) + "\r\n";
+    for (int n = 1; n <= 7; ++n) {
+        job += (n > 1 ? "\f" : "") + esc + "&a0v0HKd-Nr. " + ids[n - 1] + "\r\nSeite " +
+               QByteArray::number(n) + "\r\n";
     }
-    job += '\f' + esc + "E";
-    return job;
+    return job + '\f' + esc + "E";
 }
 
-Headless::Headless(const ProgramFolder& folder)
-    : state(folder.NewState()), commands(*state, reporter)
+Headless::Headless(const ProgramFolder& folder) : state(folder.NewState()), commands(*state, *this)
 {
     commands.Load();
 }
@@ -94,14 +88,13 @@ Headless::Headless(const ProgramFolder& folder)
 void OnNextModal(std::function<void(QWidget*)> action)
 {
     auto* timer = new QTimer(qApp);
-    auto* clock = new QElapsedTimer;
-    clock->start();
+    QElapsedTimer clock;
+    clock.start();
     QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, action = std::move(action)] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && clock->elapsed() < 5000)
+        if (!modal && clock.elapsed() < 5000)
             return;
         timer->stop();
-        delete clock;
         timer->deleteLater();
         if (modal)
             action(modal);

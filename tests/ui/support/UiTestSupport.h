@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
@@ -18,7 +17,6 @@
 #include <vector>
 
 class QLineEdit;
-class QObject;
 class QWidget;
 
 namespace kuvrion::test {
@@ -28,16 +26,15 @@ class ProgramFolder {
 public:
     ProgramFolder();
 
-    QString Path(const QString& name = {}) const;
-    std::string PathUtf8(const QString& name) const { return Path(name).toStdString(); }
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+    std::string Dir() const { return m_dir.path().toStdString(); }
     bool WriteFile(const QString& name, const QByteArray& bytes) const;
     QByteArray ReadFile(const QString& name) const;
     // A value of the settings file as stored; `missing` when the key is not there.
     QString Ini(const char* section, const char* key, const char* missing = "<missing>") const;
     void SetIni(const char* section, const char* key, const std::string& value) const;
-    // The key settings of the sample job ("Kd-Nr. " and five characters).
-    void SetSampleKey() const;
-
+    // Every entry of a section in file order, as "key=value;key=value".
+    QString Section(const char* section) const;
     // A new shared state for this folder (settings file located as the program does).
     std::unique_ptr<AppState> NewState() const;
 
@@ -45,24 +42,18 @@ private:
     QTemporaryDir m_dir;
 };
 
-// A job of seven pages for the addressees 10001 (3 pages), 20417 (2) and 31800 (2).
+// A job of seven pages for the addressees 10001 (3 pages), 20417 (2) and 31800 (2), each page with
+// "Kd-Nr. " and the ID.
 QByteArray SampleJob();
 
-// A reporter that only remembers the messages.
-struct RecordingReporter : Reporter {
-    void ShowMessage(const std::string& text, MessageKind /*kind*/) override
-    {
-        messages.push_back(text);
-    }
-    std::vector<std::string> messages;
-};
-
-// State and command layer without a window, for the dialogs.
-struct Headless {
+// State and command layer without a window, for the dialogs; the messages are only recorded.
+struct Headless : Reporter {
     explicit Headless(const ProgramFolder& folder);
+    void ShowMessage(const std::string& text, MessageKind) override { messages.push_back(text); }
+
     std::unique_ptr<AppState> state;
-    RecordingReporter reporter;
     Commands commands;
+    std::vector<std::string> messages;
 };
 
 // Runs `action` on the next modal widget as soon as it is shown (polls for 5 seconds).
