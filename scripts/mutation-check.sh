@@ -11,7 +11,7 @@
 # counts.
 #
 #   scripts/mutation-check.sh                 # all mutations, scratch folder /tmp/kuvrion-mutation
-#   scripts/mutation-check.sh --list          # print the mutations and where they apply, run nothing
+#   scripts/mutation-check.sh --list          # the mutations and where they apply; runs nothing
 #   scripts/mutation-check.sh -j 4 --dir /var/tmp/mut --only 3,17
 #
 # Environment: MUTATION_DIR (scratch folder), MUTATION_TIMEOUT (seconds per test, default 60),
@@ -290,7 +290,8 @@ locate() {
     local root=$1 snippet=$2 files content rest count
     found=""
     why=""
-    mapfile -t files < <(grep -rlF --include='*.cpp' --include='*.h' -e "$snippet" "$root/src" || true)
+    mapfile -t files < <(grep -rlF --include='*.cpp' --include='*.h' -e "$snippet" "$root/src" ||
+        true)
     if ((${#files[@]} == 0)); then
         why="no match in src/"
         return
@@ -345,12 +346,16 @@ done
 mkdir -p "$scratch"
 scratch=$(cd "$scratch" && pwd -P)
 case "$scratch/" in
-"$(cd "$repo" && pwd -P)/"*) echo "the scratch folder must lie outside the repository: $scratch" >&2; exit 2 ;;
+"$(cd "$repo" && pwd -P)/"*)
+    echo "the scratch folder must lie outside the repository: $scratch" >&2
+    exit 2
+    ;;
 esac
 copy=$scratch/repo
 build=$scratch/build
 logs=$scratch/logs
 saved=$scratch/pristine-file
+tmp=$scratch/tmp
 
 start=$SECONDS
 elapsed() {
@@ -372,7 +377,7 @@ echo "Kuvrion mutation check: $total mutations, scratch folder $scratch, -j$jobs
 
 # A fresh copy of the working tree's files (tracked, and new ones not ignored) and a fresh build:
 # a build left over from an interrupted run could hold a mutated object.
-rm -rf "$copy" "$build" "$logs"
+rm -rf "$copy" "$build" "$logs" "$tmp"
 mkdir -p "$copy" "$logs"
 (cd "$repo" && git ls-files -z --cached --others --exclude-standard) |
     while IFS= read -r -d '' f; do
@@ -406,8 +411,13 @@ elapsed "$step"
 echo
 
 run_tests() {
-    ctest --test-dir "$build" -j"$jobs" --timeout "$timeout" --no-tests=error --stop-on-failure \
-        -LE '^ui$' -E "$exclude"
+    # A private temporary folder: some tests name their folders after themselves, so test runs of
+    # other checkouts on the same machine would otherwise share (and remove) them.
+    chmod -R u+w "$tmp" 2>/dev/null || true
+    rm -rf "$tmp"
+    mkdir -p "$tmp"
+    TMPDIR=$tmp TEST_TMPDIR=$tmp ctest --test-dir "$build" -j"$jobs" --timeout "$timeout" \
+        --no-tests=error --stop-on-failure -LE '^ui$' -E "$exclude"
 }
 
 step=$SECONDS
@@ -478,5 +488,6 @@ if ((judged > 0)); then
     percent=$(((caught * 100 + judged / 2) / judged))
 fi
 echo
-echo "skipped $((not_found + no_build)) (not found $not_found, does not build $no_build); runtime $(elapsed); logs in $logs"
+echo "skipped $((not_found + no_build)) (not found $not_found, does not build $no_build);" \
+    "runtime $(elapsed); logs in $logs"
 echo "caught $caught of $judged ($percent%)"
