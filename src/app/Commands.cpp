@@ -1,10 +1,10 @@
 #include "app/Commands.h"
 
 #include "addressees/ImportPass.h"
-#include "base/Numbers.h"
-#include "base/FileChecks.h"
-#include "base/SystemError.h"
 #include "base/AtomicFile.h"
+#include "base/FileChecks.h"
+#include "base/Numbers.h"
+#include "base/SystemError.h"
 #include "base/Version.h"
 #include "marking/OmeCode.h"
 #include "marking/RefJob.h"
@@ -328,6 +328,7 @@ bool Commands::Export()
     m_reporter.ShowStatus(3);
     st.nSeqCounter = 0;
     m_lastExport = {};
+    m_lastVerify = {};
     std::string failure;
     bool ok = ExportJob(
         st.MyPcl, st.Persons, st.nExportCount, st.cfg,
@@ -355,8 +356,35 @@ bool Commands::Export()
         m_reporter.ShowMessage("Export fehlgeschlagen:\r\n" + failure, MessageKind::Warning);
         return false;
     }
-    m_reporter.ShowMessage("Export wurde durchgeführt", MessageKind::Plain);
+    const std::string checked = VerifyExport();
+    if (m_lastVerify.status == VerifyRun::Status::Ok) {
+        m_reporter.ShowMessage("Export wurde durchgeführt\r\n" + checked, MessageKind::Plain);
+    } else {
+        m_reporter.ShowMessage("Export wurde durchgeführt, aber die Prüfung fand Fehler:\r\n" +
+                                   checked,
+                               MessageKind::Warning);
+    }
     return true;
+}
+
+std::string Commands::VerifyExport()
+{
+    m_lastVerify = VerifyJobFile(m_state.cfg.sDstFile, m_state.cfg, std::nullopt);
+    if (m_lastVerify.status == VerifyRun::Status::BadInput) {
+        return m_lastVerify.failure;
+    }
+    CompareWithExport(m_lastVerify.report,
+                      ExpectedEnvelopeSheets(m_state.Persons, m_state.nExportCount, m_state.cfg,
+                                             m_state.MyPcl.Duplex() != DuplexMode::None));
+    m_lastVerify.status =
+        m_lastVerify.report.problems.empty() ? VerifyRun::Status::Ok : VerifyRun::Status::Problems;
+    return VerifyMessage(m_lastVerify.report, 10);
+}
+
+VerifyRun Commands::Verify(const std::string& marked,
+                           const std::optional<std::string>& source) const
+{
+    return VerifyJobFile(marked, m_state.cfg, source);
 }
 
 std::string Commands::SkeletonPath() const

@@ -5,6 +5,7 @@
 
 #include "app/AppState.h"
 #include "app/Reporter.h"
+#include "app/Verification.h"
 #include "marking/ExportWriter.h"
 #include "settings/Settings.h"
 
@@ -60,6 +61,10 @@ public:
     // The export of the first nExportCount addressees to the destination. False on any refusal or
     // failure (its message has been shown); true after "Export wurde durchgeführt".
     bool Export();
+    // The check of the last export's destination, run right after it was written.
+    const VerifyRun& LastVerify() const { return m_lastVerify; }
+    // The check of a marked job with the current settings (optionally against a source job).
+    VerifyRun Verify(const std::string& marked, const std::optional<std::string>& source) const;
 
     // Escape skeleton: the path the dialog proposes, and the write after the dialog.
     std::string SkeletonPath() const;
@@ -104,10 +109,13 @@ private:
     void SettingsWritten(bool ok);
 
     bool SourceUnchangedSinceImport();
+    // Checks the written destination against the export just made; the message of the export.
+    std::string VerifyExport();
 
     AppState& m_state;
     Reporter& m_reporter;
     ExportStats m_lastExport;
+    VerifyRun m_lastVerify;
     bool m_importRefused = false;
 };
 

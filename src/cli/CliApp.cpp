@@ -2,9 +2,9 @@
 
 #include "CliReporter.h"
 #include "app/AppState.h"
+#include "app/Commands.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
-#include "app/Commands.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -33,6 +33,7 @@ struct Options {
     std::optional<std::int32_t> count;
     std::optional<std::string> grid;
     std::optional<std::string> marks;
+    std::optional<std::string> source;
 };
 
 // One line of a summary: the caption padded to a column (by characters, not bytes: captions hold
@@ -69,6 +70,7 @@ public:
     int Import(bool print);
     int Export();
     int RefPage();
+    int Verify();
 
 private:
     bool LoadSettings();
@@ -283,6 +285,7 @@ int Session::Export()
         doc["sheets"] = stats.sheets;
         doc["envelopes"] = stats.envelopes;
         doc["blank_pages"] = stats.blankPages;
+        doc["verified"] = m_commands.LastVerify().status == VerifyRun::Status::Ok;
         m_io.out << doc.dump(2) << '\n';
     } else if (ok) {
         json unused;
@@ -320,6 +323,50 @@ int Session::RefPage()
         return kExitBadInput;
     }
     return Finish(m_commands.WriteReferencePage(options, false));
+}
+
+// Exit 0 without problems, 1 with problems, 2 when a file cannot be read.
+int Session::Verify()
+{
+    if (!LoadSettings()) {
+        return kExitBadInput;
+    }
+    std::optional<std::string> source;
+    if (m_opt.source) {
+        source = Absolute(*m_opt.source);
+    }
+    const VerifyRun run = m_commands.Verify(Absolute(m_opt.job), source);
+    if (run.status == VerifyRun::Status::BadInput) {
+        Fail(run.failure);
+        return kExitBadInput;
+    }
+    const VerifyReport& r = run.report;
+    if (m_opt.json) {
+        json problems = json::array();
+        for (const VerifyProblem& p : r.problems) {
+            json item = {{"sheet", p.sheet},
+                         {"kind", VerifyKindName(p.kind)},
+                         {"message", VerifyProblemText(p)}};
+            if (!p.found.empty()) {
+                item["found"] = p.found;
+            }
+            if (!p.expected.empty()) {
+                item["expected"] = p.expected;
+            }
+            problems.push_back(std::move(item));
+        }
+        json doc = {{"sheets", r.sheets},
+                    {"envelopes", r.envelopeSheets.size()},
+                    {"envelope_sheets", r.envelopeSheets},
+                    {"problems", std::move(problems)}};
+        m_io.out << doc.dump(2) << '\n';
+    } else {
+        m_io.out << VerifySummary(r) << '\n';
+        for (const VerifyProblem& p : r.problems) {
+            m_io.out << VerifyProblemLine(p) << '\n';
+        }
+    }
+    return run.status == VerifyRun::Status::Ok ? kExitOk : kExitFailed;
 }
 
 } // namespace
@@ -360,6 +407,11 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     refpage->add_option("--grid", opt.grid, "Rasterlinien (on|off)")->check(onOff);
     refpage->add_option("--marks", opt.marks, "OME-Markierungen (on|off)")->check(onOff);
 
+    auto* verify = app.add_subcommand("verify", "Markierten Job vor dem Druck prüfen");
+    verify->add_option("MARKED", opt.job, "Markierter PCL-Druckjob")->required();
+    verify->add_option("--source", opt.source, "Quelljob: Blätter und Kuverts vergleichen");
+    verify->add_flag("--json", opt.json, "Ergebnis als JSON");
+
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
@@ -384,6 +436,9 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     }
     if (exportCmd->parsed()) {
         return session.Export();
+    }
+    if (verify->parsed()) {
+        return session.Verify();
     }
     return session.RefPage();
 }

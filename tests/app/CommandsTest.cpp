@@ -121,7 +121,8 @@ TEST_F(CommandsTest, ExportWritesTheJobAndReportsSuccess)
     ASSERT_TRUE(ImportJob(Job()));
     commands.ChooseDestination((dir / "out.pcl").string(), std::nullopt);
     ASSERT_TRUE(commands.Export());
-    EXPECT_EQ(reporter.Last(), "Export wurde durchgeführt");
+    EXPECT_EQ(reporter.Last(), "Export wurde durchgeführt\r\n"
+                               "4 Blätter, 2 Kuverts geprüft: keine Fehler");
     const std::string out = ReadFile(dir / "out.pcl");
     EXPECT_EQ(out.substr(0, kHead.size()), kHead);
     EXPECT_EQ(out.substr(out.size() - kFoot.size()), kFoot);

@@ -57,7 +57,8 @@ public:
     bool AnySuccess() const
     {
         return std::any_of(messages.begin(), messages.end(), [](const std::string& m) {
-            return std::find(kSuccess.begin(), kSuccess.end(), m) != kSuccess.end();
+            return std::any_of(kSuccess.begin(), kSuccess.end(),
+                               [&m](const std::string& s) { return m.rfind(s, 0) == 0; });
         });
     }
 

@@ -94,6 +94,7 @@ TEST_F(CliTest, ExportWritesTheMarkedJobAndLeavesTheSettingsAlone)
     EXPECT_EQ(doc["exported"], 1);
     EXPECT_EQ(doc["sheets"], 2);
     EXPECT_EQ(doc["envelopes"], 1);
+    EXPECT_EQ(doc["verified"], true);
     const std::string out = ReadFile(dir / "out.pcl");
     EXPECT_EQ(out.rfind(kHead, 0), 0u);
     // The key is hidden by default: blanks stand where it stood.
@@ -154,6 +155,40 @@ TEST_F(CliTest, SkeletonAndReferencePage)
     const std::string ref = ReadFile(dir / "r.pcl");
     EXPECT_EQ(ref.find("\x1b%0B"), std::string::npos);
     EXPECT_NE(ref.find("\x1b*c0P"), std::string::npos);
+}
+
+TEST_F(CliTest, VerifyPassesTheExportAndCatchesAnAlteredOne)
+{
+    const std::string out = (dir / "out.pcl").string();
+    ASSERT_EQ(Cli({"--ini", ini.string(), "export", job.string(), out}).status, kExitOk);
+    CliRun r = Cli({"--ini", ini.string(), "verify", out});
+    EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+    EXPECT_EQ(r.out, "3 Blätter, 2 Kuverts geprüft: keine Fehler\n");
+
+    r = Cli({"--ini", ini.string(), "verify", out, "--source", job.string(), "--json"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    json doc = json::parse(r.out);
+    EXPECT_EQ(doc["sheets"], 3);
+    EXPECT_EQ(doc["envelopes"], 2);
+    EXPECT_EQ(doc["envelope_sheets"], json::array({2, 1}));
+    EXPECT_TRUE(doc["problems"].empty());
+
+    // The closing bar of the last sheet removed: the job ends in an open envelope, and the
+    // source gives another envelope.
+    std::string marked = ReadFile(out);
+    marked.erase(marked.rfind("\x1b&a"), marked.rfind('\f') - marked.rfind("\x1b&a"));
+    const fs::path altered = dir.Write("altered.pcl", marked);
+    r = Cli(
+        {"--ini", ini.string(), "verify", altered.string(), "--source", job.string(), "--json"});
+    ASSERT_EQ(r.status, kExitFailed) << r.err;
+    doc = json::parse(r.out);
+    ASSERT_FALSE(doc["problems"].empty());
+    EXPECT_EQ(doc["problems"][0]["kind"], "code");
+    EXPECT_EQ(doc["problems"][0]["sheet"], 3);
+    EXPECT_EQ(doc["problems"][0]["found"], "10");
+
+    EXPECT_EQ(Cli({"verify", (dir / "missing.pcl").string()}).status, kExitBadInput);
+    EXPECT_EQ(Cli({"verify"}).status, kExitBadInput);
 }
 
 } // namespace
