@@ -6,6 +6,7 @@
 #include "base/Numbers.h"
 #include "base/SystemError.h"
 #include "base/Version.h"
+#include "marking/Manifest.h"
 #include "marking/OmeCode.h"
 #include "marking/RefJob.h"
 #include "pcljob/EscSkeleton.h"
@@ -330,15 +331,17 @@ bool Commands::Export()
     m_lastExport = {};
     m_lastVerify = {};
     std::string failure;
+    const bool reprint = !m_keepEnvelopes.empty();
     bool ok = ExportJob(
-        st.MyPcl, st.Persons, st.nExportCount, st.cfg,
+        st.MyPcl, st.Persons, reprint ? st.Persons.Count() : st.nExportCount, st.cfg,
         [&out](std::string_view bytes) { return out.Write(bytes); },
         [this](std::int32_t i) {
             m_reporter.ShowCurrent(i);
             m_reporter.ProcessEvents();
         },
         m_lastExport, failure,
-        KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr);
+        KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr,
+        reprint ? &m_keepEnvelopes : nullptr);
     if (!ok && failure.empty()) {
         failure = out.Error();
     }
@@ -357,6 +360,9 @@ bool Commands::Export()
         return false;
     }
     const std::string checked = VerifyExport();
+    if (!WriteManifest()) {
+        return false;
+    }
     if (m_lastVerify.status == VerifyRun::Status::Ok) {
         m_reporter.ShowMessage("Export wurde durchgeführt\r\n" + checked, MessageKind::Plain);
     } else {
@@ -373,12 +379,65 @@ std::string Commands::VerifyExport()
     if (m_lastVerify.status == VerifyRun::Status::BadInput) {
         return m_lastVerify.failure;
     }
-    CompareWithExport(m_lastVerify.report,
-                      ExpectedEnvelopeSheets(m_state.Persons, m_state.nExportCount, m_state.cfg,
-                                             m_state.MyPcl.Duplex() != DuplexMode::None));
+    std::vector<std::int32_t> expected;
+    for (const Envelope& e : ExportedEnvelopes()) {
+        expected.push_back(e.sheets);
+    }
+    CompareWithExport(m_lastVerify.report, expected);
     m_lastVerify.status =
         m_lastVerify.report.problems.empty() ? VerifyRun::Status::Ok : VerifyRun::Status::Problems;
     return VerifyMessage(m_lastVerify.report, 10);
+}
+
+void Commands::SetExportExtras(std::optional<std::string> manifestPath,
+                               std::vector<bool> keepEnvelopes)
+{
+    m_manifestPath = std::move(manifestPath);
+    m_keepEnvelopes = std::move(keepEnvelopes);
+}
+
+std::vector<Envelope> Commands::Envelopes() const
+{
+    return ListEnvelopes(m_state.Persons, m_state.Persons.Count(), m_state.cfg,
+                         m_state.MyPcl.Duplex() != DuplexMode::None);
+}
+
+std::vector<Envelope> Commands::ExportedEnvelopes() const
+{
+    if (m_keepEnvelopes.empty()) {
+        return ListEnvelopes(m_state.Persons, m_state.nExportCount, m_state.cfg,
+                             m_state.MyPcl.Duplex() != DuplexMode::None);
+    }
+    std::vector<Envelope> all = Envelopes();
+    std::erase_if(all, [this](const Envelope& e) {
+        const auto at = static_cast<std::size_t>(e.number - 1);
+        return at >= m_keepEnvelopes.size() || !m_keepEnvelopes[at];
+    });
+    return all;
+}
+
+bool Commands::WriteManifest()
+{
+    std::string path;
+    if (m_manifestPath) {
+        path = *m_manifestPath;
+    } else if (m_state.cfg.bManifest) {
+        path = fs::path(m_state.cfg.sDstFile).replace_extension(".csv").string();
+    } else {
+        return true;
+    }
+    AtomicFile file;
+    if (file.Open(fs::path(path)) && file.Write(ManifestText(ExportedEnvelopes(), {})) &&
+        file.Commit()) {
+        return true;
+    }
+    const std::string why = file.Error();
+    file.Discard();
+    m_reporter.ShowMessage("Export wurde durchgeführt, aber die Begleitliste konnte nicht "
+                           "geschrieben werden:\r\n" +
+                               path + "\r\n" + why,
+                           MessageKind::Warning);
+    return false;
 }
 
 VerifyRun Commands::Verify(const std::string& marked,

@@ -6,6 +6,7 @@
 #include "app/AppState.h"
 #include "app/Reporter.h"
 #include "app/Verification.h"
+#include "marking/EnvelopeList.h"
 #include "marking/ExportWriter.h"
 #include "settings/Settings.h"
 
@@ -61,6 +62,13 @@ public:
     // The export of the first nExportCount addressees to the destination. False on any refusal or
     // failure (its message has been shown); true after "Export wurde durchgeführt".
     bool Export();
+    // Extras of the next exports: the manifest file (nullopt: beside the destination with ".csv"
+    // when the setting "manifest" is on) and the envelopes of a reprint (empty: a full export of
+    // the export count; else every addressee, only the envelopes marked true, numbered as in the
+    // full export).
+    void SetExportExtras(std::optional<std::string> manifestPath, std::vector<bool> keepEnvelopes);
+    // The envelopes of the full export of the last import (every addressee).
+    std::vector<Envelope> Envelopes() const;
     // The check of the last export's destination, run right after it was written.
     const VerifyRun& LastVerify() const { return m_lastVerify; }
     // The check of a marked job with the current settings (optionally against a source job).
@@ -111,11 +119,17 @@ private:
     bool SourceUnchangedSinceImport();
     // Checks the written destination against the export just made; the message of the export.
     std::string VerifyExport();
+    // Writes the manifest when one is asked for; false (message shown) when it cannot be written.
+    bool WriteManifest();
+    // The envelopes the next or last export writes, numbered as in the full export.
+    std::vector<Envelope> ExportedEnvelopes() const;
 
     AppState& m_state;
     Reporter& m_reporter;
     ExportStats m_lastExport;
     VerifyRun m_lastVerify;
+    std::optional<std::string> m_manifestPath;
+    std::vector<bool> m_keepEnvelopes;
     bool m_importRefused = false;
 };
 

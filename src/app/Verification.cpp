@@ -22,6 +22,9 @@ constexpr const char* kSourceRefused = "Der Quelljob kann nicht importiert werde
 constexpr const char* kNoProblems = "keine Fehler";
 constexpr const char* kSheet = "Blatt ";
 constexpr const char* kJob = "Job";
+constexpr const char* kListMalformed = "Die Kuvertliste ist fehlerhaft (Beispiel: 3,5-7): ";
+constexpr const char* kListOutOfRange = "Die Kuvertliste nennt ein Kuvert, das der Job nicht hat "
+                                        "(Kuverts 1 bis ";
 
 std::string Comma(std::string text)
 {
@@ -180,6 +183,14 @@ std::string VerifyMessage(const VerifyReport& r, std::size_t maxLines)
     if (r.problems.size() > maxLines)
         out += "\r\n...";
     return out;
+}
+
+std::string EnvelopeListMessage(EnvelopeListError error, const std::string& list,
+                                std::int32_t total)
+{
+    if (error == EnvelopeListError::OutOfRange)
+        return kListOutOfRange + std::to_string(total) + "): " + list;
+    return kListMalformed + list;
 }
 
 } // namespace kuvrion

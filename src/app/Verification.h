@@ -3,6 +3,7 @@
 // in one block.
 #pragma once
 
+#include "marking/EnvelopeList.h"
 #include "marking/Verify.h"
 
 #include <optional>
@@ -34,5 +35,9 @@ std::string VerifyProblemLine(const VerifyProblem& problem);
 std::string VerifySummary(const VerifyReport& report);
 // The summary and, with problems, up to `maxLines` problem lines (CR LF between lines).
 std::string VerifyMessage(const VerifyReport& report, std::size_t maxLines);
+
+// Why a list of envelopes for a reprint is refused.
+std::string EnvelopeListMessage(EnvelopeListError error, const std::string& list,
+                                std::int32_t total);
 
 } // namespace kuvrion

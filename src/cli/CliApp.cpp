@@ -34,6 +34,8 @@ struct Options {
     std::optional<std::string> grid;
     std::optional<std::string> marks;
     std::optional<std::string> source;
+    std::optional<std::string> manifest;
+    std::optional<std::string> envelopes;
 };
 
 // One line of a summary: the caption padded to a column (by characters, not bytes: captions hold
@@ -276,6 +278,22 @@ int Session::Export()
         m_commands.ExportCountChanged(std::to_string(*m_opt.count));
     }
     m_commands.ExportCountLeft();
+    std::vector<bool> keep;
+    if (m_opt.envelopes) {
+        const auto total = static_cast<std::int32_t>(m_commands.Envelopes().size());
+        EnvelopeChoice choice = ParseEnvelopeList(*m_opt.envelopes, total);
+        if (choice.error != EnvelopeListError::None) {
+            Fail(EnvelopeListMessage(choice.error, *m_opt.envelopes, total));
+            return kExitBadInput;
+        }
+        keep = std::move(choice.keep);
+    }
+    if (m_opt.manifest && !DirExists(ParentPath(Absolute(*m_opt.manifest)))) {
+        Fail("Der Ordner der Begleitliste existiert nicht: " + *m_opt.manifest);
+        return kExitBadInput;
+    }
+    m_commands.SetExportExtras(
+        m_opt.manifest ? std::optional(Absolute(*m_opt.manifest)) : std::nullopt, std::move(keep));
     const bool ok = m_commands.Export();
     if (ok && m_opt.json) {
         json doc = json::object();
@@ -401,6 +419,9 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     exportCmd->add_option("OUT", opt.out, "Zieldatei")->required();
     exportCmd->add_option("--count", opt.count, "Anzahl der zu exportierenden Adressaten");
     exportCmd->add_flag("--json", opt.json, "Ergebnis als JSON");
+    exportCmd->add_option("--manifest", opt.manifest, "Begleitliste (CSV) schreiben");
+    exportCmd->add_option("--envelopes", opt.envelopes,
+                          "Nachdruck: nur diese Kuverts (z. B. 3,5-7, Nummern der Begleitliste)");
 
     auto* refpage = app.add_subcommand("refpage", "Referenzseite zum Ausrichten schreiben");
     refpage->add_option("OUT", opt.out, "Referenzdatei")->required();

@@ -104,6 +104,7 @@ Settings LoadSettings(const IniAccess& ini)
             s.nEnvLimit = static_cast<std::int16_t>(Clamp(limit, 1, 5));
             s.bEnvLimit = ss[1] == "1";
         }
+        s.bManifest = ini.ReadEntry("organize", "manifest") == "1";
     }
 
     // [keys]
@@ -257,7 +258,9 @@ bool WritePrintArea(IniAccess& ini, const Settings& s)
 bool WriteOrganize(IniAccess& ini, const Settings& s)
 {
     const std::vector<std::string> ss{Decimal(s.nEnvLimit), Flag(s.bEnvLimit)};
-    return ini.WriteEntry("organize", "envlimit", IniAccess::Array2String(ss, ",", kListLim));
+    const bool ok =
+        ini.WriteEntry("organize", "envlimit", IniAccess::Array2String(ss, ",", kListLim));
+    return ini.WriteEntry("organize", "manifest", Flag(s.bManifest)) && ok;
 }
 
 } // namespace kuvrion

@@ -25,6 +25,7 @@ struct Settings {
     // [organize]
     std::int16_t nEnvLimit = 5; // 1..5
     bool bEnvLimit = true;
+    bool bManifest = false; // "manifest": write the envelope list beside every export
 
     // [keys] (markers are Windows-1252 byte text, used exactly as stored)
     std::string sAdrKeyBeg;
@@ -87,6 +88,6 @@ bool WriteKeySettings(IniAccess& ini, const Settings& s);     // adrkeybeg .. ad
 bool WriteOmeCodeSettings(IniAccess& ini, const Settings& s); // collect_code .. use_security
 bool WriteOmeLayout(IniAccess& ini, const Settings& s);       // ome_x .. ome_d
 bool WritePrintArea(IniAccess& ini, const Settings& s);       // pclleftmm .. ometopmm
-bool WriteOrganize(IniAccess& ini, const Settings& s);        // envlimit
+bool WriteOrganize(IniAccess& ini, const Settings& s);        // envlimit, manifest
 
 } // namespace kuvrion

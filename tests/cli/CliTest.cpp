@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <regex>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -189,6 +190,42 @@ TEST_F(CliTest, VerifyPassesTheExportAndCatchesAnAlteredOne)
 
     EXPECT_EQ(Cli({"verify", (dir / "missing.pcl").string()}).status, kExitBadInput);
     EXPECT_EQ(Cli({"verify"}).status, kExitBadInput);
+}
+
+TEST_F(CliTest, ManifestAndReprintOfChosenEnvelopes)
+{
+    const std::string full = (dir / "full.pcl").string();
+    const std::string csv = (dir / "full.csv").string();
+    ASSERT_EQ(Cli({"--ini", ini.string(), "export", job.string(), full, "--manifest", csv}).status,
+              kExitOk);
+    EXPECT_EQ(ReadFile(csv), "\xEF\xBB\xBFKuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes "
+                             "Blatt;Letztes Blatt\r\n"
+                             "1;4711;2;2;1-2;1;2\r\n"
+                             "2;0815;1;1;3;3;3\r\n"
+                             "Summe;;3;3;;1;3\r\n");
+
+    // The reprint of envelope 2: its page as in the full export apart from the code, its
+    // original number in the manifest, its sheets counted in the reprint.
+    const std::string again = (dir / "again.pcl").string();
+    const CliRun r = Cli({"--ini", ini.string(), "export", job.string(), again, "--envelopes", "2",
+                          "--manifest", (dir / "again.csv").string(), "--json"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(json::parse(r.out)["verified"], true);
+    const std::regex bars("\x1b&a\\d+H\x1b&a\\d+V\x1b\\*c\\d+H\x1b\\*c\\d+V\x1b\\*c0P");
+    const std::string fullText = std::regex_replace(ReadFile(full), bars, "");
+    const std::string againText = std::regex_replace(ReadFile(again), bars, "");
+    const std::size_t from = fullText.rfind("\f", fullText.find("Guten Tag")) + 1;
+    EXPECT_EQ(againText, kHead + fullText.substr(from));
+    EXPECT_NE(ReadFile(dir / "again.csv").find("\r\n2;0815;1;1;3;1;1\r\n"), std::string::npos);
+
+    for (const char* list : {"3", "0", "1-", "2-1", "x", ""}) {
+        const std::string out = (dir / "refused.pcl").string();
+        const CliRun refused =
+            Cli({"--ini", ini.string(), "export", job.string(), out, "--envelopes", list});
+        EXPECT_EQ(refused.status, kExitBadInput) << list;
+        EXPECT_NE(refused.err.find("Kuvertliste"), std::string::npos) << list << refused.err;
+        EXPECT_FALSE(fs::exists(out)) << list;
+    }
 }
 
 } // namespace
