@@ -632,6 +632,14 @@ void Commands::ApplyOrganize(std::int32_t limit, bool on)
     SettingsWritten(WriteOrganize(m_state.oIni, c));
 }
 
+void Commands::ApplyManifest(bool on)
+{
+    if (m_state.cfg.bManifest != on) {
+        m_state.cfg.bManifest = on;
+        SettingsWritten(WriteOrganize(m_state.oIni, m_state.cfg));
+    }
+}
+
 void Commands::ApplyFillChar(std::int32_t code)
 {
     m_state.cfg.dummyasc = Clamp(code, 32, 255);

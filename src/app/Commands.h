@@ -99,6 +99,7 @@ public:
     void ApplyOmeLayout(const std::array<float, 5>& xyabd);
     void ApplyPrintArea(const std::array<float, 6>& values);
     void ApplyOrganize(std::int32_t limit, bool on);
+    void ApplyManifest(bool on);
     void ApplyFillChar(std::int32_t code);
 
     // Web update: remembered until the window closes.

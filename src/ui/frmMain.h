@@ -77,6 +77,7 @@ private:
     void OpenManual();
     void WebUpdate();
     template <class Dialog> void RunDialog();
+    void VerifyMarkedJob();
 
     AppState& m_state;
     std::unique_ptr<Commands> m_commands;
@@ -107,6 +108,7 @@ private:
     QAction* mnuDLB = nullptr;
     QAction* mnuDLA = nullptr;
     QAction* mnuDE = nullptr;
+    QAction* mnuDN = nullptr;
     QAction* mnuDPS = nullptr;
     QAction* mnuHW = nullptr;
     std::vector<QAction*> m_shortcutActions;
