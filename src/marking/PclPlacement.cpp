@@ -1,6 +1,7 @@
 #include "marking/PclPlacement.h"
 
-#include "pcljob/cPclMod.h"
+#include <algorithm>
+#include <cstring>
 
 namespace kuvrion {
 
@@ -43,54 +44,67 @@ double PclPlacement::TopMarginMm() const
 
 void PclPlacement::Follow(std::string_view bytes, std::vector<PlacedRect>& rects)
 {
-    std::int64_t pos = 0, len = 0;
-    std::size_t from = 0;
-    while (cPclMod::NextEscape(bytes, from, pos, len)) {
-        const auto at = static_cast<std::size_t>(pos);
-        // A "W" sequence's length covers its data; only its header is read below.
-        from = at + static_cast<std::size_t>(len > 0 ? len : 1);
-        const std::string_view seq = bytes.substr(at, from - at);
-        if (seq.size() < 2)
-            continue;
-        const auto c1 = static_cast<unsigned char>(seq[1]);
+    // One walk over the bytes: find each ESC, read its value and parameter pairs in place. Binary
+    // data follows a "W" (or a continuing "w") and is skipped by its count, as the scanner does.
+    const char* const end = bytes.data() + bytes.size();
+    const char* q = bytes.data();
+    while (q < end) {
+        const auto* esc =
+            static_cast<const char*>(std::memchr(q, 0x1b, static_cast<std::size_t>(end - q)));
+        if (esc == nullptr || end - esc < 2)
+            return;
+        q = esc + 1;
+        const auto c1 = static_cast<unsigned char>(*q++);
         if (c1 == 'E') {
             Reset();
             continue;
         }
-        if (c1 != '&' && c1 != '*')
-            continue; // nothing else moves a rectangle
-        std::size_t i = 2;
+        if (c1 < 0x21 || c1 > 0x2F)
+            continue; // a two-character sequence
         char group = 0;
-        if (i < seq.size() && IsGroupChar(static_cast<unsigned char>(seq[i])))
-            group = seq[i++];
-        // Value and parameter pairs; a lower-case parameter continues the sequence.
-        while (i < seq.size()) {
+        if (q < end && IsGroupChar(static_cast<unsigned char>(*q)))
+            group = *q++;
+        const bool follow = c1 == '&' || c1 == '*'; // nothing else moves a rectangle
+        while (q < end) {
             bool relative = false, negative = false;
-            if (seq[i] == '+' || seq[i] == '-') {
+            if (*q == '+' || *q == '-') {
                 relative = true;
-                negative = seq[i] == '-';
-                ++i;
+                negative = *q == '-';
+                ++q;
             }
             double value = 0;
-            while (i < seq.size() && seq[i] >= '0' && seq[i] <= '9')
-                value = value * 10 + (seq[i++] - '0');
-            if (i < seq.size() && seq[i] == '.') {
+            std::int64_t whole = 0;
+            while (q < end && *q >= '0' && *q <= '9') {
+                whole = whole < (std::int64_t{1} << 40) ? whole * 10 + (*q - '0') : whole;
+                ++q;
+            }
+            value = static_cast<double>(whole);
+            if (q < end && *q == '.') {
                 double scale = 0.1;
-                for (++i; i < seq.size() && seq[i] >= '0' && seq[i] <= '9'; ++i, scale /= 10)
-                    value += (seq[i] - '0') * scale;
+                for (++q; q < end && *q >= '0' && *q <= '9'; ++q, scale /= 10)
+                    value += (*q - '0') * scale;
             }
             if (negative)
                 value = -value;
-            if (i >= seq.size())
-                break;
-            const auto p = static_cast<unsigned char>(seq[i++]);
+            if (q >= end)
+                return;
+            const auto p = static_cast<unsigned char>(*q++);
             const bool last = IsParamChar(p);
             if (!last && !IsGroupChar(p))
                 break;
-            Command(static_cast<char>(c1), group, static_cast<char>(last ? p : p - 0x20), value,
-                    relative, rects);
-            if (last || p == 'w')
-                break; // data follows a "w"
+            if (p == 'W' || p == 'w') {
+                // Data of `whole` bytes; a continuing "w" is followed by more pairs after it.
+                const auto left = static_cast<std::int64_t>(end - q);
+                q += negative ? 0 : std::min(whole, left);
+                if (last)
+                    break;
+                continue;
+            }
+            if (follow)
+                Command(static_cast<char>(c1), group, static_cast<char>(last ? p : p - 0x20), value,
+                        relative, rects);
+            if (last)
+                break;
         }
     }
 }
