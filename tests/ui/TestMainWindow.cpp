@@ -12,11 +12,13 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace kuvrion;
@@ -169,6 +171,36 @@ private slots:
         QCOMPARE(out.count('\f'), 5);
         QVERIFY(w.main->isEnabled());
         QVERIFY(!QApplication::overrideCursor());
+
+        // "Export prüfen...": the export passes, the unmarked source does not.
+        FileDialog::SetNextFileName(folder.Path(QStringLiteral("aus.pcl")));
+        w.Action("mnuDV")->trigger();
+        QCOMPARE(MessageBox::TakeShown().front().text,
+                 QStringLiteral("5 Blätter, 2 Kuverts geprüft: keine Fehler"));
+        FileDialog::SetNextFileName(folder.Path(QStringLiteral("Brief.pcl")));
+        w.Action("mnuDV")->trigger();
+        const auto unmarked = MessageBox::TakeShown();
+        QCOMPARE(unmarked.front().kind, MessageKind::Warning);
+        QVERIFY(unmarked.front().text.contains(QStringLiteral("Blatt 1: kein OME-Code")));
+
+        // "Nachdruck...": envelope 3 alone into its own file.
+        QTimer::singleShot(0, [&folder] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog && dialog->objectName() == QStringLiteral("frmReprint"));
+            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("lstEnvelopes"));
+            QCOMPARE(list->count(), 3);
+            list->item(2)->setSelected(true);
+            dialog->findChild<QLineEdit*>(QStringLiteral("txtDstFile"))
+                ->setText(folder.Path(QStringLiteral("nach.pcl")));
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")),
+                              Qt::LeftButton);
+        });
+        w.Action("mnuDN")->trigger();
+        QVERIFY(MessageBox::TakeShown().front().text.endsWith(
+            QStringLiteral("1 Kuvert geprüft: keine Fehler")));
+        QVERIFY(folder.ReadFile(QStringLiteral("nach.pcl")).contains("Seite 6"));
+        QVERIFY(!folder.ReadFile(QStringLiteral("nach.pcl")).contains("Seite 5"));
+        QCOMPARE(w.state->cfg.sDstFile, folder.PathUtf8(QStringLiteral("aus.pcl")));
 
         // The escape skeleton through its file dialog.
         FileDialog::SetNextFileName(folder.Path(QStringLiteral("skel.txt")));
