@@ -5,6 +5,7 @@
 #include "base/FileChecks.h"
 #include "base/Numbers.h"
 #include "base/Version.h"
+#include "marking/Manifest.h"
 #include "marking/RefJob.h"
 #include "pcljob/EscSkeleton.h"
 #include "settings/SettingsCatalogue.h"
@@ -266,11 +267,15 @@ Outcome Commands::Finish(Action action, std::optional<Failure> failure)
     return {std::move(failure), std::move(message.text), message.kind};
 }
 
-Outcome Commands::WriteTarget(Action action, const std::string& path,
-                              const std::function<std::optional<Failure>(const Sink&)>& write)
+Outcome Commands::WriteTarget(Action action, const std::string& path, const FileWriter& write)
+{
+    return Finish(action, WriteFile(path, write));
+}
+
+std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWriter& write)
 {
     if (BlockedTarget(path)) {
-        return Finish(action, Failure{FailureKind::TargetBlocked, 0, 0, path});
+        return Failure{FailureKind::TargetBlocked, 0, 0, path};
     }
     AtomicFile out;
     if (!out.Open(fs::path(path))) {
@@ -278,7 +283,7 @@ Outcome Commands::WriteTarget(Action action, const std::string& path,
         const FailureKind what = folder.empty() || DirExists(folder)
                                      ? FailureKind::TargetOpen
                                      : FailureKind::TargetFolderMissing;
-        return Finish(action, Failure{what, out.ErrorNumber(), 0, path});
+        return Failure{what, out.ErrorNumber(), 0, path};
     }
     m_reporter.SetBusy(true);
     std::optional<Failure> failure =
@@ -295,7 +300,7 @@ Outcome Commands::WriteTarget(Action action, const std::string& path,
     }
     m_reporter.ShowStatus(0);
     m_reporter.SetBusy(false);
-    return Finish(action, std::move(failure));
+    return failure;
 }
 
 Outcome Commands::Export()
@@ -317,17 +322,128 @@ Outcome Commands::Export()
     if (st.MyPcl.SourceChanged()) {
         return Finish(Action::Export, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
     }
-    return WriteTarget(Action::Export, dst, [&](const Sink& sink) {
+    const bool reprint = !m_keepEnvelopes.empty();
+    m_lastVerify = {};
+    const std::optional<Failure> failure = WriteFile(dst, [&](const Sink& sink) {
         m_reporter.ShowTotal(st.Persons.Count());
         m_reporter.ShowStatus(3);
         return ExportJob(
-            st.MyPcl, st.Persons, st.nExportCount, st.cfg, sink,
+            st.MyPcl, st.Persons, reprint ? st.Persons.Count() : st.nExportCount, st.cfg, sink,
             [this](std::int32_t i) {
                 m_reporter.ShowCurrent(i);
                 m_reporter.ProcessEvents();
             },
-            m_lastExport, KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr);
+            m_lastExport, KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr,
+            reprint ? &m_keepEnvelopes : nullptr);
     });
+    if (failure) {
+        return Finish(Action::Export, failure);
+    }
+    const std::string checked = VerifyExport();
+    if (std::optional<Failure> manifest = WriteManifest()) {
+        return Finish(Action::Export, manifest);
+    }
+    if (m_lastVerify.status != VerifyRun::Status::Ok) {
+        return Finish(Action::Export, Failure{FailureKind::CheckFailed, 0, 0, dst, checked});
+    }
+    Message done = MessageFor(Action::Export, std::nullopt);
+    done.text += "\r\n" + checked;
+    m_reporter.ShowMessage(done.text, done.kind);
+    return {std::nullopt, std::move(done.text), done.kind};
+}
+
+std::string Commands::VerifyExport()
+{
+    m_lastVerify = VerifyJobFile(m_state.cfg.sDstFile, m_state.cfg, std::nullopt);
+    if (m_lastVerify.failure) {
+        return MessageFor(Action::Verify, m_lastVerify.failure).text;
+    }
+    std::vector<std::int32_t> expected;
+    for (const Envelope& e : ExportedEnvelopes()) {
+        expected.push_back(e.sheets);
+    }
+    CompareWithExport(m_lastVerify.report, expected);
+    m_lastVerify.status =
+        m_lastVerify.report.problems.empty() ? VerifyRun::Status::Ok : VerifyRun::Status::Problems;
+    return VerifyMessage(m_lastVerify.report, 10);
+}
+
+void Commands::SetExportExtras(std::optional<std::string> manifestPath,
+                               std::vector<bool> keepEnvelopes)
+{
+    m_manifestPath = std::move(manifestPath);
+    m_keepEnvelopes = std::move(keepEnvelopes);
+}
+
+Outcome Commands::ParseReprintList(const std::string& list, std::vector<bool>& keep)
+{
+    const auto total = static_cast<std::int32_t>(Envelopes().size());
+    EnvelopeChoice choice = ParseEnvelopeList(list, total);
+    if (choice.error == EnvelopeListError::Malformed) {
+        return Finish(Action::Export, Failure{FailureKind::EnvelopeList, 0, 0, {}, list});
+    }
+    if (choice.error == EnvelopeListError::OutOfRange) {
+        return Finish(Action::Export, Failure{FailureKind::EnvelopeOutOfRange, 0, total, {}, list});
+    }
+    keep = std::move(choice.keep);
+    return {};
+}
+
+std::vector<Envelope> Commands::Envelopes() const
+{
+    return ListEnvelopes(m_state.Persons, m_state.Persons.Count(), m_state.cfg,
+                         m_state.MyPcl.Duplex() != DuplexMode::None);
+}
+
+std::vector<Envelope> Commands::ExportedEnvelopes() const
+{
+    if (m_keepEnvelopes.empty()) {
+        return ListEnvelopes(m_state.Persons, m_state.nExportCount, m_state.cfg,
+                             m_state.MyPcl.Duplex() != DuplexMode::None);
+    }
+    std::vector<Envelope> all = Envelopes();
+    std::erase_if(all, [this](const Envelope& e) {
+        const auto at = static_cast<std::size_t>(e.number - 1);
+        return at >= m_keepEnvelopes.size() || !m_keepEnvelopes[at];
+    });
+    return all;
+}
+
+std::optional<Failure> Commands::WriteManifest()
+{
+    std::string path;
+    if (m_manifestPath) {
+        path = *m_manifestPath;
+    } else if (m_state.cfg.bManifest) {
+        path = fs::path(m_state.cfg.sDstFile).replace_extension(".csv").string();
+    } else {
+        return std::nullopt;
+    }
+    const std::string text = ManifestText(ExportedEnvelopes(), {});
+    std::optional<Failure> failure = WriteFile(path, [&text](const Sink& sink) {
+        return sink(text) ? std::nullopt : std::optional(Failure{FailureKind::TargetWrite});
+    });
+    if (failure) {
+        failure->what = FailureKind::ManifestWrite;
+        failure->path = path;
+    }
+    return failure;
+}
+
+Outcome Commands::Verify(const std::string& marked, const std::optional<std::string>& source)
+{
+    m_reporter.SetBusy(true);
+    m_lastVerify = VerifyJobFile(marked, m_state.cfg, source);
+    m_reporter.SetBusy(false);
+    if (m_lastVerify.failure) {
+        return Finish(Action::Verify, m_lastVerify.failure);
+    }
+    const std::string text = VerifyMessage(m_lastVerify.report, 20);
+    if (m_lastVerify.status != VerifyRun::Status::Ok) {
+        return Finish(Action::Verify, Failure{FailureKind::CheckFailed, 0, 0, marked, text});
+    }
+    m_reporter.ShowMessage(text, MessageKind::Information);
+    return {std::nullopt, text, MessageKind::Information};
 }
 
 std::string Commands::SkeletonPath() const
@@ -474,6 +590,14 @@ void Commands::ApplyOrganize(std::int32_t limit, bool on)
     c.nEnvLimit = static_cast<std::int16_t>(Bound(Catalogued("envlimit"), limit));
     c.bEnvLimit = on;
     SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Organize));
+}
+
+void Commands::ApplyManifest(bool on)
+{
+    if (m_state.cfg.bManifest != on) {
+        m_state.cfg.bManifest = on;
+        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Organize));
+    }
 }
 
 void Commands::ApplyFillChar(std::int32_t code, bool persist)

@@ -7,6 +7,8 @@
 #include "app/AppState.h"
 #include "app/Outcome.h"
 #include "app/Reporter.h"
+#include "app/Verification.h"
+#include "marking/EnvelopeList.h"
 #include "marking/ExportWriter.h"
 #include "settings/Settings.h"
 
@@ -64,8 +66,26 @@ public:
     const ExportStats& LastExportStats() const { return m_lastExport; }
     // The export of the first nExportCount addressees to the destination. Refused when CanExport()
     // is false (NoAddressees, ImportIncomplete, DestinationIsSource, TargetFolderMissing) or the
-    // source changed since the import; else the outcome of writing the destination.
+    // source changed since the import; else the outcome of writing the destination. The written
+    // job is checked right after (CheckFailed when the check finds a problem: the job stays
+    // written), and the envelope list is written beside it when one is asked for (ManifestWrite).
     Outcome Export();
+    // Extras of the next exports: the envelope list file (nullopt: beside the destination with
+    // ".csv" when the setting "manifest" is on) and the envelopes of a reprint (empty: a full
+    // export of the export count; else every addressee, only the envelopes marked true, numbered
+    // as in the full export).
+    void SetExportExtras(std::optional<std::string> manifestPath, std::vector<bool> keepEnvelopes);
+    // The envelopes a reprint list such as "3,5-7" names, out of those of the full export. Refused
+    // (EnvelopeList, EnvelopeOutOfRange) when the list is malformed or names another envelope.
+    Outcome ParseReprintList(const std::string& list, std::vector<bool>& keep);
+    // The envelopes of the full export of the last import (every addressee).
+    std::vector<Envelope> Envelopes() const;
+    // The check of the last export's destination, run right after it was written.
+    const VerifyRun& LastVerify() const { return m_lastVerify; }
+    // The check of a marked job with the current settings, optionally against the export of a
+    // source job. Fails with CheckFailed when it found a problem (the report is in LastVerify()),
+    // or with why the job cannot be checked.
+    Outcome Verify(const std::string& marked, const std::optional<std::string>& source);
 
     // Escape skeleton: the path the dialog proposes, and the write after the dialog.
     std::string SkeletonPath() const;
@@ -96,6 +116,7 @@ public:
     void ApplyOmeLayout(const std::array<float, 5>& xyabd);
     void ApplyPrintArea(const std::array<float, 6>& values);
     void ApplyOrganize(std::int32_t limit, bool on);
+    void ApplyManifest(bool on);
     // With `persist` false the fill character holds for this run only (the command-line tool).
     void ApplyFillChar(std::int32_t code, bool persist = true);
 
@@ -120,12 +141,23 @@ private:
     // through a temporary file beside it (busy meanwhile), commits or discards, and finishes.
     // `write` fills the file through the sink it is given and returns what stopped it.
     using Sink = std::function<bool(std::string_view)>;
-    Outcome WriteTarget(Action action, const std::string& path,
-                        const std::function<std::optional<Failure>(const Sink&)>& write);
+    using FileWriter = std::function<std::optional<Failure>(const Sink&)>;
+    Outcome WriteTarget(Action action, const std::string& path, const FileWriter& write);
+    // The same write without the message.
+    std::optional<Failure> WriteFile(const std::string& path, const FileWriter& write);
+    // Checks the written destination against the export just made; the check's report in words.
+    std::string VerifyExport();
+    // Writes the envelope list when one is asked for.
+    std::optional<Failure> WriteManifest();
+    // The envelopes the next or last export writes, numbered as in the full export.
+    std::vector<Envelope> ExportedEnvelopes() const;
 
     AppState& m_state;
     Reporter& m_reporter;
     ExportStats m_lastExport;
+    VerifyRun m_lastVerify;
+    std::optional<std::string> m_manifestPath;
+    std::vector<bool> m_keepEnvelopes;
 };
 
 } // namespace kuvrion

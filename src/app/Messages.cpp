@@ -32,6 +32,13 @@ constexpr std::string_view kNotPcl5 =
 constexpr std::string_view kDuplexSwitch =
     "Der Druckjob wechselt innerhalb des Jobs zwischen Simplex und Duplex; das wird nicht "
     "unterstützt.";
+constexpr std::string_view kVerifyNotPcl5 =
+    "Der Druckjob ist kein PCL-5-Druckjob (erkannt: {detail}): {path}";
+constexpr std::string_view kSourceRefused = "Der Quelljob kann nicht importiert werden: {path}";
+constexpr std::string_view kEnvelopeList =
+    "Die Kuvertliste ist fehlerhaft (Beispiel: 3,5-7): {detail}";
+constexpr std::string_view kEnvelopeOutOfRange =
+    "Die Kuvertliste nennt ein Kuvert, das der Job nicht hat (Kuverts 1 bis {page}): {detail}";
 constexpr std::string_view kTargetNotCreated = "Zieldatei konnte nicht angelegt werden";
 constexpr std::string_view kSkeletonFailed =
     "Esc-Skelett konnte nicht geschrieben werden:\r\n{error}";
@@ -78,6 +85,22 @@ constexpr Row kRows[] = {
      "Job."},
     {Action::Export, OutOfMemory, Warning,
      "Export fehlgeschlagen:\r\nNicht genügend Arbeitsspeicher für den Export."},
+
+    {Action::Export, CheckFailed, Warning,
+     "Export wurde durchgeführt, aber die Prüfung fand Fehler:\r\n{detail}"},
+    {Action::Export, ManifestWrite, Warning,
+     "Export wurde durchgeführt, aber die Begleitliste konnte nicht geschrieben werden:\r\n"
+     "{path}\r\n{error}"},
+    {Action::Export, EnvelopeList, Warning, kEnvelopeList, kEnvelopeList},
+    {Action::Export, EnvelopeOutOfRange, Warning, kEnvelopeOutOfRange, kEnvelopeOutOfRange},
+
+    {Action::Verify, CheckFailed, Warning, "{detail}"},
+    {Action::Verify, FileMissing, Warning, "Datei nicht gefunden: {path}",
+     "Datei nicht gefunden: {path}"},
+    {Action::Verify, SourceUnreadable, Warning, "Datei konnte nicht gelesen werden: {path}",
+     "Datei konnte nicht gelesen werden: {path}"},
+    {Action::Verify, NotPcl5, Warning, kVerifyNotPcl5, kVerifyNotPcl5},
+    {Action::Verify, ImportIncomplete, Warning, kSourceRefused, kSourceRefused},
 
     {Action::Skeleton, {}, Plain, "Esc-Skelett wurde gespeichert."},
     {Action::Skeleton, NoPages, Plain, "", "Der Druckjob enthält keine Seiten: {path}"},

@@ -14,7 +14,17 @@ namespace kuvrion {
 enum class MessageKind { Plain, Information, Warning };
 
 // The command whose result is worded.
-enum class Action { Import, Scan, Export, Skeleton, RefPage, Settings, ShowLog, OpenManual };
+enum class Action {
+    Import,
+    Scan,
+    Export,
+    Verify,
+    Skeleton,
+    RefPage,
+    Settings,
+    ShowLog,
+    OpenManual
+};
 
 struct Message {
     std::string text; // empty: nothing is shown

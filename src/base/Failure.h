@@ -31,6 +31,12 @@ enum class FailureKind : std::uint8_t {
     TargetOpen,          // the temporary file beside the target could not be created (err)
     TargetWrite,         // writing the temporary file failed (err)
     TargetCommit,        // completing or renaming the temporary file failed (err)
+    // The proof of a marked job, the envelope list and the reprint.
+    CheckFailed,        // the check of a marked job found problems (detail: the check's report)
+    ManifestWrite,      // the envelope list beside the export could not be written (err, path)
+    EnvelopeList,       // a reprint list that is not a list of envelope numbers (detail: the list)
+    EnvelopeOutOfRange, // a reprint list names an envelope the export does not fill (detail: the
+                        // list; page: the number of envelopes there are)
     // Other files.
     SettingsWrite, // the settings file could not be written (path)
     FileMissing,   // a file to be opened does not exist (path)

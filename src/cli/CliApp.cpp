@@ -35,6 +35,9 @@ struct Options {
     std::optional<std::int32_t> count;
     std::optional<std::string> grid;
     std::optional<std::string> marks;
+    std::optional<std::string> source;
+    std::optional<std::string> manifest;
+    std::optional<std::string> envelopes;
 };
 
 // One line of a summary: the caption padded to a column (by characters, not bytes: captions hold
@@ -87,6 +90,7 @@ public:
     int Import(bool print);
     int Export();
     int RefPage();
+    int Verify();
 
 private:
     bool LoadSettings();
@@ -276,8 +280,20 @@ int Session::Export()
         m_commands.SetExportCount(*m_opt.count);
     }
     m_commands.BoundExportCount();
+    std::vector<bool> keep;
+    if (m_opt.envelopes) {
+        if (const Outcome chosen = m_commands.ParseReprintList(*m_opt.envelopes, keep);
+            !chosen.Ok()) {
+            return Finish(Action::Export, chosen);
+        }
+    }
+    m_commands.SetExportExtras(
+        m_opt.manifest ? std::optional(Absolute(*m_opt.manifest)) : std::nullopt, std::move(keep));
     const Outcome exported = m_commands.Export();
-    if (exported.Ok() && m_opt.json) {
+    // A failed check or envelope list leaves the export written: its figures are still told.
+    const bool written = exported.Ok() || exported.failure->what == FailureKind::CheckFailed ||
+                         exported.failure->what == FailureKind::ManifestWrite;
+    if (written && m_opt.json) {
         json doc = json::object();
         PrintImport(doc);
         const ExportStats& stats = m_commands.LastExportStats();
@@ -285,8 +301,9 @@ int Session::Export()
         doc["sheets"] = stats.sheets;
         doc["envelopes"] = stats.envelopes;
         doc["blank_pages"] = stats.blankPages;
+        doc["verified"] = m_commands.LastVerify().status == VerifyRun::Status::Ok;
         m_io.out << doc.dump(2) << '\n';
-    } else if (exported.Ok()) {
+    } else if (written) {
         json unused;
         PrintImport(unused);
         const ExportStats& stats = m_commands.LastExportStats();
@@ -314,6 +331,56 @@ int Session::RefPage()
         options.marks = *m_opt.marks == "on";
     }
     return Finish(Action::RefPage, m_commands.WriteReferencePage(options, false));
+}
+
+// Exit 0 without problems, 1 with problems, 2 when a file cannot be read.
+int Session::Verify()
+{
+    if (!LoadSettings()) {
+        return kExitBadInput;
+    }
+    std::optional<std::string> source;
+    if (m_opt.source) {
+        source = Absolute(*m_opt.source);
+    }
+    const Outcome checked = m_commands.Verify(Absolute(m_opt.job), source);
+    if (!checked.Ok() && checked.failure->what != FailureKind::CheckFailed) {
+        Failure typed = *checked.failure;
+        if (source && typed.path == *source) {
+            typed.path = *m_opt.source;
+        } else {
+            typed.path = m_opt.job;
+        }
+        Fail(BadInputText(Action::Verify, typed).value_or(OneLine(checked.message)));
+        return kExitBadInput;
+    }
+    const VerifyReport& r = m_commands.LastVerify().report;
+    if (m_opt.json) {
+        json problems = json::array();
+        for (const VerifyProblem& p : r.problems) {
+            json item = {{"sheet", p.sheet},
+                         {"kind", VerifyKindName(p.kind)},
+                         {"message", VerifyProblemText(p)}};
+            if (!p.found.empty()) {
+                item["found"] = p.found;
+            }
+            if (!p.expected.empty()) {
+                item["expected"] = p.expected;
+            }
+            problems.push_back(std::move(item));
+        }
+        json doc = {{"sheets", r.sheets},
+                    {"envelopes", r.envelopeSheets.size()},
+                    {"envelope_sheets", r.envelopeSheets},
+                    {"problems", std::move(problems)}};
+        m_io.out << doc.dump(2) << '\n';
+    } else {
+        m_io.out << VerifySummary(r) << '\n';
+        for (const VerifyProblem& p : r.problems) {
+            m_io.out << VerifyProblemLine(p) << '\n';
+        }
+    }
+    return checked.Ok() ? kExitOk : kExitFailed;
 }
 
 } // namespace
@@ -348,11 +415,19 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     exportCmd->add_option("OUT", opt.out, "Zieldatei")->required();
     exportCmd->add_option("--count", opt.count, "Anzahl der zu exportierenden Adressaten");
     exportCmd->add_flag("--json", opt.json, "Ergebnis als JSON");
+    exportCmd->add_option("--manifest", opt.manifest, "Begleitliste (CSV) schreiben");
+    exportCmd->add_option("--envelopes", opt.envelopes,
+                          "Nachdruck: nur diese Kuverts (z. B. 3,5-7, Nummern der Begleitliste)");
 
     auto* refpage = app.add_subcommand("refpage", "Referenzseite zum Ausrichten schreiben");
     refpage->add_option("OUT", opt.out, "Referenzdatei")->required();
     refpage->add_option("--grid", opt.grid, "Rasterlinien (on|off)")->check(onOff);
     refpage->add_option("--marks", opt.marks, "OME-Markierungen (on|off)")->check(onOff);
+
+    auto* verify = app.add_subcommand("verify", "Markierten Job vor dem Druck prüfen");
+    verify->add_option("MARKED", opt.job, "Markierter PCL-Druckjob")->required();
+    verify->add_option("--source", opt.source, "Quelljob: Blätter und Kuverts vergleichen");
+    verify->add_flag("--json", opt.json, "Ergebnis als JSON");
 
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -378,6 +453,9 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     }
     if (exportCmd->parsed()) {
         return session.Export();
+    }
+    if (verify->parsed()) {
+        return session.Verify();
     }
     return session.RefPage();
 }

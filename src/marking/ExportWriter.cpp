@@ -60,7 +60,8 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                                  std::int32_t nExportCount, const Settings& s,
                                  const std::function<bool(std::string_view)>& sink,
                                  const ExportProgress& progress, ExportStats& stats,
-                                 const std::vector<KeySpan>* keySpans)
+                                 const std::vector<KeySpan>* keySpans,
+                                 const std::vector<bool>* keepEnvelopes)
 {
     stats = ExportStats{};
     try {
@@ -74,6 +75,11 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
 
         const std::int32_t count = std::clamp(nExportCount, 0, persons.Count());
         std::int32_t nSeqCounter = 0; // sequence numbers run over the whole export
+        std::size_t envelope = 0;     // 0-based number of the envelope being filled
+        const auto kept = [keepEnvelopes](std::size_t e) {
+            return !keepEnvelopes || (e < keepEnvelopes->size() && (*keepEnvelopes)[e]);
+        };
+        bool sheetKept = true;
         std::string page;
         PageScratch scratch;
         for (std::int32_t i = 0; i < count; ++i) {
@@ -87,6 +93,20 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                 // In a duplex job the odd pages of an addressee are fronts, the even ones backs.
                 const bool front = !duplex || j % 2 == 1;
                 const std::int32_t pageNr = person.PagePos(j);
+                if (front)
+                    sheetKept = kept(envelope);
+                if (!sheetKept) {
+                    // A sheet of an envelope left out of a reprint: only the envelope count moves.
+                    if (front) {
+                        ++nInEnvelope;
+                        const std::int32_t sheet = duplex ? (j + 1) / 2 : j;
+                        if ((s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets) {
+                            nInEnvelope = 0;
+                            ++envelope;
+                        }
+                    }
+                    continue;
+                }
                 if (!pcl.ValidPageNr(pageNr)) {
                     return Failure{FailureKind::PageMissing, 0, pageNr};
                 }
@@ -110,8 +130,10 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                     const std::int32_t sheet = duplex ? (j + 1) / 2 : j;
                     const bool closes =
                         (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets;
-                    if (closes)
+                    if (closes) {
                         nInEnvelope = 0;
+                        ++envelope;
+                    }
                     const std::string code = ComposeSheetCode(s, nSeqCounter, closes);
                     WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
                     DrawOmeCode(buf, s, code);

@@ -40,10 +40,13 @@ using ExportProgress = std::function<void(std::int32_t i)>;
 // system error), OutOfMemory. nullopt when the whole job was written.
 // `keySpans`, when given, are the keys the import found on each page with the key settings still
 // in force; the masking then uses them instead of searching every page again.
+// `keepEnvelopes`, when given, writes only the envelopes whose 0-based number (counted over the
+// whole export) is true there: a reprint. Its sequence starts at 0 like any export.
 std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                                  std::int32_t nExportCount, const Settings& s,
                                  const std::function<bool(std::string_view)>& sink,
                                  const ExportProgress& progress, ExportStats& stats,
-                                 const std::vector<KeySpan>* keySpans = nullptr);
+                                 const std::vector<KeySpan>* keySpans = nullptr,
+                                 const std::vector<bool>* keepEnvelopes = nullptr);
 
 } // namespace kuvrion

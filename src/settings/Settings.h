@@ -31,6 +31,7 @@ struct Settings {
     // [organize]
     std::int16_t nEnvLimit{}; // pages per envelope
     bool bEnvLimit{};
+    bool bManifest{}; // write the envelope list beside every export
 
     // [keys] (markers are Windows-1252 byte text, used exactly as stored)
     std::string sAdrKeyBeg;

@@ -72,6 +72,7 @@ inline constexpr auto kCatalogue = std::to_array<SettingSpec>({
     {"files",    "in",           "",    Form::Path,       0,  0,   &Settings::sSrcFile,     Writer::Source},
     {"files",    "out",          "",    Form::Path,       0,  0,   &Settings::sDstFile,     Writer::Destination},
     {"organize", "envlimit",     "",    Form::EnvLimit,   1,  5,   {},                      Writer::Organize},
+    {"organize", "manifest",     "",    Form::Flag,       0,  0,   &Settings::bManifest,    Writer::Organize},
     {"keys",     "adrkeybeg",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyBeg,   Writer::Keys},
     {"keys",     "adrkeyend",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyEnd,   Writer::Keys},
     {"keys",     "adridlen",     "",    Form::Whole,      1,  99,  &Settings::nAdrIdLen,    Writer::Keys},

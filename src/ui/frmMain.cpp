@@ -16,6 +16,7 @@
 #include "frmOrganize.h"
 #include "frmPCL.h"
 #include "frmRefPage.h"
+#include "frmReprint.h"
 
 #include <QAction>
 #include <QApplication>
@@ -270,6 +271,10 @@ void frmMain::BuildMenus()
     mnuDE = item(mnuD, QStringLiteral("mnuDE"), QStringLiteral("&Exportieren"),
                  QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(mnuDE, &QAction::triggered, this, &frmMain::RunExport);
+    connect(item(mnuD, QStringLiteral("mnuDV"), QStringLiteral("Export &prüfen...")),
+            &QAction::triggered, this, &frmMain::VerifyMarkedJob);
+    mnuDN = item(mnuD, QStringLiteral("mnuDN"), QStringLiteral("&Nachdruck..."));
+    connect(mnuDN, &QAction::triggered, this, &frmMain::RunDialog<frmReprint>);
     mnuD->addSeparator();
     connect(item(mnuD, QStringLiteral("mnuDR"), QStringLiteral("&Referenzseite...")),
             &QAction::triggered, this, &frmMain::RunDialog<frmRefPage>);
@@ -387,6 +392,7 @@ void frmMain::UpdateCommands()
     btnImport->setEnabled(canImport);
     const bool canExport = m_commands->CanExport();
     mnuDE->setEnabled(canExport);
+    mnuDN->setEnabled(canExport);
     btnExport->setEnabled(canExport);
     const bool canStatus = m_commands->CanShowImportStatus();
     mnuDM->setEnabled(canStatus);
@@ -571,6 +577,22 @@ void frmMain::RunExport()
     SetBusy(false);
     m_running = false;
     Refresh();
+}
+
+// "Export prüfen...": a marked job chosen in a file dialog, checked with the current settings.
+void frmMain::VerifyMarkedJob()
+{
+    if (m_running)
+        return;
+    FileDialogRequest request;
+    request.title = QStringLiteral("Markierten Job prüfen");
+    request.filters = {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
+    request.fileName = FromPath(m_state.cfg.sDstFile);
+    request.mustExist = true;
+    const auto result = FileDialog::Run(this, request);
+    if (!result)
+        return;
+    m_commands->Verify(ToPath(result->path), std::nullopt);
 }
 
 void frmMain::SaveSkeleton()

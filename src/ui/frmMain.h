@@ -78,6 +78,7 @@ private:
     void OpenManual();
     void WebUpdate();
     template <class Dialog> void RunDialog();
+    void VerifyMarkedJob();
 
     const AppState& m_state;
     std::unique_ptr<Commands> m_commands;
@@ -108,6 +109,7 @@ private:
     QAction* mnuDLB = nullptr;
     QAction* mnuDLA = nullptr;
     QAction* mnuDE = nullptr;
+    QAction* mnuDN = nullptr;
     QAction* mnuDPS = nullptr;
     QAction* mnuHW = nullptr;
     std::vector<QAction*> m_shortcutActions;

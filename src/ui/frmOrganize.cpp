@@ -5,6 +5,7 @@
 #include "app/Commands.h"
 #include "settings/SettingsCatalogue.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -46,6 +47,12 @@ frmOrganize::frmOrganize(Commands& commands, QWidget* parent)
     top->addLayout(limit);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    chkManifest = new QCheckBox(QStringLiteral("&Begleitliste schreiben"), this);
+    chkManifest->setObjectName(QStringLiteral("chkManifest"));
+    chkManifest->setToolTip(
+        QStringLiteral("Neben jedem Export eine Liste der Kuverts (Zieldatei mit \".csv\")"));
+    chkManifest->setChecked(cfg.bManifest);
+    layout->addWidget(chkManifest);
     QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
 
     UpdateLimitButtons();
@@ -73,6 +80,7 @@ void frmOrganize::UpdateLimitButtons()
 void frmOrganize::Confirm()
 {
     m_commands.ApplyOrganize(labEnvLim->text().toInt(), chkEnvLim->isChecked());
+    m_commands.ApplyManifest(chkManifest->isChecked());
     accept();
 }
 

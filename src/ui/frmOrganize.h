@@ -1,9 +1,10 @@
 // The organisation dialog "Seiten organisieren": the envelope page limit (1..5) with its switch.
-// "&Ok" stores both as "limit,switch"; "Abbre&chen" changes nothing.
+// and the switch "Begleitliste schreiben". "&Ok" stores them; "Abbre&chen" changes nothing.
 #pragma once
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QToolButton;
 
@@ -26,6 +27,7 @@ private:
     QToolButton* btnDecLim = nullptr;
     QToolButton* btnIncLim = nullptr;
     QLabel* labEnvLim = nullptr;
+    QCheckBox* chkManifest = nullptr;
 };
 
 } // namespace kuvrion

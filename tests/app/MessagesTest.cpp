@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 
 namespace kuvrion {
 namespace {
 
 // The names of the enumerators, in their order.
-constexpr const char* kActions[] = {"Import",  "Scan",     "Export",  "Skeleton",
+constexpr const char* kActions[] = {"Import",  "Scan",     "Export",  "Verify",    "Skeleton",
                                     "RefPage", "Settings", "ShowLog", "OpenManual"};
 constexpr const char* kFailures[] = {
     "SourceMissing",    "SourceUnreadable",    "SourceChanged", "NoPages",
@@ -21,6 +23,7 @@ constexpr const char* kFailures[] = {
     "KeyIncomplete",    "TooManyPages",        "LogWrite",      "NoAddressees",
     "ImportIncomplete", "DestinationIsSource", "NothingToDraw", "TargetFolderMissing",
     "TargetBlocked",    "TargetOpen",          "TargetWrite",   "TargetCommit",
+    "CheckFailed",      "ManifestWrite",       "EnvelopeList",  "EnvelopeOutOfRange",
     "SettingsWrite",    "FileMissing",         "OutOfMemory"};
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
@@ -65,6 +68,9 @@ std::string RenderTable()
 TEST(Messages, EveryTextIsTheReviewedOne)
 {
     const auto golden = std::filesystem::path(__FILE__).parent_path() / "messages.golden";
+    if (std::getenv("KUVRION_UPDATE_GOLDEN")) { // after a reviewed change of a text
+        std::ofstream(golden, std::ios::binary) << RenderTable();
+    }
     EXPECT_EQ(RenderTable(), test::ReadFile(golden)) << "a text changed: compare with " << golden;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <regex>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -69,7 +70,10 @@ TEST_F(CliTest, JsonDocumentsGiveTheDocumentedFields)
         {{"import", "job.pcl", "--json"}, "/persons/1/id", "0815"},
         {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/exported", 1},
         {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/sheets", 2},
-        {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/envelopes", 1}};
+        {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/envelopes", 1},
+        {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/verified", true},
+        {{"verify", "out.pcl", "--json"}, "/envelope_sheets", {2}},
+        {{"verify", "out.pcl", "--json"}, "/problems", json::array()}};
     for (const auto& c : cases) {
         const CliRun r = Cli(c.args);
         ASSERT_EQ(r.status, kExitOk) << r.err;
@@ -105,8 +109,9 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
                             "E\r\n"); // no page end and no page text
     const fs::path old = dir.Write("old.pcl", "old");
     fs::permissions(old, fs::perms::owner_read);
-    const auto bad = [](Action a, FailureKind what, const std::string& path = "") {
-        return *BadInputText(a, Failure{what, 0, 0, path});
+    const auto bad = [](Action a, FailureKind what, const std::string& path = "",
+                        const std::string& detail = "", int page = 0) {
+        return *BadInputText(a, Failure{what, 0, page, path, detail});
     };
     const auto failed = [](Action a, FailureKind what, int err = 0) {
         std::string text = MessageFor(a, Failure{what, err}).text;
@@ -126,6 +131,13 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
         {{"refpage", "no/r.pcl"}, 2, bad(RefPage, TargetFolderMissing, "no/r.pcl")},
         {{"refpage", "r.pcl", "--grid=off", "--marks=off"}, 2, bad(RefPage, NothingToDraw)},
         {{"skeleton", "nopage.pcl", "s.txt"}, 2, bad(Skeleton, NoPages, "nopage.pcl")},
+        {{"verify", "missing.pcl"}, 2, bad(Verify, FileMissing, "missing.pcl")},
+        {{"export", "job.pcl", "o.pcl", "--envelopes", "3"},
+         2,
+         bad(Export, EnvelopeOutOfRange, "", "3", 2)},
+        {{"export", "job.pcl", "o.pcl", "--envelopes", "2-1"},
+         2,
+         bad(Export, EnvelopeList, "", "2-1")},
         {{"skeleton", "job.pcl", "no/s.txt"}, 1, failed(Skeleton, TargetFolderMissing, ENOENT)},
         {{"export", "nokeys.pcl", "out.pcl"}, 1, failed(Export, NoAddressees)},
         {{"export", "job.pcl", "old.pcl"}, 1, failed(Export, TargetBlocked)},
@@ -139,7 +151,51 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
     }
     EXPECT_EQ(ReadFile(job), kJob);
     EXPECT_EQ(ReadFile(old), "old");
+    EXPECT_FALSE(fs::exists(dir / "o.pcl"));
     EXPECT_EQ(Cli({"frobnicate"}).status, kExitBadInput);
+}
+
+TEST_F(CliTest, VerifyCatchesAnAlteredExport)
+{
+    ASSERT_EQ(Cli({"export", "job.pcl", "out.pcl"}).status, kExitOk);
+    CliRun r = Cli({"verify", "out.pcl", "--source", "job.pcl"});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "3 Blätter, 2 Kuverts geprüft: keine Fehler\n");
+
+    // The closing bar of the last sheet removed: the job ends in an open envelope.
+    std::string marked = ReadFile(dir / "out.pcl");
+    marked.erase(marked.rfind("\x1b&a"), marked.rfind('\f') - marked.rfind("\x1b&a"));
+    dir.Write("altered.pcl", marked);
+    r = Cli({"verify", "altered.pcl", "--source", "job.pcl", "--json"});
+    ASSERT_EQ(r.status, kExitFailed) << r.err;
+    const json problem = json::parse(r.out)["problems"][0];
+    EXPECT_EQ(problem["kind"], "code");
+    EXPECT_EQ(problem["sheet"], 3);
+    EXPECT_EQ(problem["found"], "10");
+}
+
+TEST_F(CliTest, ManifestAndReprintOfChosenEnvelopes)
+{
+    ASSERT_EQ(Cli({"export", "job.pcl", "full.pcl", "--manifest", "full.csv"}).status, kExitOk);
+    EXPECT_EQ(ReadFile(dir / "full.csv"), "\xEF\xBB\xBFKuvert;Adressat;Blätter;Seiten;Quellseiten;"
+                                          "Erstes Blatt;Letztes Blatt\r\n"
+                                          "1;4711;2;2;1-2;1;2\r\n"
+                                          "2;0815;1;1;3;3;3\r\n"
+                                          "Summe;;3;3;;1;3\r\n");
+
+    // The reprint of envelope 2: its page as in the full export apart from the code, its
+    // original number in the manifest, its sheets counted in the reprint.
+    const CliRun r = Cli({"export", "job.pcl", "again.pcl", "--envelopes", "2", "--manifest",
+                          "again.csv", "--json"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(json::parse(r.out)["verified"], true);
+    const std::regex bars("\x1b&a\\d+H\x1b&a\\d+V\x1b\\*c\\d+H\x1b\\*c\\d+V\x1b\\*c0P");
+    const std::string full = std::regex_replace(ReadFile(dir / "full.pcl"), bars, "");
+    const std::string again = std::regex_replace(ReadFile(dir / "again.pcl"), bars, "");
+    const std::size_t from = full.rfind('\f', full.find("Guten Tag")) + 1;
+    EXPECT_EQ(again.substr(again.size() - (full.size() - from)), full.substr(from));
+    EXPECT_EQ(again.find("M\xfcller"), std::string::npos);
+    EXPECT_NE(ReadFile(dir / "again.csv").find("\r\n2;0815;1;1;3;1;1\r\n"), std::string::npos);
 }
 
 } // namespace

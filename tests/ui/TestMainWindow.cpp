@@ -12,6 +12,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
@@ -176,13 +177,37 @@ private slots:
         QCOMPARE(FileDialog::LastRequest().title, u"Zieldatei wählen"_s);
         QVERIFY(FileDialog::LastRequest().save);
 
-        // The first two addressees: five pages, each ended by a form feed, the key blanked.
+        // The first two addressees: five pages, each ended by a form feed, the key blanked; the
+        // written job is checked at once.
         Click(*w.main, "btnExport");
-        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
+        auto shown = MessageBox::TakeShown();
+        QCOMPARE(shown.size(), std::size_t(1));
+        QVERIFY(shown.front().text.endsWith(u"5 Blätter, 2 Kuverts geprüft: keine Fehler"_s));
         const QByteArray out = folder.ReadFile(u"aus.pcl"_s);
         QVERIFY(out.contains("Seite 5") && !out.contains("Seite 6") && !out.contains("Kd-Nr."));
         QCOMPARE(out.count('\f'), 5);
         QVERIFY(w.main->isEnabled() && !QApplication::overrideCursor());
+
+        // "Export prüfen...": the export passes, the unmarked source does not.
+        FileDialog::SetNextFileName(folder.Path(u"Brief.pcl"_s));
+        w.Do("mnuDV");
+        shown = MessageBox::TakeShown();
+        QCOMPARE(shown.front().kind, MessageKind::Warning);
+        QVERIFY(shown.front().text.contains(u"Blatt 1: kein OME-Code"_s));
+
+        // "Nachdruck...": envelope 3 alone into its own file; the destination stays.
+        OnNextModal([&folder](QWidget* dialog) {
+            auto* list = Child<QListWidget>(*dialog, "lstEnvelopes");
+            QCOMPARE(list->count(), 3);
+            list->item(2)->setSelected(true);
+            Field(*dialog, "txtDstFile")->setText(folder.Path(u"nach.pcl"_s));
+            Click(*dialog, "btnOK");
+        });
+        w.Do("mnuDN");
+        QVERIFY(MessageBox::TakeShown().front().text.endsWith(u"1 Kuvert geprüft: keine Fehler"_s));
+        const QByteArray again = folder.ReadFile(u"nach.pcl"_s);
+        QVERIFY(again.contains("Seite 6") && !again.contains("Seite 5"));
+        QCOMPARE(QString::fromStdString(w.state->cfg.sDstFile), folder.Path(u"aus.pcl"_s));
 
         FileDialog::SetNextFileName(folder.Path(u"skel.txt"_s));
         w.Do("mnuDPS");
@@ -220,6 +245,28 @@ private slots:
         QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
         QCOMPARE(Text(*w.main, "labTotalAdr"), u"0"_s);
         QCOMPARE(Text(*w.main, "txtExpAdr"), QString());
+    }
+
+    void duplexJobIsShownAndPclXlRefused()
+    {
+        ProgramFolder folder;
+        PrepareSample(folder);
+        QByteArray duplex = SampleJob();
+        duplex.replace("&l26A", "&l26a1S");
+        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, duplex));
+        Window w(folder);
+        Click(*w.main, "btnImport");
+        QCOMPARE(Text(*w.main, "labTotalPgs") + ' ' + Text(*w.main, "labPgs"),
+                 u"7 Seiten, Duplex"_s);
+
+        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, "\x1b%-12345X@PJL ENTER LANGUAGE=PCLXL\r\n"
+                                                 ") HP-PCL XL;2;0\n\xd1\x0c\x0c Kd-Nr. 10001\x0c"));
+        Click(*w.main, "btnImport");
+        const auto shown = MessageBox::TakeShown();
+        QCOMPARE(shown.size(), std::size_t{1});
+        QVERIFY(shown[0].text.contains(u"(erkannt: PCL XL)"_s));
+        QCOMPARE(Text(*w.main, "labTotalPgs") + Text(*w.main, "labTotalAdr"), u"00"_s);
+        QVERIFY(!w.On("btnExport"));
     }
 
     void closingStoresPositionAndLogSwitchAndStartsTheUpdater()

@@ -1,0 +1,181 @@
+#include "app/Verification.h"
+
+#include "addressees/ImportLog.h"
+#include "addressees/ImportPass.h"
+#include "addressees/cKVPersons.h"
+#include "base/FileChecks.h"
+#include "pcljob/cPclMod.h"
+#include "settings/Settings.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace kuvrion {
+
+namespace {
+
+// The texts of the check.
+constexpr const char* kNoProblems = "keine Fehler";
+constexpr const char* kSheet = "Blatt ";
+constexpr const char* kJob = "Job";
+
+std::string Comma(std::string text)
+{
+    for (char& c : text) {
+        if (c == '.')
+            c = ',';
+    }
+    return text;
+}
+
+std::string FoundExpected(const VerifyProblem& p)
+{
+    std::string out = " (gefunden " + (p.found.empty() ? std::string("-") : p.found);
+    if (!p.expected.empty())
+        out += ", erwartet " + p.expected;
+    return out + ")";
+}
+
+std::string Plural(std::int64_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
+                        const std::optional<std::string>& source)
+{
+    VerifyRun run;
+    auto bad = [&run](FailureKind what, const std::string& path, std::string detail = {}) {
+        run.status = VerifyRun::Status::BadInput;
+        run.failure = Failure{what, 0, 0, path, std::move(detail)};
+        return run;
+    };
+    if (!FileExists(marked))
+        return bad(FailureKind::FileMissing, marked);
+    if (source && !FileExists(*source))
+        return bad(FailureKind::FileMissing, *source);
+
+    cPclMod pcl;
+    if (!pcl.Connect(marked, cPclMod::ForeignJob::Stop))
+        return bad(FailureKind::SourceUnreadable, marked);
+    if (!pcl.Language().IsPcl5())
+        return bad(FailureKind::NotPcl5, marked, pcl.Language().Label());
+    if (!VerifyMarkedJob(pcl, s, run.report))
+        return bad(FailureKind::SourceUnreadable, marked);
+
+    if (source) {
+        cPclMod srcPcl;
+        cKVPersons persons;
+        ImpErrCounters errors{};
+        ImportLog noLog;
+        const ImportResult imported =
+            RunImportPass(srcPcl, *source, s, persons, errors, noLog, std::time(nullptr), {});
+        if (imported.failure || !imported.completed || !srcPcl.Connected())
+            return bad(FailureKind::ImportIncomplete, *source);
+        CompareWithExport(run.report, ExpectedEnvelopeSheets(persons, persons.Count(), s,
+                                                             srcPcl.Duplex() != DuplexMode::None));
+    }
+    run.status = run.report.problems.empty() ? VerifyRun::Status::Ok : VerifyRun::Status::Problems;
+    return run;
+}
+
+const char* VerifyKindName(VerifyKind kind)
+{
+    switch (kind) {
+    case VerifyKind::Code:
+        return "code";
+    case VerifyKind::Position:
+        return "position";
+    case VerifyKind::ForeignMark:
+        return "foreign-mark";
+    case VerifyKind::Orientation:
+        return "orientation";
+    case VerifyKind::Sequence:
+        return "sequence";
+    case VerifyKind::EnvelopeLimit:
+        return "envelope-limit";
+    case VerifyKind::SourceMismatch:
+        return "source-mismatch";
+    }
+    return "code";
+}
+
+std::string VerifyProblemText(const VerifyProblem& p)
+{
+    switch (p.detail) {
+    case VerifyDetail::NoCode:
+        return "kein OME-Code gefunden (erwartet " + p.expected + ")";
+    case VerifyDetail::BaseCode:
+        return "Grundbefehl ist weder Sammeln noch Kuvertieren" + FoundExpected(p);
+    case VerifyDetail::ReservedBar:
+        return "falscher OME-Code" + FoundExpected(p);
+    case VerifyDetail::Parity:
+        return "Parität ungerade" + FoundExpected(p);
+    case VerifyDetail::Security:
+        return "Sicherheitsstrich fehlt" + FoundExpected(p);
+    case VerifyDetail::Unclosed:
+        return "der Job endet mit einem Kuvert, das kein Blatt schließt (gefunden " + p.found + ")";
+    case VerifyDetail::Landscape:
+        return "Blatt nicht im Hochformat gedruckt (Ausrichtung " + p.found +
+               "): die Striche landen an anderer Stelle";
+    case VerifyDetail::TopMargin:
+        return "oberer Rand " + Comma(p.found) + " mm statt " + Comma(p.expected) +
+               " mm wie die übrigen Blätter: die Striche landen an anderer Stelle";
+    case VerifyDetail::SheetCount:
+        return p.found + " Blätter, der Export des Quelljobs ergibt " + p.expected;
+    case VerifyDetail::EnvelopeCount:
+        return p.found + " Kuverts, der Export des Quelljobs ergibt " + p.expected;
+    case VerifyDetail::EnvelopeSheets:
+        return "das Kuvert ab diesem Blatt hat " + p.found +
+               " Blätter, der Export des Quelljobs ergibt " + p.expected;
+    case VerifyDetail::None:
+        break;
+    }
+    switch (p.kind) {
+    case VerifyKind::Position: {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%.2f", p.distanceMm);
+        return "Strich " + Comma(buf) + " mm neben seiner Stelle (gefunden bei " + Comma(p.found) +
+               " mm, erwartet " + Comma(p.expected) + " mm)";
+    }
+    case VerifyKind::ForeignMark:
+        return "gefüllte Fläche der Seite in der Freizone der OME-Spalte (bei " + Comma(p.found) +
+               " mm): ein Leser hielte sie für einen Strich";
+    case VerifyKind::Sequence:
+        return "Folgeprüfung unterbrochen" + FoundExpected(p);
+    case VerifyKind::EnvelopeLimit:
+        return "Kuvert mit " + p.found + " Blättern über der Grenze von " + p.expected;
+    default:
+        return "falscher OME-Code" + FoundExpected(p);
+    }
+}
+
+std::string VerifyProblemLine(const VerifyProblem& p)
+{
+    return (p.sheet > 0 ? kSheet + std::to_string(p.sheet) : std::string(kJob)) + ": " +
+           VerifyProblemText(p);
+}
+
+std::string VerifySummary(const VerifyReport& r)
+{
+    return Plural(r.sheets, "Blatt", "Blätter") + ", " +
+           Plural(static_cast<std::int64_t>(r.envelopeSheets.size()), "Kuvert", "Kuverts") +
+           " geprüft: " +
+           (r.problems.empty()
+                ? std::string(kNoProblems)
+                : Plural(static_cast<std::int64_t>(r.problems.size()), "Fehler", "Fehler"));
+}
+
+std::string VerifyMessage(const VerifyReport& r, std::size_t maxLines)
+{
+    std::string out = VerifySummary(r);
+    for (std::size_t i = 0; i < r.problems.size() && i < maxLines; ++i)
+        out += "\r\n" + VerifyProblemLine(r.problems[i]);
+    if (r.problems.size() > maxLines)
+        out += "\r\n...";
+    return out;
+}
+
+} // namespace kuvrion

@@ -1,0 +1,40 @@
+// The check of a marked job as a command: reads the job, checks it (and against the export of a
+// source job when one is named) and words the problems it found. Why a job cannot be checked at
+// all is a Failure, worded by the message table.
+#pragma once
+
+#include "base/Failure.h"
+#include "marking/Verify.h"
+
+#include <optional>
+#include <string>
+
+namespace kuvrion {
+
+struct Settings;
+
+struct VerifyRun {
+    enum class Status { Ok, Problems, BadInput };
+    Status status = Status::Ok;
+    VerifyReport report;
+    std::optional<Failure> failure; // BadInput: FileMissing, SourceUnreadable, NotPcl5 (the
+                                    // marked job) or ImportIncomplete (the source job)
+};
+
+// Reads `marked` and checks it with the settings `s`; with `source`, imports it with the same
+// settings and compares sheets and envelopes with its full export. Writes nothing.
+VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
+                        const std::optional<std::string>& source);
+
+// "code", "position", ... for the JSON output.
+const char* VerifyKindName(VerifyKind kind);
+// One problem in words, without the sheet: "Parität ungerade (gefunden 1010, erwartet 1001)".
+std::string VerifyProblemText(const VerifyProblem& problem);
+// "Blatt 3: " + the text, or "Job: " + the text for the whole job.
+std::string VerifyProblemLine(const VerifyProblem& problem);
+// "9 Blätter, 4 Kuverts geprüft: keine Fehler" or "... : 2 Fehler".
+std::string VerifySummary(const VerifyReport& report);
+// The summary and, with problems, up to `maxLines` problem lines (CR LF between lines).
+std::string VerifyMessage(const VerifyReport& report, std::size_t maxLines);
+
+} // namespace kuvrion

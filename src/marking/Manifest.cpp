@@ -1,0 +1,65 @@
+#include "marking/Manifest.h"
+
+#include "base/ByteText.h"
+
+namespace kuvrion {
+
+namespace {
+
+// A field with ";", a quote or a line end goes in quotes, its quotes doubled.
+std::string Field(const std::string& text)
+{
+    if (text.find_first_of(";\"\r\n") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    for (const char c : text) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+std::string PageRanges(const std::vector<std::int32_t>& pages)
+{
+    std::string out;
+    for (std::size_t i = 0; i < pages.size();) {
+        std::size_t j = i;
+        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1)
+            ++j;
+        if (!out.empty())
+            out += ';';
+        out += std::to_string(pages[i]);
+        if (j > i)
+            out += "-" + std::to_string(pages[j]);
+        i = j + 1;
+    }
+    return out;
+}
+
+std::string ManifestText(const std::vector<Envelope>& envelopes, const std::vector<bool>& keep)
+{
+    std::string out = "\xEF\xBB\xBF"
+                      "Kuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes Blatt;Letztes Blatt\r\n";
+    std::int64_t sheet = 0, sheets = 0, pages = 0;
+    for (const Envelope& e : envelopes) {
+        const auto at = static_cast<std::size_t>(e.number - 1);
+        if (!keep.empty() && (at >= keep.size() || !keep[at]))
+            continue;
+        const std::int64_t first = sheet + 1;
+        sheet += e.sheets;
+        sheets += e.sheets;
+        pages += static_cast<std::int64_t>(e.pages.size());
+        out += std::to_string(e.number) + ";" + Field(Cp1252ToUtf8(e.id)) + ";" +
+               std::to_string(e.sheets) + ";" + std::to_string(e.pages.size()) + ";" +
+               Field(PageRanges(e.pages)) + ";" + std::to_string(first) + ";" +
+               std::to_string(sheet) + "\r\n";
+    }
+    out += "Summe;;" + std::to_string(sheets) + ";" + std::to_string(pages) + ";;" +
+           (sheets > 0 ? "1;" + std::to_string(sheet) : std::string(";")) + "\r\n";
+    return out;
+}
+
+} // namespace kuvrion

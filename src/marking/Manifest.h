@@ -1,0 +1,19 @@
+// The envelope manifest: one line per envelope of a marked job, for a spreadsheet. UTF-8 with a
+// byte-order mark, CR LF, ";" between fields, a header line and a line with the totals.
+#pragma once
+
+#include "marking/EnvelopeList.h"
+
+#include <string>
+#include <vector>
+
+namespace kuvrion {
+
+// The manifest of the envelopes in `envelopes` that `keep` (index = number - 1; all when empty)
+// selects; their sheets are numbered as the marked job holds them, their envelope numbers stay.
+std::string ManifestText(const std::vector<Envelope>& envelopes, const std::vector<bool>& keep);
+
+// "4-6;9": page numbers as ranges, in the given order.
+std::string PageRanges(const std::vector<std::int32_t>& pages);
+
+} // namespace kuvrion

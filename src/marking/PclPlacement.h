@@ -1,0 +1,58 @@
+// Where the filled rectangles of a PCL 5 job land on the paper. Follows only what moves or turns
+// a rectangle on a printer: printer reset, orientation, top margin (and the line spacing it is
+// counted in), offset registration, cursor positions in decipoints and PCL units (absolute and
+// relative), cursor push/pop, rectangle sizes and solid black fills. Text, fonts, raster data and
+// HP-GL/2 are not followed: a rectangle placed after text without a cursor position is taken at
+// the last position set.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace kuvrion {
+
+// One solid black rectangle, in millimetres from the sheet's top-left corner.
+struct PlacedRect {
+    double xMm = 0, yMm = 0, wMm = 0, hMm = 0;
+    double topMarginMm = 0;       // the top margin in force when it was filled
+    std::int32_t orientation = 0; // 0 portrait, 1 landscape, 2 and 3 reversed
+};
+
+class PclPlacement {
+public:
+    // The print area: where the PCL origin lies on the sheet.
+    PclPlacement(double pclLeftMm, double pclTopMm);
+
+    // The state after a printer reset.
+    void Reset();
+    // Follows the commands of `bytes` (a job head or one page); appends the black rectangles
+    // filled there to `rects`. A new page starts at the cursor's home; everything else carries
+    // over from page to page, as on a printer.
+    void Follow(std::string_view bytes, std::vector<PlacedRect>& rects);
+    void NewPage();
+
+    std::int32_t Orientation() const { return m_orientation; }
+    double TopMarginMm() const;
+
+    static constexpr double kDefaultTopMarginDp = 360.0; // 1/2 inch
+
+private:
+    void Command(char group1, char group2, char param, double value, bool relative,
+                 std::vector<PlacedRect>& rects);
+    double UnitsToDp(double v) const { return v * 720.0 / m_unitsPerInch; }
+
+    double m_leftMm, m_topMm;
+    std::int32_t m_orientation = 0;
+    double m_topMarginDp = kDefaultTopMarginDp;
+    double m_vmiDp = 120.0; // 6 lines per inch
+    double m_leftOffsetDp = 0, m_topOffsetDp = 0;
+    double m_unitsPerInch = 300;
+    double m_x = 0, m_y = 0; // cursor, decipoints from the PCL origin and the top margin
+    double m_rectW = 0, m_rectH = 0;
+    std::array<std::array<double, 2>, 20> m_stack{}; // PCL keeps at most 20 positions
+    std::size_t m_depth = 0;
+};
+
+} // namespace kuvrion

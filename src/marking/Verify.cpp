@@ -1,0 +1,390 @@
+#include "marking/Verify.h"
+
+#include "addressees/cKVPersons.h"
+#include "base/Numbers.h"
+#include "marking/PclPlacement.h"
+#include "pcljob/cPclMod.h"
+#include "settings/Settings.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <map>
+
+namespace kuvrion {
+
+namespace {
+
+constexpr double kDpPerMm = 720.0 / 25.4;
+
+// Where the settings put the code column, in millimetres from the sheet's left edge and from the
+// top margin (the bars' vertical positions count from it on a printer).
+struct Column {
+    bool drawn = true; // false: less than 1 mm of a bar inside the print area, no code at all
+    double x = 0, y = 0, w = 0, h = 0, step = 0;
+    std::int32_t n = 0;
+    double zoneLeft = 0, zoneRight = 0, zoneTop = 0, zoneBottom = 0;
+};
+
+Column ExpectedColumn(const Settings& s)
+{
+    Column c;
+    float x = s.ome_x - s.pclleftmm - s.omeleftmm;
+    float length = s.ome_b;
+    if (x < 0.0f) {
+        length = x + s.ome_b;
+        c.drawn = length >= 1.0f;
+        x = 0.0f;
+    }
+    float y = s.ome_y - s.pcltopmm - s.ometopmm;
+    if (y < 0.0f)
+        y = 0.0f;
+    // The printer gets whole decipoints, and the step between bars is the sum of the rounded gap
+    // and thickness.
+    const double A = RoundToLong(s.ome_a * fPclPerMM);
+    const double D = RoundToLong(s.ome_d * fPclPerMM);
+    c.x = s.pclleftmm +
+          (RoundToLong(s.omeleftmm * fPclPerMM) + RoundToLong(x * fPclPerMM)) / kDpPerMm;
+    c.y =
+        s.pcltopmm + (RoundToLong(s.ometopmm * fPclPerMM) + RoundToLong(y * fPclPerMM)) / kDpPerMm;
+    c.w = RoundToLong(length * fPclPerMM) / kDpPerMm;
+    c.h = D / kDpPerMm;
+    c.step = (A + D) / kDpPerMm;
+    c.n = std::max(s.nCodeLen, 0);
+    c.zoneLeft = c.x - kClearZoneMm;
+    c.zoneRight = c.x + c.w + kClearZoneMm;
+    c.zoneTop = c.y - kClearZoneMm;
+    c.zoneBottom = c.y + std::max(c.n - 1, 0) * c.step + c.h + kClearZoneMm;
+    return c;
+}
+
+// Positions of the blocks in a code string (0-based; -1 when absent).
+struct CodeLayout {
+    std::int32_t n = 0;
+    std::int32_t seq = -1, seqBits = 0;
+    std::int32_t parity = -1, security = -1;
+};
+
+CodeLayout LayoutOf(const Settings& s)
+{
+    CodeLayout l;
+    l.n = std::max(s.nCodeLen, 0);
+    std::int32_t p = s.use_stop ? 3 : 2;
+    if (s.use_supply)
+        p += s.supply_count;
+    if (s.use_seqchk) {
+        l.seq = p;
+        l.seqBits = s.seqchk_count;
+        p += s.seqchk_count;
+    }
+    if (s.use_parity)
+        l.parity = p++;
+    if (s.use_security)
+        l.security = p;
+    return l;
+}
+
+bool InCode(const CodeLayout& l, std::int32_t i)
+{
+    return i >= 0 && i < l.n;
+}
+
+// The code the rules give a sheet: base pattern, blank stop and feed positions, the sequence
+// value, the security bar and even parity over the whole code.
+std::string RuleCode(const Settings& s, const CodeLayout& l, bool closes, std::uint32_t seq)
+{
+    std::string code(static_cast<std::size_t>(l.n), '0');
+    const std::string& base = closes ? s.envelop_code : s.collect_code;
+    for (std::size_t i = 0; i < base.size() && i < code.size(); ++i)
+        code[i] = base[i] == '1' ? '1' : '0';
+    for (std::int32_t k = 0; k < l.seqBits; ++k) {
+        const std::int32_t at = l.seq + l.seqBits - 1 - k;
+        if (InCode(l, at))
+            code[static_cast<std::size_t>(at)] = (seq >> k) & 1u ? '1' : '0';
+    }
+    if (InCode(l, l.security))
+        code[static_cast<std::size_t>(l.security)] = '1';
+    if (InCode(l, l.parity) && std::count(code.begin(), code.end(), '1') % 2 != 0)
+        code[static_cast<std::size_t>(l.parity)] = '1';
+    return code;
+}
+
+std::uint32_t SequenceOf(const CodeLayout& l, const std::string& code)
+{
+    std::uint32_t v = 0;
+    for (std::int32_t k = 0; k < l.seqBits; ++k) {
+        const std::int32_t at = l.seq + k;
+        v = (v << 1) | (InCode(l, at) && code[static_cast<std::size_t>(at)] == '1' ? 1u : 0u);
+    }
+    return v;
+}
+
+std::string Fixed(double v)
+{
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+    return std::string(buf, res.ptr);
+}
+
+std::string Point(double x, double y)
+{
+    return Fixed(x) + "/" + Fixed(y);
+}
+
+struct SheetRecord {
+    std::string code;
+    std::int32_t orientation = 0;
+    double topMarginMm = 0;
+};
+
+bool Overlaps(const PlacedRect& r, double top, const Column& c)
+{
+    return r.xMm < c.zoneRight && r.xMm + r.wMm > c.zoneLeft && top < c.zoneBottom &&
+           top + r.hMm > c.zoneTop;
+}
+
+// Reads the bars of one front: fills `sheet.code` and adds position and clear-zone problems.
+void ReadBars(const std::vector<PlacedRect>& rects, const Column& c, std::int64_t sheetNr,
+              SheetRecord& sheet, std::vector<VerifyProblem>& pending)
+{
+    sheet.code.assign(static_cast<std::size_t>(c.n), '0');
+    if (!c.drawn || c.n == 0)
+        return;
+    for (const PlacedRect& r : rects) {
+        const double top = r.yMm - r.topMarginMm; // from the top margin, like the column
+        if (!Overlaps(r, top, c))
+            continue;
+        const bool barSized =
+            std::abs(r.wMm - c.w) <= kBarToleranceMm && std::abs(r.hMm - c.h) <= kBarToleranceMm;
+        const double slotF = std::round((top - c.y) / c.step);
+        const auto slot = static_cast<std::int32_t>(std::clamp(slotF, 0.0, c.n - 1.0));
+        const double dx = r.xMm - c.x;
+        const double dy = top - (c.y + slot * c.step);
+        if (!barSized || std::abs(dy) >= c.step / 2 || std::abs(dx) > kClearZoneMm) {
+            VerifyProblem p;
+            p.sheet = sheetNr;
+            p.kind = VerifyKind::ForeignMark;
+            p.found = Point(r.xMm, r.yMm) + " " + Fixed(r.wMm) + "x" + Fixed(r.hMm);
+            pending.push_back(std::move(p));
+            continue;
+        }
+        sheet.code[static_cast<std::size_t>(slot)] = '1';
+        const double distance = std::hypot(dx, dy);
+        if (distance > kBarToleranceMm) {
+            VerifyProblem p;
+            p.sheet = sheetNr;
+            p.kind = VerifyKind::Position;
+            p.found = Point(r.xMm, r.yMm);
+            p.expected = Point(c.x, c.y + slot * c.step + r.topMarginMm);
+            p.distanceMm = distance;
+            pending.push_back(std::move(p));
+        }
+    }
+}
+
+// The top margin most sheets have; the first sheet's among equals.
+double UsualTopMargin(const std::vector<SheetRecord>& sheets)
+{
+    std::map<long long, std::pair<std::int64_t, std::size_t>> counts; // count, first sheet
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        auto& e = counts[std::llround(sheets[i].topMarginMm * 100)];
+        if (e.first++ == 0)
+            e.second = i;
+    }
+    long long best = 0;
+    std::pair<std::int64_t, std::size_t> bestE{0, 0};
+    for (const auto& [key, e] : counts) {
+        if (e.first > bestE.first || (e.first == bestE.first && e.second < bestE.second)) {
+            best = key;
+            bestE = e;
+        }
+    }
+    return best / 100.0;
+}
+
+void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
+                std::vector<VerifyProblem>& pending, VerifyReport& report)
+{
+    const CodeLayout l = LayoutOf(s);
+    const std::uint32_t seqMask = l.seqBits > 0 ? (1u << l.seqBits) - 1 : 0;
+    const double margin = UsualTopMargin(sheets);
+    std::size_t nextPending = 0;
+    std::uint32_t seqExpected = 0;
+    std::int32_t run = 0;
+    std::int64_t runStart = 1;
+    auto add = [&report](std::int64_t sheet, VerifyKind kind, VerifyDetail detail,
+                         std::string found, std::string expected) {
+        VerifyProblem p;
+        p.sheet = sheet;
+        p.kind = kind;
+        p.detail = detail;
+        p.found = std::move(found);
+        p.expected = std::move(expected);
+        report.problems.push_back(std::move(p));
+    };
+    auto closeEnvelope = [&](std::int64_t lastSheet) {
+        report.envelopeSheets.push_back(run);
+        if (s.bEnvLimit && run > s.nEnvLimit)
+            add(runStart + s.nEnvLimit, VerifyKind::EnvelopeLimit, VerifyDetail::None,
+                std::to_string(run), std::to_string(s.nEnvLimit));
+        run = 0;
+        runStart = lastSheet + 1;
+    };
+
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        const SheetRecord& sheet = sheets[i];
+        const auto nr = static_cast<std::int64_t>(i) + 1;
+        // A turned sheet or another top margin puts the whole column elsewhere: that alone is
+        // reported, its bars are still read for the envelopes and the sequence.
+        bool placed = true;
+        if (sheet.orientation != 0) {
+            add(nr, VerifyKind::Orientation, VerifyDetail::Landscape,
+                std::to_string(sheet.orientation), "0");
+            placed = false;
+        } else if (std::abs(sheet.topMarginMm - margin) > 0.01) {
+            add(nr, VerifyKind::Orientation, VerifyDetail::TopMargin, Fixed(sheet.topMarginMm),
+                Fixed(margin));
+            placed = false;
+        }
+        for (; nextPending < pending.size() && pending[nextPending].sheet == nr; ++nextPending) {
+            if (placed)
+                report.problems.push_back(std::move(pending[nextPending]));
+        }
+
+        const std::string& code = sheet.code;
+        const std::string collect = RuleCode(s, l, false, seqExpected);
+        const std::string closing = RuleCode(s, l, true, seqExpected);
+        const std::size_t baseLen = std::min<std::size_t>(2, code.size());
+        bool closes = false;
+        std::uint32_t seq = seqExpected;
+        if (code.find('1') == std::string::npos) {
+            if (placed)
+                add(nr, VerifyKind::Code, VerifyDetail::NoCode, code, collect);
+        } else if (code.compare(0, baseLen, closing, 0, baseLen) != 0 &&
+                   code.compare(0, baseLen, collect, 0, baseLen) != 0) {
+            if (placed)
+                add(nr, VerifyKind::Code, VerifyDetail::BaseCode, code, collect);
+        } else {
+            closes =
+                code.compare(0, baseLen, closing, 0, baseLen) == 0 &&
+                (closing.compare(0, baseLen, collect, 0, baseLen) != 0 || i + 1 == sheets.size());
+            seq = SequenceOf(l, code);
+            const std::string rules = RuleCode(s, l, closes, seq);
+            const std::string& expected = closes ? closing : collect;
+            if (code != rules && placed) {
+                VerifyDetail d = VerifyDetail::ReservedBar;
+                if (InCode(l, l.security) && code[static_cast<std::size_t>(l.security)] != '1')
+                    d = VerifyDetail::Security;
+                else if (std::count(code.begin(), code.end(), '1') % 2 != 0 && l.parity >= 0)
+                    d = VerifyDetail::Parity;
+                add(nr, VerifyKind::Code, d, code, expected);
+            } else if (l.seqBits > 0 && seq != seqExpected && placed) {
+                add(nr, VerifyKind::Sequence, VerifyDetail::None, code, expected);
+            }
+        }
+        seqExpected = (seq + 1) & seqMask;
+        ++run;
+        if (closes)
+            closeEnvelope(nr);
+    }
+    if (run > 0) {
+        add(static_cast<std::int64_t>(sheets.size()), VerifyKind::Code, VerifyDetail::Unclosed,
+            sheets.back().code, "");
+        closeEnvelope(static_cast<std::int64_t>(sheets.size()));
+    }
+    std::stable_sort(
+        report.problems.begin(), report.problems.end(),
+        [](const VerifyProblem& a, const VerifyProblem& b) { return a.sheet < b.sheet; });
+}
+
+} // namespace
+
+bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
+                     const VerifyProgress& progress)
+{
+    report = VerifyReport{};
+    const Column column = ExpectedColumn(s);
+    const bool duplex = marked.Duplex() != DuplexMode::None;
+    PclPlacement printer(s.pclleftmm, s.pcltopmm);
+    std::vector<PlacedRect> rects;
+    std::vector<SheetRecord> sheets;
+    std::vector<VerifyProblem> pending;
+    printer.Follow(marked.PclJobHead(), rects);
+    std::string page;
+    bool ok = true;
+    const std::int32_t pages = marked.Pages();
+    for (std::int32_t i = 1; i <= pages; ++i) {
+        if (progress)
+            progress(i, pages);
+        if (!marked.ReadPage(i, page)) {
+            ok = false;
+            break;
+        }
+        rects.clear();
+        printer.NewPage();
+        printer.Follow(page, rects);
+        if (duplex && i % 2 == 0)
+            continue; // a back: no code
+        SheetRecord sheet;
+        sheet.orientation = printer.Orientation();
+        sheet.topMarginMm = printer.TopMarginMm();
+        ReadBars(rects, column, static_cast<std::int64_t>(sheets.size()) + 1, sheet, pending);
+        sheets.push_back(std::move(sheet));
+    }
+    report.sheets = static_cast<std::int64_t>(sheets.size());
+    CheckCodes(s, sheets, pending, report);
+    return ok;
+}
+
+std::vector<std::int32_t> ExpectedEnvelopeSheets(const cKVPersons& persons, std::int32_t count,
+                                                 const Settings& s, bool duplex)
+{
+    std::vector<std::int32_t> out;
+    const std::int32_t n = std::clamp(count, 0, persons.Count());
+    for (std::int32_t i = 0; i < n; ++i) {
+        const std::int32_t pages = persons.PersonByIndex(i).Pages();
+        std::int32_t sheets = duplex ? (pages + 1) / 2 : pages;
+        while (sheets > 0) {
+            const std::int32_t take =
+                s.bEnvLimit ? std::min<std::int32_t>(sheets, s.nEnvLimit) : sheets;
+            out.push_back(take);
+            sheets -= take;
+        }
+    }
+    return out;
+}
+
+void CompareWithExport(VerifyReport& report, const std::vector<std::int32_t>& expected)
+{
+    auto add = [&report](std::int64_t sheet, VerifyDetail detail, std::int64_t found,
+                         std::int64_t want) {
+        VerifyProblem p;
+        p.sheet = sheet;
+        p.kind = VerifyKind::SourceMismatch;
+        p.detail = detail;
+        p.found = std::to_string(found);
+        p.expected = std::to_string(want);
+        report.problems.push_back(std::move(p));
+    };
+    std::int64_t total = 0;
+    for (const std::int32_t n : expected)
+        total += n;
+    if (total != report.sheets)
+        add(0, VerifyDetail::SheetCount, report.sheets, total);
+    if (expected.size() != report.envelopeSheets.size())
+        add(0, VerifyDetail::EnvelopeCount, static_cast<std::int64_t>(report.envelopeSheets.size()),
+            static_cast<std::int64_t>(expected.size()));
+    std::int64_t first = 1;
+    for (std::size_t i = 0; i < expected.size() && i < report.envelopeSheets.size(); ++i) {
+        if (expected[i] != report.envelopeSheets[i]) {
+            add(first, VerifyDetail::EnvelopeSheets, report.envelopeSheets[i], expected[i]);
+            break; // after the first difference every envelope shifts
+        }
+        first += expected[i];
+    }
+    std::stable_sort(
+        report.problems.begin(), report.problems.end(),
+        [](const VerifyProblem& a, const VerifyProblem& b) { return a.sheet < b.sheet; });
+}
+
+} // namespace kuvrion

@@ -1,0 +1,79 @@
+// Proof of a marked job before it is printed: reads every sheet as a printer would place its
+// rectangles, decodes the OME code from the bars found in the code column and checks it against
+// the code rules, the positions the settings give, the clear zone around the column, the sheets'
+// orientation and top margin, the sequence and the envelope limit. Reports values only; the
+// command layer turns them into messages.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kuvrion {
+
+class cPclMod;
+class cKVPersons;
+struct Settings;
+
+enum class VerifyKind {
+    Code,           // missing or wrong code
+    Position,       // a bar away from where the settings put it
+    ForeignMark,    // a filled area of the page in the clear zone of the code column
+    Orientation,    // landscape, or another top margin than the other sheets
+    Sequence,       // the sequence bits do not follow the previous sheet
+    EnvelopeLimit,  // more sheets in one envelope than the limit
+    SourceMismatch, // sheets or envelopes differ from the export of the source job
+};
+
+// What exactly is wrong, for the message.
+enum class VerifyDetail {
+    None,
+    NoCode,         // no bar at all
+    BaseCode,       // the base pattern is neither collecting nor closing
+    ReservedBar,    // a bar on a stop or feed position
+    Parity,         // odd number of bars
+    Security,       // security bar missing
+    Unclosed,       // the job ends with an envelope that no sheet closes
+    Landscape,      // the sheet is not printed in portrait
+    TopMargin,      // the sheet has another top margin than the others
+    SheetCount,     // source: another number of sheets
+    EnvelopeCount,  // source: another number of envelopes
+    EnvelopeSheets, // source: an envelope with another number of sheets
+};
+
+struct VerifyProblem {
+    std::int64_t sheet = 0; // 1-based; 0 when it concerns the whole job
+    VerifyKind kind = VerifyKind::Code;
+    VerifyDetail detail = VerifyDetail::None;
+    std::string found;     // code string, figure or position as found ...
+    std::string expected;  // ... and as expected; empty where it does not apply
+    double distanceMm = 0; // Position: how far the bar lies from its place
+};
+
+struct VerifyReport {
+    std::int64_t sheets = 0;
+    std::vector<std::int32_t> envelopeSheets; // sheets per envelope, in job order
+    std::vector<VerifyProblem> problems;      // in sheet order
+};
+
+// Called once per page read (1-based) with the page count.
+using VerifyProgress = std::function<void(std::int32_t page, std::int32_t pages)>;
+
+constexpr double kBarToleranceMm = 0.3;
+constexpr double kClearZoneMm = 2.0;
+
+// Checks the job `marked` is connected to. In a duplex job the odd pages are fronts (the sheets)
+// and the even pages backs, which carry no code and are not checked. False when a page cannot be
+// read (the report then holds what was checked before).
+bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
+                     const VerifyProgress& progress = {});
+
+// The sheets per envelope that the export of the first `count` addressees gives.
+std::vector<std::int32_t> ExpectedEnvelopeSheets(const cKVPersons& persons, std::int32_t count,
+                                                 const Settings& s, bool duplex);
+
+// Adds source-mismatch problems where the report's sheets and envelopes differ from `expected`.
+void CompareWithExport(VerifyReport& report, const std::vector<std::int32_t>& expected);
+
+} // namespace kuvrion

@@ -1,0 +1,109 @@
+#include "frmReprint.h"
+
+#include "FileDialog.h"
+#include "MessageBox.h"
+#include "UiHelpers.h"
+#include "app/Commands.h"
+#include "base/ByteText.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+namespace kuvrion {
+
+frmReprint::frmReprint(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+{
+    setObjectName(QStringLiteral("frmReprint"));
+    setWindowTitle(QStringLiteral("Nachdruck"));
+
+    auto* labEnvelopes = new QLabel(QStringLiteral("&Kuverts (Nummer, Adressat, Blätter):"), this);
+    lstEnvelopes = new QListWidget(this);
+    lstEnvelopes->setObjectName(QStringLiteral("lstEnvelopes"));
+    lstEnvelopes->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    labEnvelopes->setBuddy(lstEnvelopes);
+    for (const Envelope& e : commands.Envelopes()) {
+        auto* item = new QListWidgetItem(QStringLiteral("%1\t%2\t%3")
+                                             .arg(e.number)
+                                             .arg(QString::fromStdString(Cp1252ToUtf8(e.id)))
+                                             .arg(e.sheets),
+                                         lstEnvelopes);
+        item->setData(Qt::UserRole, e.number);
+    }
+
+    auto* labDst = new QLabel(QStringLiteral("&Zieldatei:"), this);
+    txtDstFile = new QLineEdit(this);
+    txtDstFile->setObjectName(QStringLiteral("txtDstFile"));
+    labDst->setBuddy(txtDstFile);
+    const std::filesystem::path dst(commands.State().cfg.sDstFile);
+    if (!dst.empty())
+        txtDstFile->setText(FromPath(
+            (dst.parent_path() / (dst.stem().string() + "-nachdruck" + dst.extension().string()))
+                .string()));
+    auto* btnDstFile = new QToolButton(this);
+    btnDstFile->setObjectName(QStringLiteral("btnDstFile"));
+    btnDstFile->setText(QStringLiteral("..."));
+    auto* dstRow = new QHBoxLayout;
+    dstRow->addWidget(txtDstFile);
+    dstRow->addWidget(btnDstFile);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(labEnvelopes);
+    layout->addWidget(lstEnvelopes);
+    layout->addWidget(labDst);
+    layout->addLayout(dstRow);
+    QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
+
+    connect(btnDstFile, &QToolButton::clicked, this, &frmReprint::ChooseDestination);
+    connect(btnOK, &QPushButton::clicked, this, &frmReprint::Confirm);
+}
+
+void frmReprint::ChooseDestination()
+{
+    FileDialogRequest request;
+    request.title = QStringLiteral("Nachdruck speichern unter...");
+    request.filters = {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
+    request.fileName = txtDstFile->text();
+    request.defaultSuffix = QStringLiteral("pcl");
+    request.save = true;
+    if (const auto result = FileDialog::Run(this, request))
+        txtDstFile->setText(result->path);
+}
+
+void frmReprint::Confirm()
+{
+    std::vector<bool> keep(static_cast<std::size_t>(lstEnvelopes->count()), false);
+    bool any = false;
+    for (const QListWidgetItem* item : lstEnvelopes->selectedItems()) {
+        keep[static_cast<std::size_t>(item->data(Qt::UserRole).toInt() - 1)] = true;
+        any = true;
+    }
+    if (!any || txtDstFile->text().isEmpty()) {
+        MessageBox::Show(this, QStringLiteral("Bitte Kuverts und eine Zieldatei wählen."),
+                         MessageKind::Warning);
+        return;
+    }
+    const std::string mainDst = m_commands.State().cfg.sDstFile;
+    m_commands.ChooseDestination(ToPath(txtDstFile->text()), std::nullopt, false);
+    bool ok = false;
+    if (m_commands.State().bDstOK) {
+        m_commands.SetExportExtras(std::nullopt, std::move(keep));
+        const Outcome exported = m_commands.Export();
+        ok = exported.Ok() || exported.failure->what == FailureKind::CheckFailed;
+    } else {
+        MessageBox::Show(this, QStringLiteral("Die Zieldatei ist nicht gültig."),
+                         MessageKind::Warning);
+    }
+    m_commands.SetExportExtras(std::nullopt, {});
+    m_commands.ChooseDestination(mainDst, std::nullopt, false);
+    if (ok)
+        accept();
+}
+
+} // namespace kuvrion
