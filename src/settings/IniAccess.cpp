@@ -3,6 +3,7 @@
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
 #include "base/AtomicFile.h"
+#include "base/Platform.h"
 
 #include <array>
 #include <charconv>
@@ -326,7 +327,7 @@ Load LoadFile(const std::string& path, std::string& data)
     const auto size = fs::file_size(path, ec);
     if (ec || size > kMaxFileSize)
         return Load::Failed;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenStream(PathFromUtf8(path), "rb");
     if (!f)
         return Load::Failed;
     data.reserve(static_cast<std::size_t>(size));
