@@ -5,6 +5,7 @@
 #include "base/FileChecks.h"
 #include "base/SystemError.h"
 #include "base/AtomicFile.h"
+#include "base/Platform.h"
 #include "base/Version.h"
 #include "marking/OmeCode.h"
 #include "marking/RefJob.h"
@@ -41,7 +42,7 @@ std::string KeyFingerprint(const Settings& c)
 bool BlockedTarget(const std::string& path)
 {
     std::error_code ec;
-    return IsWriteProtected(fs::path(path)) || fs::is_directory(fs::path(path), ec);
+    return IsWriteProtected(PathFromUtf8(path)) || fs::is_directory(PathFromUtf8(path), ec);
 }
 
 std::int32_t RoundedCount(std::string_view text)
@@ -84,13 +85,13 @@ Commands::Commands(AppState& state, Reporter& reporter) : m_state(state), m_repo
 void Commands::Load()
 {
     AppState& st = m_state;
-    st.oIni.IniFile(st.paths.settingsFile.string());
+    st.oIni.IniFile(PathToUtf8(st.paths.settingsFile));
     st.nJobPages = 0;
-    st.bLogAvailable = FileExists(st.paths.LogFile().string());
+    st.bLogAvailable = FileExists(PathToUtf8(st.paths.LogFile()));
     st.bRunUpdater = false;
     // The updater is only offered when both of its files lie in the program's folder.
-    st.bWebUpdateAvailable = FileExists((st.paths.programDir / "Zephrin.exe").string()) &&
-                             FileExists((st.paths.programDir / "UNZIP.COM").string());
+    st.bWebUpdateAvailable = FileExists(PathToUtf8(st.paths.programDir / "Zephrin.exe")) &&
+                             FileExists(PathToUtf8(st.paths.programDir / "UNZIP.COM"));
     st.cfg = LoadSettings(st.oIni);
     RefreshSource();
     RefreshDestination();
@@ -292,7 +293,7 @@ bool Commands::Export()
         return false;
     }
     AtomicFile out;
-    if (!out.Open(fs::path(st.cfg.sDstFile))) {
+    if (!out.Open(PathFromUtf8(st.cfg.sDstFile))) {
         m_reporter.ShowMessage("Zieldatei konnte nicht angelegt werden", MessageKind::Warning);
         return false;
     }
@@ -335,7 +336,7 @@ bool Commands::Export()
 
 std::string Commands::SkeletonPath() const
 {
-    return ReadSkeletonPath(m_state.oIni, m_state.paths.SkeletonFile().string());
+    return ReadSkeletonPath(m_state.oIni, PathToUtf8(m_state.paths.SkeletonFile()));
 }
 
 bool Commands::SaveEscSkeleton(const std::string& path, bool persist)
@@ -353,7 +354,7 @@ bool Commands::SaveEscSkeleton(const std::string& path, bool persist)
     }
     constexpr const char* kFailed = "Esc-Skelett konnte nicht geschrieben werden:\r\n";
     AtomicFile out;
-    if (!out.Open(fs::path(path))) {
+    if (!out.Open(PathFromUtf8(path))) {
         m_reporter.ShowMessage(kFailed + out.Error(), MessageKind::Warning);
         return false;
     }
@@ -381,7 +382,7 @@ bool Commands::SaveEscSkeleton(const std::string& path, bool persist)
 
 RefPageOptions Commands::RefPageDefaults() const
 {
-    return ReadRefPageOptions(m_state.oIni, m_state.paths.RefPageFile().string());
+    return ReadRefPageOptions(m_state.oIni, PathToUtf8(m_state.paths.RefPageFile()));
 }
 
 bool Commands::WriteReferencePage(const RefPageOptions& options, bool persist)
@@ -399,7 +400,7 @@ bool Commands::WriteReferencePage(const RefPageOptions& options, bool persist)
         return false;
     }
     AtomicFile out;
-    if (!out.Open(fs::path(options.path))) {
+    if (!out.Open(PathFromUtf8(options.path))) {
         m_reporter.ShowMessage(kCannotCreate, MessageKind::Warning);
         return false;
     }
@@ -423,7 +424,7 @@ void Commands::ToggleLog()
 
 std::optional<std::string> Commands::LogFileToOpen()
 {
-    const std::string log = m_state.paths.LogFile().string();
+    const std::string log = PathToUtf8(m_state.paths.LogFile());
     if (FileExists(log)) {
         return log;
     }
@@ -448,7 +449,7 @@ void Commands::SettingsWritten(bool ok)
 {
     if (!ok) {
         m_reporter.ShowMessage(std::string(kSettingsNotSaved) + "\r\n" +
-                                   m_state.paths.settingsFile.string(),
+                                   PathToUtf8(m_state.paths.settingsFile),
                                MessageKind::Warning);
     }
 }
@@ -534,7 +535,7 @@ void Commands::Close(std::array<std::int32_t, 2> posTwips)
 std::vector<std::string> Commands::UpdaterCommandLine() const
 {
     const Version v;
-    return {(m_state.paths.programDir / "Zephrin.exe").string(),
+    return {PathToUtf8(m_state.paths.programDir / "Zephrin.exe"),
             std::string(kProductName),
             std::string(kProductName),
             std::to_string(v.major),

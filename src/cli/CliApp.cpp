@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
+#include "base/Platform.h"
 #include "app/Commands.h"
 
 #include <CLI/CLI.hpp>
@@ -50,8 +51,8 @@ void Row(std::ostream& o, std::string_view caption, std::int64_t n, std::string_
 std::string Absolute(const std::string& path)
 {
     std::error_code ec;
-    const fs::path p = fs::absolute(fs::path(path), ec);
-    return ec ? path : p.lexically_normal().string();
+    const fs::path p = fs::absolute(PathFromUtf8(path), ec);
+    return ec ? path : PathToUtf8(p.lexically_normal());
 }
 
 // One run of the tool: the shared state, the command layer and the output streams.
@@ -61,7 +62,7 @@ public:
         : m_io(io), m_opt(opt), m_reporter(io.err, io.progress), m_commands(m_state, m_reporter)
     {
         m_state.paths =
-            LocateProgramPaths(programDir, opt.ini.empty() ? fs::path() : fs::path(opt.ini));
+            LocateProgramPaths(programDir, opt.ini.empty() ? fs::path() : PathFromUtf8(opt.ini));
     }
 
     int Scan();

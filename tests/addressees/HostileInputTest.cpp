@@ -5,6 +5,7 @@
 #include "pcljob/cPclMod.h"
 
 #include "addressees/AdrKey.h"
+#include "base/Platform.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -205,7 +206,7 @@ TEST(HostileInputTest, TenMillionTinyPagesKeepMemoryBounded)
     const bool fresh = ResetPeakRss();
     const std::int64_t before = PeakRss();
     cPclMod pcl;
-    ASSERT_TRUE(pcl.Connect(path.string()));
+    ASSERT_TRUE(pcl.Connect(PathToUtf8(path)));
     const std::int64_t after = PeakRss();
 
     EXPECT_EQ(pcl.Pages(), kPages);
@@ -258,7 +259,7 @@ TEST(HostileInputTest, JobBeyondFourGiBKeepsItsPositions)
             lastPageStart = value;
         }
     });
-    ASSERT_TRUE(pcl.Connect(path.string()));
+    ASSERT_TRUE(pcl.Connect(PathToUtf8(path)));
     EXPECT_EQ(pcl.FileSize(), kMark + 28);
     EXPECT_EQ(pcl.PclJobHead(), kReset);
     ASSERT_EQ(pcl.Pages(), 3);

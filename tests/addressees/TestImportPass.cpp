@@ -1,6 +1,7 @@
 #include "addressees/ImportLog.h"
 #include "addressees/ImportPass.h"
 #include "addressees/cKVPersons.h"
+#include "base/Platform.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 
@@ -30,7 +31,7 @@ protected:
     {
         std::ofstream(dir / "job.pcl", std::ios::binary) << job;
         log.Open(logFile.empty() ? dir / "log.txt" : logFile, useLog);
-        return RunImportPass(pcl, (dir / "job.pcl").string(), s, persons, nImpErr, log, 0, {});
+        return RunImportPass(pcl, PathToUtf8(dir / "job.pcl"), s, persons, nImpErr, log, 0, {});
     }
     std::string Log() const
     {
@@ -40,7 +41,7 @@ protected:
     }
     std::string Head(int pages) const
     {
-        return "Log:\tKuvrion\r\nQuelle:\t" + (dir / "job.pcl").string() + "\r\nImport:\t" +
+        return "Log:\tKuvrion\r\nQuelle:\t" + PathToUtf8(dir / "job.pcl") + "\r\nImport:\t" +
                FormatLogTime(0) + "\r\nSeiten:\t" + std::to_string(pages) + "\r\n\r\n";
     }
 

@@ -1,6 +1,7 @@
 #include "base/FileChecks.h"
 #include "base/AtomicFile.h"
 
+#include "base/Platform.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
@@ -107,15 +108,15 @@ TEST(AtomicFile, WriteProtection)
 TEST(AtomicFile, SameFile)
 {
     TempDir dir;
-    const auto a = dir.Write("a.pcl", "x").string();
-    const auto b = dir.Write("b.pcl", "y").string();
+    const auto a = PathToUtf8(dir.Write("a.pcl", "x"));
+    const auto b = PathToUtf8(dir.Write("b.pcl", "y"));
     fs::create_hard_link(a, dir / "link.pcl");
     EXPECT_TRUE(SameFile(a, a));
     EXPECT_TRUE(SameFile("/Jobs/A.PCL", "/jobs/a.pcl"));
-    EXPECT_TRUE(SameFile(a, (dir.Path() / "." / "a.pcl").string()));
-    EXPECT_TRUE(SameFile(a, (dir / "link.pcl").string()));
+    EXPECT_TRUE(SameFile(a, PathToUtf8(dir.Path() / "." / "a.pcl")));
+    EXPECT_TRUE(SameFile(a, PathToUtf8(dir / "link.pcl")));
     EXPECT_TRUE(
-        SameFile((dir / "new.pcl").string(), (dir.Path() / "x" / ".." / "new.pcl").string()));
+        SameFile(PathToUtf8(dir / "new.pcl"), PathToUtf8(dir.Path() / "x" / ".." / "new.pcl")));
     EXPECT_FALSE(SameFile(a, b));
     EXPECT_FALSE(SameFile(a, ""));
     EXPECT_FALSE(SameFile(std::string("\0a", 2), "/"));

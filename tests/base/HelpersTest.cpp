@@ -3,12 +3,14 @@
 #include "base/FileChecks.h"
 #include "base/SystemError.h"
 
+#include "base/Platform.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cmath>
+#include <fstream>
 #include <limits>
 
 using kuvrion::test::TempDir;
@@ -19,19 +21,33 @@ namespace {
 TEST(Helpers, FileAndFolderTests)
 {
     TempDir dir;
-    const auto file = dir.Write("a job.pcl", "x").string();
+    const auto file = PathToUtf8(dir.Write("a job.pcl", "x"));
     EXPECT_TRUE(FileExists(file));
     EXPECT_TRUE(FileExists("  " + file + " "));
     EXPECT_FALSE(FileExists(""));
     EXPECT_FALSE(FileExists("   "));
     EXPECT_FALSE(FileExists("C:"));
     EXPECT_FALSE(FileExists(file + "/"));
-    EXPECT_FALSE(FileExists(dir.Path().string()));
-    EXPECT_FALSE(FileExists((dir / "missing").string()));
-    EXPECT_TRUE(DirExists(dir.Path().string()));
-    EXPECT_TRUE(DirExists(dir.Path().string() + "/"));
+    EXPECT_FALSE(FileExists(PathToUtf8(dir.Path())));
+    EXPECT_FALSE(FileExists(PathToUtf8(dir / "missing")));
+    EXPECT_TRUE(DirExists(PathToUtf8(dir.Path())));
+    EXPECT_TRUE(DirExists(PathToUtf8(dir.Path()) + "/"));
     EXPECT_FALSE(DirExists(file));
     EXPECT_FALSE(DirExists(" "));
+}
+
+// File names are UTF-8 text; on Windows a plain std::filesystem::path(std::string) would read the
+// bytes in the ANSI code page and name another file.
+TEST(Helpers, FileNamesWithUmlautsAreUtf8Text)
+{
+    TempDir dir;
+    const auto native = dir.Path() / std::filesystem::path(u8"Ausgabe Ä ü ß.pcl");
+    std::ofstream(native, std::ios::binary) << "x";
+    const std::string text = PathToUtf8(native);
+    EXPECT_EQ(PathToUtf8(native.filename()), "Ausgabe Ä ü ß.pcl");
+    EXPECT_EQ(PathFromUtf8(text), native);
+    EXPECT_TRUE(FileExists(text));
+    EXPECT_TRUE(SameFile(text, PathToUtf8(dir.Path()) + "/Ausgabe Ä ü ß.pcl"));
 }
 
 TEST(Helpers, ParentPath)

@@ -1,5 +1,6 @@
 #include "CliApp.h"
 
+#include "base/Platform.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ protected:
 
 TEST_F(CliTest, ScanJsonGivesTheDocumentedFieldsAndPageTable)
 {
-    const CliRun r = Cli({"scan", job.string(), "--json", "--page-table"});
+    const CliRun r = Cli({"scan", PathToUtf8(job), "--json", "--page-table"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     const json doc = json::parse(r.out);
     EXPECT_EQ(doc["file_size"], kJob.size());
@@ -72,7 +73,7 @@ TEST_F(CliTest, ScanJsonGivesTheDocumentedFieldsAndPageTable)
 
 TEST_F(CliTest, ImportJsonListsPersonsWithDecodedIds)
 {
-    const CliRun r = Cli({"--ini", ini.string(), "import", job.string(), "--json"});
+    const CliRun r = Cli({"--ini", PathToUtf8(ini), "import", PathToUtf8(job), "--json"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     const json doc = json::parse(r.out);
     EXPECT_EQ(doc["pages"], 3);
@@ -87,8 +88,8 @@ TEST_F(CliTest, ImportJsonListsPersonsWithDecodedIds)
 TEST_F(CliTest, ExportWritesTheMarkedJobAndLeavesTheSettingsAlone)
 {
     const std::string iniBefore = ReadFile(ini);
-    const CliRun r = Cli({"--ini", ini.string(), "export", job.string(), (dir / "out.pcl").string(),
-                          "--count", "1", "--json"});
+    const CliRun r = Cli({"--ini", PathToUtf8(ini), "export", PathToUtf8(job),
+                          PathToUtf8(dir / "out.pcl"), "--count", "1", "--json"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     const json doc = json::parse(r.out);
     EXPECT_EQ(doc["exported"], 1);
@@ -104,24 +105,24 @@ TEST_F(CliTest, ExportWritesTheMarkedJobAndLeavesTheSettingsAlone)
 
 TEST_F(CliTest, BadInputGivesAGermanMessageAndANonZeroStatus)
 {
-    CliRun r = Cli({"scan", (dir / "missing.pcl").string()});
+    CliRun r = Cli({"scan", PathToUtf8(dir / "missing.pcl")});
     EXPECT_EQ(r.status, kExitBadInput);
     EXPECT_NE(r.err.find("Quelldatei nicht gefunden"), std::string::npos);
 
-    r = Cli({"--ini", (dir / "none.ini").string(), "import", job.string()});
+    r = Cli({"--ini", PathToUtf8(dir / "none.ini"), "import", PathToUtf8(job)});
     EXPECT_EQ(r.status, kExitBadInput);
     EXPECT_NE(r.err.find("Einstellungsdatei nicht gefunden"), std::string::npos);
 
     dir.Write("empty.ini", "");
-    r = Cli({"--ini", (dir / "empty.ini").string(), "import", job.string()});
+    r = Cli({"--ini", PathToUtf8(dir / "empty.ini"), "import", PathToUtf8(job)});
     EXPECT_EQ(r.status, kExitBadInput);
     EXPECT_NE(r.err.find("Adressatenschlüssel"), std::string::npos);
 
-    r = Cli({"--ini", ini.string(), "export", job.string(), job.string()});
+    r = Cli({"--ini", PathToUtf8(ini), "export", PathToUtf8(job), PathToUtf8(job)});
     EXPECT_EQ(r.status, kExitBadInput);
     EXPECT_EQ(ReadFile(job), kJob);
 
-    r = Cli({"refpage", (dir / "r.pcl").string(), "--grid", "off", "--marks", "off"});
+    r = Cli({"refpage", PathToUtf8(dir / "r.pcl"), "--grid", "off", "--marks", "off"});
     EXPECT_EQ(r.status, kExitBadInput);
 
     r = Cli({"frobnicate"});
@@ -133,7 +134,7 @@ TEST_F(CliTest, WriteFailureIsNotReportedAsSuccess)
 {
     const fs::path out = dir.Write("out.pcl", "old");
     fs::permissions(out, fs::perms::owner_read);
-    const CliRun r = Cli({"--ini", ini.string(), "export", job.string(), out.string()});
+    const CliRun r = Cli({"--ini", PathToUtf8(ini), "export", PathToUtf8(job), PathToUtf8(out)});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_NE(r.err.find("Zieldatei ist schreibgeschützt"), std::string::npos);
     EXPECT_EQ(r.out.find("Export wurde durchgeführt"), std::string::npos);
@@ -142,14 +143,14 @@ TEST_F(CliTest, WriteFailureIsNotReportedAsSuccess)
 
 TEST_F(CliTest, SkeletonAndReferencePage)
 {
-    CliRun r = Cli({"skeleton", job.string(), (dir / "skel.txt").string(), "--fill", "46"});
+    CliRun r = Cli({"skeleton", PathToUtf8(job), PathToUtf8(dir / "skel.txt"), "--fill", "46"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     const std::string skel = ReadFile(dir / "skel.txt");
     EXPECT_EQ(skel.size(), kJob.size());
     EXPECT_EQ(skel.find("Seite"), std::string::npos);
     EXPECT_NE(skel.find("\f......."), std::string::npos);
 
-    r = Cli({"refpage", (dir / "r.pcl").string(), "--grid", "off"});
+    r = Cli({"refpage", PathToUtf8(dir / "r.pcl"), "--grid", "off"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     const std::string ref = ReadFile(dir / "r.pcl");
     EXPECT_EQ(ref.find("\x1b%0B"), std::string::npos);

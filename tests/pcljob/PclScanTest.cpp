@@ -3,6 +3,7 @@
 #include "PclJobTestSupport.h"
 
 #include "TestConfig.h"
+#include "base/Platform.h"
 #include "pcljob/cPclMod.h"
 
 #include <gtest/gtest.h>
@@ -163,17 +164,17 @@ TEST(PclScan, FilesThatCannotBeScanned)
     const auto dir = test::TempDir("scan-files");
     cPclMod job;
     ASSERT_TRUE(job.Connect(MakeMemorySource(std::string("A") + FF), "mem"));
-    EXPECT_FALSE(job.Connect((dir / "missing.pcl").string()));
+    EXPECT_FALSE(job.Connect(PathToUtf8(dir / "missing.pcl")));
     EXPECT_FALSE(job.Connected());
     EXPECT_EQ(job.FileName(), "");
     EXPECT_EQ(job.Pages(), 0);
-    EXPECT_FALSE(job.Connect(dir.string())) << "a folder is no job";
+    EXPECT_FALSE(job.Connect(PathToUtf8(dir))) << "a folder is no job";
     EXPECT_FALSE(job.Connected());
 
     // An empty file connects without pages; a read-only file is fine (it is only read).
     const auto empty = dir / "empty.pcl";
     test::WriteFile(empty, "");
-    EXPECT_TRUE(job.Connect(empty.string()));
+    EXPECT_TRUE(job.Connect(PathToUtf8(empty)));
     EXPECT_TRUE(job.Connected());
     EXPECT_EQ(job.Pages(), 0);
     EXPECT_EQ(job.FileEscapes(), 0);
@@ -181,8 +182,8 @@ TEST(PclScan, FilesThatCannotBeScanned)
     const auto ro = dir / "read-only.pcl";
     test::WriteFile(ro, std::string("A") + FF + "B" + FF);
     std::filesystem::permissions(ro, std::filesystem::perms::owner_read);
-    ASSERT_TRUE(job.Connect(ro.string()));
-    EXPECT_EQ(job.FileName(), ro.string());
+    ASSERT_TRUE(job.Connect(PathToUtf8(ro)));
+    EXPECT_EQ(job.FileName(), PathToUtf8(ro));
     EXPECT_EQ(job.Pages(), 2);
     EXPECT_FALSE(job.SourceChanged());
     std::filesystem::permissions(ro, std::filesystem::perms::owner_all);

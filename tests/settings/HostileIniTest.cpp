@@ -5,6 +5,7 @@
 #include "settings/IniAccess.h"
 #include "settings/Settings.h"
 
+#include "base/Platform.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@ protected:
     IniAccess& Ini(const std::string& content)
     {
         dir.Write("kuvrion.ini", content);
-        ini.IniFile(Path().string());
+        ini.IniFile(PathToUtf8(Path()));
         return ini;
     }
     fs::path Path() const { return dir / "kuvrion.ini"; }
@@ -156,7 +157,7 @@ TEST_F(HostileIniTest, NoFileInThePlaceOfTheSettingsGivesTheDefaults)
 {
     // A folder: nothing to read, nothing replaced.
     fs::create_directory(dir / "folder.ini");
-    ini.IniFile((dir / "folder.ini").string());
+    ini.IniFile(PathToUtf8(dir / "folder.ini"));
     ExpectDefaults(LoadSettings(ini));
     EXPECT_FALSE(ini.WriteEntry("common", "uselog", "1"));
     EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
@@ -164,7 +165,7 @@ TEST_F(HostileIniTest, NoFileInThePlaceOfTheSettingsGivesTheDefaults)
     // A named pipe would block a reader forever; it is neither read nor replaced.
     const auto fifo = dir / "pipe.ini";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    ini.IniFile(fifo.string());
+    ini.IniFile(PathToUtf8(fifo));
     ExpectDefaults(LoadSettings(ini));
     EXPECT_FALSE(ini.WriteEntry("common", "uselog", "1"));
     EXPECT_TRUE(fs::is_fifo(fifo));
@@ -177,7 +178,7 @@ TEST_F(HostileIniTest, NoFileInThePlaceOfTheSettingsGivesTheDefaults)
     ExpectDefaults(LoadSettings(Ini(rubbish)));
 
     // No file at all.
-    ini.IniFile((dir / "missing.ini").string());
+    ini.IniFile(PathToUtf8(dir / "missing.ini"));
     ExpectDefaults(LoadSettings(ini));
     EXPECT_FALSE(fs::exists(dir / "missing.ini")) << "reading creates nothing";
 }

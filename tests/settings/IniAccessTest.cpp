@@ -1,5 +1,6 @@
 #include "settings/IniAccess.h"
 
+#include "base/Platform.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 class IniAccessTest : public ::testing::Test {
 protected:
-    IniAccessTest() { ini.IniFile((dir / "kuvrion.ini").string()); }
+    IniAccessTest() { ini.IniFile(PathToUtf8(dir / "kuvrion.ini")); }
 
     void Put(std::string_view bytes) { dir.Write("kuvrion.ini", bytes); }
     std::string Contents() const { return ReadFile(dir / "kuvrion.ini"); }
@@ -147,7 +148,7 @@ TEST_F(IniAccessTest, ProtectedOrBlockedFilesAreNeverWritten)
 
     IniAccess folder;
     fs::create_directory(dir / "folder.ini");
-    folder.IniFile((dir / "folder.ini").string());
+    folder.IniFile(PathToUtf8(dir / "folder.ini"));
     EXPECT_FALSE(folder.WriteEntry("s", "k", "v"));
     EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
     EXPECT_EQ(folder.ReadEntry("s", "k", "d"), "d");
@@ -194,7 +195,7 @@ TEST_F(IniAccessTest, RemNumSectionRenumbersAndTrims)
     EXPECT_EQ(ReadFile(dir / "kuvrion.ini.old"), "taken");
 
     IniAccess missing;
-    missing.IniFile((dir / "missing.ini").string());
+    missing.IniFile(PathToUtf8(dir / "missing.ini"));
     EXPECT_FALSE(missing.RemNumSection("sec", 1));
     EXPECT_FALSE(fs::exists(dir / "missing.ini"));
 }

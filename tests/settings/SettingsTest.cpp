@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include "base/Platform.h"
 #include "settings/IniAccess.h"
 #include "support/TempDir.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    SettingsTest() { ini.IniFile((dir / "kuvrion.ini").string()); }
+    SettingsTest() { ini.IniFile(PathToUtf8(dir / "kuvrion.ini")); }
 
     Settings LoadFrom(std::string_view text)
     {

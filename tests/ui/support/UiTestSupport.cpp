@@ -2,6 +2,7 @@
 
 #include "ImageList.h"
 #include "app/ProgramPaths.h"
+#include "base/Platform.h"
 #include "settings/IniAccess.h"
 
 #include <QApplication>
@@ -61,8 +62,8 @@ void ProgramFolder::SetSampleKey() const
 std::unique_ptr<AppState> ProgramFolder::NewState() const
 {
     auto state = std::make_unique<AppState>();
-    state->paths = LocateProgramPaths(m_dir.path().toStdString());
-    state->oIni.IniFile(state->paths.settingsFile.string());
+    state->paths = LocateProgramPaths(PathFromUtf8(m_dir.path().toStdString()));
+    state->oIni.IniFile(PathToUtf8(state->paths.settingsFile));
     return state;
 }
 
