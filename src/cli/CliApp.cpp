@@ -59,7 +59,8 @@ std::string Absolute(const std::string& path)
 class Session {
 public:
     Session(CliIo io, const fs::path& programDir, const Options& opt)
-        : m_io(io), m_opt(opt), m_reporter(io.err, io.progress), m_commands(m_state, m_reporter)
+        : m_io(io), m_opt(opt), m_reporter(io.err, io.progress, io.escapes),
+          m_commands(m_state, m_reporter)
     {
         m_state.paths =
             LocateProgramPaths(programDir, opt.ini.empty() ? fs::path() : PathFromUtf8(opt.ini));
