@@ -12,11 +12,15 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fcntl.h>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 using kuvrion::test::TempDir;
 
@@ -231,11 +235,15 @@ TEST(HostileInputTest, JobBeyondFourGiBKeepsItsPositions)
     TempDir dir;
     const auto path = dir / "sparse.pcl";
     {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
+        std::FILE* const file = OpenStream(path, "wb");
+        ASSERT_NE(file, nullptr);
         auto put = [&](std::int64_t at, const std::string& bytes) {
-            return ::pwrite(fd, bytes.data(), bytes.size(), at) ==
-                   static_cast<ssize_t>(bytes.size());
+#ifdef _WIN32
+            const bool placed = ::_fseeki64(file, at, SEEK_SET) == 0;
+#else
+            const bool placed = ::fseeko(file, at, SEEK_SET) == 0;
+#endif
+            return placed && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         };
         // Head and page 1; then a hole of zeros up to a raster sequence whose data, holding FF
         // and ESC bytes, straddles the 4 GiB mark; then two pages and the foot.
@@ -245,9 +253,10 @@ TEST(HostileInputTest, JobBeyondFourGiBKeepsItsPositions)
         data[3] = '\f';
         const bool written = put(0, kReset + "A\f") && put(kMark - 8, kEsc + "*b20W") &&
                              put(kMark - 2, data) && put(kMark + 18, "B\fC\f" + kReset + "foot");
-        const bool sparse = written && ::ftruncate(fd, kMark + 28) == 0;
-        ::close(fd);
-        if (!sparse) {
+        const bool closed = std::fclose(file) == 0;
+        std::error_code ec;
+        std::filesystem::resize_file(path, kMark + 28, ec);
+        if (!written || !closed || ec) {
             GTEST_SKIP() << "no sparse file of 4 GiB can be made here";
         }
     }
@@ -275,12 +284,14 @@ TEST(HostileInputTest, JobBeyondFourGiBKeepsItsPositions)
     EXPECT_EQ(lastPageStart, kMark + 23); // the notice at the end of the data
     pcl.Disconnect();
 
+#ifndef _WIN32
     // Drop the zeros from the page cache again; the machine is shared.
     const int fd = ::open(path.c_str(), O_RDONLY);
     if (fd >= 0) {
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
         ::close(fd);
     }
+#endif
 }
 
 } // namespace

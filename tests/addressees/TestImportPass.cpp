@@ -25,7 +25,13 @@ protected:
         s.sAdrKeyBeg = "K:";
         s.sAdrKeyEnd = ";";
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override
+    {
+        // Windows cannot remove open files.
+        pcl.Disconnect();
+        log.Close();
+        fs::remove_all(dir);
+    }
 
     ImportResult Run(const std::string& job, bool useLog = true, fs::path logFile = {})
     {

@@ -1,12 +1,11 @@
 #include "app/Commands.h"
 
+#include "base/Platform.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -104,9 +103,11 @@ TEST_F(CommandsTest, DestinationNamingTheSourceInAnotherSpellingIsRefused)
     ASSERT_TRUE(ImportJob(job));
     commands.ChooseDestination((dir.Path() / "." / "job.pcl").string(), std::nullopt);
     EXPECT_FALSE(commands.CanExport());
+#ifndef _WIN32 // the MinGW standard library makes no symbolic links
     fs::create_directory_symlink(dir.Path(), dir / "link");
     commands.ChooseDestination((dir / "link" / "job.pcl").string(), std::nullopt);
     EXPECT_FALSE(commands.CanExport());
+#endif
     commands.ChooseDestination((dir / "JOB.PCL").string(), std::nullopt);
     EXPECT_FALSE(commands.CanExport());
     // Choosing the destination's name as the new source turns the destination red as well.
@@ -295,11 +296,18 @@ TEST(ProgramPathsTest, SettingsMoveToTheUserFolderWhenTheProgramFolderIsNotWrita
     EXPECT_EQ(local.settingsFile, home / "kuvrion.ini");
     EXPECT_EQ(local.LogFile(), home / "log.txt");
 
+#ifdef _WIN32
+    // A folder where no file can be made stands for "Program Files".
+    ::_putenv_s("APPDATA", PathToUtf8(home.Path()).c_str());
+    const ProgramPaths system = LocateProgramPaths(home / "missing");
+    ::_putenv_s("APPDATA", "");
+#else
     ::setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
     const ProgramPaths system = LocateProgramPaths("/usr/bin");
+    ::unsetenv("XDG_CONFIG_HOME");
+#endif
     EXPECT_EQ(system.settingsFile, home / "Kuvrion" / "kuvrion.ini");
     EXPECT_EQ(system.RefPageFile(), home / "Kuvrion" / "RefPage.pcl");
-    ::unsetenv("XDG_CONFIG_HOME");
 
     const ProgramPaths given = LocateProgramPaths("/usr/bin", home / "my.ini");
     EXPECT_EQ(given.settingsFile, home / "my.ini");

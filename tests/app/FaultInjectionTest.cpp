@@ -12,24 +12,27 @@
 #include "base/SystemError.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
+#include "support/Wine.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 using kuvrion::test::FileSizeLimit;
@@ -70,6 +73,22 @@ bool StartsWith(const std::string& s, const std::string& prefix)
     return s.rfind(prefix, 0) == 0;
 }
 
+#ifdef _WIN32
+// Windows has no mount namespaces: the cases that need one are skipped there.
+std::optional<std::string> InMountNamespace(const std::function<bool()>&,
+                                            const std::function<std::string()>&)
+{
+    return std::nullopt;
+}
+bool BindReadOnly(const fs::path&)
+{
+    return false;
+}
+bool SmallTmpfs(const fs::path&)
+{
+    return false;
+}
+#else
 // Runs `body` in a child process with a private mount namespace after `mount` prepared it. The
 // child's mounts vanish with it. Returns what `body` reported, or nullopt when the namespace or
 // the mount could not be made (no privileges); a child that dies gives a report saying so.
@@ -126,6 +145,7 @@ bool SmallTmpfs(const fs::path& folder)
 {
     return ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
 }
+#endif
 
 bool NoTemporaryFilesIn(const fs::path& folder)
 {
@@ -340,6 +360,9 @@ TEST_F(FaultInjectionTest, WriteProtectedOrBlockedTargetIsNeverReplaced)
 // refused and stays in place.
 TEST_F(FaultInjectionTest, SpecialFileAsTargetIsNeverReplaced)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows keeps named pipes out of folders: none can take a target's place";
+#else
     const auto fifo = dir / "pipe.pcl";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     ImportTo(fifo);
@@ -348,6 +371,7 @@ TEST_F(FaultInjectionTest, SpecialFileAsTargetIsNeverReplaced)
     EXPECT_FALSE(commands.WriteReferencePage({fifo.string(), true, true}, false));
     EXPECT_TRUE(fs::is_fifo(fifo));
     ExpectNothingLost();
+#endif
 }
 
 TEST_F(FaultInjectionTest, SourceChangedAfterTheImportIsRefused)
@@ -368,6 +392,9 @@ TEST_F(FaultInjectionTest, SourceChangedAfterTheImportIsRefused)
          }}};
     for (const auto& [what, change] : changes) {
         SCOPED_TRACE(what);
+        if (test::UnderWine() && std::string(what) != "truncated" && std::string(what) != "grown") {
+            continue; // Wine cannot delete or rename over a file that is open (support/Wine.h)
+        }
         dir.Write("job.pcl", jobBytes);
         ImportTo(out);
         // File times have a coarse clock; make sure the change shows in them.
@@ -387,14 +414,14 @@ TEST_F(FaultInjectionTest, SourceChangedAfterTheImportIsRefused)
 
 TEST_F(FaultInjectionTest, SourceReplacedWithItsOldTimesIsSeenAsChanged)
 {
+    if (test::UnderWine()) {
+        GTEST_SKIP() << "Wine cannot rename a file over one that is open";
+    }
     ImportTo(dir / "out.pcl");
-    struct stat before {};
-    ASSERT_EQ(::stat(job.c_str(), &before), 0);
     std::string other = jobBytes;
     std::replace(other.begin(), other.end(), 'x', 'y');
     dir.Write("new.pcl", other);
-    const timespec times[2] = {before.st_atim, before.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "new.pcl").c_str(), times, 0), 0);
+    fs::last_write_time(dir / "new.pcl", fs::last_write_time(job));
     fs::rename(dir / "new.pcl", job);
 
     // Same size and modification time, but another file: the export asks for a new import.

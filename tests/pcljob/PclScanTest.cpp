@@ -197,6 +197,7 @@ TEST(PclScan, FilesThatCannotBeScanned)
     EXPECT_EQ(page, "");
     EXPECT_NE(job.ReadError(), 0);
     EXPECT_EQ(job.Page(2), "");
+    job.Disconnect(); // Windows cannot remove an open file
     std::filesystem::remove_all(dir);
 }
 

@@ -12,8 +12,10 @@
 
 #include <chrono>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 using kuvrion::test::ReadFile;
@@ -162,6 +164,7 @@ TEST_F(HostileIniTest, NoFileInThePlaceOfTheSettingsGivesTheDefaults)
     EXPECT_FALSE(ini.WriteEntry("common", "uselog", "1"));
     EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
 
+#ifndef _WIN32 // Windows keeps named pipes out of folders
     // A named pipe would block a reader forever; it is neither read nor replaced.
     const auto fifo = dir / "pipe.ini";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
@@ -169,6 +172,7 @@ TEST_F(HostileIniTest, NoFileInThePlaceOfTheSettingsGivesTheDefaults)
     ExpectDefaults(LoadSettings(ini));
     EXPECT_FALSE(ini.WriteEntry("common", "uselog", "1"));
     EXPECT_TRUE(fs::is_fifo(fifo));
+#endif
 
     // Binary rubbish without a single section header.
     std::string rubbish;

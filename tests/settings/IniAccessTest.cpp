@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
-
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using kuvrion::test::ReadFile;
