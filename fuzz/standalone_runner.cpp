@@ -1,6 +1,8 @@
 // Replays inputs through a fuzz target without libFuzzer, so every build runs the seed corpus as a
 // test. Arguments are files or folders (searched recursively); a missing argument or a folder
 // without any file fails, so a lost corpus cannot pass unnoticed. A broken invariant aborts.
+#include "base/Platform.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -19,14 +21,15 @@ bool Replay(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        std::fprintf(stderr, "cannot read %s\n", kuvrion::PathToUtf8(file).c_str());
         return false;
     }
     const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
                                   std::istreambuf_iterator<char>()};
     // A copy of exactly the input's size, so reads past its end are caught by the sanitizers.
     std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
-    std::fprintf(stderr, "replaying %s (%zu bytes)\n", file.c_str(), copy.size());
+    std::fprintf(stderr, "replaying %s (%zu bytes)\n", kuvrion::PathToUtf8(file).c_str(),
+                 copy.size());
     LLVMFuzzerTestOneInput(copy.data(), copy.size());
     return true;
 }
@@ -53,7 +56,7 @@ int main(int argc, char** argv)
             }
             std::sort(files.begin(), files.end()); // the same order on every machine
             if (files.empty()) {
-                std::fprintf(stderr, "no inputs in %s\n", arg.c_str());
+                std::fprintf(stderr, "no inputs in %s\n", kuvrion::PathToUtf8(arg).c_str());
                 return 1;
             }
             for (const auto& f : files) {
@@ -68,7 +71,7 @@ int main(int argc, char** argv)
             }
             ++replayed;
         } else {
-            std::fprintf(stderr, "no such corpus: %s\n", arg.c_str());
+            std::fprintf(stderr, "no such corpus: %s\n", kuvrion::PathToUtf8(arg).c_str());
             return 1;
         }
     }
