@@ -435,10 +435,14 @@ std::optional<std::string> Commands::LogFileToOpen()
 std::optional<std::string> Commands::ManualToOpen()
 {
     const std::string name = std::string(kProductName) + ".pdf";
+    // Beside the program (a build folder, the Windows package), or where an installation under a
+    // prefix puts it (<prefix>/bin/kuvrion, <prefix>/share/doc/kuvrion/Kuvrion.pdf).
+    const fs::path& dir = m_state.paths.programDir;
     for (const fs::path& candidate :
-         {m_state.paths.programDir / "doc" / name, m_state.paths.programDir / name}) {
-        if (FileExists(candidate.string())) {
-            return candidate.string();
+         {dir / "doc" / name, dir / name,
+          (dir / ".." / "share" / "doc" / "kuvrion" / name).lexically_normal()}) {
+        if (FileExists(PathToUtf8(candidate))) {
+            return PathToUtf8(candidate);
         }
     }
     m_reporter.ShowMessage("Das Handbuch wurde nicht gefunden:\r\n" + name, MessageKind::Plain);

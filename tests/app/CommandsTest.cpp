@@ -289,6 +289,20 @@ TEST_F(CommandsTest, ManualIsLookedUpInDocFirst)
     EXPECT_EQ(commands.ManualToOpen(), (dir / "doc" / "Kuvrion.pdf").string());
 }
 
+TEST(ManualTest, InstalledManualIsFoundUnderThePrefix)
+{
+    TempDir prefix;
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share" / "doc" / "kuvrion");
+    prefix.Write("share/doc/kuvrion/Kuvrion.pdf", "%PDF");
+    AppState state;
+    state.paths = LocateProgramPaths(prefix / "bin");
+    RecordingReporter reporter;
+    Commands commands{state, reporter};
+    EXPECT_EQ(commands.ManualToOpen(),
+              PathToUtf8(prefix / "share" / "doc" / "kuvrion" / "Kuvrion.pdf"));
+}
+
 TEST(ProgramPathsTest, SettingsMoveToTheUserFolderWhenTheProgramFolderIsNotWritable)
 {
     TempDir home;
