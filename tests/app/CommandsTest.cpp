@@ -312,9 +312,11 @@ TEST(ProgramPathsTest, SettingsMoveToTheUserFolderWhenTheProgramFolderIsNotWrita
 
 #ifdef _WIN32
     // A folder where no file can be made stands for "Program Files".
+    const char* const appData = std::getenv("APPDATA");
+    const std::string oldAppData = appData ? appData : "";
     ::_putenv_s("APPDATA", PathToUtf8(home.Path()).c_str());
     const ProgramPaths system = LocateProgramPaths(home / "missing");
-    ::_putenv_s("APPDATA", "");
+    ::_putenv_s("APPDATA", oldAppData.c_str());
 #else
     ::setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
     const ProgramPaths system = LocateProgramPaths("/usr/bin");
