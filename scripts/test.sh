@@ -11,6 +11,8 @@ echo "== Build (warnings are errors)"
 BUILD_DIR=build-ci bash scripts/build.sh -DKUVRION_CI=ON
 echo "== Tests"
 ctest --test-dir build-ci --output-on-failure -j"$jobs"
+bash scripts/ci/windows.sh
+bash scripts/ci/package.sh
 
 echo "== Build with AddressSanitizer + UndefinedBehaviorSanitizer"
 BUILD_DIR=build-asan BUILD_TYPE=Debug bash scripts/build.sh -DKUVRION_CI=ON -DKUVRION_SANITIZE=ON \
