@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 run_tests=1
 [[ "${1:-}" == "--no-tests" ]] && run_tests=0
-build_dir=${BUILD_WIN_DIR:-build-win}
+build_dir=$(realpath -m "${BUILD_WIN_DIR:-build-win}")
 
 packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
@@ -51,18 +51,21 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_6
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DKUVRION_CI=ON \
     -DKUVRION_GUI=OFF -DKUVRION_BENCH=OFF -DKUVRION_MANUAL=OFF \
     -DKUVRION_MANUAL_PDF_FILE="$manual" >/dev/null
+
+if ((run_tests)); then
+    # A throwaway Wine prefix in the build folder (the tests' emulator uses the same); no Mono or
+    # Gecko dialogs on its first start, which takes a while and so runs beside the build.
+    export WINEPREFIX=$build_dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    trap 'wineserver -k 2>/dev/null || true' EXIT
+    wine wineboot --init >/dev/null 2>&1 &
+    boot=$!
+fi
 cmake --build "$build_dir" -j"$(nproc)"
 
 if ((run_tests)); then
-    # A throwaway Wine prefix in the build folder; no Mono or Gecko dialogs on its first start.
-    export WINEPREFIX=$PWD/$build_dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-        echo "== Creating the Wine prefix (first start takes a while)"
-    fi
-    # One Wine server for all the runs, stopped when the script ends (it may run already).
+    wait "$boot" || true
+    # One Wine server for all the test runs (it may run already), stopped when the script ends.
     wineserver -p 2>/dev/null || true
-    trap 'wineserver -k 2>/dev/null || true' EXIT
-    wine wineboot --init >/dev/null 2>&1
     echo "== Tests under Wine"
     ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
 fi
