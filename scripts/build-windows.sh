@@ -54,18 +54,20 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_6
 
 if ((run_tests)); then
     # A throwaway Wine prefix in the build folder (the tests' emulator uses the same); no Mono or
-    # Gecko dialogs on its first start, which takes a while and so runs beside the build.
+    # Gecko dialogs on its first start, which takes a while and so runs beside the build. One Wine
+    # server for all the runs, started first and apart from any output: a server that a test run
+    # starts would hold that run's output pipe open, and ctest would wait for it.
     export WINEPREFIX=$build_dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    mkdir -p "$WINEPREFIX"
+    wineserver -p </dev/null >/dev/null 2>&1 || true
     trap 'wineserver -k 2>/dev/null || true' EXIT
-    wine wineboot --init >/dev/null 2>&1 &
+    wine wineboot --init </dev/null >/dev/null 2>&1 &
     boot=$!
 fi
 cmake --build "$build_dir" -j"$(nproc)"
 
 if ((run_tests)); then
     wait "$boot" || true
-    # One Wine server for all the test runs (it may run already), stopped when the script ends.
-    wineserver -p 2>/dev/null || true
     echo "== Tests under Wine"
     ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
 fi

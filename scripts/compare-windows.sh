@@ -18,7 +18,10 @@ export WINEPREFIX=${WINEPREFIX:-$win_build/wine} WINEDEBUG=-all WINEDLLOVERRIDES
 export LC_ALL=C.UTF-8
 
 work=$(mktemp -d "$win_build/compare.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+# One Wine server for all the runs, apart from any output (else each first run would wait for it).
+mkdir -p "$WINEPREFIX"
+wineserver -p </dev/null >/dev/null 2>&1 || true
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # A Linux path as the Windows program is given it: Z:\...
 winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
