@@ -127,9 +127,11 @@ public:
 
 private:
     bool m_escapes = true;
+#ifdef _WIN32
     unsigned m_oldCodePage = 0;  // the console's output code page, 0 when unchanged
     unsigned long m_oldMode = 0; // the console mode of standard error...
     bool m_modeChanged = false;  // ... when it was changed
+#endif
 };
 
 } // namespace kuvrion
