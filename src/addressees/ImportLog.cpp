@@ -1,5 +1,7 @@
 #include "addressees/ImportLog.h"
 
+#include "base/Platform.h"
+
 #include <cerrno>
 #include <system_error>
 
@@ -20,7 +22,7 @@ void ImportLog::Open(const std::filesystem::path& path, bool enabled)
     std::error_code ec;
     std::filesystem::remove(path, ec); // a failure shows when the file cannot be created
     errno = 0;
-    m_file = std::fopen(path.c_str(), "wb");
+    m_file = OpenStream(path, "wb");
     if (!m_file) {
         m_errno = errno != 0 ? errno : EIO;
         return;
@@ -40,7 +42,7 @@ bool ImportLog::Write(std::string_view text)
     if (text.empty())
         return true;
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), m_file) != text.size()) {
+    if (!WriteToStream(m_file, text)) {
         m_errno = errno != 0 ? errno : EIO;
         return false;
     }

@@ -3,6 +3,7 @@
 #include "addressees/ImportLog.h"
 #include "addressees/cKVPersons.h"
 #include "base/ByteText.h"
+#include "base/Platform.h"
 #include "base/Version.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
@@ -133,9 +134,10 @@ private:
 
 std::string FormatLogTime(std::time_t t)
 {
-    std::tm tm{};
-    if (!localtime_r(&t, &tm))
+    const auto local = LocalTime(t);
+    if (!local)
         return "00.00.0000 00:00";
+    const std::tm& tm = *local;
     char buf[80]; // room for any int, though the fields are small
     std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d", tm.tm_mday, tm.tm_mon + 1,
                   tm.tm_year + 1900, tm.tm_hour, tm.tm_min);

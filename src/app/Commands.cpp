@@ -4,6 +4,7 @@
 #include "base/AtomicFile.h"
 #include "base/FileChecks.h"
 #include "base/Numbers.h"
+#include "base/Platform.h"
 #include "base/Version.h"
 #include "marking/Manifest.h"
 #include "marking/RefJob.h"
@@ -37,7 +38,7 @@ std::string KeyFingerprint(const Settings& c)
 bool BlockedTarget(const std::string& path)
 {
     std::error_code ec;
-    return IsWriteProtected(fs::path(path)) || fs::is_directory(fs::path(path), ec);
+    return IsWriteProtected(PathFromUtf8(path)) || fs::is_directory(PathFromUtf8(path), ec);
 }
 
 } // namespace
@@ -68,13 +69,13 @@ Commands::Commands(AppState& state, Reporter& reporter) : m_state(state), m_repo
 void Commands::Load()
 {
     AppState& st = m_state;
-    st.oIni.IniFile(st.paths.settingsFile.string());
+    st.oIni.IniFile(PathToUtf8(st.paths.settingsFile));
     st.nJobPages = 0;
-    st.bLogAvailable = FileExists(st.paths.LogFile().string());
+    st.bLogAvailable = FileExists(PathToUtf8(st.paths.LogFile()));
     st.bRunUpdater = false;
     // The updater is only offered when both of its files lie in the program's folder.
-    st.bWebUpdateAvailable = FileExists((st.paths.programDir / "Zephrin.exe").string()) &&
-                             FileExists((st.paths.programDir / "UNZIP.COM").string());
+    st.bWebUpdateAvailable = FileExists(PathToUtf8(st.paths.programDir / "Zephrin.exe")) &&
+                             FileExists(PathToUtf8(st.paths.programDir / "UNZIP.COM"));
     st.cfg = LoadSettings(st.oIni);
     RefreshSource();
     RefreshDestination();
@@ -278,7 +279,7 @@ std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWr
         return Failure{FailureKind::TargetBlocked, 0, 0, path};
     }
     AtomicFile out;
-    if (!out.Open(fs::path(path))) {
+    if (!out.Open(PathFromUtf8(path))) {
         const std::string folder = ParentPath(path);
         const FailureKind what = folder.empty() || DirExists(folder)
                                      ? FailureKind::TargetOpen
@@ -415,7 +416,7 @@ std::optional<Failure> Commands::WriteManifest()
     if (m_manifestPath) {
         path = *m_manifestPath;
     } else if (m_state.cfg.bManifest) {
-        path = fs::path(m_state.cfg.sDstFile).replace_extension(".csv").string();
+        path = PathToUtf8(PathFromUtf8(m_state.cfg.sDstFile).replace_extension(".csv"));
     } else {
         return std::nullopt;
     }
@@ -448,7 +449,7 @@ Outcome Commands::Verify(const std::string& marked, const std::optional<std::str
 
 std::string Commands::SkeletonPath() const
 {
-    return ReadSkeletonPath(m_state.oIni, m_state.paths.SkeletonFile().string());
+    return ReadSkeletonPath(m_state.oIni, PathToUtf8(m_state.paths.SkeletonFile()));
 }
 
 Outcome Commands::SaveEscSkeleton(const std::string& path, bool persist)
@@ -470,7 +471,7 @@ Outcome Commands::SaveEscSkeleton(const std::string& path, bool persist)
 
 RefPageOptions Commands::RefPageDefaults() const
 {
-    return ReadRefPageOptions(m_state.oIni, m_state.paths.RefPageFile().string());
+    return ReadRefPageOptions(m_state.oIni, PathToUtf8(m_state.paths.RefPageFile()));
 }
 
 Outcome Commands::WriteReferencePage(const RefPageOptions& options, bool persist)
@@ -499,7 +500,7 @@ void Commands::ToggleLog()
 
 std::optional<std::string> Commands::LogFileToOpen()
 {
-    const std::string log = m_state.paths.LogFile().string();
+    const std::string log = PathToUtf8(m_state.paths.LogFile());
     if (FileExists(log)) {
         return log;
     }
@@ -510,10 +511,14 @@ std::optional<std::string> Commands::LogFileToOpen()
 std::optional<std::string> Commands::ManualToOpen()
 {
     const std::string name = std::string(kProductName) + ".pdf";
+    // Beside the program (a build folder, the Windows package), or where an installation under a
+    // prefix puts it (<prefix>/bin/kuvrion, <prefix>/share/doc/kuvrion/Kuvrion.pdf).
+    const fs::path& dir = m_state.paths.programDir;
     for (const fs::path& candidate :
-         {m_state.paths.programDir / "doc" / name, m_state.paths.programDir / name}) {
-        if (FileExists(candidate.string())) {
-            return candidate.string();
+         {dir / "doc" / name, dir / name,
+          (dir / ".." / "share" / "doc" / "kuvrion" / name).lexically_normal()}) {
+        if (FileExists(PathToUtf8(candidate))) {
+            return PathToUtf8(candidate);
         }
     }
     Finish(Action::OpenManual, Failure{FailureKind::FileMissing, ENOENT, 0, name});
@@ -524,7 +529,7 @@ void Commands::SettingsWritten(bool ok)
 {
     if (!ok) {
         Finish(Action::Settings,
-               Failure{FailureKind::SettingsWrite, 0, 0, m_state.paths.settingsFile.string()});
+               Failure{FailureKind::SettingsWrite, 0, 0, PathToUtf8(m_state.paths.settingsFile)});
     }
 }
 
@@ -618,7 +623,7 @@ void Commands::Close(std::array<std::int32_t, 2> posTwips)
 std::vector<std::string> Commands::UpdaterCommandLine() const
 {
     const Version v;
-    return {(m_state.paths.programDir / "Zephrin.exe").string(),
+    return {PathToUtf8(m_state.paths.programDir / "Zephrin.exe"),
             std::string(kProductName),
             std::string(kProductName),
             std::to_string(v.major),

@@ -204,8 +204,10 @@ std::string DescribeErrno(int err)
         return "Ist kein Ordner";
     case EEXIST:
         return "Datei existiert bereits";
+#ifdef EDQUOT
     case EDQUOT:
         return "Speicherkontingent überschritten";
+#endif
     case EFBIG:
         return "Datei zu groß";
     case EBUSY:

@@ -1,10 +1,9 @@
 #include "base/AtomicFile.h"
 
+#include "base/Platform.h"
+
 #include <cerrno>
-#include <fcntl.h>
 #include <random>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kuvrion {
 
@@ -42,51 +41,32 @@ bool AtomicFile::Open(const std::filesystem::path& target)
             m_target = resolved;
     }
 
-    mode_t mode = 0666;
     bool keepMode = false;
-    struct stat st {};
-    if (::stat(m_target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
+    const auto st = std::filesystem::status(m_target, ec);
+    if (std::filesystem::exists(st)) {
+        if (std::filesystem::is_directory(st))
             return Fail(EISDIR);
         // A pipe or a device in the target's place would be swapped for a plain file by the
         // rename (think of /dev/null chosen as destination by root): never replace one.
-        if (!S_ISREG(st.st_mode))
+        if (!std::filesystem::is_regular_file(st))
             return Fail(EPERM);
-        mode = st.st_mode & 07777;
         keepMode = true;
     }
 
     const auto folder = m_target.has_parent_path() ? m_target.parent_path() : ".";
-    const auto name = m_target.filename().string();
     std::random_device seed;
-    std::mt19937_64 rng((static_cast<std::uint64_t>(seed()) << 32) ^ seed() ^
-                        static_cast<std::uint64_t>(::getpid()));
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        m_temp = folder / (name + "." + RandomSuffix(rng) + ".tmp");
-        fd =
-            ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepMode ? 0600 : mode);
-        if (fd < 0 && errno != EEXIST)
+    std::mt19937_64 rng((static_cast<std::uint64_t>(seed()) << 32) ^ seed() ^ ProcessId());
+    int err = 0;
+    for (int attempt = 0; attempt < 100 && !m_file; ++attempt) {
+        m_temp = folder / m_target.filename();
+        m_temp += ".";
+        m_temp += RandomSuffix(rng) + ".tmp";
+        // The new file gets the permissions of the file it replaces.
+        m_file = CreateNewFile(m_temp, keepMode ? &m_target : nullptr, err);
+        if (!m_file && err != EEXIST)
             break;
     }
-    if (fd < 0) {
-        const int err = errno;
-        m_temp.clear();
-        return Fail(err);
-    }
-    // The new file gets the permissions of the file it replaces (creation applied the umask).
-    if (keepMode && ::fchmod(fd, mode) != 0) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(m_temp.c_str());
-        m_temp.clear();
-        return Fail(err);
-    }
-    m_file = ::fdopen(fd, "wb");
     if (!m_file) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(m_temp.c_str());
         m_temp.clear();
         return Fail(err);
     }
@@ -104,20 +84,17 @@ bool AtomicFile::Write(std::string_view bytes)
     if (bytes.empty())
         return true;
     errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size())
+    if (!WriteToStream(m_file, bytes))
         return Fail(errno != 0 ? errno : EIO);
     m_written += static_cast<std::int64_t>(bytes.size());
-#ifdef __linux__
     // Start the write-back of every finished stretch at once, so the disk works while the job is
     // still being written and the final sync has little left to wait for.
     if (m_written - m_writeBackFrom >= kWriteBackStretch) {
         if (std::fflush(m_file) != 0)
             return Fail(errno != 0 ? errno : EIO);
-        ::sync_file_range(::fileno(m_file), m_writeBackFrom, m_written - m_writeBackFrom,
-                          SYNC_FILE_RANGE_WRITE);
+        StartWriteBack(m_file, m_writeBackFrom, m_written - m_writeBackFrom);
         m_writeBackFrom = m_written;
     }
-#endif
     return true;
 }
 
@@ -126,11 +103,8 @@ bool AtomicFile::Commit()
     if (!m_file && m_errno == 0)
         Fail(EBADF);
     if (m_errno == 0) {
-        errno = 0;
-        if (std::fflush(m_file) != 0)
-            Fail(errno != 0 ? errno : EIO);
-        else if (::fsync(::fileno(m_file)) != 0)
-            Fail(errno);
+        if (const int err = FlushToDisk(m_file); err != 0)
+            Fail(err);
     }
     if (m_file) {
         errno = 0;
@@ -140,20 +114,15 @@ bool AtomicFile::Commit()
         if (rc != 0 && m_errno == 0)
             Fail(errno != 0 ? errno : EIO);
     }
-    if (m_errno == 0 && ::rename(m_temp.c_str(), m_target.c_str()) != 0)
-        Fail(errno);
+    if (m_errno == 0) {
+        if (const int err = ReplaceFile(m_temp, m_target); err != 0)
+            Fail(err);
+    }
     if (m_errno != 0) {
         Discard();
         return false;
     }
     m_temp.clear();
-    // Make the rename itself durable; a failure here does not undo the complete new file.
-    const auto folder = m_target.has_parent_path() ? m_target.parent_path() : ".";
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
     return true;
 }
 
@@ -165,7 +134,7 @@ void AtomicFile::Discard()
     }
     m_buffer.reset();
     if (!m_temp.empty()) {
-        ::unlink(m_temp.c_str());
+        RemoveFileQuietly(m_temp);
         m_temp.clear();
     }
 }

@@ -1,6 +1,7 @@
 #include "base/FileChecks.h"
 
 #include "base/ByteText.h"
+#include "base/Platform.h"
 
 #include <filesystem>
 #include <system_error>
@@ -31,7 +32,7 @@ bool FileExists(std::string_view path)
     if (p.empty() || p.back() == ':' || IsSeparator(p.back()))
         return false;
     std::error_code ec;
-    return std::filesystem::is_regular_file(std::filesystem::path(std::string(p)), ec);
+    return std::filesystem::is_regular_file(PathFromUtf8(p), ec);
 }
 
 bool DirExists(std::string_view path)
@@ -40,7 +41,7 @@ bool DirExists(std::string_view path)
     if (p.empty())
         return false;
     std::error_code ec;
-    return std::filesystem::is_directory(std::filesystem::path(std::string(p)), ec);
+    return std::filesystem::is_directory(PathFromUtf8(p), ec);
 }
 
 std::string ParentPath(std::string_view path)
@@ -76,8 +77,8 @@ bool SameFile(std::string_view a, std::string_view b)
     if (a.empty() || b.empty())
         return false;
     try {
-        const std::filesystem::path pa{std::string(a)};
-        const std::filesystem::path pb{std::string(b)};
+        const std::filesystem::path pa = PathFromUtf8(a);
+        const std::filesystem::path pb = PathFromUtf8(b);
         std::error_code ec1;
         std::error_code ec2;
         const auto ca = std::filesystem::weakly_canonical(pa, ec1);

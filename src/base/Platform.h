@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kuvrion {
 
@@ -61,6 +62,20 @@ std::unique_ptr<InputFile> OpenInputFile(const std::filesystem::path& path, int&
 // Opens a stdio stream in binary mode ("rb", "wb", "ab"); null with errno set on failure.
 std::FILE* OpenStream(const std::filesystem::path& path, const char* mode);
 
+// Appends `bytes` to a stream; false (errno set) when not all of them could be written.
+bool WriteToStream(std::FILE* file, std::string_view bytes);
+
+// A fault for tests, the same on every system: while one lives, WriteToStream writes nothing and
+// fails with EFBIG when a stream would grow past `bytes`, as writes fail past a file-size limit.
+// One at a time.
+class WriteLimitForTests {
+public:
+    explicit WriteLimitForTests(std::int64_t bytes);
+    ~WriteLimitForTests();
+    WriteLimitForTests(const WriteLimitForTests&) = delete;
+    WriteLimitForTests& operator=(const WriteLimitForTests&) = delete;
+};
+
 // Creates `path`, which must not exist, for writing in binary mode. With `permissionsOf` the new
 // file gets the permission bits of that existing file, else the usual ones for a new file. Null
 // with `err` set on failure (EEXIST when the name is taken).
@@ -92,5 +107,31 @@ std::optional<std::tm> LocalTime(std::time_t t);
 std::uint64_t ProcessId();
 // Whether standard error is a terminal (the command-line tool then draws its progress line).
 bool StdErrIsTerminal();
+
+// The arguments of a command-line program as UTF-8 text, without the program's name. On Windows
+// they come from the wide command line, since `argv` holds them in the ANSI code page, which
+// cannot spell every file name.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// The console of a command-line program while it lives: UTF-8 output, and escape sequences on
+// standard error where the console can turn them on; the old settings come back at the end.
+class ConsoleSetup {
+public:
+    ConsoleSetup();
+    ~ConsoleSetup();
+    ConsoleSetup(const ConsoleSetup&) = delete;
+    ConsoleSetup& operator=(const ConsoleSetup&) = delete;
+
+    // Whether standard error understands escape sequences (else the progress line is plain text).
+    bool Escapes() const { return m_escapes; }
+
+private:
+    bool m_escapes = true;
+#ifdef _WIN32
+    unsigned m_oldCodePage = 0;  // the console's output code page, 0 when unchanged
+    unsigned long m_oldMode = 0; // the console mode of standard error...
+    bool m_modeChanged = false;  // ... when it was changed
+#endif
+};
 
 } // namespace kuvrion

@@ -241,6 +241,15 @@ bool StdErrIsTerminal()
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv)
+{
+    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+// Terminals here take UTF-8 and escape sequences as they are.
+ConsoleSetup::ConsoleSetup() = default;
+ConsoleSetup::~ConsoleSetup() = default;
+
 } // namespace kuvrion
 
 #endif // !_WIN32

@@ -9,6 +9,15 @@
 #include <io.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+
+// windows.h names ReplaceFileW so; here it is the function of Platform.h.
+#undef ReplaceFile
+
 namespace fs = std::filesystem;
 
 namespace kuvrion {
@@ -346,6 +355,50 @@ std::uint64_t ProcessId()
 bool StdErrIsTerminal()
 {
     return ::_isatty(::_fileno(stderr)) != 0;
+}
+
+std::vector<std::string> CommandLineArguments(int, char**)
+{
+    std::vector<std::string> args;
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide) {
+        return args;
+    }
+    for (int i = 1; i < count; ++i) {
+        args.push_back(Narrow(wide[i]));
+    }
+    ::LocalFree(wide);
+    return args;
+}
+
+ConsoleSetup::ConsoleSetup()
+{
+    const UINT codePage = ::GetConsoleOutputCP();
+    if (codePage != 0 && codePage != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) {
+        m_oldCodePage = codePage;
+    }
+    // Escape sequences need the virtual-terminal mode (Windows 10 and later); without it the
+    // progress line is drawn without them.
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (err == nullptr || err == INVALID_HANDLE_VALUE || !::GetConsoleMode(err, &mode)) {
+        m_escapes = false;
+    } else if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0) {
+        m_escapes = ::SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+        m_modeChanged = m_escapes;
+        m_oldMode = mode;
+    }
+}
+
+ConsoleSetup::~ConsoleSetup()
+{
+    if (m_modeChanged) {
+        ::SetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), static_cast<DWORD>(m_oldMode));
+    }
+    if (m_oldCodePage != 0) {
+        ::SetConsoleOutputCP(m_oldCodePage);
+    }
 }
 
 } // namespace kuvrion

@@ -6,6 +6,7 @@
 #include "app/Messages.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
+#include "base/Platform.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <CLI/CLI.hpp>
@@ -55,8 +56,8 @@ void Row(std::ostream& o, std::string_view caption, std::int64_t n, std::string_
 std::string Absolute(const std::string& path)
 {
     std::error_code ec;
-    const fs::path p = fs::absolute(fs::path(path), ec);
-    return ec ? path : p.lexically_normal().string();
+    const fs::path p = fs::absolute(PathFromUtf8(path), ec);
+    return ec ? path : PathToUtf8(p.lexically_normal());
 }
 
 // One line for a message: message boxes break lines with CR LF, a terminal wants one line
@@ -79,10 +80,11 @@ std::string OneLine(const std::string& text)
 class Session {
 public:
     Session(CliIo io, const fs::path& programDir, const Options& opt)
-        : m_io(io), m_opt(opt), m_reporter(io.err, io.progress), m_commands(m_state, m_reporter)
+        : m_io(io), m_opt(opt), m_reporter(io.err, io.progress, io.escapes),
+          m_commands(m_state, m_reporter)
     {
         m_state.paths =
-            LocateProgramPaths(programDir, opt.ini.empty() ? fs::path() : fs::path(opt.ini));
+            LocateProgramPaths(programDir, opt.ini.empty() ? fs::path() : PathFromUtf8(opt.ini));
     }
 
     int Scan();

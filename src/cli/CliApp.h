@@ -17,6 +17,7 @@ struct CliIo {
     std::ostream& out;
     std::ostream& err;
     bool progress = false; // draw a progress bar on `err` (only when it is a terminal)
+    bool escapes = true;   // `err` understands escape sequences (else the bar is plain text)
 };
 
 // `args` without the program name. `programDir` is where the program's own settings file lies.

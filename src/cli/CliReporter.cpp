@@ -45,18 +45,32 @@ void CliReporter::Draw(bool force)
     m_lastDraw = now;
     const double share = m_max > 0 ? std::clamp(m_value / m_max, 0.0, 1.0) : 0.0;
     const int filled = static_cast<int>(share * kBarWidth);
-    m_err << '\r' << StatusText(m_state) << " ["
-          << std::string(static_cast<std::size_t>(filled), '#')
-          << std::string(static_cast<std::size_t>(kBarWidth - filled), '-') << "] "
-          << static_cast<int>(share * 100) << " %\x1b[K" << std::flush;
+    const std::string bar = std::string(StatusText(m_state)) + " [" +
+                            std::string(static_cast<std::size_t>(filled), '#') +
+                            std::string(static_cast<std::size_t>(kBarWidth - filled), '-') + "] " +
+                            std::to_string(static_cast<int>(share * 100)) + " %";
+    m_err << '\r' << bar;
+    if (m_escapes) {
+        m_err << "\x1b[K";
+    } else if (bar.size() < m_width) {
+        m_err << std::string(m_width - bar.size(), ' ');
+    }
+    m_err << std::flush;
+    m_width = bar.size();
     m_drawn = true;
 }
 
 void CliReporter::FinishProgress()
 {
     if (m_drawn) {
-        m_err << "\r\x1b[K" << std::flush;
+        if (m_escapes) {
+            m_err << "\r\x1b[K";
+        } else {
+            m_err << '\r' << std::string(m_width, ' ') << '\r';
+        }
+        m_err << std::flush;
         m_drawn = false;
+        m_width = 0;
     }
 }
 

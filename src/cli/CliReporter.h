@@ -11,7 +11,12 @@ namespace kuvrion::cli {
 
 class CliReporter : public Reporter {
 public:
-    CliReporter(std::ostream& err, bool progress) : m_err(err), m_progress(progress) {}
+    // Without `escapes` the bar is redrawn with blanks over the old one instead of clearing the
+    // line with an escape sequence.
+    CliReporter(std::ostream& err, bool progress, bool escapes = true)
+        : m_err(err), m_progress(progress), m_escapes(escapes)
+    {
+    }
 
     void ShowStatus(std::int32_t state) override;
     void SetProgressMaximum(double max) override;
@@ -25,7 +30,9 @@ private:
 
     std::ostream& m_err;
     bool m_progress;
+    bool m_escapes;
     bool m_drawn = false;
+    std::size_t m_width = 0; // bytes of the bar drawn last
     std::int32_t m_state = 0;
     double m_max = 0;
     double m_value = 0;

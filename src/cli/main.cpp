@@ -9,9 +9,11 @@
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const kuvrion::ConsoleSetup console;
+    const std::vector<std::string> args = kuvrion::CommandLineArguments(argc, argv);
     const auto programDir = kuvrion::RunningProgramFile(argc > 0 ? argv[0] : nullptr).parent_path();
-    const kuvrion::cli::CliIo io{std::cout, std::cerr, kuvrion::StdErrIsTerminal()};
+    const kuvrion::cli::CliIo io{std::cout, std::cerr, kuvrion::StdErrIsTerminal(),
+                                 console.Escapes()};
     const int status = kuvrion::cli::RunCli(args, io, programDir);
     std::cout.flush();
     return status;

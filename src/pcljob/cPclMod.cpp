@@ -5,11 +5,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 
-#if defined(__SSE2__)
+// KUVRION_NO_SIMD builds the plain byte loops alone, so tests can check them against the same
+// expectations.
+#if defined(__SSE2__) && !defined(KUVRION_NO_SIMD)
+#define KUVRION_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -270,7 +274,7 @@ inline bool MayCarryDuplexCommand(const unsigned char* esc, const unsigned char*
 template <bool kWithFF>
 const unsigned char* FindMark(const unsigned char* p, const unsigned char* end)
 {
-#if defined(__SSE2__)
+#ifdef KUVRION_SSE2
     const __m128i esc = _mm_set1_epi8(static_cast<char>(kEsc));
     const __m128i ff = _mm_set1_epi8(static_cast<char>(kWithFF ? kFF : kEsc));
     while (end - p >= 16) {
@@ -278,7 +282,7 @@ const unsigned char* FindMark(const unsigned char* p, const unsigned char* end)
         const int mask =
             _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, esc), _mm_cmpeq_epi8(v, ff)));
         if (mask != 0) {
-            return p + __builtin_ctz(static_cast<unsigned>(mask));
+            return p + std::countr_zero(static_cast<unsigned>(mask));
         }
         p += 16;
     }
@@ -463,7 +467,7 @@ private:
     // the caller has to handle itself.
     static const unsigned char* WalkWindow(const unsigned char* base, std::int64_t& escapes)
     {
-#if defined(__SSE2__)
+#ifdef KUVRION_SSE2
         __m128i v[4];
         std::uint64_t marks = 0; // ESC and FF bytes
         for (int k = 0; k < 4; ++k) {
@@ -492,7 +496,7 @@ private:
         }
         std::int64_t found = 0;
         while (marks != 0) {
-            const int i = __builtin_ctzll(marks);
+            const int i = std::countr_zero(marks);
             const unsigned char* const hit = base + i;
             if (*hit == kFF || i > kWindow - 4) {
                 escapes += found;
@@ -510,7 +514,7 @@ private:
                         escapes += found;
                         return hit; // closes past the window
                     }
-                    next = __builtin_ctzll(rest) + 1;
+                    next = std::countr_zero(rest) + 1;
                     last = base[next - 1];
                 }
             }
@@ -1111,8 +1115,12 @@ void cPclMod::AppendWithoutEscapes(std::string_view sPg, std::string& out)
         // one 16-byte block (the output has room, since it never outgrows the input).
         const auto n = static_cast<std::size_t>(stop - at);
         if (n <= 16 && end - at >= 16) {
+#ifdef KUVRION_SSE2
             _mm_storeu_si128(reinterpret_cast<__m128i*>(w),
                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+#else
+            std::memcpy(w, at, 16);
+#endif
         } else {
             std::memcpy(w, at, n);
         }

@@ -3,6 +3,7 @@
 #include "base/AtomicFile.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
+#include "base/Platform.h"
 
 #include <array>
 #include <charconv>
@@ -318,15 +319,15 @@ Load LoadFile(const std::string& path, std::string& data)
     if (path.empty())
         return Load::Missing;
     std::error_code ec;
-    const auto st = fs::status(path, ec);
+    const auto st = fs::status(PathFromUtf8(path), ec);
     if (st.type() == fs::file_type::not_found)
         return Load::Missing;
     if (ec || st.type() != fs::file_type::regular)
         return Load::Failed;
-    const auto size = fs::file_size(path, ec);
+    const auto size = fs::file_size(PathFromUtf8(path), ec);
     if (ec || size > kMaxFileSize)
         return Load::Failed;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenStream(PathFromUtf8(path), "rb");
     if (!f)
         return Load::Failed;
     data.reserve(static_cast<std::size_t>(size));
@@ -356,18 +357,18 @@ bool MayReplace(const std::string& path)
     if (path.empty())
         return false;
     std::error_code ec;
-    const auto st = fs::status(path, ec);
+    const auto st = fs::status(PathFromUtf8(path), ec);
     if (st.type() == fs::file_type::not_found)
         return true;
     if (ec || st.type() != fs::file_type::regular)
         return false;
-    return !IsWriteProtected(path);
+    return !IsWriteProtected(PathFromUtf8(path));
 }
 
 bool WritePieces(const std::string& path, std::initializer_list<std::string_view> pieces)
 {
     AtomicFile f;
-    if (!f.Open(path))
+    if (!f.Open(PathFromUtf8(path)))
         return false;
     for (const auto p : pieces)
         f.Write(p);
@@ -380,7 +381,7 @@ bool WriteWithout(const std::string& path, const IniText& text,
                   const std::vector<std::pair<std::size_t, std::size_t>>& drop)
 {
     AtomicFile f;
-    if (!f.Open(path))
+    if (!f.Open(PathFromUtf8(path)))
         return false;
     std::size_t pos = 0;
     for (const auto& [first, last] : drop) {
@@ -665,14 +666,14 @@ bool IniAccess::RemNumSection(std::string_view sHead, std::int32_t nNum)
     const IniText text(data);
     const std::string oldFile = sIniFile + ".old";
     std::error_code ec;
-    if (fs::symlink_status(oldFile, ec).type() != fs::file_type::not_found)
+    if (fs::symlink_status(PathFromUtf8(oldFile), ec).type() != fs::file_type::not_found)
         return false; // taken, or cannot be checked
 
     // The ".old" copy is made first and the file itself is then replaced in one step, so the
     // settings file is never missing, not even for a moment.
     {
         AtomicFile copy;
-        if (!copy.Open(oldFile) || !copy.Write(text.data) || !copy.Commit())
+        if (!copy.Open(PathFromUtf8(oldFile)) || !copy.Write(text.data) || !copy.Commit())
             return false;
     }
 
@@ -701,10 +702,10 @@ bool IniAccess::RemNumSection(std::string_view sHead, std::int32_t nNum)
     }
 
     AtomicFile f;
-    const bool ok = f.Open(sIniFile) && f.Write(out) && f.Commit();
-    if (!ok && !fs::exists(sIniFile, ec))
-        fs::rename(oldFile, sIniFile, ec); // cannot finish: put the old file back
-    fs::remove(oldFile, ec);
+    const bool ok = f.Open(PathFromUtf8(sIniFile)) && f.Write(out) && f.Commit();
+    if (!ok && !fs::exists(PathFromUtf8(sIniFile), ec)) // cannot finish: put the old file back
+        fs::rename(PathFromUtf8(oldFile), PathFromUtf8(sIniFile), ec);
+    fs::remove(PathFromUtf8(oldFile), ec);
     return ok;
 }
 

@@ -5,6 +5,7 @@
 #include "UiHelpers.h"
 #include "base/FileChecks.h"
 #include "app/ProgramPaths.h"
+#include "base/Platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,7 +50,7 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
     QGuiApplication::setDesktopFileName(QStringLiteral("kuvrion"));
     program.state = std::make_unique<AppState>();
     program.state->paths = LocateProgramPaths(programDir, iniOverride);
-    program.state->oIni.IniFile(program.state->paths.settingsFile.string());
+    program.state->oIni.IniFile(PathToUtf8(program.state->paths.settingsFile));
     program.window = std::make_unique<frmMain>(*program.state);
 
     if (!arguments.isEmpty()) {

@@ -7,6 +7,7 @@
 #include "NumEdit.h"
 #include "UiHelpers.h"
 #include "base/Numbers.h"
+#include "base/Platform.h"
 #include "frmAdr.h"
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
@@ -670,7 +671,7 @@ void frmMain::closeEvent(QCloseEvent* event)
             for (std::size_t i = 1; i < line.size(); ++i)
                 arguments << FromPath(line[i]);
             Desktop::StartDetached(FromPath(line.front()), arguments,
-                                   FromPath(m_state.paths.programDir.string()));
+                                   FromPath(PathToUtf8(m_state.paths.programDir)));
         }
     }
     event->accept();

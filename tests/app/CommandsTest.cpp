@@ -9,6 +9,7 @@
 // in a private mount namespace of a child process (skipped where that is not allowed).
 #include "app/Commands.h"
 
+#include "base/Platform.h"
 #include "support/FileSizeLimit.h"
 #include "support/RecordingReporter.h"
 #include "support/TempDir.h"
@@ -308,15 +309,38 @@ TEST_F(CommandsTest, ManualIsLookedUpInDocFirst)
     EXPECT_EQ(commands.ManualToOpen(), (dir / "doc" / "Kuvrion.pdf").string());
 }
 
+TEST(ManualTest, InstalledManualIsFoundUnderThePrefix)
+{
+    TempDir prefix;
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share" / "doc" / "kuvrion");
+    prefix.Write("share/doc/kuvrion/Kuvrion.pdf", "%PDF");
+    AppState state;
+    state.paths = LocateProgramPaths(prefix / "bin");
+    RecordingReporter reporter;
+    Commands commands{state, reporter};
+    EXPECT_EQ(commands.ManualToOpen(),
+              PathToUtf8(prefix / "share" / "doc" / "kuvrion" / "Kuvrion.pdf"));
+}
+
 TEST(ProgramPathsTest, SettingsMoveToTheUserFolderWhenTheProgramFolderIsNotWritable)
 {
     TempDir home;
     EXPECT_EQ(LocateProgramPaths(home.Path()).LogFile(), home / "log.txt");
+#ifdef _WIN32
+    // A folder where no file can be made stands for "Program Files".
+    const char* const appData = std::getenv("APPDATA");
+    const std::string oldAppData = appData ? appData : "";
+    ::_putenv_s("APPDATA", PathToUtf8(home.Path()).c_str());
+    const ProgramPaths system = LocateProgramPaths(home / "missing");
+    ::_putenv_s("APPDATA", oldAppData.c_str());
+#else
     ::setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
     const ProgramPaths system = LocateProgramPaths("/usr/bin");
+    ::unsetenv("XDG_CONFIG_HOME");
+#endif
     EXPECT_EQ(system.settingsFile, home / "Kuvrion" / "kuvrion.ini");
     EXPECT_EQ(system.RefPageFile(), home / "Kuvrion" / "RefPage.pcl");
-    ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(LocateProgramPaths("/usr/bin", home / "my.ini").settingsFile, home / "my.ini");
 }
 

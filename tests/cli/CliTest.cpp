@@ -1,4 +1,5 @@
 #include "CliApp.h"
+#include "CliReporter.h"
 
 #include "app/Messages.h"
 #include "support/TempDir.h"
@@ -196,6 +197,35 @@ TEST_F(CliTest, ManifestAndReprintOfChosenEnvelopes)
     EXPECT_EQ(again.substr(again.size() - (full.size() - from)), full.substr(from));
     EXPECT_EQ(again.find("M\xfcller"), std::string::npos);
     EXPECT_NE(ReadFile(dir / "again.csv").find("\r\n2;0815;1;1;3;1;1\r\n"), std::string::npos);
+}
+
+// A console without escape sequences (Windows without virtual-terminal mode) gets a bar drawn over
+// with blanks: no ESC byte, a shorter bar covers the longer one before it, the end blanks it out.
+TEST(CliReporterTest, ProgressBarWithAndWithoutEscapeSequences)
+{
+    for (const bool escapes : {true, false}) {
+        SCOPED_TRACE(escapes ? "escapes" : "plain");
+        std::ostringstream err;
+        CliReporter reporter(err, true, escapes);
+        reporter.ShowStatus(3); // "Adressaten werden exportiert..."
+        reporter.ShowStatus(1); // "Seiten werden geprüft...", shorter
+        reporter.FinishProgress();
+        const std::string text = err.str();
+        EXPECT_EQ(text.find("\x1b[K") != std::string::npos, escapes) << text;
+        if (escapes) {
+            continue;
+        }
+        EXPECT_EQ(text.find('\x1b'), std::string::npos);
+        std::vector<std::string> parts; // what each carriage return starts
+        std::istringstream in(text);
+        for (std::string part; std::getline(in, part, '\r');) {
+            parts.push_back(part);
+        }
+        ASSERT_EQ(parts.size(), 4u) << text;
+        EXPECT_GE(parts[2].size(), parts[1].size()) << "the shorter bar leaves the old one's end";
+        EXPECT_EQ(parts[3].find_first_not_of(' '), std::string::npos);
+        EXPECT_GE(parts[3].size(), parts[2].find_last_not_of(' ') + 1);
+    }
 }
 
 } // namespace

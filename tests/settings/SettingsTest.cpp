@@ -2,6 +2,7 @@
 // for missing, malformed and out-of-range texts, and writes that replace the file in one step.
 #include "settings/Settings.h"
 
+#include "base/Platform.h"
 #include "settings/IniAccess.h"
 #include "settings/SettingsCatalogue.h"
 #include "support/FileSizeLimit.h"

@@ -2,6 +2,7 @@
 
 #include "ImageList.h"
 #include "app/ProgramPaths.h"
+#include "base/Platform.h"
 #include "settings/IniAccess.h"
 
 #include <QAbstractButton>

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Renders the program icon (src/ui/resources/kuvrion.svg) into the Windows icon
+# src/ui/resources/kuvrion.ico, which the resource script of kuvrion-cli.exe embeds. Run it after
+# changing the artwork and commit the result; the builds only read the .ico.
+# Needs Debian's librsvg2-bin (rsvg-convert) and icoutils (icotool).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+svg=src/ui/resources/kuvrion.svg
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+pngs=()
+for size in 16 24 32 48 64 128; do
+    rsvg-convert -w "$size" -h "$size" -o "$work/$size.png" "$svg"
+    pngs+=("$work/$size.png")
+done
+# 256 px stays PNG-compressed inside the icon, as Windows expects for that size.
+rsvg-convert -w 256 -h 256 -o "$work/256.png" "$svg"
+icotool -c -o src/ui/resources/kuvrion.ico "${pngs[@]}" -r "$work/256.png"
+icotool -l src/ui/resources/kuvrion.ico
