@@ -53,10 +53,33 @@ std::string RenderTable()
                    (cli ? " => " + *cli : "") + "\n";
         }
     }
-    for (int err = 0; err < 200; ++err) {
-        if (DescribeErrno(err).rfind("Systemfehler", 0) != 0) {
-            all += "errno " + std::to_string(err) + " " + DescribeErrno(err) + "\n";
-        }
+    // The system errors by name: their numbers differ between systems.
+    const std::pair<const char*, int> errors[] = {{"0", 0},
+                                                  {"ENOSPC", ENOSPC},
+                                                  {"EACCES", EACCES},
+                                                  {"EPERM", EPERM},
+                                                  {"EROFS", EROFS},
+                                                  {"ENOENT", ENOENT},
+                                                  {"EIO", EIO},
+                                                  {"EISDIR", EISDIR},
+                                                  {"ENOTDIR", ENOTDIR},
+                                                  {"EEXIST", EEXIST},
+                                                  {"EFBIG", EFBIG},
+                                                  {"EBUSY", EBUSY},
+                                                  {"ETXTBSY", ETXTBSY},
+                                                  {"EMFILE", EMFILE},
+                                                  {"ENFILE", ENFILE},
+                                                  {"ENAMETOOLONG", ENAMETOOLONG},
+                                                  {"ELOOP", ELOOP},
+                                                  {"ENOMEM", ENOMEM},
+                                                  {"EINVAL", EINVAL},
+                                                  {"EXDEV", EXDEV},
+                                                  {"ENODEV", ENODEV},
+                                                  {"ENXIO", ENXIO},
+                                                  {"EINTR", EINTR},
+                                                  {"EAGAIN", EAGAIN}};
+    for (const auto& [name, err] : errors) {
+        all += std::string("errno ") + name + " " + DescribeErrno(err) + "\n";
     }
     all += "errno 9999 " + DescribeErrno(9999) + "\n";
     for (int s = 0; s < 4; ++s) {
