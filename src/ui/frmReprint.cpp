@@ -5,6 +5,7 @@
 #include "UiHelpers.h"
 #include "app/Commands.h"
 #include "base/ByteText.h"
+#include "base/Platform.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,11 +42,12 @@ frmReprint::frmReprint(Commands& commands, QWidget* parent) : QDialog(parent), m
     txtDstFile = new QLineEdit(this);
     txtDstFile->setObjectName(QStringLiteral("txtDstFile"));
     labDst->setBuddy(txtDstFile);
-    const std::filesystem::path dst(commands.State().cfg.sDstFile);
-    if (!dst.empty())
-        txtDstFile->setText(FromPath(
-            (dst.parent_path() / (dst.stem().string() + "-nachdruck" + dst.extension().string()))
-                .string()));
+    const std::filesystem::path dst = PathFromUtf8(commands.State().cfg.sDstFile);
+    if (!dst.empty()) {
+        std::filesystem::path again = dst;
+        again.replace_filename(dst.stem().u8string() + u8"-nachdruck" + dst.extension().u8string());
+        txtDstFile->setText(FromPath(PathToUtf8(again)));
+    }
     auto* btnDstFile = new QToolButton(this);
     btnDstFile->setObjectName(QStringLiteral("btnDstFile"));
     btnDstFile->setText(QStringLiteral("..."));
