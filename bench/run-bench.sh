@@ -5,7 +5,8 @@
 #
 #   bench/run-bench.sh [FOLDER]        jobs are generated into FOLDER (default /tmp/kuvrion-bench)
 #
-# Environment: BUILD_DIR (default build), SIZE_MB (default 1024), RUNS (default 3).
+# Environment: BUILD_DIR (default build), SIZE_MB (default 1024), RUNS (default 3): see
+# bench/common.sh.
 # Both jobs are read once before measuring, so they come from the page cache; every time is the
 # best of RUNS. Targets: scan within 8x (text) and 2x (raster) of cat; import within 2.5x and
 # export within 4x of the scan; peak memory of the scan under 64 MiB + 16 bytes per page and of
@@ -13,35 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-dir=${1:-/tmp/kuvrion-bench}
-build=${BUILD_DIR:-build}
-cli=$build/bin/kuvrion-cli
-gen=$build/bin/kuvrion-genjob
-size=${SIZE_MB:-1024}
-runs=${RUNS:-3}
-
-for prog in "$cli" "$gen"; do
-    if [[ ! -x $prog ]]; then
-        echo "Programm fehlt: $prog (erst bauen: cmake --build $build)" >&2
-        exit 1
-    fi
-done
-mkdir -p "$dir"
-ini=$dir/kuvrion.ini
-printf '[common]\r\nuselog=0\r\n[keys]\r\nadrkeybeg=^Kd.-Nr.: ^\r\nadrkeyend=^;^\r\nadrkeymode=0\r\nadrkeyrem=1\r\n' >"$ini"
-
-# Best wall time of RUNS runs of the command, in seconds.
-best_time() {
-    local best="" start end t
-    for ((i = 0; i < runs; i++)); do
-        start=$(date +%s%N)
-        "$@" >/dev/null
-        end=$(date +%s%N)
-        t=$(((end - start) / 1000))
-        if [[ -z $best || $t -lt $best ]]; then best=$t; fi
-    done
-    awk -v us="$best" 'BEGIN { printf "%.3f", us / 1e6 }'
-}
+source bench/common.sh
 
 # Peak resident memory of one run, in MiB.
 peak_rss() {

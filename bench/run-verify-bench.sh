@@ -5,31 +5,12 @@
 #
 #   bench/run-verify-bench.sh [FOLDER]   jobs are generated into FOLDER (default /tmp/kuvrion-bench)
 #
-# Environment: BUILD_DIR (default build), SIZE_MB (default 1024), RUNS (default 3).
+# Environment: BUILD_DIR (default build), SIZE_MB (default 1024), RUNS (default 3): see
+# bench/common.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-dir=${1:-/tmp/kuvrion-bench}
-build=${BUILD_DIR:-build}
-cli=$build/bin/kuvrion-cli
-gen=$build/bin/kuvrion-genjob
-size=${SIZE_MB:-1024}
-runs=${RUNS:-3}
-mkdir -p "$dir"
-ini=$dir/kuvrion.ini
-printf '[common]\r\nuselog=0\r\n[keys]\r\nadrkeybeg=^Kd.-Nr.: ^\r\nadrkeyend=^;^\r\nadrkeymode=0\r\nadrkeyrem=1\r\n' >"$ini"
-
-best_time() {
-    local best="" start end t
-    for ((i = 0; i < runs; i++)); do
-        start=$(date +%s%N)
-        "$@" >/dev/null || true # verify exits 1 when it finds problems
-        end=$(date +%s%N)
-        t=$(((end - start) / 1000))
-        if [[ -z $best || $t -lt $best ]]; then best=$t; fi
-    done
-    awk -v us="$best" 'BEGIN { printf "%.3f", us / 1e6 }'
-}
+source bench/common.sh
 
 printf '%-7s %6s %8s %8s %8s %10s %12s\n' job MiB import_s export_s verify_s ver/imp "(exp+ver)/exp"
 for kind in text raster; do

@@ -15,22 +15,8 @@ run_tests=1
 [[ "${1:-}" == "--no-tests" ]] && run_tests=0
 build_dir=$(realpath -m "${BUILD_WIN_DIR:-build-win}")
 
-packages=(
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 \
     cmake ninja-build googletest libcli11-dev nlohmann-json3-dev
-)
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
 
 manual=${MANUAL_PDF:-}
 if [[ -z "$manual" ]]; then

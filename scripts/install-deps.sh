@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and the manual need, where missing.
+# Installs the Debian 12 packages that building, testing and the manual need, where missing; or,
+# given package names, those.
+#
+#   scripts/install-deps.sh              the packages of the Linux build
+#   scripts/install-deps.sh PACKAGE...   these packages (the Windows build names its own)
 set -euo pipefail
 
 packages=(
@@ -10,6 +14,9 @@ packages=(
     ruby-asciidoctor-pdf
     xvfb xauth
 )
+if (($#)); then
+    packages=("$@")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
