@@ -14,5 +14,5 @@ bash scripts/ci/build-and-test.sh
 bash scripts/ci/windows.sh
 bash scripts/ci/package.sh
 bash scripts/ci/sanitizers.sh
-FUZZ_SECONDS=${FUZZ_SECONDS:-40} bash scripts/ci/fuzz.sh
+FUZZ_SECONDS=${FUZZ_SECONDS:-25} bash scripts/ci/fuzz.sh
 echo "All tests passed."
