@@ -354,12 +354,13 @@ Outcome Commands::Export()
 
 std::string Commands::VerifyExport()
 {
-    m_lastVerify = VerifyJobFile(m_state.cfg.sDstFile, m_state.cfg, std::nullopt);
+    const std::vector<Envelope> envelopes = ExportedEnvelopes();
+    m_lastVerify = VerifyJobFile(m_state.cfg.sDstFile, m_state.cfg, std::nullopt, &envelopes);
     if (m_lastVerify.failure) {
         return MessageFor(Action::Verify, m_lastVerify.failure).text;
     }
     std::vector<std::int32_t> expected;
-    for (const Envelope& e : ExportedEnvelopes()) {
+    for (const Envelope& e : envelopes) {
         expected.push_back(e.sheets);
     }
     CompareWithExport(m_lastVerify.report, expected);
