@@ -39,8 +39,9 @@ struct DmxSheet {
 };
 
 constexpr std::int32_t kDmxMaxWidth = 20;
-// The most bytes the largest square symbol holds when every byte is a plain letter.
-constexpr std::size_t kDmxMaxContent = 1556;
+// The most bytes the largest square symbol holds (digits, two to a code word); letters fit about
+// half as many, which only the encoding tells.
+constexpr std::size_t kDmxMaxContent = 3116;
 
 // The field names in template order of the default, for lists: "ENV", "SHEET", ...
 const std::vector<std::string_view>& DmxFieldNames();
