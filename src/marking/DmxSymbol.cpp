@@ -210,4 +210,43 @@ std::optional<Failure> DrawDmxForSheet(std::string& out, const Settings& s, cons
     return std::nullopt;
 }
 
+void DrawDmxSample(std::string& out, const Settings& s)
+{
+    std::string content;
+    if (DmxExample(s, content))
+        return;
+    const std::optional<DmxMatrix> symbol = EncodeDmx(content);
+    const DmxPlace p = PlaceDmx(s);
+    if (!symbol || !p.inside)
+        return;
+    DrawDmxSymbol(out, s, *symbol);
+    constexpr std::int64_t kLine = 3; // decipoints, about 0.1 mm
+    const std::int32_t q = s.dmx_quiet, n = symbol->size;
+    const std::int64_t left = std::max<std::int64_t>(p.EdgeX(-q) - kLine, 0);
+    const std::int64_t top = std::max<std::int64_t>(p.EdgeY(-q) - kLine, 0);
+    const std::int64_t right = p.EdgeX(n + q), bottom = p.EdgeY(n + q);
+    Rect(out, left, top, right + kLine - left, kLine, false);
+    Rect(out, left, bottom, right + kLine - left, kLine, false);
+    Rect(out, left, top, kLine, bottom + kLine - top, false);
+    Rect(out, right, top, kLine, bottom + kLine - top, false);
+}
+
+std::optional<Failure> DmxExample(const Settings& s, std::string& content)
+{
+    content.clear();
+    DmxTemplate tmpl;
+    if (std::optional<Failure> bad = ParseDmxTemplate(s.dmx_template, tmpl))
+        return bad;
+    DmxSheet sheet;
+    sheet.sheets = 2;
+    sheet.closes = false;
+    sheet.job = s.dmx_job;
+    sheet.id = "4711";
+    if (std::optional<Failure> bad = DmxContent(tmpl, sheet, content))
+        return bad;
+    if (DmxAvailable() && !EncodeDmx(content))
+        return Failure{FailureKind::DmxTooLong, 0, 1, {}, std::to_string(content.size())};
+    return std::nullopt;
+}
+
 } // namespace kuvrion

@@ -57,4 +57,13 @@ void DrawDmxSymbol(std::string& out, const Settings& s, const DmxMatrix& symbol)
 std::optional<Failure> DrawDmxForSheet(std::string& out, const Settings& s, const DmxTemplate& tmpl,
                                        const DmxSheet& sheet);
 
+// The reference page's sample: the example sheet's symbol (see DmxExample) with a thin line just
+// outside its quiet zone. Nothing when the example cannot be written or lies outside.
+void DrawDmxSample(std::string& out, const Settings& s);
+
+// The content of the example sheet the settings dialog shows: envelope 1, sheet 1 of 2, the first
+// sheet of the job, ID "4711". Refused as the export would refuse it: DmxTemplate, DmxTooWide
+// (the job number) or DmxTooLong (checked with the encoding where the program has it).
+std::optional<Failure> DmxExample(const Settings& s, std::string& content);
+
 } // namespace kuvrion
