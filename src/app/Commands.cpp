@@ -610,6 +610,12 @@ Outcome Commands::ApplyDmx(const Settings& dmx)
     c.dmx_template = dmx.dmx_template;
     c.dmx_job = Bound(Catalogued("dmx_job"), dmx.dmx_job);
     SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Dmx));
+    // A place the reader may misread is stored all the same, with a warning.
+    if (const std::optional<FailureKind> warning = DmxLayoutCheck(c)) {
+        const Message m = MessageFor(Action::Settings, Failure{*warning});
+        m_reporter.ShowMessage(m.text, m.kind);
+        return {std::nullopt, m.text, m.kind};
+    }
     return {};
 }
 

@@ -152,6 +152,13 @@ constexpr Row kRows[] = {
     {Action::Settings, DmxTooLong, Warning,
      "Der Inhalt ist mit {detail} Zeichen zu lang für das größte Symbol. Bitte das Muster "
      "kürzen."},
+    {Action::Settings, DmxNearBars, Warning,
+     "Der 2D-Code reicht mit seiner Ruhezone in die Freizone der OME-Striche (2 mm um die "
+     "Strichspalte): der Leser hielte ihn für Striche. Die Einstellungen wurden gespeichert; bitte "
+     "die Lage prüfen."},
+    {Action::Settings, DmxNearEdge, Warning,
+     "Der 2D-Code liegt weniger als 5 mm vom Blattrand (A4). Die Einstellungen wurden "
+     "gespeichert; bitte die Lage prüfen."},
     {Action::ShowLog, FileMissing, Plain, "Kein Logfile vorhanden"},
     {Action::OpenManual, FileMissing, Plain, "Das Handbuch wurde nicht gefunden:\r\n{path}"},
 };

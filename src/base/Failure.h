@@ -43,6 +43,8 @@ enum class FailureKind : std::uint8_t {
     DmxTooLong,     // content beyond the largest symbol (page: the sheet; detail: its length)
     DmxOutside,     // the symbol lies left of or above the print area
     DmxUnavailable, // the program was built without the 2D code library
+    DmxNearBars,    // a warning: the symbol reaches into the clear zone of the bars
+    DmxNearEdge,    // a warning: the symbol lies within 5 mm of an edge of the sheet
     // Other files.
     SettingsWrite, // the settings file could not be written (path)
     FileMissing,   // a file to be opened does not exist (path)

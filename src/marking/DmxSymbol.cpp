@@ -3,6 +3,7 @@
 #include "base/ByteText.h"
 #include "base/Numbers.h"
 #include "marking/MarkDrawing.h"
+#include "marking/Verify.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -246,6 +247,30 @@ std::optional<Failure> DmxExample(const Settings& s, std::string& content)
         return bad;
     if (DmxAvailable() && !EncodeDmx(content))
         return Failure{FailureKind::DmxTooLong, 0, 1, {}, std::to_string(content.size())};
+    return std::nullopt;
+}
+
+std::optional<FailureKind> DmxLayoutCheck(const Settings& s)
+{
+    std::string content;
+    if (!s.use_dmx || DmxExample(s, content))
+        return std::nullopt;
+    const std::optional<DmxMatrix> symbol = EncodeDmx(content);
+    if (!symbol)
+        return std::nullopt;
+    constexpr double kEdgeMm = 5, kSheetW = 210, kSheetH = 297;
+    const double side = symbol->size * static_cast<double>(s.dmx_module);
+    const double quiet = s.dmx_quiet * static_cast<double>(s.dmx_module);
+    const double barsBottom =
+        s.ome_y + std::max(s.nCodeLen - 1, 0) * static_cast<double>(s.ome_a + s.ome_d) + s.ome_d;
+    if (s.dmx_x - quiet < s.ome_x + s.ome_b + kClearZoneMm &&
+        s.dmx_x + side + quiet > s.ome_x - kClearZoneMm &&
+        s.dmx_y - quiet < barsBottom + kClearZoneMm &&
+        s.dmx_y + side + quiet > s.ome_y - kClearZoneMm)
+        return FailureKind::DmxNearBars;
+    if (s.dmx_x < kEdgeMm || s.dmx_y < kEdgeMm || s.dmx_x + side > kSheetW - kEdgeMm ||
+        s.dmx_y + side > kSheetH - kEdgeMm)
+        return FailureKind::DmxNearEdge;
     return std::nullopt;
 }
 

@@ -66,4 +66,10 @@ void DrawDmxSample(std::string& out, const Settings& s);
 // (the job number) or DmxTooLong (checked with the encoding where the program has it).
 std::optional<Failure> DmxExample(const Settings& s, std::string& content);
 
+// The rule check of the symbol's place, for the example sheet's symbol and its quiet zone:
+// DmxNearBars when it reaches into the clear zone around the bar column, DmxNearEdge when the
+// symbol lies within 5 mm of an edge of an A4 sheet; nullopt when neither (or when the code is off
+// or its size cannot be known).
+std::optional<FailureKind> DmxLayoutCheck(const Settings& s);
+
 } // namespace kuvrion

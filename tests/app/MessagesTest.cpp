@@ -25,7 +25,8 @@ constexpr const char* kFailures[] = {
     "TargetBlocked",    "TargetOpen",          "TargetWrite",   "TargetCommit",
     "CheckFailed",      "ManifestWrite",       "EnvelopeList",  "EnvelopeOutOfRange",
     "DmxTemplate",      "DmxTooWide",          "DmxTooLong",    "DmxOutside",
-    "DmxUnavailable",   "SettingsWrite",       "FileMissing",   "OutOfMemory"};
+    "DmxUnavailable",   "DmxNearBars",         "DmxNearEdge",   "SettingsWrite",
+    "FileMissing",      "OutOfMemory"};
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
 // CR LF shown as "|", and the command-line tool's words after "=>". A failure that no row words

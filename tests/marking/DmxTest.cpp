@@ -360,6 +360,29 @@ TEST_F(DmxExportTest, ManifestAndReferencePageCarryTheCode)
     EXPECT_EQ(DecodeSheet(ref, s), "1-1/2-1-4711");
 }
 
+TEST_F(DmxExportTest, TheRuleCheckWarnsNearTheBarsAndTheEdges)
+{
+    struct Case {
+        float x, y;
+        bool on;
+        std::optional<FailureKind> warning;
+    };
+    // The default symbol is 7 mm wide with 1 mm of quiet zone; the bars' clear zone starts at
+    // 98 mm, 2 mm above the first bar.
+    for (const Case& c :
+         {Case{5, 80, true, {}}, Case{5, 90, true, {}},
+          Case{5, 90.5f, true, FailureKind::DmxNearBars},
+          Case{4.9f, 80, true, FailureKind::DmxNearEdge},
+          Case{198.1f, 80, true, FailureKind::DmxNearEdge},
+          Case{100, 285.1f, true, FailureKind::DmxNearEdge}, Case{5, 95, false, {}}}) {
+        Settings s = DmxOn();
+        s.dmx_x = c.x;
+        s.dmx_y = c.y;
+        s.use_dmx = c.on;
+        EXPECT_EQ(DmxLayoutCheck(s), c.warning) << c.x << "/" << c.y;
+    }
+}
+
 // One tiny sheet with the default settings and the code on, byte for byte.
 TEST_F(DmxExportTest, OneSheetMatchesItsGoldenCopy)
 {
