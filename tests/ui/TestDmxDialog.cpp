@@ -67,6 +67,15 @@ private slots:
                  qPrintable(stored));
         QVERIFY(folder.ReadFile(u"kuvrion.ini"_s).contains("dmx_template=^K\xF6-{ENV:3}/{ID}^"));
         QCOMPARE(app.commands.State().cfg.dmx_template, std::string("K\xF6-{ENV:3}/{ID}"));
+
+        // A place in the bars' clear zone is stored with a warning.
+        frmDmx d(app.commands);
+        Retype(Field(d, "txtDmxX"), u"5"_s);
+        Retype(Field(d, "txtDmxY"), u"98"_s);
+        Click(d, "btnOK");
+        QCOMPARE(app.messages.size(), std::size_t(1));
+        QVERIFY(app.messages.front().find("Freizone") != std::string::npos);
+        QCOMPARE(folder.Ini("dmx", "dmx_y"), u"98"_s);
     }
 };
 
