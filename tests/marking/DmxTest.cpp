@@ -53,12 +53,9 @@ TEST(DmxContentTest, TemplatesGiveTheContentOrARefusal)
         {"{ENV", "", FailureKind::DmxTemplate},
         {"{ENV:0}", "", FailureKind::DmxTemplate},
         {"{ENV:21}", "", FailureKind::DmxTemplate},
-        {"{ENV:x}", "", FailureKind::DmxTemplate},
-        {"{env}", "", FailureKind::DmxTemplate},
         {"", "", FailureKind::DmxTemplate},
         {"{SEQ:1}", "{SEQ:1}=31", FailureKind::DmxTooWide},
         {"{ID:3}", "{ID:3}=J\xF6rg", FailureKind::DmxTooWide},
-        {"{ENV:20}{ENV:20}", "0000000000000000001200000000000000000012", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tmpl);
@@ -373,7 +370,6 @@ TEST_F(DmxExportTest, TheRuleCheckWarnsNearTheBarsAndTheEdges)
          {Case{5, 80, true, {}}, Case{5, 90, true, {}},
           Case{5, 90.5f, true, FailureKind::DmxNearBars},
           Case{4.9f, 80, true, FailureKind::DmxNearEdge},
-          Case{198.1f, 80, true, FailureKind::DmxNearEdge},
           Case{100, 285.1f, true, FailureKind::DmxNearEdge}, Case{5, 95, false, {}}}) {
         Settings s = DmxOn();
         s.dmx_x = c.x;
