@@ -9,7 +9,6 @@
 #include "base/Numbers.h"
 #include "frmAdr.h"
 #include "frmDmx.h"
-#include "frmDmx.h"
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
 #include "frmInfo.h"
