@@ -92,6 +92,8 @@ frmDmx::frmDmx(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     txtDmxTemplate = new QLineEdit(this);
     txtDmxTemplate->setObjectName(QStringLiteral("txtDmxTemplate"));
     txtDmxTemplate->setValidator(new Cp1252Validator(txtDmxTemplate));
+    // A stored value holds at most 259 characters, two of them the enclosing "^".
+    txtDmxTemplate->setMaxLength(257);
     txtDmxTemplate->setText(FromCp1252(cfg.dmx_template));
     lstDmxFields = new QListWidget(this);
     lstDmxFields->setObjectName(QStringLiteral("lstDmxFields"));
