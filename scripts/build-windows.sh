@@ -35,7 +35,7 @@ fi
 # warnings are errors here.
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DKUVRION_CI=ON \
-    -DKUVRION_GUI=OFF -DKUVRION_BENCH=OFF -DKUVRION_MANUAL=OFF \
+    -DKUVRION_GUI=OFF -DKUVRION_BENCH=OFF -DKUVRION_MANUAL=OFF -DKUVRION_DMX=OFF \
     -DKUVRION_MANUAL_PDF_FILE="$manual" >/dev/null
 
 if ((run_tests)); then

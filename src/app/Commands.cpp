@@ -6,6 +6,7 @@
 #include "base/Numbers.h"
 #include "base/Platform.h"
 #include "base/Version.h"
+#include "marking/DmxSymbol.h"
 #include "marking/Manifest.h"
 #include "marking/RefJob.h"
 #include "pcljob/EscSkeleton.h"
@@ -355,12 +356,13 @@ Outcome Commands::Export()
 
 std::string Commands::VerifyExport()
 {
-    m_lastVerify = VerifyJobFile(m_state.cfg.sDstFile, m_state.cfg, std::nullopt);
+    const std::vector<Envelope> envelopes = ExportedEnvelopes();
+    m_lastVerify = VerifyJobFile(m_state.cfg.sDstFile, m_state.cfg, std::nullopt, &envelopes);
     if (m_lastVerify.failure) {
         return MessageFor(Action::Verify, m_lastVerify.failure).text;
     }
     std::vector<std::int32_t> expected;
-    for (const Envelope& e : ExportedEnvelopes()) {
+    for (const Envelope& e : envelopes) {
         expected.push_back(e.sheets);
     }
     CompareWithExport(m_lastVerify.report, expected);
@@ -420,7 +422,7 @@ std::optional<Failure> Commands::WriteManifest()
     } else {
         return std::nullopt;
     }
-    const std::string text = ManifestText(ExportedEnvelopes(), {});
+    const std::string text = ManifestText(ExportedEnvelopes(), {}, &m_state.cfg);
     std::optional<Failure> failure = WriteFile(path, [&text](const Sink& sink) {
         return sink(text) ? std::nullopt : std::optional(Failure{FailureKind::TargetWrite});
     });
@@ -595,6 +597,31 @@ void Commands::ApplyOrganize(std::int32_t limit, bool on)
     c.nEnvLimit = static_cast<std::int16_t>(Bound(Catalogued("envlimit"), limit));
     c.bEnvLimit = on;
     SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Organize));
+}
+
+Outcome Commands::ApplyDmx(const Settings& dmx)
+{
+    std::string example;
+    if (std::optional<Failure> refused = DmxExample(dmx, example)) {
+        return Finish(Action::Settings, std::move(refused));
+    }
+    Settings& c = m_state.cfg;
+    c.use_dmx = dmx.use_dmx;
+    c.dmx_x = dmx.dmx_x;
+    c.dmx_y = dmx.dmx_y;
+    c.dmx_module = Bound(Catalogued("dmx_module"), dmx.dmx_module);
+    c.dmx_quiet = Bound(Catalogued("dmx_quiet"), dmx.dmx_quiet);
+    c.dmx_clear = dmx.dmx_clear;
+    c.dmx_template = dmx.dmx_template;
+    c.dmx_job = Bound(Catalogued("dmx_job"), dmx.dmx_job);
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Dmx));
+    // A place the reader may misread is stored all the same, with a warning.
+    if (const std::optional<FailureKind> warning = DmxLayoutCheck(c)) {
+        const Message m = MessageFor(Action::Settings, Failure{*warning});
+        m_reporter.ShowMessage(m.text, m.kind);
+        return {std::nullopt, m.text, m.kind};
+    }
+    return {};
 }
 
 void Commands::ApplyManifest(bool on)

@@ -117,6 +117,11 @@ public:
     void ApplyPrintArea(const std::array<float, 6>& values);
     void ApplyOrganize(std::int32_t limit, bool on);
     void ApplyManifest(bool on);
+    // The 2D code dialog: takes the [dmx] settings from `dmx`. Refused with the message (and
+    // nothing stored) when the example sheet's content could not be written: DmxTemplate,
+    // DmxTooWide, DmxTooLong. Millimetres, quiet zone and job number are bounded. A place near
+    // the bars or an edge (DmxLayoutCheck) is stored with a warning.
+    Outcome ApplyDmx(const Settings& dmx);
     // With `persist` false the fill character holds for this run only (the command-line tool).
     void ApplyFillChar(std::int32_t code, bool persist = true);
 

@@ -45,6 +45,22 @@ constexpr std::string_view kSkeletonFailed =
 constexpr std::string_view kRefFileNotCreated = "Referenzdatei konnte nicht angelegt werden";
 constexpr std::string_view kRefPageFailed =
     "Referenzseite konnte nicht geschrieben werden:\r\n{error}";
+constexpr std::string_view kDmxTemplate =
+    "Das Muster des 2D-Codes ist fehlerhaft: {detail}. Erlaubt sind Text und die Felder ENV, "
+    "SHEET, SHEETS, CLOSE, SEQ, JOB und ID in geschweiften Klammern, wahlweise mit Doppelpunkt "
+    "und einer Stellenzahl von 1 bis 20.";
+constexpr std::string_view kDmxTooWide =
+    "Der 2D-Code kann nicht geschrieben werden: Auf Blatt {page} ist ein Wert breiter als sein "
+    "Feld ({detail}). Bitte die Stellenzahl im Muster erhöhen.";
+constexpr std::string_view kDmxTooLong =
+    "Der 2D-Code kann nicht geschrieben werden: Der Inhalt für Blatt {page} ist mit {detail} "
+    "Zeichen zu lang für das größte Symbol. Bitte das Muster kürzen.";
+constexpr std::string_view kDmxOutside =
+    "Der 2D-Code liegt links oder oberhalb des bedruckbaren Bereichs. Bitte seine Position "
+    "prüfen (Einstellungen, OME, 2D-Code).";
+constexpr std::string_view kDmxUnavailable =
+    "Dieses Programm wurde ohne 2D-Code gebaut. Bitte den 2D-Code in den Einstellungen "
+    "ausschalten.";
 
 // Rows with an empty text are failures the desktop program shows otherwise: it offers the command
 // only when they cannot happen, or (an unreadable job) shows the import's 0 pages.
@@ -93,6 +109,11 @@ constexpr Row kRows[] = {
      "{path}\r\n{error}"},
     {Action::Export, EnvelopeList, Warning, kEnvelopeList, kEnvelopeList},
     {Action::Export, EnvelopeOutOfRange, Warning, kEnvelopeOutOfRange, kEnvelopeOutOfRange},
+    {Action::Export, DmxTemplate, Warning, kDmxTemplate, kDmxTemplate},
+    {Action::Export, DmxTooWide, Warning, kDmxTooWide, kDmxTooWide},
+    {Action::Export, DmxTooLong, Warning, kDmxTooLong, kDmxTooLong},
+    {Action::Export, DmxOutside, Warning, kDmxOutside, kDmxOutside},
+    {Action::Export, DmxUnavailable, Warning, kDmxUnavailable, kDmxUnavailable},
 
     {Action::Verify, CheckFailed, Warning, "{detail}"},
     {Action::Verify, FileMissing, Warning, "Datei nicht gefunden: {path}",
@@ -125,6 +146,19 @@ constexpr Row kRows[] = {
     {Action::Settings, SettingsWrite, Warning,
      "Die Einstellungen konnten nicht gespeichert werden:\r\n{path}"},
     {Action::Settings, FileMissing, Plain, "", "Einstellungsdatei nicht gefunden: {path}"},
+    {Action::Settings, DmxTemplate, Warning, kDmxTemplate},
+    {Action::Settings, DmxTooWide, Warning,
+     "Ein Wert ist breiter als sein Feld ({detail}). Bitte die Stellenzahl im Muster erhöhen."},
+    {Action::Settings, DmxTooLong, Warning,
+     "Der Inhalt ist mit {detail} Zeichen zu lang für das größte Symbol. Bitte das Muster "
+     "kürzen."},
+    {Action::Settings, DmxNearBars, Warning,
+     "Der 2D-Code reicht mit seiner Ruhezone in die Freizone der OME-Striche (2 mm um die "
+     "Strichspalte): der Leser hielte ihn für Striche. Die Einstellungen wurden gespeichert; bitte "
+     "die Lage prüfen."},
+    {Action::Settings, DmxNearEdge, Warning,
+     "Der 2D-Code liegt weniger als 5 mm vom Blattrand (A4). Die Einstellungen wurden "
+     "gespeichert; bitte die Lage prüfen."},
     {Action::ShowLog, FileMissing, Plain, "Kein Logfile vorhanden"},
     {Action::OpenManual, FileMissing, Plain, "Das Handbuch wurde nicht gefunden:\r\n{path}"},
 };

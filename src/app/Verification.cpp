@@ -4,6 +4,7 @@
 #include "addressees/ImportPass.h"
 #include "addressees/cKVPersons.h"
 #include "base/FileChecks.h"
+#include "marking/EnvelopeList.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 
@@ -44,7 +45,8 @@ std::string Plural(std::int64_t n, const char* one, const char* many)
 } // namespace
 
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
-                        const std::optional<std::string>& source)
+                        const std::optional<std::string>& source,
+                        const std::vector<Envelope>* envelopes)
 {
     VerifyRun run;
     auto bad = [&run](FailureKind what, const std::string& path, std::string detail = {}) {
@@ -62,9 +64,9 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
         return bad(FailureKind::SourceUnreadable, marked);
     if (!pcl.Language().IsPcl5())
         return bad(FailureKind::NotPcl5, marked, pcl.Language().Label());
-    if (!VerifyMarkedJob(pcl, s, run.report))
-        return bad(FailureKind::SourceUnreadable, marked);
 
+    // The source's export gives the envelopes' sheets, numbers and IDs.
+    std::optional<std::vector<Envelope>> exported;
     if (source) {
         cPclMod srcPcl;
         cKVPersons persons;
@@ -74,8 +76,16 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
             RunImportPass(srcPcl, *source, s, persons, errors, noLog, std::time(nullptr), {});
         if (imported.failure || !imported.completed || !srcPcl.Connected())
             return bad(FailureKind::ImportIncomplete, *source);
-        CompareWithExport(run.report, ExpectedEnvelopeSheets(persons, persons.Count(), s,
-                                                             srcPcl.Duplex() != DuplexMode::None));
+        exported = ListEnvelopes(persons, persons.Count(), s, srcPcl.Duplex() != DuplexMode::None);
+        envelopes = &*exported;
+    }
+    if (!VerifyMarkedJob(pcl, s, run.report, {}, envelopes))
+        return bad(FailureKind::SourceUnreadable, marked);
+    if (exported) {
+        std::vector<std::int32_t> sheets;
+        for (const Envelope& e : *exported)
+            sheets.push_back(e.sheets);
+        CompareWithExport(run.report, sheets);
     }
     run.status = run.report.problems.empty() ? VerifyRun::Status::Ok : VerifyRun::Status::Problems;
     return run;
@@ -98,6 +108,8 @@ const char* VerifyKindName(VerifyKind kind)
         return "envelope-limit";
     case VerifyKind::SourceMismatch:
         return "source-mismatch";
+    case VerifyKind::Dmx:
+        return "dmx";
     }
     return "code";
 }
@@ -130,6 +142,16 @@ std::string VerifyProblemText(const VerifyProblem& p)
     case VerifyDetail::EnvelopeSheets:
         return "das Kuvert ab diesem Blatt hat " + p.found +
                " Blätter, der Export des Quelljobs ergibt " + p.expected;
+    case VerifyDetail::DmxMissing:
+        return "kein 2D-Code gefunden (erwartet " + p.expected + ")";
+    case VerifyDetail::DmxUnreadable:
+        return "2D-Code nicht lesbar (erwartet " + p.expected + ")";
+    case VerifyDetail::DmxContent:
+        return "2D-Code mit falschem Inhalt" + FoundExpected(p);
+    case VerifyDetail::DmxUnchecked:
+        return "2D-Code nicht prüfbar: das Muster ist fehlerhaft oder das Programm wurde ohne "
+               "2D-Code gebaut (Muster " +
+               p.found + ")";
     case VerifyDetail::None:
         break;
     }

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kuvrion {
 
@@ -23,8 +24,10 @@ struct VerifyRun {
 
 // Reads `marked` and checks it with the settings `s`; with `source`, imports it with the same
 // settings and compares sheets and envelopes with its full export. Writes nothing.
+// `envelopes`, when given without a source, are the export's envelopes for the 2D code's check.
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
-                        const std::optional<std::string>& source);
+                        const std::optional<std::string>& source,
+                        const std::vector<Envelope>* envelopes = nullptr);
 
 // "code", "position", ... for the JSON output.
 const char* VerifyKindName(VerifyKind kind);

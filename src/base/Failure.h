@@ -37,6 +37,14 @@ enum class FailureKind : std::uint8_t {
     EnvelopeList,       // a reprint list that is not a list of envelope numbers (detail: the list)
     EnvelopeOutOfRange, // a reprint list names an envelope the export does not fill (detail: the
                         // list; page: the number of envelopes there are)
+    // The 2D code beside the bars.
+    DmxTemplate,    // a content template that is not text and fields (detail: the template)
+    DmxTooWide,     // a value wider than its field (page: the sheet; detail: "{ENV:2}=123")
+    DmxTooLong,     // content beyond the largest symbol (page: the sheet; detail: its length)
+    DmxOutside,     // the symbol lies left of or above the print area
+    DmxUnavailable, // the program was built without the 2D code library
+    DmxNearBars,    // a warning: the symbol reaches into the clear zone of the bars
+    DmxNearEdge,    // a warning: the symbol lies within 5 mm of an edge of the sheet
     // Other files.
     SettingsWrite, // the settings file could not be written (path)
     FileMissing,   // a file to be opened does not exist (path)

@@ -303,6 +303,9 @@ int Session::Export()
         doc["sheets"] = stats.sheets;
         doc["envelopes"] = stats.envelopes;
         doc["blank_pages"] = stats.blankPages;
+        if (stats.dmx) {
+            doc["dmx"] = true;
+        }
         doc["verified"] = m_commands.LastVerify().status == VerifyRun::Status::Ok;
         m_io.out << doc.dump(2) << '\n';
     } else if (written) {

@@ -3,6 +3,8 @@
 #include "addressees/AdrKey.h"
 #include "addressees/cKVPersons.h"
 #include "base/ByteText.h"
+#include "marking/DmxContent.h"
+#include "marking/DmxSymbol.h"
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
 #include "pcljob/cPclMod.h"
@@ -54,6 +56,18 @@ private:
 
 const Failure kSinkFailed{FailureKind::TargetWrite};
 
+// Whether the 2D code can be written with these settings at all.
+std::optional<Failure> PrepareDmx(const Settings& s, DmxTemplate& tmpl)
+{
+    if (!DmxAvailable())
+        return Failure{FailureKind::DmxUnavailable};
+    if (std::optional<Failure> bad = ParseDmxTemplate(s.dmx_template, tmpl))
+        return bad;
+    if (!PlaceDmx(s).inside)
+        return Failure{FailureKind::DmxOutside};
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
@@ -64,6 +78,11 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                                  const std::vector<bool>* keepEnvelopes)
 {
     stats = ExportStats{};
+    DmxTemplate dmx;
+    if (s.use_dmx) {
+        if (std::optional<Failure> refused = PrepareDmx(s, dmx))
+            return refused;
+    }
     try {
         ChunkedSink out(sink);
         const DuplexMode mode = pcl.Duplex();
@@ -130,6 +149,19 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                     const std::int32_t sheet = duplex ? (j + 1) / 2 : j;
                     const bool closes =
                         (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets;
+                    DmxSheet values;
+                    if (s.use_dmx) {
+                        const std::int32_t first = sheet - nInEnvelope + 1;
+                        values.envelope = static_cast<std::int64_t>(envelope) + 1;
+                        values.sheet = nInEnvelope;
+                        values.sheets =
+                            s.bEnvLimit ? std::min<std::int32_t>(s.nEnvLimit, sheets - first + 1)
+                                        : sheets - first + 1;
+                        values.closes = closes;
+                        values.seq = stats.sheets + 1;
+                        values.job = s.dmx_job;
+                        values.id = person.PersID();
+                    }
                     if (closes) {
                         nInEnvelope = 0;
                         ++envelope;
@@ -137,6 +169,10 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                     const std::string code = ComposeSheetCode(s, nSeqCounter, closes);
                     WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
                     DrawOmeCode(buf, s, code);
+                    if (s.use_dmx) {
+                        if (std::optional<Failure> bad = DrawDmxForSheet(buf, s, dmx, values))
+                            return bad;
+                    }
                     ++stats.sheets;
                     if (closes)
                         ++stats.envelopes;
@@ -158,6 +194,7 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
         if (!out.Append(pcl.PclJobFoot()) || !out.Flush()) {
             return kSinkFailed;
         }
+        stats.dmx = s.use_dmx;
     } catch (const std::bad_alloc&) {
         return Failure{FailureKind::OutOfMemory};
     }

@@ -29,6 +29,7 @@ struct ExportStats {
     std::int64_t sheets = 0;     // sheets printed (pages written in a simplex job)
     std::int64_t envelopes = 0;  // closing sheets written
     std::int64_t blankPages = 0; // blank backs written (duplex jobs)
+    bool dmx = false;            // the 2D code was drawn on every sheet
 };
 
 // Called before addressee i (1-based) is written; the front end repaints there.
@@ -42,6 +43,9 @@ using ExportProgress = std::function<void(std::int32_t i)>;
 // in force; the masking then uses them instead of searching every page again.
 // `keepEnvelopes`, when given, writes only the envelopes whose 0-based number (counted over the
 // whole export) is true there: a reprint. Its sequence starts at 0 like any export.
+// With use_dmx every front also gets the 2D code after the bars; refused before anything is
+// written with DmxUnavailable, DmxTemplate or DmxOutside, and at the sheet with DmxTooWide or
+// DmxTooLong. Its envelope numbers count over the whole export, also in a reprint.
 std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                                  std::int32_t nExportCount, const Settings& s,
                                  const std::function<bool(std::string_view)>& sink,

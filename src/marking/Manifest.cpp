@@ -1,6 +1,8 @@
 #include "marking/Manifest.h"
 
 #include "base/ByteText.h"
+#include "marking/DmxContent.h"
+#include "settings/Settings.h"
 
 namespace kuvrion {
 
@@ -39,10 +41,15 @@ std::string PageRanges(const std::vector<std::int32_t>& pages)
     return out;
 }
 
-std::string ManifestText(const std::vector<Envelope>& envelopes, const std::vector<bool>& keep)
+std::string ManifestText(const std::vector<Envelope>& envelopes, const std::vector<bool>& keep,
+                         const Settings* dmx)
 {
+    DmxTemplate tmpl;
+    const bool withDmx = dmx && dmx->use_dmx;
+    const bool dmxOk = withDmx && !ParseDmxTemplate(dmx->dmx_template, tmpl);
     std::string out = "\xEF\xBB\xBF"
-                      "Kuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes Blatt;Letztes Blatt\r\n";
+                      "Kuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes Blatt;Letztes Blatt";
+    out += withDmx ? ";2D-Code\r\n" : "\r\n";
     std::int64_t sheet = 0, sheets = 0, pages = 0;
     for (const Envelope& e : envelopes) {
         const auto at = static_cast<std::size_t>(e.number - 1);
@@ -55,10 +62,25 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const std::vect
         out += std::to_string(e.number) + ";" + Field(Cp1252ToUtf8(e.id)) + ";" +
                std::to_string(e.sheets) + ";" + std::to_string(e.pages.size()) + ";" +
                Field(PageRanges(e.pages)) + ";" + std::to_string(first) + ";" +
-               std::to_string(sheet) + "\r\n";
+               std::to_string(sheet);
+        if (withDmx) {
+            std::string content;
+            DmxSheet v;
+            v.envelope = e.number;
+            v.sheets = e.sheets;
+            v.closes = e.sheets == 1;
+            v.seq = first;
+            v.job = dmx->dmx_job;
+            v.id = e.id;
+            if (!dmxOk || DmxContent(tmpl, v, content))
+                content.clear();
+            out += ";" + Field(Cp1252ToUtf8(content));
+        }
+        out += "\r\n";
     }
     out += "Summe;;" + std::to_string(sheets) + ";" + std::to_string(pages) + ";;" +
-           (sheets > 0 ? "1;" + std::to_string(sheet) : std::string(";")) + "\r\n";
+           (sheets > 0 ? "1;" + std::to_string(sheet) : std::string(";")) +
+           (withDmx ? ";\r\n" : "\r\n");
     return out;
 }
 

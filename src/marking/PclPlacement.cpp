@@ -174,8 +174,9 @@ void PclPlacement::Command(char group1, char group2, char param, double value, b
             m_rectH = value;
             break;
         case 'P':
-            if (value == 0 && m_rectW > 0 && m_rectH > 0) {
+            if ((value == 0 || value == 1) && m_rectW > 0 && m_rectH > 0) {
                 PlacedRect r;
+                r.white = value == 1;
                 r.xMm = m_leftMm + (m_leftOffsetDp + m_x) / kDpPerMm;
                 r.yMm = m_topMm + (m_topOffsetDp + m_topMarginDp + m_y) / kDpPerMm;
                 r.wMm = m_rectW / kDpPerMm;

@@ -13,9 +13,10 @@
 
 namespace kuvrion {
 
-// One solid black rectangle, in millimetres from the sheet's top-left corner.
+// One solid black (or white) rectangle, in millimetres from the sheet's top-left corner.
 struct PlacedRect {
     double xMm = 0, yMm = 0, wMm = 0, hMm = 0;
+    bool white = false;           // a white fill, which covers what was printed before
     double topMarginMm = 0;       // the top margin in force when it was filled
     std::int32_t orientation = 0; // 0 portrait, 1 landscape, 2 and 3 reversed
 };
@@ -27,9 +28,9 @@ public:
 
     // The state after a printer reset.
     void Reset();
-    // Follows the commands of `bytes` (a job head or one page); appends the black rectangles
-    // filled there to `rects`. A new page starts at the cursor's home; everything else carries
-    // over from page to page, as on a printer.
+    // Follows the commands of `bytes` (a job head or one page); appends the black and white
+    // rectangles filled there to `rects`. A new page starts at the cursor's home; everything else
+    // carries over from page to page, as on a printer.
     void Follow(std::string_view bytes, std::vector<PlacedRect>& rects);
     void NewPage();
 

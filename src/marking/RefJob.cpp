@@ -1,6 +1,7 @@
 #include "marking/RefJob.h"
 
 #include "base/ByteText.h"
+#include "marking/DmxSymbol.h"
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
 #include "settings/Settings.h"
@@ -32,6 +33,8 @@ std::string BuildRefJob(Settings& s, bool grid, bool marks)
     if (marks) {
         ComputeCodeLength(s);
         DrawOmeCode(out, s, std::string(static_cast<std::size_t>(std::max(s.nCodeLen, 0)), '1'));
+        if (s.use_dmx)
+            DrawDmxSample(out, s);
     }
     if (grid) {
         out += sEscape;

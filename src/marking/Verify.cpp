@@ -1,7 +1,11 @@
 #include "marking/Verify.h"
 
 #include "addressees/cKVPersons.h"
+#include "base/ByteText.h"
 #include "base/Numbers.h"
+#include "marking/DmxContent.h"
+#include "marking/DmxSymbol.h"
+#include "marking/EnvelopeList.h"
 #include "marking/PclPlacement.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
@@ -152,7 +156,7 @@ void ReadBars(const std::vector<PlacedRect>& rects, const Column& c, std::int64_
         return;
     for (const PlacedRect& r : rects) {
         const double top = r.yMm - r.topMarginMm; // from the top margin, like the column
-        if (!Overlaps(r, top, c))
+        if (r.white || !Overlaps(r, top, c))
             continue;
         const bool barSized =
             std::abs(r.wMm - c.w) <= kBarToleranceMm && std::abs(r.hMm - c.h) <= kBarToleranceMm;
@@ -297,11 +301,153 @@ void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
         [](const VerifyProblem& a, const VerifyProblem& b) { return a.sheet < b.sheet; });
 }
 
+// The symbol's grid on the sheet: module edges in millimetres from the sheet's left edge and from
+// the top margin, as the drawing puts them.
+struct DmxGrid {
+    DmxPlace place;
+    double leftMm = 0, topMm = 0; // where the PCL origin and the offsets put decipoint 0
+    double X(std::int32_t k) const { return leftMm + place.EdgeX(k) / kDpPerMm; }
+    double Y(std::int32_t k) const { return topMm + place.EdgeY(k) / kDpPerMm; }
+};
+
+DmxGrid GridOf(const Settings& s)
+{
+    DmxGrid g;
+    g.place = PlaceDmx(s);
+    g.leftMm = s.pclleftmm + RoundToLong(s.omeleftmm * fPclPerMM) / kDpPerMm;
+    g.topMm = s.pcltopmm + RoundToLong(s.ometopmm * fPclPerMM) / kDpPerMm;
+    return g;
+}
+
+constexpr std::int32_t kDmxMaxModules = 144;
+constexpr std::int32_t kPixelsPerModule = 4;
+
+// The symbol's size in modules from its finder column: the dark runs of the rows start at its left
+// edge and reach down without a gap from its top edge. 0 when nothing starts there.
+std::int32_t FinderModules(const std::vector<PlacedRect>& rects, const DmxGrid& g)
+{
+    const double m = g.place.module;
+    const double x0 = g.X(0), y0 = g.Y(0);
+    std::vector<std::pair<double, double>> column; // top, bottom
+    for (const PlacedRect& r : rects) {
+        const double top = r.yMm - r.topMarginMm;
+        if (!r.white && std::abs(r.xMm - x0) < m / 2 && top > y0 - m / 2)
+            column.emplace_back(top, top + r.hMm);
+    }
+    std::sort(column.begin(), column.end());
+    double bottom = y0;
+    bool started = false;
+    for (const auto& [top, end] : column) {
+        if (top > bottom + m / 2)
+            break;
+        started = started || std::abs(top - y0) < m / 2;
+        if (!started)
+            continue;
+        bottom = std::max(bottom, end);
+    }
+    if (!started)
+        return 0;
+    return std::clamp(static_cast<std::int32_t>(std::lround((bottom - y0) / m)), 0, kDmxMaxModules);
+}
+
+// The 2D code of every sheet, checked against the template for the envelope the bars (or the
+// export's envelopes) put the sheet in.
+void CheckDmx(const Settings& s, const std::vector<std::optional<std::string>>& found,
+              const std::vector<bool>& marked, const std::vector<Envelope>* envelopes,
+              VerifyReport& report)
+{
+    DmxTemplate tmpl;
+    auto add = [&report](std::int64_t sheet, VerifyDetail detail, std::string f, std::string e) {
+        VerifyProblem p;
+        p.sheet = sheet;
+        p.kind = VerifyKind::Dmx;
+        p.detail = detail;
+        p.found = std::move(f);
+        p.expected = std::move(e);
+        report.problems.push_back(std::move(p));
+    };
+    if (!DmxAvailable() || ParseDmxTemplate(s.dmx_template, tmpl)) {
+        add(0, VerifyDetail::DmxUnchecked, Cp1252ToUtf8(s.dmx_template), "");
+        return;
+    }
+    std::int64_t sheetNr = 0;
+    for (std::size_t e = 0; e < report.envelopeSheets.size(); ++e) {
+        const std::int32_t n = report.envelopeSheets[e];
+        const Envelope* known = envelopes && e < envelopes->size() ? &(*envelopes)[e] : nullptr;
+        for (std::int32_t k = 1; k <= n && static_cast<std::size_t>(sheetNr) < found.size(); ++k) {
+            const auto at = static_cast<std::size_t>(sheetNr++);
+            DmxSheet v;
+            v.envelope = known ? known->number : static_cast<std::int64_t>(e) + 1;
+            v.sheet = k;
+            v.sheets = n;
+            v.closes = k == n;
+            v.seq = sheetNr;
+            v.job = s.dmx_job;
+            if (known)
+                v.id = known->id;
+            std::string expected;
+            if (DmxContent(tmpl, v, expected) && !found[at])
+                continue; // a value too wide for its field: the export writes no such sheet
+            if (!known && tmpl.NamesId()) {
+                DmxSheet shown = v;
+                shown.id = "*";
+                DmxContent(tmpl, shown, expected);
+            }
+            if (!found[at]) {
+                add(sheetNr, marked[at] ? VerifyDetail::DmxUnreadable : VerifyDetail::DmxMissing,
+                    "", Cp1252ToUtf8(expected));
+            } else if (!DmxMatches(tmpl, v, known != nullptr, *found[at])) {
+                add(sheetNr, VerifyDetail::DmxContent, Cp1252ToUtf8(*found[at]),
+                    Cp1252ToUtf8(expected));
+            }
+        }
+    }
+    std::stable_sort(
+        report.problems.begin(), report.problems.end(),
+        [](const VerifyProblem& a, const VerifyProblem& b) { return a.sheet < b.sheet; });
+}
+
 } // namespace
 
-bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
-                     const VerifyProgress& progress)
+std::optional<std::string> ReadDmx(const std::vector<PlacedRect>& rects, const Settings& s,
+                                   bool& marked)
 {
+    const DmxGrid g = GridOf(s);
+    const std::int32_t n = FinderModules(rects, g);
+    marked = n > 0;
+    if (n == 0)
+        return std::nullopt;
+    // The symbol and its quiet zone as a printer would print them, white or black, last on top.
+    const std::int32_t q = std::max(s.dmx_quiet, 1);
+    const std::int32_t side = (n + 2 * q) * kPixelsPerModule;
+    const double left = g.X(-q), top = g.Y(-q);
+    const double pixel = (g.X(n + q) - left) / side;
+    const double pixelY = (g.Y(n + q) - top) / side;
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(side) * side, 255);
+    const auto span = [side](double from, double to, double origin, double size) {
+        const auto a = static_cast<std::int32_t>(
+            std::clamp(std::ceil((from - origin) / size - 0.5), 0.0, static_cast<double>(side)));
+        const auto b = static_cast<std::int32_t>(
+            std::clamp(std::ceil((to - origin) / size - 0.5), 0.0, static_cast<double>(side)));
+        return std::pair{a, b};
+    };
+    for (const PlacedRect& r : rects) {
+        const double rTop = r.yMm - r.topMarginMm;
+        const auto [x0, x1] = span(r.xMm, r.xMm + r.wMm, left, pixel);
+        const auto [y0, y1] = span(rTop, rTop + r.hMm, top, pixelY);
+        for (std::int32_t y = y0; y < y1; ++y) {
+            std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(y) * side + x0, x1 - x0,
+                        r.white ? 255 : 0);
+        }
+    }
+    return DecodeDmx(image, side, side);
+}
+
+bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
+                     const VerifyProgress& progress, const std::vector<Envelope>* envelopes)
+{
+    std::vector<std::optional<std::string>> dmxFound;
+    std::vector<bool> dmxMarked;
     report = VerifyReport{};
     const Column column = ExpectedColumn(s);
     const bool duplex = marked.Duplex() != DuplexMode::None;
@@ -330,9 +476,16 @@ bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& rep
         sheet.topMarginMm = printer.TopMarginMm();
         ReadBars(rects, column, static_cast<std::int64_t>(sheets.size()) + 1, sheet, pending);
         sheets.push_back(std::move(sheet));
+        if (s.use_dmx) {
+            bool dark = false;
+            dmxFound.push_back(ReadDmx(rects, s, dark));
+            dmxMarked.push_back(dark);
+        }
     }
     report.sheets = static_cast<std::int64_t>(sheets.size());
     CheckCodes(s, sheets, pending, report);
+    if (s.use_dmx)
+        CheckDmx(s, dmxFound, dmxMarked, envelopes, report);
     return ok;
 }
 

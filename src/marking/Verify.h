@@ -5,8 +5,11 @@
 // command layer turns them into messages.
 #pragma once
 
+#include "marking/PclPlacement.h"
 #include <cstdint>
+
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,7 @@ namespace kuvrion {
 class cPclMod;
 class cKVPersons;
 struct Settings;
+struct Envelope;
 
 enum class VerifyKind {
     Code,           // missing or wrong code
@@ -24,6 +28,7 @@ enum class VerifyKind {
     Sequence,       // the sequence bits do not follow the previous sheet
     EnvelopeLimit,  // more sheets in one envelope than the limit
     SourceMismatch, // sheets or envelopes differ from the export of the source job
+    Dmx,            // the 2D code is missing, unreadable or has the wrong content
 };
 
 // What exactly is wrong, for the message.
@@ -40,6 +45,10 @@ enum class VerifyDetail {
     SheetCount,     // source: another number of sheets
     EnvelopeCount,  // source: another number of envelopes
     EnvelopeSheets, // source: an envelope with another number of sheets
+    DmxMissing,     // no 2D code where the settings put it
+    DmxUnreadable,  // marks there, but no symbol can be read
+    DmxContent,     // a symbol with other content than the template gives the sheet
+    DmxUnchecked,   // the 2D code cannot be checked (template, or built without it)
 };
 
 struct VerifyProblem {
@@ -66,8 +75,17 @@ constexpr double kClearZoneMm = 2.0;
 // Checks the job `marked` is connected to. In a duplex job the odd pages are fronts (the sheets)
 // and the even pages backs, which carry no code and are not checked. False when a page cannot be
 // read (the report then holds what was checked before).
+// With use_dmx every front's 2D code is read from the rectangles in its area and checked against
+// the template: the envelopes the bars give are numbered from 1 and the ID is not known, unless
+// `envelopes` (the export's envelopes, in job order) gives their numbers and IDs.
 bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
-                     const VerifyProgress& progress = {});
+                     const VerifyProgress& progress = {},
+                     const std::vector<Envelope>* envelopes = nullptr);
+
+// The content of the 2D code read from the rectangles of one front; nullopt when none is read.
+// `marked` tells whether any dark mark lies where the symbol's finder column starts.
+std::optional<std::string> ReadDmx(const std::vector<PlacedRect>& rects, const Settings& s,
+                                   bool& marked);
 
 // The sheets per envelope that the export of the first `count` addressees gives.
 std::vector<std::int32_t> ExpectedEnvelopeSheets(const cKVPersons& persons, std::int32_t count,

@@ -83,6 +83,7 @@ void Take(Settings& s, const SettingSpec& row, std::string_view text)
         break;
     case Form::Millimetre:
     case Form::Distance:
+    case Form::BoundedMm:
         Member<float>(s, row) = Bound(row, ReadMM(text));
         break;
     case Form::Text:
@@ -124,6 +125,7 @@ std::string StoredText(const Settings& s, const SettingSpec& row)
         return Decimal(Member<std::int32_t>(s, row));
     case Form::Millimetre:
     case Form::Distance:
+    case Form::BoundedMm:
         return FormatMM(Member<float>(s, row));
     case Form::Text:
         return Member<std::string>(s, row);

@@ -55,6 +55,15 @@ struct Settings {
     std::int32_t seqchk_count{};
     bool use_stop{}, use_supply{}, use_seqchk{}, use_parity{}, use_security{};
     std::int32_t nCodeLen{}; // derived: ComputeCodeLength
+
+    // [dmx]: the 2D code beside the bars
+    bool use_dmx{};
+    float dmx_x{}, dmx_y{};   // symbol's top-left module from the sheet's left and top edge, mm
+    float dmx_module{};       // module size, mm
+    std::int32_t dmx_quiet{}; // quiet zone, modules
+    bool dmx_clear{};         // paint the symbol and its quiet zone white first
+    std::string dmx_template; // content template, Windows-1252 byte text
+    std::int32_t dmx_job{};   // the job number of {JOB}
 };
 
 // Reads every setting read at start, in the catalogue's order; missing or malformed values give

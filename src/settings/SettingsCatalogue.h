@@ -21,6 +21,7 @@ enum class Form : std::uint8_t {
     Whole,      // leading number, rounded (halves to even) and bounded to min..max
     Millimetre, // leading number, a comma ends it; stored with a decimal point
     Distance,   // a millimetre value without its sign
+    BoundedMm,  // a millimetre value bounded to min..max hundredths of a millimetre
     Text,       // used as stored
     Marker,     // stored enclosed in "^", so that blanks at its ends survive the store
     Path,       // a file name: Windows-1252 in the file, UTF-8 in the program
@@ -46,6 +47,7 @@ enum class Writer : std::uint8_t {
     PrintArea,   // print-area dialog
     OmeLayout,   // OME layout dialog
     OmeCode,     // OME code dialog
+    Dmx,         // 2D code dialog
 };
 
 using SettingMember = std::variant<std::monostate, bool Settings::*, std::int32_t Settings::*,
@@ -62,6 +64,10 @@ struct SettingSpec {
     Writer writer;
     Read read = Read::AtStart;
 };
+
+// The content of the 2D code unless the settings give another: job, envelope, sheet, sheets,
+// closing.
+inline constexpr std::string_view kDmxTemplate = "{JOB:4}{ENV:6}{SHEET:2}{SHEETS:2}{CLOSE:1}";
 
 // Rows in the order the load step reads them; the keys read where they are used come last.
 // clang-format off
@@ -99,6 +105,14 @@ inline constexpr auto kCatalogue = std::to_array<SettingSpec>({
     {"ome",      "use_seqchk",   "",    Form::Flag,       0,  0,   &Settings::use_seqchk,   Writer::OmeCode},
     {"ome",      "use_parity",   "",    Form::Flag,       0,  0,   &Settings::use_parity,   Writer::OmeCode},
     {"ome",      "use_security", "",    Form::Flag,       0,  0,   &Settings::use_security, Writer::OmeCode},
+    {"dmx",      "use_dmx",      "",    Form::Flag,       0,  0,   &Settings::use_dmx,      Writer::Dmx},
+    {"dmx",      "dmx_x",        "5",   Form::Millimetre, 0,  0,   &Settings::dmx_x,        Writer::Dmx},
+    {"dmx",      "dmx_y",        "80",  Form::Millimetre, 0,  0,   &Settings::dmx_y,        Writer::Dmx},
+    {"dmx",      "dmx_module",   "0.5", Form::BoundedMm,  25, 150, &Settings::dmx_module,   Writer::Dmx},
+    {"dmx",      "dmx_quiet",    "2",   Form::Whole,      1,  10,  &Settings::dmx_quiet,    Writer::Dmx},
+    {"dmx",      "dmx_clear",    "1",   Form::Flag,       0,  0,   &Settings::dmx_clear,    Writer::Dmx},
+    {"dmx",      "dmx_template", kDmxTemplate, Form::Marker, 0, 0, &Settings::dmx_template, Writer::Dmx},
+    {"dmx",      "dmx_job",      "0",   Form::Whole,      0,  9999, &Settings::dmx_job,     Writer::Dmx},
     {"files",    "infilt",       "",    Form::Whole,      1,  2,   {},                      Writer::Source,      Read::WhereUsed},
     {"files",    "outfilt",      "",    Form::Whole,      1,  2,   {},                      Writer::Destination, Read::WhereUsed},
     {"files",    "savescskel",   "",    Form::Path,       0,  0,   {},                      Writer::Skeleton,    Read::WhereUsed},
@@ -131,6 +145,7 @@ consteval bool MembersMatchForms()
             break;
         case Form::Millimetre:
         case Form::Distance:
+        case Form::BoundedMm:
             ok = std::holds_alternative<float Settings::*>(row.member);
             break;
         case Form::Text:
@@ -158,9 +173,13 @@ constexpr std::int32_t Bound(const SettingSpec& row, std::int32_t value)
     return std::clamp(value, row.min, row.max);
 }
 
-// A millimetre value as its row keeps it: a distance loses its sign.
+// A millimetre value as its row keeps it: a distance loses its sign, a bounded value is brought
+// into its bounds.
 inline float Bound(const SettingSpec& row, float mm)
 {
+    if (row.form == Form::BoundedMm)
+        return std::clamp(mm, static_cast<float>(row.min) / 100.0f,
+                          static_cast<float>(row.max) / 100.0f);
     return row.form == Form::Distance ? std::fabs(mm) : mm;
 }
 

@@ -9,6 +9,7 @@
 #include "base/Numbers.h"
 #include "base/Platform.h"
 #include "frmAdr.h"
+#include "frmDmx.h"
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
 #include "frmInfo.h"
@@ -308,6 +309,8 @@ void frmMain::BuildMenus()
             this, &frmMain::RunDialog<frmOME>);
     connect(item(mnuEO, QStringLiteral("mnuEOL"), QStringLiteral("&Layout...")),
             &QAction::triggered, this, &frmMain::RunDialog<frmOMEPos>);
+    connect(item(mnuEO, QStringLiteral("mnuEOD"), QStringLiteral("&2D-Code...")),
+            &QAction::triggered, this, &frmMain::RunDialog<frmDmx>);
     menuBar()->addMenu(mnuE);
 
     QMenu* mnuH = menu(menuBar(), QStringLiteral("mnuH"), QStringLiteral("&?"));

@@ -24,7 +24,9 @@ constexpr const char* kFailures[] = {
     "ImportIncomplete", "DestinationIsSource", "NothingToDraw", "TargetFolderMissing",
     "TargetBlocked",    "TargetOpen",          "TargetWrite",   "TargetCommit",
     "CheckFailed",      "ManifestWrite",       "EnvelopeList",  "EnvelopeOutOfRange",
-    "SettingsWrite",    "FileMissing",         "OutOfMemory"};
+    "DmxTemplate",      "DmxTooWide",          "DmxTooLong",    "DmxOutside",
+    "DmxUnavailable",   "DmxNearBars",         "DmxNearEdge",   "SettingsWrite",
+    "FileMissing",      "OutOfMemory"};
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
 // CR LF shown as "|", and the command-line tool's words after "=>". A failure that no row words

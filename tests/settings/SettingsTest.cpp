@@ -85,6 +85,21 @@ std::vector<FormCase> CasesOf(const SettingSpec& row)
                  {n(row.min) + ".5", n(even), false}})
             cases.push_back({row.form, stored, value, canonical});
     }
+    if (row.form == Form::BoundedMm) {
+        const auto mm = [](std::int32_t hundredths) {
+            std::ostringstream o;
+            o << static_cast<float>(hundredths) / 100.0f;
+            return o.str();
+        };
+        for (const auto& [stored, value, canonical] :
+             std::vector<std::tuple<std::string, std::string, bool>>{
+                 {mm(row.min), mm(row.min), true},
+                 {mm(row.max), mm(row.max), true},
+                 {"x", mm(row.min), false},
+                 {mm(row.min - 1), mm(row.min), false},
+                 {mm(row.max + 1), mm(row.max), false}})
+            cases.push_back({row.form, stored, value, canonical});
+    }
     return cases;
 }
 
@@ -150,7 +165,11 @@ TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder
              {"supply_count", nullptr, "1"},
              {"ome_y", nullptr, "100"},
              {"ome_d", nullptr, "0.5"},
-             {"envlimit", nullptr, "5,1"}}) {
+             {"envlimit", nullptr, "5,1"},
+             {"dmx_clear", nullptr, "1"},
+             {"dmx_quiet", "0", "1"},
+             {"dmx_job", "12345", "9999"},
+             {"dmx_template", nullptr, "{JOB:4}{ENV:6}{SHEET:2}{SHEETS:2}{CLOSE:1}"}}) {
         const SettingSpec& row = *std::find_if(kCatalogue.begin(), kCatalogue.end(),
                                                [&](const SettingSpec& r) { return r.key == key; });
         dir.Write("kuvrion.ini",
@@ -160,9 +179,9 @@ TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder
     }
     for (const Writer w :
          {Writer::Window, Writer::FillChar, Writer::Source, Writer::Destination, Writer::Organize,
-          Writer::Keys, Writer::PrintArea, Writer::OmeLayout, Writer::OmeCode})
+          Writer::Keys, Writer::PrintArea, Writer::OmeLayout, Writer::OmeCode, Writer::Dmx})
         ASSERT_TRUE(WriteSettings(copy, Settings(), w));
-    for (const char* section : {"common", "files", "organize", "keys", "pcl", "ome"}) {
+    for (const char* section : {"common", "files", "organize", "keys", "pcl", "ome", "dmx"}) {
         std::vector<std::string> keys, want;
         copy.GetKeys(section, keys);
         for (const SettingSpec& row : kCatalogue) {

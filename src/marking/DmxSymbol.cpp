@@ -1,0 +1,277 @@
+#include "marking/DmxSymbol.h"
+
+#include "base/ByteText.h"
+#include "base/Numbers.h"
+#include "marking/MarkDrawing.h"
+#include "marking/Verify.h"
+#include "settings/Settings.h"
+
+#include <algorithm>
+#include <memory>
+
+#ifdef KUVRION_HAVE_DMTX
+#include <dmtx.h>
+#endif
+
+namespace kuvrion {
+
+namespace {
+
+void Rect(std::string& out, std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h,
+          bool white)
+{
+    const auto command = [&out](std::string_view prefix, std::int64_t n, char terminator) {
+        out += sEscape;
+        out += prefix;
+        AppendNumber(out, n);
+        out += terminator;
+    };
+    command("&a", x, 'H');
+    command("&a", y, 'V');
+    command("*c", w, 'H');
+    command("*c", h, 'V');
+    out += sEscape;
+    out += white ? "*c1P" : "*c0P";
+}
+
+#ifdef KUVRION_HAVE_DMTX
+struct EncodeFree {
+    void operator()(DmtxEncode* p) const { dmtxEncodeDestroy(&p); }
+};
+struct ImageFree {
+    void operator()(DmtxImage* p) const { dmtxImageDestroy(&p); }
+};
+struct DecodeFree {
+    void operator()(DmtxDecode* p) const { dmtxDecodeDestroy(&p); }
+};
+struct RegionFree {
+    void operator()(DmtxRegion* p) const { dmtxRegionDestroy(&p); }
+};
+struct MessageFree {
+    void operator()(DmtxMessage* p) const { dmtxMessageDestroy(&p); }
+};
+#endif
+
+} // namespace
+
+#ifdef KUVRION_HAVE_DMTX
+
+bool DmxAvailable()
+{
+    return true;
+}
+
+std::optional<DmxMatrix> EncodeDmx(std::string_view content)
+{
+    if (content.empty())
+        return std::nullopt;
+    std::unique_ptr<DmtxEncode, EncodeFree> enc(dmtxEncodeCreate());
+    if (!enc)
+        return std::nullopt;
+    // ASCII encodation takes every byte (upper shift above 127) and is the one every reader knows.
+    dmtxEncodeSetProp(enc.get(), DmtxPropScheme, DmtxSchemeAscii);
+    dmtxEncodeSetProp(enc.get(), DmtxPropSizeRequest, DmtxSymbolSquareAuto);
+    dmtxEncodeSetProp(enc.get(), DmtxPropModuleSize, 1);
+    dmtxEncodeSetProp(enc.get(), DmtxPropMarginSize, 0);
+    std::string bytes(content);
+    if (dmtxEncodeDataMatrix(enc.get(), static_cast<int>(bytes.size()),
+                             reinterpret_cast<unsigned char*>(bytes.data())) != DmtxPass)
+        return std::nullopt;
+    const int sizeIdx = enc->region.sizeIdx;
+    const int rows = dmtxGetSymbolAttribute(DmtxSymAttribSymbolRows, sizeIdx);
+    const int cols = dmtxGetSymbolAttribute(DmtxSymAttribSymbolCols, sizeIdx);
+    if (rows != cols || rows <= 0)
+        return std::nullopt;
+    DmxMatrix m;
+    m.size = rows;
+    m.dark.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            // The library counts symbol rows from the bottom (the solid finder row is row 0).
+            const bool on =
+                (dmtxSymbolModuleStatus(enc->message, sizeIdx, r, c) & DmtxModuleOnRGB) != 0;
+            m.dark[static_cast<std::size_t>((rows - 1 - r) * cols + c)] = on;
+        }
+    }
+    return m;
+}
+
+std::optional<std::string> DecodeDmx(const std::vector<std::uint8_t>& pixels, std::int32_t width,
+                                     std::int32_t height)
+{
+    if (width <= 0 || height <= 0 ||
+        pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+        return std::nullopt;
+    std::vector<unsigned char> copy(pixels.begin(), pixels.end());
+    std::unique_ptr<DmtxImage, ImageFree> img(
+        dmtxImageCreate(copy.data(), width, height, DmtxPack8bppK));
+    if (!img)
+        return std::nullopt;
+    dmtxImageSetProp(img.get(), DmtxPropImageFlip, DmtxFlipNone);
+    std::unique_ptr<DmtxDecode, DecodeFree> dec(dmtxDecodeCreate(img.get(), 1));
+    if (!dec)
+        return std::nullopt;
+    std::unique_ptr<DmtxRegion, RegionFree> reg(dmtxRegionFindNext(dec.get(), nullptr));
+    if (!reg)
+        return std::nullopt;
+    std::unique_ptr<DmtxMessage, MessageFree> msg(
+        dmtxDecodeMatrixRegion(dec.get(), reg.get(), DmtxUndefined));
+    if (!msg)
+        return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(msg->output), msg->outputIdx);
+}
+
+#else
+
+bool DmxAvailable()
+{
+    return false;
+}
+
+std::optional<DmxMatrix> EncodeDmx(std::string_view)
+{
+    return std::nullopt;
+}
+
+std::optional<std::string> DecodeDmx(const std::vector<std::uint8_t>&, std::int32_t, std::int32_t)
+{
+    return std::nullopt;
+}
+
+#endif
+
+std::int64_t DmxPlace::EdgeX(std::int32_t k) const
+{
+    return x + RoundToLong(static_cast<float>(k) * module * fPclPerMM);
+}
+
+std::int64_t DmxPlace::EdgeY(std::int32_t k) const
+{
+    return y + RoundToLong(static_cast<float>(k) * module * fPclPerMM);
+}
+
+DmxPlace PlaceDmx(const Settings& s)
+{
+    // Single precision, as the bars are placed; the print area and the OME offsets apply alike.
+    const float x = s.dmx_x - s.pclleftmm - s.omeleftmm;
+    const float y = s.dmx_y - s.pcltopmm - s.ometopmm;
+    DmxPlace p;
+    p.inside = x >= 0.0f && y >= 0.0f;
+    p.x = RoundToLong(x * fPclPerMM);
+    p.y = RoundToLong(y * fPclPerMM);
+    p.module = s.dmx_module;
+    return p;
+}
+
+void DrawDmxSymbol(std::string& out, const Settings& s, const DmxMatrix& symbol)
+{
+    const DmxPlace p = PlaceDmx(s);
+    if (!p.inside || symbol.size <= 0)
+        return;
+    const std::int32_t n = symbol.size;
+    if (s.dmx_clear) {
+        // The quiet zone may reach beyond the print area, where the paper stays white anyway.
+        const std::int64_t left = std::max<std::int64_t>(p.EdgeX(-s.dmx_quiet), 0);
+        const std::int64_t top = std::max<std::int64_t>(p.EdgeY(-s.dmx_quiet), 0);
+        Rect(out, left, top, p.EdgeX(n + s.dmx_quiet) - left, p.EdgeY(n + s.dmx_quiet) - top, true);
+    }
+    for (std::int32_t r = 0; r < n; ++r) {
+        const std::int64_t y0 = p.EdgeY(r);
+        const std::int64_t y1 = p.EdgeY(r + 1);
+        for (std::int32_t c = 0; c < n;) {
+            if (!symbol.Dark(r, c)) {
+                ++c;
+                continue;
+            }
+            std::int32_t end = c + 1;
+            while (end < n && symbol.Dark(r, end))
+                ++end;
+            const std::int64_t x0 = p.EdgeX(c);
+            Rect(out, x0, y0, p.EdgeX(end) - x0, y1 - y0, false);
+            c = end;
+        }
+    }
+}
+
+std::optional<Failure> DrawDmxForSheet(std::string& out, const Settings& s, const DmxTemplate& tmpl,
+                                       const DmxSheet& sheet)
+{
+    std::string content;
+    if (std::optional<Failure> bad = DmxContent(tmpl, sheet, content))
+        return bad;
+    const std::optional<DmxMatrix> symbol = EncodeDmx(content);
+    if (!symbol) {
+        return Failure{FailureKind::DmxTooLong,
+                       0,
+                       static_cast<std::int32_t>(sheet.seq),
+                       {},
+                       std::to_string(content.size())};
+    }
+    DrawDmxSymbol(out, s, *symbol);
+    return std::nullopt;
+}
+
+void DrawDmxSample(std::string& out, const Settings& s)
+{
+    std::string content;
+    if (DmxExample(s, content))
+        return;
+    const std::optional<DmxMatrix> symbol = EncodeDmx(content);
+    const DmxPlace p = PlaceDmx(s);
+    if (!symbol || !p.inside)
+        return;
+    DrawDmxSymbol(out, s, *symbol);
+    constexpr std::int64_t kLine = 3; // decipoints, about 0.1 mm
+    const std::int32_t q = s.dmx_quiet, n = symbol->size;
+    const std::int64_t left = std::max<std::int64_t>(p.EdgeX(-q) - kLine, 0);
+    const std::int64_t top = std::max<std::int64_t>(p.EdgeY(-q) - kLine, 0);
+    const std::int64_t right = p.EdgeX(n + q), bottom = p.EdgeY(n + q);
+    Rect(out, left, top, right + kLine - left, kLine, false);
+    Rect(out, left, bottom, right + kLine - left, kLine, false);
+    Rect(out, left, top, kLine, bottom + kLine - top, false);
+    Rect(out, right, top, kLine, bottom + kLine - top, false);
+}
+
+std::optional<Failure> DmxExample(const Settings& s, std::string& content)
+{
+    content.clear();
+    DmxTemplate tmpl;
+    if (std::optional<Failure> bad = ParseDmxTemplate(s.dmx_template, tmpl))
+        return bad;
+    DmxSheet sheet;
+    sheet.sheets = 2;
+    sheet.closes = false;
+    sheet.job = s.dmx_job;
+    sheet.id = "4711";
+    if (std::optional<Failure> bad = DmxContent(tmpl, sheet, content))
+        return bad;
+    if (DmxAvailable() && !EncodeDmx(content))
+        return Failure{FailureKind::DmxTooLong, 0, 1, {}, std::to_string(content.size())};
+    return std::nullopt;
+}
+
+std::optional<FailureKind> DmxLayoutCheck(const Settings& s)
+{
+    std::string content;
+    if (!s.use_dmx || DmxExample(s, content))
+        return std::nullopt;
+    const std::optional<DmxMatrix> symbol = EncodeDmx(content);
+    if (!symbol)
+        return std::nullopt;
+    constexpr double kEdgeMm = 5, kSheetW = 210, kSheetH = 297;
+    const double side = symbol->size * static_cast<double>(s.dmx_module);
+    const double quiet = s.dmx_quiet * static_cast<double>(s.dmx_module);
+    const double barsBottom =
+        s.ome_y + std::max(s.nCodeLen - 1, 0) * static_cast<double>(s.ome_a + s.ome_d) + s.ome_d;
+    if (s.dmx_x - quiet < s.ome_x + s.ome_b + kClearZoneMm &&
+        s.dmx_x + side + quiet > s.ome_x - kClearZoneMm &&
+        s.dmx_y - quiet < barsBottom + kClearZoneMm &&
+        s.dmx_y + side + quiet > s.ome_y - kClearZoneMm)
+        return FailureKind::DmxNearBars;
+    if (s.dmx_x < kEdgeMm || s.dmx_y < kEdgeMm || s.dmx_x + side > kSheetW - kEdgeMm ||
+        s.dmx_y + side > kSheetH - kEdgeMm)
+        return FailureKind::DmxNearEdge;
+    return std::nullopt;
+}
+
+} // namespace kuvrion
