@@ -5,6 +5,7 @@
 #include "base/FileChecks.h"
 #include "base/Numbers.h"
 #include "base/Version.h"
+#include "marking/CodeRules.h"
 #include "marking/Manifest.h"
 #include "marking/RefJob.h"
 #include "pcljob/EscSkeleton.h"
@@ -102,6 +103,67 @@ bool Commands::CanSaveSkeleton() const
     return m_state.nJobPages != 0 && m_state.MyPcl.Connected();
 }
 
+std::optional<Failure> Commands::SourceFault() const
+{
+    if (m_state.cfg.sSrcFile.empty())
+        return Failure{FailureKind::FileMissing};
+    if (!m_state.bSrcOK)
+        return Failure{FailureKind::SourceMissing, ENOENT, 0, m_state.cfg.sSrcFile};
+    return std::nullopt;
+}
+
+std::optional<Failure> Commands::DestinationFault() const
+{
+    const std::string& dst = m_state.cfg.sDstFile;
+    if (dst.empty())
+        return Failure{FailureKind::FileMissing};
+    if (m_state.bDstOK)
+        return std::nullopt;
+    if (SameFile(dst, m_state.cfg.sSrcFile))
+        return Failure{FailureKind::DestinationIsSource, 0, 0, dst};
+    return Failure{FailureKind::TargetFolderMissing, ENOENT, 0, ParentPath(dst)};
+}
+
+std::string Commands::SourceReason() const
+{
+    const auto fault = SourceFault();
+    return fault ? MessageFor(Action::ImportReason, fault).text : std::string();
+}
+
+std::string Commands::DestinationReason() const
+{
+    const auto fault = DestinationFault();
+    return fault ? MessageFor(Action::ExportReason, fault).text : std::string();
+}
+
+std::string Commands::ImportReason() const
+{
+    if (const auto fault = SourceFault())
+        return MessageFor(Action::ImportReason, fault).text;
+    if (!m_state.cfg.bAdrKeyValid)
+        return MessageFor(Action::ImportReason, Failure{FailureKind::KeyIncomplete}).text;
+    return {};
+}
+
+std::string Commands::ExportReason() const
+{
+    if (!m_state.bImportComplete)
+        return MessageFor(Action::ExportReason, Failure{FailureKind::ImportIncomplete}).text;
+    if (m_state.Persons.Count() < 1)
+        return MessageFor(Action::ExportReason, Failure{FailureKind::NoAddressees}).text;
+    return DestinationReason();
+}
+
+std::optional<Failure> Commands::SourceGone()
+{
+    if (FileExists(m_state.cfg.sSrcFile))
+        return std::nullopt;
+    RefreshSource();
+    RefreshDestination();
+    m_reporter.StateChanged();
+    return Failure{FailureKind::SourceMissing, ENOENT, 0, m_state.cfg.sSrcFile};
+}
+
 void Commands::RefreshSource()
 {
     m_state.bSrcOK = FileExists(m_state.cfg.sSrcFile);
@@ -132,6 +194,16 @@ void Commands::DropFiles(const std::vector<std::string>& files)
     if (!files.empty()) {
         ChooseSource(files.front(), std::nullopt);
     }
+}
+
+void Commands::UseCommandLineFile(const std::string& path)
+{
+    if (FileExists(path)) {
+        ChooseSource(path, std::nullopt);
+        return;
+    }
+    ChooseSource({}, std::nullopt, false);
+    Finish(Action::CommandLine, Failure{FailureKind::FileMissing, ENOENT, 0, path});
 }
 
 void Commands::ChooseDestination(const std::string& path, std::optional<std::int32_t> filterIndex,
@@ -252,7 +324,16 @@ Outcome Commands::Import()
     if (result.failure) {
         return Finish(Action::Import, std::move(result.failure));
     }
-    if (std::any_of(st.nImpErr.begin(), st.nImpErr.end(), [](std::int32_t n) { return n != 0; })) {
+    if (st.nJobPages == 0) {
+        // A job without pages (an empty file, a text without page ends) is nothing to work with.
+        return Finish(Action::Import, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
+    }
+    // Pages without a key that follow a key page belong to its letter: when every page found its
+    // addressee that way, the import went as it should and the status need not open.
+    const bool faults = std::any_of(st.nImpErr.begin(), st.nImpErr.end() - 1,
+                                    [](std::int32_t n) { return n != 0; }) ||
+                        (st.nImpErr.back() != 0 && st.nImpAssigned != st.nJobPages);
+    if (faults) {
         m_reporter.ShowImportStatus();
     }
     return Finish(Action::Import, std::nullopt);
@@ -319,8 +400,15 @@ Outcome Commands::Export()
                           ? Failure{FailureKind::DestinationIsSource, 0, 0, dst}
                           : Failure{FailureKind::TargetFolderMissing, ENOENT, 0, dst});
     }
+    if (std::optional<Failure> gone = SourceGone()) {
+        return Finish(Action::Export, gone);
+    }
     if (st.MyPcl.SourceChanged()) {
         return Finish(Action::Export, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
+    }
+    if (const auto fault = CodeFaultOf(st.cfg)) {
+        return Finish(Action::Export,
+                      Failure{FailureKind::NothingToDraw, 0, 0, dst, CodeFaultText(*fault)});
     }
     const bool reprint = !m_keepEnvelopes.empty();
     m_lastVerify = {};
@@ -460,6 +548,9 @@ Outcome Commands::SaveEscSkeleton(const std::string& path, bool persist)
     if (!CanSaveSkeleton()) {
         return Finish(Action::Skeleton, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
     }
+    if (std::optional<Failure> gone = SourceGone()) {
+        return Finish(Action::Skeleton, gone);
+    }
     if (st.MyPcl.SourceChanged()) {
         return Finish(Action::Skeleton, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
     }
@@ -518,6 +609,11 @@ std::optional<std::string> Commands::ManualToOpen()
     }
     Finish(Action::OpenManual, Failure{FailureKind::FileMissing, ENOENT, 0, name});
     return std::nullopt;
+}
+
+void Commands::NoViewer(Action action, const std::string& path)
+{
+    Finish(action, Failure{FailureKind::TargetOpen, 0, 0, path});
 }
 
 void Commands::SettingsWritten(bool ok)

@@ -36,12 +36,21 @@ public:
     bool CanSaveSkeleton() const;     // an import found pages
     bool CanShowLog() const { return m_state.bLogAvailable; }
     bool CanWebUpdate() const { return m_state.bWebUpdateAvailable; }
+    // Why a command is not offered or a path is shown in red, in words; empty when nothing stands
+    // in the way.
+    std::string ImportReason() const;
+    std::string ExportReason() const;
+    std::string SourceReason() const;
+    std::string DestinationReason() const;
 
     // Choose or drop the source / choose the destination. With `persist` the path (and the filter
     // index when given) is written to the settings file.
     void ChooseSource(const std::string& path, std::optional<std::int32_t> filterIndex,
                       bool persist = true);
     void DropFiles(const std::vector<std::string>& files); // first file only
+    // The job named on the desktop program's command line becomes the source. A file that does
+    // not exist leaves the source empty for this run (the settings keep theirs) and says so.
+    void UseCommandLineFile(const std::string& path);
     void ChooseDestination(const std::string& path, std::optional<std::int32_t> filterIndex,
                            bool persist = true);
     std::int32_t SourceFilterIndex() const;      // 1..2
@@ -104,6 +113,9 @@ public:
     std::optional<std::string> LogFileToOpen();
     // The manual to open; nullopt (after "Das Handbuch wurde nicht gefunden:") when there is none.
     std::optional<std::string> ManualToOpen();
+    // No program on this computer could show the file `path` that ShowLog or OpenManual chose:
+    // says so and where the file lies.
+    void NoViewer(Action action, const std::string& path);
 
     // The confirm step of each settings dialog: updates the state and writes the dialog's keys in
     // one replacement of the settings file. When that fails, a warning says so and the file keeps
@@ -131,6 +143,11 @@ public:
     const AppState& State() const { return m_state; }
 
 private:
+    std::optional<Failure> SourceFault() const;
+    std::optional<Failure> DestinationFault() const;
+    // The source of the last import is gone (deleted or renamed): refreshes the source state and
+    // returns the failure to report.
+    std::optional<Failure> SourceGone();
     void RefreshSource();
     void RefreshDestination();
     void SettingsWritten(bool ok);

@@ -37,7 +37,11 @@ std::optional<FileDialogResult> FileDialog::Run(QWidget* parent, const FileDialo
     dialog.setObjectName(QStringLiteral("fileDialog"));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    // Wide enough for the name, size, type and date columns.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(820, 480)));
+    if (!request.directory.isEmpty())
+        dialog.setDirectory(request.directory);
     dialog.setNameFilters(request.filters);
     const int index = request.filterIndex;
     if (index >= 1 && index <= request.filters.size())

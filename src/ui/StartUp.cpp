@@ -3,7 +3,6 @@
 #include "ImageList.h"
 #include "MessageBox.h"
 #include "UiHelpers.h"
-#include "base/FileChecks.h"
 #include "app/ProgramPaths.h"
 
 #include <QCoreApplication>
@@ -52,12 +51,10 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
     program.state->oIni.IniFile(program.state->paths.settingsFile.string());
     program.window = std::make_unique<frmMain>(*program.state);
 
-    if (!arguments.isEmpty()) {
-        const std::string first = ToPath(arguments.constFirst());
-        if (FileExists(first))
-            program.window->commands().ChooseSource(first, std::nullopt);
-    }
     program.window->show();
+    // Shown first, so that a message about the file stands over the window.
+    if (!arguments.isEmpty())
+        program.window->commands().UseCommandLineFile(ToPath(arguments.constFirst()));
     return program;
 }
 

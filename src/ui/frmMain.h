@@ -98,6 +98,7 @@ private:
     QPushButton* btnExport = nullptr;
     QLabel* imgStatus = nullptr;
     QLabel* labStatus = nullptr;
+    QLabel* labHint = nullptr; // why the next step is not offered, beside the status text
     QLabel* labStatAct = nullptr;
     QLabel* labStatVon = nullptr;
     QLabel* labStatCnt = nullptr;

@@ -3,7 +3,12 @@
 // "&Ok" stores the five values; "Abbre&chen" changes nothing.
 #pragma once
 
+#include "settings/Settings.h"
+
 #include <QDialog>
+
+class QLabel;
+class QPushButton;
 
 namespace kuvrion {
 
@@ -19,9 +24,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The settings as the fields stand.
+    Settings Choice() const;
+    void UpdateOkButton();
     void Confirm();
 
     Commands& m_commands;
+    QLabel* labReason = nullptr;
+    QPushButton* btnOK = nullptr;
     NumEdit* txtCode[5] = {};
 };
 

@@ -3,6 +3,7 @@
 #include "NumEdit.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
+#include "marking/CodeRules.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <QGridLayout>
@@ -69,10 +70,33 @@ frmPCL::frmPCL(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraRand);
     layout->addWidget(fraOffsets);
-    QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
+    labReason = NewReasonLabel(this);
+    layout->addWidget(labReason);
+    btnOK = AddDialogButtons(this, layout).btnOK;
 
+    UpdateOkButton();
+    for (NumEdit* field : txtMM)
+        connect(field, &QLineEdit::textChanged, this, &frmPCL::UpdateOkButton);
     connect(btnOK, &QPushButton::clicked, this, &frmPCL::Confirm);
     txtMM[0]->setFocus();
+}
+
+Settings frmPCL::Choice() const
+{
+    Settings s = m_commands.State().cfg;
+    s.pclleftmm = MillimetreValue(txtMM[0]);
+    s.pcltopmm = MillimetreValue(txtMM[1]);
+    s.stdleftmm = MillimetreValue(txtMM[2]);
+    s.stdtopmm = MillimetreValue(txtMM[3]);
+    s.omeleftmm = MillimetreValue(txtMM[4]);
+    s.ometopmm = MillimetreValue(txtMM[5]);
+    return s;
+}
+
+void frmPCL::UpdateOkButton()
+{
+    const auto fault = LayoutFault(Choice());
+    ShowReason(labReason, btnOK, fault ? QString::fromStdString(CodeFaultText(*fault)) : QString());
 }
 
 void frmPCL::Confirm()

@@ -3,7 +3,12 @@
 // nothing.
 #pragma once
 
+#include "settings/Settings.h"
+
 #include <QDialog>
+
+class QLabel;
+class QPushButton;
 
 namespace kuvrion {
 
@@ -16,9 +21,14 @@ public:
     explicit frmPCL(Commands& commands, QWidget* parent = nullptr);
 
 private:
+    // The settings as the fields stand.
+    Settings Choice() const;
+    void UpdateOkButton();
     void Confirm();
 
     Commands& m_commands;
+    QLabel* labReason = nullptr;
+    QPushButton* btnOK = nullptr;
     NumEdit* txtMM[6] = {};
 };
 

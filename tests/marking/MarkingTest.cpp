@@ -1,6 +1,7 @@
 // The OME code of a sheet, the bars drawn for it, the reference page, and the marked job the export
 // writes, byte for byte.
 #include "addressees/cKVPersons.h"
+#include "marking/CodeRules.h"
 #include "marking/ExportWriter.h"
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
@@ -110,6 +111,44 @@ TEST(MarkDrawing, PositionsAndRounding)
     s.ome_b = 7;
     s.omeleftmm = 0.5f; // the OME offset counts like the margin
     EXPECT_EQ(Draw(s, "1"), "");
+}
+
+TEST(CodeRules, SettingsWithoutAReadableCodeAreNamed)
+{
+    struct Case {
+        const char* collect;
+        const char* envelop;
+        float x, b, d, pclleft;
+        std::optional<CodeFault> fault;
+    };
+    const Case cases[] = {
+        {"10", "11", 5, 7, 0.5f, 0, std::nullopt},
+        {"1", "11", 5, 7, 0.5f, 0, std::nullopt}, // an unreached position stays blank
+        {"", "11", 5, 7, 0.5f, 0, CodeFault::CollectEmpty},
+        {"10", "", 5, 7, 0.5f, 0, CodeFault::EnvelopEmpty},
+        {"00", "11", 5, 7, 0.5f, 0, CodeFault::CollectNoBar},
+        {"10", "0", 5, 7, 0.5f, 0, CodeFault::EnvelopNoBar},
+        {"1", "10", 5, 7, 0.5f, 0, CodeFault::SamePattern},
+        {"10", "11", 5, 0, 0.5f, 0, CodeFault::NoLength},
+        {"10", "11", 5, 7, 0, 0, CodeFault::NoThickness},
+        {"10", "11", 2, 7, 0.5f, 8, std::nullopt}, // 1 mm of the bar is printed
+        {"10", "11", 2, 6.9f, 0.5f, 8, CodeFault::LeftOfPrintArea},
+    };
+    for (const Case& c : cases) {
+        Settings s;
+        s.collect_code = c.collect;
+        s.envelop_code = c.envelop;
+        s.ome_x = c.x;
+        s.ome_b = c.b;
+        s.ome_d = c.d;
+        s.pclleftmm = c.pclleft;
+        SCOPED_TRACE(std::string(c.collect) + "/" + c.envelop + " x " + std::to_string(c.x));
+        EXPECT_EQ(CodeFaultOf(s), c.fault);
+        // The rule and the drawing agree on when a bar is left out.
+        if (!PatternFault(s) && s.ome_b > 0) {
+            EXPECT_EQ(Draw(s, "1").empty(), c.fault == CodeFault::LeftOfPrintArea);
+        }
+    }
 }
 
 TEST(RefJob, ByteOrderForEveryOptionMix)
