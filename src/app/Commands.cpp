@@ -8,6 +8,7 @@
 #include "marking/CodeRules.h"
 #include "marking/Manifest.h"
 #include "marking/RefJob.h"
+#include "marking/SheetPlan.h"
 #include "pcljob/EscSkeleton.h"
 #include "settings/SettingsCatalogue.h"
 
@@ -152,6 +153,14 @@ std::string Commands::ExportReason() const
     if (m_state.Persons.Count() < 1)
         return MessageFor(Action::ExportReason, Failure{FailureKind::NoAddressees}).text;
     return DestinationReason();
+}
+
+std::vector<std::string> Commands::RuleWarnings() const
+{
+    std::vector<std::string> texts;
+    for (const RuleWarning w : CheckRules(m_state.cfg))
+        texts.push_back(RuleWarningText(w));
+    return texts;
 }
 
 std::optional<Failure> Commands::SourceGone()

@@ -42,6 +42,8 @@ public:
     std::string ExportReason() const;
     std::string SourceReason() const;
     std::string DestinationReason() const;
+    // The reading-rule check of the code's place on the sheet, one sentence per warning.
+    std::vector<std::string> RuleWarnings() const;
 
     // Choose or drop the source / choose the destination. With `persist` the path (and the filter
     // index when given) is written to the settings file.

@@ -202,7 +202,29 @@ constexpr std::pair<CodeFault, std::string_view> kCodeFaults[] = {
      "jedes Strichs muss rechts vom Rand liegen (X größer wählen)."},
 };
 
+constexpr std::pair<RuleWarning, std::string_view> kRuleWarnings[] = {
+    {RuleWarning::ThinBar, "Striche dünner als 0,2 mm (D) erkennen viele Leser nicht."},
+    {RuleWarning::NarrowPitch, "Der Strichabstand A + D liegt unter 2,54 mm."},
+    {RuleWarning::ShortBar, "Gedruckte Striche sind kürzer als 5 mm."},
+    {RuleWarning::NearTop, "Der Code liegt weniger als 15 mm unter der Oberkante."},
+    {RuleWarning::NearBottom, "Der Code reicht näher als 30 mm an die Unterkante."},
+    {RuleWarning::Cut, "Striche werden vom bedruckbaren Bereich abgeschnitten."},
+    {RuleWarning::Dropped, "Striche liegen links vom bedruckbaren Bereich und werden weggelassen."},
+    {RuleWarning::Moved,
+     "Der Code beginnt über dem bedruckbaren Bereich und wird nach unten verschoben."},
+    {RuleWarning::SideClearance, "Zwischen Code und Blattrand bleiben weniger als 3 mm frei."},
+};
+
 } // namespace
+
+std::string RuleWarningText(RuleWarning warning)
+{
+    for (const auto& [w, text] : kRuleWarnings) {
+        if (w == warning)
+            return std::string(text);
+    }
+    return {};
+}
 
 std::string CodeFaultText(CodeFault fault)
 {

@@ -5,6 +5,7 @@
 
 #include "base/Failure.h"
 #include "marking/CodeRules.h"
+#include "marking/SheetPlan.h"
 
 #include <cstdint>
 #include <optional>
@@ -41,6 +42,9 @@ Message MessageFor(Action action, const std::optional<Failure>& failure);
 // Why settings give no readable OME code: shown beside the field of the dialog that refuses them,
 // and as the detail of the export's refusal.
 std::string CodeFaultText(CodeFault fault);
+
+// A warning of the reading-rule check, one sentence.
+std::string RuleWarningText(RuleWarning warning);
 
 // The line the command-line tool prints when `failure` means that the input it was given cannot
 // be used (exit status 2); nullopt when the failure is one of the command itself.

@@ -429,9 +429,16 @@ void frmMain::UpdateCommands()
 
     // The status line names what stands in the way of the next step: the import first, then,
     // once a job is imported, the export.
+    // Without such a reason it shows the warnings of the reading-rule check for the export.
     QString hint = importReason;
     if (hint.isEmpty() && m_state.bImportComplete)
         hint = exportReason;
+    if (hint.isEmpty() && m_state.bImportComplete) {
+        QStringList warnings;
+        for (const std::string& w : m_commands->RuleWarnings())
+            warnings << QString::fromStdString(w);
+        hint = warnings.join(QLatin1Char(' '));
+    }
     labHint->setText(hint);
     labHint->setToolTip(hint);
 }

@@ -47,6 +47,9 @@ frmOMEPos::frmOMEPos(Commands& commands, QWidget* parent) : QDialog(parent), m_c
     top->addWidget(imgCodePos, 0, Qt::AlignTop);
     top->addSpacing(12);
     top->addLayout(fields);
+    m_preview = NewPreviewPanel(this);
+    top->addSpacing(12);
+    top->addWidget(m_preview.panel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     labReason = NewReasonLabel(this);
@@ -86,6 +89,7 @@ void frmOMEPos::UpdateOkButton()
 {
     const auto fault = LayoutFault(Choice());
     ShowReason(labReason, btnOK, fault ? QString::fromStdString(CodeFaultText(*fault)) : QString());
+    ShowPreview(m_preview, Choice());
 }
 
 void frmOMEPos::Confirm()

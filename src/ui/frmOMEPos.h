@@ -3,6 +3,7 @@
 // "&Ok" stores the five values; "Abbre&chen" changes nothing.
 #pragma once
 
+#include "SheetPreview.h"
 #include "settings/Settings.h"
 
 #include <QDialog>
@@ -26,12 +27,14 @@ protected:
 private:
     // The settings as the fields stand.
     Settings Choice() const;
+    // Refuses settings without a readable code and redraws the preview.
     void UpdateOkButton();
     void Confirm();
 
     Commands& m_commands;
     QLabel* labReason = nullptr;
     QPushButton* btnOK = nullptr;
+    PreviewPanel m_preview{};
     NumEdit* txtCode[5] = {};
 };
 

@@ -67,11 +67,19 @@ frmPCL::frmPCL(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     indent->setFixedSize(std::max(labStd->sizeHint().width(), labOme->sizeHint().width()), 1);
     rand->addWidget(indent, 0, 0);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(fraRand);
-    layout->addWidget(fraOffsets);
+    auto* fields = new QVBoxLayout;
+    fields->addWidget(fraRand);
+    fields->addWidget(fraOffsets);
     labReason = NewReasonLabel(this);
-    layout->addWidget(labReason);
+    fields->addWidget(labReason);
+    fields->addStretch(1);
+    m_preview = NewPreviewPanel(this);
+    auto* top = new QHBoxLayout;
+    top->addLayout(fields);
+    top->addSpacing(12);
+    top->addWidget(m_preview.panel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
     btnOK = AddDialogButtons(this, layout).btnOK;
 
     UpdateOkButton();
@@ -97,6 +105,7 @@ void frmPCL::UpdateOkButton()
 {
     const auto fault = LayoutFault(Choice());
     ShowReason(labReason, btnOK, fault ? QString::fromStdString(CodeFaultText(*fault)) : QString());
+    ShowPreview(m_preview, Choice());
 }
 
 void frmPCL::Confirm()

@@ -3,6 +3,7 @@
 // nothing.
 #pragma once
 
+#include "SheetPreview.h"
 #include "settings/Settings.h"
 
 #include <QDialog>
@@ -23,12 +24,14 @@ public:
 private:
     // The settings as the fields stand.
     Settings Choice() const;
+    // Refuses settings without a readable code and redraws the preview.
     void UpdateOkButton();
     void Confirm();
 
     Commands& m_commands;
     QLabel* labReason = nullptr;
     QPushButton* btnOK = nullptr;
+    PreviewPanel m_preview{};
     NumEdit* txtMM[6] = {};
 };
 

@@ -63,6 +63,10 @@ std::string RenderTable()
     for (int f = 0; f <= static_cast<int>(CodeFault::LeftOfPrintArea); ++f) {
         all += "code " + std::to_string(f) + " " + CodeFaultText(static_cast<CodeFault>(f)) + "\n";
     }
+    for (int w = 0; w <= static_cast<int>(RuleWarning::SideClearance); ++w) {
+        all +=
+            "rule " + std::to_string(w) + " " + RuleWarningText(static_cast<RuleWarning>(w)) + "\n";
+    }
     for (int s = 0; s < 4; ++s) {
         all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
     }

@@ -6,6 +6,7 @@
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
 #include "marking/RefJob.h"
+#include "marking/SheetPlan.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 #include "support/Jobs.h"
@@ -149,6 +150,47 @@ TEST(CodeRules, SettingsWithoutAReadableCodeAreNamed)
             EXPECT_EQ(Draw(s, "1").empty(), c.fault == CodeFault::LeftOfPrintArea);
         }
     }
+}
+
+TEST(SheetPlan, BarsWhereTheDrawingPutsThemAndTheReadingRules)
+{
+    Settings s; // X 5, Y 100, A 5, B 7, D 0.5, no margins, two positions
+    SheetPlan plan = PlanSheet(s);
+    ASSERT_EQ(plan.bars.size(), 2u);
+    EXPECT_FLOAT_EQ(plan.bars[1].printed->top, 105.5f);
+    EXPECT_FLOAT_EQ(plan.clearZone.left, 3.0f); // the clear zone of the proof: 2 mm
+    EXPECT_TRUE(CheckRules(s).empty());
+
+    struct Case {
+        float Settings::*member;
+        float value;
+        RuleWarning warning;
+    };
+    const Case cases[] = {
+        {&Settings::ome_d, 0.1f, RuleWarning::ThinBar},
+        {&Settings::ome_a, 1.5f, RuleWarning::NarrowPitch},
+        {&Settings::ome_b, 4.0f, RuleWarning::ShortBar},
+        {&Settings::ome_y, 10.0f, RuleWarning::NearTop},
+        {&Settings::ome_y, 262.0f, RuleWarning::NearBottom},
+        {&Settings::pclleftmm, 6.3f, RuleWarning::Cut},
+        {&Settings::pclleftmm, 12.0f, RuleWarning::Dropped},
+        {&Settings::pcltopmm, 110.0f, RuleWarning::Moved},
+        {&Settings::ome_x, 2.0f, RuleWarning::SideClearance},
+    };
+    for (const Case& c : cases) {
+        Settings changed;
+        changed.*c.member = c.value;
+        EXPECT_EQ(CheckRules(changed), std::vector<RuleWarning>{c.warning}) << c.value;
+    }
+
+    // Cut at the printable area, and moved below its top edge, as the drawing does it.
+    s.pclleftmm = 6.3f;
+    s.pcltopmm = 110;
+    plan = PlanSheet(s);
+    EXPECT_FLOAT_EQ(plan.bars[0].printed->left, 6.3f);
+    EXPECT_FLOAT_EQ(plan.bars[0].printed->width, 5.7f);
+    EXPECT_FLOAT_EQ(plan.bars[0].printed->top, 110.0f);
+    EXPECT_FLOAT_EQ(plan.bars[0].wanted.top, 100.0f);
 }
 
 TEST(RefJob, ByteOrderForEveryOptionMix)

@@ -4,6 +4,7 @@
 #include "Desktop.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "SheetPreview.h"
 #include "frmAdr.h"
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
@@ -236,6 +237,32 @@ private slots:
                      qPrintable(shown));
             QCOMPARE(Enabled(*d, "btnOK"), c.reason.isEmpty());
         }
+    }
+
+    // The sheet preview follows the fields while they are typed, to scale, with the rule check.
+    void sheetPreviewFollowsTheFields()
+    {
+        ProgramFolder folder;
+        Headless app(folder);
+        frmOMEPos layout(app.commands);
+        const auto* preview = Child<SheetPreview>(layout, "imgSheet");
+        Retype(Field(layout, "txtCode_1"), u"50"_s); // Y
+        const SheetPlan* plan = &preview->Plan();
+        QCOMPARE(plan->bars.size(), std::size_t(2));
+        QCOMPARE(plan->bars[1].printed->top, 55.5f);
+        const QRectF sheet = preview->ToPixels({0, 0, kSheetWidthMm, kSheetHeightMm});
+        const QRectF bar = preview->ToPixels(*plan->bars[0].printed);
+        QVERIFY(qAbs((bar.top() - sheet.top()) / sheet.height() * kSheetHeightMm - 50) < 0.01);
+        QVERIFY(!Text(layout, "labRules").contains(u"⚠"_s));
+        Retype(Field(layout, "txtCode_4"), u"0,1"_s); // D
+        QVERIFY(Text(layout, "labRules").contains(u"dünner als 0,2 mm"_s));
+        QVERIFY(Enabled(layout, "btnOK")); // a warning never refuses
+
+        frmPCL area(app.commands);
+        Retype(Field(area, "txtMM_0"), u"6,3"_s); // left margin cuts the bars
+        plan = &Child<SheetPreview>(area, "imgSheet")->Plan();
+        QCOMPARE(plan->bars[0].printed->left, 6.3f);
+        QVERIFY(Text(area, "labRules").contains(u"abgeschnitten"_s));
     }
 
     void envelopeLimit()
