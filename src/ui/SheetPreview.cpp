@@ -5,13 +5,15 @@
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kuvrion {
 
 namespace {
 
-constexpr qreal kPixelsPerMm = 1.0; // at the widget's size hint
+constexpr qreal kPixelsPerMm = 1.3; // at the widget's size hint
 const QColor kRed(255, 0, 0);
+constexpr float kInsetMarginMm = 4.0f; // paper shown around the clear zone in the enlargement
 
 } // namespace
 
@@ -57,9 +59,39 @@ void SheetPreview::paintEvent(QPaintEvent*)
     painter.fillRect(sheet, Qt::white);
     painter.setPen(QPen(Qt::black, 0));
     painter.drawRect(sheet);
+    const auto toPixels = [this](const MmRect& r) { return ToPixels(r); };
+    DrawCode(painter, toPixels);
+
+    // The code's surroundings enlarged, at the right edge of the sheet beside the code, since a
+    // bar of half a millimetre is hardly a pixel at the scale of the whole sheet.
+    const MmRect& zone = m_plan.clearZone;
+    const MmRect shown{zone.left - kInsetMarginMm, zone.top - kInsetMarginMm,
+                       zone.width + 2 * kInsetMarginMm, zone.height + 2 * kInsetMarginMm};
+    const qreal side = sheet.width() * 0.45;
+    const qreal scale = std::min(side / shown.width, 2 * side / shown.height);
+    const QSizeF size(shown.width * scale, shown.height * scale);
+    const QRectF inset(QPointF(sheet.right() - size.width() - 4,
+                               std::clamp(ToPixels(zone).center().y() - size.height() / 2,
+                                          sheet.top() + 4, sheet.bottom() - size.height() - 4)),
+                       size);
+    painter.fillRect(inset, Qt::white);
+    painter.save();
+    painter.setClipRect(inset);
+    DrawCode(painter, [&](const MmRect& r) {
+        return QRectF(inset.left() + (r.left - shown.left) * scale,
+                      inset.top() + (r.top - shown.top) * scale, r.width * scale, r.height * scale);
+    });
+    painter.restore();
+    painter.setPen(QPen(Qt::darkGray, 0));
+    painter.drawRect(inset);
+}
+
+void SheetPreview::DrawCode(QPainter& painter,
+                            const std::function<QRectF(const MmRect&)>& toPixels) const
+{
     painter.setPen(QPen(Qt::darkGray, 0, Qt::DashLine));
-    painter.drawRect(ToPixels(m_plan.printArea));
-    painter.fillRect(ToPixels(m_plan.clearZone), QColor(255, 240, 160));
+    painter.drawRect(toPixels(m_plan.printArea));
+    painter.fillRect(toPixels(m_plan.clearZone), QColor(255, 240, 160));
     // A bar is at least one pixel thick, so that thin bars stay visible.
     const auto fill = [&painter](QRectF r, const QColor& colour) {
         if (r.height() < 1)
@@ -67,9 +99,9 @@ void SheetPreview::paintEvent(QPaintEvent*)
         painter.fillRect(r, colour);
     };
     for (const BarPlace& bar : m_plan.bars) {
-        fill(ToPixels(bar.wanted), kRed);
+        fill(toPixels(bar.wanted), kRed);
         if (bar.printed)
-            fill(ToPixels(*bar.printed), Qt::black);
+            fill(toPixels(*bar.printed), Qt::black);
     }
 }
 

@@ -1,6 +1,7 @@
 // A drawing of the A4 sheet, to scale, with the printable area (dashed), the clear zone the reader
 // needs around the code (shaded), every bar position of the current code length in black, and in
-// red what the printer cuts off or leaves out. Below it, the warnings of the reading-rule check.
+// red what the printer cuts off or leaves out; the code's surroundings are shown enlarged beside
+// it. Below it, the warnings of the reading-rule check.
 // The dialogs that place the code hand it their settings while the user types.
 #pragma once
 
@@ -8,8 +9,10 @@
 
 #include <QRectF>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
+class QPainter;
 
 namespace kuvrion {
 
@@ -30,6 +33,8 @@ protected:
 
 private:
     QRectF SheetRect() const;
+    // The printable area, the clear zone and the bars, through `toPixels`.
+    void DrawCode(QPainter& painter, const std::function<QRectF(const MmRect&)>& toPixels) const;
 
     SheetPlan m_plan;
 };
