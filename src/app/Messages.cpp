@@ -26,6 +26,8 @@ constexpr std::string_view kSourceMissing = "Quelldatei nicht gefunden: {path}";
 constexpr std::string_view kSourceUnreadable = "Quelldatei konnte nicht gelesen werden: {path}";
 constexpr std::string_view kSourceDeleted =
     "Die Quelldatei wurde seit dem Import gelöscht oder umbenannt: {path}";
+constexpr std::string_view kCodeUnusable =
+    "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code.\r\n{detail}";
 constexpr std::string_view kNoPages = "Der Druckjob enthält keine Seiten: {path}";
 constexpr std::string_view kSourceChanged =
     "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
@@ -80,8 +82,8 @@ constexpr Row kRows[] = {
     {Action::Export, SourceChanged, Warning, kSourceChanged},
     {Action::Export, SourceMissing, Warning, kSourceDeleted},
     // Settings that give no readable code (detail: which).
-    {Action::Export, NothingToDraw, Warning,
-     "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code.\r\n{detail}"},
+    {Action::Export, NothingToDraw, Warning, kCodeUnusable,
+     "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code. {detail}"},
     {Action::Export, TargetBlocked, Warning, "Zieldatei ist schreibgeschützt"},
     {Action::Export, TargetOpen, Warning, kTargetNotCreated},
     {Action::Export, TargetWrite, Warning,

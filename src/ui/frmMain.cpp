@@ -260,6 +260,7 @@ void frmMain::BuildMenus()
     };
 
     QMenu* mnuD = menu(menuBar(), QStringLiteral("mnuD"), QStringLiteral("&Datei"));
+    mnuD->setToolTipsVisible(true); // a greyed item tells why
     connect(item(mnuD, QStringLiteral("mnuDF"), QStringLiteral("Ö&ffnen..."),
                  QKeySequence(Qt::CTRL | Qt::Key_F)),
             &QAction::triggered, this, &frmMain::ChooseSource);
