@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include "addressees/AdrKey.h"
 #include "addressees/ImportPass.h"
 #include "base/AtomicFile.h"
 #include "base/FileChecks.h"
@@ -345,6 +346,14 @@ Outcome Commands::Import()
     if (faults) {
         m_reporter.ShowImportStatus();
     }
+    if (st.nImpAssigned == 0) {
+        // Not one key: the job's text is most often not text to the search (downloaded fonts,
+        // graphics). The import itself went through; the message says where to look.
+        const Message none =
+            MessageFor(Action::Import, Failure{FailureKind::NoAddressees, 0, 0, st.cfg.sSrcFile});
+        m_reporter.ShowMessage(none.text, none.kind);
+        return {std::nullopt, none.text, none.kind};
+    }
     return Finish(Action::Import, std::nullopt);
 }
 
@@ -541,6 +550,34 @@ Outcome Commands::Verify(const std::string& marked, const std::optional<std::str
     }
     m_reporter.ShowMessage(text, MessageKind::Information);
     return {std::nullopt, text, MessageKind::Information};
+}
+
+std::optional<PageView> Commands::PageText(std::int32_t page) const
+{
+    const AppState& st = m_state;
+    std::string bytes;
+    if (page < 1 || page > st.nJobPages || !st.MyPcl.Connected() ||
+        !st.MyPcl.ReadPage(page, bytes)) {
+        return std::nullopt;
+    }
+    PageView view;
+    view.text = GetPageText(bytes);
+    ImpErrCounters counts{};
+    std::int64_t keyLen = 0;
+    view.markerPos = FindAdrKey(view.text, st.cfg, keyLen, view.id, &counts);
+    view.markerLen = view.markerPos > 0 ? static_cast<std::int64_t>(st.cfg.sAdrKeyBeg.size()) : 0;
+    for (std::size_t f = 0; f < counts.size(); ++f) {
+        if (counts[f] != 0) {
+            view.fault = static_cast<std::int32_t>(f);
+        }
+    }
+    for (std::int32_t i = 0; i < st.Persons.Count() && view.addressee < 0; ++i) {
+        const auto& pages = st.Persons.PersonByIndex(i).PageList();
+        if (std::find(pages.begin(), pages.end(), page) != pages.end()) {
+            view.addressee = i;
+        }
+    }
+    return view;
 }
 
 std::string Commands::SkeletonPath() const

@@ -21,6 +21,16 @@
 
 namespace kuvrion {
 
+// What the key search sees on one page of the imported job.
+struct PageView {
+    std::string text;            // the page text, Windows-1252, escape sequences removed
+    std::int64_t markerPos = 0;  // 1-based position of the start marker, 0 when it is absent
+    std::int64_t markerLen = 0;  // its length
+    std::string id;              // the ID found after it, empty when none
+    std::int32_t fault = -1;     // the search's fault (AdrKeyFault), -1 when the key was found
+    std::int32_t addressee = -1; // 0-based addressee the page was assigned to, -1 when none
+};
+
 class Commands {
 public:
     Commands(AppState& state, Reporter& reporter);
@@ -97,6 +107,10 @@ public:
     // source job. Fails with CheckFailed when it found a problem (the report is in LastVerify()),
     // or with why the job cannot be checked.
     Outcome Verify(const std::string& marked, const std::optional<std::string>& source);
+
+    // The page text of page `page` (1-based) of the imported job as the key search sees it, with
+    // what the import made of the page. nullopt when there is no such page or it cannot be read.
+    std::optional<PageView> PageText(std::int32_t page) const;
 
     // Escape skeleton: the path the dialog proposes, and the write after the dialog.
     std::string SkeletonPath() const;

@@ -61,6 +61,13 @@ constexpr Row kRows[] = {
     {Action::Import, SourceMissing, Plain, "", kSourceMissing},
     {Action::Import, SourceUnreadable, Warning, kSourceUnreadable, kSourceUnreadable},
     {Action::Import, NoPages, Warning, kNoPages, kNoPages},
+    // Not a failure of the import: it ran, but found no key on any page.
+    {Action::Import, NoAddressees, Warning,
+     "Auf keiner Seite wurde der Adressatenschlüssel gefunden: {path}\r\n"
+     "Unter „Datei / Seitentext...“ sehen Sie, welchen Text Kuvrion auf einer Seite liest. Viele "
+     "Druckertreiber senden Text als Grafik oder in nachgeladenen Schriften; stellen Sie im "
+     "Treiber "
+     "„Druckerschriften verwenden“ bzw. „Text als Zeichen senden“ ein und drucken Sie erneut."},
     {Action::Import, KeyIncomplete, Plain, "",
      "Der Adressatenschlüssel ist nicht vollständig eingestellt (Startkennung und Endekennung "
      "oder feste ID-Länge, Abschnitt [keys])."},

@@ -16,6 +16,7 @@
 #include "frmOMEPos.h"
 #include "frmOrganize.h"
 #include "frmPCL.h"
+#include "frmPageText.h"
 #include "frmRefPage.h"
 #include "frmReprint.h"
 
@@ -273,6 +274,8 @@ void frmMain::BuildMenus()
     connect(mnuDI, &QAction::triggered, this, &frmMain::RunImport);
     mnuDM = item(mnuD, QStringLiteral("mnuDM"), QStringLiteral("I&mportstatus..."));
     connect(mnuDM, &QAction::triggered, this, &frmMain::RunDialog<frmImpInfo>);
+    mnuDT = item(mnuD, QStringLiteral("mnuDT"), QStringLiteral("&Seitentext..."));
+    connect(mnuDT, &QAction::triggered, this, &frmMain::RunDialog<frmPageText>);
     QMenu* mnuDL = menu(mnuD, QStringLiteral("mnuDL"), QStringLiteral("&Logfile"));
     mnuD->addMenu(mnuDL);
     mnuDLB = item(mnuDL, QStringLiteral("mnuDLB"), QStringLiteral("&Benutzen"));
@@ -425,6 +428,7 @@ void frmMain::UpdateCommands()
     mnuDM->setEnabled(canStatus);
     btnImpInfo->setEnabled(canStatus);
     mnuDPS->setEnabled(m_commands->CanSaveSkeleton());
+    mnuDT->setEnabled(m_commands->CanSaveSkeleton()); // both read the pages of the imported job
     mnuDLA->setEnabled(m_commands->CanShowLog());
     mnuHW->setEnabled(m_commands->CanWebUpdate());
 

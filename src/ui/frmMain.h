@@ -107,6 +107,7 @@ private:
     // Menu items with a rule or a check mark
     QAction* mnuDI = nullptr;
     QAction* mnuDM = nullptr;
+    QAction* mnuDT = nullptr;
     QAction* mnuDLB = nullptr;
     QAction* mnuDLA = nullptr;
     QAction* mnuDE = nullptr;

@@ -17,7 +17,9 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 using namespace kuvrion;
@@ -255,6 +257,25 @@ private slots:
         QCOMPARE(shownCount, u"2"_s);
         QVERIFY(w.main->isEnabled());
 
+        // "Seitentext...": each page as the search sees it, with what the import made of it.
+        QStringList outcomes;
+        QString text;
+        OnNextModal([&](QWidget* dialog) {
+            auto* page = Child<QSpinBox>(*dialog, "spnPage");
+            for (int n = 1; n <= page->maximum(); ++n) {
+                page->setValue(n);
+                outcomes << Text(*dialog, "labOutcome");
+            }
+            text = Child<QTextEdit>(*dialog, "txtPage")->toPlainText();
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        w.Do("mnuDT");
+        QCOMPARE(outcomes,
+                 QStringList({u"Schlüssel nicht gefunden – keinem Adressaten zugewiesen"_s,
+                              u"Schlüssel gefunden, ID „10001“ – Adressat 1"_s,
+                              u"Schlüssel gefunden, ID „10002“ – Adressat 2"_s}));
+        QCOMPARE(text, u"Kd-Nr. 10002␍␊\n"_s);
+
         // An import that fails (its log cannot be written) shows no addressees and no count.
         w.Do("mnuDLB");
         QVERIFY(folder.WriteFile(u"log.txt/inside"_s, "x"));
@@ -327,6 +348,11 @@ private slots:
         QVERIFY(folder.WriteFile(u"Brief.pcl"_s, "\x1b"
                                                  "E\r\n"));
         QCOMPARE(message([&] { w.Do("mnuDI"); }), u"Der Druckjob enthält keine Seiten: "_s + job);
+
+        // Not one key: the import says where to look.
+        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, "Brief ohne Schl\xfcssel\f"));
+        OnNextModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
+        QVERIFY(message([&] { w.Do("mnuDI"); }).contains(u"Seitentext"_s));
 
         QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
         w.Do("mnuDI");
