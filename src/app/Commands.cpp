@@ -166,12 +166,14 @@ std::vector<std::string> Commands::RuleWarnings() const
 
 std::optional<Failure> Commands::SourceGone()
 {
-    if (FileExists(m_state.cfg.sSrcFile))
+    // The file the pages come from is the one imported, whatever the source field names now.
+    const std::string& imported = m_state.MyPcl.FileName();
+    if (!m_state.MyPcl.Connected() || imported.empty() || FileExists(imported))
         return std::nullopt;
     RefreshSource();
     RefreshDestination();
     m_reporter.StateChanged();
-    return Failure{FailureKind::SourceMissing, ENOENT, 0, m_state.cfg.sSrcFile};
+    return Failure{FailureKind::SourceMissing, ENOENT, 0, imported};
 }
 
 void Commands::RefreshSource()

@@ -161,7 +161,7 @@ public:
 private:
     std::optional<Failure> SourceFault() const;
     std::optional<Failure> DestinationFault() const;
-    // The source of the last import is gone (deleted or renamed): refreshes the source state and
+    // The job of the last import is gone (deleted or renamed): refreshes the source state and
     // returns the failure to report.
     std::optional<Failure> SourceGone();
     void RefreshSource();
