@@ -1,14 +1,17 @@
 #include "app/Commands.h"
 
+#include "addressees/AdrKey.h"
 #include "addressees/ImportPass.h"
 #include "base/AtomicFile.h"
 #include "base/FileChecks.h"
 #include "base/Numbers.h"
 #include "base/Platform.h"
 #include "base/Version.h"
+#include "marking/CodeRules.h"
 #include "marking/DmxSymbol.h"
 #include "marking/Manifest.h"
 #include "marking/RefJob.h"
+#include "marking/SheetPlan.h"
 #include "pcljob/EscSkeleton.h"
 #include "settings/SettingsCatalogue.h"
 
@@ -104,6 +107,77 @@ bool Commands::CanSaveSkeleton() const
     return m_state.nJobPages != 0 && m_state.MyPcl.Connected();
 }
 
+std::optional<Failure> Commands::SourceFault() const
+{
+    if (m_state.cfg.sSrcFile.empty())
+        return Failure{FailureKind::FileMissing};
+    if (!m_state.bSrcOK)
+        return Failure{FailureKind::SourceMissing, ENOENT, 0, m_state.cfg.sSrcFile};
+    return std::nullopt;
+}
+
+std::optional<Failure> Commands::DestinationFault() const
+{
+    const std::string& dst = m_state.cfg.sDstFile;
+    if (dst.empty())
+        return Failure{FailureKind::FileMissing};
+    if (m_state.bDstOK)
+        return std::nullopt;
+    if (SameFile(dst, m_state.cfg.sSrcFile))
+        return Failure{FailureKind::DestinationIsSource, 0, 0, dst};
+    return Failure{FailureKind::TargetFolderMissing, ENOENT, 0, ParentPath(dst)};
+}
+
+std::string Commands::SourceReason() const
+{
+    const auto fault = SourceFault();
+    return fault ? MessageFor(Action::ImportReason, fault).text : std::string();
+}
+
+std::string Commands::DestinationReason() const
+{
+    const auto fault = DestinationFault();
+    return fault ? MessageFor(Action::ExportReason, fault).text : std::string();
+}
+
+std::string Commands::ImportReason() const
+{
+    if (const auto fault = SourceFault())
+        return MessageFor(Action::ImportReason, fault).text;
+    if (!m_state.cfg.bAdrKeyValid)
+        return MessageFor(Action::ImportReason, Failure{FailureKind::KeyIncomplete}).text;
+    return {};
+}
+
+std::string Commands::ExportReason() const
+{
+    if (!m_state.bImportComplete)
+        return MessageFor(Action::ExportReason, Failure{FailureKind::ImportIncomplete}).text;
+    if (m_state.Persons.Count() < 1)
+        return MessageFor(Action::ExportReason, Failure{FailureKind::NoAddressees}).text;
+    return DestinationReason();
+}
+
+std::vector<std::string> Commands::RuleWarnings() const
+{
+    std::vector<std::string> texts;
+    for (const RuleWarning w : CheckRules(m_state.cfg))
+        texts.push_back(RuleWarningText(w));
+    return texts;
+}
+
+std::optional<Failure> Commands::SourceGone()
+{
+    // The file the pages come from is the one imported, whatever the source field names now.
+    const std::string& imported = m_state.MyPcl.FileName();
+    if (!m_state.MyPcl.Connected() || imported.empty() || FileExists(imported))
+        return std::nullopt;
+    RefreshSource();
+    RefreshDestination();
+    m_reporter.StateChanged();
+    return Failure{FailureKind::SourceMissing, ENOENT, 0, imported};
+}
+
 void Commands::RefreshSource()
 {
     m_state.bSrcOK = FileExists(m_state.cfg.sSrcFile);
@@ -134,6 +208,16 @@ void Commands::DropFiles(const std::vector<std::string>& files)
     if (!files.empty()) {
         ChooseSource(files.front(), std::nullopt);
     }
+}
+
+void Commands::UseCommandLineFile(const std::string& path)
+{
+    if (FileExists(path)) {
+        ChooseSource(path, std::nullopt);
+        return;
+    }
+    ChooseSource({}, std::nullopt, false);
+    Finish(Action::CommandLine, Failure{FailureKind::FileMissing, ENOENT, 0, path});
 }
 
 void Commands::ChooseDestination(const std::string& path, std::optional<std::int32_t> filterIndex,
@@ -254,8 +338,25 @@ Outcome Commands::Import()
     if (result.failure) {
         return Finish(Action::Import, std::move(result.failure));
     }
-    if (std::any_of(st.nImpErr.begin(), st.nImpErr.end(), [](std::int32_t n) { return n != 0; })) {
+    if (st.nJobPages == 0) {
+        // A job without pages (an empty file, a text without page ends) is nothing to work with.
+        return Finish(Action::Import, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
+    }
+    // Pages without a key that follow a key page belong to its letter: when every page found its
+    // addressee that way, the import went as it should and the status need not open.
+    const bool faults = std::any_of(st.nImpErr.begin(), st.nImpErr.end() - 1,
+                                    [](std::int32_t n) { return n != 0; }) ||
+                        (st.nImpErr.back() != 0 && st.nImpAssigned != st.nJobPages);
+    if (faults) {
         m_reporter.ShowImportStatus();
+    }
+    if (st.nImpAssigned == 0) {
+        // Not one key: the job's text is most often not text to the search (downloaded fonts,
+        // graphics). The import itself went through; the message says where to look.
+        const Message none =
+            MessageFor(Action::Import, Failure{FailureKind::NoAddressees, 0, 0, st.cfg.sSrcFile});
+        m_reporter.ShowMessage(none.text, none.kind);
+        return {std::nullopt, none.text, none.kind};
     }
     return Finish(Action::Import, std::nullopt);
 }
@@ -321,8 +422,15 @@ Outcome Commands::Export()
                           ? Failure{FailureKind::DestinationIsSource, 0, 0, dst}
                           : Failure{FailureKind::TargetFolderMissing, ENOENT, 0, dst});
     }
+    if (std::optional<Failure> gone = SourceGone()) {
+        return Finish(Action::Export, gone);
+    }
     if (st.MyPcl.SourceChanged()) {
         return Finish(Action::Export, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
+    }
+    if (const auto fault = CodeFaultOf(st.cfg)) {
+        return Finish(Action::Export,
+                      Failure{FailureKind::NothingToDraw, 0, 0, dst, CodeFaultText(*fault)});
     }
     const bool reprint = !m_keepEnvelopes.empty();
     m_lastVerify = {};
@@ -449,6 +557,34 @@ Outcome Commands::Verify(const std::string& marked, const std::optional<std::str
     return {std::nullopt, text, MessageKind::Information};
 }
 
+std::optional<PageView> Commands::PageText(std::int32_t page) const
+{
+    const AppState& st = m_state;
+    std::string bytes;
+    if (page < 1 || page > st.nJobPages || !st.MyPcl.Connected() ||
+        !st.MyPcl.ReadPage(page, bytes)) {
+        return std::nullopt;
+    }
+    PageView view;
+    view.text = GetPageText(bytes);
+    ImpErrCounters counts{};
+    std::int64_t keyLen = 0;
+    view.markerPos = FindAdrKey(view.text, st.cfg, keyLen, view.id, &counts);
+    view.markerLen = view.markerPos > 0 ? static_cast<std::int64_t>(st.cfg.sAdrKeyBeg.size()) : 0;
+    for (std::size_t f = 0; f < counts.size(); ++f) {
+        if (counts[f] != 0) {
+            view.fault = static_cast<std::int32_t>(f);
+        }
+    }
+    for (std::int32_t i = 0; i < st.Persons.Count() && view.addressee < 0; ++i) {
+        const auto& pages = st.Persons.PersonByIndex(i).PageList();
+        if (std::find(pages.begin(), pages.end(), page) != pages.end()) {
+            view.addressee = i;
+        }
+    }
+    return view;
+}
+
 std::string Commands::SkeletonPath() const
 {
     return ReadSkeletonPath(m_state.oIni, PathToUtf8(m_state.paths.SkeletonFile()));
@@ -462,6 +598,9 @@ Outcome Commands::SaveEscSkeleton(const std::string& path, bool persist)
     }
     if (!CanSaveSkeleton()) {
         return Finish(Action::Skeleton, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
+    }
+    if (std::optional<Failure> gone = SourceGone()) {
+        return Finish(Action::Skeleton, gone);
     }
     if (st.MyPcl.SourceChanged()) {
         return Finish(Action::Skeleton, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
@@ -525,6 +664,11 @@ std::optional<std::string> Commands::ManualToOpen()
     }
     Finish(Action::OpenManual, Failure{FailureKind::FileMissing, ENOENT, 0, name});
     return std::nullopt;
+}
+
+void Commands::NoViewer(Action action, const std::string& path)
+{
+    Finish(action, Failure{FailureKind::TargetOpen, 0, 0, path});
 }
 
 void Commands::SettingsWritten(bool ok)

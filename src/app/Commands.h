@@ -21,6 +21,16 @@
 
 namespace kuvrion {
 
+// What the key search sees on one page of the imported job.
+struct PageView {
+    std::string text;            // the page text, Windows-1252, escape sequences removed
+    std::int64_t markerPos = 0;  // 1-based position of the start marker, 0 when it is absent
+    std::int64_t markerLen = 0;  // its length
+    std::string id;              // the ID found after it, empty when none
+    std::int32_t fault = -1;     // the search's fault (AdrKeyFault), -1 when the key was found
+    std::int32_t addressee = -1; // 0-based addressee the page was assigned to, -1 when none
+};
+
 class Commands {
 public:
     Commands(AppState& state, Reporter& reporter);
@@ -36,12 +46,23 @@ public:
     bool CanSaveSkeleton() const;     // an import found pages
     bool CanShowLog() const { return m_state.bLogAvailable; }
     bool CanWebUpdate() const { return m_state.bWebUpdateAvailable; }
+    // Why a command is not offered or a path is shown in red, in words; empty when nothing stands
+    // in the way.
+    std::string ImportReason() const;
+    std::string ExportReason() const;
+    std::string SourceReason() const;
+    std::string DestinationReason() const;
+    // The reading-rule check of the code's place on the sheet, one sentence per warning.
+    std::vector<std::string> RuleWarnings() const;
 
     // Choose or drop the source / choose the destination. With `persist` the path (and the filter
     // index when given) is written to the settings file.
     void ChooseSource(const std::string& path, std::optional<std::int32_t> filterIndex,
                       bool persist = true);
     void DropFiles(const std::vector<std::string>& files); // first file only
+    // The job named on the desktop program's command line becomes the source. A file that does
+    // not exist leaves the source empty for this run (the settings keep theirs) and says so.
+    void UseCommandLineFile(const std::string& path);
     void ChooseDestination(const std::string& path, std::optional<std::int32_t> filterIndex,
                            bool persist = true);
     std::int32_t SourceFilterIndex() const;      // 1..2
@@ -87,6 +108,10 @@ public:
     // or with why the job cannot be checked.
     Outcome Verify(const std::string& marked, const std::optional<std::string>& source);
 
+    // The page text of page `page` (1-based) of the imported job as the key search sees it, with
+    // what the import made of the page. nullopt when there is no such page or it cannot be read.
+    std::optional<PageView> PageText(std::int32_t page) const;
+
     // Escape skeleton: the path the dialog proposes, and the write after the dialog.
     std::string SkeletonPath() const;
     // With `persist` the path is stored as the next proposal (the command-line tool does not).
@@ -104,6 +129,9 @@ public:
     std::optional<std::string> LogFileToOpen();
     // The manual to open; nullopt (after "Das Handbuch wurde nicht gefunden:") when there is none.
     std::optional<std::string> ManualToOpen();
+    // No program on this computer could show the file `path` that ShowLog or OpenManual chose:
+    // says so and where the file lies.
+    void NoViewer(Action action, const std::string& path);
 
     // The confirm step of each settings dialog: updates the state and writes the dialog's keys in
     // one replacement of the settings file. When that fails, a warning says so and the file keeps
@@ -136,6 +164,11 @@ public:
     const AppState& State() const { return m_state; }
 
 private:
+    std::optional<Failure> SourceFault() const;
+    std::optional<Failure> DestinationFault() const;
+    // The job of the last import is gone (deleted or renamed): refreshes the source state and
+    // returns the failure to report.
+    std::optional<Failure> SourceGone();
     void RefreshSource();
     void RefreshDestination();
     void SettingsWritten(bool ok);

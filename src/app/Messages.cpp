@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <string_view>
+#include <utility>
 
 namespace kuvrion {
 
@@ -23,6 +24,11 @@ struct Row {
 
 constexpr std::string_view kSourceMissing = "Quelldatei nicht gefunden: {path}";
 constexpr std::string_view kSourceUnreadable = "Quelldatei konnte nicht gelesen werden: {path}";
+constexpr std::string_view kSourceDeleted =
+    "Die Quelldatei wurde seit dem Import gelöscht oder umbenannt: {path}";
+constexpr std::string_view kCodeUnusable =
+    "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code.\r\n{detail}";
+constexpr std::string_view kNoPages = "Der Druckjob enthält keine Seiten: {path}";
 constexpr std::string_view kSourceChanged =
     "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
 // Jobs the import refuses before reading a page, since their marked job would be wrong.
@@ -69,7 +75,15 @@ constexpr Row kRows[] = {
     {Action::Scan, SourceUnreadable, Plain, "", kSourceUnreadable},
 
     {Action::Import, SourceMissing, Plain, "", kSourceMissing},
-    {Action::Import, SourceUnreadable, Plain, "", kSourceUnreadable},
+    {Action::Import, SourceUnreadable, Warning, kSourceUnreadable, kSourceUnreadable},
+    {Action::Import, NoPages, Warning, kNoPages, kNoPages},
+    // Not a failure of the import: it ran, but found no key on any page.
+    {Action::Import, NoAddressees, Warning,
+     "Auf keiner Seite wurde der Adressatenschlüssel gefunden: {path}\r\n"
+     "Unter „Datei / Seitentext...“ sehen Sie, welchen Text Kuvrion auf einer Seite liest. Viele "
+     "Druckertreiber senden Text als Grafik oder in nachgeladenen Schriften; stellen Sie im "
+     "Treiber "
+     "„Druckerschriften verwenden“ bzw. „Text als Zeichen senden“ ein und drucken Sie erneut."},
     {Action::Import, KeyIncomplete, Plain, "",
      "Der Adressatenschlüssel ist nicht vollständig eingestellt (Startkennung und Endekennung "
      "oder feste ID-Länge, Abschnitt [keys])."},
@@ -89,6 +103,10 @@ constexpr Row kRows[] = {
     {Action::Export, TargetFolderMissing, Warning, kTargetNotCreated,
      "Der Ordner der Zieldatei existiert nicht: {path}"},
     {Action::Export, SourceChanged, Warning, kSourceChanged},
+    {Action::Export, SourceMissing, Warning, kSourceDeleted},
+    // Settings that give no readable code (detail: which).
+    {Action::Export, NothingToDraw, Warning, kCodeUnusable,
+     "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code. {detail}"},
     {Action::Export, TargetBlocked, Warning, "Zieldatei ist schreibgeschützt"},
     {Action::Export, TargetOpen, Warning, kTargetNotCreated},
     {Action::Export, TargetWrite, Warning,
@@ -126,6 +144,7 @@ constexpr Row kRows[] = {
     {Action::Skeleton, {}, Plain, "Esc-Skelett wurde gespeichert."},
     {Action::Skeleton, NoPages, Plain, "", "Der Druckjob enthält keine Seiten: {path}"},
     {Action::Skeleton, SourceChanged, Warning, kSourceChanged},
+    {Action::Skeleton, SourceMissing, Warning, kSourceDeleted},
     {Action::Skeleton, TargetBlocked, Plain, "'{path}'\r\nist schreibgeschützt"},
     {Action::Skeleton, TargetFolderMissing, Warning, kSkeletonFailed},
     {Action::Skeleton, TargetOpen, Warning, kSkeletonFailed},
@@ -161,6 +180,23 @@ constexpr Row kRows[] = {
      "gespeichert; bitte die Lage prüfen."},
     {Action::ShowLog, FileMissing, Plain, "Kein Logfile vorhanden"},
     {Action::OpenManual, FileMissing, Plain, "Das Handbuch wurde nicht gefunden:\r\n{path}"},
+    // No program on this computer opens the file (TargetOpen: the file could not be opened).
+    {Action::ShowLog, TargetOpen, Warning,
+     "Kein Programm zum Anzeigen von Textdateien gefunden. Das Logfile liegt hier: {path}"},
+    {Action::OpenManual, TargetOpen, Warning,
+     "Kein Programm zum Anzeigen von PDF-Dateien gefunden. Das Handbuch liegt hier: {path}"},
+
+    {Action::CommandLine, FileMissing, Warning, "Die Datei wurde nicht gefunden: {path}"},
+
+    // Reasons of a disabled command or a red path; FileMissing: nothing chosen yet.
+    {Action::ImportReason, FileMissing, Plain, "Bitte zuerst eine Quelldatei wählen"},
+    {Action::ImportReason, SourceMissing, Plain, "Quelldatei nicht gefunden: {path}"},
+    {Action::ImportReason, KeyIncomplete, Plain, "Bitte zuerst den Adressatenschlüssel einstellen"},
+    {Action::ExportReason, ImportIncomplete, Plain, "Bitte zuerst importieren"},
+    {Action::ExportReason, NoAddressees, Plain, "Im Druckjob wurde kein Adressat gefunden"},
+    {Action::ExportReason, FileMissing, Plain, "Bitte zuerst eine Zieldatei wählen"},
+    {Action::ExportReason, DestinationIsSource, Plain, "Ziel ist die Quelldatei"},
+    {Action::ExportReason, TargetFolderMissing, Plain, "Ordner fehlt: {path}"},
 };
 
 const Row* FindRow(Action action, std::optional<FailureKind> failure)
@@ -195,7 +231,52 @@ std::string Fill(std::string_view text, const std::optional<Failure>& failure)
     return out;
 }
 
+constexpr std::pair<CodeFault, std::string_view> kCodeFaults[] = {
+    {CodeFault::CollectEmpty, "Sammeln: Bitte einen Code eingeben (z. B. 10)."},
+    {CodeFault::EnvelopEmpty, "Kuvertieren: Bitte einen Code eingeben (z. B. 11)."},
+    {CodeFault::CollectNoBar, "Sammeln: Der Code setzt keinen Strich."},
+    {CodeFault::EnvelopNoBar, "Kuvertieren: Der Code setzt keinen Strich."},
+    {CodeFault::SamePattern,
+     "Sammeln und Kuvertieren haben denselben Code: die Maschine kann sie nicht unterscheiden."},
+    {CodeFault::NoLength, "Die Breite B muss größer als 0 mm sein."},
+    {CodeFault::NoThickness, "Die Dicke D muss größer als 0 mm sein."},
+    {CodeFault::LeftOfPrintArea,
+     "Die Striche liegen links vom bedruckbaren Bereich und würden nicht gedruckt: mindestens 1 mm "
+     "jedes Strichs muss rechts vom Rand liegen (X größer wählen)."},
+};
+
+constexpr std::pair<RuleWarning, std::string_view> kRuleWarnings[] = {
+    {RuleWarning::ThinBar, "Striche dünner als 0,2 mm (D) erkennen viele Leser nicht."},
+    {RuleWarning::NarrowPitch, "Der Strichabstand A + D liegt unter 2,54 mm."},
+    {RuleWarning::ShortBar, "Gedruckte Striche sind kürzer als 5 mm."},
+    {RuleWarning::NearTop, "Der Code liegt weniger als 15 mm unter der Oberkante."},
+    {RuleWarning::NearBottom, "Der Code reicht näher als 30 mm an die Unterkante."},
+    {RuleWarning::Cut, "Striche werden vom bedruckbaren Bereich abgeschnitten."},
+    {RuleWarning::Dropped, "Striche liegen links vom bedruckbaren Bereich und werden weggelassen."},
+    {RuleWarning::Moved,
+     "Der Code beginnt über dem bedruckbaren Bereich und wird nach unten verschoben."},
+    {RuleWarning::SideClearance, "Zwischen Code und Blattrand bleiben weniger als 3 mm frei."},
+};
+
 } // namespace
+
+std::string RuleWarningText(RuleWarning warning)
+{
+    for (const auto& [w, text] : kRuleWarnings) {
+        if (w == warning)
+            return std::string(text);
+    }
+    return {};
+}
+
+std::string CodeFaultText(CodeFault fault)
+{
+    for (const auto& [f, text] : kCodeFaults) {
+        if (f == fault)
+            return std::string(text);
+    }
+    return {};
+}
 
 Message MessageFor(Action action, const std::optional<Failure>& failure)
 {

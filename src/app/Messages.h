@@ -4,6 +4,8 @@
 #pragma once
 
 #include "base/Failure.h"
+#include "marking/CodeRules.h"
+#include "marking/SheetPlan.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,7 +25,10 @@ enum class Action {
     RefPage,
     Settings,
     ShowLog,
-    OpenManual
+    OpenManual,
+    CommandLine,  // the job named on the desktop program's command line
+    ImportReason, // why the import is not offered (tooltip and status line)
+    ExportReason, // why the export is not offered, or why a path is shown in red
 };
 
 struct Message {
@@ -33,6 +38,13 @@ struct Message {
 
 // What `action` tells the user after `failure`, or after its success when there is none.
 Message MessageFor(Action action, const std::optional<Failure>& failure);
+
+// Why settings give no readable OME code: shown beside the field of the dialog that refuses them,
+// and as the detail of the export's refusal.
+std::string CodeFaultText(CodeFault fault);
+
+// A warning of the reading-rule check, one sentence.
+std::string RuleWarningText(RuleWarning warning);
 
 // The line the command-line tool prints when `failure` means that the input it was given cannot
 // be used (exit status 2); nullopt when the failure is one of the command itself.

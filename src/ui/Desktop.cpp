@@ -10,6 +10,7 @@ namespace {
 // Test-hook state; only tests change it.
 struct Hook {
     bool recording = false;
+    bool openFails = false;
     std::vector<Desktop::Call> calls;
 };
 
@@ -25,7 +26,7 @@ bool Desktop::OpenUrl(const QUrl& url)
 {
     if (TheHook().recording) {
         TheHook().calls.push_back({QStringLiteral("open"), url.toString(), {}});
-        return true;
+        return !TheHook().openFails;
     }
     return QDesktopServices::openUrl(url);
 }
@@ -43,6 +44,11 @@ bool Desktop::StartDetached(const QString& program, const QStringList& arguments
 void Desktop::SetRecording(bool on)
 {
     TheHook().recording = on;
+}
+
+void Desktop::SetOpenFails(bool fails)
+{
+    TheHook().openFails = fails;
 }
 
 std::vector<Desktop::Call> Desktop::TakeCalls()

@@ -1,6 +1,11 @@
 #include "FileDialog.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
+#include <QTreeView>
 
 namespace kuvrion {
 
@@ -18,6 +23,28 @@ Hook& TheHook()
     static Hook hook;
     return hook;
 }
+
+// The file list's size and date columns in German whatever the system's locale, since the
+// file system model formats them with the system locale and the program speaks German only.
+class GermanColumns : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || !index.isValid())
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        const QLocale german(QLocale::German, QLocale::Germany);
+        if (index.column() == 1 && !files->isDir(source))
+            return german.formattedDataSize(files->size(source), 1,
+                                            QLocale::DataSizeTraditionalFormat);
+        if (index.column() == 3)
+            return german.toString(files->lastModified(source), QStringLiteral("dd.MM.yyyy HH:mm"));
+        return QIdentityProxyModel::data(index, role);
+    }
+};
 
 } // namespace
 
@@ -37,7 +64,12 @@ std::optional<FileDialogResult> FileDialog::Run(QWidget* parent, const FileDialo
     dialog.setObjectName(QStringLiteral("fileDialog"));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    dialog.setProxyModel(new GermanColumns(&dialog));
+    // Wide enough for the name, size, type and date columns.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(820, 480)));
+    if (!request.directory.isEmpty())
+        dialog.setDirectory(request.directory);
     dialog.setNameFilters(request.filters);
     const int index = request.filterIndex;
     if (index >= 1 && index <= request.filters.size())
@@ -46,6 +78,14 @@ std::optional<FileDialogResult> FileDialog::Run(QWidget* parent, const FileDialo
         dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    // The name takes the free width; size, type and date are shown in full.
+    if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = list->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const int used = static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter())) + 1;

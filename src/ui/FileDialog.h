@@ -17,9 +17,11 @@ struct FileDialogRequest {
     QString title;
     QStringList filters;
     int filterIndex = 1;
-    QString fileName;      // proposed file (its folder is where the dialog starts)
-    QString defaultSuffix; // added when the typed name has none
-    bool save = false;     // save dialog (never asks before overwriting) or open dialog
+    QString fileName;              // proposed file (its folder is where the dialog starts)
+    QString directory;             // where the dialog starts when no file is proposed
+    QString defaultSuffix;         // added when the typed name has none
+    bool save = false;             // save dialog or open dialog
+    bool confirmOverwrite = false; // a save dialog asks before it names an existing file
     bool mustExist = false;
 };
 

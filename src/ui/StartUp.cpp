@@ -3,7 +3,6 @@
 #include "ImageList.h"
 #include "MessageBox.h"
 #include "UiHelpers.h"
-#include "base/FileChecks.h"
 #include "app/ProgramPaths.h"
 #include "base/Platform.h"
 
@@ -53,12 +52,10 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
     program.state->oIni.IniFile(PathToUtf8(program.state->paths.settingsFile));
     program.window = std::make_unique<frmMain>(*program.state);
 
-    if (!arguments.isEmpty()) {
-        const std::string first = ToPath(arguments.constFirst());
-        if (FileExists(first))
-            program.window->commands().ChooseSource(first, std::nullopt);
-    }
     program.window->show();
+    // Shown first, so that a message about the file stands over the window.
+    if (!arguments.isEmpty())
+        program.window->commands().UseCommandLineFile(ToPath(arguments.constFirst()));
     return program;
 }
 

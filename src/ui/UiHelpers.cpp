@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -130,6 +131,25 @@ std::int16_t FilterNumKey(std::int16_t key, bool bAllowMinus)
     if (key == '-' && bAllowMinus)
         return key;
     return 0;
+}
+
+QLabel* NewReasonLabel(QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("labReason"));
+    label->setWordWrap(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    label->setPalette(palette);
+    label->hide();
+    return label;
+}
+
+void ShowReason(QLabel* label, QPushButton* btnOK, const QString& reason)
+{
+    label->setText(reason);
+    label->setVisible(!reason.isEmpty());
+    btnOK->setEnabled(reason.isEmpty());
 }
 
 } // namespace kuvrion

@@ -9,6 +9,7 @@
 
 class QBoxLayout;
 class QDialog;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -55,5 +56,11 @@ struct DialogButtons {
 // dialog, changing nothing) right-aligned at the end of `layout`, the dialog's main layout, and
 // keeps the dialog at the size its content needs.
 DialogButtons AddDialogButtons(QDialog* dialog, QBoxLayout* layout, bool okIsDefault = true);
+
+// The line under a dialog's fields that says why "&Ok" is disabled: red, wrapped, hidden while
+// there is nothing to say.
+QLabel* NewReasonLabel(QWidget* parent);
+// Shows `reason` there and enables `btnOK` exactly when it is empty.
+void ShowReason(QLabel* label, QPushButton* btnOK, const QString& reason);
 
 } // namespace kuvrion

@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "NumEdit.h"
 #include "UiHelpers.h"
+#include "base/FileChecks.h"
 #include "base/Numbers.h"
 #include "base/Platform.h"
 #include "frmAdr.h"
@@ -17,6 +18,7 @@
 #include "frmOMEPos.h"
 #include "frmOrganize.h"
 #include "frmPCL.h"
+#include "frmPageText.h"
 #include "frmRefPage.h"
 #include "frmReprint.h"
 
@@ -67,6 +69,17 @@ QLabel* NewImage(QWidget* parent, const QString& name, const QString& key)
 std::int32_t PxToTwips(int px, qreal dpi)
 {
     return static_cast<std::int32_t>(std::lround(px * 1440.0 / dpi));
+}
+
+// The keys a text field uses for editing.
+bool IsEditingKey(const QKeyEvent& key)
+{
+    for (const auto standard : {QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut,
+                                QKeySequence::Paste, QKeySequence::Undo, QKeySequence::Redo}) {
+        if (key.matches(standard))
+            return true;
+    }
+    return false;
 }
 
 int TwipsToPx(std::int32_t twips, qreal dpi)
@@ -186,13 +199,16 @@ void frmMain::BuildControls()
     line->setSpacing(0);
     imgStatus = NewImage(fraStatus, QStringLiteral("imgStatus"), QStringLiteral("this"));
     labStatus = NewLabel(fraStatus, QStringLiteral("labStatus"));
+    labHint = NewLabel(fraStatus, QStringLiteral("labHint"));
+    labHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
     labStatAct = NewLabel(fraStatus, QStringLiteral("labStatAct"));
     labStatVon = NewLabel(fraStatus, QStringLiteral("labStatVon"), QStringLiteral(" von "));
     labStatCnt = NewLabel(fraStatus, QStringLiteral("labStatCnt"));
     line->addWidget(imgStatus);
     line->addSpacing(6);
     line->addWidget(labStatus);
-    line->addStretch(1);
+    line->addSpacing(12);
+    line->addWidget(labHint, 1);
     line->addWidget(labStatAct);
     line->addWidget(labStatVon);
     line->addWidget(labStatCnt);
@@ -247,6 +263,7 @@ void frmMain::BuildMenus()
     };
 
     QMenu* mnuD = menu(menuBar(), QStringLiteral("mnuD"), QStringLiteral("&Datei"));
+    mnuD->setToolTipsVisible(true); // a greyed item tells why
     connect(item(mnuD, QStringLiteral("mnuDF"), QStringLiteral("Ö&ffnen..."),
                  QKeySequence(Qt::CTRL | Qt::Key_F)),
             &QAction::triggered, this, &frmMain::ChooseSource);
@@ -259,6 +276,8 @@ void frmMain::BuildMenus()
     connect(mnuDI, &QAction::triggered, this, &frmMain::RunImport);
     mnuDM = item(mnuD, QStringLiteral("mnuDM"), QStringLiteral("I&mportstatus..."));
     connect(mnuDM, &QAction::triggered, this, &frmMain::RunDialog<frmImpInfo>);
+    mnuDT = item(mnuD, QStringLiteral("mnuDT"), QStringLiteral("&Seitentext..."));
+    connect(mnuDT, &QAction::triggered, this, &frmMain::RunDialog<frmPageText>);
     QMenu* mnuDL = menu(mnuD, QStringLiteral("mnuDL"), QStringLiteral("&Logfile"));
     mnuD->addMenu(mnuDL);
     mnuDLB = item(mnuDL, QStringLiteral("mnuDLB"), QStringLiteral("&Benutzen"));
@@ -364,8 +383,12 @@ void frmMain::Refresh()
     const Settings& cfg = m_state.cfg;
     txtSrcFile->setText(FromPath(cfg.sSrcFile));
     SetPathColour(txtSrcFile, m_state.bSrcOK);
+    const QString srcReason = QString::fromStdString(m_commands->SourceReason());
+    txtSrcFile->setToolTip(srcReason.isEmpty() ? txtSrcFile->text() : srcReason);
     txtDstFile->setText(FromPath(cfg.sDstFile));
     SetPathColour(txtDstFile, m_state.bDstOK);
+    const QString dstReason = QString::fromStdString(m_commands->DestinationReason());
+    txtDstFile->setToolTip(dstReason.isEmpty() ? txtDstFile->text() : dstReason);
     labTotalPgs->setText(QString::number(m_state.nJobPages));
     labPgs->setText(m_state.bJobDuplex ? QStringLiteral("Seiten, Duplex")
                                        : QStringLiteral("Seiten"));
@@ -392,18 +415,41 @@ void frmMain::ShowExportCount(const QString& text)
 void frmMain::UpdateCommands()
 {
     const bool canImport = m_commands->CanImport();
+    const QString importReason = QString::fromStdString(m_commands->ImportReason());
     mnuDI->setEnabled(canImport);
+    mnuDI->setToolTip(importReason);
     btnImport->setEnabled(canImport);
+    btnImport->setToolTip(canImport ? QStringLiteral(" Import starten (Strg+I) ") : importReason);
     const bool canExport = m_commands->CanExport();
+    const QString exportReason = QString::fromStdString(m_commands->ExportReason());
     mnuDE->setEnabled(canExport);
+    mnuDE->setToolTip(exportReason);
     mnuDN->setEnabled(canExport);
+    mnuDN->setToolTip(exportReason);
     btnExport->setEnabled(canExport);
+    btnExport->setToolTip(canExport ? QStringLiteral(" Export starten (Strg+E) ") : exportReason);
     const bool canStatus = m_commands->CanShowImportStatus();
     mnuDM->setEnabled(canStatus);
     btnImpInfo->setEnabled(canStatus);
     mnuDPS->setEnabled(m_commands->CanSaveSkeleton());
+    mnuDT->setEnabled(m_commands->CanSaveSkeleton()); // both read the pages of the imported job
     mnuDLA->setEnabled(m_commands->CanShowLog());
     mnuHW->setEnabled(m_commands->CanWebUpdate());
+
+    // The status line names what stands in the way of the next step: the import first, then,
+    // once a job is imported, the export.
+    // Without such a reason it shows the warnings of the reading-rule check for the export.
+    QString hint = importReason;
+    if (hint.isEmpty() && m_state.bImportComplete)
+        hint = exportReason;
+    if (hint.isEmpty() && m_state.bImportComplete) {
+        QStringList warnings;
+        for (const std::string& w : m_commands->RuleWarnings())
+            warnings << QString::fromStdString(w);
+        hint = warnings.join(QLatin1Char(' '));
+    }
+    labHint->setText(hint);
+    labHint->setToolTip(hint);
 }
 
 void frmMain::StateChanged()
@@ -551,8 +597,15 @@ void frmMain::ChooseDestination()
     request.title = QStringLiteral("Zieldatei wählen");
     request.filters = {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
     request.filterIndex = m_commands->DestinationFilterIndex();
-    request.fileName = FromPath(m_state.cfg.sDstFile);
+    // The dialog starts at the destination while its folder exists, else in the source's folder.
+    const std::string& dst = m_state.cfg.sDstFile;
+    if (!dst.empty() && DirExists(ParentPath(dst)))
+        request.fileName = FromPath(dst);
+    else if (!m_state.cfg.sSrcFile.empty() && DirExists(ParentPath(m_state.cfg.sSrcFile)))
+        request.directory = FromPath(ParentPath(m_state.cfg.sSrcFile));
+    request.defaultSuffix = QStringLiteral("pcl");
     request.save = true;
+    request.confirmOverwrite = true;
     if (const auto chosen = FileDialog::Run(this, request)) {
         m_commands->ChooseDestination(ToPath(chosen->path), chosen->filterIndex);
         Refresh();
@@ -622,14 +675,18 @@ void frmMain::SaveSkeleton()
 
 void frmMain::ShowLog()
 {
-    if (const auto log = m_commands->LogFileToOpen())
-        Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*log)));
+    if (const auto log = m_commands->LogFileToOpen()) {
+        if (!Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*log))))
+            m_commands->NoViewer(Action::ShowLog, *log);
+    }
 }
 
 void frmMain::OpenManual()
 {
-    if (const auto manual = m_commands->ManualToOpen())
-        Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*manual)));
+    if (const auto manual = m_commands->ManualToOpen()) {
+        if (!Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*manual))))
+            m_commands->NoViewer(Action::OpenManual, *manual);
+    }
 }
 
 void frmMain::WebUpdate()
@@ -709,9 +766,13 @@ void frmMain::dropEvent(QDropEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    // A text field would take Ctrl+A, Ctrl+E, ... for itself; the menu's shortcuts win here.
+    // In a text field the editing keys (select all, copy, cut, paste, undo, redo) keep their
+    // editing meaning: Ctrl+A there selects the text instead of opening the key dialog. Every other
+    // menu shortcut (Ctrl+E, Ctrl+I, ...) wins over what the field would make of it.
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
+        if (IsEditingKey(*key))
+            return QMainWindow::eventFilter(watched, event);
         const QKeySequence pressed(key->keyCombination());
         for (const QAction* action : m_shortcutActions) {
             if (action->shortcut() == pressed) {

@@ -98,6 +98,7 @@ private:
     QPushButton* btnExport = nullptr;
     QLabel* imgStatus = nullptr;
     QLabel* labStatus = nullptr;
+    QLabel* labHint = nullptr; // why the next step is not offered, beside the status text
     QLabel* labStatAct = nullptr;
     QLabel* labStatVon = nullptr;
     QLabel* labStatCnt = nullptr;
@@ -106,6 +107,7 @@ private:
     // Menu items with a rule or a check mark
     QAction* mnuDI = nullptr;
     QAction* mnuDM = nullptr;
+    QAction* mnuDT = nullptr;
     QAction* mnuDLB = nullptr;
     QAction* mnuDLA = nullptr;
     QAction* mnuDE = nullptr;

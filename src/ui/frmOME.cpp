@@ -3,6 +3,7 @@
 #include "ImageList.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
+#include "marking/CodeRules.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <QGridLayout>
@@ -144,8 +145,10 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     AddPreviewBar(BarCaption(BarBlock::Base, 1));
     AddPreviewBar(BarCaption(BarBlock::Base, 2));
 
+    labReason = NewReasonLabel(this);
     auto* left = new QVBoxLayout;
     left->addWidget(fraBase);
+    left->addWidget(labReason);
     left->addWidget(fraMarks);
     auto* sum = new QHBoxLayout;
     sum->addWidget(labLabel);
@@ -158,7 +161,7 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     top->addWidget(fraShow);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
+    btnOK = AddDialogButtons(this, layout).btnOK;
 
     txtCode[0]->setText(QString::fromStdString(cfg.collect_code));
     txtCode[1]->setText(QString::fromStdString(cfg.envelop_code));
@@ -166,7 +169,10 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     UpdateCountButtons(0);
     UpdateCountButtons(1);
     RebuildPreview();
+    UpdateOkButton();
 
+    for (int i = 0; i < 2; ++i)
+        connect(txtCode[i], &QLineEdit::textChanged, this, &frmOME::UpdateOkButton);
     connect(btnOK, &QPushButton::clicked, this, &frmOME::Confirm);
 }
 
@@ -199,7 +205,16 @@ Settings frmOME::Choice() const
     s.use_security = chkMark[4]->isChecked();
     s.supply_count = Count(0);
     s.seqchk_count = Count(1);
+    s.collect_code = ToCp1252(txtCode[0]->text());
+    s.envelop_code = ToCp1252(txtCode[1]->text());
+    s.stop_code = ToCp1252(txtCode[2]->text());
     return s;
+}
+
+void frmOME::UpdateOkButton()
+{
+    const auto fault = PatternFault(Choice());
+    ShowReason(labReason, btnOK, fault ? QString::fromStdString(CodeFaultText(*fault)) : QString());
 }
 
 void frmOME::RebuildPreview()
@@ -233,8 +248,8 @@ void frmOME::AddPreviewBar(const QString& caption)
 void frmOME::Confirm()
 {
     const Settings s = Choice();
-    m_commands.ApplyOmeCode(ToCp1252(txtCode[0]->text()), ToCp1252(txtCode[1]->text()),
-                            ToCp1252(txtCode[2]->text()), s.supply_count, s.seqchk_count,
+    m_commands.ApplyOmeCode(s.collect_code, s.envelop_code, s.stop_code, s.supply_count,
+                            s.seqchk_count,
                             {s.use_stop, s.use_supply, s.use_seqchk, s.use_parity, s.use_security});
     accept();
 }

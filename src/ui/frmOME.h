@@ -31,6 +31,7 @@ private:
     Settings Choice() const;
     void RebuildPreview();
     void AddPreviewBar(const QString& caption);
+    void UpdateOkButton();
     void Confirm();
 
     Commands& m_commands;
@@ -40,6 +41,8 @@ private:
     QToolButton* btnInc[2] = {};
     QLabel* labIncDec[2] = {};
     QLabel* labSum = nullptr;
+    QLabel* labReason = nullptr;
+    QPushButton* btnOK = nullptr;
     QVBoxLayout* m_barColumn = nullptr;
     std::vector<QLabel*> labBar;
 };

@@ -4,6 +4,7 @@
 #include "NumEdit.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
+#include "marking/CodeRules.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -46,10 +47,18 @@ frmOMEPos::frmOMEPos(Commands& commands, QWidget* parent) : QDialog(parent), m_c
     top->addWidget(imgCodePos, 0, Qt::AlignTop);
     top->addSpacing(12);
     top->addLayout(fields);
+    m_preview = NewPreviewPanel(this);
+    top->addSpacing(12);
+    top->addWidget(m_preview.panel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    QPushButton* const btnOK = AddDialogButtons(this, layout, false).btnOK;
+    labReason = NewReasonLabel(this);
+    layout->addWidget(labReason);
+    btnOK = AddDialogButtons(this, layout, false).btnOK;
 
+    UpdateOkButton();
+    for (NumEdit* field : txtCode)
+        connect(field, &QLineEdit::textChanged, this, &frmOMEPos::UpdateOkButton);
     connect(btnOK, &QPushButton::clicked, this, &frmOMEPos::Confirm);
     txtCode[0]->setFocus();
 }
@@ -63,6 +72,24 @@ void frmOMEPos::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+Settings frmOMEPos::Choice() const
+{
+    Settings s = m_commands.State().cfg;
+    s.ome_x = MillimetreValue(txtCode[0]);
+    s.ome_y = MillimetreValue(txtCode[1]);
+    s.ome_a = MillimetreValue(txtCode[2]);
+    s.ome_b = MillimetreValue(txtCode[3]);
+    s.ome_d = MillimetreValue(txtCode[4]);
+    return s;
+}
+
+void frmOMEPos::UpdateOkButton()
+{
+    const auto fault = LayoutFault(Choice());
+    ShowReason(labReason, btnOK, fault ? QString::fromStdString(CodeFaultText(*fault)) : QString());
+    ShowPreview(m_preview, Choice());
 }
 
 void frmOMEPos::Confirm()

@@ -3,7 +3,13 @@
 // "&Ok" stores the five values; "Abbre&chen" changes nothing.
 #pragma once
 
+#include "SheetPreview.h"
+#include "settings/Settings.h"
+
 #include <QDialog>
+
+class QLabel;
+class QPushButton;
 
 namespace kuvrion {
 
@@ -19,9 +25,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The settings as the fields stand.
+    Settings Choice() const;
+    // Refuses settings without a readable code and redraws the preview.
+    void UpdateOkButton();
     void Confirm();
 
     Commands& m_commands;
+    QLabel* labReason = nullptr;
+    QPushButton* btnOK = nullptr;
+    PreviewPanel m_preview{};
     NumEdit* txtCode[5] = {};
 };
 

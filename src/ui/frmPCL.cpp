@@ -3,6 +3,7 @@
 #include "NumEdit.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
+#include "marking/CodeRules.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <QGridLayout>
@@ -66,13 +67,45 @@ frmPCL::frmPCL(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     indent->setFixedSize(std::max(labStd->sizeHint().width(), labOme->sizeHint().width()), 1);
     rand->addWidget(indent, 0, 0);
 
+    auto* fields = new QVBoxLayout;
+    fields->addWidget(fraRand);
+    fields->addWidget(fraOffsets);
+    labReason = NewReasonLabel(this);
+    fields->addWidget(labReason);
+    fields->addStretch(1);
+    m_preview = NewPreviewPanel(this);
+    auto* top = new QHBoxLayout;
+    top->addLayout(fields);
+    top->addSpacing(12);
+    top->addWidget(m_preview.panel);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(fraRand);
-    layout->addWidget(fraOffsets);
-    QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
+    layout->addLayout(top);
+    btnOK = AddDialogButtons(this, layout).btnOK;
 
+    UpdateOkButton();
+    for (NumEdit* field : txtMM)
+        connect(field, &QLineEdit::textChanged, this, &frmPCL::UpdateOkButton);
     connect(btnOK, &QPushButton::clicked, this, &frmPCL::Confirm);
     txtMM[0]->setFocus();
+}
+
+Settings frmPCL::Choice() const
+{
+    Settings s = m_commands.State().cfg;
+    s.pclleftmm = MillimetreValue(txtMM[0]);
+    s.pcltopmm = MillimetreValue(txtMM[1]);
+    s.stdleftmm = MillimetreValue(txtMM[2]);
+    s.stdtopmm = MillimetreValue(txtMM[3]);
+    s.omeleftmm = MillimetreValue(txtMM[4]);
+    s.ometopmm = MillimetreValue(txtMM[5]);
+    return s;
+}
+
+void frmPCL::UpdateOkButton()
+{
+    const auto fault = LayoutFault(Choice());
+    ShowReason(labReason, btnOK, fault ? QString::fromStdString(CodeFaultText(*fault)) : QString());
+    ShowPreview(m_preview, Choice());
 }
 
 void frmPCL::Confirm()

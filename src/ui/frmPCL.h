@@ -3,7 +3,13 @@
 // nothing.
 #pragma once
 
+#include "SheetPreview.h"
+#include "settings/Settings.h"
+
 #include <QDialog>
+
+class QLabel;
+class QPushButton;
 
 namespace kuvrion {
 
@@ -16,9 +22,16 @@ public:
     explicit frmPCL(Commands& commands, QWidget* parent = nullptr);
 
 private:
+    // The settings as the fields stand.
+    Settings Choice() const;
+    // Refuses settings without a readable code and redraws the preview.
+    void UpdateOkButton();
     void Confirm();
 
     Commands& m_commands;
+    QLabel* labReason = nullptr;
+    QPushButton* btnOK = nullptr;
+    PreviewPanel m_preview{};
     NumEdit* txtMM[6] = {};
 };
 

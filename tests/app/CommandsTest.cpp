@@ -211,7 +211,8 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
     EXPECT_EQ(state.nImpAssigned, 6);
     EXPECT_EQ(state.Persons.Count(), 2);
     EXPECT_EQ(state.nExportCount, 2);
-    EXPECT_EQ(reporter.importStatusShown, 1); // the second pages carry no key
+    // The second pages carry no key but follow a key page: no fault, so no status dialog.
+    EXPECT_EQ(reporter.importStatusShown, 0);
     EXPECT_EQ(reporter.busyChanges, "+-");
     EXPECT_TRUE(reporter.messages.empty());
     EXPECT_FALSE(commands.CanExport());
@@ -219,11 +220,13 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
     EXPECT_TRUE(commands.CanExport());
     EXPECT_EQ(commands.DestinationFilterIndex(), 2);
 
-    // A job without pages leaves no counters of the earlier import behind.
+    // A job without pages is refused with its message and leaves no counters of the earlier
+    // import behind.
     reporter.Clear();
     ASSERT_EQ(Describe(Import("\x1b"
                               "E\r\n")), // no page end and no page text
-              "ok");
+              Describe(NoPages));
+    EXPECT_EQ(reporter.messages.size(), 1u);
     EXPECT_EQ(state.nImpErr, (ImpErrCounters{0, 0, 0, 0}));
     EXPECT_EQ(reporter.importStatusShown, 0);
     EXPECT_FALSE(commands.CanShowImportStatus());
@@ -239,7 +242,7 @@ TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
     reporter.Clear();
     EXPECT_EQ(Describe(commands.Import()), Describe(SourceUnreadable, ENOENT));
     EXPECT_FALSE(state.bImportComplete);
-    EXPECT_TRUE(reporter.messages.empty()); // shown as a job of 0 pages
+    EXPECT_EQ(reporter.messages.size(), 1u);
 
     // A destination in a missing folder, or the source under another spelling.
     ASSERT_EQ(Describe(Import(jobBytes)), "ok");
@@ -427,6 +430,7 @@ TEST_F(CommandsTest, SourceChangedSinceTheImportIsRefused)
     }
     ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
     // Deleted, truncated, and replaced by another file with the same size and modification time.
+    // A deleted source is told apart from a changed one.
     const std::function<void()> changes[] = {
         [&] { fs::remove(job); }, [&] { fs::resize_file(job, jobBytes.size() / 2); },
         [&] {
@@ -436,16 +440,18 @@ TEST_F(CommandsTest, SourceChangedSinceTheImportIsRefused)
             fs::last_write_time(next, fs::last_write_time(job));
             fs::rename(next, job);
         }};
+    const Fault deleted{"source deleted", Old, nullptr, 0, Describe(SourceMissing, ENOENT)};
     const Fault changed{"source changed", Old, nullptr, 0, Describe(SourceChanged)};
     const fs::path old = dir / "old.pcl";
     commands.ChooseDestination(PathToUtf8(old), std::nullopt, false);
     for (const auto& change : changes) {
+        const Fault& expected = &change == &changes[0] ? deleted : changed;
         ASSERT_EQ(Describe(Import(jobBytes)), "ok");
         // File times have a coarse clock; make sure the change shows in them.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         change();
-        ExpectFault(changed, old, old, [&] { return commands.Export(); });
-        ExpectFault(changed, old, old,
+        ExpectFault(expected, old, old, [&] { return commands.Export(); });
+        ExpectFault(expected, old, old,
                     [&] { return commands.SaveEscSkeleton(PathToUtf8(old), false); });
         dir.Write("job.pcl", jobBytes);
     }

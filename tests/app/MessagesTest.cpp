@@ -15,8 +15,9 @@ namespace kuvrion {
 namespace {
 
 // The names of the enumerators, in their order.
-constexpr const char* kActions[] = {"Import",  "Scan",     "Export",  "Verify",    "Skeleton",
-                                    "RefPage", "Settings", "ShowLog", "OpenManual"};
+constexpr const char* kActions[] = {"Import",     "Scan",        "Export",       "Verify",
+                                    "Skeleton",   "RefPage",     "Settings",     "ShowLog",
+                                    "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
 constexpr const char* kFailures[] = {
     "SourceMissing",    "SourceUnreadable",    "SourceChanged", "NoPages",
     "NotPcl5",          "DuplexSwitch",        "PageRead",      "PageMissing",
@@ -84,6 +85,13 @@ std::string RenderTable()
         all += std::string("errno ") + name + " " + DescribeErrno(err) + "\n";
     }
     all += "errno 9999 " + DescribeErrno(9999) + "\n";
+    for (int f = 0; f <= static_cast<int>(CodeFault::LeftOfPrintArea); ++f) {
+        all += "code " + std::to_string(f) + " " + CodeFaultText(static_cast<CodeFault>(f)) + "\n";
+    }
+    for (int w = 0; w <= static_cast<int>(RuleWarning::SideClearance); ++w) {
+        all +=
+            "rule " + std::to_string(w) + " " + RuleWarningText(static_cast<RuleWarning>(w)) + "\n";
+    }
     for (int s = 0; s < 4; ++s) {
         all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
     }

@@ -132,6 +132,7 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
         {{"refpage", "no/r.pcl"}, 2, bad(RefPage, TargetFolderMissing, "no/r.pcl")},
         {{"refpage", "r.pcl", "--grid=off", "--marks=off"}, 2, bad(RefPage, NothingToDraw)},
         {{"skeleton", "nopage.pcl", "s.txt"}, 2, bad(Skeleton, NoPages, "nopage.pcl")},
+        {{"import", "nopage.pcl"}, 2, bad(Import, NoPages, "nopage.pcl")},
         {{"verify", "missing.pcl"}, 2, bad(Verify, FileMissing, "missing.pcl")},
         {{"export", "job.pcl", "o.pcl", "--envelopes", "3"},
          2,

@@ -1,10 +1,12 @@
 // The OME code of a sheet, the bars drawn for it, the reference page, and the marked job the export
 // writes, byte for byte.
 #include "addressees/cKVPersons.h"
+#include "marking/CodeRules.h"
 #include "marking/ExportWriter.h"
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
 #include "marking/RefJob.h"
+#include "marking/SheetPlan.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 #include "support/Jobs.h"
@@ -110,6 +112,85 @@ TEST(MarkDrawing, PositionsAndRounding)
     s.ome_b = 7;
     s.omeleftmm = 0.5f; // the OME offset counts like the margin
     EXPECT_EQ(Draw(s, "1"), "");
+}
+
+TEST(CodeRules, SettingsWithoutAReadableCodeAreNamed)
+{
+    struct Case {
+        const char* collect;
+        const char* envelop;
+        float x, b, d, pclleft;
+        std::optional<CodeFault> fault;
+    };
+    const Case cases[] = {
+        {"10", "11", 5, 7, 0.5f, 0, std::nullopt},
+        {"1", "11", 5, 7, 0.5f, 0, std::nullopt}, // an unreached position stays blank
+        {"", "11", 5, 7, 0.5f, 0, CodeFault::CollectEmpty},
+        {"10", "", 5, 7, 0.5f, 0, CodeFault::EnvelopEmpty},
+        {"00", "11", 5, 7, 0.5f, 0, CodeFault::CollectNoBar},
+        {"10", "0", 5, 7, 0.5f, 0, CodeFault::EnvelopNoBar},
+        {"1", "10", 5, 7, 0.5f, 0, CodeFault::SamePattern},
+        {"10", "11", 5, 0, 0.5f, 0, CodeFault::NoLength},
+        {"10", "11", 5, 7, 0, 0, CodeFault::NoThickness},
+        {"10", "11", 2, 7, 0.5f, 8, std::nullopt}, // 1 mm of the bar is printed
+        {"10", "11", 2, 6.9f, 0.5f, 8, CodeFault::LeftOfPrintArea},
+    };
+    for (const Case& c : cases) {
+        Settings s;
+        s.collect_code = c.collect;
+        s.envelop_code = c.envelop;
+        s.ome_x = c.x;
+        s.ome_b = c.b;
+        s.ome_d = c.d;
+        s.pclleftmm = c.pclleft;
+        SCOPED_TRACE(std::string(c.collect) + "/" + c.envelop + " x " + std::to_string(c.x));
+        EXPECT_EQ(CodeFaultOf(s), c.fault);
+        // The rule and the drawing agree on when a bar is left out.
+        if (!PatternFault(s) && s.ome_b > 0) {
+            EXPECT_EQ(Draw(s, "1").empty(), c.fault == CodeFault::LeftOfPrintArea);
+        }
+    }
+}
+
+TEST(SheetPlan, BarsWhereTheDrawingPutsThemAndTheReadingRules)
+{
+    Settings s; // X 5, Y 100, A 5, B 7, D 0.5, no margins, two positions
+    SheetPlan plan = PlanSheet(s);
+    ASSERT_EQ(plan.bars.size(), 2u);
+    EXPECT_FLOAT_EQ(plan.bars[1].printed->top, 105.5f);
+    EXPECT_FLOAT_EQ(plan.clearZone.left, 3.0f); // the clear zone of the proof: 2 mm
+    EXPECT_TRUE(CheckRules(s).empty());
+
+    struct Case {
+        float Settings::*member;
+        float value;
+        RuleWarning warning;
+    };
+    const Case cases[] = {
+        {&Settings::ome_d, 0.1f, RuleWarning::ThinBar},
+        {&Settings::ome_a, 1.5f, RuleWarning::NarrowPitch},
+        {&Settings::ome_b, 4.0f, RuleWarning::ShortBar},
+        {&Settings::ome_y, 10.0f, RuleWarning::NearTop},
+        {&Settings::ome_y, 262.0f, RuleWarning::NearBottom},
+        {&Settings::pclleftmm, 6.3f, RuleWarning::Cut},
+        {&Settings::pclleftmm, 12.0f, RuleWarning::Dropped},
+        {&Settings::pcltopmm, 110.0f, RuleWarning::Moved},
+        {&Settings::ome_x, 2.0f, RuleWarning::SideClearance},
+    };
+    for (const Case& c : cases) {
+        Settings changed;
+        changed.*c.member = c.value;
+        EXPECT_EQ(CheckRules(changed), std::vector<RuleWarning>{c.warning}) << c.value;
+    }
+
+    // Cut at the printable area, and moved below its top edge, as the drawing does it.
+    s.pclleftmm = 6.3f;
+    s.pcltopmm = 110;
+    plan = PlanSheet(s);
+    EXPECT_FLOAT_EQ(plan.bars[0].printed->left, 6.3f);
+    EXPECT_FLOAT_EQ(plan.bars[0].printed->width, 5.7f);
+    EXPECT_FLOAT_EQ(plan.bars[0].printed->top, 110.0f);
+    EXPECT_FLOAT_EQ(plan.bars[0].wanted.top, 100.0f);
 }
 
 TEST(RefJob, ByteOrderForEveryOptionMix)

@@ -4,6 +4,7 @@
 #include "Desktop.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "SheetPreview.h"
 #include "frmAdr.h"
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
@@ -201,6 +202,69 @@ private slots:
         QCOMPARE(app.commands.State().cfg.nCodeLen, 12);
     }
 
+    // Settings that give no readable code keep "&Ok" disabled and say why beside the fields.
+    void settingsWithoutAReadableCodeAreRefused()
+    {
+        ProgramFolder folder;
+        Headless app(folder);
+        const struct {
+            const char* dialog;
+            const char* field;
+            QString typed;
+            QString reason; // empty: accepted
+        } cases[] = {
+            {"frmOME", "txtCode_0", u""_s, u"Sammeln: Bitte einen Code eingeben"_s},
+            {"frmOME", "txtCode_1", u"00"_s, u"Kuvertieren: Der Code setzt keinen Strich"_s},
+            {"frmOME", "txtCode_1", u"10"_s, u"denselben Code"_s},
+            {"frmOME", "txtCode_1", u"01"_s, u""_s},
+            {"frmOMEPos", "txtCode_3", u"0"_s, u"Die Breite B muss größer als 0 mm sein"_s},
+            {"frmOMEPos", "txtCode_4", u""_s, u"Die Dicke D muss größer als 0 mm sein"_s},
+            {"frmOMEPos", "txtCode_4", u"0,2"_s, u""_s},
+            {"frmPCL", "txtMM_0", u"12"_s, u"links vom bedruckbaren Bereich"_s},
+            {"frmPCL", "txtMM_4", u"-3"_s, u""_s},
+        };
+        for (const auto& c : cases) {
+            std::unique_ptr<QDialog> d;
+            if (c.dialog == std::string_view("frmOME"))
+                d = std::make_unique<frmOME>(app.commands);
+            else if (c.dialog == std::string_view("frmOMEPos"))
+                d = std::make_unique<frmOMEPos>(app.commands);
+            else
+                d = std::make_unique<frmPCL>(app.commands);
+            Field(*d, c.field)->setText(c.typed);
+            const QString shown = Text(*d, "labReason");
+            QVERIFY2(c.reason.isEmpty() ? shown.isEmpty() : shown.contains(c.reason),
+                     qPrintable(shown));
+            QCOMPARE(Enabled(*d, "btnOK"), c.reason.isEmpty());
+        }
+    }
+
+    // The sheet preview follows the fields while they are typed, to scale, with the rule check.
+    void sheetPreviewFollowsTheFields()
+    {
+        ProgramFolder folder;
+        Headless app(folder);
+        frmOMEPos layout(app.commands);
+        const auto* preview = Child<SheetPreview>(layout, "imgSheet");
+        Retype(Field(layout, "txtCode_1"), u"50"_s); // Y
+        const SheetPlan* plan = &preview->Plan();
+        QCOMPARE(plan->bars.size(), std::size_t(2));
+        QCOMPARE(plan->bars[1].printed->top, 55.5f);
+        const QRectF sheet = preview->ToPixels({0, 0, kSheetWidthMm, kSheetHeightMm});
+        const QRectF bar = preview->ToPixels(*plan->bars[0].printed);
+        QVERIFY(qAbs((bar.top() - sheet.top()) / sheet.height() * kSheetHeightMm - 50) < 0.01);
+        QVERIFY(!Text(layout, "labRules").contains(u"⚠"_s));
+        Retype(Field(layout, "txtCode_4"), u"0,1"_s); // D
+        QVERIFY(Text(layout, "labRules").contains(u"dünner als 0,2 mm"_s));
+        QVERIFY(Enabled(layout, "btnOK")); // a warning never refuses
+
+        frmPCL area(app.commands);
+        Retype(Field(area, "txtMM_0"), u"6,3"_s); // left margin cuts the bars
+        plan = &Child<SheetPreview>(area, "imgSheet")->Plan();
+        QCOMPARE(plan->bars[0].printed->left, 6.3f);
+        QVERIFY(Text(area, "labRules").contains(u"abgeschnitten"_s));
+    }
+
     void envelopeLimit()
     {
         ProgramFolder folder;
@@ -279,6 +343,13 @@ private slots:
                                                          {"imgErr_4", u"error"_s}};
         for (const auto& [name, key] : icons)
             QCOMPARE(Child<QLabel>(d, name)->property("imageKey").toString(), key);
+
+        // Every page assigned: pages without a key are the following pages of their letters.
+        app.state->nImpErr = {0, 0, 0, 3};
+        app.state->nImpAssigned = 5;
+        frmImpInfo all(app.commands);
+        QCOMPARE(Text(all, "labErr_3"), u"Folgeseiten ohne Schlüssel:"_s);
+        QCOMPARE(Child<QLabel>(all, "imgErr_3")->property("imageKey").toString(), u"done"_s);
     }
 
     void aboutBoxTextsAndClosing()

@@ -10,13 +10,17 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTest>
+#include <QTextEdit>
+#include <QTimer>
 
 using namespace kuvrion;
 using namespace kuvrion::test;
@@ -95,17 +99,32 @@ private slots:
                                        screen.y() + (screen.height() - size.height()) / 2));
         QCOMPARE(Text(*w.main, "labStatus"), u"Bereit"_s);
 
-        // Ctrl+A opens the key dialog even from a text field, which would take it for itself.
+        // In a text field Ctrl+A selects its text; elsewhere it opens the key dialog.
+        w.main->show();
+        QApplication::setActiveWindow(w.main.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
+        auto* count = Field(*w.main, "txtExpAdr");
+        count->setText(u"12"_s);
+        count->setFocus();
+        bool opened = false; // a dialog that opens anyway is closed, so the test goes on
+        QTimer::singleShot(0, [&opened] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = true;
+                modal->close();
+            }
+        });
+        QTest::keyClick(count, Qt::Key_A, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        QVERIFY(!opened);
+        QCOMPARE(count->selectedText(), u"12"_s);
         OnNextModal([](QWidget* dialog) {
             QTest::keyClicks(Field(*dialog, "txtBegKenn"), u"Kd-Nr. "_s);
             QTest::keyClicks(Field(*dialog, "txtEndKenn"), u"X"_s);
             Click(*dialog, "btnOK");
         });
-        w.main->show();
-        QApplication::setActiveWindow(w.main.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
-        Field(*w.main, "txtExpAdr")->setFocus();
-        QTest::keyClick(Field(*w.main, "txtExpAdr"), Qt::Key_A, Qt::ControlModifier);
+        auto* button = Child<QWidget>(*w.main, "btnSrcFile");
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(folder.Ini("keys", "adrkeybeg"), u"^Kd-Nr. ^"_s);
         QVERIFY(!w.On("mnuDI")); // no source yet
 
@@ -238,6 +257,25 @@ private slots:
         QCOMPARE(shownCount, u"2"_s);
         QVERIFY(w.main->isEnabled());
 
+        // "Seitentext...": each page as the search sees it, with what the import made of it.
+        QStringList outcomes;
+        QString text;
+        OnNextModal([&](QWidget* dialog) {
+            auto* page = Child<QSpinBox>(*dialog, "spnPage");
+            for (int n = 1; n <= page->maximum(); ++n) {
+                page->setValue(n);
+                outcomes << Text(*dialog, "labOutcome");
+            }
+            text = Child<QTextEdit>(*dialog, "txtPage")->toPlainText();
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        w.Do("mnuDT");
+        QCOMPARE(outcomes,
+                 QStringList({u"Schlüssel nicht gefunden – keinem Adressaten zugewiesen"_s,
+                              u"Schlüssel gefunden, ID „10001“ – Adressat 1"_s,
+                              u"Schlüssel gefunden, ID „10002“ – Adressat 2"_s}));
+        QCOMPARE(text, u"Kd-Nr. 10002␍␊\n"_s);
+
         // An import that fails (its log cannot be written) shows no addressees and no count.
         w.Do("mnuDLB");
         QVERIFY(folder.WriteFile(u"log.txt/inside"_s, "x"));
@@ -245,6 +283,95 @@ private slots:
         QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
         QCOMPARE(Text(*w.main, "labTotalAdr"), u"0"_s);
         QCOMPARE(Text(*w.main, "txtExpAdr"), QString());
+    }
+
+    // Red paths and disabled commands carry their reason as tooltip and in the status line.
+    void reasonsOfRedPathsAndDisabledCommands()
+    {
+        ProgramFolder folder;
+        Window w(folder);
+        const auto reason = [&w](const char* name) {
+            return Child<QWidget>(*w.main, name)->toolTip();
+        };
+        QCOMPARE(reason("btnImport"), u"Bitte zuerst eine Quelldatei wählen"_s);
+        QCOMPARE(Text(*w.main, "labHint"), reason("btnImport"));
+        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
+        w.main->commands().ChooseSource(folder.Path(u"Brief.pcl"_s).toStdString(), 1);
+        QCOMPARE(reason("btnImport"), u"Bitte zuerst den Adressatenschlüssel einstellen"_s);
+        PrepareSample(folder);
+        Window ready(folder);
+        QCOMPARE(Child<QWidget>(*ready.main, "btnImport")->toolTip(),
+                 u" Import starten (Strg+I) "_s);
+        QCOMPARE(Child<QWidget>(*ready.main, "btnExport")->toolTip(),
+                 u"Bitte zuerst importieren"_s);
+        ready.Do("mnuDI");
+        const struct {
+            QString destination;
+            QString reason;
+        } cases[] = {
+            {u""_s, u"Bitte zuerst eine Zieldatei wählen"_s},
+            {folder.Path(u"Brief.pcl"_s), u"Ziel ist die Quelldatei"_s},
+            {folder.Path(u"fehlt/aus.pcl"_s), u"Ordner fehlt: "_s + folder.Path(u"fehlt"_s)},
+        };
+        for (const auto& c : cases) {
+            ready.main->commands().ChooseDestination(c.destination.toStdString(), 1);
+            QCOMPARE(Child<QWidget>(*ready.main, "btnExport")->toolTip(), c.reason);
+            QCOMPARE(Text(*ready.main, "labHint"), c.reason);
+            if (!c.destination.isEmpty())
+                QCOMPARE(Field(*ready.main, "txtDstFile")->toolTip(), c.reason);
+        }
+
+        // The save dialog starts in the source's folder, adds ".pcl" and asks before replacing.
+        FileDialog::SetNextCancel();
+        ready.Do("mnuDU");
+        QCOMPARE(FileDialog::LastRequest().directory, QString::fromStdString(folder.Dir()));
+        QCOMPARE(FileDialog::LastRequest().defaultSuffix, u"pcl"_s);
+        QVERIFY(FileDialog::LastRequest().confirmOverwrite);
+    }
+
+    // Each of these used to end without a word; now a message names the file and the reason.
+    void failuresAreNeverSilent()
+    {
+        ProgramFolder folder;
+        PrepareSample(folder);
+        folder.SetIni("files", "out", folder.Path(u"aus.pcl"_s).toStdString());
+        QVERIFY(folder.WriteFile(u"Kuvrion.pdf"_s, "x"));
+        const QString job = folder.Path(u"Brief.pcl"_s);
+        Window w(folder);
+        const auto message = [](const std::function<void()>& act) {
+            MessageBox::TakeShown();
+            act();
+            const auto shown = MessageBox::TakeShown();
+            return shown.empty() ? QString() : shown.back().text;
+        };
+
+        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, "\x1b"
+                                                 "E\r\n"));
+        QCOMPARE(message([&] { w.Do("mnuDI"); }), u"Der Druckjob enthält keine Seiten: "_s + job);
+
+        // Not one key: the import says where to look.
+        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, "Brief ohne Schl\xfcssel\f"));
+        OnNextModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
+        QVERIFY(message([&] { w.Do("mnuDI"); }).contains(u"Seitentext"_s));
+
+        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
+        w.Do("mnuDI");
+        w.state->cfg.collect_code.clear(); // as from a hand-edited settings file
+        QVERIFY(message([&] { w.Do("mnuDE"); }).contains(u"Sammeln: Bitte einen Code eingeben"_s));
+        QVERIFY(!QFile::exists(folder.Path(u"aus.pcl"_s)));
+        w.state->cfg.collect_code = "10";
+
+        QVERIFY(QFile::remove(job));
+        QCOMPARE(message([&] { w.Do("mnuDE"); }),
+                 u"Die Quelldatei wurde seit dem Import gelöscht oder umbenannt: "_s + job);
+        QCOMPARE(w.Colour("txtSrcFile"), kRed);
+
+        Desktop::SetOpenFails(true);
+        QCOMPARE(
+            message([&] { w.Do("mnuHH"); }),
+            u"Kein Programm zum Anzeigen von PDF-Dateien gefunden. Das Handbuch liegt hier: "_s +
+                folder.Path(u"Kuvrion.pdf"_s));
+        Desktop::SetOpenFails(false);
     }
 
     void duplexJobIsShownAndPclXlRefused()

@@ -71,8 +71,14 @@ private slots:
             QCOMPARE(folder.Ini("files", "in"), job);
             QCOMPARE(Text(*running->window, "txtSrcFile"), job);
         }
-        // A word that names no file leaves the stored source alone.
-        QVERIFY(StartUp({folder.Path(u"fehlt.pcl"_s)}, folder.Dir(), folder.Path(u"l"_s)));
+        // A word that names no file leaves the source empty, says so, and the stored source stays.
+        auto missing = StartUp({folder.Path(u"fehlt.pcl"_s)}, folder.Dir(), folder.Path(u"l"_s));
+        QVERIFY(missing);
+        QCOMPARE(Text(*missing->window, "txtSrcFile"), QString());
+        const auto shown = MessageBox::TakeShown();
+        QCOMPARE(shown.size(), std::size_t(1));
+        QCOMPARE(shown[0].text,
+                 u"Die Datei wurde nicht gefunden: "_s + folder.Path(u"fehlt.pcl"_s));
         QCOMPARE(folder.Ini("files", "in"), job);
     }
 };

@@ -1,0 +1,61 @@
+#include "marking/CodeRules.h"
+
+#include <array>
+#include <string_view>
+
+namespace kuvrion {
+
+namespace {
+
+// The two bars of the base command as the reader sees them: a position the pattern does not
+// reach stays blank, and only "1" prints.
+std::array<bool, 2> BaseBars(std::string_view pattern)
+{
+    return {!pattern.empty() && pattern[0] == '1', pattern.size() > 1 && pattern[1] == '1'};
+}
+
+bool AnyBar(const std::array<bool, 2>& bars)
+{
+    return bars[0] || bars[1];
+}
+
+} // namespace
+
+std::optional<CodeFault> PatternFault(const Settings& s)
+{
+    if (s.collect_code.empty())
+        return CodeFault::CollectEmpty;
+    if (s.envelop_code.empty())
+        return CodeFault::EnvelopEmpty;
+    const auto collect = BaseBars(s.collect_code);
+    const auto envelop = BaseBars(s.envelop_code);
+    if (!AnyBar(collect))
+        return CodeFault::CollectNoBar;
+    if (!AnyBar(envelop))
+        return CodeFault::EnvelopNoBar;
+    if (collect == envelop)
+        return CodeFault::SamePattern;
+    return std::nullopt;
+}
+
+std::optional<CodeFault> LayoutFault(const Settings& s)
+{
+    if (!(s.ome_b > 0.0f))
+        return CodeFault::NoLength;
+    if (!(s.ome_d > 0.0f))
+        return CodeFault::NoThickness;
+    // Computed as the drawing does: the part of the bar right of the PCL origin is printed.
+    const float x = s.ome_x - s.pclleftmm - s.omeleftmm;
+    if (x < 0.0f && x + s.ome_b < kShortestPrintedBarMm)
+        return CodeFault::LeftOfPrintArea;
+    return std::nullopt;
+}
+
+std::optional<CodeFault> CodeFaultOf(const Settings& s)
+{
+    if (auto fault = PatternFault(s))
+        return fault;
+    return LayoutFault(s);
+}
+
+} // namespace kuvrion

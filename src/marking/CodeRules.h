@@ -1,0 +1,35 @@
+// Settings with which the export would write sheets that carry no readable OME code. The dialogs
+// refuse them (their "&Ok" stays disabled and the reason stands beside the field) and the export
+// refuses to run with them, so a hand-edited settings file cannot slip them through either.
+#pragma once
+
+#include "settings/Settings.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace kuvrion {
+
+enum class CodeFault : std::uint8_t {
+    CollectEmpty,    // no base pattern for a collecting sheet
+    EnvelopEmpty,    // no base pattern for a closing sheet
+    CollectNoBar,    // the collecting pattern sets no bar
+    EnvelopNoBar,    // the closing pattern sets no bar
+    SamePattern,     // collecting and closing sheets carry the same base command
+    NoLength,        // bar length B is not above 0
+    NoThickness,     // bar thickness D is not above 0
+    LeftOfPrintArea, // less than the shortest readable bar lies right of the printable area
+};
+
+// The shortest part of a bar, in mm, that is still printed when the bar starts left of the
+// printable area; the rest is dropped.
+inline constexpr float kShortestPrintedBarMm = 1.0f;
+
+// The first fault of the base patterns ("OME-Code"), nullopt when they give a readable command.
+std::optional<CodeFault> PatternFault(const Settings& s);
+// The first fault of the bar geometry ("OME-Layout", "PCL-Einstellungen"), nullopt when it works.
+std::optional<CodeFault> LayoutFault(const Settings& s);
+// Both, the patterns first.
+std::optional<CodeFault> CodeFaultOf(const Settings& s);
+
+} // namespace kuvrion

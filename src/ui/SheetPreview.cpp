@@ -1,0 +1,133 @@
+#include "SheetPreview.h"
+
+#include "app/Messages.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace kuvrion {
+
+namespace {
+
+constexpr qreal kPixelsPerMm = 1.3; // at the widget's size hint
+const QColor kRed(255, 0, 0);
+constexpr float kInsetMarginMm = 4.0f; // paper shown around the clear zone in the enlargement
+
+} // namespace
+
+SheetPreview::SheetPreview(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("imgSheet"));
+    setMinimumSize(sizeHint() / 2);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+QSize SheetPreview::sizeHint() const
+{
+    return {qRound(kSheetWidthMm * kPixelsPerMm) + 2, qRound(kSheetHeightMm * kPixelsPerMm) + 2};
+}
+
+void SheetPreview::SetSettings(const Settings& s)
+{
+    m_plan = PlanSheet(s);
+    update();
+}
+
+QRectF SheetPreview::SheetRect() const
+{
+    // The largest A4 rectangle that fits, centred.
+    const qreal scale =
+        std::min((width() - 2) / qreal(kSheetWidthMm), (height() - 2) / qreal(kSheetHeightMm));
+    const QSizeF size(kSheetWidthMm * scale, kSheetHeightMm * scale);
+    return {QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size};
+}
+
+QRectF SheetPreview::ToPixels(const MmRect& r) const
+{
+    const QRectF sheet = SheetRect();
+    const qreal scale = sheet.width() / kSheetWidthMm;
+    return {sheet.left() + r.left * scale, sheet.top() + r.top * scale, r.width * scale,
+            r.height * scale};
+}
+
+void SheetPreview::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRectF sheet = SheetRect();
+    painter.fillRect(sheet, Qt::white);
+    painter.setPen(QPen(Qt::black, 0));
+    painter.drawRect(sheet);
+    const auto toPixels = [this](const MmRect& r) { return ToPixels(r); };
+    DrawCode(painter, toPixels);
+
+    // The code's surroundings enlarged, at the right edge of the sheet beside the code, since a
+    // bar of half a millimetre is hardly a pixel at the scale of the whole sheet.
+    const MmRect& zone = m_plan.clearZone;
+    const MmRect shown{zone.left - kInsetMarginMm, zone.top - kInsetMarginMm,
+                       zone.width + 2 * kInsetMarginMm, zone.height + 2 * kInsetMarginMm};
+    const qreal side = sheet.width() * 0.45;
+    const qreal scale = std::min(side / shown.width, 2 * side / shown.height);
+    const QSizeF size(shown.width * scale, shown.height * scale);
+    const QRectF inset(QPointF(sheet.right() - size.width() - 4,
+                               std::clamp(ToPixels(zone).center().y() - size.height() / 2,
+                                          sheet.top() + 4, sheet.bottom() - size.height() - 4)),
+                       size);
+    painter.fillRect(inset, Qt::white);
+    painter.save();
+    painter.setClipRect(inset);
+    DrawCode(painter, [&](const MmRect& r) {
+        return QRectF(inset.left() + (r.left - shown.left) * scale,
+                      inset.top() + (r.top - shown.top) * scale, r.width * scale, r.height * scale);
+    });
+    painter.restore();
+    painter.setPen(QPen(Qt::darkGray, 0));
+    painter.drawRect(inset);
+}
+
+void SheetPreview::DrawCode(QPainter& painter,
+                            const std::function<QRectF(const MmRect&)>& toPixels) const
+{
+    painter.setPen(QPen(Qt::darkGray, 0, Qt::DashLine));
+    painter.drawRect(toPixels(m_plan.printArea));
+    painter.fillRect(toPixels(m_plan.clearZone), QColor(255, 240, 160));
+    // A bar is at least one pixel thick, so that thin bars stay visible.
+    const auto fill = [&painter](QRectF r, const QColor& colour) {
+        if (r.height() < 1)
+            r.setHeight(1);
+        painter.fillRect(r, colour);
+    };
+    for (const BarPlace& bar : m_plan.bars) {
+        fill(toPixels(bar.wanted), kRed);
+        if (bar.printed)
+            fill(toPixels(*bar.printed), Qt::black);
+    }
+}
+
+PreviewPanel NewPreviewPanel(QWidget* parent)
+{
+    auto* panel = new QWidget(parent);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* preview = new SheetPreview(panel);
+    auto* labRules = new QLabel(panel);
+    labRules->setObjectName(QStringLiteral("labRules"));
+    labRules->setWordWrap(true);
+    labRules->setMaximumWidth(preview->sizeHint().width() + 60);
+    layout->addWidget(preview, 1);
+    layout->addWidget(labRules);
+    return {panel, preview, labRules};
+}
+
+void ShowPreview(const PreviewPanel& p, const Settings& s)
+{
+    p.preview->SetSettings(s);
+    QStringList lines;
+    for (const RuleWarning w : CheckRules(s))
+        lines << QStringLiteral("⚠ ") + QString::fromStdString(RuleWarningText(w));
+    p.labRules->setText(lines.isEmpty() ? QStringLiteral("Lage der Striche: keine Einwände.")
+                                        : lines.join(QLatin1Char('\n')));
+}
+
+} // namespace kuvrion
