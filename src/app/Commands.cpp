@@ -430,7 +430,7 @@ Outcome Commands::Export()
     }
     if (const auto fault = CodeFaultOf(st.cfg)) {
         return Finish(Action::Export,
-                      Failure{FailureKind::NothingToDraw, 0, 0, dst, CodeFaultText(*fault)});
+                      Failure{FailureKind::CodeUnusable, 0, 0, dst, CodeFaultText(*fault)});
     }
     const bool reprint = !m_keepEnvelopes.empty();
     m_lastVerify = {};
@@ -668,7 +668,7 @@ std::optional<std::string> Commands::ManualToOpen()
 
 void Commands::NoViewer(Action action, const std::string& path)
 {
-    Finish(action, Failure{FailureKind::TargetOpen, 0, 0, path});
+    Finish(action, Failure{FailureKind::NoViewer, 0, 0, path});
 }
 
 void Commands::SettingsWritten(bool ok)

@@ -105,7 +105,7 @@ constexpr Row kRows[] = {
     {Action::Export, SourceChanged, Warning, kSourceChanged},
     {Action::Export, SourceMissing, Warning, kSourceDeleted},
     // Settings that give no readable code (detail: which).
-    {Action::Export, NothingToDraw, Warning, kCodeUnusable,
+    {Action::Export, CodeUnusable, Warning, kCodeUnusable,
      "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code. {detail}"},
     {Action::Export, TargetBlocked, Warning, "Zieldatei ist schreibgeschützt"},
     {Action::Export, TargetOpen, Warning, kTargetNotCreated},
@@ -180,10 +180,10 @@ constexpr Row kRows[] = {
      "gespeichert; bitte die Lage prüfen."},
     {Action::ShowLog, FileMissing, Plain, "Kein Logfile vorhanden"},
     {Action::OpenManual, FileMissing, Plain, "Das Handbuch wurde nicht gefunden:\r\n{path}"},
-    // No program on this computer opens the file (TargetOpen: the file could not be opened).
-    {Action::ShowLog, TargetOpen, Warning,
+    // No program on this computer opens the file.
+    {Action::ShowLog, NoViewer, Warning,
      "Kein Programm zum Anzeigen von Textdateien gefunden. Das Logfile liegt hier: {path}"},
-    {Action::OpenManual, TargetOpen, Warning,
+    {Action::OpenManual, NoViewer, Warning,
      "Kein Programm zum Anzeigen von PDF-Dateien gefunden. Das Handbuch liegt hier: {path}"},
 
     {Action::CommandLine, FileMissing, Warning, "Die Datei wurde nicht gefunden: {path}"},

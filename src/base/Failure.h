@@ -48,6 +48,8 @@ enum class FailureKind : std::uint8_t {
     // Other files.
     SettingsWrite, // the settings file could not be written (path)
     FileMissing,   // a file to be opened does not exist (path)
+    NoViewer,      // no program on this computer opens the file (path)
+    CodeUnusable,  // the OME settings give no readable code (detail: why)
     OutOfMemory,
 };
 

@@ -18,16 +18,24 @@ namespace {
 constexpr const char* kActions[] = {"Import",     "Scan",        "Export",       "Verify",
                                     "Skeleton",   "RefPage",     "Settings",     "ShowLog",
                                     "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
-constexpr const char* kFailures[] = {
-    "SourceMissing",    "SourceUnreadable",    "SourceChanged", "NoPages",
-    "NotPcl5",          "DuplexSwitch",        "PageRead",      "PageMissing",
-    "KeyIncomplete",    "TooManyPages",        "LogWrite",      "NoAddressees",
-    "ImportIncomplete", "DestinationIsSource", "NothingToDraw", "TargetFolderMissing",
-    "TargetBlocked",    "TargetOpen",          "TargetWrite",   "TargetCommit",
-    "CheckFailed",      "ManifestWrite",       "EnvelopeList",  "EnvelopeOutOfRange",
-    "DmxTemplate",      "DmxTooWide",          "DmxTooLong",    "DmxOutside",
-    "DmxUnavailable",   "DmxNearBars",         "DmxNearEdge",   "SettingsWrite",
-    "FileMissing",      "OutOfMemory"};
+constexpr const char* kFailures[] = {"SourceMissing",    "SourceUnreadable",
+                                     "SourceChanged",    "NoPages",
+                                     "NotPcl5",          "DuplexSwitch",
+                                     "PageRead",         "PageMissing",
+                                     "KeyIncomplete",    "TooManyPages",
+                                     "LogWrite",         "NoAddressees",
+                                     "ImportIncomplete", "DestinationIsSource",
+                                     "NothingToDraw",    "TargetFolderMissing",
+                                     "TargetBlocked",    "TargetOpen",
+                                     "TargetWrite",      "TargetCommit",
+                                     "CheckFailed",      "ManifestWrite",
+                                     "EnvelopeList",     "EnvelopeOutOfRange",
+                                     "DmxTemplate",      "DmxTooWide",
+                                     "DmxTooLong",       "DmxOutside",
+                                     "DmxUnavailable",   "DmxNearBars",
+                                     "DmxNearEdge",      "SettingsWrite",
+                                     "FileMissing",      "NoViewer",
+                                     "CodeUnusable",     "OutOfMemory"};
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
 // CR LF shown as "|", and the command-line tool's words after "=>". A failure that no row words
