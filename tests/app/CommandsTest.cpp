@@ -207,12 +207,11 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
 {
     EXPECT_FALSE(commands.CanImport());
     ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
-    EXPECT_EQ(state.nJobPages, 6);
-    EXPECT_EQ(state.nImpAssigned, 6);
-    EXPECT_EQ(state.Persons.Count(), 2);
-    EXPECT_EQ(state.nExportCount, 2);
-    EXPECT_EQ(reporter.importStatusShown, 1); // the second pages carry no key
-    EXPECT_EQ(reporter.busyChanges, "+-");
+    // Pages, assigned pages, addressees, export count; the status is shown as the second pages
+    // carry no key.
+    EXPECT_EQ(std::tuple(state.nJobPages, state.nImpAssigned, state.Persons.Count(),
+                         state.nExportCount, reporter.importStatusShown, reporter.busyChanges),
+              std::tuple(6, 6, 2, 2, 1, "+-"));
     EXPECT_TRUE(reporter.messages.empty());
     EXPECT_FALSE(commands.CanExport());
     commands.ChooseDestination((dir / "out.pcl").string(), 2);
@@ -226,8 +225,7 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
               "ok");
     EXPECT_EQ(state.nImpErr, (ImpErrCounters{0, 0, 0, 0}));
     EXPECT_EQ(reporter.importStatusShown, 0);
-    EXPECT_FALSE(commands.CanShowImportStatus());
-    EXPECT_FALSE(commands.CanExport());
+    EXPECT_FALSE(commands.CanShowImportStatus() || commands.CanExport());
 }
 
 TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
@@ -274,8 +272,7 @@ TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
     ASSERT_EQ(Describe(done), "ok");
     EXPECT_EQ(reporter.Shown(), done.message); // the desktop shows what the tool prints
     const std::string bytes = ReadFile(out);
-    EXPECT_EQ(bytes.substr(0, kHead.size()), kHead);
-    EXPECT_EQ(bytes.substr(bytes.size() - kFoot.size()), kFoot);
+    EXPECT_TRUE(bytes.starts_with(kHead) && bytes.ends_with(kFoot));
     EXPECT_EQ(bytes.find("Nr.A;"), std::string::npos);
     EXPECT_NE(bytes.find("Brief"), std::string::npos);
     EXPECT_EQ(commands.LastExportStats().sheets, 6);
