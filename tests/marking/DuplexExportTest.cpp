@@ -65,6 +65,8 @@ TEST(DuplexExport, AddresseesStartOnFrontsAndBarsStandOnFrontsOnly)
         s.use_seqchk = true;
         s.seqchk_count = 1;
         s.nCodeLen = 3;
+        s.omeleftmm = 2.0f; // 56.69 decipoints
+        s.ome_b = 5.0f;     // 141.73 decipoints
         std::string out;
         ExportStats stats;
         ASSERT_FALSE(ExportJob(
@@ -82,6 +84,8 @@ TEST(DuplexExport, AddresseesStartOnFrontsAndBarsStandOnFrontsOnly)
         for (std::size_t ff; (ff = out.find(FF, from)) != std::string::npos; from = ff + 1) {
             const std::string piece = out.substr(from, ff - from);
             if (piece.find(ESC + "*c0P") != std::string::npos) {
+                EXPECT_NE(piece.find(ESC + "&l57U" + ESC + "&l0Z"), std::string::npos);
+                EXPECT_NE(piece.find(ESC + "*c142H"), std::string::npos);
                 sides += piece.find(ESC + "&a2991V") != std::string::npos ? 'E' : 'c';
                 sequence += piece.find(ESC + "&a3147V") != std::string::npos ? '1' : '0';
             } else {

@@ -51,6 +51,7 @@ TEST(PclScan, PagesHeadAndFootByTheRules)
         {"no page end: the text after the head is one page", kReset + "text" + kReset, kReset, {"text"}, kReset, 2},
         {"FF and ESC in W data are data", Raster("\f\x1b\f") + "A\f", "", {Raster("\f\x1b\f") + "A"}, "", 1},
         {"W data ending with the file is the foot", "A\f" + Raster("\f\f"), "", {"A"}, Raster("\f\f"), 1},
+        {"\"/\" opens a parameterized sequence", "A" + Esc("/3W") + "\f\f\fB\f", "", {"A" + Esc("/3W") + "\f\f\fB"}, "", 1},
         {"a negative count is 0", Esc("*b-5W") + "A\fB\f", "", {Esc("*b-5W") + "A", "B"}, "", 1},
         {"an absurd count ends the scan", "A\fB" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f", "", {"A", "B" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f"}, "", 0},
         {"an FF closing a sequence ends the page; an unexpected c2 ends after 3",
