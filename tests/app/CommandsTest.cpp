@@ -207,11 +207,12 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
 {
     EXPECT_FALSE(commands.CanImport());
     ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
-    // Pages, assigned pages, addressees, export count; the status is shown as the second pages
-    // carry no key.
-    EXPECT_EQ(std::tuple(state.nJobPages, state.nImpAssigned, state.Persons.Count(),
-                         state.nExportCount, reporter.importStatusShown, reporter.busyChanges),
-              std::tuple(6, 6, 2, 2, 1, "+-"));
+    EXPECT_EQ(state.nJobPages, 6);
+    EXPECT_EQ(state.nImpAssigned, 6);
+    EXPECT_EQ(state.Persons.Count(), 2);
+    EXPECT_EQ(state.nExportCount, 2);
+    EXPECT_EQ(reporter.importStatusShown, 1); // the second pages carry no key
+    EXPECT_EQ(reporter.busyChanges, "+-");
     EXPECT_TRUE(reporter.messages.empty());
     EXPECT_FALSE(commands.CanExport());
     commands.ChooseDestination((dir / "out.pcl").string(), 2);
