@@ -1,11 +1,11 @@
 // Page text, key search and key masking on any page, with the key settings taken from the first
-// input bytes: the page text is the page without the sequences the escape syntax gives; the search
+// input bytes: the page text is the page without its escape sequences; the search
 // finds the first start marker and the ID where the mode puts it, and counts exactly one fault for
 // a page without a valid ID; masking blanks exactly the key's characters in the page and keeps
 // every other byte.
 #include "FuzzCheck.h"
-#include "PclReference.h"
 #include "addressees/AdrKey.h"
+#include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -34,13 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     s.sAdrKeyEnd = std::string(in.substr(4 + begLen, endLen));
     const std::string page(in.substr(4 + begLen + endLen));
 
-    // The page text by the escape syntax, and where each of its characters stands in the page.
-    const kuvrion::fuzz::RefEscList esc = kuvrion::fuzz::EscModel(page);
+    // The page text by the sequence list (checked by the escape statistics target), and where each
+    // of its characters stands in the page.
+    std::vector<std::int64_t> escPos;
+    std::vector<std::int64_t> escLen;
+    std::int32_t escCount = 0;
+    kuvrion::cPclMod::GetEscStats(page, escPos, escLen, escCount);
     std::vector<std::size_t> at;
     std::string modelText;
     for (std::size_t i = 0, k = 0; i < page.size(); ++i) {
-        if (k < esc.pos.size() && i + 1 == static_cast<std::size_t>(esc.pos[k])) {
-            i += static_cast<std::size_t>(esc.len[k++]) - 1; // W data may reach past the end
+        if (k < escPos.size() && i + 1 == static_cast<std::size_t>(escPos[k])) {
+            i += static_cast<std::size_t>(escLen[k++]) - 1; // W data may reach past the end
         } else {
             at.push_back(i);
             modelText += page[i];

@@ -1,12 +1,13 @@
-// GetEscStats over any text lists exactly the sequences the plain model of the escape syntax gives
-// (in order, each from its ESC, a last "W" sequence with its whole byte count); without an ESC it
-// leaves the arrays as they were.
+// GetEscStats over any text: in order, each sequence starts at an ESC, none overlaps the next, no
+// ESC lies outside them, only the last may reach the end of the text (a cut sequence, or "W" data
+// past it); the page text is every byte outside them. Without an ESC the arrays stay as they were.
 #include "FuzzCheck.h"
-#include "PclReference.h"
 #include "pcljob/cPclMod.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,9 +26,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
               "no ESC: no sequence, and the arrays as they were");
         return 0;
     }
-    const kuvrion::fuzz::RefEscList model = kuvrion::fuzz::EscModel(text);
-    Check(count == static_cast<std::int32_t>(model.pos.size()) && pos == model.pos &&
-              len == model.len,
-          "the sequences as the escape syntax gives them");
+    Check(count >= 1 && pos.size() == static_cast<std::size_t>(count) && len.size() == pos.size(),
+          "one position and one length per sequence");
+    const auto n = static_cast<std::int64_t>(size);
+    std::string outside;
+    std::int64_t at = 0; // 0-based, after the sequence before
+    for (std::size_t k = 0; k < pos.size(); ++k) {
+        const std::int64_t p = pos[k] - 1;
+        Check(p >= at && p < n && text[static_cast<std::size_t>(p)] == '\x1b',
+              "each sequence starts at an ESC after the one before");
+        outside.append(text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(p - at)));
+        Check(len[k] >= 2 || p + len[k] == n,
+              "a sequence has two characters unless cut by the end");
+        Check(k + 1 == pos.size() || p + len[k] < n, "only the last sequence reaches the end");
+        at = std::min(p + len[k], n);
+    }
+    outside.append(text.substr(static_cast<std::size_t>(at)));
+    Check(outside.find('\x1b') == std::string::npos, "every ESC starts a sequence or lies in one");
+    std::string pageText;
+    kuvrion::cPclMod::AppendWithoutEscapes(text, pageText);
+    Check(pageText == outside, "the page text is every byte outside the sequences");
     return 0;
 }

@@ -229,8 +229,7 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
     EXPECT_EQ(reporter.messages.size(), 1u);
     EXPECT_EQ(state.nImpErr, (ImpErrCounters{0, 0, 0, 0}));
     EXPECT_EQ(reporter.importStatusShown, 0);
-    EXPECT_FALSE(commands.CanShowImportStatus());
-    EXPECT_FALSE(commands.CanExport());
+    EXPECT_FALSE(commands.CanShowImportStatus() || commands.CanExport());
 }
 
 TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
@@ -277,8 +276,7 @@ TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
     ASSERT_EQ(Describe(done), "ok");
     EXPECT_EQ(reporter.Shown(), done.message); // the desktop shows what the tool prints
     const std::string bytes = ReadFile(out);
-    EXPECT_EQ(bytes.substr(0, kHead.size()), kHead);
-    EXPECT_EQ(bytes.substr(bytes.size() - kFoot.size()), kFoot);
+    EXPECT_TRUE(bytes.starts_with(kHead) && bytes.ends_with(kFoot));
     EXPECT_EQ(bytes.find("Nr.A;"), std::string::npos);
     EXPECT_NE(bytes.find("Brief"), std::string::npos);
     EXPECT_EQ(commands.LastExportStats().sheets, 6);
@@ -341,29 +339,23 @@ TEST_F(CommandsTest, ClosingStoresPositionAndLogSwitchAndTheUpdaterGetsFiveArgum
     EXPECT_TRUE(commands.CanWebUpdate());
 }
 
-TEST_F(CommandsTest, ManualIsLookedUpInDocFirst)
+// Beside the program, then in its "doc" folder, then under the installation prefix.
+TEST_F(CommandsTest, ManualIsLookedUpInDocFirstThenUnderThePrefix)
 {
     EXPECT_FALSE(commands.ManualToOpen());
     EXPECT_EQ(reporter.messages.size(), 1u);
-    dir.Write("Kuvrion.pdf", "%PDF");
-    EXPECT_EQ(commands.ManualToOpen(), (dir / "Kuvrion.pdf").string());
-    fs::create_directory(dir / "doc");
-    dir.Write("doc/Kuvrion.pdf", "%PDF");
-    EXPECT_EQ(commands.ManualToOpen(), (dir / "doc" / "Kuvrion.pdf").string());
-}
-
-TEST(ManualTest, InstalledManualIsFoundUnderThePrefix)
-{
-    TempDir prefix;
-    fs::create_directories(prefix / "bin");
-    fs::create_directories(prefix / "share" / "doc" / "kuvrion");
-    prefix.Write("share/doc/kuvrion/Kuvrion.pdf", "%PDF");
-    AppState state;
-    state.paths = LocateProgramPaths(prefix / "bin");
-    RecordingReporter reporter;
-    Commands commands{state, reporter};
-    EXPECT_EQ(commands.ManualToOpen(),
-              PathToUtf8(prefix / "share" / "doc" / "kuvrion" / "Kuvrion.pdf"));
+    fs::create_directories(dir / "bin");
+    const std::pair<fs::path, const char*> places[] = {
+        {dir.Path(), "Kuvrion.pdf"},
+        {dir.Path(), "doc/Kuvrion.pdf"},
+        {dir / "bin", "share/doc/kuvrion/Kuvrion.pdf"}};
+    for (const auto& [program, manual] : places) {
+        const fs::path file = (dir / manual).make_preferred();
+        fs::create_directories(file.parent_path());
+        dir.Write(manual, "%PDF");
+        state.paths = LocateProgramPaths(program);
+        EXPECT_EQ(commands.ManualToOpen(), PathToUtf8(file)) << manual;
+    }
 }
 
 TEST(ProgramPathsTest, SettingsMoveToTheUserFolderWhenTheProgramFolderIsNotWritable)

@@ -2,6 +2,7 @@
 #include "CliReporter.h"
 
 #include "app/Messages.h"
+#include "base/ByteText.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -227,6 +228,76 @@ TEST(CliReporterTest, ProgressBarWithAndWithoutEscapeSequences)
         EXPECT_EQ(parts[3].find_first_not_of(' '), std::string::npos);
         EXPECT_GE(parts[3].size(), parts[2].find_last_not_of(' ') + 1);
     }
+}
+
+// Real print jobs, with the log on and the key kept.
+const std::string kUel = "\x1b%-12345X";
+const std::string kReset = "\x1b"
+                           "E";
+constexpr const char* kLogIni = "[common]\r\nuselog=1\r\n[keys]\r\nadrkeybeg=^Kd.: ^\r\n"
+                                "adrkeyend=^;^\r\nadrkeymode=0\r\nadrkeyrem=0\r\n";
+
+// A job the import refuses (another language, a duplex switch): status 2, the message on stderr, no
+// destination, the refusal in the log (Windows-1252) and no page.
+TEST_F(CliTest, JobsThatCannotBeMarkedAreRefused)
+{
+    dir.Write("kuvrion.ini", kLogIni);
+    const std::string letter = "Kd.: 4711; Brief\f";
+    const std::pair<std::string, std::string> cases[] = {
+        {kUel + "@PJL ENTER LANGUAGE=PCLXL\r\n) HP-PCL XL;2;0\n\xd1\f\f" + letter,
+         "Der Druckjob ist kein PCL-5-Druckjob (erkannt: PCL XL). Bitte im Druckertreiber PCL 5 "
+         "w\xe4hlen und erneut drucken."},
+        {kReset + "\x1b&l1S" + letter + "\x1b&l0S" + letter,
+         "Der Druckjob wechselt innerhalb des Jobs zwischen Simplex und Duplex; das wird nicht "
+         "unterst\xfctzt."}};
+    for (const auto& [bytes, message] : cases) {
+        dir.Write("job.pcl", bytes);
+        const CliRun r = Cli({"export", "job.pcl", "out.pcl", "--json"});
+        EXPECT_EQ(r.status, kExitBadInput);
+        EXPECT_EQ(Utf8ToCp1252(r.err), "kuvrion-cli: " + message + "\n");
+        EXPECT_FALSE(fs::exists(dir / "out.pcl"));
+        EXPECT_EQ(ReadFile(job), bytes);
+        const std::string log = ReadFile(dir / "log.txt");
+        EXPECT_NE(log.find("Seiten:\t0\r\nAbbruch:\t" + message + "\r\n\r\n"), std::string::npos)
+            << log;
+        EXPECT_EQ(log.find("Seite\t"), std::string::npos);
+    }
+    // The scan is a diagnostic tool: it splits any job and names its language.
+    const CliRun r = Cli({"scan", dir.Write("job.pcl", cases[0].first).string(), "--json"});
+    EXPECT_EQ(json::parse(r.out)["language"], "PCL XL");
+}
+
+TEST_F(CliTest, DriverAndDuplexJobsLoseNoLetterAndKeepTheirFraming)
+{
+    dir.Write("kuvrion.ini", kLogIni);
+    // PJL framing without a reset before page 1; the last letter ends with a reset instead of an
+    // FF, followed by the driver's end of job.
+    const std::string head = kUel + "@PJL JOB\r\n@PJL ENTER LANGUAGE=PCL\r\n";
+    const std::string foot = kReset + kUel + "@PJL EOJ\r\n" + kUel;
+    const std::string lastPage = "\x1b*c0Q" + kReset + "Kd.: 0815; Brief B";
+    dir.Write("job.pcl", head + "Kd.: 4711; Brief A\fSeite 2\f" + lastPage + foot);
+    CliRun r = Cli({"export", "job.pcl", "out.pcl", "--json"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    json doc = json::parse(r.out);
+    EXPECT_EQ(doc["pages"], 3);
+    EXPECT_EQ(doc["persons"][1]["id"], "0815");
+    EXPECT_EQ(doc["sheets"], 3);
+    std::string out = ReadFile(dir / "out.pcl");
+    EXPECT_EQ(out.rfind(head + "\x1b&l0U", 0), 0u);
+    EXPECT_TRUE(out.ends_with("\f" + foot));
+    EXPECT_NE(out.find(lastPage + "\x1b&l0U"), std::string::npos);
+
+    // Short-edge duplex: sheets, blank backs and the mode in the log.
+    dir.Write("job.pcl", kReset + "\x1b&l2SKd.: 4711; A1\fA2\fA3\fKd.: 0815; B1\fB2\f" + kReset);
+    r = Cli({"export", "job.pcl", "out.pcl", "--json"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    doc = json::parse(r.out);
+    EXPECT_EQ(doc["sheets"], 3);
+    EXPECT_EQ(doc["blank_pages"], 1);
+    EXPECT_EQ(doc["envelopes"], 2);
+    EXPECT_EQ(ReadFile(dir / "out.pcl").rfind(kReset + "\x1b&l2S\x1b&l0U", 0), 0u);
+    EXPECT_NE(ReadFile(dir / "log.txt").find("Seiten:\t5\r\nDuplex:\tkurze Kante\r\n\r\n"),
+              std::string::npos);
 }
 
 } // namespace

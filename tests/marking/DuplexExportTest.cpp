@@ -15,122 +15,91 @@ namespace {
 const std::string ESC = "\x1b";
 const std::string FF = "\f";
 
-class DuplexExportTest : public ::testing::Test {
-protected:
-    // `head`, then pages "P1" .. "Pn" (the first after `page1Start`), then a reset as the foot.
-    void MakeJob(int pages, const std::string& head, const std::string& page1Start = "")
-    {
-        std::string job = head + page1Start;
-        for (int i = 1; i <= pages; ++i)
+TEST(DuplexExport, AddresseesStartOnFrontsAndBarsStandOnFrontsOnly)
+{
+    const std::string reset = ESC + "E";
+    const std::string pjl = ESC + "%-12345X@PJL SET DUPLEX=ON\r\n@PJL SET BINDING=SHORTEDGE" +
+                            "\r\n@PJL ENTER LANGUAGE=PCL\r\n";
+    struct Case {
+        std::string head;
+        std::string page1; // before "P1": a selection there is repeated after the head
+        std::vector<std::vector<std::int32_t>> letters;
+        std::int16_t envLimit; // 0: none
+        // One letter per printed page: "c" a front that collects, "E" a front that closes its
+        // envelope, "b" a back with page text and no bars, "-" a blank back.
+        std::string sides;
+        std::string sequence; // the sequence bar of each sheet
+        std::int32_t blanks;
+        std::int32_t envelopes;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {reset, ESC + "&l1S", {{1, 2, 3}, {4, 5}, {6}}, 0, "cbE-EbE-", "0101", 2, 3},
+        // The envelope limit counts sheets and may split an addressee.
+        {reset, ESC + "&l1S", {{1, 2, 3, 4, 5}, {6}}, 2, "cbEbE-E-", "0101", 2, 3},
+        // A selection in the head or from PJL is not repeated.
+        {ESC + "&l2S" + reset, "", {{1}, {2}}, 0, "E-E-", "01", 2, 2},
+        {pjl, "", {{1}, {2}}, 0, "E-E-", "01", 2, 2},
+        // A simplex job keeps one sheet per page and writes no selection.
+        {reset, ESC + "&l0S", {{1, 2}}, 0, "cE", "01", 0, 1},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sides);
+        std::string job = c.head + c.page1;
+        for (std::size_t i = 1; i <= c.sides.size() - static_cast<std::size_t>(c.blanks); ++i) {
             job += "P" + std::to_string(i) + FF;
-        ASSERT_TRUE(pcl.Connect(MakeMemorySource(job + ESC + "E"), "job.pcl"));
-        ASSERT_EQ(pcl.Pages(), pages);
-        ASSERT_EQ(pcl.PclJobHead(), head);
-    }
-    void AddPerson(const std::string& id, const std::vector<std::int32_t>& pages)
-    {
-        auto p = persons.PersonByID(id);
-        for (auto n : pages)
-            p->AddPage(n);
-    }
-    bool Export()
-    {
-        out.clear();
-        return !ExportJob(
+        }
+        cPclMod pcl;
+        ASSERT_TRUE(pcl.Connect(MakeMemorySource(job + reset), "job.pcl"));
+        ASSERT_EQ(pcl.PclJobHead(), c.head);
+        cKVPersons persons;
+        for (std::size_t k = 0; k < c.letters.size(); ++k) {
+            for (const std::int32_t n : c.letters[k]) {
+                persons.PersonByID(std::to_string(k))->AddPage(n);
+            }
+        }
+        Settings s;
+        s.bEnvLimit = c.envLimit > 0;
+        s.nEnvLimit = c.envLimit;
+        s.use_seqchk = true;
+        s.seqchk_count = 1;
+        s.nCodeLen = 3;
+        s.omeleftmm = 2.0f; // 56.69 decipoints
+        s.ome_b = 5.0f;     // 141.73 decipoints
+        std::string out;
+        ExportStats stats;
+        ASSERT_FALSE(ExportJob(
             pcl, persons, 1000, s,
-            [this](std::string_view b) {
+            [&](std::string_view b) {
                 out.append(b);
                 return true;
             },
-            nullptr, stats);
-    }
-    // One letter per printed page after `head`: "c" a front that collects, "E" a front that
-    // closes its envelope, "b" a back with page text and no bars, "-" a blank back.
-    std::string Sides(const std::string& head) const
-    {
+            nullptr, stats));
+        const std::string selection = c.page1 == ESC + "&l1S" ? c.page1 : "";
+        EXPECT_EQ(out.rfind(c.head + selection + ESC + "&l0U", 0), 0u);
         std::string sides;
-        std::size_t from = head.size();
+        std::string sequence;
+        std::size_t from = c.head.size();
         for (std::size_t ff; (ff = out.find(FF, from)) != std::string::npos; from = ff + 1) {
             const std::string piece = out.substr(from, ff - from);
-            if (piece.find(ESC + "*c0P") != std::string::npos)
+            if (piece.find(ESC + "*c0P") != std::string::npos) {
+                EXPECT_NE(piece.find(ESC + "&l57U" + ESC + "&l0Z"), std::string::npos);
+                EXPECT_NE(piece.find(ESC + "*c142H"), std::string::npos);
                 sides += piece.find(ESC + "&a2991V") != std::string::npos ? 'E' : 'c';
-            else
+                sequence += piece.find(ESC + "&a3147V") != std::string::npos ? '1' : '0';
+            } else {
                 sides += piece.find('P') != std::string::npos ? 'b' : '-';
+            }
             EXPECT_EQ(piece.empty(), sides.back() == '-');
         }
-        EXPECT_EQ(out.substr(from), ESC + "E") << "the foot ends the job";
-        return sides;
+        EXPECT_EQ(out.substr(from), reset) << "the foot ends the job";
+        EXPECT_EQ(sides, c.sides);
+        EXPECT_EQ(sequence, c.sequence);
+        EXPECT_EQ(stats.sheets, static_cast<std::int32_t>(sequence.size()));
+        EXPECT_EQ(stats.blankPages, c.blanks);
+        EXPECT_EQ(stats.envelopes, c.envelopes);
     }
-
-    cPclMod pcl;
-    cKVPersons persons;
-    Settings s;
-    ExportStats stats;
-    std::string out;
-};
-
-TEST_F(DuplexExportTest, AddresseesStartOnFrontsAndBarsStandOnFrontsOnly)
-{
-    // The selection sits in page 1: the export repeats it after the head.
-    MakeJob(6, ESC + "E", ESC + "&l1S");
-    AddPerson("A", {1, 2, 3});
-    AddPerson("B", {4, 5});
-    AddPerson("C", {6});
-    s.bEnvLimit = false;
-    ASSERT_TRUE(Export());
-    EXPECT_EQ(out.rfind(ESC + "E" + ESC + "&l1S" + ESC + "&l0U", 0), 0u);
-    EXPECT_EQ(Sides(ESC + "E" + ESC + "&l1S"), "cbE-EbE-");
-    EXPECT_EQ(stats.sheets, 4);
-    EXPECT_EQ(stats.blankPages, 2);
-    EXPECT_EQ(stats.envelopes, 3);
-
-    // The envelope limit counts sheets and may split an addressee; the sequence bar advances once
-    // per sheet.
-    persons.Clear();
-    AddPerson("A", {1, 2, 3, 4, 5});
-    AddPerson("B", {6});
-    s.bEnvLimit = true;
-    s.nEnvLimit = 2;
-    s.use_seqchk = true;
-    s.seqchk_count = 1;
-    s.nCodeLen = 3;
-    ASSERT_TRUE(Export());
-    EXPECT_EQ(Sides(ESC + "E" + ESC + "&l1S"), "cbEbE-E-");
-    EXPECT_EQ(stats.sheets, 4);
-    EXPECT_EQ(stats.envelopes, 3);
-    std::string seq;
-    for (std::size_t from = 0, ff; (ff = out.find(FF, from)) != std::string::npos; from = ff + 1) {
-        const std::string piece = out.substr(from, ff - from);
-        if (piece.find(ESC + "*c0P") != std::string::npos)
-            seq += piece.find(ESC + "&a3147V") != std::string::npos ? '1' : '0';
-    }
-    EXPECT_EQ(seq, "0101");
-}
-
-TEST_F(DuplexExportTest, SelectionInTheHeadOrFromPjlIsNotRepeated)
-{
-    const std::string pjlHead = ESC + "%-12345X@PJL SET DUPLEX=ON\r\n@PJL SET BINDING=SHORTEDGE" +
-                                "\r\n@PJL ENTER LANGUAGE=PCL\r\n";
-    for (const std::string& head : {ESC + "&l2S" + ESC + "E", pjlHead}) {
-        MakeJob(2, head);
-        ASSERT_EQ(pcl.Duplex(), DuplexMode::ShortEdge);
-        persons.Clear();
-        AddPerson("A", {1});
-        AddPerson("B", {2});
-        ASSERT_TRUE(Export());
-        EXPECT_EQ(out.rfind(head + ESC + "&l0U", 0), 0u);
-        EXPECT_EQ(Sides(head), "E-E-");
-        EXPECT_EQ(stats.blankPages, 2);
-    }
-
-    // A simplex job keeps one sheet per page and writes no selection.
-    MakeJob(2, ESC + "E", ESC + "&l0S");
-    persons.Clear();
-    AddPerson("A", {1, 2});
-    ASSERT_TRUE(Export());
-    EXPECT_EQ(Sides(ESC + "E"), "cE");
-    EXPECT_EQ(stats.sheets, 2);
-    EXPECT_EQ(stats.blankPages, 0);
 }
 
 } // namespace

@@ -1,9 +1,7 @@
-// The page table of a scanned job beside the one the plain reference model of the job rules gives
-// (the model the fuzz targets check against), so tests can compare the scanner with the rules for
-// any read block size.
+// The page table and job facts of a scanned job, checked on every scan to keep each byte: head,
+// every page with the FF that ended it, and the foot are the whole job, in order.
 #pragma once
 
-#include "../../fuzz/PclReference.h"
 #include "pcljob/ByteSource.h"
 #include "pcljob/cPclMod.h"
 
@@ -20,6 +18,10 @@ struct ScanTable {
     std::string head;
     std::string foot;
     std::int64_t escapes = 0;
+    bool lastPageUnended = false;
+    DuplexMode duplex = DuplexMode::None;
+    bool duplexInPage1 = false;
+    bool duplexSwitches = false;
 
     bool operator==(const ScanTable&) const = default;
 
@@ -39,28 +41,54 @@ struct ScanTable {
 inline void PrintTo(const ScanTable& t, std::ostream* os)
 {
     *os << "pages at " << testing::PrintToString(t.pageStart) << ", head " << t.head.size()
-        << " bytes, foot " << t.foot.size() << " bytes, " << t.escapes << " escapes";
+        << " bytes, foot " << t.foot.size() << " bytes, " << t.escapes << " escapes, duplex "
+        << static_cast<int>(t.duplex) << t.duplexInPage1 << t.duplexSwitches;
 }
 
-// Scans `bytes` from memory, reading `blockSize` bytes at a time.
-inline ScanTable Scan(std::string bytes, std::size_t blockSize = cPclMod::kDefaultBlockSize)
+// Scans `bytes` from memory, reading `blockSize` bytes at a time, and checks that no byte is lost.
+// A page 1 that held only the head leaves its FF between the head and page 2; the last page may
+// have no FF of its own.
+inline ScanTable Scan(const std::string& bytes, std::size_t blockSize = cPclMod::kDefaultBlockSize)
 {
     cPclMod job(blockSize);
-    EXPECT_TRUE(job.Connect(MakeMemorySource(std::move(bytes)), "mem"));
-    ScanTable t{{}, job.PclJobHead(), job.PclJobFoot(), job.FileEscapes()};
+    EXPECT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
+    ScanTable t{{},
+                job.PclJobHead(),
+                job.PclJobFoot(),
+                job.FileEscapes(),
+                job.LastPageUnended(),
+                job.Duplex(),
+                job.DuplexSelectedInPage1(),
+                job.DuplexSwitches()};
+    std::string joined = t.head;
+    if (job.Pages() > 0 ? job.PageSeek(1) == static_cast<std::int64_t>(t.head.size()) + 2
+                        : !t.head.empty() && t.head.size() + 1 + t.foot.size() == bytes.size()) {
+        joined += '\f';
+    }
     for (std::int32_t n = 1; n <= job.Pages(); ++n) {
         t.pageStart.push_back(job.PageSeek(n));
+        EXPECT_EQ(job.PageSeek(n), static_cast<std::int64_t>(joined.size()) + 1) << "page " << n;
+        joined += job.Page(n);
+        if (n < job.Pages() || !job.LastPageUnended()) {
+            joined += '\f';
+        }
     }
     if (job.Pages() > 0) {
         t.pageStart.push_back(job.PageSeek(job.Pages()) + job.PageSize(job.Pages()) + 1);
     }
+    EXPECT_TRUE(joined + t.foot == bytes) << "head, pages, page ends and foot are not the job";
     return t;
 }
 
-inline ScanTable Reference(std::string_view bytes)
+// The table of `job`, after checking that every read block size gives the same one: sequences and
+// W data cross block boundaries all the time in real jobs.
+inline ScanTable ScanEveryWay(const std::string& job)
 {
-    const fuzz::RefJob model = fuzz::JobModel(bytes);
-    return {model.pageStart, model.head, model.foot, model.escapes};
+    const ScanTable t = Scan(job);
+    for (const std::size_t block : {1, 2, 3, 7, 2048}) {
+        EXPECT_EQ(Scan(job, block), t) << "block size " << block;
+    }
+    return t;
 }
 
 } // namespace kuvrion::test
