@@ -63,17 +63,17 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 - dataCount = CountOf(field, close);
 + dataCount = CountOf(fields, close);
 @ scanner: a W sequence inside the 64-byte window is counted as plain, its data not skipped
-- if (last == 'W' || last == kFF) {
-+ if (last == kFF) {
+- if (last == 'W' || last == kFF || MayCarryDuplexCommand(hit, base + next)) {
++ if (last == kFF || MayCarryDuplexCommand(hit, base + next)) {
 @ scanner: a page ends one byte early (the FF goes to the next page)
 - pageEnd = m_bufStart + static_cast<std::int64_t>(m_pos) + 1;
 + pageEnd = m_bufStart + static_cast<std::int64_t>(m_pos);
 @ scanner: a printer reset that closes page 1 leaves an empty page 1 behind
-- m_pageStart[0] = i == size1 - 1 ? i + 3 : i + 2;
-+ m_pageStart[0] = i + 2;
-@ scanner: a job foot of exactly ESC E is lost
-- if (tailLen >= 2) {
-+ if (tailLen > 2) {
+- pageEnds > 0 && headLen > 0 && headLen == region1 ? m_pageStart[1] : headLen + 1;
++ headLen + 1;
+@ scanner: page text after the last page end is not a page, the last letter is lost
+- pageLen = (reader.ResetAfterText() >= 0 ? reader.ResetAfterText() : fileSize) - from;
++ pageLen = 0;
 @ scanner: the page size includes its FF
 - return m_pageStart[n] - m_pageStart[n - 1] - 1;
 + return m_pageStart[n] - m_pageStart[n - 1];
@@ -119,8 +119,8 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 
 # OME code
 @ OME code: the code is one bar position longer than its marks
-- std::int32_t n = 2;
-+ std::int32_t n = 3;
+- std::array<BarRun, 6> column{{{BarBlock::Base, 1, 2},
++ std::array<BarRun, 6> column{{{BarBlock::Base, 1, 3},
 @ OME code: sequence bits are written lowest bit first
 - bits[static_cast<std::size_t>(n - 1 - k)] = '1';
 + bits[static_cast<std::size_t>(k)] = '1';
@@ -131,18 +131,18 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 - CountBars(s, code) % 2 != 0
 + CountBars(s, code) % 2 == 0
 @ OME code: the stop position is not reserved, later marks move up by one
-- std::size_t p = s.use_stop ? 4 : 3;
-+ std::size_t p = 3;
+- {BarBlock::Stop, 0, bars(s.use_stop, 1)},
++ {BarBlock::Stop, 0, 0},
 @ OME code: envelope and collect code swapped
 - closesEnvelope ? s.envelop_code : s.collect_code
 + closesEnvelope ? s.collect_code : s.envelop_code
 
 # Mark drawing
 @ mark drawing: the OME left offset is added instead of subtracted
-- float x = s.ome_x - s.pclleftmm - s.omeleftmm;
+- float x = s.ome_x - s.pclleftmm - s.omeleftmm; // from the PCL origin
 + float x = s.ome_x - s.pclleftmm + s.omeleftmm;
 @ mark drawing: a bar cut at the left edge keeps its full length
-- length = x + s.ome_b;
+- length = x + s.ome_b; // the part right of the origin
 + length = s.ome_b;
 @ mark drawing: the bar pitch leaves out the bar thickness
 - Y += A + D;
@@ -153,8 +153,8 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 
 # Export writer
 @ export: an envelope takes one sheet more than its limit
-- (s.bEnvLimit && nInEnvelope == s.nEnvLimit)
-+ (s.bEnvLimit && nInEnvelope > s.nEnvLimit)
+- (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets;
++ (s.bEnvLimit && nInEnvelope > s.nEnvLimit) || sheet == sheets;
 @ export: one addressee fewer than asked is exported
 - std::clamp(nExportCount, 0, persons.Count())
 + std::clamp(nExportCount - 1, 0, persons.Count())
@@ -162,7 +162,7 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 - WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
 + WriteOffsetRegistration(buf, s.ometopmm, s.omeleftmm);
 @ export: the FF after a sheet is not written, sheets run together
-- buf += sFormFeed;
+- buf += sFormFeed; // every page ends with its form feed
 + (void)buf;
 @ export: the job foot is not written
 - if (!out.Append(pcl.PclJobFoot()) || !out.Flush()) {
@@ -201,14 +201,14 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 
 # Settings
 @ settings: an envelope limit of 6 is accepted
-- s.nEnvLimit = static_cast<std::int16_t>(Clamp(limit, 1, 5));
-+ s.nEnvLimit = static_cast<std::int16_t>(Clamp(limit, 1, 6));
+- "envlimit",     "",    Form::EnvLimit,   1,  5,
++ "envlimit",     "",    Form::EnvLimit,   1,  6,
 @ settings: an ID length of 0 is accepted
-- ValWhole(ini.ReadEntry("keys", "adridlen"), 1, 99)
-+ ValWhole(ini.ReadEntry("keys", "adridlen"), 0, 99)
+- "adridlen",     "",    Form::Whole,      1,  99,
++ "adridlen",     "",    Form::Whole,      0,  99,
 @ settings: the key settings count as complete in the wrong key mode
-- (s.nAdrKeyMode == 1 || !s.sAdrKeyEnd.empty())
-+ (s.nAdrKeyMode == 0 || !s.sAdrKeyEnd.empty())
+- return !beg.empty() && (mode != 0 ? idLen >= 1 : !end.empty());
++ return !beg.empty() && (mode == 0 ? idLen >= 1 : !end.empty());
 
 # Settings store
 @ settings store: keys and sections become case-sensitive
@@ -227,7 +227,7 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 - .append(ToDecimal(std::int64_t{*n} - 1))
 + .append(ToDecimal(std::int64_t{*n}))
 @ settings store: a write-protected settings file is replaced
-- return !IsWriteProtected(path);
+- return !IsWriteProtected(PathFromUtf8(path));
 + return true;
 
 # Atomic file
@@ -235,8 +235,8 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 - return Fail(EPERM);
 + (void)0;
 @ atomic file: after a failed write the incomplete file still replaces the target
-- if (m_errno == 0 && ::rename(m_temp.c_str(), m_target.c_str()) != 0)
-+ if (::rename(m_temp.c_str(), m_target.c_str()) != 0)
+- if (const int err = FlushToDisk(m_file); err != 0)
++ if (const int err = FlushToDisk(m_file); err != 0 && false)
 @ atomic file: the same file in another letter case is taken for a different one
 - equal = AsciiLower(a[i]) == AsciiLower(b[i]);
 + equal = a[i] == b[i];
@@ -249,11 +249,11 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 - DirExists(ParentPath(dst)) && !SameFile(dst, m_state.cfg.sSrcFile);
 + DirExists(ParentPath(dst));
 @ commands: a failed import still enables the export
-- if (!result.failed && st.nJobPages > 0) {
+- if (!result.failure && st.nJobPages > 0) {
 + if (st.nJobPages > 0) {
 @ commands: the export goes ahead although the source changed since the import
-- if (!CanExport() || !SourceUnchangedSinceImport()) {
-+ if (!CanExport()) {
+- return Finish(Action::Export, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
++ (void)0;
 MUTATIONS
 
 descs=()

@@ -177,7 +177,7 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                     if (closes)
                         ++stats.envelopes;
                 }
-                buf += sFormFeed;
+                buf += sFormFeed; // every page ends with its form feed
                 // An addressee that ends on a front gets a blank back, so the next one starts on
                 // a sheet of its own.
                 if (duplex && front && j == pages) {

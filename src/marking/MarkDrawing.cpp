@@ -30,11 +30,11 @@ void AppendNumber(std::string& out, std::int64_t n)
 void DrawOmeCode(std::string& out, const Settings& s, std::string_view code)
 {
     // Single precision throughout, as the positions have always been computed.
-    float x = s.ome_x - s.pclleftmm - s.omeleftmm;
+    float x = s.ome_x - s.pclleftmm - s.omeleftmm; // from the PCL origin
     float length = s.ome_b;
     if (x < 0.0f) {
         // The part left of the PCL origin cannot be printed; a stub under 1 mm would not be read.
-        length = x + s.ome_b;
+        length = x + s.ome_b; // the part right of the origin
         if (length < 1.0f)
             return;
         x = 0.0f;
