@@ -254,6 +254,19 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 @ commands: the export goes ahead although the source changed since the import
 - return Finish(Action::Export, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
 + (void)0;
+# Proof before paper: the check of a marked job, the reprint, the 2D code, the code rules
+@ check: a code with an odd number of bars passes the parity check
+- if (InCode(l, l.parity) && std::count(code.begin(), code.end(), '1') % 2 != 0)
++ if (InCode(l, l.parity) && std::count(code.begin(), code.end(), '1') % 2 == 0)
+@ reprint: every envelope is written, not only the chosen ones
+- return !keepEnvelopes || (e < keepEnvelopes->size() && (*keepEnvelopes)[e]);
++ return true;
+@ 2D code: a field is not padded with zeros to its width
+- value.insert(0, static_cast<std::size_t>(part.width) - value.size(), '0');
++ (void)value;
+@ code rules: an empty collecting code passes
+- if (s.collect_code.empty())
++ if (false)
 MUTATIONS
 
 descs=()
