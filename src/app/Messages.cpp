@@ -296,6 +296,21 @@ std::optional<std::string> BadInputText(Action action, const Failure& failure)
     return Fill(row->badInput, failure);
 }
 
+std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee)
+{
+    static constexpr std::string_view kFaults[4] = {"Adress-ID zu kurz", "Adress-ID fehlt",
+                                                    "Schlüssel-Endekennung fehlt",
+                                                    "Schlüssel nicht gefunden"};
+    std::string out = fault >= 0 && fault < 4 ? std::string(kFaults[fault])
+                                              : "Schlüssel gefunden, ID „" + id + "“";
+    if (addressee < 0)
+        return out + " – keinem Adressaten zugewiesen";
+    if (id.empty())
+        return out + " – als Folgeseite an Adressat " + std::to_string(addressee + 1) +
+               " angehängt";
+    return out + " – Adressat " + std::to_string(addressee + 1);
+}
+
 std::string DescribeErrno(int err)
 {
     switch (err) {

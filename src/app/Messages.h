@@ -50,6 +50,11 @@ std::string RuleWarningText(RuleWarning warning);
 // be used (exit status 2); nullopt when the failure is one of the command itself.
 std::optional<std::string> BadInputText(Action action, const Failure& failure);
 
+// The outcome of the key search on one page, as the page-text window and `kuvrion-cli text` show
+// it: `fault` the search's fault (-1: key found, with `id` as UTF-8 text), `addressee` the 0-based
+// addressee the import gave the page (-1: none).
+std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee);
+
 // A short German description of an errno value ("Kein Speicherplatz mehr auf dem Gerät", ...).
 std::string DescribeErrno(int err);
 

@@ -39,6 +39,7 @@ struct Options {
     std::optional<std::string> source;
     std::optional<std::string> manifest;
     std::optional<std::string> envelopes;
+    std::optional<std::int32_t> page;
 };
 
 // One line of a summary: the caption padded to a column (by characters, not bytes: captions hold
@@ -93,6 +94,7 @@ public:
     int Export();
     int RefPage();
     int Verify();
+    int Text();
 
 private:
     bool LoadSettings();
@@ -338,6 +340,34 @@ int Session::RefPage()
     return Finish(Action::RefPage, m_commands.WriteReferencePage(options, false));
 }
 
+// Every page (or page N) as the key search reads it, after a line with the search's outcome.
+int Session::Text()
+{
+    if (const int status = Import(false); status != kExitOk) {
+        return status;
+    }
+    m_reporter.FinishProgress();
+    const std::int32_t pages = m_state.nJobPages;
+    if (m_opt.page && (*m_opt.page < 1 || *m_opt.page > pages)) {
+        Fail("Seite " + std::to_string(*m_opt.page) + " gibt es nicht (1 bis " +
+             std::to_string(pages) + ").");
+        return kExitBadInput;
+    }
+    const std::int32_t first = m_opt.page.value_or(1);
+    const std::int32_t last = m_opt.page.value_or(pages);
+    for (std::int32_t n = first; n <= last; ++n) {
+        const std::optional<PageView> view = m_commands.PageText(n);
+        if (!view) {
+            Fail(OneLine(MessageFor(Action::Import, Failure{FailureKind::PageRead, EIO, n}).text));
+            return kExitFailed;
+        }
+        m_io.out << "== Seite " << n << ": "
+                 << PageOutcomeText(view->fault, Cp1252ToUtf8(view->id), view->addressee) << '\n'
+                 << Cp1252ToUtf8(view->text) << (view->text.ends_with('\n') ? "" : "\n");
+    }
+    return kExitOk;
+}
+
 // Exit 0 without problems, 1 with problems, 2 when a file cannot be read.
 int Session::Verify()
 {
@@ -429,6 +459,10 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     refpage->add_option("--grid", opt.grid, "Rasterlinien (on|off)")->check(onOff);
     refpage->add_option("--marks", opt.marks, "OME-Markierungen (on|off)")->check(onOff);
 
+    auto* text = app.add_subcommand("text", "Seitentext zeigen, wie die Schlüsselsuche ihn liest");
+    text->add_option("JOB", opt.job, "PCL-Druckjob")->required();
+    text->add_option("--page", opt.page, "nur diese Seite");
+
     auto* verify = app.add_subcommand("verify", "Markierten Job vor dem Druck prüfen");
     verify->add_option("MARKED", opt.job, "Markierter PCL-Druckjob")->required();
     verify->add_option("--source", opt.source, "Quelljob: Blätter und Kuverts vergleichen");
@@ -461,6 +495,9 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     }
     if (verify->parsed()) {
         return session.Verify();
+    }
+    if (text->parsed()) {
+        return session.Text();
     }
     return session.RefPage();
 }

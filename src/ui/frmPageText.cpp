@@ -123,20 +123,8 @@ void frmPageText::ShowPage(int page)
         txtPage->ensureCursorVisible();
     }
 
-    static const char* const kFaults[4] = {"Adress-ID zu kurz", "Adress-ID fehlt",
-                                           "Schlüssel-Endekennung fehlt",
-                                           "Schlüssel nicht gefunden"};
-    QString outcome =
-        view->fault >= 0 && view->fault < 4
-            ? QString::fromUtf8(kFaults[view->fault])
-            : QStringLiteral("Schlüssel gefunden, ID „%1“").arg(VisiblePageText(view->id));
-    if (view->addressee < 0)
-        outcome += QStringLiteral(" – keinem Adressaten zugewiesen");
-    else if (view->id.empty())
-        outcome +=
-            QStringLiteral(" – als Folgeseite an Adressat %1 angehängt").arg(view->addressee + 1);
-    else
-        outcome += QStringLiteral(" – Adressat %1").arg(view->addressee + 1);
+    const QString outcome = QString::fromStdString(
+        PageOutcomeText(view->fault, VisiblePageText(view->id).toStdString(), view->addressee));
     labOutcome->setText(outcome);
 }
 
