@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 using namespace kuvrion;
 
@@ -333,23 +334,21 @@ TEST_F(DmxExportTest, ManifestAndReferencePageCarryTheCode)
 
 TEST_F(DmxExportTest, TheRuleCheckWarnsNearTheBarsAndTheEdges)
 {
-    struct Case {
-        float x, y;
-        bool on;
-        std::optional<FailureKind> warning;
-    };
     // The default symbol is 7 mm wide with 1 mm of quiet zone; the bars' clear zone starts at
     // 98 mm, 2 mm above the first bar.
-    for (const Case& c :
-         {Case{5, 80, true, {}}, Case{5, 90, true, {}},
-          Case{5, 90.5f, true, FailureKind::DmxNearBars},
-          Case{4.9f, 80, true, FailureKind::DmxNearEdge},
-          Case{100, 285.1f, true, FailureKind::DmxNearEdge}, Case{5, 95, false, {}}}) {
+    const std::tuple<float, float, bool, std::optional<FailureKind>> cases[] = {
+        {5, 80, true, {}},
+        {5, 90, true, {}},
+        {5, 90.5f, true, FailureKind::DmxNearBars},
+        {4.9f, 80, true, FailureKind::DmxNearEdge},
+        {100, 285.1f, true, FailureKind::DmxNearEdge},
+        {5, 95, false, {}}};
+    for (const auto& [x, y, on, warning] : cases) {
         Settings s = DmxOn();
-        s.dmx_x = c.x;
-        s.dmx_y = c.y;
-        s.use_dmx = c.on;
-        EXPECT_EQ(DmxLayoutCheck(s), c.warning) << c.x << "/" << c.y;
+        s.dmx_x = x;
+        s.dmx_y = y;
+        s.use_dmx = on;
+        EXPECT_EQ(DmxLayoutCheck(s), warning) << x << "/" << y;
     }
 }
 

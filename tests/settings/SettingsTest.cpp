@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <iterator>
 #include <sstream>
+#include <tuple>
 
 using kuvrion::test::ReadFile;
 using kuvrion::test::TempDir;
@@ -173,18 +174,13 @@ TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder
 
 TEST(SettingsRules, KeyValidity)
 {
-    struct Case {
-        const char* beg;
-        const char* end;
-        std::int32_t idLen;
-        std::int32_t mode;
-        bool valid;
-    };
-    for (const Case& c :
-         {Case{"", ";", 5, 0, false}, Case{"Nr", "", 5, 0, false}, Case{"Nr", ";", 0, 0, true},
-          Case{" ", " ", 0, 0, true}, Case{"Nr", "", 1, 1, true}, Case{"Nr", "", 0, 1, false},
-          Case{"", "", 5, 1, false}})
-        EXPECT_EQ(AdrKeyValid(c.beg, c.end, c.idLen, c.mode), c.valid) << c.beg << "|" << c.idLen;
+    // Start and end marker, ID length, key mode, valid.
+    const std::tuple<const char*, const char*, std::int32_t, std::int32_t, bool> cases[] = {
+        {"", ";", 5, 0, false}, {"Nr", "", 5, 0, false}, {"Nr", ";", 0, 0, true},
+        {" ", " ", 0, 0, true}, {"Nr", "", 1, 1, true},  {"Nr", "", 0, 1, false},
+        {"", "", 5, 1, false}};
+    for (const auto& [beg, end, idLen, mode, valid] : cases)
+        EXPECT_EQ(AdrKeyValid(beg, end, idLen, mode), valid) << beg << "|" << idLen;
 }
 
 TEST_F(SettingsTest, FailedWritesLeaveTheFileAsItWas)
