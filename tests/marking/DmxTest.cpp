@@ -1,19 +1,15 @@
 // The 2D code beside the bars: the content a template gives each sheet, the symbols the export
 // draws (read back with the decoding library from a raster of the exported rectangles), the check
 // of a marked job, and the refusals.
-#include "addressees/cKVPersons.h"
+#include "Exported.h"
 #include "base/ByteText.h"
 #include "marking/DmxContent.h"
 #include "marking/DmxSymbol.h"
 #include "marking/EnvelopeList.h"
-#include "marking/ExportWriter.h"
 #include "marking/Manifest.h"
 #include "marking/PclPlacement.h"
 #include "marking/RefJob.h"
 #include "marking/Verify.h"
-#include "pcljob/ByteSource.h"
-#include "pcljob/cPclMod.h"
-#include "settings/Settings.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 using namespace kuvrion;
 
@@ -32,14 +29,13 @@ const std::string FF = "\f";
 
 TEST(DmxContentTest, TemplatesGiveTheContentOrARefusal)
 {
-    DmxSheet v;
-    v.envelope = 12;
-    v.sheet = 2;
-    v.sheets = 3;
-    v.closes = false;
-    v.seq = 31;
-    v.job = 7;
-    v.id = "J\xF6rg";
+    const DmxSheet v{.envelope = 12,
+                     .sheet = 2,
+                     .sheets = 3,
+                     .closes = false,
+                     .seq = 31,
+                     .job = 7,
+                     .id = "J\xF6rg"};
     struct Case {
         const char* tmpl;
         std::string content; // or the refusal's detail
@@ -144,14 +140,7 @@ protected:
                 p->AddPage(++page);
         }
         ExportStats stats;
-        out.clear();
-        const std::optional<Failure> f = ExportJob(
-            src, persons, 100, s,
-            [&out](std::string_view b) {
-                out.append(b);
-                return true;
-            },
-            nullptr, stats);
+        const std::optional<Failure> f = test::ExportInto(out, src, persons, s, stats, 100);
         EXPECT_EQ(stats.dmx, !f && s.use_dmx);
         return f;
     }
@@ -238,15 +227,9 @@ TEST_F(DmxExportTest, EverySymbolReadsBackAsItsSheetsContent)
         ASSERT_FALSE(Export(s, c.pages, ids, c.duplex, marked));
         EXPECT_EQ(Contents(marked, s, c.duplex), c.contents);
         // The check reads the same contents, with the IDs known from the export or not.
-        cPclMod m;
-        ASSERT_TRUE(m.Connect(MakeMemorySource(marked), "marked.pcl"));
         const std::vector<Envelope> envelopes = ListEnvelopes(persons, 100, s, c.duplex);
-        for (const std::vector<Envelope>* known : {&envelopes, (decltype(&envelopes))nullptr}) {
-            VerifyReport r;
-            ASSERT_TRUE(VerifyMarkedJob(m, s, r, {}, known));
-            EXPECT_TRUE(r.problems.empty())
-                << r.problems.front().found << " / " << r.problems.front().expected;
-        }
+        for (const std::vector<Envelope>* known : {&envelopes, (decltype(&envelopes))nullptr})
+            EXPECT_TRUE(test::Verified(marked, s, known).problems.empty());
     }
 }
 
@@ -294,10 +277,7 @@ TEST_F(DmxExportTest, TheCheckFindsMissingUnreadableAndWrongSymbols)
         SCOPED_TRACE(c.name);
         std::string altered = marked;
         c.alter(altered);
-        cPclMod m;
-        ASSERT_TRUE(m.Connect(MakeMemorySource(altered), "marked.pcl"));
-        VerifyReport r;
-        ASSERT_TRUE(VerifyMarkedJob(m, s, r));
+        const VerifyReport r = test::Verified(altered, s);
         ASSERT_FALSE(r.problems.empty());
         EXPECT_EQ(r.problems.front().kind, VerifyKind::Dmx);
         EXPECT_EQ(r.problems.front().sheet, c.sheet);
@@ -314,14 +294,13 @@ TEST_F(DmxExportTest, BadSettingsAreRefusedBeforeAnythingIsWritten)
         std::int32_t sheet;
     };
     const Case cases[] = {
-        {"template", [](Settings& s) { s.dmx_template = "{ENV}{NAME}"; }, FailureKind::DmxTemplate,
-         0},
-        {"value too wide", [](Settings& s) { s.dmx_template = "{SEQ:1}"; }, FailureKind::DmxTooWide,
-         10},
+        // clang-format off
+        {"template", [](Settings& s) { s.dmx_template = "{ENV}{NAME}"; }, FailureKind::DmxTemplate, 0},
+        {"value too wide", [](Settings& s) { s.dmx_template = "{SEQ:1}"; }, FailureKind::DmxTooWide, 10},
         {"content too long", [](Settings& s) { s.dmx_template = std::string(1400, 'x') + "{ID}"; },
          FailureKind::DmxTooLong, 1},
-        {"left of the print area", [](Settings& s) { s.pclleftmm = 5.5f; }, FailureKind::DmxOutside,
-         0},
+        {"left of the print area", [](Settings& s) { s.pclleftmm = 5.5f; }, FailureKind::DmxOutside, 0},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -332,11 +311,7 @@ TEST_F(DmxExportTest, BadSettingsAreRefusedBeforeAnythingIsWritten)
         const std::optional<Failure> f = Export(s, {12}, ids, false, out);
         ASSERT_TRUE(f);
         EXPECT_EQ(f->what, c.what);
-        if (c.sheet > 0) {
-            EXPECT_EQ(f->page, c.sheet);
-        } else {
-            EXPECT_EQ(out, "");
-        }
+        EXPECT_TRUE(c.sheet > 0 ? f->page == c.sheet : out.empty()) << f->page;
     }
 }
 
@@ -359,23 +334,21 @@ TEST_F(DmxExportTest, ManifestAndReferencePageCarryTheCode)
 
 TEST_F(DmxExportTest, TheRuleCheckWarnsNearTheBarsAndTheEdges)
 {
-    struct Case {
-        float x, y;
-        bool on;
-        std::optional<FailureKind> warning;
-    };
     // The default symbol is 7 mm wide with 1 mm of quiet zone; the bars' clear zone starts at
     // 98 mm, 2 mm above the first bar.
-    for (const Case& c :
-         {Case{5, 80, true, {}}, Case{5, 90, true, {}},
-          Case{5, 90.5f, true, FailureKind::DmxNearBars},
-          Case{4.9f, 80, true, FailureKind::DmxNearEdge},
-          Case{100, 285.1f, true, FailureKind::DmxNearEdge}, Case{5, 95, false, {}}}) {
+    const std::tuple<float, float, bool, std::optional<FailureKind>> cases[] = {
+        {5, 80, true, {}},
+        {5, 90, true, {}},
+        {5, 90.5f, true, FailureKind::DmxNearBars},
+        {4.9f, 80, true, FailureKind::DmxNearEdge},
+        {100, 285.1f, true, FailureKind::DmxNearEdge},
+        {5, 95, false, {}}};
+    for (const auto& [x, y, on, warning] : cases) {
         Settings s = DmxOn();
-        s.dmx_x = c.x;
-        s.dmx_y = c.y;
-        s.use_dmx = c.on;
-        EXPECT_EQ(DmxLayoutCheck(s), c.warning) << c.x << "/" << c.y;
+        s.dmx_x = x;
+        s.dmx_y = y;
+        s.use_dmx = on;
+        EXPECT_EQ(DmxLayoutCheck(s), warning) << x << "/" << y;
     }
 }
 

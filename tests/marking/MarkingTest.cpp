@@ -1,14 +1,11 @@
 // The OME code of a sheet, the bars drawn for it, the reference page, and the marked job the export
 // writes, byte for byte.
-#include "addressees/cKVPersons.h"
+#include "Exported.h"
 #include "marking/CodeRules.h"
-#include "marking/ExportWriter.h"
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
 #include "marking/RefJob.h"
 #include "marking/SheetPlan.h"
-#include "pcljob/cPclMod.h"
-#include "settings/Settings.h"
 #include "support/Jobs.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +35,7 @@ std::string Draw(const Settings& s, std::string_view code)
     return out;
 }
 
-TEST(OmeCode, WorkedExampleWithEveryMark)
+TEST(OmeCode, WorkedExamplesAndPatterns)
 {
     Settings s;
     s.use_stop = s.use_supply = s.use_seqchk = s.use_parity = s.use_security = true;
@@ -47,21 +44,16 @@ TEST(OmeCode, WorkedExampleWithEveryMark)
     ASSERT_EQ(ComputeCodeLength(s), 8);
     EXPECT_EQ(s.nCodeLen, 8);
     std::int32_t seq = 0;
-    for (const auto& [closes, code] : {std::pair{false, "10000001"},
-                                       {false, "10000111"},
-                                       {true, "11001001"},
-                                       {false, "10001101"},
-                                       {false, "10000001"}}) {
-        EXPECT_EQ(ComposeSheetCode(s, seq, closes), code);
-    }
+    std::string codes;
+    for (const bool closes : {false, false, true, false, false})
+        codes += ComposeSheetCode(s, seq, closes) + " ";
+    EXPECT_EQ(codes, "10000001 10000111 11001001 10001101 10000001 ");
     s.supply_count = s.seqchk_count = 4;
     EXPECT_EQ(ComputeCodeLength(s), 13);
-}
 
-TEST(OmeCode, DefaultsParityAndSequence)
-{
-    Settings s;
-    std::int32_t seq = 0;
+    // The defaults, parity, hand-edited patterns, and the sequence counter.
+    s = Settings();
+    seq = 0;
     ASSERT_EQ(ComputeCodeLength(s), 2);
     EXPECT_EQ(ComposeSheetCode(s, seq, false), "10");
     EXPECT_EQ(ComposeSheetCode(s, seq, true), "11");
@@ -80,9 +72,8 @@ TEST(OmeCode, DefaultsParityAndSequence)
     s.use_seqchk = true;
     s.seqchk_count = 3;
     std::string bits;
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < 9; ++i)
         bits += NextSequenceBits(s, seq) + " ";
-    }
     EXPECT_EQ(bits, "000 001 010 011 100 101 110 111 000 ");
 }
 
@@ -220,26 +211,17 @@ protected:
     void MakeJob(int pages)
     {
         std::string job = kReset;
-        for (int i = 1; i <= pages; ++i) {
+        for (int i = 1; i <= pages; ++i)
             job += "P" + std::to_string(i) + "\f";
-        }
         ASSERT_TRUE(pcl.Connect(MakeMemorySource(job + kReset), "job.pcl"));
     }
     void AddPerson(const std::string& id, std::vector<std::int32_t> pages)
     {
-        const auto p = persons.PersonByID(id);
-        for (const auto n : pages) {
-            p->AddPage(n);
-        }
+        test::AddLetters(persons, {pages}, {id});
     }
     bool Export(std::int32_t count = 1000)
     {
-        out.clear();
-        const auto sink = [this](std::string_view b) {
-            out.append(b);
-            return true;
-        };
-        return !ExportJob(pcl, persons, count, s, sink, nullptr, stats);
+        return !test::ExportInto(out, pcl, persons, s, stats, count);
     }
     // The code of every sheet, read back from the vertical positions of its bars; with `kinds`
     // only "E" for a sheet that closes an envelope and "c" for one that collects.
@@ -355,6 +337,80 @@ TEST_F(ExportTest, CountBoundsMaskingAndFailures)
     EXPECT_FALSE(Export());
     const auto failing = [](std::string_view) { return false; };
     EXPECT_TRUE(ExportJob(pcl, persons, 1, s, failing, nullptr, stats).has_value());
+}
+
+// Duplex jobs: sheets of two pages of one addressee, blank backs, marks on fronts only, sequence
+// and envelope counted per sheet, the duplex selection kept before the first page.
+TEST_F(ExportTest, DuplexAddresseesStartOnFrontsAndBarsStandOnFrontsOnly)
+{
+    const std::string pjl = Esc("%-12345X@PJL SET DUPLEX=ON\r\n@PJL SET BINDING=SHORTEDGE") +
+                            "\r\n@PJL ENTER LANGUAGE=PCL\r\n";
+    struct Case {
+        std::string head;
+        std::string page1; // before "P1": a selection there is repeated after the head
+        std::vector<std::vector<std::int32_t>> letters;
+        std::int16_t envLimit; // 0: none
+        // One letter per printed page: "c" a front that collects, "E" a front that closes its
+        // envelope, "b" a back with page text and no bars, "-" a blank back.
+        std::string sides;
+        std::string sequence; // the sequence bar of each sheet
+        std::int32_t blanks;
+        std::int32_t envelopes;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {kReset, Esc("&l1S"), {{1, 2, 3}, {4, 5}, {6}}, 0, "cbE-EbE-", "0101", 2, 3},
+        // The envelope limit counts sheets and may split an addressee.
+        {kReset, Esc("&l1S"), {{1, 2, 3, 4, 5}, {6}}, 2, "cbEbE-E-", "0101", 2, 3},
+        // A selection in the head or from PJL is not repeated.
+        {Esc("&l2S") + kReset, "", {{1}, {2}}, 0, "E-E-", "01", 2, 2},
+        {pjl, "", {{1}, {2}}, 0, "E-E-", "01", 2, 2},
+        // A simplex job keeps one sheet per page and writes no selection.
+        {kReset, Esc("&l0S"), {{1, 2}}, 0, "cE", "01", 0, 1},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sides);
+        std::string job = c.head + c.page1;
+        for (std::size_t i = 1; i <= c.sides.size() - static_cast<std::size_t>(c.blanks); ++i)
+            job += "P" + std::to_string(i) + test::kFF;
+        ASSERT_TRUE(pcl.Connect(MakeMemorySource(job + kReset), "job.pcl"));
+        ASSERT_EQ(pcl.PclJobHead(), c.head);
+        persons.Clear();
+        test::AddLetters(persons, c.letters);
+        s = Settings();
+        s.bEnvLimit = c.envLimit > 0;
+        s.nEnvLimit = c.envLimit;
+        s.use_seqchk = true;
+        s.seqchk_count = 1;
+        s.nCodeLen = 3;
+        s.omeleftmm = 2.0f; // 56.69 decipoints
+        s.ome_b = 5.0f;     // 141.73 decipoints
+        ASSERT_TRUE(Export());
+        const std::string selection = c.page1 == Esc("&l1S") ? c.page1 : "";
+        EXPECT_EQ(out.rfind(c.head + selection + Esc("&l0U"), 0), 0u);
+        std::string sides;
+        std::string sequence;
+        std::size_t from = c.head.size();
+        for (std::size_t ff; (ff = out.find(test::kFF, from)) != std::string::npos; from = ff + 1) {
+            const std::string piece = out.substr(from, ff - from);
+            if (piece.find(Esc("*c0P")) != std::string::npos) {
+                EXPECT_NE(piece.find(Esc("&l57U") + Esc("&l0Z")), std::string::npos);
+                EXPECT_NE(piece.find(Esc("*c142H")), std::string::npos);
+                sides += piece.find(Esc("&a2991V")) != std::string::npos ? 'E' : 'c';
+                sequence += piece.find(Esc("&a3147V")) != std::string::npos ? '1' : '0';
+            } else {
+                sides += piece.find('P') != std::string::npos ? 'b' : '-';
+            }
+            EXPECT_EQ(piece.empty(), sides.back() == '-');
+        }
+        EXPECT_EQ(out.substr(from), kReset) << "the foot ends the job";
+        EXPECT_EQ(sides, c.sides);
+        EXPECT_EQ(sequence, c.sequence);
+        EXPECT_EQ(stats.sheets, static_cast<std::int32_t>(sequence.size()));
+        EXPECT_EQ(stats.blankPages, c.blanks);
+        EXPECT_EQ(stats.envelopes, c.envelopes);
+    }
 }
 
 } // namespace

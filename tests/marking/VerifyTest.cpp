@@ -1,11 +1,7 @@
 // The check of marked jobs: every export passes it, and each way a marked job goes wrong is
 // caught on the right sheet with the right kind.
 #include "marking/Verify.h"
-#include "addressees/cKVPersons.h"
-#include "marking/ExportWriter.h"
-#include "pcljob/ByteSource.h"
-#include "pcljob/cPclMod.h"
-#include "settings/Settings.h"
+#include "Exported.h"
 
 #include <gtest/gtest.h>
 
@@ -42,44 +38,16 @@ protected:
             job += (i > 1 ? ESC + "E" : "") + "P" + std::to_string(i) + FF;
         EXPECT_TRUE(src.Connect(MakeMemorySource(job), "src.pcl"));
         persons = cKVPersons();
-        for (std::size_t i = 0; i < kPeople.size(); ++i) {
-            auto p = persons.PersonByID(std::to_string(i));
-            for (auto n : kPeople[i])
-                p->AddPage(n);
-        }
+        test::AddLetters(persons, kPeople);
         std::string out;
         ExportStats stats;
-        EXPECT_FALSE(ExportJob(
-            src, persons, 100, s,
-            [&out](std::string_view b) {
-                out.append(b);
-                return true;
-            },
-            nullptr, stats));
+        EXPECT_FALSE(test::ExportInto(out, src, persons, s, stats));
         return out;
-    }
-    VerifyReport Verify(const std::string& marked, const Settings& s)
-    {
-        cPclMod m;
-        EXPECT_TRUE(m.Connect(MakeMemorySource(marked), "marked.pcl"));
-        VerifyReport r;
-        EXPECT_TRUE(VerifyMarkedJob(m, s, r));
-        return r;
     }
 
     cPclMod src;
     cKVPersons persons;
 };
-
-std::string Describe(const VerifyReport& r)
-{
-    std::string text;
-    for (const auto& p : r.problems)
-        text += "sheet " + std::to_string(p.sheet) + " kind " +
-                std::to_string(static_cast<int>(p.kind)) + " " + p.found + " / " + p.expected +
-                "\n";
-    return text;
-}
 
 TEST_F(VerifyTest, EveryExportPasses)
 {
@@ -121,8 +89,8 @@ TEST_F(VerifyTest, EveryExportPasses)
         Settings s;
         c.set(s);
         const std::string marked = Export(s, c.duplex ? ESC + "E" + ESC + "&l1S" : ESC + "E");
-        const VerifyReport r = Verify(marked, s);
-        EXPECT_TRUE(r.problems.empty()) << c.name << "\n" << Describe(r);
+        const VerifyReport r = test::Verified(marked, s);
+        EXPECT_TRUE(r.problems.empty()) << c.name;
         EXPECT_EQ(r.envelopeSheets, ExpectedEnvelopeSheets(persons, persons.Count(), s, c.duplex))
             << c.name;
     }
@@ -199,18 +167,18 @@ TEST_F(VerifyTest, AlteredJobsAreCaughtOnTheRightSheet)
         Settings v = s;
         if (c.verifyWith)
             c.verifyWith(v);
-        const VerifyReport r = Verify(altered, v);
+        const VerifyReport r = test::Verified(altered, v);
         ASSERT_FALSE(r.problems.empty()) << c.name;
-        EXPECT_EQ(r.problems.front().kind, c.kind) << c.name << "\n" << Describe(r);
-        EXPECT_EQ(r.problems.front().sheet, c.sheet) << c.name << "\n" << Describe(r);
+        EXPECT_EQ(r.problems.front().kind, c.kind) << c.name;
+        EXPECT_EQ(r.problems.front().sheet, c.sheet) << c.name;
     }
 }
 
 TEST_F(VerifyTest, AnotherSourceGivesOtherEnvelopes)
 {
     const Settings s = AllMarks();
-    VerifyReport r = Verify(Export(s), s);
-    ASSERT_TRUE(r.problems.empty()) << Describe(r);
+    VerifyReport r = test::Verified(Export(s), s);
+    ASSERT_TRUE(r.problems.empty());
     CompareWithExport(r, {3, 1, 1, 1});
     ASSERT_EQ(r.problems.size(), 2u); // envelope count, then the first envelope that differs
     EXPECT_EQ(r.problems[0].kind, VerifyKind::SourceMismatch);

@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <sstream>
+#include <tuple>
 
 using kuvrion::test::ReadFile;
 using kuvrion::test::TempDir;
@@ -68,37 +70,25 @@ const std::vector<FormCase> kFormCases = {
 std::vector<FormCase> CasesOf(const SettingSpec& row)
 {
     std::vector<FormCase> cases;
-    for (const FormCase& c : kFormCases) {
-        if (c.form == row.form)
-            cases.push_back(c);
-    }
-    if (row.form == Form::Whole) {
-        const auto n = [](std::int32_t v) { return std::to_string(v); };
-        const std::int32_t even = row.min % 2 == 0 ? row.min : row.min + 1;
-        for (const auto& [stored, value, canonical] :
-             std::vector<std::tuple<std::string, std::string, bool>>{
-                 {n(row.min), n(row.min), true},
-                 {n(row.max), n(row.max), true},
-                 {"x", n(Bound(row, 0)), false},
-                 {n(row.min - 1), n(row.min), false},
-                 {n(row.max + 1), n(row.max), false},
-                 {n(row.min) + ".5", n(even), false}})
-            cases.push_back({row.form, stored, value, canonical});
-    }
-    if (row.form == Form::BoundedMm) {
-        const auto mm = [](std::int32_t hundredths) {
+    std::copy_if(kFormCases.begin(), kFormCases.end(), std::back_inserter(cases),
+                 [&row](const FormCase& c) { return c.form == row.form; });
+    // Bounded numbers: both bounds, garbage, beyond either bound, and (whole numbers) a half.
+    const bool mm = row.form == Form::BoundedMm;
+    if (mm || row.form == Form::Whole) {
+        const auto n = [mm](std::int32_t v) {
             std::ostringstream o;
-            o << static_cast<float>(hundredths) / 100.0f;
-            return o.str();
+            o << (mm ? static_cast<float>(v) / 100.0f : static_cast<float>(v));
+            return mm ? o.str() : std::to_string(v);
         };
-        for (const auto& [stored, value, canonical] :
-             std::vector<std::tuple<std::string, std::string, bool>>{
-                 {mm(row.min), mm(row.min), true},
-                 {mm(row.max), mm(row.max), true},
-                 {"x", mm(row.min), false},
-                 {mm(row.min - 1), mm(row.min), false},
-                 {mm(row.max + 1), mm(row.max), false}})
-            cases.push_back({row.form, stored, value, canonical});
+        const std::string garbage = mm ? n(row.min) : n(Bound(row, 0));
+        cases.insert(cases.end(), {{row.form, n(row.min), n(row.min), true},
+                                   {row.form, n(row.max), n(row.max), true},
+                                   {row.form, "x", garbage, false},
+                                   {row.form, n(row.min - 1), n(row.min), false},
+                                   {row.form, n(row.max + 1), n(row.max), false}});
+        if (!mm)
+            cases.push_back(
+                {row.form, n(row.min) + ".5", n(row.min % 2 == 0 ? row.min : row.min + 1), false});
     }
     return cases;
 }
@@ -153,23 +143,16 @@ TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder
         EXPECT_EQ(ReadFile(File()), text);
     }
     // Examples the settings file is known by: they pin some bounds and defaults of the catalogue.
-    for (const auto& [key, stored, loaded] :
-         std::vector<std::tuple<const char*, const char*, const char*>>{
-             {"dummyasc", nullptr, "97"},
-             {"dummyasc", "10", "32"},
-             {"dummyasc", "300", "255"},
-             {"adridlen", "150", "99"},
-             {"adrkeymode", "7", "1"},
-             {"adrkeyrem", nullptr, "1"},
-             {"seqchk_count", "9", "4"},
-             {"supply_count", nullptr, "1"},
-             {"ome_y", nullptr, "100"},
-             {"ome_d", nullptr, "0.5"},
-             {"envlimit", nullptr, "5,1"},
-             {"dmx_clear", nullptr, "1"},
-             {"dmx_quiet", "0", "1"},
-             {"dmx_job", "12345", "9999"},
-             {"dmx_template", nullptr, "{JOB:4}{ENV:6}{SHEET:2}{SHEETS:2}{CLOSE:1}"}}) {
+    // clang-format off
+    const std::tuple<const char*, const char*, const char*> examples[] = {
+        {"dummyasc", nullptr, "97"}, {"dummyasc", "10", "32"}, {"dummyasc", "300", "255"},
+        {"adridlen", "150", "99"}, {"adrkeymode", "7", "1"}, {"adrkeyrem", nullptr, "1"},
+        {"seqchk_count", "9", "4"}, {"supply_count", nullptr, "1"}, {"ome_y", nullptr, "100"},
+        {"ome_d", nullptr, "0.5"}, {"envlimit", nullptr, "5,1"}, {"dmx_clear", nullptr, "1"},
+        {"dmx_quiet", "0", "1"}, {"dmx_job", "12345", "9999"},
+        {"dmx_template", nullptr, "{JOB:4}{ENV:6}{SHEET:2}{SHEETS:2}{CLOSE:1}"}};
+    // clang-format on
+    for (const auto& [key, stored, loaded] : examples) {
         const SettingSpec& row = *std::find_if(kCatalogue.begin(), kCatalogue.end(),
                                                [&](const SettingSpec& r) { return r.key == key; });
         dir.Write("kuvrion.ini",
@@ -177,37 +160,27 @@ TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder
                          : std::string());
         EXPECT_EQ(Value(LoadSettings(ini), row), loaded) << key << "=" << (stored ? stored : "");
     }
-    for (const Writer w :
-         {Writer::Window, Writer::FillChar, Writer::Source, Writer::Destination, Writer::Organize,
-          Writer::Keys, Writer::PrintArea, Writer::OmeLayout, Writer::OmeCode, Writer::Dmx})
-        ASSERT_TRUE(WriteSettings(copy, Settings(), w));
+    for (const SettingSpec& row : kCatalogue)
+        ASSERT_TRUE(row.read != Read::AtStart || WriteSettings(copy, Settings(), row.writer));
     for (const char* section : {"common", "files", "organize", "keys", "pcl", "ome", "dmx"}) {
         std::vector<std::string> keys, want;
         copy.GetKeys(section, keys);
-        for (const SettingSpec& row : kCatalogue) {
+        for (const SettingSpec& row : kCatalogue)
             if (row.section == section && row.read == Read::AtStart)
                 want.emplace_back(row.key);
-        }
         EXPECT_EQ(keys, want) << section;
     }
 }
 
 TEST(SettingsRules, KeyValidity)
 {
-    struct Case {
-        const char* beg;
-        const char* end;
-        std::int32_t idLen;
-        std::int32_t mode;
-        bool valid;
-    };
-    for (const Case& c :
-         {Case{"", ";", 5, 0, false}, Case{"Nr", "", 5, 0, false}, Case{"Nr", ";", 0, 0, true},
-          Case{" ", " ", 0, 0, true}, Case{"Nr", "", 1, 1, true}, Case{"Nr", "", 0, 1, false},
-          Case{"", "", 5, 1, false}}) {
-        EXPECT_EQ(AdrKeyValid(c.beg, c.end, c.idLen, c.mode), c.valid)
-            << c.beg << "|" << c.end << "|" << c.idLen << "|" << c.mode;
-    }
+    // Start and end marker, ID length, key mode, valid.
+    const std::tuple<const char*, const char*, std::int32_t, std::int32_t, bool> cases[] = {
+        {"", ";", 5, 0, false}, {"Nr", "", 5, 0, false}, {"Nr", ";", 0, 0, true},
+        {" ", " ", 0, 0, true}, {"Nr", "", 1, 1, true},  {"Nr", "", 0, 1, false},
+        {"", "", 5, 1, false}};
+    for (const auto& [beg, end, idLen, mode, valid] : cases)
+        EXPECT_EQ(AdrKeyValid(beg, end, idLen, mode), valid) << beg << "|" << idLen;
 }
 
 TEST_F(SettingsTest, FailedWritesLeaveTheFileAsItWas)
@@ -237,17 +210,14 @@ TEST_F(SettingsTest, KeysReadWhereTheyAreUsed)
 {
     const std::string longPath = "/" + std::string(300, 'p');
     RefPageOptions o = ReadRefPageOptions(ini, "/prog/RefPage.pcl");
-    EXPECT_EQ(o.path, "/prog/RefPage.pcl");
-    EXPECT_TRUE(o.grid && o.marks);
+    EXPECT_TRUE(o.path == "/prog/RefPage.pcl" && o.grid && o.marks);
     EXPECT_EQ(ReadSkeletonPath(ini, longPath), longPath) << "a default is not cut";
     EXPECT_EQ(ReadFilterIndex(ini, false), 1);
 
     EXPECT_TRUE(WriteRefPageOptions(ini, {"/a,b/r\xC3\xA4.pcl", true, false}));
     EXPECT_EQ(ini.ReadEntry("files", "refpg"), "^/a,b/r\xE4.pcl^,1,0");
     o = ReadRefPageOptions(ini, "/prog/RefPage.pcl");
-    EXPECT_EQ(o.path, "/a,b/r\xC3\xA4.pcl");
-    EXPECT_TRUE(o.grid);
-    EXPECT_FALSE(o.marks);
+    EXPECT_TRUE(o.path == "/a,b/r\xC3\xA4.pcl" && o.grid && !o.marks);
     ini.WriteEntry("files", "refpg", "^^,0,0");
     EXPECT_TRUE(ReadRefPageOptions(ini, "/prog/RefPage.pcl").marks) << "no path: both options on";
 
