@@ -141,6 +141,8 @@ constexpr Row kRows[] = {
     {Action::Verify, NotPcl5, Warning, kVerifyNotPcl5, kVerifyNotPcl5},
     {Action::Verify, ImportIncomplete, Warning, kSourceRefused, kSourceRefused},
 
+    {Action::Text, PageMissing, Plain, "", "Seite {page} gibt es im Druckjob nicht: {path}"},
+
     {Action::Skeleton, {}, Plain, "Esc-Skelett wurde gespeichert."},
     {Action::Skeleton, NoPages, Plain, "", "Der Druckjob enthält keine Seiten: {path}"},
     {Action::Skeleton, SourceChanged, Warning, kSourceChanged},

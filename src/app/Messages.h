@@ -21,6 +21,7 @@ enum class Action {
     Scan,
     Export,
     Verify,
+    Text, // the page text of the command-line tool
     Skeleton,
     RefPage,
     Settings,

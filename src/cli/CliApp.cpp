@@ -349,8 +349,8 @@ int Session::Text()
     m_reporter.FinishProgress();
     const std::int32_t pages = m_state.nJobPages;
     if (m_opt.page && (*m_opt.page < 1 || *m_opt.page > pages)) {
-        Fail("Seite " + std::to_string(*m_opt.page) + " gibt es nicht (1 bis " +
-             std::to_string(pages) + ").");
+        Fail(*BadInputText(Action::Text,
+                           Failure{FailureKind::PageMissing, 0, *m_opt.page, m_opt.job}));
         return kExitBadInput;
     }
     const std::int32_t first = m_opt.page.value_or(1);

@@ -16,7 +16,7 @@ namespace {
 
 // The names of the enumerators, in their order.
 // clang-format off
-constexpr const char* kActions[] = {"Import", "Scan", "Export", "Verify", "Skeleton", "RefPage",
+constexpr const char* kActions[] = {"Import", "Scan", "Export", "Verify", "Text", "Skeleton", "RefPage",
     "Settings", "ShowLog", "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
 constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "SourceChanged",
     "NoPages", "NotPcl5", "DuplexSwitch", "PageRead", "PageMissing", "KeyIncomplete",

@@ -93,6 +93,12 @@ TEST_F(CliTest, SkeletonAndReferencePage)
     EXPECT_EQ(ReadFile(dir / "skel.txt").size(), kJob.size());
     EXPECT_NE(ReadFile(dir / "skel.txt").find("\f......."), std::string::npos);
 
+    // The page text as the key search reads it, with its outcome and the umlaut as UTF-8.
+    r = Cli({"text", "job.pcl", "--page", "1"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out,
+              "== Seite 1: " + PageOutcomeText(-1, "4711", 0) + "\nKd.: 4711; Frau Müller\n");
+
     r = Cli({"refpage", "r.pcl", "--grid", "off"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(ReadFile(dir / "r.pcl").find("\x1b%0B"), std::string::npos);
@@ -133,6 +139,7 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
         {{"skeleton", "nopage.pcl", "s.txt"}, 2, bad(Skeleton, NoPages, "nopage.pcl")},
         {{"import", "nopage.pcl"}, 2, bad(Import, NoPages, "nopage.pcl")},
         {{"verify", "missing.pcl"}, 2, bad(Verify, FileMissing, "missing.pcl")},
+        {{"text", "job.pcl", "--page", "4"}, 2, bad(Text, PageMissing, "job.pcl", "", 4)},
         // clang-format off
         {{"export", "job.pcl", "o.pcl", "--envelopes", "3"}, 2, bad(Export, EnvelopeOutOfRange, "", "3", 2)},
         {{"export", "job.pcl", "o.pcl", "--envelopes", "2-1"}, 2, bad(Export, EnvelopeList, "", "2-1")},
