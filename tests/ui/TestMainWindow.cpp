@@ -24,6 +24,7 @@
 #include <QSysInfo>
 #include <QTextEdit>
 #include <QTimer>
+#include <optional>
 
 using namespace kuvrion;
 using namespace kuvrion::test;
@@ -93,10 +94,26 @@ private slots:
         w.Do("mnuHH"); // no manual
         QVERIFY(MessageBox::TakeShown().size() == 1 && Desktop::TakeCalls().empty());
 
-        // In a text field Ctrl+A selects its text; elsewhere it opens the key dialog.
+        QCOMPARE(w.Tip("btnImport"), Said(Action::ImportReason, FailureKind::FileMissing));
+        QCOMPARE(Text(*w.main, "labHint"), w.Tip("btnImport"));
         w.main->show();
         QApplication::setActiveWindow(w.main.get());
         QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
+
+        // Text is no file; of two dropped files the first becomes the source.
+        QMimeData text;
+        text.setText(u"nur Text"_s);
+        w.Drop(text, false);
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(folder.Path(u"eins.pcl"_s)),
+                       QUrl::fromLocalFile(folder.Path(u"zwei.pcl"_s))});
+        w.Drop(files, true);
+        QCOMPARE(folder.Ini("files", "in"), folder.Path(u"eins.pcl"_s));
+        QCOMPARE(w.Colour("txtSrcFile"), QApplication::palette().color(QPalette::ButtonText));
+        QCOMPARE(w.Tip("btnImport"), Said(Action::ImportReason, FailureKind::KeyIncomplete));
+        QVERIFY(!w.On("mnuDI"));
+
+        // In a text field Ctrl+A selects its text; elsewhere it opens the key dialog.
         auto* count = Field(*w.main, "txtExpAdr");
         count->setText(u"12"_s);
         count->setFocus();
@@ -117,18 +134,7 @@ private slots:
         button->setFocus();
         QTest::keyClick(button, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(folder.Ini("keys", "adrkeybeg"), u"^Kd-Nr. ^"_s);
-        QVERIFY(!w.On("mnuDI")); // no source yet
 
-        // Text is no file; of two dropped files the first becomes the source.
-        QMimeData text;
-        text.setText(u"nur Text"_s);
-        w.Drop(text, false);
-        QMimeData files;
-        files.setUrls({QUrl::fromLocalFile(folder.Path(u"eins.pcl"_s)),
-                       QUrl::fromLocalFile(folder.Path(u"zwei.pcl"_s))});
-        w.Drop(files, true);
-        QCOMPARE(folder.Ini("files", "in"), folder.Path(u"eins.pcl"_s));
-        QCOMPARE(w.Colour("txtSrcFile"), QApplication::palette().color(QPalette::ButtonText));
         QVERIFY(w.On("mnuDI") && w.On("btnImport"));
     }
 
@@ -156,7 +162,9 @@ private slots:
         Leave(count);
         QCOMPARE(count->text(), u"1"_s);
 
+        QCOMPARE(w.Tip("btnExport"), Said(Action::ExportReason, FailureKind::ImportIncomplete));
         Click(*w.main, "btnImport");
+        QCOMPARE(w.Tip("btnExport"), Said(Action::ExportReason, FailureKind::FileMissing));
         QCOMPARE(Text(*w.main, "labTotalPgs") + Text(*w.main, "labTotalAdr") + count->text(),
                  u"733"_s);
         QCOMPARE(count->maxLength(), 1); // as many digits as the addressee count
@@ -168,17 +176,27 @@ private slots:
             QCOMPARE(w.state->nExportCount, bounded);
         }
 
-        // The source in other letters and a missing folder are refused as the destination.
+        // The source in other letters and a missing folder are refused as the destination: red,
+        // with the reason as tooltip and in the status line.
         QVERIFY(!w.On("mnuDE"));
-        for (const auto& [name, colour] : {std::pair{u"BRIEF.PCL"_s, kRed},
-                                           {u"fehlt/aus.pcl"_s, kRed},
-                                           {u"aus.pcl"_s, normal}}) {
+        const std::pair<QString, std::optional<FailureKind>> destinations[] = {
+            {u"BRIEF.PCL"_s, FailureKind::DestinationIsSource},
+            {u"fehlt/aus.pcl"_s, FailureKind::TargetFolderMissing},
+            {u"aus.pcl"_s, {}}};
+        for (const auto& [name, refused] : destinations) {
             FileDialog::SetNextFileName(folder.Path(name));
-            name == u"aus.pcl"_s ? Click(*w.main, "btnDstFile") : w.Do("mnuDU");
-            QCOMPARE(w.Colour("txtDstFile"), colour);
+            refused ? w.Do("mnuDU") : Click(*w.main, "btnDstFile");
+            QCOMPARE(w.Colour("txtDstFile"), refused ? kRed : normal);
             QCOMPARE(folder.Ini("files", "out"), folder.Path(name));
-            QCOMPARE(w.On("btnExport"), colour == normal);
+            QCOMPARE(w.On("btnExport"), !refused);
+            const QString why =
+                refused ? Said(Action::ExportReason, *refused, folder.Path(u"fehlt"_s)) : QString();
+            QVERIFY(!refused || (w.Tip("btnExport") == why && w.Tip("txtDstFile") == why &&
+                                 Text(*w.main, "labHint") == why));
         }
+        // The save dialog starts in the source's folder and asks before replacing.
+        QCOMPARE(FileDialog::LastRequest().directory, QString::fromStdString(folder.Dir()));
+        QVERIFY(FileDialog::LastRequest().confirmOverwrite);
 
         // The first two addressees: five pages, each ended by a form feed, the key blanked; the
         // written job is checked at once.
@@ -303,40 +321,6 @@ private slots:
         Desktop::SetOpenFails(true);
         QCOMPARE(message([&] { w.Do("mnuHH"); }),
                  Said(Action::OpenManual, FailureKind::NoViewer, folder.Path(u"Kuvrion.pdf"_s)));
-    }
-
-    // Red paths and disabled commands carry their reason as tooltip and in the status line.
-    void reasonsOfRedPathsAndDisabledCommands()
-    {
-        ProgramFolder folder;
-        Window w(folder);
-        QCOMPARE(w.Tip("btnImport"), Said(Action::ImportReason, FailureKind::FileMissing));
-        QCOMPARE(Text(*w.main, "labHint"), w.Tip("btnImport"));
-        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
-        w.main->commands().ChooseSource(folder.Path(u"Brief.pcl"_s).toStdString(), 1);
-        QCOMPARE(w.Tip("btnImport"), Said(Action::ImportReason, FailureKind::KeyIncomplete));
-        PrepareSample(folder);
-        Window ready(folder);
-        QCOMPARE(ready.Tip("btnExport"), Said(Action::ExportReason, FailureKind::ImportIncomplete));
-        ready.Do("mnuDI");
-        const std::pair<QString, FailureKind> cases[] = {
-            {u""_s, FailureKind::FileMissing},
-            {u"Brief.pcl"_s, FailureKind::DestinationIsSource},
-            {u"fehlt/aus.pcl"_s, FailureKind::TargetFolderMissing},
-        };
-        for (const auto& [name, kind] : cases) {
-            ready.main->commands().ChooseDestination(
-                name.isEmpty() ? std::string() : folder.Path(name).toStdString(), 1);
-            const QString why = Said(Action::ExportReason, kind, folder.Path(u"fehlt"_s));
-            QVERIFY(ready.Tip("btnExport") == why && Text(*ready.main, "labHint") == why);
-            QVERIFY(name.isEmpty() || ready.Tip("txtDstFile") == why);
-        }
-
-        // The save dialog starts in the source's folder and asks before replacing.
-        FileDialog::SetNextCancel();
-        ready.Do("mnuDU");
-        QCOMPARE(FileDialog::LastRequest().directory, QString::fromStdString(folder.Dir()));
-        QVERIFY(FileDialog::LastRequest().confirmOverwrite);
     }
 
     void closingStoresPositionAndLogSwitchAndStartsTheUpdater()
