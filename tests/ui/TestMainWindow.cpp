@@ -323,13 +323,46 @@ private slots:
                  Said(Action::OpenManual, FailureKind::NoViewer, folder.Path(u"Kuvrion.pdf"_s)));
     }
 
-    void closingStoresPositionAndLogSwitchAndStartsTheUpdater()
+    // The status line, the busy window, the log and the manual (the one in "doc" first) opened;
+    // closing stores the position and the log switch and starts the updater.
+    void statusLineLogManualClosingAndUpdater()
     {
         ProgramFolder folder;
+        for (const QString& name : {u"log.txt"_s, u"Kuvrion.pdf"_s, u"doc/Kuvrion.pdf"_s})
+            QVERIFY(folder.WriteFile(name, "x"));
         {
             Window w(folder);
             w.main->move(100, 80);
             w.main->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w.main.get()));
+            auto* act = Child<QLabel>(*w.main, "labStatAct");
+            auto* von = Child<QLabel>(*w.main, "labStatVon");
+            auto* cnt = Child<QLabel>(*w.main, "labStatCnt");
+            QVERIFY(!cnt->isVisible());
+            w.main->ShowStatus(3);
+            w.main->ShowTotal(12);
+            w.main->ShowCurrent(5);
+            QCOMPARE(Text(*w.main, "labStatus"), QString::fromUtf8(StatusText(3)));
+            QTRY_VERIFY(act->isVisible() && von->isVisible() && cnt->isVisible());
+            QCOMPARE(act->text() + von->text() + cnt->text(), u"5 von 12"_s);
+            QTRY_COMPARE(act->geometry().right() + 1, von->geometry().left());
+            w.main->ShowStatus(1);
+            QVERIFY(!act->isVisible() && !von->isVisible() && cnt->isVisible());
+            QCOMPARE(Child<QProgressBar>(*w.main, "pbMain")->value(), 0);
+
+            w.main->SetBusy(true);
+            QVERIFY(!w.main->isEnabled() &&
+                    QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+            w.main->SetBusy(false);
+            QVERIFY(w.main->isEnabled() && !QApplication::overrideCursor());
+
+            w.Do("mnuDLA");
+            w.Do("mnuHH");
+            const auto calls = Desktop::TakeCalls();
+            QCOMPARE(calls.size(), std::size_t(2));
+            QCOMPARE(calls[0].target + calls[1].target,
+                     QUrl::fromLocalFile(folder.Path(u"log.txt"_s)).toString() +
+                         QUrl::fromLocalFile(folder.Path(u"doc/Kuvrion.pdf"_s)).toString());
             w.Do("mnuDLB");
             w.main->close();
             const QScreen* screen = w.main->screen();
@@ -371,44 +404,6 @@ private slots:
         QVERIFY(!w.main->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromUtf8(record)), 10000);
         QCOMPARE(folder.ReadFile(u"args.txt"_s), QByteArray("Kuvrion\nKuvrion\n1\n5\n4\n"));
-    }
-
-    // The status line, the busy window, and the log and the manual (the one in "doc" first) opened.
-    void statusLineBusyWindowLogAndManual()
-    {
-        ProgramFolder folder;
-        for (const QString& name : {u"log.txt"_s, u"Kuvrion.pdf"_s, u"doc/Kuvrion.pdf"_s})
-            QVERIFY(folder.WriteFile(name, "x"));
-        Window w(folder);
-        w.main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.main.get()));
-        auto* act = Child<QLabel>(*w.main, "labStatAct");
-        auto* von = Child<QLabel>(*w.main, "labStatVon");
-        auto* cnt = Child<QLabel>(*w.main, "labStatCnt");
-        QVERIFY(!cnt->isVisible());
-        w.main->ShowStatus(3);
-        w.main->ShowTotal(12);
-        w.main->ShowCurrent(5);
-        QCOMPARE(Text(*w.main, "labStatus"), QString::fromUtf8(StatusText(3)));
-        QTRY_VERIFY(act->isVisible() && von->isVisible() && cnt->isVisible());
-        QCOMPARE(act->text() + von->text() + cnt->text(), u"5 von 12"_s);
-        QTRY_COMPARE(act->geometry().right() + 1, von->geometry().left());
-        w.main->ShowStatus(1);
-        QVERIFY(!act->isVisible() && !von->isVisible() && cnt->isVisible());
-        QCOMPARE(Child<QProgressBar>(*w.main, "pbMain")->value(), 0);
-
-        w.main->SetBusy(true);
-        QVERIFY(!w.main->isEnabled() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
-        w.main->SetBusy(false);
-        QVERIFY(w.main->isEnabled() && !QApplication::overrideCursor());
-
-        w.Do("mnuDLA");
-        w.Do("mnuHH");
-        const auto calls = Desktop::TakeCalls();
-        QCOMPARE(calls.size(), std::size_t(2));
-        QCOMPARE(calls[0].target + calls[1].target,
-                 QUrl::fromLocalFile(folder.Path(u"log.txt"_s)).toString() +
-                     QUrl::fromLocalFile(folder.Path(u"doc/Kuvrion.pdf"_s)).toString());
     }
 
     // One instance per user: a second start is refused without touching anything; a lock left
