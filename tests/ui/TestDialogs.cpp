@@ -28,11 +28,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QColor Colour(const QLineEdit* field, QPalette::ColorRole role)
-{
-    return field->palette().color(role);
-}
-
 // Steps a count with its minus and plus buttons to both ends of the catalogue row's range: each
 // button is disabled exactly at its end.
 void CheckStepper(const QObject& dialog, const char* dec, const char* inc, const char* shown,
@@ -79,7 +74,7 @@ private slots:
             Retype(Field(d, "txtIdLen"), u"a5x7"_s);
             QVERIFY(Enabled(d, "btnOK")); // a blank is a marker
             Click(d, "optKeyStyle_0");
-            QCOMPARE(Colour(Field(d, "txtIdLen"), QPalette::Base),
+            QCOMPARE(Field(d, "txtIdLen")->palette().color(QPalette::Base),
                      QApplication::palette().color(QPalette::Button));
             Retype(Field(d, "txtBegKenn"), u" Kd-Nr."_s);
             Retype(Field(d, "txtEndKenn"), u"^X^"_s);
@@ -135,30 +130,9 @@ private slots:
         QCOMPARE(Text(again, "txtMM_5"), u"-0,5"_s);
     }
 
-    void omeCodeCountsPreviewAndStoredCode()
-    {
-        {
-            frmOME d(app->commands);
-            CheckStepper(d, "btnDec_0", "btnInc_0", "labIncDec_0", Catalogued("supply_count"));
-            CheckStepper(d, "btnDec_1", "btnInc_1", "labIncDec_1", Catalogued("seqchk_count"));
-            for (const char* mark :
-                 {"chkMark_0", "chkMark_1", "chkMark_2", "chkMark_3", "chkMark_4"})
-                Click(d, mark);
-            QCOMPARE(Text(d, "labSum") + Text(d, "labBar_2") + Text(d, "labBar_12"),
-                     u"13STOPSICHERHEIT"_s);
-            Click(d, "chkMark_0");
-            QCOMPARE(Text(d, "labSum") + Text(d, "labBar_2"), u"12ZUFUHR 1"_s);
-            QVERIFY(!d.findChild<QLabel*>(u"labBar_12"_s));
-            Retype(Field(d, "txtCode_0"), u"0291"_s);
-            Click(d, "btnOK");
-        }
-        QCOMPARE(folder->Section("ome"), u"collect_code=01;envelop_code=11;stop_code=101;"
-                                         "supply_count=4;seqchk_count=4;use_stop=0;use_supply=1;"
-                                         "use_seqchk=1;use_parity=1;use_security=1"_s);
-    }
-
-    // Settings that give no readable code keep "&Ok" disabled and say why beside the fields.
-    void settingsWithoutAReadableCodeAreRefused()
+    // Settings that give no readable code keep "&Ok" disabled and say why beside the fields; the
+    // OME code's counts and marks, and the code as "&Ok" stores it.
+    void unreadableCodesRefusedAndOmeCodeStored()
     {
         frmOME ome(app->commands);
         frmOMEPos layout(app->commands);
@@ -189,6 +163,25 @@ private slots:
                      qPrintable(c.typed + u" → "_s + shown));
             QCOMPARE(Enabled(*c.dialog, "btnOK"), !c.fault);
         }
+
+        {
+            frmOME d(app->commands);
+            CheckStepper(d, "btnDec_0", "btnInc_0", "labIncDec_0", Catalogued("supply_count"));
+            CheckStepper(d, "btnDec_1", "btnInc_1", "labIncDec_1", Catalogued("seqchk_count"));
+            for (const char* mark :
+                 {"chkMark_0", "chkMark_1", "chkMark_2", "chkMark_3", "chkMark_4"})
+                Click(d, mark);
+            QCOMPARE(Text(d, "labSum") + Text(d, "labBar_2") + Text(d, "labBar_12"),
+                     u"13STOPSICHERHEIT"_s);
+            Click(d, "chkMark_0");
+            QCOMPARE(Text(d, "labSum") + Text(d, "labBar_2"), u"12ZUFUHR 1"_s);
+            QVERIFY(!d.findChild<QLabel*>(u"labBar_12"_s));
+            Retype(Field(d, "txtCode_0"), u"0291"_s);
+            Click(d, "btnOK");
+        }
+        QCOMPARE(folder->Section("ome"), u"collect_code=01;envelop_code=11;stop_code=101;"
+                                         "supply_count=4;seqchk_count=4;use_stop=0;use_supply=1;"
+                                         "use_seqchk=1;use_parity=1;use_security=1"_s);
     }
 
     // Enter moves to the next field; the sheet preview follows the fields while they are typed,
@@ -223,7 +216,8 @@ private slots:
         QVERIFY(Text(area, "labRules").contains(u"abgeschnitten"_s));
     }
 
-    // The reference page, the envelope limit, the fill character and the import status rows.
+    // The reference page, the envelope limit, the fill character, the import status rows and the
+    // about box.
     void smallerDialogs()
     {
         {
@@ -232,11 +226,11 @@ private slots:
             QCOMPARE(path->text(), folder->Path(u"RefPage.pcl"_s));
             const QColor normal = QApplication::palette(path).color(QPalette::ButtonText);
             path->setText(folder->Path(u"fehlt/RefPage.pcl"_s));
-            QCOMPARE(Colour(path, QPalette::Text), QColor(255, 0, 0));
+            QCOMPARE(path->palette().color(QPalette::Text), QColor(255, 0, 0));
             QVERIFY(!Enabled(d, "btnOK"));
             FileDialog::SetNextFileName(folder->Path(u"ref.pcl"_s));
             Click(d, "btnRefFile");
-            QCOMPARE(Colour(path, QPalette::Text), normal);
+            QCOMPARE(path->palette().color(QPalette::Text), normal);
             Click(d, "chkRef_0");
             Click(d, "chkRef_1");
             QVERIFY(!Enabled(d, "btnOK")); // nothing to print
@@ -288,6 +282,21 @@ private slots:
         frmImpInfo all(app->commands);
         QVERIFY(Text(all, "labErr_3") != withoutKey);
         QCOMPARE(Child<QLabel>(all, "imgErr_3")->property("imageKey").toString(), u"done"_s);
+
+        // A click closes the box; the mail address also opens the mail program; so does a key.
+        for (const char* label : {"lab_2", "lab_5", ""}) {
+            frmInfo box;
+            box.show();
+            if (*label)
+                QTest::mouseClick(Child<QLabel>(box, label), Qt::LeftButton);
+            else
+                QTest::keyClick(&box, Qt::Key_X);
+            QVERIFY(!box.isVisible());
+            const auto calls = Desktop::TakeCalls();
+            QCOMPARE(calls.size(), std::size_t(std::string_view(label) == "lab_5" ? 1 : 0));
+            if (!calls.empty())
+                QVERIFY(calls.front().target.startsWith(u"mailto:"_s));
+        }
     }
 
     // The 2D code dialog: the live example, the field list, the refusals that keep the dialog
@@ -343,24 +352,6 @@ private slots:
         QVERIFY(app->messages.size() == 1 &&
                 app->messages[0].find("Freizone") != std::string::npos);
         QCOMPARE(folder->Ini("dmx", "dmx_y"), u"98"_s);
-    }
-
-    void aboutBoxClosing()
-    {
-        // A click closes the box; the mail address also opens the mail program; so does a key.
-        for (const char* label : {"lab_2", "lab_5", ""}) {
-            frmInfo box;
-            box.show();
-            if (*label)
-                QTest::mouseClick(Child<QLabel>(box, label), Qt::LeftButton);
-            else
-                QTest::keyClick(&box, Qt::Key_X);
-            QVERIFY(!box.isVisible());
-            const auto calls = Desktop::TakeCalls();
-            QCOMPARE(calls.size(), std::size_t(std::string_view(label) == "lab_5" ? 1 : 0));
-            if (!calls.empty())
-                QVERIFY(calls.front().target.startsWith(u"mailto:"_s));
-        }
     }
 };
 
