@@ -60,7 +60,9 @@ private slots:
         app.emplace(*folder);
     }
 
-    void keyDialogOkRuleAndStoredMarkers()
+    // The key dialog: when "&Ok" is offered, the markers stored and read back; the millimetre
+    // fields: key filters, and the values stored with a point.
+    void keyMarkersAndMillimetreFields()
     {
         {
             frmAdr d(app->commands);
@@ -87,18 +89,15 @@ private slots:
 
         // Read back at the next start; emptied start marker; cancelled edits change nothing.
         Headless again(*folder);
-        frmAdr d(again.commands);
-        QCOMPARE(Text(d, "txtBegKenn") + Text(d, "txtEndKenn"), u" Kd-Nr.^X^"_s);
+        frmAdr keys(again.commands);
+        QCOMPARE(Text(keys, "txtBegKenn") + Text(keys, "txtEndKenn"), u" Kd-Nr.^X^"_s);
         const QByteArray before = folder->ReadFile(u"kuvrion.ini"_s);
-        Field(d, "txtBegKenn")->clear();
-        QVERIFY(!Enabled(d, "btnOK"));
-        Click(d, "btnAbbruch");
+        Field(keys, "txtBegKenn")->clear();
+        QVERIFY(!Enabled(keys, "btnOK"));
+        Click(keys, "btnAbbruch");
         QCOMPARE(folder->ReadFile(u"kuvrion.ini"_s), before);
         QCOMPARE(again.commands.State().cfg.sAdrKeyBeg, std::string(" Kd-Nr."));
-    }
 
-    void millimetreFieldsFilterKeysAndStoreWithPoint()
-    {
         folder->SetIni("ome", "ome_y", "100.25");
         app.emplace(*folder);
         {
@@ -126,8 +125,8 @@ private slots:
         }
         QCOMPARE(folder->Section("pcl"), u"pclleftmm=2.25;pcltopmm=0;stdleftmm=-1.5;stdtopmm=0;"
                                          "omeleftmm=0;ometopmm=-.5"_s);
-        frmPCL again(app->commands);
-        QCOMPARE(Text(again, "txtMM_5"), u"-0,5"_s);
+        frmPCL reread(app->commands);
+        QCOMPARE(Text(reread, "txtMM_5"), u"-0,5"_s);
     }
 
     // Settings that give no readable code keep "&Ok" disabled and say why beside the fields; the
@@ -216,9 +215,10 @@ private slots:
         QVERIFY(Text(area, "labRules").contains(u"abgeschnitten"_s));
     }
 
-    // The reference page, the envelope limit, the fill character, the import status rows and the
-    // about box.
-    void smallerDialogs()
+    // The reference page, the envelope limit, the fill character, the import status rows, the
+    // about box; the 2D code dialog: live example, field list, refusals that keep it open, and
+    // what "&Ok" stores.
+    void smallerDialogsAndTheCodeBesideTheBars()
     {
         {
             frmRefPage d(app->commands);
@@ -266,15 +266,15 @@ private slots:
         }
         app->state->nJobPages = 5;
         app->state->nImpErr = {0, 2, 0, 0};
-        frmImpInfo d(app->commands);
-        QCOMPARE(Text(d, "labPgs_5") + Text(d, "labPgs_1"), u"52"_s);
-        const QString withoutKey = Text(d, "labErr_3");
+        frmImpInfo status(app->commands);
+        QCOMPARE(Text(status, "labPgs_5") + Text(status, "labPgs_1"), u"52"_s);
+        const QString withoutKey = Text(status, "labErr_3");
         const std::pair<const char*, QString> icons[] = {{"imgErr_5", u"pages"_s},
                                                          {"imgErr_0", u"done"_s},
                                                          {"imgErr_1", u"error"_s},
                                                          {"imgErr_4", u"error"_s}};
         for (const auto& [name, key] : icons)
-            QCOMPARE(Child<QLabel>(d, name)->property("imageKey").toString(), key);
+            QCOMPARE(Child<QLabel>(status, name)->property("imageKey").toString(), key);
 
         // Every page assigned: pages without a key are the following pages of their letters.
         app->state->nImpErr = {0, 0, 0, 3};
@@ -297,23 +297,19 @@ private slots:
             if (!calls.empty())
                 QVERIFY(calls.front().target.startsWith(u"mailto:"_s));
         }
-    }
 
-    // The 2D code dialog: the live example, the field list, the refusals that keep the dialog
-    // open, and what "&Ok" stores.
-    void dmxExampleFieldsRefusalsAndStoredSettings()
-    {
+        app->messages.clear();
         {
-            frmDmx d(app->commands);
+            frmDmx near(app->commands);
             // A template that is not fields and text, and a job number wider than its field, are
             // refused with the message; the dialog stays open and nothing is stored.
             for (const auto& [tmpl, job, says] :
                  {std::tuple{u"{FOO}"_s, u"7"_s, "fehlerhaft"},
                   std::tuple{u"{JOB:2}"_s, u"123"_s, "breiter als sein Feld ({JOB:2}=123)"}}) {
-                Retype(Field(d, "txtDmxTemplate"), tmpl);
-                Retype(Field(d, "txtDmxJob"), job);
-                QVERIFY(Text(d, "labDmxExample").endsWith(u"nicht möglich"_s));
-                Click(d, "btnOK");
+                Retype(Field(near, "txtDmxTemplate"), tmpl);
+                Retype(Field(near, "txtDmxJob"), job);
+                QVERIFY(Text(near, "labDmxExample").endsWith(u"nicht möglich"_s));
+                Click(near, "btnOK");
                 QVERIFY2(app->messages.size() == 1 &&
                              app->messages[0].find(says) != std::string::npos,
                          app->messages.empty() ? "" : app->messages[0].c_str());
@@ -322,18 +318,18 @@ private slots:
             }
 
             // Fields come from the list; the example follows every change.
-            Field(d, "txtDmxTemplate")->setText(u"Kö-{ENV:3}/"_s); // no key for ö in the test
-            auto* fields = Child<QListWidget>(d, "lstDmxFields");
+            Field(near, "txtDmxTemplate")->setText(u"Kö-{ENV:3}/"_s); // no key for ö in the test
+            auto* fields = Child<QListWidget>(near, "lstDmxFields");
             fields->setCurrentRow(fields->count() - 1);
-            Click(d, "btnDmxInsert");
-            QVERIFY(Text(d, "labDmxExample").endsWith(u": Kö-001/4711"_s));
+            Click(near, "btnDmxInsert");
+            QVERIFY(Text(near, "labDmxExample").endsWith(u": Kö-001/4711"_s));
 
-            Child<QAbstractButton>(d, "chkUseDmx")->setChecked(true);
-            Retype(Field(d, "txtDmxX"), u"12,5"_s);
-            Retype(Field(d, "txtDmxModule"), u"0,1"_s);
-            Retype(Field(d, "txtDmxQuiet"), u"0"_s);
-            Retype(Field(d, "txtDmxJob"), u"98765"_s);
-            Click(d, "btnOK");
+            Child<QAbstractButton>(near, "chkUseDmx")->setChecked(true);
+            Retype(Field(near, "txtDmxX"), u"12,5"_s);
+            Retype(Field(near, "txtDmxModule"), u"0,1"_s);
+            Retype(Field(near, "txtDmxQuiet"), u"0"_s);
+            Retype(Field(near, "txtDmxJob"), u"98765"_s);
+            Click(near, "btnOK");
             QVERIFY(app->messages.empty());
         }
         // Module size and quiet zone are bounded; the template is stored in Windows-1252.
@@ -345,10 +341,10 @@ private slots:
         QVERIFY(folder->ReadFile(u"kuvrion.ini"_s).contains("dmx_template=^K\xF6-{ENV:3}/{ID}^"));
 
         // A place in the bars' clear zone is stored with a warning.
-        frmDmx d(app->commands);
-        Retype(Field(d, "txtDmxX"), u"5"_s);
-        Retype(Field(d, "txtDmxY"), u"98"_s);
-        Click(d, "btnOK");
+        frmDmx inZone(app->commands);
+        Retype(Field(inZone, "txtDmxX"), u"5"_s);
+        Retype(Field(inZone, "txtDmxY"), u"98"_s);
+        Click(inZone, "btnOK");
         QVERIFY(app->messages.size() == 1 &&
                 app->messages[0].find("Freizone") != std::string::npos);
         QCOMPARE(folder->Ini("dmx", "dmx_y"), u"98"_s);
