@@ -407,8 +407,10 @@ private slots:
     }
 
     // One instance per user: a second start is refused without touching anything; a lock left
-    // by an instance that crashed is taken over.
-    void oneInstancePerUser()
+    // by an instance that crashed is taken over. The job named on the command line becomes the
+    // source; a word that names no file leaves the source empty, says so, and the stored source
+    // stays.
+    void startUpOneInstanceAndTheJobOnTheCommandLine()
     {
         ProgramFolder first, second;
         const QString lock = first.Path(u"kuvrion.lock"_s);
@@ -435,26 +437,19 @@ private slots:
                                                        "\n"));
         QVERIFY(StartUp({}, first.Dir(), lock));
         QVERIFY(MessageBox::TakeShown().empty());
-    }
 
-    // The job named on the command line becomes the source; a word that names no file leaves the
-    // source empty, says so, and the stored source stays.
-    void jobOnTheCommandLineBecomesTheSource()
-    {
-        ProgramFolder folder;
-        const QString job = folder.Path(u"Mein Ordner/Brief 1.pcl"_s);
-        QVERIFY(folder.WriteFile(u"Mein Ordner/Brief 1.pcl"_s, "x"));
-        QCOMPARE(
-            Text(*StartUp({job}, folder.Dir(), folder.Path(u"l"_s)).value().window, "txtSrcFile"),
-            job);
-        QCOMPARE(folder.Ini("files", "in"), job);
-        const QString missing = folder.Path(u"fehlt.pcl"_s);
-        QCOMPARE(Text(*StartUp({missing}, folder.Dir(), folder.Path(u"l"_s)).value().window,
-                      "txtSrcFile"),
-                 QString());
+        const auto source = [&](const QString& word) {
+            return Text(*StartUp({word}, second.Dir(), lock).value().window, "txtSrcFile");
+        };
+        const QString job = second.Path(u"Mein Ordner/Brief 1.pcl"_s);
+        const QString missing = second.Path(u"fehlt.pcl"_s);
+        QVERIFY(second.WriteFile(u"Mein Ordner/Brief 1.pcl"_s, "x"));
+        QCOMPARE(source(job), job);
+        QCOMPARE(second.Ini("files", "in"), job);
+        QCOMPARE(source(missing), QString());
         QCOMPARE(MessageBox::TakeShown().at(0).text,
                  Said(Action::CommandLine, FailureKind::FileMissing, missing));
-        QCOMPARE(folder.Ini("files", "in"), job);
+        QCOMPARE(second.Ini("files", "in"), job);
     }
 };
 
