@@ -138,10 +138,14 @@ private slots:
         QVERIFY(w.On("mnuDI") && w.On("btnImport"));
     }
 
-    void sourceDestinationImportCountAndExport()
+    // Source, destination, import, count, export, proof, reprint and skeleton; then an import with
+    // faults opens the status dialog, and every failure ends with a message that names the file
+    // and the reason.
+    void fromSourceToExportAndFailuresAreNeverSilent()
     {
         ProgramFolder folder;
         PrepareSample(folder, false);
+        QVERIFY(folder.WriteFile(u"Kuvrion.pdf"_s, "x"));
         Window w(folder);
         w.main->show();
         const QColor normal = QApplication::palette().color(QPalette::ButtonText);
@@ -231,20 +235,11 @@ private slots:
         FileDialog::SetNextFileName(folder.Path(u"skel.txt"_s));
         w.Do("mnuDPS");
         QCOMPARE(folder.ReadFile(u"skel.txt"_s).size(), SampleJob().size());
-    }
+        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
 
-    // An import with faults opens the status dialog; every failure ends with a message that names
-    // the file and the reason.
-    void importFaultsAndFailuresAreNeverSilent()
-    {
-        ProgramFolder folder;
-        PrepareSample(folder);
-        folder.SetIni("files", "out", folder.Path(u"aus.pcl"_s).toStdString());
-        QVERIFY(folder.WriteFile(u"Kuvrion.pdf"_s, "x"));
+        // An import with faults opens the status dialog.
         // The first page has no key: it cannot be assigned.
         QVERIFY(folder.WriteFile(u"Brief.pcl"_s, "Brief\fKd-Nr. 10001\r\n\fKd-Nr. 10002\r\n\f"));
-        Window w(folder);
-        w.main->show();
         QString opened, assigned, shownCount;
         OnNextModal([&](QWidget* dialog) {
             opened = dialog->objectName();
@@ -286,8 +281,8 @@ private slots:
         const auto message = [](const std::function<void()>& act) {
             MessageBox::TakeShown();
             act();
-            const auto shown = MessageBox::TakeShown();
-            return shown.empty() ? QString() : shown.back().text;
+            const auto boxes = MessageBox::TakeShown();
+            return boxes.empty() ? QString() : boxes.back().text;
         };
 
         // Not one key: the import says where to look.
@@ -310,7 +305,7 @@ private slots:
         w.Do("mnuDI");
         w.state->cfg.collect_code.clear(); // as from a hand-edited settings file
         QVERIFY(message([&] { w.Do("mnuDE"); }).contains(u"Sammeln: Bitte einen Code eingeben"_s));
-        QVERIFY(!QFile::exists(folder.Path(u"aus.pcl"_s)));
+        QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
         w.state->cfg.collect_code = "10";
 
         QVERIFY(QFile::remove(job));
