@@ -236,7 +236,8 @@ private slots:
             QCOMPARE(folder->Ini("files", "refpg"), "^" + folder->Path(u"ref.pcl"_s) + "^,1,0");
             QVERIFY(folder->ReadFile(u"ref.pcl"_s).contains("RR8400,11880"));
             frmRefPage reopened(app->commands);
-            QVERIFY(Checked(reopened, "chkRef_0") && !Checked(reopened, "chkRef_1"));
+            QVERIFY(Child<QAbstractButton>(reopened, "chkRef_0")->isChecked() &&
+                    !Child<QAbstractButton>(reopened, "chkRef_1")->isChecked());
         }
         {
             frmOrganize d(app->commands);

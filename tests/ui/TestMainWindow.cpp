@@ -62,17 +62,6 @@ struct Window {
     std::unique_ptr<frmMain> main;
 };
 
-// The sample job in the program folder, with the key settings that find its addressees.
-void PrepareSample(const ProgramFolder& folder, bool asSource = true)
-{
-    folder.SetIni("keys", "adrkeybeg", "^Kd-Nr. ^");
-    folder.SetIni("keys", "adridlen", "5");
-    folder.SetIni("keys", "adrkeymode", "1");
-    QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
-    if (asSource)
-        folder.SetIni("files", "in", folder.Path(u"Brief.pcl"_s).toStdString());
-}
-
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -144,7 +133,11 @@ private slots:
     void fromSourceToExportAndFailuresAreNeverSilent()
     {
         ProgramFolder folder;
-        PrepareSample(folder, false);
+        // The sample job and the key settings that find its addressees.
+        folder.SetIni("keys", "adrkeybeg", "^Kd-Nr. ^");
+        folder.SetIni("keys", "adridlen", "5");
+        folder.SetIni("keys", "adrkeymode", "1");
+        QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
         QVERIFY(folder.WriteFile(u"Kuvrion.pdf"_s, "x"));
         Window w(folder);
         w.main->show();

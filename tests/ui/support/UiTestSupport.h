@@ -88,10 +88,6 @@ inline bool Enabled(const QObject& p, const char* name)
 {
     return Child(p, name)->isEnabled();
 }
-inline bool Checked(const QObject& p, const char* name)
-{
-    return Child<QAbstractButton>(p, name)->isChecked();
-}
 inline void Click(const QObject& p, const char* name)
 {
     QTest::mouseClick(Child<QAbstractButton>(p, name), Qt::LeftButton);
