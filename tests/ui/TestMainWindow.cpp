@@ -40,15 +40,9 @@ struct Window {
     {
     }
     void Do(const char* action) const { Child<QAction>(*main, action)->trigger(); }
-    bool On(const char* name) const
-    {
-        return Child<QObject>(*main, name)->property("enabled").toBool();
-    }
+    bool On(const char* n) const { return Child<QObject>(*main, n)->property("enabled").toBool(); }
     QString Tip(const char* name) const { return Child<QWidget>(*main, name)->toolTip(); }
-    QColor Colour(const char* field) const
-    {
-        return Field(*main, field)->palette().color(QPalette::Text);
-    }
+    QColor Colour(const char* f) const { return Field(*main, f)->palette().color(QPalette::Text); }
     void Drop(QMimeData& data, bool accepted) const
     {
         QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
