@@ -1,27 +1,30 @@
 #include "UiTestSupport.h"
 
-#include "ImageList.h"
+#include "Desktop.h"
+#include "MessageBox.h"
 #include "app/ProgramPaths.h"
-#include "base/Platform.h"
 #include "settings/IniAccess.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QStringList>
-#include <QTest>
 #include <QTimer>
 
 namespace kuvrion::test {
 
-ProgramFolder::ProgramFolder()
+namespace {
+
+IniAccess SettingsOf(const ProgramFolder& folder)
 {
-    InitResources();
+    IniAccess ini;
+    ini.IniFile(folder.Path(QStringLiteral("kuvrion.ini")).toStdString());
+    return ini;
 }
+
+} // namespace
 
 bool ProgramFolder::WriteFile(const QString& name, const QByteArray& bytes) const
 {
@@ -38,22 +41,17 @@ QByteArray ProgramFolder::ReadFile(const QString& name) const
 
 QString ProgramFolder::Ini(const char* section, const char* key, const char* missing) const
 {
-    IniAccess ini;
-    ini.IniFile(Path(QStringLiteral("kuvrion.ini")).toStdString());
-    return QString::fromStdString(ini.ReadEntry(section, key, missing));
+    return QString::fromStdString(SettingsOf(*this).ReadEntry(section, key, missing));
 }
 
 void ProgramFolder::SetIni(const char* section, const char* key, const std::string& value) const
 {
-    IniAccess ini;
-    ini.IniFile(Path(QStringLiteral("kuvrion.ini")).toStdString());
-    ini.WriteEntry(section, key, value);
+    SettingsOf(*this).WriteEntry(section, key, value);
 }
 
 QString ProgramFolder::Section(const char* section) const
 {
-    IniAccess ini;
-    ini.IniFile(Path(QStringLiteral("kuvrion.ini")).toStdString());
+    IniAccess ini = SettingsOf(*this);
     std::vector<std::string> keys;
     QStringList entries;
     ini.GetKeys(section, keys);
@@ -86,6 +84,15 @@ Headless::Headless(const ProgramFolder& folder) : state(folder.NewState()), comm
     commands.Load();
 }
 
+void ResetHooks()
+{
+    Desktop::SetOpenFails(false);
+    MessageBox::SetAutoAnswer(true);
+    MessageBox::TakeShown();
+    Desktop::SetRecording(true);
+    Desktop::TakeCalls();
+}
+
 void OnNextModal(std::function<void(QWidget*)> action)
 {
     auto* timer = new QTimer(qApp);
@@ -103,26 +110,11 @@ void OnNextModal(std::function<void(QWidget*)> action)
     timer->start(10);
 }
 
-QLineEdit* Field(const QObject& parent, const char* name)
-{
-    return Child<QLineEdit>(parent, name);
-}
-
 QString Text(const QObject& parent, const char* name)
 {
     if (auto* label = parent.findChild<QLabel*>(QString::fromLatin1(name)))
         return label->text();
     return Field(parent, name)->text();
-}
-
-bool Enabled(const QObject& parent, const char* name)
-{
-    return Child<QWidget>(parent, name)->isEnabled();
-}
-
-void Click(const QObject& parent, const char* name)
-{
-    QTest::mouseClick(Child<QAbstractButton>(parent, name), Qt::LeftButton);
 }
 
 void Retype(QLineEdit* field, const QString& text, bool leave)

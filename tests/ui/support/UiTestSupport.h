@@ -3,28 +3,30 @@
 // by their object names, and a way to act on the next modal dialog.
 #pragma once
 
+#include "ImageList.h"
 #include "app/AppState.h"
 #include "app/Commands.h"
+#include "app/Messages.h"
 #include "app/Reporter.h"
 
+#include <QAbstractButton>
 #include <QByteArray>
+#include <QLineEdit>
 #include <QObject>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-class QLineEdit;
-class QWidget;
 
 namespace kuvrion::test {
 
 // A temporary program folder; the settings file "kuvrion.ini" lies in it.
 class ProgramFolder {
 public:
-    ProgramFolder();
+    ProgramFolder() { InitResources(); }
 
     QString Path(const QString& name) const { return m_dir.filePath(name); }
     std::string Dir() const { return m_dir.path().toStdString(); }
@@ -56,6 +58,15 @@ struct Headless : Reporter {
     std::vector<std::string> messages;
 };
 
+// Message boxes answered and recorded, desktop calls recorded, both lists emptied.
+void ResetHooks();
+
+// The text `action` shows after a failure of that kind with that path.
+inline QString Said(Action action, FailureKind what, const QString& path = {})
+{
+    return QString::fromStdString(MessageFor(action, Failure{what, 0, 0, path.toStdString()}).text);
+}
+
 // Runs `action` on the next modal widget as soon as it is shown (polls for 5 seconds).
 void OnNextModal(std::function<void(QWidget*)> action);
 
@@ -67,11 +78,20 @@ template <class T = QWidget> T* Child(const QObject& parent, const char* name)
         qFatal("no control %s", name);
     return child;
 }
-QLineEdit* Field(const QObject& parent, const char* name);
+inline QLineEdit* Field(const QObject& p, const char* name)
+{
+    return Child<QLineEdit>(p, name);
+}
 // The text of a label or a field.
 QString Text(const QObject& parent, const char* name);
-bool Enabled(const QObject& parent, const char* name);
-void Click(const QObject& parent, const char* name);
+inline bool Enabled(const QObject& p, const char* name)
+{
+    return Child(p, name)->isEnabled();
+}
+inline void Click(const QObject& p, const char* name)
+{
+    QTest::mouseClick(Child<QAbstractButton>(p, name), Qt::LeftButton);
+}
 // Empties the field and types `text` key by key, then (with `leave`) moves the focus away.
 void Retype(QLineEdit* field, const QString& text, bool leave = false);
 void Leave(QLineEdit* field);
