@@ -295,18 +295,6 @@ TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
     EXPECT_EQ(ReadFile(dir / "fresh.pcl").find("Brief"), std::string::npos);
 }
 
-TEST_F(CommandsTest, ExportCountIsBoundedWhenTheFieldIsLeft)
-{
-    commands.SetExportCount(7);
-    EXPECT_EQ(commands.BoundExportCount(), 1); // no addressees yet
-    ASSERT_EQ(Describe(Import(LetterJob({"A", "B"}))), "ok");
-    for (const auto& [entered, bounded] : {std::pair{0, 1}, {9, 2}, {-3, 1}, {1, 1}}) {
-        commands.SetExportCount(entered);
-        EXPECT_EQ(commands.BoundExportCount(), bounded) << entered;
-        EXPECT_EQ(state.nExportCount, bounded);
-    }
-}
-
 TEST_F(CommandsTest, SkeletonAndReferencePageRememberTheirChoices)
 {
     ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");
@@ -319,24 +307,6 @@ TEST_F(CommandsTest, SkeletonAndReferencePageRememberTheirChoices)
     options.marks = true;
     EXPECT_EQ(Describe(commands.WriteReferencePage(options)), Describe(TargetBlocked));
     EXPECT_TRUE(commands.RefPageDefaults().marks);
-}
-
-TEST_F(CommandsTest, ClosingStoresPositionAndLogSwitchAndTheUpdaterGetsFiveArguments)
-{
-    commands.ToggleLog();
-    commands.Close({1200, 900});
-    const std::string ini = ReadFile(dir / "kuvrion.ini");
-    EXPECT_NE(ini.find("winmainpos=1200,900\r\n"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("uselog=0\r\n"), std::string::npos) << ini;
-    EXPECT_EQ(commands.UpdaterCommandLine(),
-              (std::vector<std::string>{(dir / "Zephrin.exe").string(), "Kuvrion", "Kuvrion", "1",
-                                        "5", "4"}));
-    for (const char* updaterFile : {"Zephrin.exe", "UNZIP.COM"}) {
-        EXPECT_FALSE(commands.CanWebUpdate());
-        dir.Write(updaterFile, "");
-        commands.Load();
-    }
-    EXPECT_TRUE(commands.CanWebUpdate());
 }
 
 // Beside the program, then in its "doc" folder, then under the installation prefix.

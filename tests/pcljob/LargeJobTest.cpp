@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fstream>
 
 namespace kuvrion {
@@ -98,10 +97,10 @@ TEST(LargeJob, PositionsPastFourGiB)
 }
 
 // Five million value fields in one sequence across many read blocks, then three data bytes that
-// are all FF: linear work takes well under a second here, a quadratic walk would take hours.
+// are all FF: linear work takes well under a second here, a quadratic walk would run into the
+// test's time limit.
 TEST(LargeJob, LongSequencesScanInLinearTime)
 {
-    const auto start = std::chrono::steady_clock::now();
     std::string fields = Esc("&");
     for (int i = 0; i < 5'000'000; ++i) {
         fields += "1a";
@@ -112,8 +111,6 @@ TEST(LargeJob, LongSequencesScanInLinearTime)
     EXPECT_EQ(job.Pages(), 1);
     EXPECT_EQ(job.PageSize(1), static_cast<std::int64_t>(fields.size()) - 1);
     EXPECT_EQ(job.FileEscapes(), 1);
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-              60.0);
 }
 
 } // namespace
