@@ -370,9 +370,7 @@ private slots:
         QVERIFY(MessageBox::TakeShown().empty());
         QVERIFY(second.WriteFile(u"Brief.pcl"_s, "x"));
         QVERIFY(!StartUp({second.Path(u"Brief.pcl"_s)}, second.Dir(), lock));
-        const auto shown = MessageBox::TakeShown();
-        QCOMPARE(shown.size(), std::size_t(1));
-        QCOMPARE(shown.front().text, u"Anwendung ist bereits geöffnet."_s);
+        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
         QCOMPARE(QDir(QString::fromStdString(second.Dir())).entryList(QDir::Files),
                  QStringList{u"Brief.pcl"_s});
         running.reset();
