@@ -280,6 +280,21 @@ std::string CodeFaultText(CodeFault fault)
     return {};
 }
 
+std::string KeyFaultText(KeyFault fault)
+{
+    switch (fault) {
+    case KeyFault::NoStartMarker:
+        return "Bitte eine Startkennung eingeben.";
+    case KeyFault::NoEndMarker:
+        return "Bitte eine Endekennung eingeben (oder eine feste ID-Länge wählen).";
+    case KeyFault::NoIdLength:
+        return "Bitte eine ID-Länge von 1 bis 99 eingeben.";
+    case KeyFault::None:
+        break;
+    }
+    return {};
+}
+
 Message MessageFor(Action action, const std::optional<Failure>& failure)
 {
     const Row* row = FindRow(action, failure ? std::optional(failure->what) : std::nullopt);

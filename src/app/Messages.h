@@ -6,6 +6,7 @@
 #include "base/Failure.h"
 #include "marking/CodeRules.h"
 #include "marking/SheetPlan.h"
+#include "settings/Settings.h"
 
 #include <cstdint>
 #include <optional>
@@ -43,6 +44,8 @@ Message MessageFor(Action action, const std::optional<Failure>& failure);
 // Why settings give no readable OME code: shown beside the field of the dialog that refuses them,
 // and as the detail of the export's refusal.
 std::string CodeFaultText(CodeFault fault);
+// Why the key dialog cannot take its fields: shown beside them ("" for KeyFault::None).
+std::string KeyFaultText(KeyFault fault);
 
 // A warning of the reading-rule check, one sentence.
 std::string RuleWarningText(RuleWarning warning);

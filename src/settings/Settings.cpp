@@ -181,9 +181,19 @@ bool WriteSettings(IniAccess& ini, const Settings& s, Writer writer)
     return ini.WriteEntries(entries);
 }
 
+KeyFault KeyFaultOf(std::string_view beg, std::string_view end, std::int32_t idLen,
+                    std::int32_t mode)
+{
+    if (beg.empty())
+        return KeyFault::NoStartMarker;
+    if (mode != 0)
+        return idLen >= 1 ? KeyFault::None : KeyFault::NoIdLength;
+    return end.empty() ? KeyFault::NoEndMarker : KeyFault::None;
+}
+
 bool AdrKeyValid(std::string_view beg, std::string_view end, std::int32_t idLen, std::int32_t mode)
 {
-    return !beg.empty() && (mode != 0 ? idLen >= 1 : !end.empty());
+    return KeyFaultOf(beg, end, idLen, mode) == KeyFault::None;
 }
 
 std::array<BarRun, 6> BarColumn(const Settings& s)

@@ -76,7 +76,10 @@ Settings LoadSettings(const IniAccess& ini);
 bool WriteSettings(IniAccess& ini, const Settings& s, Writer writer);
 
 // The key settings can find a key: a start marker, and either an end marker (mode 0) or an ID
-// length of at least 1 (fixed length).
+// length of at least 1 (fixed length). KeyFaultOf names what is missing first.
+enum class KeyFault { None, NoStartMarker, NoEndMarker, NoIdLength };
+KeyFault KeyFaultOf(std::string_view beg, std::string_view end, std::int32_t idLen,
+                    std::int32_t mode);
 bool AdrKeyValid(std::string_view beg, std::string_view end, std::int32_t idLen, std::int32_t mode);
 
 // The blocks of the OME bar column, from the top, in their fixed order.

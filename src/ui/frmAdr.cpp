@@ -74,6 +74,8 @@ frmAdr::frmAdr(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     layout->addLayout(grid);
     layout->addWidget(liErr);
     layout->addWidget(chkRemKey);
+    labReason = NewReasonLabel(this);
+    layout->addWidget(labReason);
     layout->addSpacing(6);
     const DialogButtons buttons = AddDialogButtons(this, layout);
     btnOK = buttons.btnOK;
@@ -120,8 +122,9 @@ void frmAdr::UpdateOkButton()
 {
     if (bLoading)
         return;
-    btnOK->setEnabled(AdrKeyValid(ToCp1252(txtBegKenn->text()), ToCp1252(txtEndKenn->text()),
-                                  txtIdLen->text().toInt(), nKeyStyle));
+    const KeyFault fault = KeyFaultOf(ToCp1252(txtBegKenn->text()), ToCp1252(txtEndKenn->text()),
+                                      txtIdLen->text().toInt(), nKeyStyle);
+    ShowReason(labReason, btnOK, QString::fromStdString(KeyFaultText(fault)));
 }
 
 void frmAdr::Confirm()

@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
@@ -31,6 +32,7 @@ private:
     NumEdit* txtIdLen = nullptr;
     QRadioButton* optKeyStyle[2] = {};
     QCheckBox* chkRemKey = nullptr;
+    QLabel* labReason = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnAbbruch = nullptr;
     int nKeyStyle = 0;

@@ -66,13 +66,18 @@ private slots:
     {
         {
             frmAdr d(app->commands);
-            QVERIFY(!Enabled(d, "btnOK"));
+            // Ok stays off while a field is missing, and the reason stands beside the fields.
+            const auto refused = [&d](KeyFault why) {
+                return !Enabled(d, "btnOK") &&
+                       Text(d, "labReason") == QString::fromStdString(KeyFaultText(why));
+            };
+            QVERIFY(refused(KeyFault::NoStartMarker));
             QTest::keyClicks(Field(d, "txtBegKenn"), u" "_s);
-            QVERIFY(!Enabled(d, "btnOK")); // mode 0 without an end marker
+            QVERIFY(refused(KeyFault::NoEndMarker));
             Click(d, "optKeyStyle_1");
             QVERIFY(!Enabled(d, "btnOK")); // switching the mode alone decides nothing
             Retype(Field(d, "txtIdLen"), u"00"_s);
-            QVERIFY(!Enabled(d, "btnOK")); // a length that finds no key
+            QVERIFY(refused(KeyFault::NoIdLength));
             Retype(Field(d, "txtIdLen"), u"a5x7"_s);
             QVERIFY(Enabled(d, "btnOK")); // a blank is a marker
             Click(d, "optKeyStyle_0");
