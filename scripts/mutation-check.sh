@@ -207,8 +207,8 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 - "adridlen",     "",    Form::Whole,      1,  99,
 + "adridlen",     "",    Form::Whole,      0,  99,
 @ settings: the key settings count as complete in the wrong key mode
-- return !beg.empty() && (mode != 0 ? idLen >= 1 : !end.empty());
-+ return !beg.empty() && (mode == 0 ? idLen >= 1 : !end.empty());
+- if (mode != 0)
++ if (mode == 0)
 
 # Settings store
 @ settings store: keys and sections become case-sensitive
