@@ -165,23 +165,20 @@ void ReadBars(const std::vector<PlacedRect>& rects, const Column& c, std::int64_
         const double dx = r.xMm - c.x;
         const double dy = top - (c.y + slot * c.step);
         if (!barSized || std::abs(dy) >= c.step / 2 || std::abs(dx) > kClearZoneMm) {
-            VerifyProblem p;
-            p.sheet = sheetNr;
-            p.kind = VerifyKind::ForeignMark;
-            p.found = Point(r.xMm, r.yMm) + " " + Fixed(r.wMm) + "x" + Fixed(r.hMm);
-            pending.push_back(std::move(p));
+            pending.push_back({sheetNr,
+                               VerifyKind::ForeignMark,
+                               VerifyDetail::None,
+                               Point(r.xMm, r.yMm) + " " + Fixed(r.wMm) + "x" + Fixed(r.hMm),
+                               {},
+                               0});
             continue;
         }
         sheet.code[static_cast<std::size_t>(slot)] = '1';
         const double distance = std::hypot(dx, dy);
         if (distance > kBarToleranceMm) {
-            VerifyProblem p;
-            p.sheet = sheetNr;
-            p.kind = VerifyKind::Position;
-            p.found = Point(r.xMm, r.yMm);
-            p.expected = Point(c.x, c.y + slot * c.step + r.topMarginMm);
-            p.distanceMm = distance;
-            pending.push_back(std::move(p));
+            pending.push_back({sheetNr, VerifyKind::Position, VerifyDetail::None,
+                               Point(r.xMm, r.yMm), Point(c.x, c.y + slot * c.step + r.topMarginMm),
+                               distance});
         }
     }
 }
@@ -218,13 +215,7 @@ void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
     std::int64_t runStart = 1;
     auto add = [&report](std::int64_t sheet, VerifyKind kind, VerifyDetail detail,
                          std::string found, std::string expected) {
-        VerifyProblem p;
-        p.sheet = sheet;
-        p.kind = kind;
-        p.detail = detail;
-        p.found = std::move(found);
-        p.expected = std::move(expected);
-        report.problems.push_back(std::move(p));
+        report.problems.push_back({sheet, kind, detail, std::move(found), std::move(expected)});
     };
     auto closeEnvelope = [&](std::int64_t lastSheet) {
         report.envelopeSheets.push_back(run);
@@ -358,13 +349,7 @@ void CheckDmx(const Settings& s, const std::vector<std::optional<std::string>>& 
 {
     DmxTemplate tmpl;
     auto add = [&report](std::int64_t sheet, VerifyDetail detail, std::string f, std::string e) {
-        VerifyProblem p;
-        p.sheet = sheet;
-        p.kind = VerifyKind::Dmx;
-        p.detail = detail;
-        p.found = std::move(f);
-        p.expected = std::move(e);
-        report.problems.push_back(std::move(p));
+        report.problems.push_back({sheet, VerifyKind::Dmx, detail, std::move(f), std::move(e)});
     };
     if (!DmxAvailable() || ParseDmxTemplate(s.dmx_template, tmpl)) {
         add(0, VerifyDetail::DmxUnchecked, Cp1252ToUtf8(s.dmx_template), "");
@@ -511,13 +496,8 @@ void CompareWithExport(VerifyReport& report, const std::vector<std::int32_t>& ex
 {
     auto add = [&report](std::int64_t sheet, VerifyDetail detail, std::int64_t found,
                          std::int64_t want) {
-        VerifyProblem p;
-        p.sheet = sheet;
-        p.kind = VerifyKind::SourceMismatch;
-        p.detail = detail;
-        p.found = std::to_string(found);
-        p.expected = std::to_string(want);
-        report.problems.push_back(std::move(p));
+        report.problems.push_back({sheet, VerifyKind::SourceMismatch, detail, std::to_string(found),
+                                   std::to_string(want)});
     };
     std::int64_t total = 0;
     for (const std::int32_t n : expected)
