@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace kuvrion {
@@ -104,6 +105,10 @@ frmDmx::frmDmx(Commands& commands, QWidget* parent) : QDialog(parent), m_command
         item->setData(Qt::UserRole, QString::fromUtf8(f.field));
     }
     lstDmxFields->setToolTip(QStringLiteral("Doppelklick fügt das Feld in den Inhalt ein"));
+    // Wide enough to read every field's meaning without scrolling sideways.
+    lstDmxFields->setMinimumWidth(lstDmxFields->sizeHintForColumn(0) +
+                                  2 * lstDmxFields->frameWidth() +
+                                  lstDmxFields->verticalScrollBar()->sizeHint().width());
     auto* btnDmxInsert = new QPushButton(QStringLiteral("&Einfügen"), this);
     btnDmxInsert->setObjectName(QStringLiteral("btnDmxInsert"));
     labDmxExample = new QLabel(this);

@@ -42,6 +42,7 @@ frmReprint::frmReprint(Commands& commands, QWidget* parent) : QDialog(parent), m
     txtDstFile = new QLineEdit(this);
     txtDstFile->setObjectName(QStringLiteral("txtDstFile"));
     labDst->setBuddy(txtDstFile);
+    txtDstFile->setMinimumWidth(txtDstFile->fontMetrics().averageCharWidth() * 66); // a whole path
     const std::filesystem::path dst = PathFromUtf8(commands.State().cfg.sDstFile);
     if (!dst.empty()) {
         std::filesystem::path again = dst;

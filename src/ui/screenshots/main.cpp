@@ -1,12 +1,14 @@
 // Writes a picture of the main window and of every dialog into the folder named by the first
 // argument (main.png, adr.png, ...), for the manual. The main window shows a small job of its own,
-// imported from a temporary folder, so its totals are filled. Runs without a display
+// imported from a temporary folder, so its totals are filled; the picture shows the paths an
+// operator would see instead of that folder's random name. Runs without a display
 // (QT_QPA_PLATFORM=offscreen).
 #include "FileDialog.h"
 #include "ImageList.h"
 #include "MessageBox.h"
 #include "StartUp.h"
 #include "frmAdr.h"
+#include "frmDmx.h"
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
 #include "frmInfo.h"
@@ -15,18 +17,23 @@
 #include "frmOMEPos.h"
 #include "frmOrganize.h"
 #include "frmPCL.h"
+#include "frmPageText.h"
 #include "frmRefPage.h"
+#include "frmReprint.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLocale>
+#include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTranslator>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -49,11 +56,34 @@ QByteArray SampleJob()
     return job;
 }
 
+// The folders the manual's pictures show instead of the temporary one the sample job lies in.
+const QString kShownJobFolder = QStringLiteral("/home/poststelle/Druckjobs/");
+const QString kShownSettingsFolder = QStringLiteral("/home/poststelle/.config/Kuvrion/");
+
+// Puts the operator's paths into whichever path fields the window has. Signals stay blocked, so
+// the fields keep the colour of the real (existing) paths.
+void ShowOperatorPaths(QWidget& widget)
+{
+    const std::pair<const char*, QString> shown[] = {
+        {"txtSrcFile", kShownJobFolder},
+        {"txtDstFile", kShownJobFolder},
+        {"txtRefFile", kShownSettingsFolder},
+    };
+    for (const auto& [name, folder] : shown) {
+        for (auto* edit : widget.findChildren<QLineEdit*>(QLatin1String(name))) {
+            const QSignalBlocker quiet(edit);
+            edit->setText(folder + QFileInfo(edit->text()).fileName());
+            edit->setToolTip(edit->text());
+        }
+    }
+}
+
 bool Grab(QWidget& widget, const QDir& out, const QString& name)
 {
     widget.show();
     QApplication::processEvents();
     QApplication::processEvents();
+    ShowOperatorPaths(widget);
     const QString path = out.filePath(name);
     if (!widget.grab().save(path)) {
         std::fprintf(stderr, "kuvrion-screenshots: cannot write %s\n", qPrintable(path));
@@ -119,6 +149,9 @@ int main(int argc, char* argv[])
     ok = GrabDialog<kuvrion::frmOME>(window, out, QStringLiteral("ome.png")) && ok;
     ok = GrabDialog<kuvrion::frmOMEPos>(window, out, QStringLiteral("omepos.png")) && ok;
     ok = GrabDialog<kuvrion::frmPCL>(window, out, QStringLiteral("pcl.png")) && ok;
+    ok = GrabDialog<kuvrion::frmDmx>(window, out, QStringLiteral("dmx.png")) && ok;
+    ok = GrabDialog<kuvrion::frmPageText>(window, out, QStringLiteral("pagetext.png")) && ok;
+    ok = GrabDialog<kuvrion::frmReprint>(window, out, QStringLiteral("reprint.png")) && ok;
     ok = GrabDialog<kuvrion::frmOrganize>(window, out, QStringLiteral("organize.png")) && ok;
     ok = GrabDialog<kuvrion::frmEscSkel>(window, out, QStringLiteral("escskel.png")) && ok;
     ok = GrabDialog<kuvrion::frmRefPage>(window, out, QStringLiteral("refpage.png")) && ok;
