@@ -271,6 +271,14 @@ std::string RuleWarningText(RuleWarning warning)
     return {};
 }
 
+std::string_view PrintAreaHintText()
+{
+    return "Rand des Druckers nicht eingetragen (0 mm): Auf PCL-Druckern stehen die Striche dann "
+           "meist gut 6 mm weiter rechts und um den oberen Rand des Jobs tiefer als gezeichnet. "
+           "Rand "
+           "unter „PCL-Einstellungen“ eintragen und mit der Referenzseite prüfen.";
+}
+
 std::string CodeFaultText(CodeFault fault)
 {
     for (const auto& [f, text] : kCodeFaults) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kuvrion {
 
@@ -49,6 +50,8 @@ std::string KeyFaultText(KeyFault fault);
 
 // A warning of the reading-rule check, one sentence.
 std::string RuleWarningText(RuleWarning warning);
+// The sheet preview's note while the printer's margins are not entered (PrintAreaEntered).
+std::string_view PrintAreaHintText();
 
 // The line the command-line tool prints when `failure` means that the input it was given cannot
 // be used (exit status 2); nullopt when the failure is one of the command itself.

@@ -87,6 +87,11 @@ SheetPlan PlanSheet(const Settings& s)
     return plan;
 }
 
+bool PrintAreaEntered(const Settings& s)
+{
+    return s.pclleftmm != 0 || s.pcltopmm != 0;
+}
+
 std::vector<RuleWarning> CheckRules(const Settings& s)
 {
     const SheetPlan plan = PlanSheet(s);

@@ -52,4 +52,9 @@ enum class RuleWarning : std::uint8_t {
 
 std::vector<RuleWarning> CheckRules(const Settings& s);
 
+// False while both margins of the printable area are 0, as on a fresh installation. A PCL printer
+// counts from its logical page (6.01 mm inside an A4 sheet) and from the job's top margin, so the
+// bars then stand further right and lower than the sheet plan draws them.
+bool PrintAreaEntered(const Settings& s);
+
 } // namespace kuvrion

@@ -126,8 +126,11 @@ void ShowPreview(const PreviewPanel& p, const Settings& s)
     QStringList lines;
     for (const RuleWarning w : CheckRules(s))
         lines << QStringLiteral("⚠ ") + QString::fromStdString(RuleWarningText(w));
-    p.labRules->setText(lines.isEmpty() ? QStringLiteral("Lage der Striche: keine Einwände.")
-                                        : lines.join(QLatin1Char('\n')));
+    if (lines.isEmpty())
+        lines << QStringLiteral("Lage der Striche: keine Einwände.");
+    if (!PrintAreaEntered(s))
+        lines << QStringLiteral("ℹ ") + QString::fromUtf8(PrintAreaHintText());
+    p.labRules->setText(lines.join(QLatin1Char('\n')));
 }
 
 } // namespace kuvrion

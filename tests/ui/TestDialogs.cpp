@@ -152,6 +152,8 @@ private slots:
         const QRectF bar = preview->ToPixels(*preview->Plan().bars.at(0).printed);
         QVERIFY(qAbs((bar.top() - page.top()) / page.height() * kSheetHeightMm - 50) < 0.01);
         QVERIFY(!Text(positions, "labRules").contains(u"⚠"_s));
+        const QString marginHint = QString::fromUtf8(PrintAreaHintText());
+        QVERIFY(Text(positions, "labRules").contains(marginHint));
         Retype(Field(positions, "txtCode_4"), u"0,1"_s); // D
         QVERIFY(Text(positions, "labRules").contains(u"dünner als 0,2 mm"_s));
         QVERIFY(Enabled(positions, "btnOK")); // a warning never refuses
@@ -185,6 +187,7 @@ private slots:
                      qPrintable(c.typed + u" → "_s + shown));
             QCOMPARE(Enabled(*c.dialog, "btnOK"), !c.fault);
         }
+        QVERIFY(!Text(area, "labRules").contains(marginHint)); // the margin is entered now
 
         {
             frmOME d(app->commands);
