@@ -80,7 +80,8 @@ constexpr Row kRows[] = {
     // Not a failure of the import: it ran, but found no key on any page.
     {Action::Import, NoAddressees, Warning,
      "Auf keiner Seite wurde der Adressatenschlüssel gefunden: {path}\r\n"
-     "Unter „Datei / Seitentext...“ sehen Sie, welchen Text Kuvrion auf einer Seite liest. Viele "
+     "Unter „Datei / Seitentext...“ (Kommandozeile: „kuvrion-cli text JOB“) sehen Sie, welchen "
+     "Text Kuvrion auf einer Seite liest. Viele "
      "Druckertreiber senden Text als Grafik oder in nachgeladenen Schriften; stellen Sie im "
      "Treiber "
      "„Druckerschriften verwenden“ bzw. „Text als Zeichen senden“ ein und drucken Sie erneut."},

@@ -269,6 +269,14 @@ int Session::Import(bool print)
         if (m_opt.json) {
             m_io.out << doc.dump(2) << '\n';
         }
+        // It ran, but not one page found its addressee: nothing could be marked, and the message
+        // says where to look.
+        if (m_state.nImpAssigned == 0) {
+            Fail(OneLine(
+                MessageFor(Action::Import, Failure{FailureKind::NoAddressees, 0, 0, m_opt.job})
+                    .text));
+            return kExitFailed;
+        }
     }
     return kExitOk;
 }

@@ -150,6 +150,13 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
         EXPECT_EQ(r.err, "kuvrion-cli: " + c.line + "\n");
         EXPECT_EQ(r.out, "");
     }
+    // An import that finds no key on any page prints its counts, and where to look.
+    const CliRun none = Cli({"import", "nokeys.pcl"});
+    EXPECT_EQ(none.status, kExitFailed);
+    EXPECT_NE(none.out.find("Schlüssel nicht gefunden:            1"), std::string::npos);
+    std::string hint = MessageFor(Import, Failure{NoAddressees, 0, 0, "nokeys.pcl"}).text;
+    hint.replace(hint.find("\r\n"), 2, " - ");
+    EXPECT_EQ(none.err, "kuvrion-cli: " + hint + "\n");
     EXPECT_EQ(ReadFile(job), kJob);
     EXPECT_EQ(ReadFile(old), "old");
     EXPECT_FALSE(fs::exists(dir / "o.pcl"));
