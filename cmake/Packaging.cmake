@@ -39,8 +39,9 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SECTION misc)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kuvrion maintainers <maintainers@kuvrion.invalid>")
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    # German texts in Qt's own dialogs (file dialog buttons and the like).
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+    # German texts in Qt's own dialogs (file dialog buttons and the like), and a font with the
+    # symbols the page text window shows for control bytes (CR, LF, ...), which DejaVu lacks.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-symbola")
 endif()
 
 include(CPack)
