@@ -81,10 +81,9 @@ constexpr Row kRows[] = {
     {Action::Import, NoAddressees, Warning,
      "Auf keiner Seite wurde der Adressatenschlüssel gefunden: {path}\r\n"
      "Unter „Datei / Seitentext...“ (Kommandozeile: „kuvrion-cli text JOB“) sehen Sie, welchen "
-     "Text Kuvrion auf einer Seite liest. Viele "
-     "Druckertreiber senden Text als Grafik oder in nachgeladenen Schriften; stellen Sie im "
-     "Treiber "
-     "„Druckerschriften verwenden“ bzw. „Text als Zeichen senden“ ein und drucken Sie erneut."},
+     "Text Kuvrion auf einer Seite liest. Viele Druckertreiber senden Text als Grafik oder in "
+     "nachgeladenen Schriften; stellen Sie im Treiber „Druckerschriften verwenden“ bzw. „Text "
+     "als Zeichen senden“ ein und drucken Sie erneut."},
     {Action::Import, KeyIncomplete, Plain, "",
      "Der Adressatenschlüssel ist nicht vollständig eingestellt (Startkennung und Endekennung "
      "oder feste ID-Länge, Abschnitt [keys])."},
@@ -276,8 +275,7 @@ std::string_view PrintAreaHintText()
 {
     return "Rand des Druckers nicht eingetragen (0 mm): Auf PCL-Druckern stehen die Striche dann "
            "meist gut 6 mm weiter rechts und um den oberen Rand des Jobs tiefer als gezeichnet. "
-           "Rand "
-           "unter „PCL-Einstellungen“ eintragen und mit der Referenzseite prüfen.";
+           "Rand unter „PCL-Einstellungen“ eintragen und mit der Referenzseite prüfen.";
 }
 
 std::string CodeFaultText(CodeFault fault)
