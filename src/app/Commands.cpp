@@ -353,10 +353,8 @@ Outcome Commands::Import()
     if (st.nImpAssigned == 0) {
         // Not one key: the job's text is most often not text to the search (downloaded fonts,
         // graphics). The import itself went through; the message says where to look.
-        const Message none =
-            MessageFor(Action::Import, Failure{FailureKind::NoAddressees, 0, 0, st.cfg.sSrcFile});
-        m_reporter.ShowMessage(none.text, none.kind);
-        return {std::nullopt, none.text, none.kind};
+        return Tell(
+            MessageFor(Action::Import, Failure{FailureKind::NoAddressees, 0, 0, st.cfg.sSrcFile}));
     }
     return Finish(Action::Import, std::nullopt);
 }
@@ -368,6 +366,21 @@ Outcome Commands::Finish(Action action, std::optional<Failure> failure)
         m_reporter.ShowMessage(message.text, message.kind);
     }
     return {std::move(failure), std::move(message.text), message.kind};
+}
+
+Outcome Commands::Tell(Message message)
+{
+    m_reporter.ShowMessage(message.text, message.kind);
+    return {std::nullopt, std::move(message.text), message.kind};
+}
+
+Commands::FileWriter Commands::TextWriter(const std::string& text)
+{
+    return [&text](const Sink& sink) -> std::optional<Failure> {
+        if (sink(text))
+            return std::nullopt;
+        return Failure{FailureKind::TargetWrite};
+    };
 }
 
 Outcome Commands::WriteTarget(Action action, const std::string& path, const FileWriter& write)
@@ -458,8 +471,7 @@ Outcome Commands::Export()
     }
     Message done = MessageFor(Action::Export, std::nullopt);
     done.text += "\r\n" + checked;
-    m_reporter.ShowMessage(done.text, done.kind);
-    return {std::nullopt, std::move(done.text), done.kind};
+    return Tell(std::move(done));
 }
 
 std::string Commands::VerifyExport()
@@ -531,9 +543,7 @@ std::optional<Failure> Commands::WriteManifest()
         return std::nullopt;
     }
     const std::string text = ManifestText(ExportedEnvelopes(), {}, &m_state.cfg);
-    std::optional<Failure> failure = WriteFile(path, [&text](const Sink& sink) {
-        return sink(text) ? std::nullopt : std::optional(Failure{FailureKind::TargetWrite});
-    });
+    std::optional<Failure> failure = WriteFile(path, TextWriter(text));
     if (failure) {
         failure->what = FailureKind::ManifestWrite;
         failure->path = path;
@@ -553,8 +563,7 @@ Outcome Commands::Verify(const std::string& marked, const std::optional<std::str
     if (m_lastVerify.status != VerifyRun::Status::Ok) {
         return Finish(Action::Verify, Failure{FailureKind::CheckFailed, 0, 0, marked, text});
     }
-    m_reporter.ShowMessage(text, MessageKind::Information);
-    return {std::nullopt, text, MessageKind::Information};
+    return Tell({text, MessageKind::Information});
 }
 
 std::optional<PageView> Commands::PageText(std::int32_t page) const
@@ -624,13 +633,8 @@ Outcome Commands::WriteReferencePage(const RefPageOptions& options, bool persist
     if (!options.grid && !options.marks) {
         return Finish(Action::RefPage, Failure{FailureKind::NothingToDraw});
     }
-    return WriteTarget(Action::RefPage, options.path,
-                       [&](const Sink& sink) -> std::optional<Failure> {
-                           if (sink(BuildRefJob(m_state.cfg, options.grid, options.marks))) {
-                               return std::nullopt;
-                           }
-                           return Failure{FailureKind::TargetWrite};
-                       });
+    const std::string job = BuildRefJob(m_state.cfg, options.grid, options.marks);
+    return WriteTarget(Action::RefPage, options.path, TextWriter(job));
 }
 
 void Commands::ToggleLog()
@@ -761,9 +765,7 @@ Outcome Commands::ApplyDmx(const Settings& dmx)
     SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Dmx));
     // A place the reader may misread is stored all the same, with a warning.
     if (const std::optional<FailureKind> warning = DmxLayoutCheck(c)) {
-        const Message m = MessageFor(Action::Settings, Failure{*warning});
-        m_reporter.ShowMessage(m.text, m.kind);
-        return {std::nullopt, m.text, m.kind};
+        return Tell(MessageFor(Action::Settings, Failure{*warning}));
     }
     return {};
 }

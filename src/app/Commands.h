@@ -175,6 +175,8 @@ private:
 
     // Shows the message of `action`'s result (when it has one) and returns the outcome.
     Outcome Finish(Action action, std::optional<Failure> failure);
+    // Shows `message` of a command that did what it was asked and returns that outcome.
+    Outcome Tell(Message message);
     // The write path of every command that writes a file: refuses a blocked target, writes
     // through a temporary file beside it (busy meanwhile), commits or discards, and finishes.
     // `write` fills the file through the sink it is given and returns what stopped it.
@@ -183,6 +185,8 @@ private:
     Outcome WriteTarget(Action action, const std::string& path, const FileWriter& write);
     // The same write without the message.
     std::optional<Failure> WriteFile(const std::string& path, const FileWriter& write);
+    // A writer that puts `text` into the file whole.
+    static FileWriter TextWriter(const std::string& text);
     // Checks the written destination against the export just made; the check's report in words.
     std::string VerifyExport();
     // Writes the envelope list when one is asked for.

@@ -260,15 +260,22 @@ constexpr std::pair<RuleWarning, std::string_view> kRuleWarnings[] = {
     {RuleWarning::SideClearance, "Zwischen Code und Blattrand bleiben weniger als 3 mm frei."},
 };
 
+// The text a table gives `key`; "" for a key it lacks.
+template <class Key, std::size_t N>
+std::string TextOf(const std::pair<Key, std::string_view> (&table)[N], Key key)
+{
+    for (const auto& [k, text] : table) {
+        if (k == key)
+            return std::string(text);
+    }
+    return {};
+}
+
 } // namespace
 
 std::string RuleWarningText(RuleWarning warning)
 {
-    for (const auto& [w, text] : kRuleWarnings) {
-        if (w == warning)
-            return std::string(text);
-    }
-    return {};
+    return TextOf(kRuleWarnings, warning);
 }
 
 std::string_view PrintAreaHintText()
@@ -280,11 +287,7 @@ std::string_view PrintAreaHintText()
 
 std::string CodeFaultText(CodeFault fault)
 {
-    for (const auto& [f, text] : kCodeFaults) {
-        if (f == fault)
-            return std::string(text);
-    }
-    return {};
+    return TextOf(kCodeFaults, fault);
 }
 
 std::string KeyFaultText(KeyFault fault)

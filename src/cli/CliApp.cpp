@@ -305,10 +305,13 @@ int Session::Export()
     // A failed check or envelope list leaves the export written: its figures are still told.
     const bool written = exported.Ok() || exported.failure->what == FailureKind::CheckFailed ||
                          exported.failure->what == FailureKind::ManifestWrite;
-    if (written && m_opt.json) {
-        json doc = json::object();
-        PrintImport(doc);
-        const ExportStats& stats = m_commands.LastExportStats();
+    if (!written) {
+        return Finish(Action::Export, exported);
+    }
+    json doc = json::object();
+    PrintImport(doc);
+    const ExportStats& stats = m_commands.LastExportStats();
+    if (m_opt.json) {
         doc["exported"] = stats.exported;
         doc["sheets"] = stats.sheets;
         doc["envelopes"] = stats.envelopes;
@@ -318,10 +321,7 @@ int Session::Export()
         }
         doc["verified"] = m_commands.LastVerify().status == VerifyRun::Status::Ok;
         m_io.out << doc.dump(2) << '\n';
-    } else if (written) {
-        json unused;
-        PrintImport(unused);
-        const ExportStats& stats = m_commands.LastExportStats();
+    } else {
         Row(m_io.out, "Exportiert:", stats.exported, " Adressaten");
         Row(m_io.out, "Blätter:", stats.sheets);
         Row(m_io.out, "Kuverts:", stats.envelopes);

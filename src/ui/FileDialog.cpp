@@ -9,6 +9,11 @@
 
 namespace kuvrion {
 
+QStringList PclFileFilters()
+{
+    return {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
+}
+
 namespace {
 
 // Test-hook state; only tests change it.

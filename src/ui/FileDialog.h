@@ -25,6 +25,9 @@ struct FileDialogRequest {
     bool mustExist = false;
 };
 
+// "PCL-Dateien (*.pcl)" and "Alle Dateien (*)", the filters of the dialogs for print jobs.
+QStringList PclFileFilters();
+
 struct FileDialogResult {
     QString path;
     int filterIndex = 1;

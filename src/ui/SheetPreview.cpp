@@ -1,6 +1,8 @@
 #include "SheetPreview.h"
 
+#include "UiHelpers.h"
 #include "app/Messages.h"
+#include "marking/CodeRules.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -131,6 +133,14 @@ void ShowPreview(const PreviewPanel& p, const Settings& s)
     if (!PrintAreaEntered(s))
         lines << QStringLiteral("ℹ ") + QString::fromUtf8(PrintAreaHintText());
     p.labRules->setText(lines.join(QLatin1Char('\n')));
+}
+
+void ShowLayoutChoice(const PreviewPanel& p, QLabel* labReason, QPushButton* btnOK,
+                      const Settings& s)
+{
+    const auto fault = LayoutFault(s);
+    ShowReason(labReason, btnOK, fault ? QString::fromStdString(CodeFaultText(*fault)) : QString());
+    ShowPreview(p, s);
 }
 
 } // namespace kuvrion

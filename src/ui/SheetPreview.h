@@ -12,6 +12,7 @@
 #include <functional>
 
 class QLabel;
+class QPushButton;
 class QPainter;
 
 namespace kuvrion {
@@ -48,5 +49,9 @@ struct PreviewPanel {
 PreviewPanel NewPreviewPanel(QWidget* parent);
 // Draws `s` and lists its warnings (or that it follows the rules).
 void ShowPreview(const PreviewPanel& p, const Settings& s);
+// What a layout dialog shows of the settings typed into it: where they give no readable code, Ok
+// off and the reason in `labReason`; and the preview.
+void ShowLayoutChoice(const PreviewPanel& p, QLabel* labReason, QPushButton* btnOK,
+                      const Settings& s);
 
 } // namespace kuvrion

@@ -579,7 +579,7 @@ void frmMain::ChooseSource()
         return;
     FileDialogRequest request;
     request.title = QStringLiteral("Quelldatei wählen");
-    request.filters = {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
+    request.filters = PclFileFilters();
     request.filterIndex = m_commands->SourceFilterIndex();
     request.fileName = FromPath(m_state.cfg.sSrcFile);
     request.mustExist = true;
@@ -595,7 +595,7 @@ void frmMain::ChooseDestination()
         return;
     FileDialogRequest request;
     request.title = QStringLiteral("Zieldatei wählen");
-    request.filters = {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
+    request.filters = PclFileFilters();
     request.filterIndex = m_commands->DestinationFilterIndex();
     // The dialog starts at the destination while its folder exists, else in the source's folder.
     const std::string& dst = m_state.cfg.sDstFile;
@@ -643,7 +643,7 @@ void frmMain::VerifyMarkedJob()
         return;
     FileDialogRequest request;
     request.title = QStringLiteral("Markierten Job prüfen");
-    request.filters = {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
+    request.filters = PclFileFilters();
     request.fileName = FromPath(m_state.cfg.sDstFile);
     request.mustExist = true;
     const auto result = FileDialog::Run(this, request);

@@ -4,7 +4,6 @@
 #include "NumEdit.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
-#include "marking/CodeRules.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -87,9 +86,7 @@ Settings frmOMEPos::Choice() const
 
 void frmOMEPos::UpdateOkButton()
 {
-    const auto fault = LayoutFault(Choice());
-    ShowReason(labReason, btnOK, fault ? QString::fromStdString(CodeFaultText(*fault)) : QString());
-    ShowPreview(m_preview, Choice());
+    ShowLayoutChoice(m_preview, labReason, btnOK, Choice());
 }
 
 void frmOMEPos::Confirm()

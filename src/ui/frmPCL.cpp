@@ -3,7 +3,6 @@
 #include "NumEdit.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
-#include "marking/CodeRules.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <QGridLayout>
@@ -103,9 +102,7 @@ Settings frmPCL::Choice() const
 
 void frmPCL::UpdateOkButton()
 {
-    const auto fault = LayoutFault(Choice());
-    ShowReason(labReason, btnOK, fault ? QString::fromStdString(CodeFaultText(*fault)) : QString());
-    ShowPreview(m_preview, Choice());
+    ShowLayoutChoice(m_preview, labReason, btnOK, Choice());
 }
 
 void frmPCL::Confirm()

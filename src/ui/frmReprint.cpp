@@ -71,7 +71,7 @@ void frmReprint::ChooseDestination()
 {
     FileDialogRequest request;
     request.title = QStringLiteral("Nachdruck speichern unter...");
-    request.filters = {QStringLiteral("PCL-Dateien (*.pcl)"), QStringLiteral("Alle Dateien (*)")};
+    request.filters = PclFileFilters();
     request.fileName = txtDstFile->text();
     request.defaultSuffix = QStringLiteral("pcl");
     request.save = true;
