@@ -81,9 +81,9 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
     }
     if (!VerifyMarkedJob(pcl, s, run.report, {}, envelopes))
         return bad(FailureKind::SourceUnreadable, marked);
-    if (exported) {
+    if (envelopes) {
         std::vector<std::int32_t> sheets;
-        for (const Envelope& e : *exported)
+        for (const Envelope& e : *envelopes)
             sheets.push_back(e.sheets);
         CompareWithExport(run.report, sheets);
     }

@@ -24,7 +24,8 @@ struct VerifyRun {
 
 // Reads `marked` and checks it with the settings `s`; with `source`, imports it with the same
 // settings and compares sheets and envelopes with its full export. Writes nothing.
-// `envelopes`, when given without a source, are the export's envelopes for the 2D code's check.
+// `envelopes`, when given without a source, are the export's envelopes: the 2D code is checked
+// against them, and the job's sheets and envelopes are compared with them.
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
                         const std::vector<Envelope>* envelopes = nullptr);

@@ -56,12 +56,6 @@ bool DmxTemplate::NamesId() const
     return false;
 }
 
-const std::vector<std::string_view>& DmxFieldNames()
-{
-    static const std::vector<std::string_view> names(kNames.begin(), kNames.end());
-    return names;
-}
-
 std::optional<Failure> ParseDmxTemplate(std::string_view text, DmxTemplate& out)
 {
     out.parts.clear();

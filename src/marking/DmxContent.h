@@ -43,9 +43,6 @@ constexpr std::int32_t kDmxMaxWidth = 20;
 // half as many, which only the encoding tells.
 constexpr std::size_t kDmxMaxContent = 3116;
 
-// The field names in template order of the default, for lists: "ENV", "SHEET", ...
-const std::vector<std::string_view>& DmxFieldNames();
-
 // Parses a template. A "{" that does not open a known field with a width of 1..20 ("{ENV}",
 // "{ENV:6}") gives a DmxTemplate failure whose detail is the template (UTF-8); so does an empty
 // one.

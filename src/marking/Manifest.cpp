@@ -41,8 +41,7 @@ std::string PageRanges(const std::vector<std::int32_t>& pages)
     return out;
 }
 
-std::string ManifestText(const std::vector<Envelope>& envelopes, const std::vector<bool>& keep,
-                         const Settings* dmx)
+std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings* dmx)
 {
     DmxTemplate tmpl;
     const bool withDmx = dmx && dmx->use_dmx;
@@ -52,9 +51,6 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const std::vect
     out += withDmx ? ";2D-Code\r\n" : "\r\n";
     std::int64_t sheet = 0, sheets = 0, pages = 0;
     for (const Envelope& e : envelopes) {
-        const auto at = static_cast<std::size_t>(e.number - 1);
-        if (!keep.empty() && (at >= keep.size() || !keep[at]))
-            continue;
         const std::int64_t first = sheet + 1;
         sheet += e.sheets;
         sheets += e.sheets;

@@ -11,12 +11,11 @@ namespace kuvrion {
 
 struct Settings;
 
-// The manifest of the envelopes in `envelopes` that `keep` (index = number - 1; all when empty)
-// selects; their sheets are numbered as the marked job holds them, their envelope numbers stay.
+// The manifest of `envelopes`, the envelopes of a marked job in its order: their sheets are
+// numbered as the job holds them, their envelope numbers stay (a reprint keeps the full export's).
 // With `dmx` (settings with use_dmx on) a last column holds the 2D code of each envelope's first
 // sheet, empty where the code cannot be written.
-std::string ManifestText(const std::vector<Envelope>& envelopes, const std::vector<bool>& keep,
-                         const Settings* dmx = nullptr);
+std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings* dmx = nullptr);
 
 // "4-6;9": page numbers as ranges, in the given order.
 std::string PageRanges(const std::vector<std::int32_t>& pages);

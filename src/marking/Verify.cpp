@@ -474,24 +474,6 @@ bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& rep
     return ok;
 }
 
-std::vector<std::int32_t> ExpectedEnvelopeSheets(const cKVPersons& persons, std::int32_t count,
-                                                 const Settings& s, bool duplex)
-{
-    std::vector<std::int32_t> out;
-    const std::int32_t n = std::clamp(count, 0, persons.Count());
-    for (std::int32_t i = 0; i < n; ++i) {
-        const std::int32_t pages = persons.PersonByIndex(i).Pages();
-        std::int32_t sheets = duplex ? (pages + 1) / 2 : pages;
-        while (sheets > 0) {
-            const std::int32_t take =
-                s.bEnvLimit ? std::min<std::int32_t>(sheets, s.nEnvLimit) : sheets;
-            out.push_back(take);
-            sheets -= take;
-        }
-    }
-    return out;
-}
-
 void CompareWithExport(VerifyReport& report, const std::vector<std::int32_t>& expected)
 {
     auto add = [&report](std::int64_t sheet, VerifyDetail detail, std::int64_t found,

@@ -87,10 +87,6 @@ bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& rep
 std::optional<std::string> ReadDmx(const std::vector<PlacedRect>& rects, const Settings& s,
                                    bool& marked);
 
-// The sheets per envelope that the export of the first `count` addressees gives.
-std::vector<std::int32_t> ExpectedEnvelopeSheets(const cKVPersons& persons, std::int32_t count,
-                                                 const Settings& s, bool duplex);
-
 // Adds source-mismatch problems where the report's sheets and envelopes differ from `expected`.
 void CompareWithExport(VerifyReport& report, const std::vector<std::int32_t>& expected);
 

@@ -2,6 +2,7 @@
 // caught on the right sheet with the right kind.
 #include "marking/Verify.h"
 #include "Exported.h"
+#include "marking/EnvelopeList.h"
 
 #include <gtest/gtest.h>
 
@@ -91,8 +92,10 @@ TEST_F(VerifyTest, EveryExportPasses)
         const std::string marked = Export(s, c.duplex ? ESC + "E" + ESC + "&l1S" : ESC + "E");
         const VerifyReport r = test::Verified(marked, s);
         EXPECT_TRUE(r.problems.empty()) << c.name;
-        EXPECT_EQ(r.envelopeSheets, ExpectedEnvelopeSheets(persons, persons.Count(), s, c.duplex))
-            << c.name;
+        std::vector<std::int32_t> exported;
+        for (const Envelope& e : ListEnvelopes(persons, persons.Count(), s, c.duplex))
+            exported.push_back(e.sheets);
+        EXPECT_EQ(r.envelopeSheets, exported) << c.name;
     }
 }
 
