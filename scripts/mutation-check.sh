@@ -148,8 +148,8 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 - Y += A + D;
 + Y += A;
 @ mark drawing: the bar length is truncated instead of rounded
-- const std::int64_t W = RoundToLong(length * fPclPerMM);
-+ const std::int64_t W = static_cast<std::int64_t>(length * fPclPerMM);
+- const std::int64_t W = RoundToLong(start.length * fPclPerMM);
++ const std::int64_t W = static_cast<std::int64_t>(start.length * fPclPerMM);
 
 # Export writer
 @ export: an envelope takes one sheet more than its limit

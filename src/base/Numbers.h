@@ -10,6 +10,8 @@ namespace kuvrion {
 
 // PCL units (1/720 inch) per millimetre, in single precision as the mark positions are computed.
 inline constexpr float fPclPerMM = 720.0f / 25.4f;
+// The same in double precision, for turning the positions of a written job back into millimetres.
+inline constexpr double kDecipointsPerMm = 720.0 / 25.4;
 
 // A millimetre value as stored in the settings: decimal point, at most 7 significant digits, no
 // trailing zeros; a leading "." gets a "0" in front ("0.5"), but "-.5" stays as it is.

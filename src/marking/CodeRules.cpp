@@ -1,5 +1,6 @@
 #include "marking/CodeRules.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -38,15 +39,29 @@ std::optional<CodeFault> PatternFault(const Settings& s)
     return std::nullopt;
 }
 
+BarStart BarStartOf(const Settings& s)
+{
+    BarStart b;
+    float x = s.ome_x - s.pclleftmm - s.omeleftmm; // from the PCL origin
+    b.length = s.ome_b;
+    if (x < 0.0f) {
+        // The part left of the PCL origin cannot be printed; a stub under 1 mm would not be read.
+        b.length = x + s.ome_b; // the part right of the origin
+        b.drawn = !(b.length < kShortestPrintedBarMm);
+        x = 0.0f;
+    }
+    b.x = x;
+    b.y = std::max(s.ome_y - s.pcltopmm - s.ometopmm, 0.0f);
+    return b;
+}
+
 std::optional<CodeFault> LayoutFault(const Settings& s)
 {
     if (!(s.ome_b > 0.0f))
         return CodeFault::NoLength;
     if (!(s.ome_d > 0.0f))
         return CodeFault::NoThickness;
-    // Computed as the drawing does: the part of the bar right of the PCL origin is printed.
-    const float x = s.ome_x - s.pclleftmm - s.omeleftmm;
-    if (x < 0.0f && x + s.ome_b < kShortestPrintedBarMm)
+    if (!BarStartOf(s).drawn)
         return CodeFault::LeftOfPrintArea;
     return std::nullopt;
 }

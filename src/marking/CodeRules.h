@@ -25,6 +25,18 @@ enum class CodeFault : std::uint8_t {
 // printable area; the rest is dropped.
 inline constexpr float kShortestPrintedBarMm = 1.0f;
 
+// Where the bar column starts, in mm from the PCL origin (the printable area moved by the OME
+// offsets), in single precision as the drawing computes it: a bar that starts left of the origin
+// is cut there, and no bar is drawn when less than kShortestPrintedBarMm of it remains; a column
+// that starts above the origin moves down to it.
+struct BarStart {
+    float x = 0;
+    float y = 0;
+    float length = 0; // of each bar, the part that is printed
+    bool drawn = true;
+};
+BarStart BarStartOf(const Settings& s);
+
 // The first fault of the base patterns ("OME-Code"), nullopt when they give a readable command.
 std::optional<CodeFault> PatternFault(const Settings& s);
 // The first fault of the bar geometry ("OME-Layout", "PCL-Einstellungen"), nullopt when it works.

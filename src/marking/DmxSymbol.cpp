@@ -3,6 +3,7 @@
 #include "base/ByteText.h"
 #include "base/Numbers.h"
 #include "marking/MarkDrawing.h"
+#include "marking/SheetPlan.h"
 #include "marking/Verify.h"
 #include "settings/Settings.h"
 
@@ -16,23 +17,6 @@
 namespace kuvrion {
 
 namespace {
-
-void Rect(std::string& out, std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h,
-          bool white)
-{
-    const auto command = [&out](std::string_view prefix, std::int64_t n, char terminator) {
-        out += sEscape;
-        out += prefix;
-        AppendNumber(out, n);
-        out += terminator;
-    };
-    command("&a", x, 'H');
-    command("&a", y, 'V');
-    command("*c", w, 'H');
-    command("*c", h, 'V');
-    out += sEscape;
-    out += white ? "*c1P" : "*c0P";
-}
 
 #ifdef KUVRION_HAVE_DMTX
 struct EncodeFree {
@@ -173,7 +157,8 @@ void DrawDmxSymbol(std::string& out, const Settings& s, const DmxMatrix& symbol)
         // The quiet zone may reach beyond the print area, where the paper stays white anyway.
         const std::int64_t left = std::max<std::int64_t>(p.EdgeX(-s.dmx_quiet), 0);
         const std::int64_t top = std::max<std::int64_t>(p.EdgeY(-s.dmx_quiet), 0);
-        Rect(out, left, top, p.EdgeX(n + s.dmx_quiet) - left, p.EdgeY(n + s.dmx_quiet) - top, true);
+        AppendRect(out, left, top, p.EdgeX(n + s.dmx_quiet) - left, p.EdgeY(n + s.dmx_quiet) - top,
+                   true);
     }
     for (std::int32_t r = 0; r < n; ++r) {
         const std::int64_t y0 = p.EdgeY(r);
@@ -187,7 +172,7 @@ void DrawDmxSymbol(std::string& out, const Settings& s, const DmxMatrix& symbol)
             while (end < n && symbol.Dark(r, end))
                 ++end;
             const std::int64_t x0 = p.EdgeX(c);
-            Rect(out, x0, y0, p.EdgeX(end) - x0, y1 - y0, false);
+            AppendRect(out, x0, y0, p.EdgeX(end) - x0, y1 - y0, false);
             c = end;
         }
     }
@@ -226,10 +211,10 @@ void DrawDmxSample(std::string& out, const Settings& s)
     const std::int64_t left = std::max<std::int64_t>(p.EdgeX(-q) - kLine, 0);
     const std::int64_t top = std::max<std::int64_t>(p.EdgeY(-q) - kLine, 0);
     const std::int64_t right = p.EdgeX(n + q), bottom = p.EdgeY(n + q);
-    Rect(out, left, top, right + kLine - left, kLine, false);
-    Rect(out, left, bottom, right + kLine - left, kLine, false);
-    Rect(out, left, top, kLine, bottom + kLine - top, false);
-    Rect(out, right, top, kLine, bottom + kLine - top, false);
+    AppendRect(out, left, top, right + kLine - left, kLine, false);
+    AppendRect(out, left, bottom, right + kLine - left, kLine, false);
+    AppendRect(out, left, top, kLine, bottom + kLine - top, false);
+    AppendRect(out, right, top, kLine, bottom + kLine - top, false);
 }
 
 std::optional<Failure> DmxExample(const Settings& s, std::string& content)
@@ -258,7 +243,7 @@ std::optional<FailureKind> DmxLayoutCheck(const Settings& s)
     const std::optional<DmxMatrix> symbol = EncodeDmx(content);
     if (!symbol)
         return std::nullopt;
-    constexpr double kEdgeMm = 5, kSheetW = 210, kSheetH = 297;
+    constexpr double kEdgeMm = 5;
     const double side = symbol->size * static_cast<double>(s.dmx_module);
     const double quiet = s.dmx_quiet * static_cast<double>(s.dmx_module);
     const double barsBottom =
@@ -268,8 +253,8 @@ std::optional<FailureKind> DmxLayoutCheck(const Settings& s)
         s.dmx_y - quiet < barsBottom + kClearZoneMm &&
         s.dmx_y + side + quiet > s.ome_y - kClearZoneMm)
         return FailureKind::DmxNearBars;
-    if (s.dmx_x < kEdgeMm || s.dmx_y < kEdgeMm || s.dmx_x + side > kSheetW - kEdgeMm ||
-        s.dmx_y + side > kSheetH - kEdgeMm)
+    if (s.dmx_x < kEdgeMm || s.dmx_y < kEdgeMm || s.dmx_x + side > kSheetWidthMm - kEdgeMm ||
+        s.dmx_y + side > kSheetHeightMm - kEdgeMm)
         return FailureKind::DmxNearEdge;
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include "base/ByteText.h"
 #include "base/Numbers.h"
+#include "marking/CodeRules.h"
 #include "settings/Settings.h"
 
 #include <charconv>
@@ -9,6 +10,14 @@
 namespace kuvrion {
 
 namespace {
+
+// Decimal text of a whole number as PCL wants it (no "+", no leading zeros).
+void AppendNumber(std::string& out, std::int64_t n)
+{
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, n);
+    out.append(buf, res.ptr);
+}
 
 void AppendCommand(std::string& out, std::string_view prefix, std::int64_t n, char terminator)
 {
@@ -20,44 +29,31 @@ void AppendCommand(std::string& out, std::string_view prefix, std::int64_t n, ch
 
 } // namespace
 
-void AppendNumber(std::string& out, std::int64_t n)
+void AppendRect(std::string& out, std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h,
+                bool white)
 {
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, n);
-    out.append(buf, res.ptr);
+    AppendCommand(out, "&a", x, 'H');
+    AppendCommand(out, "&a", y, 'V');
+    AppendCommand(out, "*c", w, 'H');
+    AppendCommand(out, "*c", h, 'V');
+    out += sEscape;
+    out += white ? "*c1P" : "*c0P";
 }
 
 void DrawOmeCode(std::string& out, const Settings& s, std::string_view code)
 {
-    // Single precision throughout, as the positions have always been computed.
-    float x = s.ome_x - s.pclleftmm - s.omeleftmm; // from the PCL origin
-    float length = s.ome_b;
-    if (x < 0.0f) {
-        // The part left of the PCL origin cannot be printed; a stub under 1 mm would not be read.
-        length = x + s.ome_b; // the part right of the origin
-        if (length < 1.0f)
-            return;
-        x = 0.0f;
-    }
-    float y = s.ome_y - s.pcltopmm - s.ometopmm;
-    if (y < 0.0f)
-        y = 0.0f;
-
-    const std::int64_t X = RoundToLong(x * fPclPerMM);
-    std::int64_t Y = RoundToLong(y * fPclPerMM);
-    const std::int64_t W = RoundToLong(length * fPclPerMM);
+    const BarStart start = BarStartOf(s);
+    if (!start.drawn)
+        return;
+    const std::int64_t X = RoundToLong(start.x * fPclPerMM);
+    std::int64_t Y = RoundToLong(start.y * fPclPerMM);
+    const std::int64_t W = RoundToLong(start.length * fPclPerMM);
     const std::int64_t A = RoundToLong(s.ome_a * fPclPerMM);
     const std::int64_t D = RoundToLong(s.ome_d * fPclPerMM);
 
     for (const char c : code) {
-        if (c == '1') {
-            AppendCommand(out, "&a", X, 'H');
-            AppendCommand(out, "&a", Y, 'V');
-            AppendCommand(out, "*c", W, 'H');
-            AppendCommand(out, "*c", D, 'V');
-            out += sEscape;
-            out += "*c0P";
-        }
+        if (c == '1')
+            AppendRect(out, X, Y, W, D);
         // The step is the sum of the rounded gap and thickness, not recomputed per bar.
         Y += A + D;
     }

@@ -18,7 +18,9 @@ void DrawOmeCode(std::string& out, const Settings& s, std::string_view code);
 // Appends ESC&l<left>U ESC&l<top>Z, millimetres converted to decipoints.
 void WriteOffsetRegistration(std::string& out, float leftMm, float topMm);
 
-// Decimal text of a whole number as PCL wants it (no "+", no leading zeros).
-void AppendNumber(std::string& out, std::int64_t n);
+// Appends ESC&a<x>H ESC&a<y>V ESC*c<w>H ESC*c<h>V and the fill: ESC*c0P black, ESC*c1P white.
+// Positions and sizes in decipoints.
+void AppendRect(std::string& out, std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h,
+                bool white = false);
 
 } // namespace kuvrion

@@ -1,13 +1,13 @@
 #include "marking/PclPlacement.h"
 
+#include "base/Numbers.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace kuvrion {
 
 namespace {
-
-constexpr double kDpPerMm = 720.0 / 25.4;
 
 bool IsParamChar(unsigned char c)
 {
@@ -39,7 +39,7 @@ void PclPlacement::NewPage()
 
 double PclPlacement::TopMarginMm() const
 {
-    return m_topMarginDp / kDpPerMm;
+    return m_topMarginDp / kDecipointsPerMm;
 }
 
 void PclPlacement::Follow(std::string_view bytes, std::vector<PlacedRect>& rects)
@@ -177,10 +177,10 @@ void PclPlacement::Command(char group1, char group2, char param, double value, b
             if ((value == 0 || value == 1) && m_rectW > 0 && m_rectH > 0) {
                 PlacedRect r;
                 r.white = value == 1;
-                r.xMm = m_leftMm + (m_leftOffsetDp + m_x) / kDpPerMm;
-                r.yMm = m_topMm + (m_topOffsetDp + m_topMarginDp + m_y) / kDpPerMm;
-                r.wMm = m_rectW / kDpPerMm;
-                r.hMm = m_rectH / kDpPerMm;
+                r.xMm = m_leftMm + (m_leftOffsetDp + m_x) / kDecipointsPerMm;
+                r.yMm = m_topMm + (m_topOffsetDp + m_topMarginDp + m_y) / kDecipointsPerMm;
+                r.wMm = m_rectW / kDecipointsPerMm;
+                r.hMm = m_rectH / kDecipointsPerMm;
                 r.topMarginMm = TopMarginMm();
                 r.orientation = m_orientation;
                 rects.push_back(r);

@@ -56,15 +56,11 @@ SheetPlan PlanSheet(const Settings& s)
     // starts above it moves down to it.
     const float originX = s.pclleftmm + s.omeleftmm;
     const float originY = s.pcltopmm + s.ometopmm;
-    float x = s.ome_x - originX;
-    float length = s.ome_b;
-    bool dropped = false;
-    if (x < 0.0f) {
-        length = x + s.ome_b;
-        dropped = length < kShortestPrintedBarMm;
-        x = 0.0f;
-    }
-    const float y = std::max(s.ome_y - originY, 0.0f);
+    const BarStart start = BarStartOf(s);
+    const float x = start.x;
+    const float y = start.y;
+    const float length = start.length;
+    const bool dropped = !start.drawn;
     const float pitch = s.ome_a + s.ome_d;
     for (std::int32_t i = 0; i < positions; ++i) {
         BarPlace bar;

@@ -3,6 +3,7 @@
 #include "addressees/cKVPersons.h"
 #include "base/ByteText.h"
 #include "base/Numbers.h"
+#include "marking/CodeRules.h"
 #include "marking/DmxContent.h"
 #include "marking/DmxSymbol.h"
 #include "marking/EnvelopeList.h"
@@ -19,8 +20,6 @@ namespace kuvrion {
 
 namespace {
 
-constexpr double kDpPerMm = 720.0 / 25.4;
-
 // Where the settings put the code column, in millimetres from the sheet's left edge and from the
 // top margin (the bars' vertical positions count from it on a printer).
 struct Column {
@@ -33,27 +32,22 @@ struct Column {
 Column ExpectedColumn(const Settings& s)
 {
     Column c;
-    float x = s.ome_x - s.pclleftmm - s.omeleftmm;
-    float length = s.ome_b;
-    if (x < 0.0f) {
-        length = x + s.ome_b;
-        c.drawn = length >= 1.0f;
-        x = 0.0f;
-    }
-    float y = s.ome_y - s.pcltopmm - s.ometopmm;
-    if (y < 0.0f)
-        y = 0.0f;
+    const BarStart start = BarStartOf(s);
+    c.drawn = start.drawn;
+    const float x = start.x;
+    const float y = start.y;
+    const float length = start.length;
     // The printer gets whole decipoints, and the step between bars is the sum of the rounded gap
     // and thickness.
     const double A = RoundToLong(s.ome_a * fPclPerMM);
     const double D = RoundToLong(s.ome_d * fPclPerMM);
     c.x = s.pclleftmm +
-          (RoundToLong(s.omeleftmm * fPclPerMM) + RoundToLong(x * fPclPerMM)) / kDpPerMm;
-    c.y =
-        s.pcltopmm + (RoundToLong(s.ometopmm * fPclPerMM) + RoundToLong(y * fPclPerMM)) / kDpPerMm;
-    c.w = RoundToLong(length * fPclPerMM) / kDpPerMm;
-    c.h = D / kDpPerMm;
-    c.step = (A + D) / kDpPerMm;
+          (RoundToLong(s.omeleftmm * fPclPerMM) + RoundToLong(x * fPclPerMM)) / kDecipointsPerMm;
+    c.y = s.pcltopmm +
+          (RoundToLong(s.ometopmm * fPclPerMM) + RoundToLong(y * fPclPerMM)) / kDecipointsPerMm;
+    c.w = RoundToLong(length * fPclPerMM) / kDecipointsPerMm;
+    c.h = D / kDecipointsPerMm;
+    c.step = (A + D) / kDecipointsPerMm;
     c.n = std::max(s.nCodeLen, 0);
     c.zoneLeft = c.x - kClearZoneMm;
     c.zoneRight = c.x + c.w + kClearZoneMm;
@@ -297,16 +291,16 @@ void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
 struct DmxGrid {
     DmxPlace place;
     double leftMm = 0, topMm = 0; // where the PCL origin and the offsets put decipoint 0
-    double X(std::int32_t k) const { return leftMm + place.EdgeX(k) / kDpPerMm; }
-    double Y(std::int32_t k) const { return topMm + place.EdgeY(k) / kDpPerMm; }
+    double X(std::int32_t k) const { return leftMm + place.EdgeX(k) / kDecipointsPerMm; }
+    double Y(std::int32_t k) const { return topMm + place.EdgeY(k) / kDecipointsPerMm; }
 };
 
 DmxGrid GridOf(const Settings& s)
 {
     DmxGrid g;
     g.place = PlaceDmx(s);
-    g.leftMm = s.pclleftmm + RoundToLong(s.omeleftmm * fPclPerMM) / kDpPerMm;
-    g.topMm = s.pcltopmm + RoundToLong(s.ometopmm * fPclPerMM) / kDpPerMm;
+    g.leftMm = s.pclleftmm + RoundToLong(s.omeleftmm * fPclPerMM) / kDecipointsPerMm;
+    g.topMm = s.pcltopmm + RoundToLong(s.ometopmm * fPclPerMM) / kDecipointsPerMm;
     return g;
 }
 
