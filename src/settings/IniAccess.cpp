@@ -571,12 +571,17 @@ std::int32_t IniAccess::GetKeysIn(std::string_view fileText, std::string_view se
 // The file-based operations read the whole file (a missing or unreadable one as empty text) and
 // leave the text work to the in-memory ones above.
 
-std::string IniAccess::ReadEntry(std::string_view Section, std::string_view Key,
-                                 std::string_view Default) const
+std::string IniAccess::ReadText() const
 {
     std::string data;
     LoadFile(sIniFile, data);
-    return ReadEntryIn(data, Section, Key, Default);
+    return data;
+}
+
+std::string IniAccess::ReadEntry(std::string_view Section, std::string_view Key,
+                                 std::string_view Default) const
+{
+    return ReadEntryIn(ReadText(), Section, Key, Default);
 }
 
 bool IniAccess::WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value)

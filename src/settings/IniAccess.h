@@ -79,6 +79,9 @@ public:
     // Keys of the first section named `secname`, in file order (duplicates listed twice).
     std::int32_t GetKeys(std::string_view secname, std::vector<std::string>& keyname) const;
 
+    // The file's text; empty when the file is missing or cannot be read.
+    std::string ReadText() const;
+
     // The same operations on the file's text held in memory, with no file access: the file-based
     // ones above load the file (a missing or unreadable one as empty text) and call these.
     // WriteEntryIn returns false and leaves `fileText` alone for the section names and keys that

@@ -165,9 +165,12 @@ Settings::Settings()
 
 Settings LoadSettings(const IniAccess& ini)
 {
+    // One read of the file for all settings, so they also come from one state of it.
+    const std::string text = ini.ReadText();
     Settings s;
-    ReadAtStart(
-        s, [&ini](const SettingSpec& row) { return ini.ReadEntry(row.section, row.key, row.def); });
+    ReadAtStart(s, [&text](const SettingSpec& row) {
+        return IniAccess::ReadEntryIn(text, row.section, row.key, row.def);
+    });
     return s;
 }
 
