@@ -873,6 +873,7 @@ bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name, Fore
                          std::min(m_fileSize, static_cast<std::int64_t>(kLanguageProbeBytes)),
                          first, err)) {
             Disconnect();
+            m_readErrno = err != 0 ? err : EIO; // the caller's message names it
             return false;
         }
         m_language = DetectJobLanguage(first);

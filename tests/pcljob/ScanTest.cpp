@@ -259,6 +259,7 @@ TEST(PclScan, ReadErrorsFailTheConnect)
             std::make_unique<FailingSource>(kReset + std::string(5000, 'a') + "\fB\f", goodReads),
             "bad"));
         EXPECT_FALSE(job.Connected());
+        EXPECT_NE(job.ReadError(), 0) << goodReads;
         EXPECT_EQ(job.Pages(), 0);
         EXPECT_EQ(job.PclJobHead(), "");
     }
