@@ -1116,12 +1116,7 @@ void cPclMod::AppendWithoutEscapes(std::string_view sPg, std::string& out)
         // one 16-byte block (the output has room, since it never outgrows the input).
         const auto n = static_cast<std::size_t>(stop - at);
         if (n <= 16 && end - at >= 16) {
-#ifdef KUVRION_SSE2
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(w),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
-#else
-            std::memcpy(w, at, 16);
-#endif
+            std::memcpy(w, at, 16); // one unaligned 16-byte move
         } else {
             std::memcpy(w, at, n);
         }
