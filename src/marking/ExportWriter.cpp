@@ -112,20 +112,24 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                 // In a duplex job the odd pages of an addressee are fronts, the even ones backs.
                 const bool front = !duplex || j % 2 == 1;
                 const std::int32_t pageNr = person.PagePos(j);
-                if (front)
+                // A front starts a sheet: its place in the envelope, and whether it closes it.
+                // A sheet of an envelope left out of a reprint only moves the envelope count.
+                std::int32_t sheet = 0;
+                std::int32_t inEnvelope = 0;
+                const std::size_t sheetEnvelope = envelope;
+                bool closes = false;
+                if (front) {
+                    sheet = duplex ? (j + 1) / 2 : j;
+                    inEnvelope = ++nInEnvelope;
+                    closes = (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets;
                     sheetKept = kept(envelope);
-                if (!sheetKept) {
-                    // A sheet of an envelope left out of a reprint: only the envelope count moves.
-                    if (front) {
-                        ++nInEnvelope;
-                        const std::int32_t sheet = duplex ? (j + 1) / 2 : j;
-                        if ((s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets) {
-                            nInEnvelope = 0;
-                            ++envelope;
-                        }
+                    if (closes) {
+                        nInEnvelope = 0;
+                        ++envelope;
                     }
-                    continue;
                 }
+                if (!sheetKept)
+                    continue;
                 if (!pcl.ValidPageNr(pageNr)) {
                     return Failure{FailureKind::PageMissing, 0, pageNr};
                 }
@@ -145,15 +149,11 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                 const bool ok = out.Append(page);
                 std::string& buf = out.Buffer();
                 if (front) {
-                    ++nInEnvelope;
-                    const std::int32_t sheet = duplex ? (j + 1) / 2 : j;
-                    const bool closes =
-                        (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets;
                     DmxSheet values;
                     if (s.use_dmx) {
-                        const std::int32_t first = sheet - nInEnvelope + 1;
-                        values.envelope = static_cast<std::int64_t>(envelope) + 1;
-                        values.sheet = nInEnvelope;
+                        const std::int32_t first = sheet - inEnvelope + 1;
+                        values.envelope = static_cast<std::int64_t>(sheetEnvelope) + 1;
+                        values.sheet = inEnvelope;
                         values.sheets =
                             s.bEnvLimit ? std::min<std::int32_t>(s.nEnvLimit, sheets - first + 1)
                                         : sheets - first + 1;
@@ -161,10 +161,6 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                         values.seq = stats.sheets + 1;
                         values.job = s.dmx_job;
                         values.id = person.PersID();
-                    }
-                    if (closes) {
-                        nInEnvelope = 0;
-                        ++envelope;
                     }
                     const std::string code = ComposeSheetCode(s, nSeqCounter, closes);
                     WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
