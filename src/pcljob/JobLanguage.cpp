@@ -7,15 +7,8 @@ namespace kuvrion {
 
 namespace {
 
-constexpr std::string_view kUel = "\x1b%-12345X";
-constexpr std::string_view kPjl = "@PJL";
 // A language name longer than any real one is cut here, so a broken job cannot flood a message.
 constexpr std::size_t kMaxNameLength = 40;
-
-bool IsPjlBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 
 char Upper(char c)
 {

@@ -8,6 +8,16 @@
 
 namespace kuvrion {
 
+// The universal exit that frames a job, and the word that opens a PJL command line.
+inline constexpr std::string_view kUel = "\x1b%-12345X";
+inline constexpr std::string_view kPjl = "@PJL";
+
+// The blanks that may stand between PJL lines and words.
+constexpr bool IsPjlBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 enum class JobLanguageKind { Pcl5, PclXl, PostScript, Pdf, Other };
 
 struct JobLanguage {

@@ -750,10 +750,9 @@ private:
 
     void Byte(unsigned char c, std::int64_t offset)
     {
-        static constexpr std::string_view kPjlWord = "@PJL";
         switch (m_pjl) {
         case kPjlLineStart:
-            if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            if (IsPjlBlank(static_cast<char>(c))) {
                 return;
             }
             if (c == '@') {
@@ -764,8 +763,8 @@ private:
             m_pjl = kPjlOff;
             break;
         case kPjlPrefix:
-            if (c == static_cast<unsigned char>(kPjlWord[m_prefixLen])) {
-                if (++m_prefixLen == kPjlWord.size()) {
+            if (c == static_cast<unsigned char>(kPjl[m_prefixLen])) {
+                if (++m_prefixLen == kPjl.size()) {
                     m_pjl = kPjlLine;
                 }
                 return;
@@ -787,7 +786,7 @@ private:
 
     void EndSequence()
     {
-        static constexpr std::string_view kUelBody = "%-12345X";
+        constexpr std::string_view kUelBody = kUel.substr(1); // after its ESC
         const std::string_view head(reinterpret_cast<const char*>(m_seqHead.data()),
                                     std::min<std::size_t>(m_seqLen, m_seqHead.size()));
         if (m_seqLen == 1 && head[0] == kReset && m_lastText >= 0 && m_resetAfterText < 0) {
