@@ -462,8 +462,9 @@ Outcome Commands::Export()
     if (failure) {
         return Finish(Action::Export, failure);
     }
-    const std::string checked = VerifyExport();
-    if (std::optional<Failure> manifest = WriteManifest()) {
+    const std::vector<Envelope> envelopes = ExportedEnvelopes();
+    const std::string checked = VerifyExport(envelopes);
+    if (std::optional<Failure> manifest = WriteManifest(envelopes)) {
         return Finish(Action::Export, manifest);
     }
     if (m_lastVerify.status != VerifyRun::Status::Ok) {
@@ -474,9 +475,8 @@ Outcome Commands::Export()
     return Tell(std::move(done));
 }
 
-std::string Commands::VerifyExport()
+std::string Commands::VerifyExport(const std::vector<Envelope>& envelopes)
 {
-    const std::vector<Envelope> envelopes = ExportedEnvelopes();
     m_lastVerify = VerifyJobFile(m_state.cfg.sDstFile, m_state.cfg, std::nullopt, &envelopes);
     if (m_lastVerify.failure) {
         return MessageFor(Action::Verify, m_lastVerify.failure).text;
@@ -525,7 +525,7 @@ std::vector<Envelope> Commands::ExportedEnvelopes() const
     return all;
 }
 
-std::optional<Failure> Commands::WriteManifest()
+std::optional<Failure> Commands::WriteManifest(const std::vector<Envelope>& envelopes)
 {
     std::string path;
     if (m_manifestPath) {
@@ -535,7 +535,7 @@ std::optional<Failure> Commands::WriteManifest()
     } else {
         return std::nullopt;
     }
-    const std::string text = ManifestText(ExportedEnvelopes(), &m_state.cfg);
+    const std::string text = ManifestText(envelopes, &m_state.cfg);
     std::optional<Failure> failure = WriteFile(path, TextWriter(text));
     if (failure) {
         failure->what = FailureKind::ManifestWrite;

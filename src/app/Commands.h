@@ -187,10 +187,11 @@ private:
     std::optional<Failure> WriteFile(const std::string& path, const FileWriter& write);
     // A writer that puts `text` into the file whole.
     static FileWriter TextWriter(const std::string& text);
-    // Checks the written destination against the export just made; the check's report in words.
-    std::string VerifyExport();
-    // Writes the envelope list when one is asked for.
-    std::optional<Failure> WriteManifest();
+    // Checks the written destination against the export just made, whose envelopes are
+    // `envelopes`; the check's report in words.
+    std::string VerifyExport(const std::vector<Envelope>& envelopes);
+    // Writes the list of `envelopes` when one is asked for.
+    std::optional<Failure> WriteManifest(const std::vector<Envelope>& envelopes);
     // The envelopes the next or last export writes, numbered as in the full export.
     std::vector<Envelope> ExportedEnvelopes() const;
 
