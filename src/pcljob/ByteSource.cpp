@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 
 namespace kuvrion {
@@ -75,15 +74,12 @@ private:
 
 } // namespace
 
-std::unique_ptr<ByteSource> OpenFileSource(const std::string& path)
+std::unique_ptr<ByteSource> OpenFileSource(const std::string& path, int& err)
 {
     const std::filesystem::path name = PathFromUtf8(path);
-    int err = 0;
     auto file = OpenInputFile(name, err);
-    if (!file) {
-        errno = err;
+    if (!file)
         return nullptr;
-    }
     return std::make_unique<FileSource>(std::move(file), name);
 }
 

@@ -23,8 +23,9 @@ public:
     virtual bool Changed() const { return false; }
 };
 
-// Opens `path` read-only. Null (with errno set) when it cannot be opened or is not a regular file.
-std::unique_ptr<ByteSource> OpenFileSource(const std::string& path);
+// Opens `path` read-only. Null, with the system's error in `err` where there is one, when it cannot
+// be opened or is not a regular file.
+std::unique_ptr<ByteSource> OpenFileSource(const std::string& path, int& err);
 // A source over a copy of `bytes`.
 std::unique_ptr<ByteSource> MakeMemorySource(std::string bytes);
 

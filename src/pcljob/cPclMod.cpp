@@ -846,10 +846,10 @@ cPclMod::~cPclMod()
 bool cPclMod::Connect(const std::string& sFile, ForeignJob foreign)
 {
     Disconnect();
-    errno = 0;
-    auto source = OpenFileSource(sFile);
+    int err = 0;
+    auto source = OpenFileSource(sFile, err);
     if (!source) {
-        m_readErrno = errno != 0 ? errno : EIO;
+        m_readErrno = err != 0 ? err : EIO;
         return false;
     }
     return Connect(std::move(source), sFile, foreign);
