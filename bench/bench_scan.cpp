@@ -4,6 +4,7 @@
 
 #include "gen/JobGenerator.h"
 #include "pcljob/ByteSource.h"
+#include "pcljob/PageText.h"
 #include "pcljob/cPclMod.h"
 
 #include <benchmark/benchmark.h>
@@ -129,8 +130,8 @@ void BM_ScanFile(benchmark::State& state)
     Counters(state, Job(kind), scanner);
 }
 
-// Listing the escape sequences of every page, as the import does for each page text.
-void BM_GetEscStats(benchmark::State& state)
+// The text of every page, as the import reads it for the key search.
+void BM_PageText(benchmark::State& state)
 {
     const std::string& job = Job(kText);
     cPclMod scanner;
@@ -139,14 +140,13 @@ void BM_GetEscStats(benchmark::State& state)
     for (std::int32_t n = 1; n <= std::min(scanner.Pages(), 200); ++n) {
         pages.push_back(scanner.Page(n));
     }
-    std::vector<std::int64_t> pos;
-    std::vector<std::int64_t> len;
+    std::string text;
     std::int64_t bytes = 0;
     for (auto _ : state) {
         for (const auto& p : pages) {
-            std::int32_t count = 0;
-            cPclMod::GetEscStats(p, pos, len, count);
-            benchmark::DoNotOptimize(count);
+            text.clear();
+            kuvrion::AppendPageText(p, text);
+            benchmark::DoNotOptimize(text.data());
             bytes += static_cast<std::int64_t>(p.size());
         }
     }
@@ -163,4 +163,4 @@ BENCHMARK(BM_ScanMemory)
     ->Args({kRaster, 2048})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanFile)->ArgName("raster")->Arg(kText)->Arg(kRaster)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetEscStats)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PageText)->Unit(benchmark::kMicrosecond);

@@ -5,7 +5,7 @@
 // every other byte.
 #include "FuzzCheck.h"
 #include "addressees/AdrKey.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclTokenizer.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -34,22 +34,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     s.sAdrKeyEnd = std::string(in.substr(4 + begLen, endLen));
     const std::string page(in.substr(4 + begLen + endLen));
 
-    // The page text by the sequence list (checked by the escape statistics target), and where each
-    // of its characters stands in the page.
-    std::vector<std::int64_t> escPos;
-    std::vector<std::int64_t> escLen;
-    std::int32_t escCount = 0;
-    kuvrion::cPclMod::GetEscStats(page, escPos, escLen, escCount);
-    std::vector<std::size_t> at;
-    std::string modelText;
-    for (std::size_t i = 0, k = 0; i < page.size(); ++i) {
-        if (k < escPos.size() && i + 1 == static_cast<std::size_t>(escPos[k])) {
-            i += static_cast<std::size_t>(escLen[k++]) - 1; // W data may reach past the end
-        } else {
-            at.push_back(i);
-            modelText += page[i];
+    // Where each character of the page text stands in the page, by its text tokens.
+    struct TextPlaces : kuvrion::PclTokenSink {
+        std::vector<std::size_t> at;
+        std::string text;
+        void Text(std::int64_t from, const unsigned char* p, std::size_t n)
+        {
+            for (std::size_t i = 0; i < n; ++i)
+                at.push_back(static_cast<std::size_t>(from) + i);
+            text.append(reinterpret_cast<const char*>(p), n);
         }
-    }
+        void FormFeed(std::int64_t from) { Text(from, reinterpret_cast<const unsigned char*>("\f"), 1); }
+    } places;
+    kuvrion::Tokenize(page, places);
+    const std::vector<std::size_t>& at = places.at;
+    const std::string& modelText = places.text;
     const std::string text = kuvrion::GetPageText(page);
     Check(text == modelText, "the page text is the page without its sequences");
 

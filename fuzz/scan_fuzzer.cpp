@@ -1,8 +1,12 @@
-// The job scanner fed from memory: the page table must hold its invariants (head, pages, one FF
-// per page end and foot make up the job byte for byte, in order) and be the same whatever the
-// read block size; so must the duplex facts.
+// The job scanner fed from memory: the page table must hold its invariants (head, pages, the FF of
+// every page that has one and foot make up the job byte for byte, in order) and be the same
+// whatever the read block size; so must the duplex facts. The tokenizer under it must give every
+// byte to exactly one token, the same tokens for every block size; the page text is the bytes of
+// the text tokens.
 #include "FuzzCheck.h"
 #include "pcljob/ByteSource.h"
+#include "pcljob/PageText.h"
+#include "pcljob/PclTokenizer.h"
 #include "pcljob/cPclMod.h"
 
 #include <algorithm>
@@ -23,7 +27,7 @@ struct Table {
     std::string head;
     std::string foot;
     std::int64_t escapes = 0;
-    bool lastPageUnended = false;
+    std::vector<bool> formFeed; // per page
     kuvrion::DuplexMode duplex = kuvrion::DuplexMode::None;
     bool duplexInPage1 = false;
     bool duplexSwitches = false;
@@ -55,7 +59,6 @@ Table Scan(std::string_view data, std::size_t blockSize, std::string& progressOr
     t.head = pcl.PclJobHead();
     t.foot = pcl.PclJobFoot();
     t.escapes = pcl.FileEscapes();
-    t.lastPageUnended = pcl.LastPageUnended();
     t.duplex = pcl.Duplex();
     t.duplexInPage1 = pcl.DuplexSelectedInPage1();
     t.duplexSwitches = pcl.DuplexSwitches();
@@ -63,6 +66,7 @@ Table Scan(std::string_view data, std::size_t blockSize, std::string& progressOr
     for (std::int32_t n = 1; n <= t.pages; ++n) {
         t.seek.push_back(pcl.PageSeek(n));
         t.size.push_back(pcl.PageSize(n));
+        t.formFeed.push_back(pcl.PageEndsWithFormFeed(n));
     }
     Check(pcl.PageSeek(0) == 0 && pcl.PageSize(0) == 0 && pcl.Page(0).empty(), "page 0 is invalid");
     Check(pcl.PageSeek(t.pages + 1) == 0 && pcl.Page(t.pages + 1).empty(),
@@ -100,24 +104,99 @@ void CheckInvariants(std::string_view data, const Table& t)
         Check(static_cast<std::size_t>(t.seek[i]) == pos + 1, "each page follows the one before");
         pos += static_cast<std::size_t>(t.size[i]);
         Check(pos <= data.size(), "page inside the file");
-        if (i + 1 < t.seek.size() || !t.lastPageUnended) {
+        if (t.formFeed[i]) {
             Check(pos < data.size() && data[pos] == '\f', "PageSeek + PageSize is an FF");
             ++pos;
         }
     }
-    Check(t.pages > 0 || !t.lastPageUnended, "no unended page without pages");
     Check(data.substr(pos) == t.foot, "the foot is the rest of the job");
     if (!t.head.empty()) {
         Check(t.head.ends_with("\x1b"
                                "E") ||
-                  (t.head.find("\x1b%-12345X") != std::string::npos &&
-                   t.head.find("\x1b"
-                               "E") == std::string::npos),
+                  t.head.find("\x1b%-12345X") != std::string::npos,
               "the head ends at a printer reset or is a PJL block");
     }
     Check(std::all_of(t.language.begin(), t.language.end(),
                       [](char c) { return c >= 32 && c < 127; }),
           "the language is printable ASCII");
+}
+
+// Every token, pieces of one run joined: kind, 0-based offset, length.
+struct TokenList : kuvrion::PclTokenSink {
+    struct Token {
+        char kind;
+        std::int64_t at;
+        std::int64_t len;
+        bool operator==(const Token&) const = default;
+    };
+    std::vector<Token> tokens;
+    std::string text;
+
+    void Add(char kind, std::int64_t at, std::int64_t len, bool joins)
+    {
+        if (joins && !tokens.empty() && tokens.back().kind == kind &&
+            tokens.back().at + tokens.back().len == at) {
+            tokens.back().len += len;
+        } else {
+            tokens.push_back({kind, at, len});
+        }
+    }
+    void Text(std::int64_t at, const unsigned char* p, std::size_t n)
+    {
+        Add('t', at, static_cast<std::int64_t>(n), true);
+        text.append(reinterpret_cast<const char*>(p), n);
+    }
+    void FormFeed(std::int64_t at)
+    {
+        Add('f', at, 1, false);
+        text += '\f';
+    }
+    void Escape(std::int64_t at, std::int64_t n, unsigned char) { Add('e', at, n, false); }
+    void Command(const kuvrion::PclCommand& c) { Add('c', c.offset, c.length, false); }
+    void Data(std::int64_t at, const unsigned char*, std::int64_t n, const kuvrion::PclCommand&)
+    {
+        Add('d', at, n, true);
+    }
+    void Hpgl(std::int64_t at, const unsigned char*, std::size_t n)
+    {
+        Add('h', at, static_cast<std::int64_t>(n), true);
+    }
+    void PjlLine(std::int64_t at, const unsigned char*, std::size_t n)
+    {
+        Add('p', at, static_cast<std::int64_t>(n), true);
+    }
+    void Cut(std::int64_t at, std::int64_t n) { Add('x', at, n, false); }
+};
+
+TokenList Tokens(std::string_view data, std::size_t blockSize)
+{
+    TokenList list;
+    kuvrion::PclTokenizer tokenizer;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    while (tokenizer.Position() < static_cast<std::int64_t>(data.size())) {
+        const auto at = static_cast<std::size_t>(tokenizer.Position());
+        tokenizer.Feed(bytes + at, std::min(blockSize, data.size() - at), list);
+        tokenizer.SkipData(static_cast<std::int64_t>(data.size()) - tokenizer.Position(), list);
+    }
+    tokenizer.Finish(list);
+    return list;
+}
+
+void CheckTokens(std::string_view data)
+{
+    const TokenList whole = Tokens(data, data.size() + 1);
+    std::int64_t at = 0;
+    for (const auto& token : whole.tokens) {
+        Check(token.at == at && token.len > 0, "each token follows the one before, not empty");
+        at += token.len;
+    }
+    Check(at == static_cast<std::int64_t>(data.size()), "the tokens cover the whole job");
+    for (const std::size_t block : {1, 3, 7}) {
+        Check(Tokens(data, block).tokens == whole.tokens, "the tokens do not depend on the block");
+    }
+    std::string pageText;
+    kuvrion::AppendPageText(data, pageText);
+    Check(pageText == whole.text, "the page text is the bytes of the text tokens");
 }
 
 } // namespace
@@ -137,6 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         Check(order.empty() && t.pages == 0, "an empty job is not scanned");
     }
     CheckInvariants(data, t);
+    CheckTokens(data);
 
     // A tiny block puts every sequence and every data run across block boundaries.
     std::string ignored;

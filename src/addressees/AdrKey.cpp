@@ -1,6 +1,6 @@
 #include "addressees/AdrKey.h"
 
-#include "pcljob/cPclMod.h"
+#include "pcljob/PageText.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -21,7 +21,7 @@ void Count(ImpErrCounters* nImpErr, AdrKeyFault fault)
 const std::string& GetPageText(std::string_view page, PageScratch& scratch)
 {
     scratch.text.clear();
-    cPclMod::AppendWithoutEscapes(page, scratch.text);
+    AppendPageText(page, scratch.text);
     return scratch.text;
 }
 
@@ -88,42 +88,8 @@ void MaskAdrKey(std::string& page, const Settings& s, PageScratch& scratch)
 
 void MaskKeySpan(std::string& page, KeySpan span)
 {
-    const std::int64_t p = span.pos;
-    std::int64_t r = span.len;
-    if (p <= 0)
-        return;
-
-    const auto size = static_cast<std::int64_t>(page.size());
-    // Blanks `n` bytes from 1-based `x`, never past the end of the page.
-    auto blank = [&](std::int64_t x, std::int64_t n) {
-        const std::int64_t from = std::clamp<std::int64_t>(x - 1, 0, size);
-        const std::int64_t to = std::clamp<std::int64_t>(x - 1 + n, from, size);
-        std::fill(page.begin() + from, page.begin() + to, ' ');
-    };
-
-    // x starts as a text position and becomes a raw position as the escapes before it are passed.
-    // Only the escapes up to the end of the key are walked.
-    std::int64_t x = p;
-    std::int64_t pos0 = 0;
-    std::int64_t len = 0;
-    std::size_t from = 0;
-    while (r > 0 && cPclMod::NextEscape(page, from, pos0, len)) {
-        const std::int64_t pos = pos0 + 1;
-        if (pos > x) {
-            const std::int64_t m = std::min(pos - x, r);
-            blank(x, m);
-            r -= m;
-            x = pos + len;
-        } else {
-            x += len;
-        }
-        // A W count may reach past the end of the page: then no escape follows.
-        if (len >= size - pos0)
-            break;
-        from = static_cast<std::size_t>(pos0 + len);
-    }
-    if (r > 0)
-        blank(x, r);
+    if (span.pos > 0)
+        BlankPageText(page, span.pos - 1, span.len);
 }
 
 } // namespace kuvrion

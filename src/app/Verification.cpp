@@ -116,6 +116,10 @@ const char* VerifyKindName(VerifyKind kind)
 
 std::string VerifyProblemText(const VerifyProblem& p)
 {
+    // A set-up change is told once, at the sheet where it takes effect, with how far it reaches.
+    const std::string reach = p.sheetsAffected > 1
+                                  ? " (gilt für " + std::to_string(p.sheetsAffected) + " Blätter)"
+                                  : std::string();
     switch (p.detail) {
     case VerifyDetail::NoCode:
         return "kein OME-Code gefunden (erwartet " + p.expected + ")";
@@ -131,10 +135,10 @@ std::string VerifyProblemText(const VerifyProblem& p)
         return "der Job endet mit einem Kuvert, das kein Blatt schließt (gefunden " + p.found + ")";
     case VerifyDetail::Landscape:
         return "Blatt nicht im Hochformat gedruckt (Ausrichtung " + p.found +
-               "): die Striche landen an anderer Stelle";
+               "): die Striche landen an anderer Stelle" + reach;
     case VerifyDetail::TopMargin:
         return "oberer Rand " + Comma(p.found) + " mm statt " + Comma(p.expected) +
-               " mm wie die übrigen Blätter: die Striche landen an anderer Stelle";
+               " mm wie auf dem ersten Blatt: die Striche landen an anderer Stelle" + reach;
     case VerifyDetail::SheetCount:
         return p.found + " Blätter, der Export des Quelljobs ergibt " + p.expected;
     case VerifyDetail::EnvelopeCount:
@@ -157,6 +161,9 @@ std::string VerifyProblemText(const VerifyProblem& p)
     }
     switch (p.kind) {
     case VerifyKind::Position: {
+        if (p.sheetsAffected > 0)
+            return "Seitenursprung verschoben (Offset-Registrierung): Strich bei " +
+                   Comma(p.found) + " mm statt " + Comma(p.expected) + " mm" + reach;
         char buf[16];
         std::snprintf(buf, sizeof buf, "%.2f", p.distanceMm);
         return "Strich " + Comma(buf) + " mm neben seiner Stelle (gefunden bei " + Comma(p.found) +

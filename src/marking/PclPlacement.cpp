@@ -1,24 +1,12 @@
 #include "marking/PclPlacement.h"
 
 #include "base/Numbers.h"
+#include "pcljob/PclTokenizer.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace kuvrion {
-
-namespace {
-
-bool IsParamChar(unsigned char c)
-{
-    return c >= 0x40 && c <= 0x5E;
-} // terminates
-bool IsGroupChar(unsigned char c)
-{
-    return c >= 0x60 && c <= 0x7E;
-} // continues
-
-} // namespace
 
 PclPlacement::PclPlacement(double pclLeftMm, double pclTopMm)
     : m_leftMm(pclLeftMm), m_topMm(pclTopMm)
@@ -42,74 +30,46 @@ double PclPlacement::TopMarginMm() const
     return m_topMarginDp / kDecipointsPerMm;
 }
 
+namespace {
+
+// Hands the commands of `bytes` that can move or turn a rectangle to the placement.
+class PlacementReader : public PclTokenSink {
+public:
+    PlacementReader(PclPlacement& placement, std::vector<PlacedRect>& rects)
+        : m_placement(placement), m_rects(rects)
+    {
+    }
+    void Escape(std::int64_t, std::int64_t, unsigned char c)
+    {
+        if (c == 'E')
+            m_placement.Reset();
+    }
+    void Command(const PclCommand& cmd)
+    {
+        // Nothing but "&" and "*" sequences moves a rectangle.
+        if (cmd.malformed || cmd.dataCount > 0 || (cmd.family != '&' && cmd.family != '*'))
+            return;
+        m_placement.Apply(static_cast<char>(cmd.family), static_cast<char>(cmd.group),
+                          static_cast<char>(cmd.Command()), cmd.value.Value(), cmd.value.Signed(),
+                          m_rects);
+    }
+
+private:
+    PclPlacement& m_placement;
+    std::vector<PlacedRect>& m_rects;
+};
+
+} // namespace
+
 void PclPlacement::Follow(std::string_view bytes, std::vector<PlacedRect>& rects)
 {
-    // One walk over the bytes: find each ESC, read its value and parameter pairs in place. Binary
-    // data follows a "W" (or a continuing "w") and is skipped by its count, as the scanner does.
-    const char* const end = bytes.data() + bytes.size();
-    const char* q = bytes.data();
-    while (q < end) {
-        const auto* esc =
-            static_cast<const char*>(std::memchr(q, 0x1b, static_cast<std::size_t>(end - q)));
-        if (esc == nullptr || end - esc < 2)
-            return;
-        q = esc + 1;
-        const auto c1 = static_cast<unsigned char>(*q++);
-        if (c1 == 'E') {
-            Reset();
-            continue;
-        }
-        if (c1 < 0x21 || c1 > 0x2F)
-            continue; // a two-character sequence
-        char group = 0;
-        if (q < end && IsGroupChar(static_cast<unsigned char>(*q)))
-            group = *q++;
-        const bool follow = c1 == '&' || c1 == '*'; // nothing else moves a rectangle
-        while (q < end) {
-            bool relative = false, negative = false;
-            if (*q == '+' || *q == '-') {
-                relative = true;
-                negative = *q == '-';
-                ++q;
-            }
-            double value = 0;
-            std::int64_t whole = 0;
-            while (q < end && *q >= '0' && *q <= '9') {
-                whole = whole < (std::int64_t{1} << 40) ? whole * 10 + (*q - '0') : whole;
-                ++q;
-            }
-            value = static_cast<double>(whole);
-            if (q < end && *q == '.') {
-                double scale = 0.1;
-                for (++q; q < end && *q >= '0' && *q <= '9'; ++q, scale /= 10)
-                    value += (*q - '0') * scale;
-            }
-            if (negative)
-                value = -value;
-            if (q >= end)
-                return;
-            const auto p = static_cast<unsigned char>(*q++);
-            const bool last = IsParamChar(p);
-            if (!last && !IsGroupChar(p))
-                break;
-            if (p == 'W' || p == 'w') {
-                // Data of `whole` bytes; a continuing "w" is followed by more pairs after it.
-                const auto left = static_cast<std::int64_t>(end - q);
-                q += negative ? 0 : std::min(whole, left);
-                if (last)
-                    break;
-                continue;
-            }
-            if (follow)
-                Command(static_cast<char>(c1), group, static_cast<char>(last ? p : p - 0x20), value,
-                        relative, rects);
-            if (last)
-                break;
-        }
-    }
+    // The page is read as the scanner reads the job: data of any data-bearing command is skipped
+    // by count, HP-GL/2 and PJL lines are passed over.
+    PlacementReader reader(*this, rects);
+    Tokenize(bytes, reader);
 }
 
-void PclPlacement::Command(char group1, char group2, char param, double value, bool relative,
+void PclPlacement::Apply(char group1, char group2, char param, double value, bool relative,
                            std::vector<PlacedRect>& rects)
 {
     auto move = [relative, value](double& coord, double dp) { coord = relative ? coord + dp : dp; };

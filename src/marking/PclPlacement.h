@@ -1,9 +1,9 @@
 // Where the filled rectangles of a PCL 5 job land on the paper. Follows only what moves or turns
 // a rectangle on a printer: printer reset, orientation, top margin (and the line spacing it is
 // counted in), offset registration, cursor positions in decipoints and PCL units (absolute and
-// relative), cursor push/pop, rectangle sizes and solid black fills. Text, fonts, raster data and
-// HP-GL/2 are not followed: a rectangle placed after text without a cursor position is taken at
-// the last position set.
+// relative), cursor push/pop, rectangle sizes and solid black fills. The bytes are read with the
+// job scanner's tokenizer. Text, fonts, raster data and HP-GL/2 are not followed: a rectangle
+// placed after text without a cursor position is taken at the last position set.
 #pragma once
 
 #include <array>
@@ -33,6 +33,10 @@ public:
     // carries over from page to page, as on a printer.
     void Follow(std::string_view bytes, std::vector<PlacedRect>& rects);
     void NewPage();
+    // One command: ESC <group1> <group2> <value> <param>, the parameter in upper case; `relative`
+    // when the value was written with a sign.
+    void Apply(char group1, char group2, char param, double value, bool relative,
+               std::vector<PlacedRect>& rects);
 
     std::int32_t Orientation() const { return m_orientation; }
     double TopMarginMm() const;
@@ -40,8 +44,6 @@ public:
     static constexpr double kDefaultTopMarginDp = 360.0; // 1/2 inch
 
 private:
-    void Command(char group1, char group2, char param, double value, bool relative,
-                 std::vector<PlacedRect>& rects);
     double UnitsToDp(double v) const { return v * 720.0 / m_unitsPerInch; }
 
     double m_leftMm, m_topMm;

@@ -14,7 +14,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <map>
+#include <tuple>
+#include <utility>
 
 namespace kuvrion {
 
@@ -133,7 +134,32 @@ struct SheetRecord {
     std::string code;
     std::int32_t orientation = 0;
     double topMarginMm = 0;
+    double leftOffsetMm = 0, topOffsetMm = 0; // offset registration
 };
+
+// The offset registration in force after `printer` followed a page. The placement reader tells it
+// only through where a rectangle lands, so a copy of it fills one at the cursor's home.
+std::pair<double, double> OffsetOf(PclPlacement printer, const Settings& s)
+{
+    std::vector<PlacedRect> probe;
+    printer.NewPage();
+    printer.Follow("\x1b*c1H\x1b*c1V\x1b*c0P", probe);
+    if (probe.empty())
+        return {0, 0};
+    return {probe.front().xMm - s.pclleftmm,
+            probe.front().yMm - probe.front().topMarginMm - s.pcltopmm};
+}
+
+// The rectangles of a page as they would lie with the offset registration of the job's first
+// sheet: a changed offset moves the whole page, and the code is still read past it.
+std::vector<PlacedRect> Shifted(std::vector<PlacedRect> rects, double dx, double dy)
+{
+    for (PlacedRect& r : rects) {
+        r.xMm -= dx;
+        r.yMm -= dy;
+    }
+    return rects;
+}
 
 bool Overlaps(const PlacedRect& r, double top, const Column& c)
 {
@@ -141,7 +167,8 @@ bool Overlaps(const PlacedRect& r, double top, const Column& c)
            top + r.hMm > c.zoneTop;
 }
 
-// Reads the bars of one front: fills `sheet.code` and adds position and clear-zone problems.
+// Reads the bars of one front (`rects`, moved back by a changed offset registration): fills
+// `sheet.code` and adds position and clear-zone problems.
 void ReadBars(const std::vector<PlacedRect>& rects, const Column& c, std::int64_t sheetNr,
               SheetRecord& sheet, std::vector<VerifyProblem>& pending)
 {
@@ -177,24 +204,93 @@ void ReadBars(const std::vector<PlacedRect>& rects, const Column& c, std::int64_
     }
 }
 
-// The top margin most sheets have; the first sheet's among equals.
-double UsualTopMargin(const std::vector<SheetRecord>& sheets)
+// One side of a sheet's set-up that moves the code column: its orientation, its top margin or its
+// offset registration; nullopt where it is not judged.
+using Setup = std::optional<std::pair<double, double>>;
+
+bool Same(const Setup& a, const Setup& b)
 {
-    std::map<long long, std::pair<std::int64_t, std::size_t>> counts; // count, first sheet
-    for (std::size_t i = 0; i < sheets.size(); ++i) {
-        auto& e = counts[std::llround(sheets[i].topMarginMm * 100)];
-        if (e.first++ == 0)
-            e.second = i;
+    constexpr double kToleranceMm = 0.01;
+    return a.has_value() == b.has_value() &&
+           (!a || (std::abs(a->first - b->first) <= kToleranceMm &&
+                   std::abs(a->second - b->second) <= kToleranceMm));
+}
+
+// Calls `change` once for every run of sheets with one set-up `setup` other than `reference`, with
+// its first sheet (0-based) and its length.
+void EachChange(std::size_t sheets, const std::function<Setup(std::size_t)>& setup,
+                const Setup& reference,
+                const std::function<void(std::size_t, std::int64_t)>& change)
+{
+    for (std::size_t i = 0; i < sheets;) {
+        const Setup here = setup(i);
+        std::size_t end = i + 1;
+        while (end < sheets && Same(setup(end), here))
+            ++end;
+        if (here && !Same(here, reference))
+            change(i, static_cast<std::int64_t>(end - i));
+        i = end;
     }
-    long long best = 0;
-    std::pair<std::int64_t, std::size_t> bestE{0, 0};
-    for (const auto& [key, e] : counts) {
-        if (e.first > bestE.first || (e.first == bestE.first && e.second < bestE.second)) {
-            best = key;
-            bestE = e;
-        }
-    }
-    return best / 100.0;
+}
+
+// A turned sheet, another top margin or another offset registration puts the whole column
+// elsewhere on every sheet it holds for: each change is reported once, at the sheet where it takes
+// effect, against the job's own set-up on its first sheet (portrait). True for every sheet that
+// has that set-up.
+std::vector<bool> CheckSetup(const Settings& s, const std::vector<SheetRecord>& sheets,
+                             VerifyReport& report)
+{
+    std::vector<bool> placed(sheets.size(), true);
+    if (sheets.empty())
+        return placed;
+    const Column c = ExpectedColumn(s);
+    const SheetRecord& first = sheets.front();
+    auto add = [&](std::size_t i, std::int64_t count, VerifyKind kind, VerifyDetail detail,
+                   std::string found, std::string expected, double distance) {
+        report.problems.push_back({static_cast<std::int64_t>(i) + 1, kind, detail, std::move(found),
+                                   std::move(expected), distance, count});
+        for (std::size_t k = i; k < i + static_cast<std::size_t>(count); ++k)
+            placed[k] = false;
+    };
+    const auto portrait = [&sheets](std::size_t i) { return sheets[i].orientation == 0; };
+    EachChange(
+        sheets.size(),
+        [&](std::size_t i) {
+            return Setup{{sheets[i].orientation, 0}};
+        },
+        Setup{{0, 0}},
+        [&](std::size_t i, std::int64_t count) {
+            add(i, count, VerifyKind::Orientation, VerifyDetail::Landscape,
+                std::to_string(sheets[i].orientation), "0", 0);
+        });
+    EachChange(
+        sheets.size(),
+        [&](std::size_t i) {
+            return portrait(i) ? Setup{{sheets[i].topMarginMm, 0}} : Setup{};
+        },
+        Setup{{first.topMarginMm, 0}},
+        [&](std::size_t i, std::int64_t count) {
+            add(i, count, VerifyKind::Orientation, VerifyDetail::TopMargin,
+                Fixed(sheets[i].topMarginMm), Fixed(first.topMarginMm), 0);
+        });
+    // Another offset registration moves every bar alike: where the first bar lands, and where it
+    // belongs on the job's own set-up.
+    EachChange(
+        sheets.size(),
+        [&](std::size_t i) {
+            return portrait(i) ? Setup{{sheets[i].leftOffsetMm, sheets[i].topOffsetMm}} : Setup{};
+        },
+        Setup{{first.leftOffsetMm, first.topOffsetMm}},
+        [&](std::size_t i, std::int64_t count) {
+            const SheetRecord& sheet = sheets[i];
+            const double y = c.y + sheet.topMarginMm;
+            add(i, count, VerifyKind::Position, VerifyDetail::None,
+                Point(c.x + sheet.leftOffsetMm, y + sheet.topOffsetMm),
+                Point(c.x + first.leftOffsetMm, y + first.topOffsetMm),
+                std::hypot(sheet.leftOffsetMm - first.leftOffsetMm,
+                           sheet.topOffsetMm - first.topOffsetMm));
+        });
+    return placed;
 }
 
 void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
@@ -202,7 +298,7 @@ void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
 {
     const CodeLayout l = LayoutOf(s);
     const std::uint32_t seqMask = l.seqBits > 0 ? (1u << l.seqBits) - 1 : 0;
-    const double margin = UsualTopMargin(sheets);
+    const std::vector<bool> placedAsSet = CheckSetup(s, sheets, report);
     std::size_t nextPending = 0;
     std::uint32_t seqExpected = 0;
     std::int32_t run = 0;
@@ -223,18 +319,9 @@ void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         const SheetRecord& sheet = sheets[i];
         const auto nr = static_cast<std::int64_t>(i) + 1;
-        // A turned sheet or another top margin puts the whole column elsewhere: that alone is
-        // reported, its bars are still read for the envelopes and the sequence.
-        bool placed = true;
-        if (sheet.orientation != 0) {
-            add(nr, VerifyKind::Orientation, VerifyDetail::Landscape,
-                std::to_string(sheet.orientation), "0");
-            placed = false;
-        } else if (std::abs(sheet.topMarginMm - margin) > 0.01) {
-            add(nr, VerifyKind::Orientation, VerifyDetail::TopMargin, Fixed(sheet.topMarginMm),
-                Fixed(margin));
-            placed = false;
-        }
+        // On a sheet whose set-up moved the column that alone is reported (CheckSetup); its
+        // bars are still read for the envelopes and the sequence.
+        const bool placed = placedAsSet[i];
         for (; nextPending < pending.size() && pending[nextPending].sheet == nr; ++nextPending) {
             if (placed)
                 report.problems.push_back(std::move(pending[nextPending]));
@@ -453,6 +540,11 @@ bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& rep
         SheetRecord sheet;
         sheet.orientation = printer.Orientation();
         sheet.topMarginMm = printer.TopMarginMm();
+        std::tie(sheet.leftOffsetMm, sheet.topOffsetMm) = OffsetOf(printer, s);
+        const double dx = sheets.empty() ? 0 : sheet.leftOffsetMm - sheets.front().leftOffsetMm;
+        const double dy = sheets.empty() ? 0 : sheet.topOffsetMm - sheets.front().topOffsetMm;
+        if (dx != 0 || dy != 0)
+            rects = Shifted(std::move(rects), dx, dy);
         ReadBars(rects, column, static_cast<std::int64_t>(sheets.size()) + 1, sheet, pending);
         sheets.push_back(std::move(sheet));
         if (s.use_dmx) {

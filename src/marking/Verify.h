@@ -24,7 +24,7 @@ enum class VerifyKind {
     Code,           // missing or wrong code
     Position,       // a bar away from where the settings put it
     ForeignMark,    // a filled area of the page in the clear zone of the code column
-    Orientation,    // landscape, or another top margin than the other sheets
+    Orientation,    // landscape, or another top margin than the job's first sheet
     Sequence,       // the sequence bits do not follow the previous sheet
     EnvelopeLimit,  // more sheets in one envelope than the limit
     SourceMismatch, // sheets or envelopes differ from the export of the source job
@@ -41,7 +41,7 @@ enum class VerifyDetail {
     Security,       // security bar missing
     Unclosed,       // the job ends with an envelope that no sheet closes
     Landscape,      // the sheet is not printed in portrait
-    TopMargin,      // the sheet has another top margin than the others
+    TopMargin,      // the sheet has another top margin than the job's first sheet
     SheetCount,     // source: another number of sheets
     EnvelopeCount,  // source: another number of envelopes
     EnvelopeSheets, // source: an envelope with another number of sheets
@@ -58,6 +58,10 @@ struct VerifyProblem {
     std::string found;     // code string, figure or position as found ...
     std::string expected;  // ... and as expected; empty where it does not apply
     double distanceMm = 0; // Position: how far the bar lies from its place
+    // A change of orientation, top margin or offset registration is reported once, at the sheet
+    // where it takes effect: the number of sheets in a row it holds for, that sheet included
+    // (0 for every other problem).
+    std::int64_t sheetsAffected = 0;
 };
 
 struct VerifyReport {
@@ -75,6 +79,11 @@ constexpr double kClearZoneMm = 2.0;
 // Checks the job `marked` is connected to. In a duplex job the odd pages are fronts (the sheets)
 // and the even pages backs, which carry no code and are not checked. False when a page cannot be
 // read (the report then holds what was checked before).
+// The job's first sheet sets the reference for the top margin and the offset registration. A sheet
+// where another one takes effect gets one Orientation (TopMargin) or Position problem, counting
+// the sheets it holds for; so does every run of sheets in one landscape orientation (Landscape).
+// On the sheets of such a run no bar is judged, but the code is still read (past a changed offset
+// as well) for the envelopes and the sequence.
 // With use_dmx every front's 2D code is read from the rectangles in its area and checked against
 // the template: the envelopes the bars give are numbered from 1 and the ID is not known, unless
 // `envelopes` (the export's envelopes, in job order) gives their numbers and IDs.

@@ -1,5 +1,6 @@
 #include "pcljob/EscSkeleton.h"
 
+#include "pcljob/PclTokenizer.h"
 #include "pcljob/cPclMod.h"
 
 #include <algorithm>
@@ -7,30 +8,50 @@
 
 namespace kuvrion {
 
+namespace {
+
+class SkeletonWriter : public PclTokenSink {
+public:
+    SkeletonWriter(std::string& out, std::string_view page, char fill)
+        : m_out(out), m_page(page), m_fill(fill)
+    {
+    }
+    void Text(std::int64_t, const unsigned char*, std::size_t n) { m_out.append(n, m_fill); }
+    void FormFeed(std::int64_t) { m_out += m_fill; }
+    void Escape(std::int64_t at, std::int64_t n, unsigned char) { Copy(at, n); }
+    void Command(const PclCommand& cmd) { Copy(cmd.offset, cmd.length); }
+    void Data(std::int64_t at, const unsigned char*, std::int64_t n, const PclCommand&)
+    {
+        Copy(at, n);
+    }
+    void Hpgl(std::int64_t at, const unsigned char*, std::size_t n)
+    {
+        Copy(at, static_cast<std::int64_t>(n));
+    }
+    void PjlLine(std::int64_t at, const unsigned char*, std::size_t n)
+    {
+        Copy(at, static_cast<std::int64_t>(n));
+    }
+    void Cut(std::int64_t at, std::int64_t n) { Copy(at, n); }
+
+private:
+    void Copy(std::int64_t at, std::int64_t n)
+    {
+        m_out.append(m_page.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(n)));
+    }
+
+    std::string& m_out;
+    std::string_view m_page;
+    char m_fill;
+};
+
+} // namespace
+
 void AppendPageSkeleton(std::string& out, std::string_view page, char fill)
 {
-    std::vector<std::int64_t> escPos;
-    std::vector<std::int64_t> escLen;
-    std::int32_t count = 0;
-    cPclMod::GetEscStats(page, escPos, escLen, count);
-
-    const auto size = static_cast<std::int64_t>(page.size());
     out.reserve(out.size() + page.size());
-    std::int64_t e = 1; // 1-based position after the last sequence written
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::int64_t p = escPos[static_cast<std::size_t>(i)];
-        const std::int64_t len = escLen[static_cast<std::size_t>(i)];
-        if (p > e) {
-            out.append(static_cast<std::size_t>(p - e), fill);
-        }
-        // A "W" count reaching past the end of the page is copied only up to the page end.
-        const std::int64_t copy = std::min(len, size - p + 1);
-        out.append(page.substr(static_cast<std::size_t>(p - 1), static_cast<std::size_t>(copy)));
-        e = p + len;
-    }
-    if (size - e + 1 > 0) {
-        out.append(static_cast<std::size_t>(size - e + 1), fill);
-    }
+    SkeletonWriter writer(out, page, fill);
+    Tokenize(page, writer);
 }
 
 std::optional<Failure> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages,
@@ -46,21 +67,21 @@ std::optional<Failure> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages,
     std::string page;
     std::string skeleton;
     for (std::int32_t n = 1; n <= nPages; ++n) {
-        if (n > 1 && !sink(formFeed)) {
-            return sinkFailed;
-        }
         if (!job.ReadPage(n, page)) {
             return Failure{FailureKind::PageRead, job.ReadError(), n};
         }
         skeleton.clear();
         AppendPageSkeleton(skeleton, page, fill);
+        // A page that a reset or the end of the job ended has no FF of its own; the pages of a
+        // part of the job are each closed by one.
+        if (job.PageEndsWithFormFeed(n) || n < nPages || nPages < job.Pages()) {
+            skeleton += formFeed;
+        }
         if (!skeleton.empty() && !sink(skeleton)) {
             return sinkFailed;
         }
     }
-    // A last page taken from the tail had no FF of its own.
-    const bool unended = nPages == job.Pages() && job.LastPageUnended();
-    if ((!unended && !sink(formFeed)) || (!job.PclJobFoot().empty() && !sink(job.PclJobFoot()))) {
+    if (!job.PclJobFoot().empty() && !sink(job.PclJobFoot())) {
         return sinkFailed;
     }
     return std::nullopt;

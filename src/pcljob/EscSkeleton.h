@@ -1,6 +1,6 @@
-// The escape skeleton of a job: every escape sequence (with the binary data of a "W" sequence)
-// copied unchanged, every other byte of every page replaced by one fill character; job head, page
-// ends and job foot kept.
+// The escape skeleton of a job: every escape sequence (with the data of its data-bearing commands),
+// HP-GL/2 and PJL line copied unchanged, every byte of page text replaced by one fill character;
+// job head, page ends and job foot kept.
 #pragma once
 
 #include "base/Failure.h"
@@ -15,12 +15,11 @@ namespace kuvrion {
 
 class cPclMod;
 
-// Appends the skeleton of one page text to `out`; same length as the page, except that a "W"
-// sequence reaching past the end of the page is copied only up to the page end.
+// Appends the skeleton of one page to `out`; same length as the page.
 void AppendPageSkeleton(std::string& out, std::string_view page, char fill);
 
-// Writes head, page skeletons with FF between pages, FF (not after a last page that had none),
-// foot through `sink`. Pages 1..nPages are read from `job`. Stops at the first page that cannot be
+// Writes head, page skeletons, each with the FF that ended it (where one did), and foot through
+// `sink`. Pages 1..nPages are read from `job`. Stops at the first page that cannot be
 // read (PageRead) or the first time `sink` returns false (TargetWrite, without a system error: the
 // sink knows it); nullopt when all was written.
 std::optional<Failure> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages,

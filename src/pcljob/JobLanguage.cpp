@@ -1,11 +1,62 @@
 #include "pcljob/JobLanguage.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace kuvrion {
 
 namespace {
+
+using namespace std::string_view_literals;
+
+// Every kind with its label, the PJL "ENTER LANGUAGE" names that select it and how its data
+// begins. Empty entries fill a row up and match nothing.
+struct LanguageRow {
+    JobLanguageKind kind;
+    std::string_view label;
+    std::array<std::string_view, 4> pjlNames; // any case
+    std::array<std::string_view, 2> signatures;
+};
+
+// clang-format off
+constexpr LanguageRow kLanguages[] = {
+    // Some printers take the PCL 5 variants by their own names.
+    {JobLanguageKind::Pcl5,       "PCL 5",      {"PCL", "PCL5", "PCL5E", "PCL5C"}, {}},
+    {JobLanguageKind::PclXl,      "PCL XL",     {"PCLXL"},      {") HP-PCL XL", "( HP-PCL XL"}},
+    {JobLanguageKind::PostScript, "PostScript", {"POSTSCRIPT"}, {"%!"}},
+    {JobLanguageKind::Pdf,        "PDF",        {"PDF"},        {"%PDF-"}},
+    // A ZIP container like any other: its first entry tells it apart (XpsPart).
+    {JobLanguageKind::Xps,        "XPS",        {"XPS"},        {}},
+    {JobLanguageKind::Png,        "PNG",        {},             {"\x89PNG\r\n\x1a\n"sv}},
+    {JobLanguageKind::Jpeg,       "JPEG",       {},             {"\xFF\xD8\xFF"sv}},
+    {JobLanguageKind::Tiff,       "TIFF",       {},             {"II*\0"sv, "MM\0*"sv}},
+    {JobLanguageKind::Gif,        "GIF",        {},             {"GIF87a", "GIF89a"}},
+    {JobLanguageKind::Zip,        "ZIP",        {},             {"PK\x03\x04"sv}},
+};
+// clang-format on
+
+// The entry names an XPS document begins with; office documents share the first two (they are
+// ZIP containers of the same packaging), which only changes the label they are refused with.
+constexpr std::string_view kXpsFirstParts[] = {"[Content_Types].xml",
+                                               "FixedDocumentSequence.fdseq"};
+constexpr std::string_view kXpsFirstFolders[] = {"_rels/", "Documents/"};
+
+// True when the first local file header of the ZIP container `zip` names an XPS part. The name
+// length sits at offset 26 of the header and the name at 30; a name cut by the probe is compared
+// as far as it goes.
+bool XpsPart(std::string_view zip)
+{
+    if (zip.size() <= 30)
+        return false;
+    const std::size_t length = static_cast<unsigned char>(zip[26]) |
+                               static_cast<std::size_t>(static_cast<unsigned char>(zip[27])) << 8;
+    const std::string_view name = zip.substr(30, length);
+    return std::find(std::begin(kXpsFirstParts), std::end(kXpsFirstParts), name) !=
+               std::end(kXpsFirstParts) ||
+           std::any_of(std::begin(kXpsFirstFolders), std::end(kXpsFirstFolders),
+                       [name](std::string_view folder) { return name.starts_with(folder); });
+}
 
 // A language name longer than any real one is cut here, so a broken job cannot flood a message.
 constexpr std::size_t kMaxNameLength = 40;
@@ -61,17 +112,9 @@ bool CutPrefixOf(std::string_view rest, std::string_view word)
 
 std::string JobLanguage::Label() const
 {
-    switch (kind) {
-    case JobLanguageKind::Pcl5:
-        return "PCL 5";
-    case JobLanguageKind::PclXl:
-        return "PCL XL";
-    case JobLanguageKind::PostScript:
-        return "PostScript";
-    case JobLanguageKind::Pdf:
-        return "PDF";
-    case JobLanguageKind::Other:
-        break;
+    for (const LanguageRow& row : kLanguages) {
+        if (row.kind == kind)
+            return std::string(row.label);
     }
     return pjlName;
 }
@@ -80,18 +123,11 @@ JobLanguage LanguageFromPjlName(std::string_view name)
 {
     JobLanguage lang;
     lang.pjlName = Printable(name);
-    // Some printers take the PCL 5 variants by their own names.
-    if (EqualsNoCase(name, "PCL") || EqualsNoCase(name, "PCL5") || EqualsNoCase(name, "PCL5E") ||
-        EqualsNoCase(name, "PCL5C")) {
-        lang.kind = JobLanguageKind::Pcl5;
-    } else if (EqualsNoCase(name, "PCLXL")) {
-        lang.kind = JobLanguageKind::PclXl;
-    } else if (EqualsNoCase(name, "POSTSCRIPT")) {
-        lang.kind = JobLanguageKind::PostScript;
-    } else if (EqualsNoCase(name, "PDF")) {
-        lang.kind = JobLanguageKind::Pdf;
-    } else {
-        lang.kind = JobLanguageKind::Other;
+    lang.kind = JobLanguageKind::Other;
+    for (const LanguageRow& row : kLanguages) {
+        if (std::any_of(row.pjlNames.begin(), row.pjlNames.end(),
+                        [name](std::string_view n) { return !n.empty() && EqualsNoCase(name, n); }))
+            lang.kind = row.kind;
     }
     return lang;
 }
@@ -158,12 +194,14 @@ JobLanguage DetectJobLanguage(std::string_view firstBytes)
     while (!data.empty() && data.front() == '\x04')
         data.remove_prefix(1);
     JobLanguage lang;
-    if (data.starts_with("%PDF-"))
-        lang.kind = JobLanguageKind::Pdf;
-    else if (data.starts_with("%!"))
-        lang.kind = JobLanguageKind::PostScript;
-    else if (data.starts_with(") HP-PCL XL") || data.starts_with("( HP-PCL XL"))
-        lang.kind = JobLanguageKind::PclXl;
+    for (const LanguageRow& row : kLanguages) {
+        if (std::any_of(row.signatures.begin(), row.signatures.end(), [data](std::string_view sig) {
+                return !sig.empty() && data.starts_with(sig);
+            }))
+            lang.kind = row.kind;
+    }
+    if (lang.kind == JobLanguageKind::Zip && XpsPart(data))
+        lang.kind = JobLanguageKind::Xps;
     return lang;
 }
 

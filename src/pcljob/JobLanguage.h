@@ -18,7 +18,9 @@ constexpr bool IsPjlBlank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-enum class JobLanguageKind { Pcl5, PclXl, PostScript, Pdf, Other };
+// The printer languages a job may be in, and the files that are plainly no print job at all (an
+// image or an archive sent to the printer port); every kind but Pcl5 is refused.
+enum class JobLanguageKind { Pcl5, PclXl, PostScript, Pdf, Xps, Png, Jpeg, Tiff, Gif, Zip, Other };
 
 struct JobLanguage {
     JobLanguageKind kind = JobLanguageKind::Pcl5;
@@ -26,7 +28,8 @@ struct JobLanguage {
     std::string pjlName;
 
     bool IsPcl5() const { return kind == JobLanguageKind::Pcl5; }
-    // "PCL 5", "PCL XL", "PostScript", "PDF", or the PJL name of any other language.
+    // "PCL 5", "PCL XL", "PostScript", "PDF", "XPS", "PNG", "JPEG", "TIFF", "GIF", "ZIP", or the
+    // PJL name of any other language.
     std::string Label() const;
 };
 
@@ -35,8 +38,9 @@ inline constexpr std::size_t kLanguageProbeBytes = 8192;
 
 // The language of a job from its first bytes (at most kLanguageProbeBytes are used): the name of a
 // PJL "ENTER LANGUAGE" line in the leading PJL block, else the signature of the data after that
-// block ("%PDF-", "%!", ") HP-PCL XL"); anything else is PCL 5, plain text with form feeds
-// included.
+// block ("%PDF-", "%!", ") HP-PCL XL", a ZIP container, PNG, JPEG, TIFF, GIF). A ZIP container is
+// XPS when its first entry is one of the parts an XPS document begins with, else ZIP. Anything
+// else is PCL 5, plain text with form feeds included.
 JobLanguage DetectJobLanguage(std::string_view firstBytes);
 
 // The PJL block at the start of `bytes`: universal exits and @PJL lines (each up to and including

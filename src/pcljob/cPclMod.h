@@ -1,14 +1,18 @@
 // The PCL job scanner: opens a print job, splits it once into job head, pages and job foot, and
 // then hands out each page's bytes by page number (read from the source on every call, not cached).
 //
-// Page end: an FF byte that is not part of the binary data of a "W" escape sequence. Job head: the
-// start of page 1 up to and including its first printer reset (ESC E); without a reset in page 1,
-// its leading PJL block (universal exit and @PJL lines, up to "@PJL ENTER LANGUAGE=PCL" and the
-// line ends after it). Tail: the bytes after the last page end (after the head in a job without
-// page ends). A tail without page text is the job foot; a tail with page text is one more page,
-// up to the first printer reset after its text, and the foot is that reset and what follows.
-// So head, pages, one FF per page end and foot make up the whole job, byte for byte.
-// Positions are 1-based and 64-bit.
+// The job is read with the one PCL tokenizer (PclTokenizer.h), and pages end where a printer ejects
+// them: at an FF in PCL mode (not in the data of a command, not in HP-GL/2), and at a printer
+// reset (ESC E) or universal exit that follows printed content on the page (text other than
+// blanks and control codes, a filled rectangle, raster rows, transparent data, HP-GL/2 drawing);
+// such a page has no FF of its own, and the reset or exit begins the next page.
+// Job head: the start of page 1 up to and including its first printer reset; without a reset in
+// page 1, its leading PJL block (universal exit and @PJL lines, up to "@PJL ENTER LANGUAGE=PCL"
+// and the line ends after it). A page 1 holding nothing but the head is dropped. Tail: the bytes
+// after the last page end. A tail without printed content is the job foot; else it is one more
+// page, and the foot is empty.
+// So head, pages, the FF of every page that has one, and foot make up the whole job, byte for
+// byte. Positions are 1-based and 64-bit.
 #pragma once
 
 #include "pcljob/ByteSource.h"
@@ -24,6 +28,8 @@
 #include <vector>
 
 namespace kuvrion {
+
+class PclTokenizer;
 
 class cPclMod {
 public:
@@ -62,6 +68,9 @@ public:
     // 0 for an invalid page number.
     std::int64_t PageSeek(std::int32_t nPageNr) const;
     std::int64_t PageSize(std::int32_t nPageNr) const;
+    // The page ends with an FF (else a printer reset or universal exit, or the end of the job,
+    // ends it).
+    bool PageEndsWithFormFeed(std::int32_t nPageNr) const;
     // Empty for an invalid page number or a read error.
     std::string Page(std::int32_t nPageNr) const;
     // The same with failures reported: false (with ReadError() set) on a read error. Safe to call
@@ -75,8 +84,8 @@ public:
     const std::string& PclJobHead() const { return m_head; }
     const std::string& PclJobFoot() const { return m_foot; }
     std::int64_t FileEscapes() const { return m_escapes; }
-    // True when the last page has no FF of its own: it is the text of the tail.
-    bool LastPageUnended() const { return m_lastPageUnended; }
+    // True when the last page has no FF of its own.
+    bool LastPageUnended() const { return m_pages > 0 && !PageEndsWithFormFeed(m_pages); }
 
     // The job's language, from its first bytes (PCL 5 while not connected).
     const JobLanguage& Language() const { return m_language; }
@@ -90,25 +99,16 @@ public:
     // before the job foot: the pages cannot be paired into sheets safely.
     bool DuplexSwitches() const { return m_duplexSwitches; }
 
-    // Lists the escape sequences of `sPg`: 1-based positions and lengths (a "W" sequence includes
-    // its byte count of data, which may reach past the end of the text). With no ESC in `sPg`,
-    // nCount = 0 and the arrays are left as they were.
-    static void GetEscStats(std::string_view sPg, std::vector<std::int64_t>& nEscPos,
-                            std::vector<std::int64_t>& nEscLen, std::int32_t& nCount);
-
-    // The same walk without the lists, for passes over every page of a job:
-    // appends to `out` every byte of `sPg` outside its escape sequences (the page text) ...
-    static void AppendWithoutEscapes(std::string_view sPg, std::string& out);
-    // ... and finds the first escape sequence at or after 0-based `from`: false when there is
-    // none, else its 0-based position and its length as GetEscStats gives it.
-    static bool NextEscape(std::string_view sPg, std::size_t from, std::int64_t& pos,
-                           std::int64_t& len);
-
 private:
+    class PageEndFinder;
+
     void ScanPages();
-    // After the walk: head, the page table's first and last entries, tail page, foot, duplex.
-    // False on a read error (m_readErrno set).
-    bool SplitJob(const DuplexTracker& duplex);
+    // Feeds the job from the tokenizer's position to its end, or until `stop` says so after a
+    // block. False on a read error (m_readErrno set).
+    bool WalkFrom(PclTokenizer& tokenizer, PageEndFinder& finder,
+                  const std::function<bool()>& stop);
+    // After the walk: head, pages, tail page, foot, duplex. False on a read error.
+    bool SplitJob(PageEndFinder& finder);
 
     std::size_t m_blockSize;
     ProgressHandler m_progress;
@@ -116,11 +116,13 @@ private:
     std::string m_fileName;
     std::int64_t m_fileSize = 0;
     std::int32_t m_pages = 0;
-    std::vector<std::int64_t> m_pageStart; // Pages + 1 entries after a scan
+    std::int64_t m_firstPageStart = 0; // 0-based
+    // Per page: the 0-based offset where its bytes end, plus one; negative when no FF follows.
+    // Each page begins where the one before ended (after its FF).
+    std::vector<std::int64_t> m_pageEnd;
     std::string m_head;
     std::string m_foot;
     std::int64_t m_escapes = 0;
-    bool m_lastPageUnended = false;
     JobLanguage m_language;
     DuplexMode m_duplex = DuplexMode::None;
     bool m_duplexInPage1 = false;

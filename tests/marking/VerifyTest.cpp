@@ -3,6 +3,8 @@
 #include "marking/Verify.h"
 #include "Exported.h"
 #include "marking/EnvelopeList.h"
+#include "settings/IniAccess.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -31,15 +33,21 @@ Settings AllMarks()
 
 class VerifyTest : public ::testing::Test {
 protected:
-    // Exports kPeople with `s`; `head` selects duplex when asked.
-    std::string Export(const Settings& s, const std::string& head = ESC + "E")
+    // Exports `people` with `s`; `head` selects duplex when asked. Without `reset` only the head
+    // resets the printer, so what a page sets holds for the pages after it.
+    std::string Export(const Settings& s, const std::string& head = ESC + "E",
+                       const std::vector<std::vector<std::int32_t>>& people = kPeople,
+                       bool reset = true)
     {
         std::string job = head;
-        for (int i = 1; i <= 6; ++i)
-            job += (i > 1 ? ESC + "E" : "") + "P" + std::to_string(i) + FF;
+        std::int32_t pages = 0;
+        for (const auto& letter : people)
+            pages += static_cast<std::int32_t>(letter.size());
+        for (int i = 1; i <= pages; ++i)
+            job += (i > 1 && reset ? ESC + "E" : "") + "P" + std::to_string(i) + FF;
         EXPECT_TRUE(src.Connect(MakeMemorySource(job), "src.pcl"));
         persons = cKVPersons();
-        test::AddLetters(persons, kPeople);
+        test::AddLetters(persons, people);
         std::string out;
         ExportStats stats;
         EXPECT_FALSE(test::ExportInto(out, src, persons, s, stats));
@@ -134,10 +142,6 @@ TEST_F(VerifyTest, AlteredJobsAreCaughtOnTheRightSheet)
              sh[2].replace(at, 7, "&a2849V");
          },
          nullptr, VerifyKind::Position, 3},
-        {"two sheets swapped", [](Sheets_t& sh) { std::swap(sh[0], sh[1]); }, nullptr,
-         VerifyKind::Sequence, 1},
-        {"sheet removed", [](Sheets_t& sh) { sh.erase(sh.begin() + 1); }, nullptr,
-         VerifyKind::Sequence, 2},
         {"landscape", [&](Sheets_t& sh) { insertBefore(sh, 2, ESC + "&l1O"); }, nullptr,
          VerifyKind::Orientation, 3},
         {"other top margin", [&](Sheets_t& sh) { insertBefore(sh, 1, ESC + "&l0E"); }, nullptr,
@@ -175,6 +179,119 @@ TEST_F(VerifyTest, AlteredJobsAreCaughtOnTheRightSheet)
         EXPECT_EQ(r.problems.front().kind, c.kind) << c.name;
         EXPECT_EQ(r.problems.front().sheet, c.sheet) << c.name;
     }
+}
+
+TEST_F(VerifyTest, SequenceBreaksAreCaughtAtEveryWidth)
+{
+    // The width as the settings file stores it: 0, the default of a file without it, is 1.
+    const std::pair<const char*, std::int32_t> widths[] = {
+        {"0", 1}, {"1", 1}, {"2", 2}, {"3", 3}, {"4", 4}};
+    for (const auto& [stored, width] : widths) {
+        test::TempDir dir;
+        IniAccess ini;
+        ini.IniFile(
+            dir.Write("kuvrion.ini", std::string("[ome]\r\nseqchk_count=") + stored + "\r\n")
+                .string());
+        Settings s = LoadSettings(ini);
+        ASSERT_EQ(s.seqchk_count, width) << stored;
+        s.use_stop = s.use_supply = s.use_seqchk = s.use_parity = s.use_security = true;
+        ComputeCodeLength(s);
+        const std::string marked = Export(s);
+        std::string head, foot;
+        const std::vector<std::string> sheets = Sheets(marked, head, foot);
+        ASSERT_EQ(sheets.size(), 6u);
+        for (const bool swap : {false, true}) {
+            std::vector<std::string> altered = sheets;
+            if (swap)
+                std::swap(altered[0], altered[1]);
+            else
+                altered.erase(altered.begin() + 1);
+            std::string job = head;
+            for (const auto& sheet : altered)
+                job += sheet + FF;
+            const VerifyReport r = test::Verified(job + foot, s);
+            ASSERT_FALSE(r.problems.empty()) << stored << (swap ? " swapped" : " removed");
+            EXPECT_EQ(r.problems.front().kind, VerifyKind::Sequence) << stored;
+            EXPECT_EQ(r.problems.front().sheet, swap ? 1 : 2) << stored;
+        }
+    }
+}
+
+TEST_F(VerifyTest, ASetUpChangeIsReportedOnceWhereItTakesEffect)
+{
+    // 19 sheets, and only the head resets the printer: what a sheet sets holds for those after it.
+    const std::vector<std::vector<std::int32_t>> people = {
+        {1, 2, 3, 4, 5}, {6, 7, 8, 9, 10, 11, 12}, {13, 14, 15, 16, 17, 18, 19}};
+    using Sheets_t = std::vector<std::string>;
+    // A page that sets `what` at its start (sheet 1-based).
+    auto at = [](std::size_t sheet, std::string what) {
+        return [sheet, what](Sheets_t& sh) { sh[sheet - 1].insert(0, what); };
+    };
+    struct Case {
+        const char* name;
+        std::function<void(Sheets_t&)> alter;
+        VerifyKind kind;
+        VerifyDetail detail;
+        std::int64_t sheet, affected; // the one problem; sheet 0: none
+    };
+    const Case cases[] = {
+        {"uniform", [](Sheets_t&) {}, VerifyKind::Code, VerifyDetail::None, 0, 0},
+        {"the job's own margin", at(1, ESC + "&l6E"), VerifyKind::Code, VerifyDetail::None, 0, 0},
+        {"margin from sheet 9", at(9, ESC + "&l6E"), VerifyKind::Orientation,
+         VerifyDetail::TopMargin, 9, 11},
+        {"margin on sheets 9-11",
+         [&](Sheets_t& sh) {
+             at(9, ESC + "&l6E")(sh);
+             at(12, ESC + "&l3E")(sh);
+         },
+         VerifyKind::Orientation, VerifyDetail::TopMargin, 9, 3},
+        // The export sets the offset registration of the marks on every page: a job whose marks
+        // were written with another one from sheet 9.
+        {"mark offset from sheet 9",
+         [](Sheets_t& sh) {
+             const std::string ome = ESC + "&l0U" + ESC + "&l0Z";
+             for (std::size_t i = 8; i < sh.size(); ++i)
+                 sh[i].replace(sh[i].rfind(ome), ome.size(), ESC + "&l40U" + ESC + "&l-20Z");
+         },
+         VerifyKind::Position, VerifyDetail::None, 9, 11},
+        {"landscape from sheet 9", at(9, ESC + "&l1O"), VerifyKind::Orientation,
+         VerifyDetail::Landscape, 9, 11},
+    };
+    const Settings s = AllMarks();
+    const std::string marked = Export(s, ESC + "E", people, false);
+    for (const Case& c : cases) {
+        std::string head, foot;
+        std::vector<std::string> sheets = Sheets(marked, head, foot);
+        ASSERT_EQ(sheets.size(), 19u);
+        c.alter(sheets);
+        std::string job = head;
+        for (const auto& sheet : sheets)
+            job += sheet + FF;
+        const VerifyReport r = test::Verified(job + foot, s);
+        // The bars are still read past the change: the envelopes stay those of the export.
+        EXPECT_EQ(r.envelopeSheets, (std::vector<std::int32_t>{5, 7, 7})) << c.name;
+        if (c.sheet == 0) {
+            EXPECT_TRUE(r.problems.empty()) << c.name;
+            continue;
+        }
+        ASSERT_EQ(r.problems.size(), 1u) << c.name;
+        const VerifyProblem& p = r.problems.front();
+        EXPECT_EQ(p.kind, c.kind) << c.name;
+        EXPECT_EQ(p.detail, c.detail) << c.name;
+        EXPECT_EQ(p.sheet, c.sheet) << c.name;
+        EXPECT_EQ(p.sheetsAffected, c.affected) << c.name;
+    }
+    // The margin the first sheet has is the reference, however few sheets keep it.
+    std::string head, foot;
+    std::vector<std::string> sheets = Sheets(marked, head, foot);
+    sheets[1].insert(0, ESC + "&l6E");
+    std::string job = head;
+    for (const auto& sheet : sheets)
+        job += sheet + FF;
+    const VerifyReport r = test::Verified(job + foot, s);
+    ASSERT_EQ(r.problems.size(), 1u);
+    EXPECT_EQ(r.problems.front().found, "25.40");
+    EXPECT_EQ(r.problems.front().expected, "12.70");
 }
 
 TEST_F(VerifyTest, AnotherSourceGivesOtherEnvelopes)

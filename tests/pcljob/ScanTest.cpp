@@ -35,7 +35,7 @@ TEST(PclScan, PagesHeadAndFootByTheRules)
     };
     const std::string pjl = Esc("%-12345X") + "@PJL ENTER LANGUAGE=PCL\r\n" + kReset;
     const std::string raster = Fixture("raster-ff-across-block.pcl");
-    const std::string pad(65535, 'x');
+    const std::string pad(65535, ' ');
     const std::string uel = Esc("%-12345X");
     const std::string drv = uel + "@PJL JOB NAME=\"Briefe\"\r\n@PJL SET RESOLUTION=600\r\n";
     const std::string driverTail = Esc("*c0Q") + kReset + uel + "@PJL EOJ\r\n" + uel;
@@ -46,20 +46,20 @@ TEST(PclScan, PagesHeadAndFootByTheRules)
         {"no head without a reset on page 1; empty pages stay; text after the last FF is a page",
          "A\f\fB\ftail" + kReset, "", {"A", "", "B", "tail"}, kReset, 1},
         {"the head takes what precedes the reset", pjl + "X\f", pjl, {"X"}, "", 2},
-        {"a reset across two pieces of the head search", pad + kReset + "A\f", pad + kReset, {"A"}, "", 1},
+        {"blanks before the reset are part of the head", pad + kReset + "A\f", pad + kReset, {"A"}, "", 1},
         {"no page end: the text after the head is one page", kReset + "text" + kReset, kReset, {"text"}, kReset, 2},
         {"FF and ESC in W data are data", Raster("\f\x1b\f") + "A\f", "", {Raster("\f\x1b\f") + "A"}, "", 1},
-        {"W data ending with the file is the foot", "A\f" + Raster("\f\f"), "", {"A"}, Raster("\f\f"), 1},
-        {"\"/\" opens a parameterized sequence", "A" + Esc("/3W") + "\f\f\fB\f", "", {"A" + Esc("/3W") + "\f\f\fB"}, "", 1},
+        {"a raster row after the last FF prints: it is a page", "A\f" + Raster("\f\f"), "", {"A", Raster("\f\f")}, "", 1},
+        {"a command outside the data table carries no data", "A" + Esc("/3W") + "\f\f\fB\f", "", {"A" + Esc("/3W"), "", "", "B"}, "", 1},
         {"a negative count is 0", Esc("*b-5W") + "A\fB\f", "", {Esc("*b-5W") + "A", "B"}, "", 1},
-        {"an absurd count ends the scan", "A\fB" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f", "", {"A", "B" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f"}, "", 0},
+        {"an absurd count ends the scan", "A\fB" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f", "", {"A", "B" + Esc("*b" + std::string(40, '9') + "W") + "\fC\f"}, "", 1},
         {"an FF closing a sequence ends the page; an unexpected c2 ends after 3",
          "A" + Esc("\f") + "B" + Esc("&\f") + "C" + Esc("&l1\f") + "D" + Esc("&.") + "5\f" + kReset,
          "", {"A\x1b", "B\x1b&", "C\x1b&l1", "D\x1b&.5"}, kReset, 5},
-        {"ESC ESC is a sequence; a tail without text is the foot", std::string(5, '\x1b'), "", {}, std::string(5, '\x1b'), 2},
+        {"an ESC before an ESC is a sequence of its own; a tail without text is the foot", std::string(5, '\x1b'), "", {}, std::string(5, '\x1b'), 4},
         {"malformed-sequence-mid-job.pcl", Fixture("malformed-sequence-mid-job.pcl"), kReset,
          {"A" + Esc("&l1") + "\x01" + "B", "C", "D"}, kReset, 3},
-        {"w-count-past-end.pcl", Fixture("w-count-past-end.pcl"), kReset, {"A", "B" + Esc("*b999W") + "xyz\fC\f"}, "", 1},
+        {"w-count-past-end.pcl", Fixture("w-count-past-end.pcl"), kReset, {"A", "B" + Esc("*b999W") + "xyz\fC\f"}, "", 2},
         {"esc-at-block-end.pcl", Fixture("esc-at-block-end.pcl"), kReset,
          {std::string(2045, 'x') + Esc("*p100X") + "A", "B"}, kReset, 3},
         {"raster-ff-across-block.pcl", raster, pjl,
@@ -73,7 +73,7 @@ TEST(PclScan, PagesHeadAndFootByTheRules)
         {"the last letter ends with a reset instead of an FF", kReset + "A\f" + kReset + "letzter Brief" + kReset + uel,
          kReset, {"A", kReset + "letzter Brief"}, kReset + uel, -1},
         {"a tail of control bytes prints nothing", kReset + "A\f" + kReset + "\r\n\x1a", kReset, {"A"}, kReset + "\r\n\x1a", -1},
-        {"no reset after the last text: all of it is the page", "A\fB" + uel + "@PJL EOJ\r\n", "", {"A", "B" + uel + "@PJL EOJ\r\n"}, "", -1},
+        {"a universal exit after text ends the page", "A\fB" + uel + "@PJL EOJ\r\n", "", {"A", "B"}, uel + "@PJL EOJ\r\n", -1},
         {"@PJL text after a reset is page text", "A\f" + kReset + "@PJL EOJ\r\n", "", {"A", kReset + "@PJL EOJ\r\n"}, "", -1},
         {"no page end and no text", drv + kReset + "\r\n", drv + kReset, {}, "\r\n", -1},
     };

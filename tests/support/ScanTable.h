@@ -15,6 +15,7 @@ namespace kuvrion::test {
 
 struct ScanTable {
     std::vector<std::int64_t> pageStart; // 1-based, Pages + 1 entries; empty without pages
+    std::vector<std::int64_t> pageSize;  // without the FF that ends a page
     std::string head;
     std::string foot;
     std::int64_t escapes = 0;
@@ -30,9 +31,8 @@ struct ScanTable {
     {
         std::vector<std::string> pages;
         for (std::size_t n = 1; n < pageStart.size(); ++n) {
-            pages.emplace_back(
-                job.substr(static_cast<std::size_t>(pageStart[n - 1] - 1),
-                           static_cast<std::size_t>(pageStart[n] - pageStart[n - 1] - 1)));
+            pages.emplace_back(job.substr(static_cast<std::size_t>(pageStart[n - 1] - 1),
+                                          static_cast<std::size_t>(pageSize[n - 1])));
         }
         return pages;
     }
@@ -53,6 +53,7 @@ inline ScanTable Scan(const std::string& bytes, std::size_t blockSize = cPclMod:
     cPclMod job(blockSize);
     EXPECT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
     ScanTable t{{},
+                {},
                 job.PclJobHead(),
                 job.PclJobFoot(),
                 job.FileEscapes(),
@@ -67,14 +68,15 @@ inline ScanTable Scan(const std::string& bytes, std::size_t blockSize = cPclMod:
     }
     for (std::int32_t n = 1; n <= job.Pages(); ++n) {
         t.pageStart.push_back(job.PageSeek(n));
+        t.pageSize.push_back(job.PageSize(n));
         EXPECT_EQ(job.PageSeek(n), static_cast<std::int64_t>(joined.size()) + 1) << "page " << n;
         joined += job.Page(n);
-        if (n < job.Pages() || !job.LastPageUnended()) {
+        if (job.PageEndsWithFormFeed(n)) {
             joined += '\f';
         }
     }
     if (job.Pages() > 0) {
-        t.pageStart.push_back(job.PageSeek(job.Pages()) + job.PageSize(job.Pages()) + 1);
+        t.pageStart.push_back(static_cast<std::int64_t>(joined.size()) + 1);
     }
     EXPECT_TRUE(joined + t.foot == bytes) << "head, pages, page ends and foot are not the job";
     return t;

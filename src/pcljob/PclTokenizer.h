@@ -1,0 +1,629 @@
+// The one reader of the PCL 5 job language: splits bytes into tokens, as a printer reads them.
+//
+// Tokens, each covering its bytes, so every byte of a job belongs to exactly one:
+// - text: a run of bytes other than ESC and FF in PCL mode (printable text, and the control
+//   codes that only move the cursor: CR, LF, BS, HT, SI, SO ...);
+// - a form feed (FF) in PCL mode;
+// - a two-character escape sequence, ESC and one character outside 33..47;
+// - a command of a parameterized sequence: the first is ESC, the family character (33..47), the
+//   group character (96..126, where there is one), its value and its letter; each further command
+//   of a combined sequence is its value and letter ("ESC*b0m5W" is the commands "ESC*b0m" and
+//   "5W");
+// - the data of a data-bearing command ("ESC*b5W" and five bytes), skipped by count: data may hold
+//   any byte, FF and ESC included; after data of a lower-case command the sequence goes on;
+// - HP-GL/2: from ESC %#B until ESC %#A, a printer reset or the universal exit, the bytes belong
+//   to HP-GL/2 (FF is no page end there); a label (LB) runs to its terminator (ETX, or the one set
+//   by DT), whatever bytes it holds;
+// - a universal exit (ESC %-12345X, reported as a command) and the @PJL lines after it;
+// - a sequence cut off by the end of the data.
+//
+// The tokenizer works over blocks fed in order and carries its state from one to the next, so the
+// tokens never depend on where the blocks are cut (a token that spans blocks comes in pieces for
+// text, data, HP-GL/2 and PJL lines, whole for a command). Runs of text are found 16 bytes at a
+// time, and data can be skipped without being read.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+// KUVRION_NO_SIMD builds the plain byte loops alone, so tests can check them against the same
+// expectations.
+#if defined(__SSE2__) && !defined(KUVRION_NO_SIMD)
+#define KUVRION_SSE2 1
+#include <emmintrin.h>
+#endif
+
+namespace kuvrion {
+
+inline constexpr unsigned char kEscByte = 27;
+inline constexpr unsigned char kFormFeedByte = 12;
+
+// The value of one field, read as far as it forms a number: an optional sign, digits, an optional
+// "." and more digits ("1.5.3" reads 1.5, "+-3" reads 0).
+class FieldNumber {
+public:
+    // The largest byte count a field can give. Far beyond any file, so an absurd count simply
+    // reaches past the end of the data, and adding it to a position cannot overflow.
+    static constexpr std::int64_t kMaxCount = 1'000'000'000'000'000'000;
+
+    void Clear() { *this = FieldNumber{}; }
+
+    void Feed(unsigned char c)
+    {
+        if (c >= '0' && c <= '9') {
+            const int d = c - '0';
+            switch (m_state) {
+            case kStart:
+            case kSign:
+                m_state = kWhole;
+                m_whole = d;
+                break;
+            case kWhole:
+                m_whole =
+                    m_whole > kMaxCount / 10 ? kMaxCount : std::min(m_whole * 10 + d, kMaxCount);
+                break;
+            case kFraction:
+                if (m_firstFraction < 0) {
+                    m_firstFraction = d;
+                } else if (d != 0) {
+                    m_fractionRest = true;
+                }
+                if (m_scale > 1e-12) {
+                    m_fraction += d * m_scale;
+                    m_scale /= 10;
+                }
+                break;
+            case kBroken:
+                break;
+            }
+        } else if (c == '.') {
+            m_state = m_state == kFraction || m_state == kBroken ? kBroken : kFraction;
+        } else { // sign
+            if (m_state == kStart) {
+                m_state = kSign;
+                m_negative = c == '-';
+                m_signed = true;
+            } else {
+                m_state = kBroken;
+            }
+        }
+    }
+
+    // The value as a byte count: rounded to nearest with halves to the even number; negative
+    // counts are 0, since they would move the read position backwards.
+    std::int64_t Count() const
+    {
+        std::int64_t v = m_whole;
+        if (m_firstFraction > 5 ||
+            (m_firstFraction == 5 && (m_fractionRest || (m_whole & 1) != 0))) {
+            v = std::min(v + 1, kMaxCount);
+        }
+        return m_negative ? 0 : v;
+    }
+    // The value as written, sign included.
+    double Value() const
+    {
+        const double v = static_cast<double>(m_whole) + m_fraction;
+        return m_negative ? -v : v;
+    }
+    bool Negative() const { return m_negative; }
+    // A sign was written: a relative move for cursor commands.
+    bool Signed() const { return m_signed; }
+
+private:
+    enum State : unsigned char { kStart, kSign, kWhole, kFraction, kBroken };
+    State m_state = kStart;
+    bool m_negative = false;
+    bool m_signed = false;
+    std::int64_t m_whole = 0;
+    int m_firstFraction = -1;
+    bool m_fractionRest = false;
+    double m_fraction = 0;
+    double m_scale = 0.1;
+};
+
+// True when the command ESC <family> <group> # <letter> (letter in either case) is followed by
+// its value's count of data bytes. The one list of them.
+constexpr bool IsDataCommand(unsigned char family, unsigned char group, unsigned char letter)
+{
+    const unsigned char upper = letter >= 'a' && letter <= 'z' ? letter - 0x20 : letter;
+    switch (family) {
+    case '*':
+        // raster rows and planes, pattern, image configuration, dither matrix, colour lookup
+        // tables, viewing illuminant, driver configuration, raster configuration
+        return (group == 'b' && (upper == 'W' || upper == 'V')) ||
+               (upper == 'W' && (group == 'c' || group == 'v' || group == 'm' || group == 'l' ||
+                                 group == 'i' || group == 'o' || group == 'g'));
+    case '&':
+        // transparent print data, AppleTalk configuration, alphanumeric ID, the job's own data
+        return (group == 'p' && upper == 'X') ||
+               (upper == 'W' && (group == 'b' || group == 'n' || group == 'a'));
+    case '(':
+        // character download, symbol set definition
+        return upper == 'W' && (group == 's' || group == 'f');
+    case ')':
+        // font header
+        return upper == 'W' && group == 's';
+    default:
+        return false;
+    }
+}
+
+// One command of a parameterized escape sequence.
+struct PclCommand {
+    std::int64_t offset = 0;  // 0-based position of the token's first byte
+    std::int64_t length = 0;  // the token's bytes, its data not included
+    unsigned char family = 0; // the character after ESC (33..47)
+    unsigned char group = 0;  // the group character (96..126), 0 when the sequence has none
+    unsigned char letter = 0; // the parameter or termination character as written; for a
+                              // malformed sequence the byte that broke it, 0 when none was taken
+    bool first = false;       // the token starts with the ESC
+    bool final = false;       // the command ends the sequence
+    bool malformed = false;   // the sequence broke off at a character that belongs to no command
+    FieldNumber value;
+    std::int64_t dataCount = 0; // data bytes that follow the command
+
+    // The letter in upper case: the command it names.
+    unsigned char Command() const
+    {
+        return letter >= 'a' && letter <= 'z' ? static_cast<unsigned char>(letter - 0x20) : letter;
+    }
+    bool Is(unsigned char fam, unsigned char grp, unsigned char upper) const
+    {
+        return family == fam && group == grp && Command() == upper && !malformed;
+    }
+    bool IsUniversalExit() const
+    {
+        return family == '%' && group == 0 && letter == 'X' && value.Negative() &&
+               value.Count() == 0 && value.Value() == -12345;
+    }
+};
+
+// What a token sink receives. Derive from it and hide the calls you need; the tokenizer calls them
+// statically, so the ones left empty cost nothing. Positions are 0-based offsets in the stream.
+struct PclTokenSink {
+    // A run of text (`p` points at its bytes).
+    void Text(std::int64_t, const unsigned char*, std::size_t) {}
+    void FormFeed(std::int64_t) {}
+    // A two-character sequence ESC `c`, 2 bytes; `c` 0 for a lone ESC that a form feed cut (1 byte).
+    void Escape(std::int64_t, std::int64_t, unsigned char) {}
+    void Command(const PclCommand&) {}
+    // A piece of the data of `owner`; `p` is null when the piece was skipped unread.
+    void Data(std::int64_t, const unsigned char*, std::int64_t, const PclCommand&) {}
+    // A piece of HP-GL/2, and the start of each HP-GL/2 instruction (its two letters, upper case).
+    void Hpgl(std::int64_t, const unsigned char*, std::size_t) {}
+    void HpglInstruction(unsigned char, unsigned char) {}
+    // A piece of a @PJL line after a universal exit, its LF included.
+    void PjlLine(std::int64_t, const unsigned char*, std::size_t) {}
+    // An escape sequence that the end of the data cut off (Finish reports it).
+    void Cut(std::int64_t, std::int64_t) {}
+};
+
+class PclTokenizer {
+public:
+    // Starts reading at the 0-based offset `start`, in PCL mode.
+    explicit PclTokenizer(std::int64_t start = 0) : m_pos(start) {}
+
+    // Reads the block `bytes` of `n` bytes that follows what was fed before (the first block starts
+    // at offset 0, or where Skip left off).
+    template <class Sink> void Feed(const unsigned char* bytes, std::size_t n, Sink& sink);
+    template <class Sink> void Feed(std::string_view bytes, Sink& sink)
+    {
+        Feed(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), sink);
+    }
+    // After the last block: reports a sequence that the end cut off.
+    template <class Sink> void Finish(Sink& sink)
+    {
+        if ((m_state == kEsc || m_state == kFamily || m_state == kField) &&
+            m_pos > m_tokenStart) {
+            sink.Cut(m_tokenStart, m_pos - m_tokenStart);
+            m_state = kText;
+        } else if (m_state == kPjlPrefix) {
+            sink.Text(m_pos - m_prefixLen, m_prefix, m_prefixLen);
+            m_state = kText;
+        }
+    }
+
+    // Data bytes still to come for the last command read.
+    std::int64_t PendingData() const { return m_state == kData ? m_dataLeft : 0; }
+    // Passes over up to `limit` bytes of pending data without reading them; returns how many.
+    template <class Sink> std::int64_t SkipData(std::int64_t limit, Sink& sink)
+    {
+        const std::int64_t n = std::min(PendingData(), limit);
+        if (n > 0) {
+            sink.Data(m_pos, nullptr, n, m_command);
+            m_pos += n;
+            m_dataLeft -= n;
+            if (m_dataLeft == 0)
+                AfterData();
+        }
+        return n;
+    }
+
+    // 0-based offset of the next byte to feed.
+    std::int64_t Position() const { return m_pos; }
+    // The bytes read are HP-GL/2.
+    bool InHpgl() const { return m_hpgl; }
+
+private:
+    enum State : unsigned char {
+        kText,     // PCL mode, between tokens
+        kDisplay,  // display functions: every byte is printed, up to and including ESC Z
+        kEsc,      // after an ESC
+        kFamily,   // after ESC and a family character
+        kField,    // in the fields of a parameterized sequence
+        kData,     // in the data of a command
+        kPjlStart, // after a universal exit, or after a @PJL line
+        kPjlPrefix,
+        kPjlLine,
+        kHpgl, // HP-GL/2, before an instruction
+        kHpglInstruction,
+        kHpglParams,
+        kHpglLabel,
+        kHpglTerminator, // DT: the next byte ends labels
+        kHpglEncoded,    // PE: up to ";"
+        kHpglComment,    // CO: a quoted string, or up to ";"
+        kHpglQuoted,     // the quoted string of CO
+        kHpglSymbol,     // SM: one byte
+    };
+
+    // Where bytes go after a sequence or its data.
+    State ModeState() const { return m_hpgl ? kHpgl : kText; }
+    void AfterData() { m_state = m_command.final ? AfterSequence() : kField; }
+    State AfterSequence() { return m_afterSequence; }
+
+    template <class Sink> void EndCommand(unsigned char letter, bool final, bool malformed,
+                                          Sink& sink);
+
+    static const unsigned char* FindEscOrFormFeed(const unsigned char* p, const unsigned char* end);
+
+    State m_state = kText;
+    State m_afterSequence = kText;
+    bool m_hpgl = false;
+    std::int64_t m_pos = 0;        // offset of the next byte
+    std::int64_t m_tokenStart = 0; // offset where the current command token began
+    std::int64_t m_dataLeft = 0;
+    unsigned char m_family = 0;
+    unsigned char m_group = 0;
+    bool m_firstCommand = false;
+    FieldNumber m_field;
+    PclCommand m_command; // the last command, owner of the data being read
+    unsigned char m_prefix[4] = {};
+    std::size_t m_prefixLen = 0;
+    unsigned char m_instruction = 0; // first letter of an HP-GL/2 instruction
+    unsigned char m_labelTerminator = 3;
+    bool m_displayEsc = false; // display functions: the last byte was an ESC
+};
+
+inline const unsigned char* PclTokenizer::FindEscOrFormFeed(const unsigned char* p,
+                                                            const unsigned char* end)
+{
+#ifdef KUVRION_SSE2
+    const __m128i esc = _mm_set1_epi8(static_cast<char>(kEscByte));
+    const __m128i ff = _mm_set1_epi8(static_cast<char>(kFormFeedByte));
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, esc), _mm_cmpeq_epi8(v, ff)));
+        if (mask != 0)
+            return p + std::countr_zero(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == kEscByte || *p == kFormFeedByte)
+            return p;
+    }
+    return end;
+}
+
+template <class Sink>
+void PclTokenizer::EndCommand(unsigned char letter, bool final, bool malformed, Sink& sink)
+{
+    m_command.offset = m_tokenStart;
+    m_command.length = m_pos - m_tokenStart;
+    m_command.family = m_family;
+    m_command.group = m_group;
+    m_command.letter = letter;
+    m_command.first = m_firstCommand;
+    m_command.final = final;
+    m_command.malformed = malformed;
+    m_command.value = m_field;
+    m_command.dataCount =
+        !malformed && IsDataCommand(m_family, m_group, letter) ? m_field.Count() : 0;
+    m_firstCommand = false;
+    m_field.Clear();
+    m_tokenStart = m_pos;
+    if (final) {
+        if (m_family == '%' && m_group == 0 && !malformed) {
+            if (m_command.IsUniversalExit()) {
+                m_hpgl = false;
+                m_afterSequence = kPjlStart;
+            } else if (letter == 'B') {
+                m_hpgl = true;
+            } else if (letter == 'A') {
+                m_hpgl = false;
+            }
+        }
+        if (m_afterSequence != kPjlStart)
+            m_afterSequence = ModeState();
+    }
+    sink.Command(m_command);
+    m_state = m_command.dataCount > 0 ? kData : final ? AfterSequence() : kField;
+    m_dataLeft = m_command.dataCount;
+}
+
+template <class Sink> void PclTokenizer::Feed(const unsigned char* bytes, std::size_t n, Sink& sink)
+{
+    const unsigned char* p = bytes;
+    const unsigned char* const end = bytes + n;
+    const std::int64_t base = m_pos;
+    const auto at = [base, bytes](const unsigned char* q) {
+        return base + static_cast<std::int64_t>(q - bytes);
+    };
+    const unsigned char* run = p; // start of the text, HP-GL/2 or PJL run being read
+    while (p < end) {
+        switch (m_state) {
+        case kText: {
+            run = p;
+            p = FindEscOrFormFeed(p, end);
+            if (p > run)
+                sink.Text(at(run), run, static_cast<std::size_t>(p - run));
+            if (p == end)
+                break;
+            if (*p == kFormFeedByte) {
+                sink.FormFeed(at(p));
+                ++p;
+            } else {
+                m_tokenStart = at(p);
+                m_afterSequence = kText;
+                m_state = kEsc;
+                ++p;
+            }
+            break;
+        }
+        case kEsc: {
+            const unsigned char c = *p;
+            if (c == kFormFeedByte || c == kEscByte) {
+                // A lone ESC: the FF still ends the page, the ESC starts a sequence of its own.
+                m_pos = at(p);
+                sink.Escape(m_tokenStart, 1, 0);
+                m_state = ModeState();
+                if (m_state == kText && c == kEscByte) {
+                    m_tokenStart = at(p);
+                    m_state = kEsc;
+                    ++p;
+                }
+                break;
+            }
+            ++p;
+            if (c >= 33 && c <= 47) {
+                m_family = c;
+                m_group = 0;
+                m_firstCommand = true;
+                m_field.Clear();
+                m_state = kFamily;
+            } else {
+                if (c == 'E') {
+                    m_hpgl = false;
+                    m_labelTerminator = 3;
+                }
+                sink.Escape(m_tokenStart, 2, c);
+                m_state = c == 'Y' && !m_hpgl ? kDisplay : ModeState();
+            }
+            break;
+        }
+        case kFamily: {
+            const unsigned char c = *p;
+            if ((c >= '0' && c <= '9') || c == '+' || c == '-') {
+                m_field.Feed(c);
+                ++p;
+                m_state = kField;
+            } else if (c >= 96 && c <= 126) {
+                m_group = c;
+                ++p;
+                m_state = kField;
+            } else if (c == kFormFeedByte || c == kEscByte) {
+                m_pos = at(p);
+                EndCommand(0, true, true, sink);
+            } else {
+                ++p;
+                m_pos = at(p);
+                EndCommand(c, true, true, sink);
+            }
+            break;
+        }
+        case kField: {
+            // The fields of a sequence: digits, signs and points, each closed by a parameter
+            // character (96..126, the sequence goes on) or a termination character (64..94).
+            while (p < end) {
+                const unsigned char c = *p;
+                if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.') {
+                    m_field.Feed(c);
+                    ++p;
+                    continue;
+                }
+                if (c == kFormFeedByte || c == kEscByte) {
+                    m_pos = at(p);
+                    EndCommand(0, true, true, sink);
+                } else {
+                    ++p;
+                    m_pos = at(p);
+                    const bool parameter = c >= 96 && c <= 126;
+                    const bool termination = c >= 64 && c <= 94;
+                    EndCommand(c, !parameter, !parameter && !termination, sink);
+                }
+                break;
+            }
+            break;
+        }
+        case kDisplay: {
+            // Display functions print control codes and escapes as they are (an FF is no page
+            // end), up to and including the ESC Z that ends them.
+            run = p;
+            for (; p < end; ++p) {
+                if (m_displayEsc && *p == 'Z') {
+                    ++p;
+                    m_state = kText;
+                    m_displayEsc = false;
+                    break;
+                }
+                m_displayEsc = *p == kEscByte;
+            }
+            sink.Text(at(run), run, static_cast<std::size_t>(p - run));
+            break;
+        }
+        case kData: {
+            const std::int64_t piece = std::min<std::int64_t>(m_dataLeft, end - p);
+            sink.Data(at(p), p, piece, m_command);
+            p += piece;
+            m_dataLeft -= piece;
+            if (m_dataLeft == 0) {
+                m_tokenStart = at(p);
+                AfterData();
+            }
+            break;
+        }
+        case kPjlStart: {
+            const unsigned char c = *p;
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+                run = p;
+                while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n'))
+                    ++p;
+                sink.Text(at(run), run, static_cast<std::size_t>(p - run));
+            } else if (c == '@') {
+                m_prefix[0] = c;
+                m_prefixLen = 1;
+                ++p;
+                m_state = kPjlPrefix;
+            } else {
+                m_state = ModeState();
+            }
+            break;
+        }
+        case kPjlPrefix: {
+            static constexpr std::string_view kWord = "@PJL";
+            const unsigned char c = *p;
+            if (c == static_cast<unsigned char>(kWord[m_prefixLen])) {
+                m_prefix[m_prefixLen++] = c;
+                ++p;
+                if (m_prefixLen == kWord.size()) {
+                    sink.PjlLine(at(p) - 4, m_prefix, 4);
+                    m_state = kPjlLine;
+                }
+            } else {
+                // Not a PJL line after all: what was taken is text.
+                sink.Text(at(p) - static_cast<std::int64_t>(m_prefixLen), m_prefix, m_prefixLen);
+                m_state = ModeState();
+            }
+            break;
+        }
+        case kPjlLine: {
+            run = p;
+            const auto* lf =
+                static_cast<const unsigned char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            p = lf ? lf + 1 : end;
+            sink.PjlLine(at(run), run, static_cast<std::size_t>(p - run));
+            if (lf)
+                m_state = kPjlStart;
+            break;
+        }
+        default: {
+            // HP-GL/2: instructions of two letters and their parameters, up to an ESC.
+            run = p;
+            while (p < end && m_state >= kHpgl) {
+                const unsigned char c = *p;
+                const bool letter = (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+                // An ESC ends the HP-GL/2 bytes, but not inside a label or a comment, which take
+                // every byte up to their end.
+                if (c == kEscByte && m_state != kHpglLabel && m_state != kHpglComment &&
+                    m_state != kHpglQuoted) {
+                    break;
+                }
+                ++p;
+                switch (m_state) {
+                case kHpgl:
+                case kHpglParams:
+                    if (letter) {
+                        m_instruction = c & ~0x20;
+                        m_state = kHpglInstruction;
+                    } else if (c == ';') {
+                        m_state = kHpgl;
+                    }
+                    break;
+                case kHpglInstruction: {
+                    if (!letter) {
+                        m_state = c == ';' ? kHpgl : kHpglParams;
+                        break;
+                    }
+                    const unsigned char second = c & ~0x20;
+                    sink.HpglInstruction(m_instruction, second);
+                    const auto is = [this, second](char a, char b) {
+                        return m_instruction == a && second == b;
+                    };
+                    m_state = is('L', 'B')   ? kHpglLabel
+                              : is('D', 'T') ? kHpglTerminator
+                              : is('P', 'E') ? kHpglEncoded
+                              : is('S', 'M') ? kHpglSymbol
+                              : is('C', 'O') ? kHpglComment
+                                             : kHpglParams;
+                    if (is('I', 'N') || is('D', 'F'))
+                        m_labelTerminator = 3;
+                    break;
+                }
+                case kHpglLabel:
+                    if (c == m_labelTerminator)
+                        m_state = kHpglParams;
+                    break;
+                case kHpglTerminator:
+                    // NUL and ENQ cannot end a label; the terminator stays as it was.
+                    if (c != 0 && c != 5)
+                        m_labelTerminator = c == ';' ? 3 : c;
+                    m_state = c == ';' ? kHpgl : kHpglParams;
+                    break;
+                case kHpglComment:
+                    m_state = c == '"' ? kHpglQuoted : c == ';' ? kHpgl : kHpglComment;
+                    break;
+                case kHpglEncoded:
+                    if (c == ';')
+                        m_state = kHpgl;
+                    break;
+                case kHpglQuoted:
+                    if (c == '"')
+                        m_state = kHpglParams;
+                    break;
+                case kHpglSymbol:
+                    m_state = c == ';' ? kHpgl : kHpglParams;
+                    break;
+                default:
+                    break;
+                }
+            }
+            if (p > run)
+                sink.Hpgl(at(run), run, static_cast<std::size_t>(p - run));
+            if (p < end && *p == kEscByte && m_state >= kHpgl) {
+                m_tokenStart = at(p);
+                m_afterSequence = kHpgl;
+                m_state = kEsc;
+                ++p;
+            }
+            break;
+        }
+        }
+    }
+    m_pos = at(end);
+}
+
+// Tokenizes the whole of `bytes` (one page, or a job held in memory) from PCL mode.
+template <class Sink> void Tokenize(std::string_view bytes, Sink& sink)
+{
+    PclTokenizer tokenizer;
+    tokenizer.Feed(bytes, sink);
+    tokenizer.Finish(sink);
+}
+
+} // namespace kuvrion
