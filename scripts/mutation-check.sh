@@ -49,37 +49,49 @@ done
 
 # The faults. "@ what goes wrong", "- exact original snippet", "+ replacement"; one line each.
 read -r -d '' mutation_text <<'MUTATIONS' || true
-# PCL scanner: page splitting and escape sequences
-@ scanner: a W count read across two blocks is dropped, so its binary data is searched for FF
-- m_dataCount = m_field.Count();
-+ m_dataCount = 0;
-@ scanner: a W count of x.5 always rounds up instead of to the even number
+# PCL tokenizer and scanner: page splitting and escape sequences
+@ tokenizer: the data of a command is not skipped, so an FF in it ends a page
+- !malformed && IsDataCommand(m_family, m_group, letter) ? m_field.Count() : 0;
++ 0;
+@ tokenizer: a count of x.5 always rounds up instead of to the even number
 - if (m_firstFraction > 5 ||
 + if (m_firstFraction >= 5 ||
-@ scanner: "/" (47) no longer opens a parameterized sequence
+@ tokenizer: "/" (47) no longer opens a parameterized sequence
 - if (c >= 33 && c <= 47) {
 + if (c >= 33 && c < 47) {
-@ scanner: the W count is taken from the first field of the sequence, not from the W field
-- dataCount = CountOf(field, close);
-+ dataCount = CountOf(fields, close);
-@ scanner: a W sequence inside the 64-byte window is counted as plain, its data not skipped
-- if (last == 'W' || last == kFF || MayCarryDuplexCommand(hit, base + next)) {
-+ if (last == kFF || MayCarryDuplexCommand(hit, base + next)) {
+@ tokenizer: a lower-case data command inside a combined sequence carries no data
+- const unsigned char upper = letter >= 'a' && letter <= 'z' ? letter - 0x20 : letter;
++ const unsigned char upper = letter;
+@ tokenizer: raster data by plane (ESC*b#V) is not skipped
+- return (group == 'b' && (upper == 'W' || upper == 'V')) ||
++ return (group == 'b' && upper == 'W') ||
+@ tokenizer: HP-GL/2 is not entered, an FF in it ends a page
+- m_hpgl = true;
++ m_hpgl = false;
+@ tokenizer: an ESC inside an HP-GL/2 label ends the label
+- if (c == kEscByte && m_state != kHpglLabel && m_state != kHpglComment &&
++ if (c == kEscByte && m_state != kHpglComment &&
 @ scanner: a page ends one byte early (the FF goes to the next page)
-- pageEnd = m_bufStart + static_cast<std::int64_t>(m_pos) + 1;
-+ pageEnd = m_bufStart + static_cast<std::int64_t>(m_pos);
+- EndPage(at, true);
++ EndPage(at - 1, true);
+@ scanner: a printer reset after printed text does not end the page
+- EndPage(at, false);
++ (void)at;
+@ scanner: a universal exit after printed text does not end the page
+- PageBreakCandidate(cmd.offset);
++ (void)cmd;
+@ scanner: blanks count as printed content
+- if (p[i - 1] > ' ' && p[i - 1] != 127) {
++ if (p[i - 1] >= ' ' && p[i - 1] != 127) {
 @ scanner: a printer reset that closes page 1 leaves an empty page 1 behind
-- pageEnds > 0 && headLen > 0 && headLen == region1 ? m_pageStart[1] : headLen + 1;
-+ headLen + 1;
-@ scanner: page text after the last page end is not a page, the last letter is lost
-- pageLen = (reader.ResetAfterText() >= 0 ? reader.ResetAfterText() : fileSize) - from;
-+ pageLen = 0;
+- if (!m_pageEnd.empty() && m_pageEnd.front() > 0 && region1 == headLen && headLen > 0) {
++ if (false) {
+@ scanner: printed content after the last page end is not a page, the last letter is lost
+- m_pageEnd.push_back(PageEndCode(footStart, false));
++ (void)footStart;
 @ scanner: the page size includes its FF
-- return m_pageStart[n] - m_pageStart[n - 1] - 1;
-+ return m_pageStart[n] - m_pageStart[n - 1];
-@ escape statistics: positions are 0-based instead of 1-based
-- nEscPos.push_back(esc - text + 1);
-+ nEscPos.push_back(esc - text);
+- return EndOffset(m_pageEnd[static_cast<std::size_t>(nPageNr) - 1]) + 1 - PageSeek(nPageNr);
++ return EndOffset(m_pageEnd[static_cast<std::size_t>(nPageNr) - 1]) + 2 - PageSeek(nPageNr);
 
 # Addressee key
 @ key search: the key position is 0-based, a key at the very start is not found
@@ -94,9 +106,9 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 @ key search: the end marker is not part of the key length, so it stays on the page
 - keyLen += static_cast<std::int64_t>(e - s0 + end.size());
 + keyLen += static_cast<std::int64_t>(e - s0);
-@ key removal: an escape sequence inside the key is blanked too (the PCL command is destroyed)
-- x = pos + len;
-+ x = pos;
+@ key removal: the page bytes are blanked at text positions, escape sequences in the key are destroyed
+- std::fill_n(m_page.begin() + (at + lo - m_text), hi - lo, ' ');
++ std::fill_n(m_page.begin() + lo, hi - lo, ' ');
 
 # Addressees
 @ addressees: an ID seen again later in the job starts a second addressee
@@ -175,9 +187,9 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 @ reference page: the marks are drawn with no bar set
 - std::max(s.nCodeLen, 0)), '1')
 + std::max(s.nCodeLen, 0)), '0')
-@ escape skeleton: the last fill byte of a page is lost
-- out.append(static_cast<std::size_t>(size - e + 1), fill);
-+ out.append(static_cast<std::size_t>(size - e), fill);
+@ escape skeleton: a run of text loses one fill byte
+- void Text(std::int64_t, const unsigned char*, std::size_t n) { m_out.append(n, m_fill); }
++ void Text(std::int64_t, const unsigned char*, std::size_t n) { m_out.append(n - 1, m_fill); }
 
 # Numbers and text helpers
 @ rounding: positions are truncated instead of rounded

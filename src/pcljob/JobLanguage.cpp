@@ -1,5 +1,7 @@
 #include "pcljob/JobLanguage.h"
 
+#include "pcljob/PclTokenizer.h"
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -102,12 +104,6 @@ std::string Printable(std::string_view name)
     return out;
 }
 
-// True when `rest` could still grow into `word` with more bytes.
-bool CutPrefixOf(std::string_view rest, std::string_view word)
-{
-    return rest.size() < word.size() && word.starts_with(rest);
-}
-
 } // namespace
 
 std::string JobLanguage::Label() const
@@ -132,55 +128,109 @@ JobLanguage LanguageFromPjlName(std::string_view name)
     return lang;
 }
 
-PjlBlock ReadPjlBlock(std::string_view bytes)
-{
+namespace {
+
+// Reads the PJL block from the tokens: universal exits, @PJL lines and blanks between them; any
+// other token ends it.
+class PjlBlockReader : public PclTokenSink {
+public:
+    explicit PjlBlockReader(std::string_view bytes) : m_bytes(bytes) {}
+
+    void Text(std::int64_t at, const unsigned char* p, std::size_t n)
+    {
+        if (m_stopped)
+            return;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!IsPjlBlank(static_cast<char>(p[i]))) {
+                Stop(at + static_cast<std::int64_t>(i), true);
+                return;
+            }
+        }
+        block.dataStart = static_cast<std::size_t>(at) + n;
+    }
+    void FormFeed(std::int64_t at) { Stop(at, true); }
+    void Escape(std::int64_t at, std::int64_t, unsigned char) { Stop(at, true); }
+    void Command(const PclCommand& cmd)
+    {
+        if (m_stopped)
+            return;
+        if (!cmd.IsUniversalExit()) {
+            Stop(cmd.offset, true);
+            return;
+        }
+        block.dataStart = static_cast<std::size_t>(cmd.offset + cmd.length);
+    }
+    void Data(std::int64_t at, const unsigned char*, std::int64_t, const PclCommand&)
+    {
+        Stop(at, true);
+    }
+    void Hpgl(std::int64_t at, const unsigned char*, std::size_t) { Stop(at, true); }
+    void PjlLine(std::int64_t at, const unsigned char* p, std::size_t n)
+    {
+        if (m_stopped)
+            return;
+        m_line.append(reinterpret_cast<const char*>(p), n);
+        if (m_line.back() == '\n')
+            LineDone(static_cast<std::size_t>(at) + n);
+    }
+    // A universal exit or @PJL line cut by the end could still go on with more bytes.
+    void Cut(std::int64_t at, std::int64_t n)
+    {
+        const std::string_view cut = m_bytes.substr(static_cast<std::size_t>(at),
+                                                    static_cast<std::size_t>(n));
+        const bool couldGoOn = kUel.starts_with(cut) || kPjl.starts_with(cut);
+        Stop(at, !couldGoOn);
+    }
+
     PjlBlock block;
-    bool afterUel = false;
-    std::size_t i = 0;
-    for (;;) {
-        std::size_t j = i;
-        while (j < bytes.size() && IsPjlBlank(bytes[j]))
-            ++j;
-        block.dataStart = j;
-        const std::string_view rest = bytes.substr(j);
-        if (rest.empty() || CutPrefixOf(rest, kUel) || (afterUel && CutPrefixOf(rest, kPjl)))
-            return block; // more bytes could still continue the block
-        if (rest.starts_with(kUel)) {
-            afterUel = true;
-            i = j + kUel.size();
-            continue;
-        }
-        if (!afterUel || !rest.starts_with(kPjl)) {
-            block.complete = true;
-            return block;
-        }
-        const std::size_t lf = bytes.find('\n', j);
-        if (lf == std::string_view::npos)
-            return block; // the line is cut
-        const std::vector<std::string_view> words = Words(bytes.substr(j + 4, lf - j - 4));
-        i = lf + 1;
+
+private:
+    void Stop(std::int64_t at, bool complete)
+    {
+        if (m_stopped)
+            return;
+        m_stopped = true;
+        block.dataStart = static_cast<std::size_t>(at);
+        block.complete = complete;
+    }
+
+    void LineDone(std::size_t end)
+    {
+        const std::vector<std::string_view> words =
+            Words(std::string_view(m_line).substr(kPjl.size()));
         block.present = true;
-        block.end = i;
-        block.dataStart = i;
+        block.end = end;
+        block.dataStart = end;
         if (words.size() >= 3 && EqualsNoCase(words[0], "ENTER") &&
             EqualsNoCase(words[1], "LANGUAGE")) {
             // The job data follows this line directly.
             block.enterLanguage = std::string(words[2]);
-            std::size_t k = i;
-            while (k < bytes.size() && (bytes[k] == '\r' || bytes[k] == '\n'))
+            std::size_t k = end;
+            while (k < m_bytes.size() && (m_bytes[k] == '\r' || m_bytes[k] == '\n'))
                 ++k;
             block.enterEnd = k;
-            block.dataStart = k;
-            block.complete = k < bytes.size();
-            return block;
-        }
-        if (words.size() >= 3 && EqualsNoCase(words[0], "SET")) {
+            Stop(static_cast<std::int64_t>(k), k < m_bytes.size());
+        } else if (words.size() >= 3 && EqualsNoCase(words[0], "SET")) {
             if (EqualsNoCase(words[1], "DUPLEX"))
                 block.duplexOn = EqualsNoCase(words[2], "ON");
             else if (EqualsNoCase(words[1], "BINDING"))
                 block.shortEdge = EqualsNoCase(words[2], "SHORTEDGE");
         }
+        m_line.clear();
     }
+
+    std::string_view m_bytes;
+    bool m_stopped = false;
+    std::string m_line;
+};
+
+} // namespace
+
+PjlBlock ReadPjlBlock(std::string_view bytes)
+{
+    PjlBlockReader reader(bytes);
+    Tokenize(bytes, reader);
+    return reader.block;
 }
 
 JobLanguage DetectJobLanguage(std::string_view firstBytes)

@@ -199,7 +199,8 @@ struct PclTokenSink {
     void HpglInstruction(unsigned char, unsigned char) {}
     // A piece of a @PJL line after a universal exit, its LF included.
     void PjlLine(std::int64_t, const unsigned char*, std::size_t) {}
-    // An escape sequence that the end of the data cut off (Finish reports it).
+    // An escape sequence, or the start of a @PJL line, that the end of the data cut off (Finish
+    // reports it).
     void Cut(std::int64_t, std::int64_t) {}
 };
 
@@ -223,7 +224,9 @@ public:
             sink.Cut(m_tokenStart, m_pos - m_tokenStart);
             m_state = kText;
         } else if (m_state == kPjlPrefix) {
-            sink.Text(m_pos - m_prefixLen, m_prefix, m_prefixLen);
+            // A @PJL word the end cut off: no text, the rest of a PJL line that never came.
+            sink.Cut(m_pos - static_cast<std::int64_t>(m_prefixLen),
+                     static_cast<std::int64_t>(m_prefixLen));
             m_state = kText;
         }
     }
