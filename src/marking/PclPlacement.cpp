@@ -50,7 +50,7 @@ public:
         if (cmd.malformed || cmd.dataCount > 0 || (cmd.family != '&' && cmd.family != '*'))
             return;
         m_placement.Apply(static_cast<char>(cmd.family), static_cast<char>(cmd.group),
-                          static_cast<char>(cmd.Command()), cmd.value.Value(), cmd.value.Signed(),
+                          static_cast<char>(cmd.Command()), cmd.Value().Value(), cmd.Value().Signed(),
                           m_rects);
     }
 

@@ -54,8 +54,12 @@ public:
 
     void Feed(unsigned char c)
     {
-        if (c >= '0' && c <= '9') {
-            const int d = c - '0';
+        const auto d = static_cast<unsigned>(c - '0');
+        if (d < 10 && m_state == kWhole) {
+            m_whole = m_whole < kMaxCount / 10 ? m_whole * 10 + d : kMaxCount;
+            return;
+        }
+        if (d < 10) {
             switch (m_state) {
             case kStart:
             case kSign:
@@ -63,12 +67,10 @@ public:
                 m_whole = d;
                 break;
             case kWhole:
-                m_whole =
-                    m_whole > kMaxCount / 10 ? kMaxCount : std::min(m_whole * 10 + d, kMaxCount);
                 break;
             case kFraction:
                 if (m_firstFraction < 0) {
-                    m_firstFraction = d;
+                    m_firstFraction = static_cast<int>(d);
                 } else if (d != 0) {
                     m_fractionRest = true;
                 }
@@ -126,31 +128,65 @@ private:
     double m_scale = 0.1;
 };
 
-// True when the command ESC <family> <group> # <letter> (letter in either case) is followed by
-// its value's count of data bytes. The one list of them.
+// The commands followed by their value's count of data bytes: ESC <family> <group> # <letter>,
+// the letter in either case. The one list of them.
+struct DataCommandName {
+    unsigned char family, group, letter;
+};
+inline constexpr DataCommandName kDataCommands[] = {
+    {'*', 'b', 'W'}, // raster row
+    {'*', 'b', 'V'}, // raster plane
+    {'&', 'p', 'X'}, // transparent print data
+    {'(', 's', 'W'}, // character download
+    {')', 's', 'W'}, // font header
+    {'(', 'f', 'W'}, // symbol set definition
+    {'*', 'c', 'W'}, // user-defined pattern
+    {'*', 'v', 'W'}, // configure image data
+    {'*', 'm', 'W'}, // download dither matrix
+    {'*', 'l', 'W'}, // colour lookup table
+    {'*', 'i', 'W'}, // viewing illuminant
+    {'*', 'o', 'W'}, // driver configuration
+    {'*', 'g', 'W'}, // configure raster data
+    {'&', 'b', 'W'}, // AppleTalk configuration
+    {'&', 'n', 'W'}, // alphanumeric ID
+    {'&', 'a', 'W'}, // data the job passes to the printer
+};
+
+namespace detail {
+// The list as a lookup: per family (33..47) and group (none, 96..126) the data letters, one bit
+// each for V, W and X.
+struct DataCommandTable {
+    unsigned char bits[15][32] = {};
+    static constexpr unsigned char Bit(unsigned char upper)
+    {
+        const auto d = static_cast<unsigned>(upper - 'V');
+        return d < 3 ? static_cast<unsigned char>(1u << d) : 0;
+    }
+    constexpr DataCommandTable()
+    {
+        for (const DataCommandName& c : kDataCommands)
+            bits[c.family - 33][c.group == 0 ? 0 : c.group - 95] |= Bit(c.letter);
+    }
+};
+inline constexpr DataCommandTable kDataCommandTable{};
+} // namespace detail
+
+// The data letters of ESC <family> <group> (group 0: none), as DataCommandTable keeps them.
+constexpr unsigned char DataLetters(unsigned char family, unsigned char group)
+{
+    if (family < 33 || family > 47 || (group != 0 && (group < 96 || group > 126)))
+        return 0;
+    return detail::kDataCommandTable.bits[family - 33][group == 0 ? 0 : group - 95];
+}
+constexpr bool IsDataLetter(unsigned char dataLetters, unsigned char letter)
+{
+    const auto d = static_cast<unsigned>((letter & ~0x20) - 'V');
+    return d < 3 && (dataLetters >> d & 1) != 0;
+}
+// True when ESC <family> <group> # <letter> is followed by data.
 constexpr bool IsDataCommand(unsigned char family, unsigned char group, unsigned char letter)
 {
-    const unsigned char upper = letter >= 'a' && letter <= 'z' ? letter - 0x20 : letter;
-    switch (family) {
-    case '*':
-        // raster rows and planes, pattern, image configuration, dither matrix, colour lookup
-        // tables, viewing illuminant, driver configuration, raster configuration
-        return (group == 'b' && (upper == 'W' || upper == 'V')) ||
-               (upper == 'W' && (group == 'c' || group == 'v' || group == 'm' || group == 'l' ||
-                                 group == 'i' || group == 'o' || group == 'g'));
-    case '&':
-        // transparent print data, AppleTalk configuration, alphanumeric ID, the job's own data
-        return (group == 'p' && upper == 'X') ||
-               (upper == 'W' && (group == 'b' || group == 'n' || group == 'a'));
-    case '(':
-        // character download, symbol set definition
-        return upper == 'W' && (group == 's' || group == 'f');
-    case ')':
-        // font header
-        return upper == 'W' && group == 's';
-    default:
-        return false;
-    }
+    return IsDataLetter(DataLetters(family, group), letter);
 }
 
 // One command of a parameterized escape sequence.
@@ -164,8 +200,21 @@ struct PclCommand {
     bool first = false;       // the token starts with the ESC
     bool final = false;       // the command ends the sequence
     bool malformed = false;   // the sequence broke off at a character that belongs to no command
-    FieldNumber value;
+    FieldNumber value;        // the value as read, unless its bytes are given instead:
+    const unsigned char* valueBytes = nullptr;
+    std::size_t valueLength = 0;
     std::int64_t dataCount = 0; // data bytes that follow the command
+
+    // The command's value: read from its bytes only when asked for.
+    FieldNumber Value() const
+    {
+        if (valueBytes == nullptr)
+            return value;
+        FieldNumber number;
+        for (std::size_t k = 0; k < valueLength; ++k)
+            number.Feed(valueBytes[k]);
+        return number;
+    }
 
     // The letter in upper case: the command it names.
     unsigned char Command() const
@@ -178,14 +227,23 @@ struct PclCommand {
     }
     bool IsUniversalExit() const
     {
-        return family == '%' && group == 0 && letter == 'X' && value.Negative() &&
-               value.Count() == 0 && value.Value() == -12345;
+        if (family != '%' || group != 0 || letter != 'X')
+            return false;
+        const FieldNumber v = Value();
+        return v.Negative() && v.Value() == -12345;
     }
 };
 
 // What a token sink receives. Derive from it and hide the calls you need; the tokenizer calls them
 // statically, so the ones left empty cost nothing. Positions are 0-based offsets in the stream.
 struct PclTokenSink {
+    // False while the sink has no use for text: the tokenizer may then leave out text runs.
+    bool WantsText() const { return true; }
+    // The parameterized sequences whose commands the sink reads, by family and group (0: none);
+    // a plain sequence of another kind (no data, no change of mode) may come as one
+    // SkippedSequence instead of its commands.
+    static constexpr bool Reads(unsigned char, unsigned char) { return true; }
+    void SkippedSequence(std::int64_t, std::int64_t) {}
     // A run of text (`p` points at its bytes).
     void Text(std::int64_t, const unsigned char*, std::size_t) {}
     void FormFeed(std::int64_t) {}
@@ -284,6 +342,17 @@ private:
 
     static const unsigned char* FindEscOrFormFeed(const unsigned char* p, const unsigned char* end);
 
+#ifdef KUVRION_SSE2
+    static constexpr std::ptrdiff_t kWindow = 64;
+    // Reads the text, form feeds and plain commands (no data, no mode change) in the 64 bytes at
+    // `base` (at offset `offset`) with one look at their character classes. Returns where it
+    // stopped: base + 64 when it got through, else an ESC; `declined` tells that the byte machine
+    // must read the sequence there (else a window starting at it will).
+    template <class Sink>
+    const unsigned char* ReadWindow(const unsigned char* base, std::int64_t offset, Sink& sink,
+                                    bool& declined);
+#endif
+
     State m_state = kText;
     State m_afterSequence = kText;
     bool m_hpgl = false;
@@ -293,7 +362,6 @@ private:
     unsigned char m_family = 0;
     unsigned char m_group = 0;
     bool m_firstCommand = false;
-    FieldNumber m_field;
     PclCommand m_command; // the last command, owner of the data being read
     unsigned char m_prefix[4] = {};
     std::size_t m_prefixLen = 0;
@@ -324,8 +392,121 @@ inline const unsigned char* PclTokenizer::FindEscOrFormFeed(const unsigned char*
     return end;
 }
 
+#ifdef KUVRION_SSE2
 template <class Sink>
-void PclTokenizer::EndCommand(unsigned char letter, bool final, bool malformed, Sink& sink)
+inline const unsigned char* PclTokenizer::ReadWindow(const unsigned char* base, std::int64_t offset,
+                                                     Sink& sink, bool& declined)
+{
+    declined = true;
+    __m128i v[4];
+    std::uint64_t marks = 0;   // ESC and FF
+    std::uint64_t params = 0;  // parameter characters, which continue a combined sequence
+    std::uint64_t closing = 0; // neither number nor parameter characters
+    const __m128i zero = _mm_setzero_si128();
+    const auto inRange = [zero](__m128i x, char lo, char span) {
+        const __m128i t = _mm_sub_epi8(x, _mm_set1_epi8(lo));
+        return _mm_cmpeq_epi8(_mm_subs_epu8(t, _mm_set1_epi8(span)), zero);
+    };
+    for (int k = 0; k < 4; ++k) {
+        v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 16 * k));
+        const __m128i mark =
+            _mm_or_si128(_mm_cmpeq_epi8(v[k], _mm_set1_epi8(static_cast<char>(kEscByte))),
+                         _mm_cmpeq_epi8(v[k], _mm_set1_epi8(static_cast<char>(kFormFeedByte))));
+        const __m128i param = inRange(v[k], 96, 30);
+        const __m128i field = _mm_or_si128(
+            _mm_or_si128(inRange(v[k], '0', 9), param),
+            _mm_or_si128(inRange(v[k], '-', 1), _mm_cmpeq_epi8(v[k], _mm_set1_epi8('+'))));
+        const int shift = 16 * k;
+        marks |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(mark))} << shift;
+        params |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(param))} << shift;
+        closing |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(field)) ^ 0xFFFFu}
+                   << shift;
+    }
+    int pos = 0; // the next byte not yet given to a token
+    while (marks != 0) {
+        const int i = std::countr_zero(marks);
+        const unsigned char* const hit = base + i;
+        if (sink.WantsText() && i > pos)
+            sink.Text(offset + pos, base + pos, static_cast<std::size_t>(i - pos));
+        pos = i;
+        if (*hit == kFormFeedByte) {
+            sink.FormFeed(offset + i);
+            pos = i + 1;
+            marks &= marks - 1;
+            continue;
+        }
+        if (i > kWindow - 4) {
+            declined = i == 0;
+            return hit; // a window at the ESC sees the sequence whole
+        }
+        const unsigned char family = hit[1];
+        const unsigned char c2 = hit[2];
+        const bool grouped = c2 >= 96 && c2 <= 126;
+        // Two-character sequences, and "%" (universal exit, HP-GL/2), change more than a command;
+        // the second character must begin a value or be a group character.
+        if (static_cast<unsigned char>(family - 33) > 14 || family == '%' ||
+            (!grouped && (closing >> (i + 2) & 1) != 0 && c2 != '.')) {
+            return hit;
+        }
+        if (!grouped && c2 == '.')
+            return hit; // the byte machine reads the broken sequence
+        const std::uint64_t rest = closing & (~std::uint64_t{0} << (i + 3));
+        if (rest == 0) {
+            declined = i == 0; // a sequence longer than a window goes to the byte machine
+            return hit;
+        }
+        const int close = std::countr_zero(rest);
+        const std::uint64_t between =
+            (~std::uint64_t{0} << (i + 3)) & ((std::uint64_t{1} << close) - 1);
+        const unsigned char letter = base[close];
+        const unsigned char group = grouped ? c2 : 0;
+        if (letter < 64 || letter > 94)
+            return hit; // malformed
+        const int valueStart = i + (grouped ? 3 : 2);
+        const unsigned char dataLetters = DataLetters(family, group);
+        // Each parameter character ends one command of a combined sequence.
+        const std::uint64_t ends = (params & between) | std::uint64_t{1} << close;
+        for (std::uint64_t m = ends; dataLetters != 0 && m != 0; m &= m - 1) {
+            if (IsDataLetter(dataLetters, base[std::countr_zero(m)]))
+                return hit; // data follows: the byte machine skips it
+        }
+        if (!Sink::Reads(family, group)) {
+            sink.SkippedSequence(offset + i, close - i + 1);
+        } else {
+            int from = valueStart; // where the next command's value begins
+            bool first = true;
+            for (std::uint64_t m = ends; m != 0; m &= m - 1) {
+                const int e = std::countr_zero(m);
+                const int start = first ? i : from;
+                // Not the member the byte machine fills: what the sink does not read is never
+                // written.
+                PclCommand cmd;
+                cmd.offset = offset + start;
+                cmd.length = e - start + 1;
+                cmd.family = family;
+                cmd.group = group;
+                cmd.letter = base[e];
+                cmd.first = first;
+                cmd.final = e == close;
+                cmd.valueBytes = base + from;
+                cmd.valueLength = static_cast<std::size_t>(e - from);
+                sink.Command(cmd);
+                from = e + 1;
+                first = false;
+            }
+        }
+        pos = close + 1;
+        marks &= ~((std::uint64_t{2} << close) - 1); // close < 64, so the shift is defined
+    }
+    if (sink.WantsText() && pos < kWindow)
+        sink.Text(offset + pos, base + pos, static_cast<std::size_t>(kWindow - pos));
+    declined = false;
+    return base + kWindow;
+}
+#endif
+
+template <class Sink>
+[[gnu::always_inline]] inline void PclTokenizer::EndCommand(unsigned char letter, bool final, bool malformed, Sink& sink)
 {
     m_command.offset = m_tokenStart;
     m_command.length = m_pos - m_tokenStart;
@@ -335,11 +516,10 @@ void PclTokenizer::EndCommand(unsigned char letter, bool final, bool malformed, 
     m_command.first = m_firstCommand;
     m_command.final = final;
     m_command.malformed = malformed;
-    m_command.value = m_field;
+    m_command.valueBytes = nullptr;
     m_command.dataCount =
-        !malformed && IsDataCommand(m_family, m_group, letter) ? m_field.Count() : 0;
+        !malformed && IsDataCommand(m_family, m_group, letter) ? m_command.value.Count() : 0;
     m_firstCommand = false;
-    m_field.Clear();
     m_tokenStart = m_pos;
     if (final) {
         if (m_family == '%' && m_group == 0 && !malformed) {
@@ -358,6 +538,7 @@ void PclTokenizer::EndCommand(unsigned char letter, bool final, bool malformed, 
     sink.Command(m_command);
     m_state = m_command.dataCount > 0 ? kData : final ? AfterSequence() : kField;
     m_dataLeft = m_command.dataCount;
+    m_command.value.Clear(); // the next command's value
 }
 
 template <class Sink> void PclTokenizer::Feed(const unsigned char* bytes, std::size_t n, Sink& sink)
@@ -369,23 +550,75 @@ template <class Sink> void PclTokenizer::Feed(const unsigned char* bytes, std::s
         return base + static_cast<std::int64_t>(q - bytes);
     };
     const unsigned char* run = p; // start of the text, HP-GL/2 or PJL run being read
+    // The fields of a sequence: digits, signs and points, each closed by a parameter character
+    // (96..126, the sequence goes on) or a termination character (64..94). Leaves the state at
+    // kField when the block ends inside them.
+    const auto readFields = [&] {
+        while (p < end) {
+            const unsigned char c = *p;
+            if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.') {
+                m_command.value.Feed(c);
+                ++p;
+                continue;
+            }
+            if (c == kFormFeedByte || c == kEscByte) {
+                m_pos = at(p);
+                EndCommand(0, true, true, sink);
+                return;
+            }
+            ++p;
+            m_pos = at(p);
+            const bool parameter = c >= 96 && c <= 126;
+            const bool termination = c >= 64 && c <= 94;
+            EndCommand(c, !parameter, !parameter && !termination, sink);
+            if (m_state != kField)
+                return;
+        }
+    };
     while (p < end) {
         switch (m_state) {
         case kText: {
-            run = p;
-            p = FindEscOrFormFeed(p, end);
-            if (p > run)
-                sink.Text(at(run), run, static_cast<std::size_t>(p - run));
-            if (p == end)
-                break;
-            if (*p == kFormFeedByte) {
-                sink.FormFeed(at(p));
-                ++p;
-            } else {
+            // Text, and the parameterized sequences between its runs, are read here without
+            // leaving the case: the common path through a driver's job.
+            while (m_state == kText && p < end) {
+#ifdef KUVRION_SSE2
+                if (end - p >= kWindow) {
+                    bool declined = false;
+                    p = ReadWindow(p, at(p), sink, declined);
+                    if (!declined)
+                        continue;
+                }
+#endif
+                run = p;
+                p = FindEscOrFormFeed(p, end);
+                if (p > run)
+                    sink.Text(at(run), run, static_cast<std::size_t>(p - run));
+                if (p == end)
+                    break;
+                if (*p == kFormFeedByte) {
+                    sink.FormFeed(at(p));
+                    ++p;
+                    continue;
+                }
                 m_tokenStart = at(p);
                 m_afterSequence = kText;
-                m_state = kEsc;
                 ++p;
+                m_state = kEsc;
+                if (end - p >= 2 && *p >= 33 && *p <= 47) {
+                    const unsigned char c2 = p[1];
+                    const bool number = (c2 >= '0' && c2 <= '9') || c2 == '+' || c2 == '-';
+                    if (number || (c2 >= 96 && c2 <= 126)) {
+                        m_family = *p;
+                        m_group = number ? 0 : c2;
+                        m_firstCommand = true;
+                        m_command.value.Clear();
+                        if (number)
+                            m_command.value.Feed(c2);
+                        p += 2;
+                        m_state = kField;
+                        readFields();
+                    }
+                }
             }
             break;
         }
@@ -408,7 +641,7 @@ template <class Sink> void PclTokenizer::Feed(const unsigned char* bytes, std::s
                 m_family = c;
                 m_group = 0;
                 m_firstCommand = true;
-                m_field.Clear();
+                m_command.value.Clear();
                 m_state = kFamily;
             } else {
                 if (c == 'E') {
@@ -423,7 +656,7 @@ template <class Sink> void PclTokenizer::Feed(const unsigned char* bytes, std::s
         case kFamily: {
             const unsigned char c = *p;
             if ((c >= '0' && c <= '9') || c == '+' || c == '-') {
-                m_field.Feed(c);
+                m_command.value.Feed(c);
                 ++p;
                 m_state = kField;
             } else if (c >= 96 && c <= 126) {
@@ -440,30 +673,9 @@ template <class Sink> void PclTokenizer::Feed(const unsigned char* bytes, std::s
             }
             break;
         }
-        case kField: {
-            // The fields of a sequence: digits, signs and points, each closed by a parameter
-            // character (96..126, the sequence goes on) or a termination character (64..94).
-            while (p < end) {
-                const unsigned char c = *p;
-                if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.') {
-                    m_field.Feed(c);
-                    ++p;
-                    continue;
-                }
-                if (c == kFormFeedByte || c == kEscByte) {
-                    m_pos = at(p);
-                    EndCommand(0, true, true, sink);
-                } else {
-                    ++p;
-                    m_pos = at(p);
-                    const bool parameter = c >= 96 && c <= 126;
-                    const bool termination = c >= 64 && c <= 94;
-                    EndCommand(c, !parameter, !parameter && !termination, sink);
-                }
-                break;
-            }
+        case kField:
+            readFields();
             break;
-        }
         case kDisplay: {
             // Display functions print control codes and escapes as they are (an FF is no page
             // end), up to and including the ESC Z that ends them.

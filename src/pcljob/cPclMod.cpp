@@ -91,8 +91,22 @@ public:
     // While false, no page end is taken: the walk only learns where printed content lies.
     bool takePageEnds = true;
 
-    void Text(std::int64_t at, const unsigned char* p, std::size_t n)
+    // Once the page prints, text can change nothing until the next page end.
+    bool WantsText() const { return !m_marked || !takePageEnds; }
+    // Duplex and side selection, filled rectangles and raster graphics matter; the universal
+    // exit never comes as a plain sequence. Other sequences are only counted.
+    static constexpr bool Reads(unsigned char family, unsigned char group)
     {
+        return (family == '&' && (group == 'l' || group == 'a')) ||
+               (family == '*' && (group == 'c' || group == 'r')) || family == '%';
+    }
+    void SkippedSequence(std::int64_t, std::int64_t) { ++escapes; }
+
+    [[gnu::always_inline]] void Text(std::int64_t at, const unsigned char* p, std::size_t n)
+    {
+        if (m_marked && takePageEnds) {
+            return; // the page prints already; only the next page end matters
+        }
         for (std::size_t i = n; i > 0; --i) {
             if (p[i - 1] > ' ' && p[i - 1] != 127) {
                 Printed(at + static_cast<std::int64_t>(i));
@@ -116,29 +130,47 @@ public:
             PageBreakCandidate(at);
         }
     }
-    void Command(const PclCommand& cmd)
+    [[gnu::always_inline]] void Command(const PclCommand& cmd)
     {
         if (cmd.first) {
             ++escapes;
-            m_sequenceStart = cmd.offset;
         }
         if (cmd.malformed) {
             return;
         }
-        if (cmd.IsUniversalExit()) {
-            PageBreakCandidate(cmd.offset);
-        } else if (cmd.Is('&', 'l', 'S')) {
-            duplex.Select(cmd.value.Negative() ? -1 : cmd.value.Count(), m_sequenceStart,
-                          !m_pastFirstPageEnd);
-        } else if (cmd.Is('&', 'a', 'G')) {
-            duplex.SelectSide(m_sequenceStart);
-        } else if (cmd.Is('*', 'c', 'P') || cmd.Is('*', 'r', 'A')) {
+        switch (cmd.family) {
+        case '%':
+            if (cmd.IsUniversalExit()) {
+                PageBreakCandidate(cmd.offset);
+            }
+            break;
+        case '&':
+            if (cmd.first) {
+                m_sequenceStart = cmd.offset; // where a duplex command of the sequence stands
+            }
+            if (cmd.group == 'l' && cmd.Command() == 'S') {
+                duplex.Select(cmd.Value().Negative() ? -1 : cmd.Value().Count(), m_sequenceStart,
+                              !m_pastFirstPageEnd);
+            } else if (cmd.group == 'a' && cmd.Command() == 'G') {
+                duplex.SelectSide(m_sequenceStart);
+            }
+            break;
+        case '*':
             // A filled rectangle, and the start of raster graphics, mark the page.
-            Printed(cmd.offset + cmd.length);
+            if ((cmd.group == 'c' && cmd.Command() == 'P') ||
+                (cmd.group == 'r' && cmd.Command() == 'A')) {
+                Printed(cmd.offset + cmd.length);
+            }
+            break;
+        default:
+            break;
         }
     }
     void Data(std::int64_t at, const unsigned char*, std::int64_t n, const PclCommand& owner)
     {
+        if (m_marked && takePageEnds) {
+            return;
+        }
         if (owner.Is('*', 'b', 'W') || owner.Is('*', 'b', 'V') || owner.Is('&', 'p', 'X'))
             Printed(at + n);
     }
