@@ -39,6 +39,13 @@ public:
         : m_placement(placement), m_rects(rects)
     {
     }
+    // No text moves a rectangle here, and only these groups do.
+    bool WantsText() const { return false; }
+    static constexpr bool Reads(unsigned char family, unsigned char group)
+    {
+        return (family == '&' && (group == 'l' || group == 'a' || group == 'u' || group == 'f')) ||
+               (family == '*' && (group == 'p' || group == 'c'));
+    }
     void Escape(std::int64_t, std::int64_t, unsigned char c)
     {
         if (c == 'E')
@@ -49,9 +56,9 @@ public:
         // Nothing but "&" and "*" sequences moves a rectangle.
         if (cmd.malformed || cmd.dataCount > 0 || (cmd.family != '&' && cmd.family != '*'))
             return;
+        const FieldNumber value = cmd.Value();
         m_placement.Apply(static_cast<char>(cmd.family), static_cast<char>(cmd.group),
-                          static_cast<char>(cmd.Command()), cmd.Value().Value(), cmd.Value().Signed(),
-                          m_rects);
+                          static_cast<char>(cmd.Command()), value.Value(), value.Signed(), m_rects);
     }
 
 private:

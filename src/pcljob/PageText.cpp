@@ -3,22 +3,37 @@
 #include "pcljob/PclTokenizer.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kuvrion {
 
 namespace {
 
+// Writes the text runs into room made beforehand: the text never outgrows the page.
 class TextCollector : public PclTokenSink {
 public:
-    explicit TextCollector(std::string& out) : m_out(out) {}
+    TextCollector(char* to, std::string_view page)
+        : m_to(to), m_pageEnd(reinterpret_cast<const unsigned char*>(page.data()) + page.size())
+    {
+    }
+    // Text is all it reads; sequences pass as a whole.
+    static constexpr bool Reads(unsigned char, unsigned char) { return false; }
     void Text(std::int64_t, const unsigned char* p, std::size_t n)
     {
-        m_out.append(reinterpret_cast<const char*>(p), n);
+        // Drivers put a sequence every few bytes, so most runs are short: copy those as one
+        // 16-byte move where the page has the bytes (the room has 16 bytes to spare).
+        const bool shortRun = n <= kShortRun && m_pageEnd - p >= std::ptrdiff_t{kShortRun};
+        std::memcpy(m_to, p, shortRun ? kShortRun : n);
+        m_to += n;
     }
-    void FormFeed(std::int64_t) { m_out += '\f'; }
+    void FormFeed(std::int64_t) { *m_to++ = '\f'; }
+    char* End() const { return m_to; }
+
+    static constexpr std::size_t kShortRun = 16;
 
 private:
-    std::string& m_out;
+    char* m_to;
+    const unsigned char* m_pageEnd;
 };
 
 class TextBlanker : public PclTokenSink {
@@ -27,8 +42,11 @@ public:
         : m_page(page), m_from(from), m_to(from + count)
     {
     }
+    static constexpr bool Reads(unsigned char, unsigned char) { return false; }
     void Text(std::int64_t at, const unsigned char*, std::size_t n) { Blank(at, n); }
     void FormFeed(std::int64_t at) { Blank(at, 1); }
+    // The stretch is blanked: the rest of the page need not be read.
+    bool Done() const { return m_text >= m_to; }
 
 private:
     // The run at page offset `at` holds the text positions [m_text, m_text + n).
@@ -53,9 +71,11 @@ private:
 
 void AppendPageText(std::string_view page, std::string& out)
 {
-    out.reserve(out.size() + page.size());
-    TextCollector collector(out);
+    const std::size_t start = out.size();
+    out.resize(start + page.size() + TextCollector::kShortRun);
+    TextCollector collector(out.data() + start, page);
     Tokenize(page, collector);
+    out.resize(static_cast<std::size_t>(collector.End() - out.data()));
 }
 
 void BlankPageText(std::string& page, std::int64_t from, std::int64_t count)
@@ -64,8 +84,18 @@ void BlankPageText(std::string& page, std::int64_t from, std::int64_t count)
         return;
     }
     // Only text already read is blanked, and a blank is text as well: the rest reads the same.
+    // The key stands near the top of a page, so the page is read in pieces up to it.
+    constexpr std::size_t kPiece = 1024;
     TextBlanker blanker(page, from, count);
-    Tokenize(std::string_view(page), blanker);
+    PclTokenizer tokenizer;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(page.data());
+    for (std::size_t at = 0; at < page.size() && !blanker.Done();) {
+        const std::size_t n = std::min(kPiece, page.size() - at);
+        tokenizer.Feed(bytes + at, n, blanker);
+        at = static_cast<std::size_t>(tokenizer.Position());
+        at += static_cast<std::size_t>(
+            tokenizer.SkipData(static_cast<std::int64_t>(page.size() - at), blanker));
+    }
 }
 
 } // namespace kuvrion

@@ -52,6 +52,35 @@ public:
 
     void Clear() { *this = FieldNumber{}; }
 
+    // The value of the field bytes [p, p + n), read as Feed reads them one by one.
+    static FieldNumber Read(const unsigned char* p, std::size_t n)
+    {
+        FieldNumber number;
+        std::size_t k = 0;
+        if (n > 0 && (p[0] == '+' || p[0] == '-')) {
+            number.m_signed = true;
+            number.m_negative = p[0] == '-';
+            number.m_state = kSign;
+            k = 1;
+        }
+        // Plain digits, the common case, without a state per character.
+        std::int64_t whole = 0;
+        const std::size_t digitsFrom = k;
+        for (; k < n && k - digitsFrom < 17; ++k) {
+            const auto d = static_cast<unsigned>(p[k] - '0');
+            if (d >= 10)
+                break;
+            whole = whole * 10 + d;
+        }
+        if (k > digitsFrom) {
+            number.m_state = kWhole;
+            number.m_whole = whole;
+        }
+        for (; k < n; ++k)
+            number.Feed(p[k]);
+        return number;
+    }
+
     void Feed(unsigned char c)
     {
         const auto d = static_cast<unsigned>(c - '0');
@@ -208,12 +237,7 @@ struct PclCommand {
     // The command's value: read from its bytes only when asked for.
     FieldNumber Value() const
     {
-        if (valueBytes == nullptr)
-            return value;
-        FieldNumber number;
-        for (std::size_t k = 0; k < valueLength; ++k)
-            number.Feed(valueBytes[k]);
-        return number;
+        return valueBytes == nullptr ? value : FieldNumber::Read(valueBytes, valueLength);
     }
 
     // The letter in upper case: the command it names.
