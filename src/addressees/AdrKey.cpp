@@ -18,18 +18,19 @@ void Count(ImpErrCounters* nImpErr, AdrKeyFault fault)
 
 } // namespace
 
-const std::string& GetPageText(std::string_view page, PageScratch& scratch)
+std::string_view GetPageText(std::string_view page, PageScratch& scratch)
 {
-    scratch.text.clear();
-    AppendPageText(page, scratch.text);
-    return scratch.text;
+    // The room only grows: filling it anew for every page would cost as much as reading it.
+    if (scratch.text.size() < page.size() + kPageTextSlack)
+        scratch.text.resize(page.size() + kPageTextSlack);
+    return {scratch.text.data(), WritePageText(page, scratch.text.data())};
 }
 
 std::string GetPageText(std::string_view page)
 {
-    PageScratch scratch;
-    GetPageText(page, scratch);
-    return std::move(scratch.text);
+    std::string text;
+    AppendPageText(page, text);
+    return text;
 }
 
 std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& keyLen,

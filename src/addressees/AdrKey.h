@@ -45,11 +45,12 @@ void MaskKeySpan(std::string& page, KeySpan span);
 
 // Working storage that a pass over many pages hands to the overloads below, so the page text is
 // not allocated anew for every page. Holds nothing between calls.
+// Room for the page text, kept from page to page so it is made once.
 struct PageScratch {
     std::string text;
 };
-// As above; the page text is returned in scratch.text (valid until the next use of `scratch`).
-const std::string& GetPageText(std::string_view page, PageScratch& scratch);
+// As above, written into `scratch` (valid until the next use of `scratch`).
+std::string_view GetPageText(std::string_view page, PageScratch& scratch);
 void MaskAdrKey(std::string& page, const Settings& s, PageScratch& scratch);
 
 } // namespace kuvrion

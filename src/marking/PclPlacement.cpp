@@ -56,9 +56,10 @@ public:
         // Nothing but "&" and "*" sequences moves a rectangle.
         if (cmd.malformed || cmd.dataCount > 0 || (cmd.family != '&' && cmd.family != '*'))
             return;
-        const FieldNumber value = cmd.Value();
+        bool relative = false;
+        const double value = cmd.Number(relative);
         m_placement.Apply(static_cast<char>(cmd.family), static_cast<char>(cmd.group),
-                          static_cast<char>(cmd.Command()), value.Value(), value.Signed(), m_rects);
+                          static_cast<char>(cmd.Command()), value, relative, m_rects);
     }
 
 private:

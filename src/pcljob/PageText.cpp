@@ -69,13 +69,19 @@ private:
 
 } // namespace
 
+std::size_t WritePageText(std::string_view page, char* to)
+{
+    static_assert(TextCollector::kShortRun <= kPageTextSlack);
+    TextCollector collector(to, page);
+    Tokenize(page, collector);
+    return static_cast<std::size_t>(collector.End() - to);
+}
+
 void AppendPageText(std::string_view page, std::string& out)
 {
     const std::size_t start = out.size();
-    out.resize(start + page.size() + TextCollector::kShortRun);
-    TextCollector collector(out.data() + start, page);
-    Tokenize(page, collector);
-    out.resize(static_cast<std::size_t>(collector.End() - out.data()));
+    out.resize(start + page.size() + kPageTextSlack);
+    out.resize(start + WritePageText(page, out.data() + start));
 }
 
 void BlankPageText(std::string& page, std::int64_t from, std::int64_t count)

@@ -234,6 +234,31 @@ struct PclCommand {
     std::size_t valueLength = 0;
     std::int64_t dataCount = 0; // data bytes that follow the command
 
+    // The value as a number with its sign (a signed value is a relative move for cursor
+    // commands): plain digits are read directly, anything else as Value() reads it.
+    double Number(bool& signedValue) const
+    {
+        if (valueBytes != nullptr && valueLength > 0 && valueLength < 12) {
+            std::size_t k = 0;
+            const unsigned char sign = valueBytes[0];
+            signedValue = sign == '+' || sign == '-';
+            k = signedValue ? 1 : 0;
+            std::int64_t whole = 0;
+            const std::size_t from = k;
+            for (; k < valueLength; ++k) {
+                const auto d = static_cast<unsigned>(valueBytes[k] - '0');
+                if (d >= 10)
+                    break;
+                whole = whole * 10 + d;
+            }
+            if (k == valueLength && k > from)
+                return sign == '-' ? -static_cast<double>(whole) : static_cast<double>(whole);
+        }
+        const FieldNumber v = Value();
+        signedValue = v.Signed();
+        return v.Value();
+    }
+
     // The command's value: read from its bytes only when asked for.
     FieldNumber Value() const
     {
