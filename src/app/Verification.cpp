@@ -60,7 +60,8 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
         return bad(FailureKind::FileMissing, *source);
 
     cPclMod pcl;
-    if (!pcl.Connect(marked, cPclMod::ForeignJob::Stop))
+    VerifyMarked check(s);
+    if (!check.Connect(pcl, marked))
         return bad(FailureKind::SourceUnreadable, marked);
     if (!pcl.Language().IsPcl5())
         return bad(FailureKind::NotPcl5, marked, pcl.Language().Label());
@@ -79,7 +80,7 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
         exported = ListEnvelopes(persons, persons.Count(), s, srcPcl.Duplex() != DuplexMode::None);
         envelopes = &*exported;
     }
-    if (!VerifyMarkedJob(pcl, s, run.report, {}, envelopes))
+    if (!check.Finish(pcl, run.report, envelopes))
         return bad(FailureKind::SourceUnreadable, marked);
     if (envelopes) {
         std::vector<std::int32_t> sheets;

@@ -8,6 +8,7 @@
 #include "marking/DmxSymbol.h"
 #include "marking/EnvelopeList.h"
 #include "marking/PclPlacement.h"
+#include "pcljob/ScanFollower.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 
@@ -509,18 +510,118 @@ std::optional<std::string> ReadDmx(const std::vector<PlacedRect>& rects, const S
     return DecodeDmx(image, side, side);
 }
 
+// Reads the sheets of a marked job page by page, as a printer leaves each: the bars, the set-up and
+// the 2D code of every front; the checks over all sheets come at the end.
+class VerifyMarked::SheetReader {
+public:
+    SheetReader(const Settings& s, bool duplex) : m_s(s), m_column(ExpectedColumn(s)), m_duplex(duplex)
+    {
+    }
+
+    // Page `page` (1-based) as `printer` left it, with the rectangles filled on it.
+    void Page(std::int32_t page, const PclPlacement& printer, std::vector<PlacedRect>& rects)
+    {
+        if (m_duplex && page % 2 == 0)
+            return; // a back: no code
+        SheetRecord sheet;
+        sheet.orientation = printer.Orientation();
+        sheet.topMarginMm = printer.TopMarginMm();
+        std::tie(sheet.leftOffsetMm, sheet.topOffsetMm) = OffsetOf(printer, m_s);
+        const double dx = m_sheets.empty() ? 0 : sheet.leftOffsetMm - m_sheets.front().leftOffsetMm;
+        const double dy = m_sheets.empty() ? 0 : sheet.topOffsetMm - m_sheets.front().topOffsetMm;
+        if (dx != 0 || dy != 0)
+            rects = Shifted(std::move(rects), dx, dy);
+        ReadBars(rects, m_column, static_cast<std::int64_t>(m_sheets.size()) + 1, sheet, m_pending);
+        m_sheets.push_back(std::move(sheet));
+        if (m_s.use_dmx) {
+            bool dark = false;
+            m_dmxFound.push_back(ReadDmx(rects, m_s, dark));
+            m_dmxMarked.push_back(dark);
+        }
+    }
+
+    void Finish(VerifyReport& report, const std::vector<Envelope>* envelopes)
+    {
+        report = VerifyReport{};
+        report.sheets = static_cast<std::int64_t>(m_sheets.size());
+        CheckCodes(m_s, m_sheets, m_pending, report);
+        if (m_s.use_dmx)
+            CheckDmx(m_s, m_dmxFound, m_dmxMarked, envelopes, report);
+    }
+
+private:
+    const Settings& m_s;
+    const Column m_column;
+    const bool m_duplex;
+    std::vector<SheetRecord> m_sheets;
+    std::vector<VerifyProblem> m_pending;
+    std::vector<std::optional<std::string>> m_dmxFound;
+    std::vector<bool> m_dmxMarked;
+};
+
+// Places the rectangles while the scanner reads the job, and hands each page to the sheet reader
+// at its end, as if no page 1 were dropped and every page had an end of its own (Finish checks
+// that the scanner's page table says so).
+class VerifyMarked::Follower : public ScanFollower {
+public:
+    Follower(const Settings& s) : m_printer(s.pclleftmm, s.pcltopmm), m_reader(s, false) {}
+
+    void Reset() override { m_printer.Reset(); }
+    void Command(const PclCommand& cmd) override
+    {
+        if (cmd.malformed || cmd.dataCount > 0)
+            return;
+        bool relative = false;
+        const double value = cmd.Number(relative);
+        m_printer.Apply(static_cast<char>(cmd.family), static_cast<char>(cmd.group),
+                        static_cast<char>(cmd.Command()), value, relative, m_rects);
+    }
+    void PageEnd(std::int64_t) override
+    {
+        m_reader.Page(++m_pages, m_printer, m_rects);
+        m_rects.clear();
+        m_printer.NewPage();
+    }
+
+    std::int32_t Pages() const { return m_pages; }
+    SheetReader& Reader() { return m_reader; }
+
+private:
+    PclPlacement m_printer;
+    std::vector<PlacedRect> m_rects;
+    SheetReader m_reader;
+    std::int32_t m_pages = 0;
+};
+
+VerifyMarked::VerifyMarked(const Settings& s) : m_s(s), m_follower(std::make_unique<Follower>(s)) {}
+
+VerifyMarked::~VerifyMarked() = default;
+
+bool VerifyMarked::Connect(cPclMod& marked, const std::string& path)
+{
+    return marked.Connect(path, cPclMod::ForeignJob::Stop, *m_follower);
+}
+
+bool VerifyMarked::Finish(const cPclMod& marked, VerifyReport& report,
+                          const std::vector<Envelope>* envelopes)
+{
+    // The pages placed on the way are the scanner's pages when it dropped no page 1, every page
+    // has an end of its own and no page is a back.
+    const bool placed = marked.FollowedWhole() && marked.Pages() == m_follower->Pages() &&
+                        !marked.LastPageUnended() && marked.Duplex() == DuplexMode::None;
+    if (placed) {
+        m_follower->Reader().Finish(report, envelopes);
+        return true;
+    }
+    return VerifyMarkedJob(marked, m_s, report, {}, envelopes);
+}
+
 bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
                      const VerifyProgress& progress, const std::vector<Envelope>* envelopes)
 {
-    std::vector<std::optional<std::string>> dmxFound;
-    std::vector<bool> dmxMarked;
-    report = VerifyReport{};
-    const Column column = ExpectedColumn(s);
-    const bool duplex = marked.Duplex() != DuplexMode::None;
+    VerifyMarked::SheetReader reader(s, marked.Duplex() != DuplexMode::None);
     PclPlacement printer(s.pclleftmm, s.pcltopmm);
     std::vector<PlacedRect> rects;
-    std::vector<SheetRecord> sheets;
-    std::vector<VerifyProblem> pending;
     printer.Follow(marked.PclJobHead(), rects);
     std::string page;
     bool ok = true;
@@ -535,28 +636,9 @@ bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& rep
         rects.clear();
         printer.NewPage();
         printer.Follow(page, rects);
-        if (duplex && i % 2 == 0)
-            continue; // a back: no code
-        SheetRecord sheet;
-        sheet.orientation = printer.Orientation();
-        sheet.topMarginMm = printer.TopMarginMm();
-        std::tie(sheet.leftOffsetMm, sheet.topOffsetMm) = OffsetOf(printer, s);
-        const double dx = sheets.empty() ? 0 : sheet.leftOffsetMm - sheets.front().leftOffsetMm;
-        const double dy = sheets.empty() ? 0 : sheet.topOffsetMm - sheets.front().topOffsetMm;
-        if (dx != 0 || dy != 0)
-            rects = Shifted(std::move(rects), dx, dy);
-        ReadBars(rects, column, static_cast<std::int64_t>(sheets.size()) + 1, sheet, pending);
-        sheets.push_back(std::move(sheet));
-        if (s.use_dmx) {
-            bool dark = false;
-            dmxFound.push_back(ReadDmx(rects, s, dark));
-            dmxMarked.push_back(dark);
-        }
+        reader.Page(i, printer, rects);
     }
-    report.sheets = static_cast<std::int64_t>(sheets.size());
-    CheckCodes(s, sheets, pending, report);
-    if (s.use_dmx)
-        CheckDmx(s, dmxFound, dmxMarked, envelopes, report);
+    reader.Finish(report, envelopes);
     return ok;
 }
 

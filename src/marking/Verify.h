@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -90,6 +91,30 @@ constexpr double kClearZoneMm = 2.0;
 bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
                      const VerifyProgress& progress = {},
                      const std::vector<Envelope>* envelopes = nullptr);
+
+// The same check read in one pass: Connect scans the marked job and places its rectangles on the
+// way, so Finish need not read the pages again (it does when the scanner's page table differs
+// from the pages placed: a dropped page 1, a last page without an end, a duplex job).
+class VerifyMarked {
+public:
+    explicit VerifyMarked(const Settings& s);
+    ~VerifyMarked();
+    VerifyMarked(const VerifyMarked&) = delete;
+    VerifyMarked& operator=(const VerifyMarked&) = delete;
+
+    // Connects `marked` to the job at `path`, as cPclMod::Connect does (ForeignJob::Stop).
+    bool Connect(cPclMod& marked, const std::string& path);
+    // The report, as VerifyMarkedJob gives it; false when a page cannot be read.
+    bool Finish(const cPclMod& marked, VerifyReport& report,
+                const std::vector<Envelope>* envelopes = nullptr);
+
+    class SheetReader;
+
+private:
+    class Follower;
+    const Settings& m_s;
+    std::unique_ptr<Follower> m_follower;
+};
 
 // The content of the 2D code read from the rectangles of one front; nullopt when none is read.
 // `marked` tells whether any dark mark lies where the symbol's finder column starts.

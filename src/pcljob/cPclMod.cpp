@@ -3,6 +3,7 @@
 #include "pcljob/DuplexMode.h"
 #include "pcljob/JobLanguage.h"
 #include "pcljob/PclTokenizer.h"
+#include "pcljob/ScanFollower.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -248,6 +249,45 @@ private:
     bool m_hpglDrawing = false;
 };
 
+// The page end finder that also tells a follower what it reads.
+class cPclMod::FollowingFinder : public PageEndFinder {
+public:
+    explicit FollowingFinder(ScanFollower& follower) : m_follower(follower) {}
+
+    static constexpr bool Reads(unsigned char family, unsigned char group)
+    {
+        return PageEndFinder::Reads(family, group) || family == '&' || family == '*';
+    }
+    void FormFeed(std::int64_t at)
+    {
+        const std::size_t before = ends.size();
+        PageEndFinder::FormFeed(at);
+        if (ends.size() != before)
+            m_follower.PageEnd(at);
+    }
+    void Escape(std::int64_t at, std::int64_t length, unsigned char c)
+    {
+        const std::size_t before = ends.size();
+        PageEndFinder::Escape(at, length, c);
+        if (ends.size() != before)
+            m_follower.PageEnd(at);
+        if (c == 'E')
+            m_follower.Reset();
+    }
+    void Command(const PclCommand& cmd)
+    {
+        const std::size_t before = ends.size();
+        PageEndFinder::Command(cmd);
+        if (ends.size() != before)
+            m_follower.PageEnd(cmd.offset);
+        if (cmd.family == '&' || cmd.family == '*')
+            m_follower.Command(cmd);
+    }
+
+private:
+    ScanFollower& m_follower;
+};
+
 cPclMod::cPclMod(std::size_t blockSize) : m_blockSize(std::max<std::size_t>(blockSize, 1))
 {
     Disconnect();
@@ -268,6 +308,14 @@ bool cPclMod::Connect(const std::string& sFile, ForeignJob foreign)
         return false;
     }
     return Connect(std::move(source), sFile, foreign);
+}
+
+bool cPclMod::Connect(const std::string& sFile, ForeignJob foreign, ScanFollower& follower)
+{
+    m_follower = &follower;
+    const bool connected = Connect(sFile, foreign);
+    m_follower = nullptr;
+    return connected;
 }
 
 bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name, ForeignJob foreign)
@@ -322,8 +370,8 @@ void cPclMod::Disconnect()
     m_duplexSwitches = false;
 }
 
-bool cPclMod::WalkFrom(PclTokenizer& tokenizer, PageEndFinder& finder,
-                       const std::function<bool()>& stop)
+template <class Finder>
+bool cPclMod::WalkFrom(PclTokenizer& tokenizer, Finder& finder, const std::function<bool()>& stop)
 {
     std::vector<unsigned char> block(m_blockSize);
     while (tokenizer.Position() < m_fileSize) {
@@ -350,6 +398,18 @@ bool cPclMod::WalkFrom(PclTokenizer& tokenizer, PageEndFinder& finder,
 
 void cPclMod::ScanPages()
 {
+    m_followedWhole = false;
+    if (m_follower != nullptr) {
+        FollowingFinder finder(*m_follower);
+        ScanWith(finder);
+    } else {
+        PageEndFinder finder;
+        ScanWith(finder);
+    }
+}
+
+template <class Finder> void cPclMod::ScanWith(Finder& finder)
+{
     m_pageEnd.clear();
     m_pages = 0;
     m_escapes = 0;
@@ -366,7 +426,6 @@ void cPclMod::ScanPages()
     // The page count must stay countable; past the limit the rest becomes the tail.
     constexpr std::size_t kMaxPageEnds = std::numeric_limits<std::int32_t>::max() - 2;
     PclTokenizer tokenizer;
-    PageEndFinder finder;
     std::size_t reported = 0; // page ends told to the progress handler
     bool stopped = false;
     const auto stop = [&] {
@@ -400,8 +459,11 @@ void cPclMod::ScanPages()
         if (finder.ends.empty()) {
             finder.firstResetEnd = tail.firstResetEnd;
         }
-    } else if (m_progress) {
-        m_progress(1, finder.PageStart() + 1, cancel);
+    } else {
+        m_followedWhole = true;
+        if (m_progress) {
+            m_progress(1, finder.PageStart() + 1, cancel);
+        }
     }
 
     if (!SplitJob(finder)) {

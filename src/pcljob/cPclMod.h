@@ -30,6 +30,7 @@
 namespace kuvrion {
 
 class PclTokenizer;
+class ScanFollower;
 
 class cPclMod {
 public:
@@ -55,6 +56,11 @@ public:
     // Disconnects, opens `sFile` read-only and scans it. False (not connected, ReadError() telling
     // why) when the file cannot be opened or read. An empty file connects with 0 pages.
     bool Connect(const std::string& sFile, ForeignJob foreign = ForeignJob::Scan);
+    // The same, with `follower` told the job's commands and page ends as the scan reads them.
+    bool Connect(const std::string& sFile, ForeignJob foreign, ScanFollower& follower);
+    // The follower of the last Connect saw every byte of the job (the scan was not cancelled and
+    // the job held no more pages than the page count can take).
+    bool FollowedWhole() const { return m_followedWhole; }
     // The same over any byte source (tests, fuzzing); `name` becomes FileName().
     bool Connect(std::unique_ptr<ByteSource> source, std::string name,
                  ForeignJob foreign = ForeignJob::Scan);
@@ -101,17 +107,22 @@ public:
 
 private:
     class PageEndFinder;
+    class FollowingFinder;
 
     void ScanPages();
+    // The scan with the given page end finder (one that tells a follower, or not).
+    template <class Finder> void ScanWith(Finder& finder);
     // Feeds the job from the tokenizer's position to its end, or until `stop` says so after a
     // block. False on a read error (m_readErrno set).
-    bool WalkFrom(PclTokenizer& tokenizer, PageEndFinder& finder,
-                  const std::function<bool()>& stop);
+    template <class Finder>
+    bool WalkFrom(PclTokenizer& tokenizer, Finder& finder, const std::function<bool()>& stop);
     // After the walk: head, pages, tail page, foot, duplex. False on a read error.
     bool SplitJob(PageEndFinder& finder);
 
     std::size_t m_blockSize;
     ProgressHandler m_progress;
+    ScanFollower* m_follower = nullptr; // during Connect only
+    bool m_followedWhole = false;
     std::unique_ptr<ByteSource> m_source;
     std::string m_fileName;
     std::int64_t m_fileSize = 0;

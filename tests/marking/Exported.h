@@ -7,9 +7,12 @@
 #include "pcljob/ByteSource.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -39,7 +42,8 @@ inline std::optional<Failure> ExportInto(std::string& out, const cPclMod& src,
     return ExportJob(src, persons, count, s, sink, nullptr, stats);
 }
 
-// The check of a marked job, with the envelopes of its export when they are known.
+// The check of a marked job, with the envelopes of its export when they are known. It is made
+// both ways, page by page and in the scan's one pass, and both must find the same.
 inline VerifyReport Verified(const std::string& marked, const Settings& s,
                              const std::vector<Envelope>* known = nullptr)
 {
@@ -47,6 +51,23 @@ inline VerifyReport Verified(const std::string& marked, const Settings& s,
     EXPECT_TRUE(m.Connect(MakeMemorySource(marked), "marked.pcl"));
     VerifyReport r;
     EXPECT_TRUE(VerifyMarkedJob(m, s, r, {}, known));
+
+    const TempDir dir;
+    const std::string path = (dir.Path() / "marked.pcl").string();
+    std::ofstream(path, std::ios::binary) << marked;
+    cPclMod onePass;
+    VerifyMarked check(s);
+    VerifyReport r1;
+    EXPECT_TRUE(check.Connect(onePass, path));
+    EXPECT_TRUE(check.Finish(onePass, r1, known));
+    const auto same = [](const VerifyProblem& a, const VerifyProblem& b) {
+        return a.sheet == b.sheet && a.kind == b.kind && a.detail == b.detail &&
+               a.found == b.found && a.expected == b.expected;
+    };
+    EXPECT_TRUE(r1.sheets == r.sheets && r1.envelopeSheets == r.envelopeSheets &&
+                std::equal(r1.problems.begin(), r1.problems.end(), r.problems.begin(),
+                           r.problems.end(), same))
+        << "the one-pass check differs from the check page by page";
     return r;
 }
 
