@@ -24,6 +24,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +57,22 @@ public:
     static FieldNumber Read(const unsigned char* p, std::size_t n)
     {
         FieldNumber number;
+        if (n > 0 && n < 18) {
+            // Plain digits, a raster row's count: no sign, no point.
+            std::int64_t whole = 0;
+            std::size_t k = 0;
+            for (; k < n; ++k) {
+                const auto d = static_cast<unsigned>(p[k] - '0');
+                if (d >= 10)
+                    break;
+                whole = whole * 10 + d;
+            }
+            if (k == n) {
+                number.m_state = kWhole;
+                number.m_whole = whole;
+                return number;
+            }
+        }
         std::size_t k = 0;
         if (n > 0 && (p[0] == '+' || p[0] == '-')) {
             number.m_signed = true;
@@ -393,6 +410,23 @@ private:
 
 #ifdef KUVRION_SSE2
     static constexpr std::ptrdiff_t kWindow = 64;
+    // What the window needs to know of the two characters after an ESC.
+    static constexpr unsigned char kGroupChar = 1;
+    static constexpr unsigned char kValueStart = 2;
+    static constexpr auto kSecondClass = [] {
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[c] = c >= 96 && c <= 126                                ? kGroupChar
+                   : (c >= '0' && c <= '9') || c == '+' || c == '-' ? kValueStart
+                                                                      : 0;
+        return t;
+    }();
+    static constexpr auto kWindowFamily = [] {
+        std::array<bool, 256> t{};
+        for (int c = 33; c <= 47; ++c)
+            t[c] = c != '%';
+        return t;
+    }();
     // Reads the text, form feeds and plain commands (no data, no mode change) in the 64 bytes at
     // `base` (at offset `offset`) with one look at their character classes. Returns where it
     // stopped: base + 64 when it got through, else an ESC; `declined` tells that the byte machine
@@ -400,6 +434,11 @@ private:
     template <class Sink>
     const unsigned char* ReadWindow(const unsigned char* base, std::int64_t offset, Sink& sink,
                                     bool& declined);
+    // The window's sequence at `i` whose last command carries data: its commands go to the sink,
+    // the last one becomes the owner of the data the byte machine skips next.
+    template <class Sink>
+    void StartData(const unsigned char* base, std::int64_t offset, int i, int valueStart,
+                   std::uint64_t inner, int close, Sink& sink);
 #endif
 
     State m_state = kText;
@@ -443,7 +482,48 @@ inline const unsigned char* PclTokenizer::FindEscOrFormFeed(const unsigned char*
 
 #ifdef KUVRION_SSE2
 template <class Sink>
-inline const unsigned char* PclTokenizer::ReadWindow(const unsigned char* base, std::int64_t offset,
+[[gnu::noinline]] void PclTokenizer::StartData(const unsigned char* base, std::int64_t offset,
+                                               int i, int valueStart, std::uint64_t inner,
+                                               int close, Sink& sink)
+{
+    const unsigned char family = base[i + 1];
+    const unsigned char group = valueStart == i + 3 ? base[i + 2] : 0;
+    const bool reads = Sink::Reads(family, group);
+    if (!reads)
+        sink.SkippedSequence(offset + i, close - i + 1);
+    int from = valueStart;
+    for (std::uint64_t m = inner | std::uint64_t{1} << close; m != 0; m &= m - 1) {
+        const int e = std::countr_zero(m);
+        PclCommand local;
+        PclCommand& cmd = e == close ? m_command : local;
+        cmd.offset = offset + (from == valueStart ? i : from);
+        cmd.length = e - (from == valueStart ? i : from) + 1;
+        cmd.family = family;
+        cmd.group = group;
+        cmd.letter = base[e];
+        cmd.first = from == valueStart;
+        cmd.final = e == close;
+        cmd.malformed = false;
+        cmd.valueBytes = base + from;
+        cmd.valueLength = static_cast<std::size_t>(e - from);
+        cmd.dataCount = 0;
+        if (e == close) {
+            cmd.value = FieldNumber::Read(cmd.valueBytes, cmd.valueLength);
+            cmd.valueBytes = nullptr;
+            cmd.dataCount = cmd.value.Count();
+        }
+        if (reads)
+            sink.Command(cmd);
+        from = e + 1;
+    }
+    m_afterSequence = kText;
+    m_tokenStart = offset + close + 1;
+    m_dataLeft = m_command.dataCount;
+    m_state = m_dataLeft > 0 ? kData : kText;
+}
+
+template <class Sink>
+[[gnu::always_inline]] inline const unsigned char* PclTokenizer::ReadWindow(const unsigned char* base, std::int64_t offset,
                                                      Sink& sink, bool& declined)
 {
     declined = true;
@@ -490,15 +570,12 @@ inline const unsigned char* PclTokenizer::ReadWindow(const unsigned char* base, 
         }
         const unsigned char family = hit[1];
         const unsigned char c2 = hit[2];
-        const bool grouped = c2 >= 96 && c2 <= 126;
         // Two-character sequences, and "%" (universal exit, HP-GL/2), change more than a command;
-        // the second character must begin a value or be a group character.
-        if (static_cast<unsigned char>(family - 33) > 14 || family == '%' ||
-            (!grouped && (closing >> (i + 2) & 1) != 0 && c2 != '.')) {
+        // the second character must be a group character or begin a value.
+        const unsigned char second = kSecondClass[c2];
+        if (!kWindowFamily[family] || second == 0)
             return hit;
-        }
-        if (!grouped && c2 == '.')
-            return hit; // the byte machine reads the broken sequence
+        const bool grouped = second == kGroupChar;
         const std::uint64_t rest = closing & (~std::uint64_t{0} << (i + 3));
         if (rest == 0) {
             declined = i == 0; // a sequence longer than a window goes to the byte machine
@@ -512,36 +589,52 @@ inline const unsigned char* PclTokenizer::ReadWindow(const unsigned char* base, 
         if (letter < 64 || letter > 94)
             return hit; // malformed
         const int valueStart = i + (grouped ? 3 : 2);
-        const unsigned char dataLetters = DataLetters(family, group);
+        const unsigned char dataLetters =
+            detail::kDataCommandTable.bits[family - 33][grouped ? c2 - 95 : 0];
         // Each parameter character ends one command of a combined sequence.
-        const std::uint64_t ends = (params & between) | std::uint64_t{1} << close;
-        for (std::uint64_t m = ends; dataLetters != 0 && m != 0; m &= m - 1) {
-            if (IsDataLetter(dataLetters, base[std::countr_zero(m)]))
-                return hit; // data follows: the byte machine skips it
+        const std::uint64_t inner = params & between;
+        if (dataLetters != 0) {
+            for (std::uint64_t m = inner; m != 0; m &= m - 1) {
+                if (IsDataLetter(dataLetters, base[std::countr_zero(m)]))
+                    return hit; // data inside the sequence: the byte machine reads it
+            }
+            if (IsDataLetter(dataLetters, letter)) {
+                // A raster row and the like: the byte machine skips its data by count.
+                StartData(base, offset, i, valueStart, inner, close, sink);
+                declined = false;
+                return base + close + 1;
+            }
         }
         if (!Sink::Reads(family, group)) {
             sink.SkippedSequence(offset + i, close - i + 1);
+        } else if (inner == 0) {
+            PclCommand cmd; // not the member: what the sink does not read is never written
+            cmd.offset = offset + i;
+            cmd.length = close - i + 1;
+            cmd.family = family;
+            cmd.group = group;
+            cmd.letter = letter;
+            cmd.first = true;
+            cmd.final = true;
+            cmd.valueBytes = base + valueStart;
+            cmd.valueLength = static_cast<std::size_t>(close - valueStart);
+            sink.Command(cmd);
         } else {
             int from = valueStart; // where the next command's value begins
-            bool first = true;
-            for (std::uint64_t m = ends; m != 0; m &= m - 1) {
+            for (std::uint64_t m = inner | std::uint64_t{1} << close; m != 0; m &= m - 1) {
                 const int e = std::countr_zero(m);
-                const int start = first ? i : from;
-                // Not the member the byte machine fills: what the sink does not read is never
-                // written.
                 PclCommand cmd;
-                cmd.offset = offset + start;
-                cmd.length = e - start + 1;
+                cmd.offset = offset + (from == valueStart ? i : from);
+                cmd.length = e - (from == valueStart ? i : from) + 1;
                 cmd.family = family;
                 cmd.group = group;
                 cmd.letter = base[e];
-                cmd.first = first;
+                cmd.first = from == valueStart;
                 cmd.final = e == close;
                 cmd.valueBytes = base + from;
                 cmd.valueLength = static_cast<std::size_t>(e - from);
                 sink.Command(cmd);
                 from = e + 1;
-                first = false;
             }
         }
         pos = close + 1;
