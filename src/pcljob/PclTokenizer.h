@@ -400,7 +400,11 @@ private:
 
     // Where bytes go after a sequence or its data.
     State ModeState() const { return m_hpgl ? kHpgl : kText; }
-    void AfterData() { m_state = m_command.final ? AfterSequence() : kField; }
+    void AfterData()
+    {
+        m_state = m_command.final ? AfterSequence() : kField;
+        m_afterData = true;
+    }
     State AfterSequence() { return m_afterSequence; }
 
     template <class Sink> void EndCommand(unsigned char letter, bool final, bool malformed,
@@ -427,11 +431,12 @@ private:
             t[c] = c != '%';
         return t;
     }();
-    // Reads the text, form feeds and plain commands (no data, no mode change) in the 64 bytes at
-    // `base` (at offset `offset`) with one look at their character classes. Returns where it
-    // stopped: base + 64 when it got through, else an ESC; `declined` tells that the byte machine
-    // must read the sequence there (else a window starting at it will).
-    template <class Sink>
+    // Reads the text, form feeds and plain commands (no data inside, no mode change) in the
+    // kBytes (16 or 64) bytes at `base` (at offset `offset`) with one look at their character
+    // classes. Returns where it stopped: base + kBytes when it got through, else an ESC or the
+    // end of a command that data follows; `declined` tells that the byte machine must read the
+    // sequence there (else a window starting at it will).
+    template <std::ptrdiff_t kBytes, class Sink>
     const unsigned char* ReadWindow(const unsigned char* base, std::int64_t offset, Sink& sink,
                                     bool& declined);
     // The window's sequence at `i` whose last command carries data: its commands go to the sink,
@@ -456,6 +461,7 @@ private:
     unsigned char m_instruction = 0; // first letter of an HP-GL/2 instruction
     unsigned char m_labelTerminator = 3;
     bool m_displayEsc = false; // display functions: the last byte was an ESC
+    bool m_afterData = false;  // the last token was data
 };
 
 inline const unsigned char* PclTokenizer::FindEscOrFormFeed(const unsigned char* p,
@@ -522,7 +528,7 @@ template <class Sink>
     m_state = m_dataLeft > 0 ? kData : kText;
 }
 
-template <class Sink>
+template <std::ptrdiff_t kBytes, class Sink>
 [[gnu::always_inline]] inline const unsigned char* PclTokenizer::ReadWindow(const unsigned char* base, std::int64_t offset,
                                                      Sink& sink, bool& declined)
 {
@@ -536,7 +542,8 @@ template <class Sink>
         const __m128i t = _mm_sub_epi8(x, _mm_set1_epi8(lo));
         return _mm_cmpeq_epi8(_mm_subs_epu8(t, _mm_set1_epi8(span)), zero);
     };
-    for (int k = 0; k < 4; ++k) {
+    static_assert(kBytes == 16 || kBytes == 64);
+    for (int k = 0; k < kBytes / 16; ++k) {
         v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 16 * k));
         const __m128i mark =
             _mm_or_si128(_mm_cmpeq_epi8(v[k], _mm_set1_epi8(static_cast<char>(kEscByte))),
@@ -564,7 +571,7 @@ template <class Sink>
             marks &= marks - 1;
             continue;
         }
-        if (i > kWindow - 4) {
+        if (i > kBytes - 4) {
             declined = i == 0;
             return hit; // a window at the ESC sees the sequence whole
         }
@@ -640,10 +647,10 @@ template <class Sink>
         pos = close + 1;
         marks &= ~((std::uint64_t{2} << close) - 1); // close < 64, so the shift is defined
     }
-    if (sink.WantsText() && pos < kWindow)
-        sink.Text(offset + pos, base + pos, static_cast<std::size_t>(kWindow - pos));
+    if (sink.WantsText() && pos < kBytes)
+        sink.Text(offset + pos, base + pos, static_cast<std::size_t>(kBytes - pos));
     declined = false;
-    return base + kWindow;
+    return base + kBytes;
 }
 #endif
 
@@ -724,9 +731,16 @@ template <class Sink> void PclTokenizer::Feed(const unsigned char* bytes, std::s
             // leaving the case: the common path through a driver's job.
             while (m_state == kText && p < end) {
 #ifdef KUVRION_SSE2
-                if (end - p >= kWindow) {
+                // Right after data comes mostly the next raster row: a short window reads it.
+                if (m_afterData && end - p >= 16) {
+                    m_afterData = false;
                     bool declined = false;
-                    p = ReadWindow(p, at(p), sink, declined);
+                    p = ReadWindow<16>(p, at(p), sink, declined);
+                    if (!declined)
+                        continue;
+                } else if (end - p >= kWindow) {
+                    bool declined = false;
+                    p = ReadWindow<kWindow>(p, at(p), sink, declined);
                     if (!declined)
                         continue;
                 }
