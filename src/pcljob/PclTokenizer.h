@@ -439,6 +439,29 @@ private:
     template <std::ptrdiff_t kBytes, class Sink>
     const unsigned char* ReadWindow(const unsigned char* base, std::int64_t offset, Sink& sink,
                                     bool& declined);
+    // Where a command the window read lies: in the sequence of `family` and `group` whose ESC is
+    // at `i`, from `from` (where its value begins) to its letter at `e`; positions in the window.
+    struct WindowSpan {
+        const unsigned char* base;
+        std::int64_t offset;
+        unsigned char family, group;
+        int i, valueStart, close;
+    };
+    [[gnu::always_inline]] static void Describe(PclCommand& cmd, const WindowSpan& w, int from,
+                                                int e)
+    {
+        const bool first = from == w.valueStart;
+        const int start = first ? w.i : from;
+        cmd.offset = w.offset + start;
+        cmd.length = e - start + 1;
+        cmd.family = w.family;
+        cmd.group = w.group;
+        cmd.letter = w.base[e];
+        cmd.first = first;
+        cmd.final = e == w.close;
+        cmd.valueBytes = w.base + from;
+        cmd.valueLength = static_cast<std::size_t>(e - from);
+    }
     // The window's sequence at `i` whose last command carries data: its commands go to the sink,
     // the last one becomes the owner of the data the byte machine skips next.
     template <class Sink>
@@ -494,6 +517,7 @@ template <class Sink>
 {
     const unsigned char family = base[i + 1];
     const unsigned char group = valueStart == i + 3 ? base[i + 2] : 0;
+    const WindowSpan span{base, offset, family, group, i, valueStart, close};
     const bool reads = Sink::Reads(family, group);
     if (!reads)
         sink.SkippedSequence(offset + i, close - i + 1);
@@ -502,16 +526,8 @@ template <class Sink>
         const int e = std::countr_zero(m);
         PclCommand local;
         PclCommand& cmd = e == close ? m_command : local;
-        cmd.offset = offset + (from == valueStart ? i : from);
-        cmd.length = e - (from == valueStart ? i : from) + 1;
-        cmd.family = family;
-        cmd.group = group;
-        cmd.letter = base[e];
-        cmd.first = from == valueStart;
-        cmd.final = e == close;
+        Describe(cmd, span, from, e);
         cmd.malformed = false;
-        cmd.valueBytes = base + from;
-        cmd.valueLength = static_cast<std::size_t>(e - from);
         cmd.dataCount = 0;
         if (e == close) {
             cmd.value = FieldNumber::Read(cmd.valueBytes, cmd.valueLength);
@@ -614,32 +630,14 @@ template <std::ptrdiff_t kBytes, class Sink>
         }
         if (!Sink::Reads(family, group)) {
             sink.SkippedSequence(offset + i, close - i + 1);
-        } else if (inner == 0) {
-            PclCommand cmd; // not the member: what the sink does not read is never written
-            cmd.offset = offset + i;
-            cmd.length = close - i + 1;
-            cmd.family = family;
-            cmd.group = group;
-            cmd.letter = letter;
-            cmd.first = true;
-            cmd.final = true;
-            cmd.valueBytes = base + valueStart;
-            cmd.valueLength = static_cast<std::size_t>(close - valueStart);
-            sink.Command(cmd);
         } else {
+            // Not the member the byte machine fills: what the sink does not read is never written.
+            const WindowSpan span{base, offset, family, group, i, valueStart, close};
             int from = valueStart; // where the next command's value begins
             for (std::uint64_t m = inner | std::uint64_t{1} << close; m != 0; m &= m - 1) {
                 const int e = std::countr_zero(m);
                 PclCommand cmd;
-                cmd.offset = offset + (from == valueStart ? i : from);
-                cmd.length = e - (from == valueStart ? i : from) + 1;
-                cmd.family = family;
-                cmd.group = group;
-                cmd.letter = base[e];
-                cmd.first = from == valueStart;
-                cmd.final = e == close;
-                cmd.valueBytes = base + from;
-                cmd.valueLength = static_cast<std::size_t>(e - from);
+                Describe(cmd, span, from, e);
                 sink.Command(cmd);
                 from = e + 1;
             }
