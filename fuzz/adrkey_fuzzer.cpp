@@ -44,7 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                 at.push_back(static_cast<std::size_t>(from) + i);
             text.append(reinterpret_cast<const char*>(p), n);
         }
-        void FormFeed(std::int64_t from) { Text(from, reinterpret_cast<const unsigned char*>("\f"), 1); }
+        void FormFeed(std::int64_t from)
+        {
+            Text(from, reinterpret_cast<const unsigned char*>("\f"), 1);
+        }
     } places;
     kuvrion::Tokenize(page, places);
     const std::vector<std::size_t>& at = places.at;

@@ -78,7 +78,7 @@ void PclPlacement::Follow(std::string_view bytes, std::vector<PlacedRect>& rects
 }
 
 void PclPlacement::Apply(char group1, char group2, char param, double value, bool relative,
-                           std::vector<PlacedRect>& rects)
+                         std::vector<PlacedRect>& rects)
 {
     auto move = [relative, value](double& coord, double dp) { coord = relative ? coord + dp : dp; };
     if (group1 == '&' && group2 == 'l') {

@@ -514,7 +514,8 @@ std::optional<std::string> ReadDmx(const std::vector<PlacedRect>& rects, const S
 // the 2D code of every front; the checks over all sheets come at the end.
 class VerifyMarked::SheetReader {
 public:
-    SheetReader(const Settings& s, bool duplex) : m_s(s), m_column(ExpectedColumn(s)), m_duplex(duplex)
+    SheetReader(const Settings& s, bool duplex)
+        : m_s(s), m_column(ExpectedColumn(s)), m_duplex(duplex)
     {
     }
 

@@ -176,8 +176,8 @@ public:
     // A universal exit or @PJL line cut by the end could still go on with more bytes.
     void Cut(std::int64_t at, std::int64_t n)
     {
-        const std::string_view cut = m_bytes.substr(static_cast<std::size_t>(at),
-                                                    static_cast<std::size_t>(n));
+        const std::string_view cut =
+            m_bytes.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(n));
         const bool couldGoOn = kUel.starts_with(cut) || kPjl.starts_with(cut);
         Stop(at, !couldGoOn);
     }

@@ -313,7 +313,8 @@ struct PclTokenSink {
     // A run of text (`p` points at its bytes).
     void Text(std::int64_t, const unsigned char*, std::size_t) {}
     void FormFeed(std::int64_t) {}
-    // A two-character sequence ESC `c`, 2 bytes; `c` 0 for a lone ESC that a form feed cut (1 byte).
+    // A two-character sequence ESC `c` (2 bytes); `c` is 0 for a lone ESC (1 byte) that an FF
+    // or another ESC cut.
     void Escape(std::int64_t, std::int64_t, unsigned char) {}
     void Command(const PclCommand&) {}
     // A piece of the data of `owner`; `p` is null when the piece was skipped unread.
@@ -343,8 +344,7 @@ public:
     // After the last block: reports a sequence that the end cut off.
     template <class Sink> void Finish(Sink& sink)
     {
-        if ((m_state == kEsc || m_state == kFamily || m_state == kField) &&
-            m_pos > m_tokenStart) {
+        if ((m_state == kEsc || m_state == kFamily || m_state == kField) && m_pos > m_tokenStart) {
             sink.Cut(m_tokenStart, m_pos - m_tokenStart);
             m_state = kText;
         } else if (m_state == kPjlPrefix) {
@@ -407,8 +407,8 @@ private:
     }
     State AfterSequence() { return m_afterSequence; }
 
-    template <class Sink> void EndCommand(unsigned char letter, bool final, bool malformed,
-                                          Sink& sink);
+    template <class Sink>
+    void EndCommand(unsigned char letter, bool final, bool malformed, Sink& sink);
 
     static const unsigned char* FindEscOrFormFeed(const unsigned char* p, const unsigned char* end);
 
@@ -420,9 +420,9 @@ private:
     static constexpr auto kSecondClass = [] {
         std::array<unsigned char, 256> t{};
         for (int c = 0; c < 256; ++c)
-            t[c] = c >= 96 && c <= 126                                ? kGroupChar
+            t[c] = c >= 96 && c <= 126                              ? kGroupChar
                    : (c >= '0' && c <= '9') || c == '+' || c == '-' ? kValueStart
-                                                                      : 0;
+                                                                    : 0;
         return t;
     }();
     static constexpr auto kWindowFamily = [] {
@@ -545,8 +545,8 @@ template <class Sink>
 }
 
 template <std::ptrdiff_t kBytes, class Sink>
-[[gnu::always_inline]] inline const unsigned char* PclTokenizer::ReadWindow(const unsigned char* base, std::int64_t offset,
-                                                     Sink& sink, bool& declined)
+[[gnu::always_inline]] inline const unsigned char*
+PclTokenizer::ReadWindow(const unsigned char* base, std::int64_t offset, Sink& sink, bool& declined)
 {
     declined = true;
     __m128i v[4];
@@ -653,7 +653,8 @@ template <std::ptrdiff_t kBytes, class Sink>
 #endif
 
 template <class Sink>
-[[gnu::always_inline]] inline void PclTokenizer::EndCommand(unsigned char letter, bool final, bool malformed, Sink& sink)
+[[gnu::always_inline]] inline void PclTokenizer::EndCommand(unsigned char letter, bool final,
+                                                            bool malformed, Sink& sink)
 {
     m_command.offset = m_tokenStart;
     m_command.length = m_pos - m_tokenStart;
@@ -893,8 +894,8 @@ template <class Sink> void PclTokenizer::Feed(const unsigned char* bytes, std::s
         }
         case kPjlLine: {
             run = p;
-            const auto* lf =
-                static_cast<const unsigned char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            const auto* lf = static_cast<const unsigned char*>(
+                std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
             p = lf ? lf + 1 : end;
             sink.PjlLine(at(run), run, static_cast<std::size_t>(p - run));
             if (lf)

@@ -35,9 +35,9 @@ constexpr std::int64_t NextStart(std::int64_t code)
 // HP-GL/2 instructions that put ink on the page.
 bool HpglDraws(unsigned char a, unsigned char b)
 {
-    static constexpr std::string_view kDrawing[] = {"AA", "AR", "AT", "BR", "BZ", "CI", "EA",
-                                                    "EP", "ER", "EW", "FP", "LB", "PD", "PE",
-                                                    "RA", "RR", "RT", "WG"};
+    static constexpr std::string_view kDrawing[] = {"AA", "AR", "AT", "BR", "BZ", "CI",
+                                                    "EA", "EP", "ER", "EW", "FP", "LB",
+                                                    "PD", "PE", "RA", "RR", "RT", "WG"};
     const char name[2] = {static_cast<char>(a), static_cast<char>(b)};
     return std::find(std::begin(kDrawing), std::end(kDrawing), std::string_view(name, 2)) !=
            std::end(kDrawing);
@@ -88,7 +88,6 @@ std::int64_t PjlHeadLength(ByteSource& source, std::int64_t region, int& err)
 // codes, a filled rectangle, raster rows or transparent data with bytes, HP-GL/2 drawing.
 class cPclMod::PageEndFinder : public PclTokenSink {
 public:
-
     // While false, no page end is taken: the walk only learns where printed content lies.
     bool takePageEnds = true;
 
@@ -126,8 +125,8 @@ public:
         if (c == 'E') {
             // The first reset before anything is printed and before the first page end closes
             // the job head.
-            if (firstResetEnd < 0 && !m_pastFirstPageEnd && !m_marked)
-                firstResetEnd = at;
+            if (headReset < 0 && !m_pastFirstPageEnd && !m_marked)
+                headReset = at;
             PageBreakCandidate(at);
         }
     }
@@ -192,7 +191,7 @@ public:
     std::int64_t escapes = 0;
     DuplexTracker duplex;
     // 0-based offset of the printer reset that closes the job head, -1 without.
-    std::int64_t firstResetEnd = -1;
+    std::int64_t headReset = -1;
     // After the last page end: the end of the last printed content (-1 without), and the first
     // reset or universal exit after it (-1 without).
     std::int64_t lastPrinted = -1;
@@ -445,8 +444,8 @@ template <class Finder> void cPclMod::ScanWith(Finder& finder)
     if (stopped) {
         // The pages found so far stay (not the one whose report cancelled); the rest is the tail,
         // read once more without page ends for where its printed content lies.
-        finder.ends.resize(std::min({finder.ends.size(), kMaxPageEnds,
-                                     cancel ? reported : finder.ends.size()}));
+        finder.ends.resize(
+            std::min({finder.ends.size(), kMaxPageEnds, cancel ? reported : finder.ends.size()}));
         const std::int64_t from = finder.ends.empty() ? 0 : NextStart(finder.ends.back());
         PclTokenizer tailTokenizer(from);
         PageEndFinder tail;
@@ -457,7 +456,7 @@ template <class Finder> void cPclMod::ScanWith(Finder& finder)
         finder.lastPrinted = tail.lastPrinted;
         finder.exitAfterPrinted = tail.exitAfterPrinted;
         if (finder.ends.empty()) {
-            finder.firstResetEnd = tail.firstResetEnd;
+            finder.headReset = tail.headReset;
         }
     } else {
         m_followedWhole = true;
@@ -486,9 +485,8 @@ bool cPclMod::SplitJob(PageEndFinder& finder)
     // leading PJL block of page 1 (of the whole job when it has no page end).
     m_pageEnd = std::move(finder.ends);
     const std::int64_t region1 = m_pageEnd.empty() ? m_fileSize : EndOffset(m_pageEnd.front());
-    const std::int64_t headLen = finder.firstResetEnd >= 0
-                                     ? finder.firstResetEnd + 2
-                                     : PjlHeadLength(*m_source, region1, err);
+    const std::int64_t headLen =
+        finder.headReset >= 0 ? finder.headReset + 2 : PjlHeadLength(*m_source, region1, err);
     if (err != 0 || (headLen > 0 && !ReadExactly(*m_source, 0, headLen, m_head, err))) {
         return fail();
     }
@@ -500,7 +498,8 @@ bool cPclMod::SplitJob(PageEndFinder& finder)
         m_pageEnd.erase(m_pageEnd.begin());
         m_firstPageStart = headLen + 1;
     }
-    const std::int64_t tailStart = m_pageEnd.empty() ? m_firstPageStart : NextStart(m_pageEnd.back());
+    const std::int64_t tailStart =
+        m_pageEnd.empty() ? m_firstPageStart : NextStart(m_pageEnd.back());
 
     // The tail: the foot, or one more page (without an FF of its own) and the foot.
     std::int64_t footStart = tailStart;

@@ -24,7 +24,7 @@ std::string Data(std::string_view command, std::string_view letter, std::string_
            std::string(data);
 }
 
-const std::string kFFs = "\f\f\f\f\f";      // what a broken reader takes for five page ends
+const std::string kFFs = "\f\f\f\f\f";        // what a broken reader takes for five page ends
 const std::string kUelBytes = "\x1b%-12345X"; // universal exit
 const std::string kDriverTail = Esc("*rC") + kReset + kUelBytes + "@PJL EOJ\r\n" + kUelBytes;
 
