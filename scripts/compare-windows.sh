@@ -9,6 +9,7 @@
 # Defaults: build/bin/kuvrion-cli and build-win/bin/kuvrion-cli.exe; Wine runs in the prefix of the
 # Windows build (build-win/wine). Non-zero when anything differs.
 set -euo pipefail
+trap 'echo "compare-windows.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")/.."
 linux_cli=$(realpath "${1:-build/bin/kuvrion-cli}")
 win_cli=$(realpath "${2:-build-win/bin/kuvrion-cli.exe}")
@@ -23,8 +24,10 @@ mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1 || true
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
-# A Linux path as the Windows program is given it: Z:\...
-winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# A Linux path as the Windows program is given it: Wine's drive Z: is the Linux root, so the path
+# is Z: and the same path with backslashes. (Asking winepath costs a Wine start per argument, and a
+# failing one inside an assignment would end this script without a word.)
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 failures=0
 fail() {

@@ -9,10 +9,25 @@
 # scripts/ci/sanitizers.sh, scripts/ci/fuzz.sh (FUZZ_SECONDS).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/ci/build-and-test.sh
-bash scripts/ci/windows.sh
-bash scripts/ci/package.sh
-bash scripts/ci/sanitizers.sh
-FUZZ_SECONDS=${FUZZ_SECONDS:-25} bash scripts/ci/fuzz.sh
-echo "All tests passed."
+start=$SECONDS
+
+# Runs one stage; a failing stage is named with its exit status, and the run ends there.
+stage() {
+    local name=$1
+    shift
+    echo "==== Stage: $name"
+    local status=0
+    "$@" || status=$?
+    if ((status != 0)); then
+        echo "FAILED: CI stage \"$name\" ended with status $status ($*)" >&2
+        exit "$status"
+    fi
+}
+
+stage "install the Debian packages" bash scripts/install-deps.sh
+stage "build with warnings as errors and run every test" bash scripts/ci/build-and-test.sh
+stage "Windows build, tests under Wine, byte comparison" bash scripts/ci/windows.sh
+stage "Debian package" bash scripts/ci/package.sh
+stage "AddressSanitizer + UndefinedBehaviorSanitizer" bash scripts/ci/sanitizers.sh
+stage "fuzzers" env FUZZ_SECONDS="${FUZZ_SECONDS:-25}" bash scripts/ci/fuzz.sh
+echo "All tests passed ($((SECONDS - start)) s)."

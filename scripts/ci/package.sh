@@ -4,6 +4,7 @@
 # desktop program offscreen once (its settings must land in ~/.config/Kuvrion) and removes the
 # package again. Non-zero on any failure.
 set -euo pipefail
+trap 'echo "$0: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")/../.."
 build=$(realpath "${LINUX_BUILD_DIR:-build-ci}")
 start=$SECONDS

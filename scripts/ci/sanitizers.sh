@@ -2,6 +2,7 @@
 # CI step: builds the tests into build-asan with AddressSanitizer + UndefinedBehaviorSanitizer and
 # runs them; every sanitizer report fails the run. Exits non-zero on any failure.
 set -euo pipefail
+trap 'echo "$0: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")/../.."
 jobs=$(nproc)
 

@@ -3,6 +3,7 @@
 # runs the tests under Wine, packs Kuvrion-<version>-win64.zip and checks that the Windows tool
 # writes the same bytes as the Linux one of LINUX_BUILD_DIR (default build-ci).
 set -euo pipefail
+trap 'echo "$0: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")/../.."
 linux_build=${LINUX_BUILD_DIR:-build-ci}
 start=$SECONDS
