@@ -656,6 +656,13 @@ template <class Sink>
 [[gnu::always_inline]] inline void PclTokenizer::EndCommand(unsigned char letter, bool final,
                                                             bool malformed, Sink& sink)
 {
+    if (m_pos == m_tokenStart) {
+        // An FF or ESC right after a parameter character: the sequence ended with the command
+        // before, and no byte is left for one more.
+        m_command.value.Clear();
+        m_state = AfterSequence();
+        return;
+    }
     m_command.offset = m_tokenStart;
     m_command.length = m_pos - m_tokenStart;
     m_command.family = m_family;
