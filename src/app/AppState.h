@@ -35,6 +35,13 @@ struct AppState {
     std::vector<KeySpan> keySpans;
     std::string keySpansSettings;
     bool bJobDuplex = false; // the imported job prints on both sides
+    // The last export failed its check and was not put in the destination's place; shown until
+    // the next export or import.
+    bool bLastExportFailed = false;
+
+    // Stored values the load step refused or bounded (refused ones stop the import until their
+    // dialog stores new ones).
+    std::vector<SettingIssue> settingIssues;
 
     bool bSrcOK = false;           // the source names an existing file
     bool bDstOK = false;           // the destination's folder exists and it is not the source

@@ -3,6 +3,7 @@
 #include "addressees/AdrKey.h"
 #include "addressees/ImportPass.h"
 #include "base/AtomicFile.h"
+#include "base/ByteText.h"
 #include "base/FileChecks.h"
 #include "base/Numbers.h"
 #include "base/Platform.h"
@@ -80,16 +81,38 @@ void Commands::Load()
     // The updater is only offered when both of its files lie in the program's folder.
     st.bWebUpdateAvailable = FileExists(PathToUtf8(st.paths.programDir / "Zephrin.exe")) &&
                              FileExists(PathToUtf8(st.paths.programDir / "UNZIP.COM"));
-    st.cfg = LoadSettings(st.oIni);
+    st.settingIssues.clear();
+    st.cfg = LoadSettings(st.oIni, &st.settingIssues);
     RefreshSource();
     RefreshDestination();
     m_reporter.ShowStatus(0);
+    if (const std::string corrected = CorrectedSettingsNotice(); !corrected.empty()) {
+        m_reporter.ShowNotice(corrected);
+    }
     m_reporter.StateChanged();
 }
 
 bool Commands::CanImport() const
 {
-    return m_state.bSrcOK && m_state.cfg.bAdrKeyValid;
+    return m_state.bSrcOK && m_state.cfg.bAdrKeyValid && !RefusedSetting();
+}
+
+std::optional<Failure> Commands::RefusedSetting() const
+{
+    for (const SettingIssue& issue : m_state.settingIssues) {
+        if (issue.refused) {
+            return Failure{FailureKind::SettingInvalid, 0, 0,
+                           PathToUtf8(m_state.paths.settingsFile.filename()),
+                           issue.key + "=" + issue.found};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string Commands::CorrectedSettingsNotice() const
+{
+    return CorrectedSettingsText(PathToUtf8(m_state.paths.settingsFile.filename()),
+                                 m_state.settingIssues);
 }
 
 bool Commands::CanExport() const
@@ -144,6 +167,8 @@ std::string Commands::ImportReason() const
 {
     if (const auto fault = SourceFault())
         return MessageFor(Action::ImportReason, fault).text;
+    if (const auto refused = RefusedSetting())
+        return MessageFor(Action::ImportReason, refused).text;
     if (!m_state.cfg.bAdrKeyValid)
         return MessageFor(Action::ImportReason, Failure{FailureKind::KeyIncomplete}).text;
     return {};
@@ -282,10 +307,16 @@ Outcome Commands::Import()
         return Finish(Action::Import,
                       Failure{FailureKind::SourceMissing, ENOENT, 0, st.cfg.sSrcFile});
     }
+    // A stored key setting the dialogs would refuse is not guessed at: any value in its place
+    // would group the pages differently.
+    if (std::optional<Failure> refused = RefusedSetting()) {
+        return Finish(Action::Import, std::move(refused));
+    }
     if (!st.cfg.bAdrKeyValid) {
         return Finish(Action::Import, Failure{FailureKind::KeyIncomplete});
     }
     m_reporter.SetBusy(true);
+    st.bLastExportFailed = false;
     st.nExportCount = 0;
     st.nJobPages = 0;
     st.nImpAssigned = 0;
@@ -317,6 +348,9 @@ Outcome Commands::Import()
     st.log.Open(st.paths.LogFile(), st.cfg.bUseLog);
     if (st.cfg.bUseLog) {
         st.bLogAvailable = true;
+        if (const std::string corrected = CorrectedSettingsNotice(); !corrected.empty()) {
+            st.log.Write(Utf8ToCp1252(corrected) + "\r\n");
+        }
     }
     // The pass closes the log: a failure of its last flush is a failed log write like any other.
     ImportResult result = RunImportPass(st.MyPcl, st.cfg.sSrcFile, st.cfg, st.Persons, st.nImpErr,
@@ -388,7 +422,8 @@ Outcome Commands::WriteTarget(Action action, const std::string& path, const File
     return Finish(action, WriteFile(path, write));
 }
 
-std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWriter& write)
+std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWriter& write,
+                                           const FileCheck& check, const std::string& rejectPath)
 {
     if (BlockedTarget(path)) {
         return Failure{FailureKind::TargetBlocked, 0, 0, path};
@@ -407,6 +442,18 @@ std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWr
     if (failure && failure->what == FailureKind::TargetWrite) {
         failure->err = out.ErrorNumber();
         failure->path = path;
+    }
+    if (!failure && check) {
+        if (!out.Close()) {
+            failure = Failure{FailureKind::TargetCommit, out.ErrorNumber(), 0, path};
+        } else if (!check(PathToUtf8(out.TempPath()))) {
+            // The target keeps its last good content; the rejected file stays for a look.
+            failure = Failure{FailureKind::CheckFailed, 0, 0, rejectPath};
+            if (!out.CommitTo(PathFromUtf8(rejectPath))) {
+                failure->err = out.ErrorNumber();
+                failure->path.clear();
+            }
+        }
     }
     if (!failure && !out.Commit()) {
         failure = Failure{FailureKind::TargetCommit, out.ErrorNumber(), 0, path};
@@ -447,41 +494,57 @@ Outcome Commands::Export()
     }
     const bool reprint = !m_keepEnvelopes.empty();
     m_lastVerify = {};
-    const std::optional<Failure> failure = WriteFile(dst, [&](const Sink& sink) {
-        m_reporter.ShowTotal(st.Persons.Count());
-        m_reporter.ShowStatus(3);
-        return ExportJob(
-            st.MyPcl, st.Persons, reprint ? st.Persons.Count() : st.nExportCount, st.cfg, sink,
-            [this](std::int32_t i) {
-                m_reporter.ShowCurrent(i);
-                m_reporter.ProcessEvents();
-            },
-            m_lastExport, KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr,
-            reprint ? &m_keepEnvelopes : nullptr);
-    });
+    st.bLastExportFailed = false;
+    const std::vector<Envelope> envelopes = ExportedEnvelopes();
+    std::string checked;
+    const auto passes = [&](const std::string& written) {
+        checked = VerifyExport(written, envelopes);
+        return m_lastVerify.status == VerifyRun::Status::Ok;
+    };
+    std::optional<Failure> failure = WriteFile(
+        dst,
+        [&](const Sink& sink) {
+            m_reporter.ShowTotal(st.Persons.Count());
+            m_reporter.ShowStatus(3);
+            return ExportJob(
+                st.MyPcl, st.Persons, reprint ? st.Persons.Count() : st.nExportCount, st.cfg, sink,
+                [this](std::int32_t i) {
+                    m_reporter.ShowCurrent(i);
+                    m_reporter.ProcessEvents();
+                },
+                m_lastExport,
+                KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr,
+                reprint ? &m_keepEnvelopes : nullptr);
+        },
+        passes, RejectedExportPath(dst));
+    if (failure && failure->what == FailureKind::CheckFailed) {
+        failure->detail = checked;
+        st.bLastExportFailed = true;
+        m_reporter.StateChanged();
+    }
     if (failure) {
         return Finish(Action::Export, failure);
     }
-    const std::vector<Envelope> envelopes = ExportedEnvelopes();
-    const std::string checked = VerifyExport(envelopes);
     if (std::optional<Failure> manifest = WriteManifest(envelopes)) {
         return Finish(Action::Export, manifest);
-    }
-    if (m_lastVerify.status != VerifyRun::Status::Ok) {
-        return Finish(Action::Export, Failure{FailureKind::CheckFailed, 0, 0, dst, checked});
     }
     Message done = MessageFor(Action::Export, std::nullopt);
     done.text += "\r\n" + checked;
     return Tell(std::move(done));
 }
 
-std::string Commands::VerifyExport(const std::vector<Envelope>& envelopes)
+std::string Commands::VerifyExport(const std::string& path, const std::vector<Envelope>& envelopes)
 {
-    m_lastVerify = VerifyJobFile(m_state.cfg.sDstFile, m_state.cfg, std::nullopt, &envelopes);
+    m_lastVerify = VerifyJobFile(path, m_state.cfg, std::nullopt, &envelopes);
     if (m_lastVerify.failure) {
         return MessageFor(Action::Verify, m_lastVerify.failure).text;
     }
-    return VerifyMessage(m_lastVerify.report, 10);
+    return VerifyMessage(m_lastVerify.report);
+}
+
+std::string Commands::RejectedExportPath(const std::string& dst)
+{
+    return PathToUtf8(PathFromUtf8(dst).replace_extension(".fehlerhaft.pcl"));
 }
 
 void Commands::SetExportExtras(std::optional<std::string> manifestPath,
@@ -552,7 +615,7 @@ Outcome Commands::Verify(const std::string& marked, const std::optional<std::str
     if (m_lastVerify.failure) {
         return Finish(Action::Verify, m_lastVerify.failure);
     }
-    const std::string text = VerifyMessage(m_lastVerify.report, 20);
+    const std::string text = VerifyMessage(m_lastVerify.report);
     if (m_lastVerify.status != VerifyRun::Status::Ok) {
         return Finish(Action::Verify, Failure{FailureKind::CheckFailed, 0, 0, marked, text});
     }
@@ -686,6 +749,11 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
     c.nAdrKeyMode = mode;
     c.bAdrKeyRem = rem;
     c.bAdrKeyValid = AdrKeyValid(beg, end, idLen, mode);
+    // The dialog's values replace whatever was refused or bounded among its keys.
+    std::erase_if(m_state.settingIssues, [](const SettingIssue& issue) {
+        const SettingSpec* row = FindSetting(issue.key);
+        return row && row->writer == Writer::Keys;
+    });
     SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Keys));
     m_reporter.StateChanged();
 }
@@ -746,7 +814,7 @@ Outcome Commands::ApplyDmx(const Settings& dmx)
     if (std::optional<Failure> refused = DmxExample(dmx, example)) {
         return Finish(Action::Settings, std::move(refused));
     }
-    Settings& c = m_state.cfg;
+    Settings c = m_state.cfg;
     c.use_dmx = dmx.use_dmx;
     c.dmx_x = dmx.dmx_x;
     c.dmx_y = dmx.dmx_y;
@@ -755,10 +823,16 @@ Outcome Commands::ApplyDmx(const Settings& dmx)
     c.dmx_clear = dmx.dmx_clear;
     c.dmx_template = dmx.dmx_template;
     c.dmx_job = Bound(Catalogued("dmx_job"), dmx.dmx_job);
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Dmx));
-    // A place the reader may misread is stored all the same, with a warning.
-    if (const std::optional<FailureKind> warning = DmxLayoutCheck(c)) {
-        return Tell(MessageFor(Action::Settings, Failure{*warning}));
+    // A symbol in the bars' clear zone would be read as bars: every check of such an export
+    // fails, so the place is refused. One near the edge is stored with a warning.
+    const std::optional<FailureKind> misplaced = DmxLayoutCheck(c);
+    if (misplaced == FailureKind::DmxNearBars) {
+        return Finish(Action::Settings, Failure{*misplaced});
+    }
+    m_state.cfg = std::move(c);
+    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Dmx));
+    if (misplaced) {
+        return Tell(MessageFor(Action::Settings, Failure{*misplaced}));
     }
     return {};
 }

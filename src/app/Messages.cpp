@@ -1,5 +1,7 @@
 #include "app/Messages.h"
 
+#include "settings/SettingsCatalogue.h"
+
 #include <cerrno>
 #include <string_view>
 #include <utility>
@@ -28,6 +30,9 @@ constexpr std::string_view kSourceDeleted =
     "Die Quelldatei wurde seit dem Import gelöscht oder umbenannt: {path}";
 constexpr std::string_view kCodeUnusable =
     "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code.\r\n{detail}";
+constexpr std::string_view kSettingInvalid =
+    "Einstellung {detail} in {path} ist ungültig: erlaubt ist {allowed}. Bitte unter "
+    "Einstellungen / Adressatenschlüssel korrigieren.";
 constexpr std::string_view kNoPages = "Der Druckjob enthält keine Seiten: {path}";
 constexpr std::string_view kSourceChanged =
     "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
@@ -87,6 +92,7 @@ constexpr Row kRows[] = {
     {Action::Import, KeyIncomplete, Plain, "",
      "Der Adressatenschlüssel ist nicht vollständig eingestellt (Startkennung und Endekennung "
      "oder feste ID-Länge, Abschnitt [keys])."},
+    {Action::Import, SettingInvalid, Warning, kSettingInvalid, kSettingInvalid},
     {Action::Import, NotPcl5, Warning, kNotPcl5, kNotPcl5},
     {Action::Import, DuplexSwitch, Warning, kDuplexSwitch, kDuplexSwitch},
     {Action::Import, LogWrite, Plain, "Das Logfile konnte nicht geschrieben werden: {error}"},
@@ -121,7 +127,8 @@ constexpr Row kRows[] = {
      "Export fehlgeschlagen:\r\nNicht genügend Arbeitsspeicher für den Export."},
 
     {Action::Export, CheckFailed, Warning,
-     "Export wurde durchgeführt, aber die Prüfung fand Fehler:\r\n{detail}"},
+     "Export nicht übernommen: Die Prüfung fand Fehler, die Zieldatei blieb unverändert. Der "
+     "geprüfte Job liegt zur Ansicht hier: {path}\r\n{detail}"},
     {Action::Export, ManifestWrite, Warning,
      "Export wurde durchgeführt, aber die Begleitliste konnte nicht geschrieben werden:\r\n"
      "{path}\r\n{error}"},
@@ -175,8 +182,8 @@ constexpr Row kRows[] = {
      "kürzen."},
     {Action::Settings, DmxNearBars, Warning,
      "Der 2D-Code reicht mit seiner Ruhezone in die Freizone der OME-Striche (2 mm um die "
-     "Strichspalte): der Leser hielte ihn für Striche. Die Einstellungen wurden gespeichert; bitte "
-     "die Lage prüfen."},
+     "Strichspalte): der Leser hielte ihn für Striche. Bitte den 2D-Code weiter von den Strichen "
+     "entfernt platzieren; die Einstellungen wurden nicht gespeichert."},
     {Action::Settings, DmxNearEdge, Warning,
      "Der 2D-Code liegt weniger als 5 mm vom Blattrand (A4). Die Einstellungen wurden "
      "gespeichert; bitte die Lage prüfen."},
@@ -193,6 +200,7 @@ constexpr Row kRows[] = {
     // Reasons of a disabled command or a red path; FileMissing: nothing chosen yet.
     {Action::ImportReason, FileMissing, Plain, "Bitte zuerst eine Quelldatei wählen"},
     {Action::ImportReason, SourceMissing, Plain, "Quelldatei nicht gefunden: {path}"},
+    {Action::ImportReason, SettingInvalid, Plain, kSettingInvalid},
     {Action::ImportReason, KeyIncomplete, Plain, "Bitte zuerst den Adressatenschlüssel einstellen"},
     {Action::ExportReason, ImportIncomplete, Plain, "Bitte zuerst importieren"},
     {Action::ExportReason, NoAddressees, Plain, "Im Druckjob wurde kein Adressat gefunden"},
@@ -208,6 +216,15 @@ const Row* FindRow(Action action, std::optional<FailureKind> failure)
             return &row;
     }
     return nullptr;
+}
+
+// What a setting's dialog accepts, for the setting named in "key=value".
+std::string AllowedText(std::string_view keyValue)
+{
+    const SettingSpec* row = FindSetting(keyValue.substr(0, keyValue.find('=')));
+    if (!row)
+        return {};
+    return "eine ganze Zahl von " + std::to_string(row->min) + " bis " + std::to_string(row->max);
 }
 
 std::string Fill(std::string_view text, const std::optional<Failure>& failure)
@@ -226,6 +243,8 @@ std::string Fill(std::string_view text, const std::optional<Failure>& failure)
             out += std::to_string(failure->page);
         else if (failure && name == "detail")
             out += failure->detail;
+        else if (failure && name == "allowed")
+            out += AllowedText(failure->detail);
         else if (failure && name == "error")
             out += DescribeErrno(failure->err);
         text.remove_prefix(close + 1);
@@ -321,6 +340,21 @@ std::optional<std::string> BadInputText(Action action, const Failure& failure)
     if (!row || row->badInput.empty())
         return std::nullopt;
     return Fill(row->badInput, failure);
+}
+
+std::string CorrectedSettingsText(const std::string& file, const std::vector<SettingIssue>& issues)
+{
+    std::string list;
+    for (const SettingIssue& issue : issues) {
+        if (issue.refused)
+            continue;
+        if (!list.empty())
+            list += ", ";
+        list += issue.key + "=" + issue.found + " gilt als " + issue.used;
+    }
+    if (list.empty())
+        return {};
+    return "Einstellungen in " + file + " korrigiert: " + list;
 }
 
 std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee)

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kuvrion {
 
@@ -56,6 +57,11 @@ std::string_view PrintAreaHintText();
 // The line the command-line tool prints when `failure` means that the input it was given cannot
 // be used (exit status 2); nullopt when the failure is one of the command itself.
 std::optional<std::string> BadInputText(Action action, const Failure& failure);
+
+// The stored settings the load step bounded, in one line ("Einstellungen in kuvrion.ini
+// korrigiert: dummyasc=10 gilt als 32, ..."); empty when there are none. Refused ones are told
+// by the import.
+std::string CorrectedSettingsText(const std::string& file, const std::vector<SettingIssue>& issues);
 
 // The outcome of the key search on one page, as the page-text window and `kuvrion-cli text` show
 // it: `fault` the search's fault (-1: key found, with `id` as UTF-8 text), `addressee` the 0-based

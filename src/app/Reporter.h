@@ -28,6 +28,9 @@ public:
     virtual void SetBusy(bool /*busy*/) {}
     // A message box: UTF-8 text, OK button, the program's title.
     virtual void ShowMessage(const std::string& /*text*/, MessageKind /*kind*/) {}
+    // A line of note that stays in the status line until the next one (stderr in the command-line
+    // tool): which stored settings were corrected at start.
+    virtual void ShowNotice(const std::string& /*text*/) {}
     // The import status dialog, opened by the import when a fault was counted.
     virtual void ShowImportStatus() {}
     // Something shown from the shared state changed: source/destination fields and colours, totals,

@@ -19,6 +19,8 @@ enum class FailureKind : std::uint8_t {
     PageMissing,      // a page of an addressee is not in the job (page)
     // The import.
     KeyIncomplete,    // the key settings are incomplete
+    SettingInvalid,   // a stored key setting the dialogs would refuse (path: the settings file's
+                      // name; detail: "key=value")
     TooManyPages,     // an addressee would get more pages than it can hold (page)
     LogWrite,         // the import log could not be written (err)
     NoAddressees,     // the import found no addressee

@@ -144,7 +144,9 @@ int Session::Finish(Action action, const Outcome& outcome)
     const bool aboutJob = typed.what == FailureKind::SourceMissing ||
                           typed.what == FailureKind::SourceUnreadable ||
                           typed.what == FailureKind::NoPages;
-    typed.path = aboutJob ? m_opt.job : m_opt.out;
+    if (typed.what != FailureKind::SettingInvalid) {
+        typed.path = aboutJob ? m_opt.job : m_opt.out;
+    }
     if (const auto text = BadInputText(action, typed)) {
         Fail(*text);
         return kExitBadInput;

@@ -189,6 +189,11 @@ void frmMain::BuildControls()
     dst->addWidget(txtDstFile, 0, 1);
     dst->addWidget(btnDstFile, 0, 2);
     dst->addLayout(dstCount, 1, 1, 1, 2);
+    labExportBad = NewLabel(fraDst, QStringLiteral("labExportBad"),
+                            QStringLiteral("Letzter Export fehlerhaft – nicht drucken"));
+    labExportBad->setStyleSheet(QStringLiteral("QLabel { color: #c00000; font-weight: bold; }"));
+    labExportBad->setVisible(false);
+    dst->addWidget(labExportBad, 2, 1, 1, 2);
     dst->setColumnStretch(1, 1);
 
     // Status
@@ -395,6 +400,7 @@ void frmMain::Refresh()
     const std::int32_t addressees = m_state.bImportComplete ? m_state.Persons.Count() : 0;
     labTotalAdr->setText(QString::number(addressees));
     labExpTotal->setText(labTotalAdr->text());
+    labExportBad->setVisible(m_state.bLastExportFailed);
     // The import empties the export count and fills in all addressees when it completes; at other
     // times the field keeps what the user types.
     if (m_importing) {
@@ -448,6 +454,8 @@ void frmMain::UpdateCommands()
             warnings << QString::fromStdString(w);
         hint = warnings.join(QLatin1Char(' '));
     }
+    if (hint.isEmpty())
+        hint = m_notice;
     labHint->setText(hint);
     labHint->setToolTip(hint);
 }
@@ -558,6 +566,12 @@ void frmMain::ShowMessage(const std::string& text, MessageKind kind)
     MessageBox::Show(this, QString::fromStdString(text), kind);
     if (wasBusy)
         SetBusy(true);
+}
+
+void frmMain::ShowNotice(const std::string& text)
+{
+    m_notice = QString::fromStdString(text);
+    UpdateCommands();
 }
 
 void frmMain::ShowImportStatus()

@@ -46,6 +46,7 @@ public:
     void SetBusy(bool busy) override;
     void ShowMessage(const std::string& text, MessageKind kind) override;
     void ShowImportStatus() override;
+    void ShowNotice(const std::string& text) override;
     void StateChanged() override;
 
     // Keeps the counter "current von total" together at the right edge of the status line.
@@ -96,6 +97,7 @@ private:
     NumEdit* txtExpAdr = nullptr;
     QLabel* labExpTotal = nullptr;
     QPushButton* btnExport = nullptr;
+    QLabel* labExportBad = nullptr; // the last export failed its check
     QLabel* imgStatus = nullptr;
     QLabel* labStatus = nullptr;
     QLabel* labHint = nullptr; // why the next step is not offered, beside the status text
@@ -123,6 +125,7 @@ private:
     double m_progressValue = 0;
     QElapsedTimer m_lastRepaint;
 
+    QString m_notice; // shown in the status line while nothing stands in the way of the next step
     bool m_busy = false;
     bool m_running = false;   // a command runs; no other may start, the window may not close
     bool m_importing = false; // the export count field follows the running import

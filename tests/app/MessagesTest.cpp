@@ -20,7 +20,7 @@ constexpr const char* kActions[] = {"Import", "Scan", "Export", "Verify", "Text"
     "Settings", "ShowLog", "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
 constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "SourceChanged",
     "NoPages", "NotPcl5", "DuplexSwitch", "PageRead", "PageMissing", "KeyIncomplete",
-    "TooManyPages", "LogWrite", "NoAddressees", "ImportIncomplete", "DestinationIsSource",
+    "SettingInvalid", "TooManyPages", "LogWrite", "NoAddressees", "ImportIncomplete", "DestinationIsSource",
     "NothingToDraw", "TargetFolderMissing", "TargetBlocked", "TargetOpen", "TargetWrite",
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
@@ -68,6 +68,17 @@ std::string RenderTable()
     for (int w = 0; w <= static_cast<int>(RuleWarning::SideClearance); ++w)
         all +=
             "rule " + std::to_string(w) + " " + RuleWarningText(static_cast<RuleWarning>(w)) + "\n";
+    // A refused and a corrected stored setting, with real keys.
+    all += "setting " +
+           MessageFor(Action::Import,
+                      Failure{FailureKind::SettingInvalid, 0, 0, "kuvrion.ini", "adridlen=abc"})
+               .text +
+           "\n";
+    all += "setting " +
+           CorrectedSettingsText("kuvrion.ini", {{"adrkeymode", "7", "", true},
+                                                 {"dummyasc", "10", "32", false},
+                                                 {"envlimit", "9,1", "5,1", false}}) +
+           "\n";
     for (int s = 0; s < 4; ++s)
         all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
     return all;

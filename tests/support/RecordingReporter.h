@@ -17,6 +17,7 @@ public:
     }
     void ShowImportStatus() override { ++importStatusShown; }
     void SetBusy(bool busy) override { busyChanges += busy ? "+" : "-"; }
+    void ShowNotice(const std::string& text) override { notices.push_back(text); }
 
     // The texts shown since the last Clear(), joined by newlines.
     std::string Shown() const
@@ -35,6 +36,7 @@ public:
     }
 
     std::vector<Message> messages;
+    std::vector<std::string> notices;
     int importStatusShown = 0;
     std::string busyChanges;
 };

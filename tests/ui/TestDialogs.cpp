@@ -299,17 +299,22 @@ private slots:
 
             Child<QAbstractButton>(near, "chkUseDmx")->setChecked(true);
             Retype(Field(near, "txtDmxX"), u"12,5"_s);
-            Retype(Field(near, "txtDmxY"), u"98"_s); // in the bars' clear zone: only a warning
+            Retype(Field(near, "txtDmxY"), u"98"_s); // in the bars' clear zone: refused
             Retype(Field(near, "txtDmxModule"), u"0,1"_s);
             Retype(Field(near, "txtDmxQuiet"), u"0"_s);
             Retype(Field(near, "txtDmxJob"), u"98765"_s);
             Click(near, "btnOK");
             QVERIFY(app->messages.size() == 1 &&
                     app->messages[0].find("Freizone") != std::string::npos);
+            QCOMPARE(folder->Ini("dmx", "dmx_x"), u"<missing>"_s);
+            app->messages.clear();
+            Retype(Field(near, "txtDmxX"), u"30"_s);
+            Click(near, "btnOK");
+            QVERIFY(app->messages.empty());
         }
         // Module size and quiet zone are bounded; the template is stored in Windows-1252.
         const QString stored = folder->Section("dmx");
-        QVERIFY2(stored.startsWith(u"use_dmx=1;dmx_x=12.5;dmx_y=98;dmx_module=0.25;dmx_quiet=1;"
+        QVERIFY2(stored.startsWith(u"use_dmx=1;dmx_x=30;dmx_y=98;dmx_module=0.25;dmx_quiet=1;"
                                    "dmx_clear=1;dmx_template=^K"_s) &&
                      stored.endsWith(u"-{ENV:3}/{ID}^;dmx_job=9876"_s),
                  qPrintable(stored));
