@@ -176,6 +176,14 @@ std::string Commands::ImportReason() const
 
 std::string Commands::ExportReason() const
 {
+    if (!m_state.bImportComplete && m_state.lastImportFailure) {
+        std::string why = MessageFor(Action::Import, m_state.lastImportFailure).text;
+        for (std::size_t at; (at = why.find("\r\n")) != std::string::npos;)
+            why.replace(at, 2, " ");
+        return MessageFor(Action::ExportReason,
+                          Failure{FailureKind::ImportRefused, 0, 0, {}, std::move(why)})
+            .text;
+    }
     if (!m_state.bImportComplete)
         return MessageFor(Action::ExportReason, Failure{FailureKind::ImportIncomplete}).text;
     if (m_state.Persons.Count() < 1)
@@ -369,12 +377,14 @@ Outcome Commands::Import()
     m_reporter.SetBusy(false);
     m_reporter.StateChanged();
 
-    if (result.failure) {
-        return Finish(Action::Import, std::move(result.failure));
-    }
-    if (st.nJobPages == 0) {
+    if (!result.failure && st.nJobPages == 0) {
         // A job without pages (an empty file, a text without page ends) is nothing to work with.
-        return Finish(Action::Import, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
+        result.failure = Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile};
+    }
+    st.lastImportFailure = result.failure;
+    if (result.failure) {
+        m_reporter.StateChanged();
+        return Finish(Action::Import, std::move(result.failure));
     }
     // Pages without a key that follow a key page belong to its letter: when every page found its
     // addressee that way, the import went as it should and the status need not open.
@@ -386,11 +396,36 @@ Outcome Commands::Import()
     }
     if (st.nImpAssigned == 0) {
         // Not one key: the job's text is most often not text to the search (downloaded fonts,
-        // graphics). The import itself went through; the message says where to look.
-        return Tell(
-            MessageFor(Action::Import, Failure{FailureKind::NoAddressees, 0, 0, st.cfg.sSrcFile}));
+        // graphics), or the marker is spelt otherwise in the job. The import itself went
+        // through; the message says where to look.
+        return Tell(MessageFor(Action::Import, NoKeyFound()));
     }
     return Finish(Action::Import, std::nullopt);
+}
+
+Failure Commands::NoKeyFound() const
+{
+    const AppState& st = m_state;
+    Failure failure{FailureKind::NoAddressees, 0, 0, st.cfg.sSrcFile};
+    if (st.nImpErr[kKeyNotFound] != st.nJobPages) {
+        return failure; // the marker is there; the IDs after it are not
+    }
+    failure.what = FailureKind::MarkerAbsent;
+    // A marker spelt with other punctuation or case shows on the first pages, if at all.
+    constexpr std::int32_t kPagesLookedAt = 200;
+    std::string bytes;
+    for (std::int32_t page = 1; page <= std::min(st.nJobPages, kPagesLookedAt); ++page) {
+        if (!st.MyPcl.ReadPage(page, bytes)) {
+            break;
+        }
+        const std::string nearest = NearestMarkerText(GetPageText(bytes), st.cfg.sAdrKeyBeg);
+        if (!nearest.empty()) {
+            failure.what = FailureKind::MarkerNearby;
+            failure.detail = Cp1252ToUtf8(nearest);
+            break;
+        }
+    }
+    return failure;
 }
 
 Outcome Commands::Finish(Action action, std::optional<Failure> failure)

@@ -83,6 +83,9 @@ public:
     // the job, sets the page count. Fails (SourceMissing, SourceUnreadable) when the source cannot
     // be opened or read.
     Outcome ScanSource();
+    // Why the last import found no key: the start marker on no page (MarkerAbsent, or
+    // MarkerNearby with a text like it from the first pages), or no ID after it (NoAddressees).
+    Failure NoKeyFound() const;
     // Figures of the last export run.
     const ExportStats& LastExportStats() const { return m_lastExport; }
     // The export of the first nExportCount addressees to the destination. Refused when CanExport()

@@ -2,7 +2,9 @@
 
 #include "settings/SettingsCatalogue.h"
 
+#include <array>
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -25,7 +27,8 @@ struct Row {
 };
 
 constexpr std::string_view kSourceMissing = "Quelldatei nicht gefunden: {path}";
-constexpr std::string_view kSourceUnreadable = "Quelldatei konnte nicht gelesen werden: {path}";
+constexpr std::string_view kSourceUnreadable =
+    "Quelldatei konnte nicht gelesen werden: {path}{cause}";
 constexpr std::string_view kSourceDeleted =
     "Die Quelldatei wurde seit dem Import gelöscht oder umbenannt: {path}";
 constexpr std::string_view kCodeUnusable =
@@ -50,12 +53,16 @@ constexpr std::string_view kEnvelopeList =
     "Die Kuvertliste ist fehlerhaft (Beispiel: 3,5-7): {detail}";
 constexpr std::string_view kEnvelopeOutOfRange =
     "Die Kuvertliste nennt ein Kuvert, das der Job nicht hat (Kuverts 1 bis {page}): {detail}";
-constexpr std::string_view kTargetNotCreated = "Zieldatei konnte nicht angelegt werden";
+constexpr std::string_view kTargetNotCreated =
+    "Zieldatei konnte nicht angelegt werden: {path}{cause}";
 constexpr std::string_view kSkeletonFailed =
     "Esc-Skelett konnte nicht geschrieben werden:\r\n{error}";
-constexpr std::string_view kRefFileNotCreated = "Referenzdatei konnte nicht angelegt werden";
+constexpr std::string_view kSkeletonFileFailed =
+    "Esc-Skelett konnte nicht geschrieben werden: {path}\r\n{error}";
+constexpr std::string_view kRefFileNotCreated =
+    "Referenzdatei konnte nicht angelegt werden: {path}{cause}";
 constexpr std::string_view kRefPageFailed =
-    "Referenzseite konnte nicht geschrieben werden:\r\n{error}";
+    "Referenzseite konnte nicht geschrieben werden: {path}\r\n{error}";
 constexpr std::string_view kDmxTemplate =
     "Das Muster des 2D-Codes ist fehlerhaft: {detail}. Erlaubt sind Text und die Felder ENV, "
     "SHEET, SHEETS, CLOSE, SEQ, JOB und ID in geschweiften Klammern, wahlweise mit Doppelpunkt "
@@ -73,6 +80,39 @@ constexpr std::string_view kDmxUnavailable =
     "Dieses Programm wurde ohne 2D-Code gebaut. Bitte den 2D-Code in den Einstellungen "
     "ausschalten.";
 
+// Two texts as one, at compile time.
+template <std::size_t N1, std::size_t N2>
+constexpr std::array<char, N1 + N2 - 1> Join(const char (&a)[N1], const char (&b)[N2])
+{
+    std::array<char, N1 + N2 - 1> out{};
+    for (std::size_t i = 0; i + 1 < N1; ++i)
+        out[i] = a[i];
+    for (std::size_t i = 0; i < N2; ++i)
+        out[N1 - 1 + i] = b[i];
+    return out;
+}
+template <std::size_t N> constexpr std::string_view Text(const std::array<char, N>& joined)
+{
+    return {joined.data(), N - 1};
+}
+
+// Where to look when the pages give the key search no text.
+constexpr char kDriverHint[] =
+    "Unter „Datei / Seitentext...“ (Kommandozeile: „kuvrion-cli text JOB“) sehen Sie, welchen "
+    "Text Kuvrion auf einer Seite liest. Viele Druckertreiber senden Text als Grafik oder in "
+    "nachgeladenen Schriften; stellen Sie im Treiber „Druckerschriften verwenden“ bzw. „Text "
+    "als Zeichen senden“ ein und drucken Sie erneut.";
+constexpr auto kNoAddressees =
+    Join("Auf keiner Seite wurde der Adressatenschlüssel gefunden: {path}\r\n", kDriverHint);
+constexpr auto kMarkerAbsent =
+    Join("Die Startkennung des Adressatenschlüssels kommt auf keiner Seite vor: {path}\r\n",
+         kDriverHint);
+constexpr auto kMarkerNearby =
+    Join("Die Startkennung des Adressatenschlüssels kommt auf keiner Seite vor: {path}\r\n"
+         "Ähnlichster Text in den Seiten: „{detail}“. Bitte die Startkennung unter "
+         "Einstellungen / Adressatenschlüssel prüfen.\r\n",
+         kDriverHint);
+
 // Rows with an empty text are failures the desktop program shows otherwise: it offers the command
 // only when they cannot happen, or (an unreadable job) shows the import's 0 pages.
 constexpr Row kRows[] = {
@@ -82,13 +122,10 @@ constexpr Row kRows[] = {
     {Action::Import, SourceMissing, Plain, "", kSourceMissing},
     {Action::Import, SourceUnreadable, Warning, kSourceUnreadable, kSourceUnreadable},
     {Action::Import, NoPages, Warning, kNoPages, kNoPages},
-    // Not a failure of the import: it ran, but found no key on any page.
-    {Action::Import, NoAddressees, Warning,
-     "Auf keiner Seite wurde der Adressatenschlüssel gefunden: {path}\r\n"
-     "Unter „Datei / Seitentext...“ (Kommandozeile: „kuvrion-cli text JOB“) sehen Sie, welchen "
-     "Text Kuvrion auf einer Seite liest. Viele Druckertreiber senden Text als Grafik oder in "
-     "nachgeladenen Schriften; stellen Sie im Treiber „Druckerschriften verwenden“ bzw. „Text "
-     "als Zeichen senden“ ein und drucken Sie erneut."},
+    // Not failures of the import: it ran, but found no key on any page.
+    {Action::Import, NoAddressees, Warning, Text(kNoAddressees)},
+    {Action::Import, MarkerAbsent, Warning, Text(kMarkerAbsent)},
+    {Action::Import, MarkerNearby, Warning, Text(kMarkerNearby)},
     {Action::Import, KeyIncomplete, Plain, "",
      "Der Adressatenschlüssel ist nicht vollständig eingestellt (Startkennung und Endekennung "
      "oder feste ID-Länge, Abschnitt [keys])."},
@@ -113,11 +150,13 @@ constexpr Row kRows[] = {
     // Settings that give no readable code (detail: which).
     {Action::Export, CodeUnusable, Warning, kCodeUnusable,
      "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code. {detail}"},
-    {Action::Export, TargetBlocked, Warning, "Zieldatei ist schreibgeschützt"},
+    {Action::Export, TargetBlocked, Warning, "Zieldatei ist schreibgeschützt: {path}"},
     {Action::Export, TargetOpen, Warning, kTargetNotCreated},
     {Action::Export, TargetWrite, Warning,
-     "Export fehlgeschlagen:\r\nDie Zieldatei konnte nicht geschrieben werden."},
-    {Action::Export, TargetCommit, Warning, "Export fehlgeschlagen:\r\n{error}"},
+     "Export fehlgeschlagen:\r\nDie Zieldatei konnte nicht geschrieben werden: {path}{cause}"},
+    {Action::Export, TargetCommit, Warning,
+     "Export fehlgeschlagen:\r\nDie Zieldatei konnte nicht fertig geschrieben werden: "
+     "{path}{cause}"},
     {Action::Export, PageRead, Warning,
      "Export fehlgeschlagen:\r\nSeite {page} konnte nicht gelesen werden: {error}"},
     {Action::Export, PageMissing, Warning,
@@ -155,10 +194,10 @@ constexpr Row kRows[] = {
     {Action::Skeleton, SourceChanged, Warning, kSourceChanged},
     {Action::Skeleton, SourceMissing, Warning, kSourceDeleted},
     {Action::Skeleton, TargetBlocked, Plain, "'{path}'\r\nist schreibgeschützt"},
-    {Action::Skeleton, TargetFolderMissing, Warning, kSkeletonFailed},
-    {Action::Skeleton, TargetOpen, Warning, kSkeletonFailed},
-    {Action::Skeleton, TargetWrite, Warning, kSkeletonFailed},
-    {Action::Skeleton, TargetCommit, Warning, kSkeletonFailed},
+    {Action::Skeleton, TargetFolderMissing, Warning, kSkeletonFileFailed},
+    {Action::Skeleton, TargetOpen, Warning, kSkeletonFileFailed},
+    {Action::Skeleton, TargetWrite, Warning, kSkeletonFileFailed},
+    {Action::Skeleton, TargetCommit, Warning, kSkeletonFileFailed},
     {Action::Skeleton, PageRead, Warning, kSkeletonFailed},
 
     {Action::RefPage, {}, Plain, "Referenzseite wurde erzeugt"},
@@ -166,7 +205,7 @@ constexpr Row kRows[] = {
      "Raster und OME-Markierungen sind beide ausgeschaltet: es gibt nichts zu schreiben."},
     {Action::RefPage, TargetFolderMissing, Warning, kRefFileNotCreated,
      "Der Ordner der Referenzdatei existiert nicht: {path}"},
-    {Action::RefPage, TargetBlocked, Warning, kRefFileNotCreated},
+    {Action::RefPage, TargetBlocked, Warning, "Referenzdatei ist schreibgeschützt: {path}"},
     {Action::RefPage, TargetOpen, Warning, kRefFileNotCreated},
     {Action::RefPage, TargetWrite, Warning, kRefPageFailed},
     {Action::RefPage, TargetCommit, Warning, kRefPageFailed},
@@ -203,6 +242,8 @@ constexpr Row kRows[] = {
     {Action::ImportReason, SettingInvalid, Plain, kSettingInvalid},
     {Action::ImportReason, KeyIncomplete, Plain, "Bitte zuerst den Adressatenschlüssel einstellen"},
     {Action::ExportReason, ImportIncomplete, Plain, "Bitte zuerst importieren"},
+    {Action::ExportReason, ImportRefused, Plain,
+     "Kein Export möglich, der letzte Import wurde abgelehnt: {detail}"},
     {Action::ExportReason, NoAddressees, Plain, "Im Druckjob wurde kein Adressat gefunden"},
     {Action::ExportReason, FileMissing, Plain, "Bitte zuerst eine Zieldatei wählen"},
     {Action::ExportReason, DestinationIsSource, Plain, "Ziel ist die Quelldatei"},
@@ -245,6 +286,8 @@ std::string Fill(std::string_view text, const std::optional<Failure>& failure)
             out += failure->detail;
         else if (failure && name == "allowed")
             out += AllowedText(failure->detail);
+        else if (failure && name == "cause" && failure->err != 0)
+            out += " (" + DescribeErrno(failure->err) + ")";
         else if (failure && name == "error")
             out += DescribeErrno(failure->err);
         text.remove_prefix(close + 1);
@@ -426,7 +469,8 @@ std::string DescribeErrno(int err)
     case EAGAIN:
         return "Ressource vorübergehend nicht verfügbar";
     default:
-        return "Systemfehler " + std::to_string(err);
+        // No German text for it: the C library's own words.
+        return "Systemfehler " + std::to_string(err) + " (" + std::strerror(err) + ")";
     }
 }
 

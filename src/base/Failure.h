@@ -24,7 +24,11 @@ enum class FailureKind : std::uint8_t {
     TooManyPages,     // an addressee would get more pages than it can hold (page)
     LogWrite,         // the import log could not be written (err)
     NoAddressees,     // the import found no addressee
+    MarkerAbsent,     // the start marker occurs on no page, nor anything like it
+    MarkerNearby,     // the start marker occurs on no page, but a text like it does (detail: that
+                      // text, UTF-8)
     ImportIncomplete, // the last import did not run to its end
+    ImportRefused,    // the last import was refused or stopped (detail: its message)
     // A file to be written (path).
     DestinationIsSource, // the destination names the source job
     NothingToDraw,       // a reference page with neither grid nor marks

@@ -446,7 +446,7 @@ void frmMain::UpdateCommands()
     // once a job is imported, the export.
     // Without such a reason it shows the warnings of the reading-rule check for the export.
     QString hint = importReason;
-    if (hint.isEmpty() && m_state.bImportComplete)
+    if (hint.isEmpty() && (m_state.bImportComplete || m_state.lastImportFailure))
         hint = exportReason;
     if (hint.isEmpty() && m_state.bImportComplete) {
         QStringList warnings;

@@ -317,6 +317,20 @@ TEST_F(CommandsTest, HandEditedKeySettingsStopTheImportUntilTheDialogStoresNewOn
     EXPECT_EQ(state.Persons.Count(), 2);
 }
 
+TEST_F(CommandsTest, ImportsThatGiveNothingToExportSayWhy)
+{
+    // The marker spelt otherwise in the job: the message shows how.
+    commands.ApplyKeySettings("NR:", ";", 0, 0, true);
+    ASSERT_EQ(Describe(Import(LetterJob({"A", "B"}))), "ok");
+    EXPECT_NE(reporter.Shown().find("kommt auf keiner Seite vor"), std::string::npos);
+    EXPECT_NE(reporter.Shown().find("„Nr.“"), std::string::npos) << reporter.Shown();
+    // A refused job: the export's reason names the refusal, not only "import first".
+    const Outcome refused = Import("\x1b"
+                                   "E\r\n");
+    EXPECT_EQ(Describe(refused), Describe(NoPages));
+    EXPECT_NE(commands.ExportReason().find(refused.message), std::string::npos);
+}
+
 TEST_F(CommandsTest, ExportThatFailsItsCheckLeavesTheOldDestination)
 {
     // A filled rectangle of the page where the code column lies: every check of it fails.

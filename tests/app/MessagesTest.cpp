@@ -20,7 +20,7 @@ constexpr const char* kActions[] = {"Import", "Scan", "Export", "Verify", "Text"
     "Settings", "ShowLog", "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
 constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "SourceChanged",
     "NoPages", "NotPcl5", "DuplexSwitch", "PageRead", "PageMissing", "KeyIncomplete",
-    "SettingInvalid", "TooManyPages", "LogWrite", "NoAddressees", "ImportIncomplete", "DestinationIsSource",
+    "SettingInvalid", "TooManyPages", "LogWrite", "NoAddressees", "MarkerAbsent", "MarkerNearby", "ImportIncomplete", "ImportRefused", "DestinationIsSource",
     "NothingToDraw", "TargetFolderMissing", "TargetBlocked", "TargetOpen", "TargetWrite",
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
@@ -61,8 +61,11 @@ std::string RenderTable()
         {"EXDEV", EXDEV}, {"ENODEV", ENODEV}, {"ENXIO", ENXIO}, {"EINTR", EINTR},
         {"EAGAIN", EAGAIN}, {"9999", 9999}};
     // clang-format on
-    for (const auto& [name, err] : errors)
-        all += std::string("errno ") + name + " " + DescribeErrno(err) + "\n";
+    for (const auto& [name, err] : errors) {
+        // Without a German text the C library's own words follow, which differ between systems.
+        std::string text = DescribeErrno(err);
+        all += std::string("errno ") + name + " " + text.substr(0, text.find(" (")) + "\n";
+    }
     for (int f = 0; f <= static_cast<int>(CodeFault::LeftOfPrintArea); ++f)
         all += "code " + std::to_string(f) + " " + CodeFaultText(static_cast<CodeFault>(f)) + "\n";
     for (int w = 0; w <= static_cast<int>(RuleWarning::SideClearance); ++w)

@@ -263,6 +263,10 @@ private slots:
         QCOMPARE(Text(*w.main, "labTotalPgs") + Text(*w.main, "labTotalAdr") +
                      Text(*w.main, "txtExpAdr"),
                  u"00"_s);
+        // The export's tooltip and the status line say why there is nothing to export.
+        QVERIFY(w.Tip("btnExport").contains(u"der letzte Import wurde abgelehnt"_s) &&
+                w.Tip("btnExport").contains(u"(erkannt: PCL XL)"_s));
+        QCOMPARE(Text(*w.main, "labHint"), w.Tip("btnExport"));
 
         QByteArray duplex = SampleJob();
         QVERIFY(folder.WriteFile(u"Brief.pcl"_s, duplex.replace("&l26A", "&l26a1S")));
@@ -275,6 +279,19 @@ private slots:
         QVERIFY(message([&] { w.Do("mnuDE"); }).contains(u"Sammeln: Bitte einen Code eingeben"_s));
         QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
         w.state->cfg.collect_code = "10";
+
+        // An export that fails its check leaves the good destination and a lasting red state
+        // until the next import.
+        w.state->cfg.use_dmx = true; // in the bars' clear zone, as from a hand-edited file
+        w.state->cfg.dmx_x = 6;
+        w.state->cfg.dmx_y = 98;
+        QVERIFY(message([&] { w.Do("mnuDE"); }).startsWith(u"Export nicht übernommen"_s));
+        QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
+        QVERIFY(!folder.ReadFile(u"aus.fehlerhaft.pcl"_s).isEmpty());
+        QVERIFY(!Child(*w.main, "labExportBad")->isHidden());
+        w.state->cfg.use_dmx = false;
+        w.Do("mnuDI");
+        QVERIFY(Child(*w.main, "labExportBad")->isHidden());
 
         Desktop::SetOpenFails(true);
         QCOMPARE(message([&] { w.Do("mnuHH"); }),
