@@ -264,6 +264,17 @@ void Commands::ChooseDestination(const std::string& path, std::optional<std::int
     m_reporter.StateChanged();
 }
 
+std::string Commands::SuggestedDestination() const
+{
+    const std::string& src = m_state.cfg.sSrcFile;
+    if (src.empty() || !DirExists(ParentPath(src))) {
+        return {};
+    }
+    fs::path suggested = PathFromUtf8(src);
+    suggested.replace_filename(suggested.stem().u8string() + u8"-OME.pcl");
+    return PathToUtf8(suggested);
+}
+
 std::int32_t Commands::SourceFilterIndex() const
 {
     return ReadFilterIndex(m_state.oIni, false);
@@ -713,6 +724,24 @@ Outcome Commands::SaveEscSkeleton(const std::string& path, bool persist)
 RefPageOptions Commands::RefPageDefaults() const
 {
     return ReadRefPageOptions(m_state.oIni, PathToUtf8(m_state.paths.RefPageFile()));
+}
+
+std::string Commands::RefPageReason(const RefPageOptions& options) const
+{
+    if (!DirExists(ParentPath(options.path))) {
+        return MessageFor(Action::ExportReason, Failure{FailureKind::TargetFolderMissing, ENOENT, 0,
+                                                        ParentPath(options.path)})
+            .text;
+    }
+    if (!options.grid && !options.marks) {
+        return BadInputText(Action::RefPage, Failure{FailureKind::NothingToDraw}).value_or("");
+    }
+    return {};
+}
+
+std::string Commands::FillCharReason(std::int32_t code)
+{
+    return code >= Catalogued("dummyasc").min ? std::string() : FillCharFaultText();
 }
 
 Outcome Commands::WriteReferencePage(const RefPageOptions& options, bool persist)

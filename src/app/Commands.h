@@ -65,6 +65,9 @@ public:
     void UseCommandLineFile(const std::string& path);
     void ChooseDestination(const std::string& path, std::optional<std::int32_t> filterIndex,
                            bool persist = true);
+    // The destination proposed while none is chosen: "<job>-OME.pcl" beside the source job; empty
+    // when the source's folder does not exist.
+    std::string SuggestedDestination() const;
     std::int32_t SourceFilterIndex() const;      // 1..2
     std::int32_t DestinationFilterIndex() const; // 1..2
 
@@ -128,6 +131,11 @@ public:
     // Reference page: the options the dialog opens with, and its "&Ok". Refused (NothingToDraw)
     // when neither grid nor marks are asked for.
     RefPageOptions RefPageDefaults() const;
+    // Why the reference page dialog's "&Ok" is not offered for these options; empty when it is.
+    std::string RefPageReason(const RefPageOptions& options) const;
+    // Why the fill character dialog's "&Ok" is not offered for the character code `code` (-1:
+    // none, or one without a Windows-1252 code); empty when it is.
+    static std::string FillCharReason(std::int32_t code);
     Outcome WriteReferencePage(const RefPageOptions& options, bool persist = true);
 
     // Log menu.

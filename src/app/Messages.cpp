@@ -385,6 +385,11 @@ std::optional<std::string> BadInputText(Action action, const Failure& failure)
     return Fill(row->badInput, failure);
 }
 
+std::string FillCharFaultText()
+{
+    return "Bitte ein druckbares Zeichen als Füllzeichen eingeben.";
+}
+
 std::string CorrectedSettingsText(const std::string& file, const std::vector<SettingIssue>& issues)
 {
     std::string list;

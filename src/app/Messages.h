@@ -49,6 +49,9 @@ std::string CodeFaultText(CodeFault fault);
 // Why the key dialog cannot take its fields: shown beside them ("" for KeyFault::None).
 std::string KeyFaultText(KeyFault fault);
 
+// Why the fill character dialog cannot take its field.
+std::string FillCharFaultText();
+
 // A warning of the reading-rule check, one sentence.
 std::string RuleWarningText(RuleWarning warning);
 // The sheet preview's note while the printer's margins are not entered (PrintAreaEntered).

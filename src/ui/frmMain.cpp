@@ -119,6 +119,7 @@ void frmMain::BuildControls()
     txtSrcFile = new QLineEdit(fraSrc);
     txtSrcFile->setObjectName(QStringLiteral("txtSrcFile"));
     txtSrcFile->setReadOnly(true);
+    SetFieldGrey(txtSrcFile, true); // chosen by dialog or dropping, never typed
     btnSrcFile = NewPictureButton(fraSrc, QStringLiteral("btnSrcFile"), QStringLiteral("open"));
     btnSrcFile->setToolTip(QStringLiteral(" Quelldatei wählen... "));
     btnImport = new QPushButton(QStringLiteral("Import"), fraSrc);
@@ -163,6 +164,7 @@ void frmMain::BuildControls()
     txtDstFile = new QLineEdit(fraDst);
     txtDstFile->setObjectName(QStringLiteral("txtDstFile"));
     txtDstFile->setReadOnly(true);
+    SetFieldGrey(txtDstFile, true);
     btnDstFile = NewPictureButton(fraDst, QStringLiteral("btnDstFile"), QStringLiteral("save"));
     btnDstFile->setToolTip(QStringLiteral(" Zieldatei wählen... "));
     txtExpAdr = new NumEdit(fraDst);
@@ -297,7 +299,7 @@ void frmMain::BuildMenus()
     mnuDE = item(mnuD, QStringLiteral("mnuDE"), QStringLiteral("&Exportieren"),
                  QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(mnuDE, &QAction::triggered, this, &frmMain::RunExport);
-    connect(item(mnuD, QStringLiteral("mnuDV"), QStringLiteral("Export &prüfen...")),
+    connect(item(mnuD, QStringLiteral("mnuDV"), QStringLiteral("Expor&t prüfen...")),
             &QAction::triggered, this, &frmMain::VerifyMarkedJob);
     mnuDN = item(mnuD, QStringLiteral("mnuDN"), QStringLiteral("&Nachdruck..."));
     connect(mnuDN, &QAction::triggered, this, &frmMain::RunDialog<frmReprint>);
@@ -612,11 +614,12 @@ void frmMain::ChooseDestination()
     request.filters = PclFileFilters();
     request.filterIndex = m_commands->DestinationFilterIndex();
     // The dialog starts at the destination while its folder exists, else in the source's folder.
+    // Without one, it proposes "<job>-OME.pcl" beside the job.
     const std::string& dst = m_state.cfg.sDstFile;
     if (!dst.empty() && DirExists(ParentPath(dst)))
         request.fileName = FromPath(dst);
-    else if (!m_state.cfg.sSrcFile.empty() && DirExists(ParentPath(m_state.cfg.sSrcFile)))
-        request.directory = FromPath(ParentPath(m_state.cfg.sSrcFile));
+    else if (const std::string suggested = m_commands->SuggestedDestination(); !suggested.empty())
+        request.fileName = FromPath(suggested);
     request.defaultSuffix = QStringLiteral("pcl");
     request.save = true;
     request.confirmOverwrite = true;

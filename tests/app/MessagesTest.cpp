@@ -82,6 +82,7 @@ std::string RenderTable()
                                                  {"dummyasc", "10", "32", false},
                                                  {"envlimit", "9,1", "5,1", false}}) +
            "\n";
+    all += "field " + FillCharFaultText() + "\n";
     for (int s = 0; s < 4; ++s)
         all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
     return all;

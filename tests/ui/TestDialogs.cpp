@@ -220,12 +220,12 @@ private slots:
             QCOMPARE(path->text(), folder->Path(u"RefPage.pcl"_s));
             path->setText(folder->Path(u"fehlt/RefPage.pcl"_s));
             QCOMPARE(path->palette().color(QPalette::Text), QColor(255, 0, 0));
-            QVERIFY(!Enabled(d, "btnOK"));
+            QVERIFY(!Enabled(d, "btnOK") && Text(d, "labReason").contains(u"fehlt"_s));
             FileDialog::SetNextFileName(folder->Path(u"ref.pcl"_s));
             Click(d, "btnRefFile");
             Click(d, "chkRef_0");
             Click(d, "chkRef_1");
-            QVERIFY(!Enabled(d, "btnOK")); // nothing to print
+            QVERIFY(!Enabled(d, "btnOK") && !Text(d, "labReason").isEmpty()); // nothing to print
             Click(d, "chkRef_0");
             Click(d, "btnOK");
             QCOMPARE(app->messages.size(), std::size_t(1));
@@ -248,6 +248,7 @@ private slots:
                 frmEscSkel d(app->commands);
                 Field(d, "txtF")->setText(typed);
                 QCOMPARE(Enabled(d, "btnOK"), !stored.isEmpty());
+                QCOMPARE(Text(d, "labReason").isEmpty(), !stored.isEmpty()); // greyed with reason
                 Click(d, "btnOK");
                 last = stored.isEmpty() ? last : stored;
                 QCOMPARE(folder->Ini("common", "dummyasc"), last);

@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
@@ -124,6 +126,27 @@ private slots:
     // Source, destination, import, count, export, proof and reprint; then an import with
     // faults opens the status dialog, and every failure ends with a message that names the file
     // and the reason.
+    // Alt and one letter reach one item in every menu and in the menu bar.
+    void everyMnemonicIsUnique()
+    {
+        ProgramFolder folder;
+        Window w(folder);
+        QList<QWidget*> menus{w.main->menuBar()};
+        for (QMenu* m : w.main->findChildren<QMenu*>())
+            menus << m;
+        for (const QWidget* menu : menus) {
+            QSet<QChar> keys;
+            for (const QAction* a : menu->actions()) {
+                const qsizetype at = a->text().indexOf(QLatin1Char('&'));
+                if (at < 0 || at + 1 >= a->text().size())
+                    continue;
+                const QChar key = a->text().at(at + 1).toLower();
+                QVERIFY2(!keys.contains(key), qPrintable(a->text()));
+                keys.insert(key);
+            }
+        }
+    }
+
     void fromSourceToExportAndFailuresAreNeverSilent()
     {
         ProgramFolder folder;
@@ -184,7 +207,7 @@ private slots:
                                  Text(*w.main, "labHint") == why));
         }
         // The save dialog starts in the source's folder and asks before replacing.
-        QCOMPARE(FileDialog::LastRequest().directory, QString::fromStdString(folder.Dir()));
+        QCOMPARE(FileDialog::LastRequest().fileName, folder.Path(u"Brief-OME.pcl"_s));
         QVERIFY(FileDialog::LastRequest().confirmOverwrite);
 
         // The first two addressees: five pages, each ended by a form feed, the key blanked; the
