@@ -21,6 +21,8 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -771,6 +773,20 @@ std::optional<std::string> Commands::LogFileToOpen()
     }
     Finish(Action::ShowLog, Failure{FailureKind::FileMissing, ENOENT, 0, log});
     return std::nullopt;
+}
+
+std::optional<std::string> Commands::LogText()
+{
+    const std::optional<std::string> log = LogFileToOpen();
+    if (!log) {
+        return std::nullopt;
+    }
+    std::ifstream in(PathFromUtf8(*log), std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 std::optional<std::string> Commands::ManualToOpen()

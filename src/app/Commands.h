@@ -142,6 +142,9 @@ public:
     void ToggleLog();
     // The log file to open; nullopt (after "Kein Logfile vorhanden") when there is none.
     std::optional<std::string> LogFileToOpen();
+    // The bytes of the log file (Windows-1252) for the log window; nullopt (after "Kein Logfile
+    // vorhanden") when there is none or it cannot be read.
+    std::optional<std::string> LogText();
     // The manual to open; nullopt (after "Das Handbuch wurde nicht gefunden:") when there is none.
     std::optional<std::string> ManualToOpen();
     // No program on this computer could show the file `path` that ShowLog or OpenManual chose:

@@ -74,6 +74,14 @@ struct SettingSpec {
 // closing.
 inline constexpr std::string_view kDmxTemplate = "{JOB:4}{ENV:6}{SHEET:2}{SHEETS:2}{CLOSE:1}";
 
+// The printable-area margins (left, top) of common paper sizes, offered by the print-area dialog.
+struct MarginPreset {
+    std::string_view paper;
+    float left;
+    float top;
+};
+inline constexpr MarginPreset kMarginPresets[] = {{"A4", 6.01f, 12.7f}, {"Letter", 6.35f, 12.7f}};
+
 // Rows in the order the load step reads them; the keys read where they are used come last.
 // clang-format off
 inline constexpr auto kCatalogue = std::to_array<SettingSpec>({

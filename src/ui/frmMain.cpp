@@ -14,6 +14,7 @@
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
 #include "frmInfo.h"
+#include "frmLog.h"
 #include "frmOME.h"
 #include "frmOMEPos.h"
 #include "frmOrganize.h"
@@ -692,9 +693,11 @@ void frmMain::SaveSkeleton()
 
 void frmMain::ShowLog()
 {
-    if (const auto log = m_commands->LogFileToOpen()) {
-        if (!Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*log))))
-            m_commands->NoViewer(Action::ShowLog, *log);
+    if (m_running)
+        return;
+    if (const auto log = m_commands->LogText()) {
+        frmLog dialog(*m_commands, *log, this);
+        dialog.exec();
     }
 }
 

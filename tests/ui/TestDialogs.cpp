@@ -127,6 +127,15 @@ private slots:
         }
         QCOMPARE(folder->Section("pcl"), u"pclleftmm=2.25;pcltopmm=0;stdleftmm=-1.5;stdtopmm=0;"
                                          "omeleftmm=0;ometopmm=-.5"_s);
+        // The paper presets fill the margins the manual quotes.
+        for (const auto& [button, stored] :
+             {std::pair{"btnPreset_0", u"6.01;12.7"_s}, std::pair{"btnPreset_1", u"6.35;12.7"_s}}) {
+            frmPCL d(app->commands);
+            Click(d, button);
+            Click(d, "btnOK");
+            QCOMPARE(folder->Ini("pcl", "pclleftmm") + ";" + folder->Ini("pcl", "pcltopmm"),
+                     stored);
+        }
     }
 
     // Enter moves to the next field; the sheet preview follows the fields while they are typed,

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
@@ -347,7 +348,17 @@ private slots:
             QVERIFY(!act->isVisible() && !von->isVisible() && cnt->isVisible());
             QCOMPARE(Child<QProgressBar>(*w.main, "pbMain")->value(), 0);
 
+            // The log in its own window; the editor on request.
+            QString logShown;
+            OnNextModal([&logShown](QWidget* dialog) {
+                logShown = dialog->windowTitle() + ":" +
+                           Child<QPlainTextEdit>(*dialog, "txtLog")->toPlainText();
+                Click(*dialog, "btnEditor");
+                static_cast<QDialog*>(dialog)->reject();
+            });
             w.Do("mnuDLA");
+            QCOMPARE(logShown,
+                     u"Protokoll anzeigen:"_s + QString::fromLatin1(folder.ReadFile(u"log.txt"_s)));
             w.Do("mnuHH");
             const auto calls = Desktop::TakeCalls();
             QCOMPARE(calls.size(), std::size_t(2));
