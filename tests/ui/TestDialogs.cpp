@@ -156,6 +156,7 @@ private slots:
                      Field(positions, qPrintable(u"txtCode_%1"_s.arg(i + 1))));
         }
         const auto* preview = Child<SheetPreview>(positions, "imgSheet");
+        const QSize size = positions.size();
         Retype(Field(positions, "txtCode_1"), u"50"_s); // Y
         const QRectF page = preview->ToPixels({0, 0, kSheetWidthMm, kSheetHeightMm});
         const QRectF bar = preview->ToPixels(*preview->Plan().bars.at(0).printed);
@@ -165,7 +166,11 @@ private slots:
         QVERIFY(Text(positions, "labRules").contains(marginHint));
         Retype(Field(positions, "txtCode_4"), u"0,1"_s); // D
         QVERIFY(Text(positions, "labRules").contains(u"dünner als 0,2 mm"_s));
-        QVERIFY(Enabled(positions, "btnOK")); // a warning never refuses
+        QVERIFY(Enabled(positions, "btnOK"));          // a warning never refuses
+        Retype(Field(positions, "txtCode_3"), u"0"_s); // B: refused, with its reason
+        QVERIFY(!Enabled(positions, "btnOK"));
+        QCoreApplication::processEvents();
+        QCOMPARE(positions.size(), size); // the dialog keeps its size while typed into
 
         frmOME ome(app->commands);
         frmOMEPos layout(app->commands);
