@@ -40,6 +40,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -723,6 +724,24 @@ template <class Dialog> void frmMain::RunDialog()
         return;
     Dialog dialog(*m_commands, this);
     dialog.exec();
+    Refresh();
+}
+
+void frmMain::TakeJobFromOtherStart(const QString& job)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    if (job.isEmpty())
+        return;
+    if (m_running) {
+        // The running command reads the source: the job waits until it is done.
+        constexpr int kRetryMs = 200;
+        QTimer::singleShot(kRetryMs, this, [this, job] { TakeJobFromOtherStart(job); });
+        return;
+    }
+    m_commands->UseCommandLineFile(ToPath(job));
     Refresh();
 }
 

@@ -53,6 +53,9 @@ public:
     void ArrangeStatus();
     // Enabled state of every command by its rule.
     void UpdateCommands();
+    // A later start of the program handed over `job` (empty: none): raises the window and takes
+    // the job as the source, as from the command line, once no command runs.
+    void TakeJobFromOtherStart(const QString& job);
     // The window position in twips (of the normal, not minimised or maximised window).
     std::array<std::int32_t, 2> PositionInTwips() const;
 

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -419,11 +420,23 @@ private slots:
         auto running = StartUp({}, first.Dir(), lock);
         QVERIFY(running && running->window->isVisible());
         QVERIFY(MessageBox::TakeShown().empty());
+        // A second start hands its job to the running window and writes nothing itself; one
+        // without a job only raises the window.
         QVERIFY(second.WriteFile(u"Brief.pcl"_s, "x"));
         QVERIFY(!StartUp({second.Path(u"Brief.pcl"_s)}, second.Dir(), lock));
-        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
+        QTRY_COMPARE(Text(*running->window, "txtSrcFile"), second.Path(u"Brief.pcl"_s));
+        QVERIFY(MessageBox::TakeShown().empty());
         QCOMPARE(QDir(QString::fromStdString(second.Dir())).entryList(QDir::Files),
                  QStringList{u"Brief.pcl"_s});
+        QVERIFY(!StartUp({}, second.Dir(), lock));
+        QTest::qWait(100);
+        QCOMPARE(Text(*running->window, "txtSrcFile"), second.Path(u"Brief.pcl"_s));
+        QVERIFY(MessageBox::TakeShown().empty());
+        // An instance that does not answer: the start says that the program is open.
+        QLockFile silent(second.Path(u"silent.lock"_s));
+        QVERIFY(silent.tryLock(0));
+        QVERIFY(!StartUp({}, second.Dir(), second.Path(u"silent.lock"_s)));
+        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
         running.reset();
         QVERIFY(StartUp({}, second.Dir(), lock));
 
