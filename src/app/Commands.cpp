@@ -52,25 +52,27 @@ bool BlockedTarget(const std::string& path)
 
 Commands::Commands(AppState& state, Reporter& reporter) : m_state(state), m_reporter(reporter)
 {
-    m_state.MyPcl.SetProgressHandler([this](std::int32_t nStatus, std::int64_t nValue, bool&) {
-        switch (nStatus) {
-        case 0:
-            m_reporter.SetProgressValue(0);
-            m_reporter.SetProgressMaximum(static_cast<double>(nValue));
-            m_reporter.ShowStatus(1);
-            m_reporter.ShowTotal(0);
-            break;
-        case 1:
-            m_reporter.ProcessEvents();
-            m_reporter.SetProgressValue(static_cast<double>(nValue));
-            m_reporter.ShowTotal(m_state.MyPcl.Pages());
-            break;
-        default:
-            m_reporter.SetProgressValue(0);
-            m_reporter.ShowStatus(0);
-            break;
-        }
-    });
+    m_state.MyPcl.SetProgressHandler(
+        [this](std::int32_t nStatus, std::int64_t nValue, bool& bCancel) {
+            switch (nStatus) {
+            case 0:
+                m_reporter.SetProgressValue(0);
+                m_reporter.SetProgressMaximum(static_cast<double>(nValue));
+                m_reporter.ShowStatus(1);
+                m_reporter.ShowTotal(0);
+                break;
+            case 1:
+                m_reporter.ProcessEvents();
+                m_reporter.SetProgressValue(static_cast<double>(nValue));
+                m_reporter.ShowTotal(m_state.MyPcl.Pages());
+                bCancel = m_reporter.Cancelled();
+                break;
+            default:
+                m_reporter.SetProgressValue(0);
+                m_reporter.ShowStatus(0);
+                break;
+            }
+        });
 }
 
 void Commands::Load()
@@ -362,6 +364,7 @@ Outcome Commands::Import()
         m_reporter.SetProgressValue(i);
         m_reporter.ShowCurrent(i);
     };
+    hooks.cancelled = [this] { return m_reporter.Cancelled(); };
     hooks.refusalText = [](const Failure& refusal) {
         return MessageFor(Action::Import, refusal).text;
     };
@@ -485,16 +488,25 @@ std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWr
         return Failure{what, out.ErrorNumber(), 0, path};
     }
     m_reporter.SetBusy(true);
-    std::optional<Failure> failure =
-        write([&out](std::string_view bytes) { return out.Write(bytes); });
+    // A stop asked for ends the write like a failing one, and the temporary file goes.
+    bool cancelled = false;
+    std::optional<Failure> failure = write([&](std::string_view bytes) {
+        cancelled = cancelled || m_reporter.Cancelled();
+        return !cancelled && out.Write(bytes);
+    });
     if (failure && failure->what == FailureKind::TargetWrite) {
         failure->err = out.ErrorNumber();
         failure->path = path;
     }
+    if (cancelled) {
+        failure = Failure{FailureKind::Cancelled, 0, 0, path};
+    }
     if (!failure && check) {
         if (!out.Close()) {
             failure = Failure{FailureKind::TargetCommit, out.ErrorNumber(), 0, path};
-        } else if (!check(PathToUtf8(out.TempPath()))) {
+        } else if (const bool passed = check(PathToUtf8(out.TempPath())); m_reporter.Cancelled()) {
+            failure = Failure{FailureKind::Cancelled, 0, 0, path};
+        } else if (!passed) {
             // The target keeps its last good content; the rejected file stays for a look.
             failure = Failure{FailureKind::CheckFailed, 0, 0, rejectPath};
             if (!out.CommitTo(PathFromUtf8(rejectPath))) {
@@ -554,10 +566,12 @@ Outcome Commands::Export()
         [&](const Sink& sink) {
             m_reporter.ShowTotal(st.Persons.Count());
             m_reporter.ShowStatus(3);
+            m_reporter.SetProgressMaximum(reprint ? st.Persons.Count() : st.nExportCount);
             return ExportJob(
                 st.MyPcl, st.Persons, reprint ? st.Persons.Count() : st.nExportCount, st.cfg, sink,
                 [this](std::int32_t i) {
                     m_reporter.ShowCurrent(i);
+                    m_reporter.SetProgressValue(i);
                     m_reporter.ProcessEvents();
                 },
                 m_lastExport,
@@ -583,7 +597,14 @@ Outcome Commands::Export()
 
 std::string Commands::VerifyExport(const std::string& path, const std::vector<Envelope>& envelopes)
 {
-    m_lastVerify = VerifyJobFile(path, m_state.cfg, std::nullopt, &envelopes);
+    m_reporter.ShowStatus(4);
+    m_lastVerify = VerifyJobFile(path, m_state.cfg, std::nullopt, &envelopes,
+                                 [this](std::int32_t page, std::int32_t pages) {
+                                     m_reporter.SetProgressMaximum(pages);
+                                     m_reporter.SetProgressValue(page);
+                                     m_reporter.ShowCurrent(page);
+                                     m_reporter.ProcessEvents();
+                                 });
     if (m_lastVerify.failure) {
         return MessageFor(Action::Verify, m_lastVerify.failure).text;
     }

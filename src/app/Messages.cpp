@@ -137,6 +137,7 @@ constexpr Row kRows[] = {
     {Action::Import, TooManyPages, Plain,
      "Seite {page}: Ein Adressat kann höchstens 32767 Seiten haben."},
     {Action::Import, OutOfMemory, Plain, "Nicht genügend Arbeitsspeicher für den Import."},
+    {Action::Import, Cancelled, Plain, "Import abgebrochen: es wurde nichts übernommen."},
 
     {Action::Export, {}, Plain, "Export wurde durchgeführt"},
     {Action::Export, NoAddressees, Warning,
@@ -165,6 +166,7 @@ constexpr Row kRows[] = {
     {Action::Export, OutOfMemory, Warning,
      "Export fehlgeschlagen:\r\nNicht genügend Arbeitsspeicher für den Export."},
 
+    {Action::Export, Cancelled, Plain, "Export abgebrochen: die Zieldatei blieb unverändert."},
     {Action::Export, CheckFailed, Warning,
      "Export nicht übernommen: Die Prüfung fand Fehler, die Zieldatei blieb unverändert. Der "
      "geprüfte Job liegt zur Ansicht hier: {path}\r\n{detail}"},
@@ -199,6 +201,7 @@ constexpr Row kRows[] = {
     {Action::Skeleton, TargetWrite, Warning, kSkeletonFileFailed},
     {Action::Skeleton, TargetCommit, Warning, kSkeletonFileFailed},
     {Action::Skeleton, PageRead, Warning, kSkeletonFailed},
+    {Action::Skeleton, Cancelled, Plain, "Esc-Skelett abgebrochen: die Datei blieb unverändert."},
 
     {Action::RefPage, {}, Plain, "Referenzseite wurde erzeugt"},
     {Action::RefPage, NothingToDraw, Warning, "",
@@ -385,6 +388,16 @@ std::optional<std::string> BadInputText(Action action, const Failure& failure)
     return Fill(row->badInput, failure);
 }
 
+std::string BusyReasonText()
+{
+    return "Bitte warten, bis der laufende Vorgang fertig ist (Esc bricht ihn ab).";
+}
+
+std::string CancelledText()
+{
+    return "abgebrochen";
+}
+
 std::string FillCharFaultText()
 {
     return "Bitte ein druckbares Zeichen als Füllzeichen eingeben.";
@@ -488,6 +501,8 @@ const char* StatusText(std::int32_t state)
         return "Adressaten werden gesammelt...";
     case 3:
         return "Adressaten werden exportiert...";
+    case 4:
+        return "Export wird geprüft...";
     default:
         return "Bereit";
     }

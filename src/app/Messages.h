@@ -49,6 +49,11 @@ std::string CodeFaultText(CodeFault fault);
 // Why the key dialog cannot take its fields: shown beside them ("" for KeyFault::None).
 std::string KeyFaultText(KeyFault fault);
 
+// Why a command is not offered while another one runs.
+std::string BusyReasonText();
+// What the counters of the status line say after the user stopped a command.
+std::string CancelledText();
+
 // Why the fill character dialog cannot take its field.
 std::string FillCharFaultText();
 
@@ -74,8 +79,8 @@ std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int3
 // A short German description of an errno value ("Kein Speicherplatz mehr auf dem Gerät", ...).
 std::string DescribeErrno(int err);
 
-// The status texts, index 0..3: "Bereit", "Seiten werden geprüft...", "Adressaten werden
-// gesammelt...", "Adressaten werden exportiert...".
+// The status texts, index 0..4: "Bereit", "Seiten werden geprüft...", "Adressaten werden
+// gesammelt...", "Adressaten werden exportiert...", "Export wird geprüft...".
 const char* StatusText(std::int32_t state);
 
 } // namespace kuvrion

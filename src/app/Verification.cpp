@@ -47,7 +47,7 @@ std::string Plural(std::int64_t n, const char* one, const char* many)
 
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
-                        const std::vector<Envelope>* envelopes)
+                        const std::vector<Envelope>* envelopes, const VerifyProgress& progress)
 {
     VerifyRun run;
     auto bad = [&run](FailureKind what, const std::string& path, std::string detail = {}) {
@@ -80,7 +80,7 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
         exported = ListEnvelopes(persons, persons.Count(), s, srcPcl.Duplex() != DuplexMode::None);
         envelopes = &*exported;
     }
-    if (!VerifyMarkedJob(pcl, s, run.report, {}, envelopes))
+    if (!VerifyMarkedJob(pcl, s, run.report, progress, envelopes))
         return bad(FailureKind::SourceUnreadable, marked);
     if (envelopes) {
         std::vector<std::int32_t> sheets;

@@ -26,9 +26,11 @@ struct VerifyRun {
 // settings and compares sheets and envelopes with its full export. Writes nothing.
 // `envelopes`, when given without a source, are the export's envelopes: the 2D code is checked
 // against them, and the job's sheets and envelopes are compared with them.
+// `progress` is called once per page of the marked job read.
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
-                        const std::vector<Envelope>* envelopes = nullptr);
+                        const std::vector<Envelope>* envelopes = nullptr,
+                        const VerifyProgress& progress = {});
 
 // "code", "position", ... for the JSON output.
 const char* VerifyKindName(VerifyKind kind);

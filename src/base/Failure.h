@@ -57,6 +57,7 @@ enum class FailureKind : std::uint8_t {
     NoViewer,      // no program on this computer opens the file (path)
     CodeUnusable,  // the OME settings give no readable code (detail: why)
     OutOfMemory,
+    Cancelled, // the user stopped the command; nothing it would have written was kept
 };
 
 struct Failure {

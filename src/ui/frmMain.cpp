@@ -40,6 +40,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -221,6 +222,12 @@ void frmMain::BuildControls()
     line->addWidget(labStatAct);
     line->addWidget(labStatVon);
     line->addWidget(labStatCnt);
+    btnCancel = new QPushButton(QStringLiteral("Abbrechen"), fraStatus);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setToolTip(QStringLiteral(" Laufenden Vorgang abbrechen (Esc) "));
+    btnCancel->setVisible(false);
+    line->addSpacing(8);
+    line->addWidget(btnCancel);
     pbMain = new QProgressBar(fraStatus);
     pbMain->setObjectName(QStringLiteral("pbMain"));
     pbMain->setRange(0, kProgressSteps);
@@ -240,6 +247,9 @@ void frmMain::BuildControls()
     connect(btnSrcFile, &QToolButton::clicked, this, &frmMain::ChooseSource);
     connect(btnDstFile, &QToolButton::clicked, this, &frmMain::ChooseDestination);
     connect(btnImport, &QPushButton::clicked, this, &frmMain::RunImport);
+    connect(btnCancel, &QPushButton::clicked, this, &frmMain::RequestCancel);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &frmMain::RequestCancel);
     connect(btnExport, &QPushButton::clicked, this, &frmMain::RunExport);
     connect(btnImpInfo, &QToolButton::clicked, this, &frmMain::RunDialog<frmImpInfo>);
     connect(txtExpAdr, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -424,25 +434,31 @@ void frmMain::ShowExportCount(const QString& text)
 
 void frmMain::UpdateCommands()
 {
-    const bool canImport = m_commands->CanImport();
-    const QString importReason = QString::fromStdString(m_commands->ImportReason());
+    // While a command runs, the others wait and say so.
+    const QString busy = m_busy ? QString::fromStdString(BusyReasonText()) : QString();
+    const bool canImport = !m_busy && m_commands->CanImport();
+    const QString importReason = m_busy ? busy : QString::fromStdString(m_commands->ImportReason());
     mnuDI->setEnabled(canImport);
     mnuDI->setToolTip(importReason);
     btnImport->setEnabled(canImport);
     btnImport->setToolTip(canImport ? QStringLiteral(" Import starten (Strg+I) ") : importReason);
-    const bool canExport = m_commands->CanExport();
-    const QString exportReason = QString::fromStdString(m_commands->ExportReason());
+    const bool canExport = !m_busy && m_commands->CanExport();
+    const QString exportReason = m_busy ? busy : QString::fromStdString(m_commands->ExportReason());
     mnuDE->setEnabled(canExport);
     mnuDE->setToolTip(exportReason);
     mnuDN->setEnabled(canExport);
     mnuDN->setToolTip(exportReason);
     btnExport->setEnabled(canExport);
     btnExport->setToolTip(canExport ? QStringLiteral(" Export starten (Strg+E) ") : exportReason);
-    const bool canStatus = m_commands->CanShowImportStatus();
+    const bool canStatus = !m_busy && m_commands->CanShowImportStatus();
     mnuDM->setEnabled(canStatus);
     btnImpInfo->setEnabled(canStatus);
-    mnuDPS->setEnabled(m_commands->CanSaveSkeleton());
-    mnuDT->setEnabled(m_commands->CanSaveSkeleton()); // both read the pages of the imported job
+    const bool canReadPages = !m_busy && m_commands->CanSaveSkeleton();
+    mnuDPS->setEnabled(canReadPages);
+    mnuDT->setEnabled(canReadPages); // both read the pages of the imported job
+    for (QAction* action : {mnuDM, mnuDPS, mnuDT})
+        action->setToolTip(busy);
+    txtExpAdr->setReadOnly(m_busy);
     mnuDLA->setEnabled(m_commands->CanShowLog());
     mnuHW->setEnabled(m_commands->CanWebUpdate());
 
@@ -473,12 +489,12 @@ void frmMain::StateChanged()
 
 void frmMain::ShowStatus(std::int32_t state)
 {
-    static const char* const kIcons[] = {"this", "scan", "pers", "pclexp"};
-    const std::int32_t s = state < 0 || state > 3 ? 0 : state;
+    static const char* const kIcons[] = {"this", "scan", "pers", "pclexp", "pclexp"};
+    const std::int32_t s = state < 0 || state > 4 ? 0 : state;
     SetLabelImage(imgStatus, QString::fromLatin1(kIcons[s]), QSize(16, 16));
     labStatus->setText(QString::fromUtf8(StatusText(s)));
-    labStatAct->setVisible(s == 3);
-    labStatVon->setVisible(s == 3);
+    labStatAct->setVisible(s == 3 || s == 4);
+    labStatVon->setVisible(s == 3 || s == 4);
     labStatCnt->setVisible(s >= 1);
     m_progressValue = 0;
     FlushStatus();
@@ -550,15 +566,18 @@ void frmMain::SetBusy(bool busy)
     if (busy == m_busy)
         return;
     m_busy = busy;
+    // The window stays readable; the other commands wait (UpdateCommands) and "Abbrechen" stops
+    // this one.
+    btnCancel->setVisible(busy);
+    btnCancel->setEnabled(busy && !m_cancel);
     if (busy) {
-        setEnabled(false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
         m_lastRepaint.invalidate();
     } else {
         QApplication::restoreOverrideCursor();
-        setEnabled(true);
         FlushStatus();
     }
+    UpdateCommands();
 }
 
 void frmMain::ShowMessage(const std::string& text, MessageKind kind)
@@ -631,17 +650,38 @@ void frmMain::ChooseDestination()
     }
 }
 
+void frmMain::RequestCancel()
+{
+    if (!m_running || m_cancel)
+        return;
+    m_cancel = true;
+    btnCancel->setEnabled(false);
+}
+
+void frmMain::ShowOutcome(const Outcome& outcome)
+{
+    if (outcome.failure && outcome.failure->what == FailureKind::Cancelled) {
+        const QString stopped = QString::fromStdString(CancelledText());
+        labStatCnt->setText(stopped);
+        labStatCnt->setVisible(true);
+        labStatAct->setVisible(false);
+        labStatVon->setVisible(false);
+    }
+}
+
 void frmMain::RunImport()
 {
     if (m_running || !m_commands->CanImport())
         return;
     m_running = true;
+    m_cancel = false;
     m_importing = true;
-    m_commands->Import();
+    const Outcome outcome = m_commands->Import();
     m_importing = false;
     SetBusy(false);
     m_running = false;
     Refresh();
+    ShowOutcome(outcome);
 }
 
 void frmMain::RunExport()
@@ -649,10 +689,12 @@ void frmMain::RunExport()
     if (m_running || !m_commands->CanExport())
         return;
     m_running = true;
-    m_commands->Export();
+    m_cancel = false;
+    const Outcome outcome = m_commands->Export();
     SetBusy(false);
     m_running = false;
     Refresh();
+    ShowOutcome(outcome);
 }
 
 // "Export prüfen...": a marked job chosen in a file dialog, checked with the current settings.
@@ -686,10 +728,12 @@ void frmMain::SaveSkeleton()
     if (!chosen)
         return;
     m_running = true;
-    m_commands->SaveEscSkeleton(ToPath(chosen->path));
+    m_cancel = false;
+    const Outcome outcome = m_commands->SaveEscSkeleton(ToPath(chosen->path));
     SetBusy(false);
     m_running = false;
     Refresh();
+    ShowOutcome(outcome);
 }
 
 void frmMain::ShowLog()
@@ -751,6 +795,8 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     if (m_running) {
         // The job is still being read or written; closing now would pull the state from under it.
+        // Closing asks it to stop instead; the window closes on the next attempt.
+        RequestCancel();
         event->ignore();
         return;
     }

@@ -44,6 +44,7 @@ public:
     void SetProgressValue(double value) override;
     void ProcessEvents() override;
     void SetBusy(bool busy) override;
+    bool Cancelled() override { return m_cancel; }
     void ShowMessage(const std::string& text, MessageKind kind) override;
     void ShowImportStatus() override;
     void ShowNotice(const std::string& text) override;
@@ -75,6 +76,10 @@ private:
 
     void ChooseSource();
     void ChooseDestination();
+    // Asks the running command to stop (the button, Escape, closing the window).
+    void RequestCancel();
+    // After a command: the counters say that it was stopped, when it was.
+    void ShowOutcome(const Outcome& outcome);
     void RunImport();
     void RunExport();
     void SaveSkeleton();
@@ -108,6 +113,7 @@ private:
     QLabel* labStatVon = nullptr;
     QLabel* labStatCnt = nullptr;
     QProgressBar* pbMain = nullptr;
+    QPushButton* btnCancel = nullptr; // "Abbrechen", shown while a command runs
 
     // Menu items with a rule or a check mark
     QAction* mnuDI = nullptr;
@@ -130,6 +136,7 @@ private:
 
     QString m_notice; // shown in the status line while nothing stands in the way of the next step
     bool m_busy = false;
+    bool m_cancel = false;    // the user asked the running command to stop
     bool m_running = false;   // a command runs; no other may start, the window may not close
     bool m_importing = false; // the export count field follows the running import
     bool m_closed = false;

@@ -361,6 +361,42 @@ TEST_F(CommandsTest, ExportThatFailsItsCheckLeavesTheOldDestination)
     EXPECT_FALSE(state.bLastExportFailed);
 }
 
+TEST_F(CommandsTest, StoppedInAnyPhaseNothingIsReplacedOrLeftBehind)
+{
+    std::vector<std::string> ids;
+    for (int i = 0; i < 400; ++i) {
+        ids.push_back("K" + std::to_string(i));
+    }
+    ASSERT_EQ(Describe(Import(LetterJob(ids))), "ok");
+    const fs::path out = dir.Write("out.pcl", "good export");
+    commands.ChooseDestination(out.string(), std::nullopt);
+    const auto leftovers = [this] {
+        return std::count_if(fs::directory_iterator(dir.Path()), {}, [](const auto& e) {
+            return e.path().extension() == ".tmp" ||
+                   e.path().filename().string().find("fehlerhaft") != std::string::npos;
+        });
+    };
+    // Statuses: 3 writing, 4 checking; 1 scanning, 2 collecting.
+    for (const std::int32_t phase : {3, 4}) {
+        reporter.cancelInStatus = phase;
+        reporter.cancelled = false;
+        EXPECT_EQ(Describe(commands.Export()), Describe(Cancelled)) << phase;
+        EXPECT_EQ(ReadFile(out), "good export") << phase;
+        EXPECT_EQ(leftovers(), 0) << phase;
+    }
+    for (const std::int32_t phase : {1, 2}) {
+        reporter.cancelInStatus = phase;
+        reporter.cancelled = false;
+        EXPECT_EQ(Describe(commands.Import()), Describe(Cancelled)) << phase;
+        EXPECT_FALSE(commands.CanExport()) << phase;
+    }
+    reporter.cancelInStatus = -1;
+    reporter.cancelled = false;
+    EXPECT_EQ(Describe(commands.Import()), "ok");
+    EXPECT_EQ(Describe(commands.Export()), "ok");
+    EXPECT_NE(ReadFile(out), "good export");
+}
+
 TEST_F(CommandsTest, SkeletonAndReferencePageRememberTheirChoices)
 {
     ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");

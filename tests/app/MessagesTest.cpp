@@ -24,7 +24,7 @@ constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "Sourc
     "NothingToDraw", "TargetFolderMissing", "TargetBlocked", "TargetOpen", "TargetWrite",
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
-    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "OutOfMemory"};
+    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "OutOfMemory", "Cancelled"};
 // clang-format on
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
@@ -32,7 +32,7 @@ constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "Sourc
 // is left out; it shows the description of its system error.
 std::string RenderTable()
 {
-    static_assert(std::size(kFailures) == static_cast<int>(FailureKind::OutOfMemory) + 1);
+    static_assert(std::size(kFailures) == static_cast<int>(FailureKind::Cancelled) + 1);
     std::string all;
     for (int a = 0; a < static_cast<int>(std::size(kActions)); ++a) {
         for (int k = -1; k < static_cast<int>(std::size(kFailures)); ++k) {
@@ -83,7 +83,9 @@ std::string RenderTable()
                                                  {"envlimit", "9,1", "5,1", false}}) +
            "\n";
     all += "field " + FillCharFaultText() + "\n";
-    for (int s = 0; s < 4; ++s)
+    all += "busy " + BusyReasonText() + "\n";
+    all += "cancelled " + CancelledText() + "\n";
+    for (int s = 0; s < 5; ++s)
         all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
     return all;
 }

@@ -318,6 +318,19 @@ private slots:
         w.Do("mnuDI");
         QVERIFY(Child(*w.main, "labExportBad")->isHidden());
 
+        // "Abbrechen" while the export runs: the other commands wait and say why; the
+        // destination stays and the counters say that it was stopped.
+        QString waiting;
+        QTimer::singleShot(0, w.main.get(), [&] {
+            waiting = w.On("btnImport") ? QString() : w.Tip("btnImport");
+            Click(*w.main, "btnCancel");
+        });
+        QCOMPARE(message([&] { w.Do("mnuDE"); }), Said(Action::Export, FailureKind::Cancelled));
+        QCOMPARE(waiting, QString::fromStdString(BusyReasonText()));
+        QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
+        QCOMPARE(Text(*w.main, "labStatCnt"), QString::fromStdString(CancelledText()));
+        QVERIFY(w.On("btnImport") && Child(*w.main, "btnCancel")->isHidden());
+
         Desktop::SetOpenFails(true);
         QCOMPARE(message([&] { w.Do("mnuHH"); }),
                  Said(Action::OpenManual, FailureKind::NoViewer, folder.Path(u"Kuvrion.pdf"_s)));
