@@ -350,6 +350,10 @@ void frmMain::BuildMenus()
     connect(item(mnuEO, QStringLiteral("mnuEOD"), QStringLiteral("&2D-Code...")),
             &QAction::triggered, this, &frmMain::RunDialog<frmDmx>);
     menuBar()->addMenu(mnuE);
+    // What only waits while a command runs: choosing files, checking, the settings dialogs.
+    for (const char* name : {"mnuDF", "mnuDU", "mnuDV", "mnuDR"})
+        m_waitingActions.push_back(mnuD->findChild<QAction*>(QString::fromLatin1(name)));
+    m_waitingActions.push_back(mnuE->menuAction());
 
     QMenu* mnuH = menu(menuBar(), QStringLiteral("mnuH"), QStringLiteral("&?"));
     connect(item(mnuH, QStringLiteral("mnuHI"), QStringLiteral("&Info...")), &QAction::triggered,
@@ -459,8 +463,14 @@ void frmMain::UpdateCommands()
     for (QAction* action : {mnuDM, mnuDPS, mnuDT})
         action->setToolTip(busy);
     txtExpAdr->setReadOnly(m_busy);
-    mnuDLA->setEnabled(m_commands->CanShowLog());
-    mnuHW->setEnabled(m_commands->CanWebUpdate());
+    mnuDLA->setEnabled(!m_busy && m_commands->CanShowLog());
+    mnuHW->setEnabled(!m_busy && m_commands->CanWebUpdate());
+    for (QAction* action : m_waitingActions) {
+        action->setEnabled(!m_busy);
+        action->setToolTip(busy);
+    }
+    btnSrcFile->setEnabled(!m_busy);
+    btnDstFile->setEnabled(!m_busy);
 
     // The status line names what stands in the way of the next step: the import first, then,
     // once a job is imported, the export.

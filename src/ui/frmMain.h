@@ -126,6 +126,7 @@ private:
     QAction* mnuDPS = nullptr;
     QAction* mnuHW = nullptr;
     std::vector<QAction*> m_shortcutActions;
+    std::vector<QAction*> m_waitingActions; // disabled while a command runs
 
     // Status line: while busy, the figures are shown at the repaint points only.
     std::int64_t m_total = 0;
