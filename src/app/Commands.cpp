@@ -397,6 +397,12 @@ Outcome Commands::Import()
         // A job without pages (an empty file, a text without page ends) is nothing to work with.
         result.failure = Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile};
     }
+    // The pass knows which file failed; the message names it.
+    if (result.failure && result.failure->what == FailureKind::LogWrite) {
+        result.failure->path = PathToUtf8(st.paths.LogFile());
+    } else if (result.failure && result.failure->what == FailureKind::PageRead) {
+        result.failure->path = st.cfg.sSrcFile;
+    }
     st.lastImportFailure = result.failure;
     if (result.failure) {
         m_reporter.StateChanged();
