@@ -120,7 +120,8 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
     };
     // The message on one line, as the tool prints it.
     const auto failed = [](Action a, FailureKind what, int err = 0, const fs::path& path = {}) {
-        std::string text = MessageFor(a, Failure{what, err, 0, PathToUtf8(path)}).text;
+        std::string text =
+            MessageFor(a, Failure{what, err, 0, PathToUtf8(path.lexically_normal())}).text;
         for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
             text.replace(at, 2, at > 0 && text[at - 1] == ':' ? " " : " - ");
         return text;
