@@ -33,6 +33,52 @@ std::string GetPageText(std::string_view page)
     return text;
 }
 
+namespace {
+
+// A letter or digit of Windows-1252 in lower case; 0 for every other byte.
+char Folded(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || u >= 0xDF)
+        return u == 0xF7 ? '\0' : c; // not the division sign
+    if (u >= 'A' && u <= 'Z')
+        return static_cast<char>(u + 32);
+    if (u >= 0xC0 && u <= 0xDE && u != 0xD7) // the upper-case letters with accents and umlauts
+        return static_cast<char>(u + 32);
+    return '\0';
+}
+
+} // namespace
+
+std::string NearestMarkerText(std::string_view text, std::string_view marker)
+{
+    std::string want;
+    for (const char c : marker) {
+        if (const char f = Folded(c))
+            want += f;
+    }
+    if (want.empty())
+        return {};
+    // The letters and digits of the text, with where each stands.
+    std::string folded;
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (const char f = Folded(text[i])) {
+            folded += f;
+            at.push_back(i);
+        }
+    }
+    const std::size_t found = folded.find(want);
+    if (found == std::string::npos)
+        return {};
+    const std::size_t first = at[found];
+    std::size_t end = at[found + want.size() - 1] + 1;
+    // With the punctuation that closes it ("Kd-Nr:"), up to a blank or the next letter or digit.
+    while (end < text.size() && static_cast<unsigned char>(text[end]) > ' ' && !Folded(text[end]))
+        ++end;
+    return std::string(text.substr(first, end - first));
+}
+
 std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& keyLen,
                         std::string& id, ImpErrCounters* nImpErr)
 {

@@ -29,6 +29,12 @@ std::string GetPageText(std::string_view page);
 std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& keyLen,
                         std::string& id, ImpErrCounters* nImpErr);
 
+// The text of a page that reads as `marker` when case, blanks and punctuation are ignored
+// ("Kd-Nr:" for the marker "Kd.-Nr.:"), from its first letter or digit to its last with the
+// punctuation right after it; empty when there is none, or when the marker has no letter or
+// digit. Both are Windows-1252 byte text.
+std::string NearestMarkerText(std::string_view text, std::string_view marker);
+
 // Overwrites the key's characters in the raw page with blanks, leaving every escape sequence and
 // the page's length unchanged. Counts no faults.
 void MaskAdrKey(std::string& page, const Settings& s);

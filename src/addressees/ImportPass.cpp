@@ -164,6 +164,11 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
         // says that it could not be read. A job the pass refuses is disconnected before its pages
         // are read.
         const bool readable = pcl.Connect(srcFile, cPclMod::ForeignJob::Stop);
+        const auto stopIfCancelled = [&hooks] {
+            if (hooks.cancelled && hooks.cancelled())
+                throw PassFailure{{FailureKind::Cancelled}};
+        };
+        stopIfCancelled(); // a scan stopped half-way leaves only part of the job
         std::optional<Failure> refusal;
         if (readable && !pcl.Language().IsPcl5())
             refusal = Failure{FailureKind::NotPcl5, 0, 0, srcFile, pcl.Language().Label()};
@@ -197,6 +202,7 @@ ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Setti
                 const std::int32_t last = std::min(result.nJobPages, base + kChunkPages - 1);
                 search.Run(base, last);
                 for (std::int32_t i = base; i <= last; ++i) {
+                    stopIfCancelled();
                     if (hooks.onPage)
                         hooks.onPage(i);
                     line.clear();

@@ -28,6 +28,8 @@ struct ImportHooks {
     std::function<void(std::int32_t nJobPages)> onCollectStart;
     // Before page i (1-based) is read: process pending events, progress value i, current number i.
     std::function<void(std::int32_t i)> onPage;
+    // Asked after the scan and before every page: true stops the pass (failure Cancelled).
+    std::function<bool()> cancelled;
     // The text the log records for a refused job (UTF-8).
     std::function<std::string(const Failure& refusal)> refusalText;
 };
@@ -36,7 +38,8 @@ struct ImportResult {
     std::int32_t nJobPages = 0;
     std::int32_t nImpAssigned = 0;
     bool completed = false; // the pass ran to its end over a job it could read
-    // What stopped the pass (LogWrite, PageRead, TooManyPages, OutOfMemory), SourceUnreadable
+    // What stopped the pass (LogWrite, PageRead, TooManyPages, OutOfMemory, Cancelled),
+    // SourceUnreadable
     // when the job could not be opened or scanned (the pass then ends like one over a job without
     // pages, but its result is not a job's), or NotPcl5 / DuplexSwitch when it refused the job
     // before reading a page: no pages, no addressees, zero counters, the job disconnected.

@@ -6,11 +6,13 @@
 #include "addressees/ImportLog.h"
 #include "addressees/cKVPersons.h"
 #include "app/ProgramPaths.h"
+#include "base/Failure.h"
 #include "pcljob/cPclMod.h"
 #include "settings/IniAccess.h"
 #include "settings/Settings.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,15 @@ struct AppState {
     std::vector<KeySpan> keySpans;
     std::string keySpansSettings;
     bool bJobDuplex = false; // the imported job prints on both sides
+    // The last export failed its check and was not put in the destination's place; shown until
+    // the next export or import.
+    bool bLastExportFailed = false;
+    // Why the last import was refused or stopped; nullopt after one that completed, and before any.
+    std::optional<Failure> lastImportFailure;
+
+    // Stored values the load step refused or bounded (refused ones stop the import until their
+    // dialog stores new ones).
+    std::vector<SettingIssue> settingIssues;
 
     bool bSrcOK = false;           // the source names an existing file
     bool bDstOK = false;           // the destination's folder exists and it is not the source

@@ -3,6 +3,7 @@
 #include "addressees/AdrKey.h"
 #include "addressees/ImportPass.h"
 #include "base/AtomicFile.h"
+#include "base/ByteText.h"
 #include "base/FileChecks.h"
 #include "base/Numbers.h"
 #include "base/Platform.h"
@@ -20,6 +21,8 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -49,25 +52,27 @@ bool BlockedTarget(const std::string& path)
 
 Commands::Commands(AppState& state, Reporter& reporter) : m_state(state), m_reporter(reporter)
 {
-    m_state.MyPcl.SetProgressHandler([this](std::int32_t nStatus, std::int64_t nValue, bool&) {
-        switch (nStatus) {
-        case 0:
-            m_reporter.SetProgressValue(0);
-            m_reporter.SetProgressMaximum(static_cast<double>(nValue));
-            m_reporter.ShowStatus(1);
-            m_reporter.ShowTotal(0);
-            break;
-        case 1:
-            m_reporter.ProcessEvents();
-            m_reporter.SetProgressValue(static_cast<double>(nValue));
-            m_reporter.ShowTotal(m_state.MyPcl.Pages());
-            break;
-        default:
-            m_reporter.SetProgressValue(0);
-            m_reporter.ShowStatus(0);
-            break;
-        }
-    });
+    m_state.MyPcl.SetProgressHandler(
+        [this](std::int32_t nStatus, std::int64_t nValue, bool& bCancel) {
+            switch (nStatus) {
+            case 0:
+                m_reporter.SetProgressValue(0);
+                m_reporter.SetProgressMaximum(static_cast<double>(nValue));
+                m_reporter.ShowStatus(1);
+                m_reporter.ShowTotal(0);
+                break;
+            case 1:
+                m_reporter.ProcessEvents();
+                m_reporter.SetProgressValue(static_cast<double>(nValue));
+                m_reporter.ShowTotal(m_state.MyPcl.Pages());
+                bCancel = m_reporter.Cancelled();
+                break;
+            default:
+                m_reporter.SetProgressValue(0);
+                m_reporter.ShowStatus(0);
+                break;
+            }
+        });
 }
 
 void Commands::Load()
@@ -80,16 +85,38 @@ void Commands::Load()
     // The updater is only offered when both of its files lie in the program's folder.
     st.bWebUpdateAvailable = FileExists(PathToUtf8(st.paths.programDir / "Zephrin.exe")) &&
                              FileExists(PathToUtf8(st.paths.programDir / "UNZIP.COM"));
-    st.cfg = LoadSettings(st.oIni);
+    st.settingIssues.clear();
+    st.cfg = LoadSettings(st.oIni, &st.settingIssues);
     RefreshSource();
     RefreshDestination();
     m_reporter.ShowStatus(0);
+    if (const std::string corrected = CorrectedSettingsNotice(); !corrected.empty()) {
+        m_reporter.ShowNotice(corrected);
+    }
     m_reporter.StateChanged();
 }
 
 bool Commands::CanImport() const
 {
-    return m_state.bSrcOK && m_state.cfg.bAdrKeyValid;
+    return m_state.bSrcOK && m_state.cfg.bAdrKeyValid && !RefusedSetting();
+}
+
+std::optional<Failure> Commands::RefusedSetting() const
+{
+    for (const SettingIssue& issue : m_state.settingIssues) {
+        if (issue.refused) {
+            return Failure{FailureKind::SettingInvalid, 0, 0,
+                           PathToUtf8(m_state.paths.settingsFile.filename()),
+                           issue.key + "=" + issue.found};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string Commands::CorrectedSettingsNotice() const
+{
+    return CorrectedSettingsText(PathToUtf8(m_state.paths.settingsFile.filename()),
+                                 m_state.settingIssues);
 }
 
 bool Commands::CanExport() const
@@ -144,6 +171,8 @@ std::string Commands::ImportReason() const
 {
     if (const auto fault = SourceFault())
         return MessageFor(Action::ImportReason, fault).text;
+    if (const auto refused = RefusedSetting())
+        return MessageFor(Action::ImportReason, refused).text;
     if (!m_state.cfg.bAdrKeyValid)
         return MessageFor(Action::ImportReason, Failure{FailureKind::KeyIncomplete}).text;
     return {};
@@ -151,6 +180,14 @@ std::string Commands::ImportReason() const
 
 std::string Commands::ExportReason() const
 {
+    if (!m_state.bImportComplete && m_state.lastImportFailure) {
+        std::string why = MessageFor(Action::Import, m_state.lastImportFailure).text;
+        for (std::size_t at; (at = why.find("\r\n")) != std::string::npos;)
+            why.replace(at, 2, " ");
+        return MessageFor(Action::ExportReason,
+                          Failure{FailureKind::ImportRefused, 0, 0, {}, std::move(why)})
+            .text;
+    }
     if (!m_state.bImportComplete)
         return MessageFor(Action::ExportReason, Failure{FailureKind::ImportIncomplete}).text;
     if (m_state.Persons.Count() < 1)
@@ -231,6 +268,17 @@ void Commands::ChooseDestination(const std::string& path, std::optional<std::int
     m_reporter.StateChanged();
 }
 
+std::string Commands::SuggestedDestination() const
+{
+    const std::string& src = m_state.cfg.sSrcFile;
+    if (src.empty() || !DirExists(ParentPath(src))) {
+        return {};
+    }
+    fs::path suggested = PathFromUtf8(src);
+    suggested.replace_filename(suggested.stem().u8string() + u8"-OME.pcl");
+    return PathToUtf8(suggested);
+}
+
 std::int32_t Commands::SourceFilterIndex() const
 {
     return ReadFilterIndex(m_state.oIni, false);
@@ -282,10 +330,16 @@ Outcome Commands::Import()
         return Finish(Action::Import,
                       Failure{FailureKind::SourceMissing, ENOENT, 0, st.cfg.sSrcFile});
     }
+    // A stored key setting the dialogs would refuse is not guessed at: any value in its place
+    // would group the pages differently.
+    if (std::optional<Failure> refused = RefusedSetting()) {
+        return Finish(Action::Import, std::move(refused));
+    }
     if (!st.cfg.bAdrKeyValid) {
         return Finish(Action::Import, Failure{FailureKind::KeyIncomplete});
     }
     m_reporter.SetBusy(true);
+    st.bLastExportFailed = false;
     st.nExportCount = 0;
     st.nJobPages = 0;
     st.nImpAssigned = 0;
@@ -310,6 +364,7 @@ Outcome Commands::Import()
         m_reporter.SetProgressValue(i);
         m_reporter.ShowCurrent(i);
     };
+    hooks.cancelled = [this] { return m_reporter.Cancelled(); };
     hooks.refusalText = [](const Failure& refusal) {
         return MessageFor(Action::Import, refusal).text;
     };
@@ -317,6 +372,9 @@ Outcome Commands::Import()
     st.log.Open(st.paths.LogFile(), st.cfg.bUseLog);
     if (st.cfg.bUseLog) {
         st.bLogAvailable = true;
+        if (const std::string corrected = CorrectedSettingsNotice(); !corrected.empty()) {
+            st.log.Write(Utf8ToCp1252(corrected) + "\r\n");
+        }
     }
     // The pass closes the log: a failure of its last flush is a failed log write like any other.
     ImportResult result = RunImportPass(st.MyPcl, st.cfg.sSrcFile, st.cfg, st.Persons, st.nImpErr,
@@ -335,12 +393,20 @@ Outcome Commands::Import()
     m_reporter.SetBusy(false);
     m_reporter.StateChanged();
 
-    if (result.failure) {
-        return Finish(Action::Import, std::move(result.failure));
-    }
-    if (st.nJobPages == 0) {
+    if (!result.failure && st.nJobPages == 0) {
         // A job without pages (an empty file, a text without page ends) is nothing to work with.
-        return Finish(Action::Import, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
+        result.failure = Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile};
+    }
+    // The pass knows which file failed; the message names it.
+    if (result.failure && result.failure->what == FailureKind::LogWrite) {
+        result.failure->path = PathToUtf8(st.paths.LogFile());
+    } else if (result.failure && result.failure->what == FailureKind::PageRead) {
+        result.failure->path = st.cfg.sSrcFile;
+    }
+    st.lastImportFailure = result.failure;
+    if (result.failure) {
+        m_reporter.StateChanged();
+        return Finish(Action::Import, std::move(result.failure));
     }
     // Pages without a key that follow a key page belong to its letter: when every page found its
     // addressee that way, the import went as it should and the status need not open.
@@ -352,11 +418,36 @@ Outcome Commands::Import()
     }
     if (st.nImpAssigned == 0) {
         // Not one key: the job's text is most often not text to the search (downloaded fonts,
-        // graphics). The import itself went through; the message says where to look.
-        return Tell(
-            MessageFor(Action::Import, Failure{FailureKind::NoAddressees, 0, 0, st.cfg.sSrcFile}));
+        // graphics), or the marker is spelt otherwise in the job. The import itself went
+        // through; the message says where to look.
+        return Tell(MessageFor(Action::Import, NoKeyFound()));
     }
     return Finish(Action::Import, std::nullopt);
+}
+
+Failure Commands::NoKeyFound() const
+{
+    const AppState& st = m_state;
+    Failure failure{FailureKind::NoAddressees, 0, 0, st.cfg.sSrcFile};
+    if (st.nImpErr[kKeyNotFound] != st.nJobPages) {
+        return failure; // the marker is there; the IDs after it are not
+    }
+    failure.what = FailureKind::MarkerAbsent;
+    // A marker spelt with other punctuation or case shows on the first pages, if at all.
+    constexpr std::int32_t kPagesLookedAt = 200;
+    std::string bytes;
+    for (std::int32_t page = 1; page <= std::min(st.nJobPages, kPagesLookedAt); ++page) {
+        if (!st.MyPcl.ReadPage(page, bytes)) {
+            break;
+        }
+        const std::string nearest = NearestMarkerText(GetPageText(bytes), st.cfg.sAdrKeyBeg);
+        if (!nearest.empty()) {
+            failure.what = FailureKind::MarkerNearby;
+            failure.detail = Cp1252ToUtf8(nearest);
+            break;
+        }
+    }
+    return failure;
 }
 
 Outcome Commands::Finish(Action action, std::optional<Failure> failure)
@@ -388,7 +479,8 @@ Outcome Commands::WriteTarget(Action action, const std::string& path, const File
     return Finish(action, WriteFile(path, write));
 }
 
-std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWriter& write)
+std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWriter& write,
+                                           const FileCheck& check, const std::string& rejectPath)
 {
     if (BlockedTarget(path)) {
         return Failure{FailureKind::TargetBlocked, 0, 0, path};
@@ -402,11 +494,32 @@ std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWr
         return Failure{what, out.ErrorNumber(), 0, path};
     }
     m_reporter.SetBusy(true);
-    std::optional<Failure> failure =
-        write([&out](std::string_view bytes) { return out.Write(bytes); });
+    // A stop asked for ends the write like a failing one, and the temporary file goes.
+    bool cancelled = false;
+    std::optional<Failure> failure = write([&](std::string_view bytes) {
+        cancelled = cancelled || m_reporter.Cancelled();
+        return !cancelled && out.Write(bytes);
+    });
     if (failure && failure->what == FailureKind::TargetWrite) {
         failure->err = out.ErrorNumber();
         failure->path = path;
+    }
+    if (cancelled) {
+        failure = Failure{FailureKind::Cancelled, 0, 0, path};
+    }
+    if (!failure && check) {
+        if (!out.Close()) {
+            failure = Failure{FailureKind::TargetCommit, out.ErrorNumber(), 0, path};
+        } else if (const bool passed = check(PathToUtf8(out.TempPath())); m_reporter.Cancelled()) {
+            failure = Failure{FailureKind::Cancelled, 0, 0, path};
+        } else if (!passed) {
+            // The target keeps its last good content; the rejected file stays for a look.
+            failure = Failure{FailureKind::CheckFailed, 0, 0, rejectPath};
+            if (!out.CommitTo(PathFromUtf8(rejectPath))) {
+                failure->err = out.ErrorNumber();
+                failure->path.clear();
+            }
+        }
     }
     if (!failure && !out.Commit()) {
         failure = Failure{FailureKind::TargetCommit, out.ErrorNumber(), 0, path};
@@ -447,41 +560,66 @@ Outcome Commands::Export()
     }
     const bool reprint = !m_keepEnvelopes.empty();
     m_lastVerify = {};
-    const std::optional<Failure> failure = WriteFile(dst, [&](const Sink& sink) {
-        m_reporter.ShowTotal(st.Persons.Count());
-        m_reporter.ShowStatus(3);
-        return ExportJob(
-            st.MyPcl, st.Persons, reprint ? st.Persons.Count() : st.nExportCount, st.cfg, sink,
-            [this](std::int32_t i) {
-                m_reporter.ShowCurrent(i);
-                m_reporter.ProcessEvents();
-            },
-            m_lastExport, KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr,
-            reprint ? &m_keepEnvelopes : nullptr);
-    });
+    st.bLastExportFailed = false;
+    const std::vector<Envelope> envelopes = ExportedEnvelopes();
+    std::string checked;
+    const auto passes = [&](const std::string& written) {
+        checked = VerifyExport(written, envelopes);
+        return m_lastVerify.status == VerifyRun::Status::Ok;
+    };
+    std::optional<Failure> failure = WriteFile(
+        dst,
+        [&](const Sink& sink) {
+            m_reporter.ShowTotal(st.Persons.Count());
+            m_reporter.ShowStatus(3);
+            m_reporter.SetProgressMaximum(reprint ? st.Persons.Count() : st.nExportCount);
+            return ExportJob(
+                st.MyPcl, st.Persons, reprint ? st.Persons.Count() : st.nExportCount, st.cfg, sink,
+                [this](std::int32_t i) {
+                    m_reporter.ShowCurrent(i);
+                    m_reporter.SetProgressValue(i);
+                    m_reporter.ProcessEvents();
+                },
+                m_lastExport,
+                KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr,
+                reprint ? &m_keepEnvelopes : nullptr);
+        },
+        passes, RejectedExportPath(dst));
+    if (failure && failure->what == FailureKind::CheckFailed) {
+        failure->detail = checked;
+        st.bLastExportFailed = true;
+        m_reporter.StateChanged();
+    }
     if (failure) {
         return Finish(Action::Export, failure);
     }
-    const std::vector<Envelope> envelopes = ExportedEnvelopes();
-    const std::string checked = VerifyExport(envelopes);
     if (std::optional<Failure> manifest = WriteManifest(envelopes)) {
         return Finish(Action::Export, manifest);
-    }
-    if (m_lastVerify.status != VerifyRun::Status::Ok) {
-        return Finish(Action::Export, Failure{FailureKind::CheckFailed, 0, 0, dst, checked});
     }
     Message done = MessageFor(Action::Export, std::nullopt);
     done.text += "\r\n" + checked;
     return Tell(std::move(done));
 }
 
-std::string Commands::VerifyExport(const std::vector<Envelope>& envelopes)
+std::string Commands::VerifyExport(const std::string& path, const std::vector<Envelope>& envelopes)
 {
-    m_lastVerify = VerifyJobFile(m_state.cfg.sDstFile, m_state.cfg, std::nullopt, &envelopes);
+    m_reporter.ShowStatus(4);
+    m_lastVerify = VerifyJobFile(path, m_state.cfg, std::nullopt, &envelopes,
+                                 [this](std::int32_t page, std::int32_t pages) {
+                                     m_reporter.SetProgressMaximum(pages);
+                                     m_reporter.SetProgressValue(page);
+                                     m_reporter.ShowCurrent(page);
+                                     m_reporter.ProcessEvents();
+                                 });
     if (m_lastVerify.failure) {
         return MessageFor(Action::Verify, m_lastVerify.failure).text;
     }
-    return VerifyMessage(m_lastVerify.report, 10);
+    return VerifyMessage(m_lastVerify.report);
+}
+
+std::string Commands::RejectedExportPath(const std::string& dst)
+{
+    return PathToUtf8(PathFromUtf8(dst).replace_extension(".fehlerhaft.pcl"));
 }
 
 void Commands::SetExportExtras(std::optional<std::string> manifestPath,
@@ -552,7 +690,7 @@ Outcome Commands::Verify(const std::string& marked, const std::optional<std::str
     if (m_lastVerify.failure) {
         return Finish(Action::Verify, m_lastVerify.failure);
     }
-    const std::string text = VerifyMessage(m_lastVerify.report, 20);
+    const std::string text = VerifyMessage(m_lastVerify.report);
     if (m_lastVerify.status != VerifyRun::Status::Ok) {
         return Finish(Action::Verify, Failure{FailureKind::CheckFailed, 0, 0, marked, text});
     }
@@ -617,6 +755,24 @@ RefPageOptions Commands::RefPageDefaults() const
     return ReadRefPageOptions(m_state.oIni, PathToUtf8(m_state.paths.RefPageFile()));
 }
 
+std::string Commands::RefPageReason(const RefPageOptions& options) const
+{
+    if (!DirExists(ParentPath(options.path))) {
+        return MessageFor(Action::ExportReason, Failure{FailureKind::TargetFolderMissing, ENOENT, 0,
+                                                        ParentPath(options.path)})
+            .text;
+    }
+    if (!options.grid && !options.marks) {
+        return BadInputText(Action::RefPage, Failure{FailureKind::NothingToDraw}).value_or("");
+    }
+    return {};
+}
+
+std::string Commands::FillCharReason(std::int32_t code)
+{
+    return code >= Catalogued("dummyasc").min ? std::string() : FillCharFaultText();
+}
+
 Outcome Commands::WriteReferencePage(const RefPageOptions& options, bool persist)
 {
     // The options are stored before the file is written, so they stay even when it fails.
@@ -644,6 +800,20 @@ std::optional<std::string> Commands::LogFileToOpen()
     }
     Finish(Action::ShowLog, Failure{FailureKind::FileMissing, ENOENT, 0, log});
     return std::nullopt;
+}
+
+std::optional<std::string> Commands::LogText()
+{
+    const std::optional<std::string> log = LogFileToOpen();
+    if (!log) {
+        return std::nullopt;
+    }
+    std::ifstream in(PathFromUtf8(*log), std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 std::optional<std::string> Commands::ManualToOpen()
@@ -686,6 +856,11 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
     c.nAdrKeyMode = mode;
     c.bAdrKeyRem = rem;
     c.bAdrKeyValid = AdrKeyValid(beg, end, idLen, mode);
+    // The dialog's values replace whatever was refused or bounded among its keys.
+    std::erase_if(m_state.settingIssues, [](const SettingIssue& issue) {
+        const SettingSpec* row = FindSetting(issue.key);
+        return row && row->writer == Writer::Keys;
+    });
     SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Keys));
     m_reporter.StateChanged();
 }
@@ -746,7 +921,7 @@ Outcome Commands::ApplyDmx(const Settings& dmx)
     if (std::optional<Failure> refused = DmxExample(dmx, example)) {
         return Finish(Action::Settings, std::move(refused));
     }
-    Settings& c = m_state.cfg;
+    Settings c = m_state.cfg;
     c.use_dmx = dmx.use_dmx;
     c.dmx_x = dmx.dmx_x;
     c.dmx_y = dmx.dmx_y;
@@ -755,10 +930,16 @@ Outcome Commands::ApplyDmx(const Settings& dmx)
     c.dmx_clear = dmx.dmx_clear;
     c.dmx_template = dmx.dmx_template;
     c.dmx_job = Bound(Catalogued("dmx_job"), dmx.dmx_job);
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Dmx));
-    // A place the reader may misread is stored all the same, with a warning.
-    if (const std::optional<FailureKind> warning = DmxLayoutCheck(c)) {
-        return Tell(MessageFor(Action::Settings, Failure{*warning}));
+    // A symbol in the bars' clear zone would be read as bars: every check of such an export
+    // fails, so the place is refused. One near the edge is stored with a warning.
+    const std::optional<FailureKind> misplaced = DmxLayoutCheck(c);
+    if (misplaced == FailureKind::DmxNearBars) {
+        return Finish(Action::Settings, Failure{*misplaced});
+    }
+    m_state.cfg = std::move(c);
+    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Dmx));
+    if (misplaced) {
+        return Tell(MessageFor(Action::Settings, Failure{*misplaced}));
     }
     return {};
 }

@@ -65,6 +65,9 @@ public:
     void UseCommandLineFile(const std::string& path);
     void ChooseDestination(const std::string& path, std::optional<std::int32_t> filterIndex,
                            bool persist = true);
+    // The destination proposed while none is chosen: "<job>-OME.pcl" beside the source job; empty
+    // when the source's folder does not exist.
+    std::string SuggestedDestination() const;
     std::int32_t SourceFilterIndex() const;      // 1..2
     std::int32_t DestinationFilterIndex() const; // 1..2
 
@@ -83,14 +86,21 @@ public:
     // the job, sets the page count. Fails (SourceMissing, SourceUnreadable) when the source cannot
     // be opened or read.
     Outcome ScanSource();
+    // Why the last import found no key: the start marker on no page (MarkerAbsent, or
+    // MarkerNearby with a text like it from the first pages), or no ID after it (NoAddressees).
+    Failure NoKeyFound() const;
     // Figures of the last export run.
     const ExportStats& LastExportStats() const { return m_lastExport; }
     // The export of the first nExportCount addressees to the destination. Refused when CanExport()
     // is false (NoAddressees, ImportIncomplete, DestinationIsSource, TargetFolderMissing) or the
     // source changed since the import; else the outcome of writing the destination. The written
-    // job is checked right after (CheckFailed when the check finds a problem: the job stays
-    // written), and the envelope list is written beside it when one is asked for (ManifestWrite).
+    // job is checked before it replaces the destination: when the check finds a problem
+    // (CheckFailed) the destination stays as it was and the checked job is kept beside it under
+    // RejectedExportPath(); else the envelope list is written beside it when one is asked for
+    // (ManifestWrite).
     Outcome Export();
+    // Where an export that failed its check is kept: "<name>.fehlerhaft.pcl" beside `dst`.
+    static std::string RejectedExportPath(const std::string& dst);
     // Extras of the next exports: the envelope list file (nullopt: beside the destination with
     // ".csv" when the setting "manifest" is on) and the envelopes of a reprint (empty: a full
     // export of the export count; else every addressee, only the envelopes marked true, numbered
@@ -121,12 +131,20 @@ public:
     // Reference page: the options the dialog opens with, and its "&Ok". Refused (NothingToDraw)
     // when neither grid nor marks are asked for.
     RefPageOptions RefPageDefaults() const;
+    // Why the reference page dialog's "&Ok" is not offered for these options; empty when it is.
+    std::string RefPageReason(const RefPageOptions& options) const;
+    // Why the fill character dialog's "&Ok" is not offered for the character code `code` (-1:
+    // none, or one without a Windows-1252 code); empty when it is.
+    static std::string FillCharReason(std::int32_t code);
     Outcome WriteReferencePage(const RefPageOptions& options, bool persist = true);
 
     // Log menu.
     void ToggleLog();
     // The log file to open; nullopt (after "Kein Logfile vorhanden") when there is none.
     std::optional<std::string> LogFileToOpen();
+    // The bytes of the log file (Windows-1252) for the log window; nullopt (after "Kein Logfile
+    // vorhanden") when there is none or it cannot be read.
+    std::optional<std::string> LogText();
     // The manual to open; nullopt (after "Das Handbuch wurde nicht gefunden:") when there is none.
     std::optional<std::string> ManualToOpen();
     // No program on this computer could show the file `path` that ShowLog or OpenManual chose:
@@ -147,8 +165,9 @@ public:
     void ApplyManifest(bool on);
     // The 2D code dialog: takes the [dmx] settings from `dmx`. Refused with the message (and
     // nothing stored) when the example sheet's content could not be written: DmxTemplate,
-    // DmxTooWide, DmxTooLong. Millimetres, quiet zone and job number are bounded. A place near
-    // the bars or an edge (DmxLayoutCheck) is stored with a warning.
+    // DmxTooWide, DmxTooLong, and DmxNearBars (the symbol or its quiet zone in the bars' clear
+    // zone). Millimetres, quiet zone and job number are bounded. A place near an edge
+    // (DmxLayoutCheck) is stored with a warning.
     Outcome ApplyDmx(const Settings& dmx);
     // With `persist` false the fill character holds for this run only (the command-line tool).
     void ApplyFillChar(std::int32_t code, bool persist = true);
@@ -165,6 +184,10 @@ public:
 
 private:
     std::optional<Failure> SourceFault() const;
+    // The first stored key setting the load step refused (SettingInvalid), if any.
+    std::optional<Failure> RefusedSetting() const;
+    // Which stored settings the load step bounded, in words; empty when none.
+    std::string CorrectedSettingsNotice() const;
     std::optional<Failure> DestinationFault() const;
     // The job of the last import is gone (deleted or renamed): refreshes the source state and
     // returns the failure to report.
@@ -183,13 +206,18 @@ private:
     using Sink = std::function<bool(std::string_view)>;
     using FileWriter = std::function<std::optional<Failure>(const Sink&)>;
     Outcome WriteTarget(Action action, const std::string& path, const FileWriter& write);
-    // The same write without the message.
-    std::optional<Failure> WriteFile(const std::string& path, const FileWriter& write);
+    // The same write without the message. `check`, when given, judges the finished temporary file
+    // (by its path) before it replaces the target: when it says no, the target stays as it was,
+    // the file is kept under `rejectPath` and the result is CheckFailed with that path.
+    using FileCheck = std::function<bool(const std::string&)>;
+    std::optional<Failure> WriteFile(const std::string& path, const FileWriter& write,
+                                     const FileCheck& check = {},
+                                     const std::string& rejectPath = {});
     // A writer that puts `text` into the file whole.
     static FileWriter TextWriter(const std::string& text);
-    // Checks the written destination against the export just made, whose envelopes are
+    // Checks the written job `path` against the export just made, whose envelopes are
     // `envelopes`; the check's report in words.
-    std::string VerifyExport(const std::vector<Envelope>& envelopes);
+    std::string VerifyExport(const std::string& path, const std::vector<Envelope>& envelopes);
     // Writes the list of `envelopes` when one is asked for.
     std::optional<Failure> WriteManifest(const std::vector<Envelope>& envelopes);
     // The envelopes the next or last export writes, numbered as in the full export.

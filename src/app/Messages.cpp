@@ -1,6 +1,10 @@
 #include "app/Messages.h"
 
+#include "settings/SettingsCatalogue.h"
+
+#include <array>
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -23,11 +27,15 @@ struct Row {
 };
 
 constexpr std::string_view kSourceMissing = "Quelldatei nicht gefunden: {path}";
-constexpr std::string_view kSourceUnreadable = "Quelldatei konnte nicht gelesen werden: {path}";
+constexpr std::string_view kSourceUnreadable =
+    "Quelldatei konnte nicht gelesen werden: {path}{cause}";
 constexpr std::string_view kSourceDeleted =
     "Die Quelldatei wurde seit dem Import gelöscht oder umbenannt: {path}";
 constexpr std::string_view kCodeUnusable =
     "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code.\r\n{detail}";
+constexpr std::string_view kSettingInvalid =
+    "Einstellung {detail} in {path} ist ungültig: erlaubt ist {allowed}. Bitte unter "
+    "Einstellungen / Adressatenschlüssel korrigieren.";
 constexpr std::string_view kNoPages = "Der Druckjob enthält keine Seiten: {path}";
 constexpr std::string_view kSourceChanged =
     "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
@@ -45,12 +53,16 @@ constexpr std::string_view kEnvelopeList =
     "Die Kuvertliste ist fehlerhaft (Beispiel: 3,5-7): {detail}";
 constexpr std::string_view kEnvelopeOutOfRange =
     "Die Kuvertliste nennt ein Kuvert, das der Job nicht hat (Kuverts 1 bis {page}): {detail}";
-constexpr std::string_view kTargetNotCreated = "Zieldatei konnte nicht angelegt werden";
+constexpr std::string_view kTargetNotCreated =
+    "Zieldatei konnte nicht angelegt werden: {path}{cause}";
 constexpr std::string_view kSkeletonFailed =
     "Esc-Skelett konnte nicht geschrieben werden:\r\n{error}";
-constexpr std::string_view kRefFileNotCreated = "Referenzdatei konnte nicht angelegt werden";
+constexpr std::string_view kSkeletonFileFailed =
+    "Esc-Skelett konnte nicht geschrieben werden: {path}\r\n{error}";
+constexpr std::string_view kRefFileNotCreated =
+    "Referenzdatei konnte nicht angelegt werden: {path}{cause}";
 constexpr std::string_view kRefPageFailed =
-    "Referenzseite konnte nicht geschrieben werden:\r\n{error}";
+    "Referenzseite konnte nicht geschrieben werden: {path}\r\n{error}";
 constexpr std::string_view kDmxTemplate =
     "Das Muster des 2D-Codes ist fehlerhaft: {detail}. Erlaubt sind Text und die Felder ENV, "
     "SHEET, SHEETS, CLOSE, SEQ, JOB und ID in geschweiften Klammern, wahlweise mit Doppelpunkt "
@@ -68,6 +80,39 @@ constexpr std::string_view kDmxUnavailable =
     "Dieses Programm wurde ohne 2D-Code gebaut. Bitte den 2D-Code in den Einstellungen "
     "ausschalten.";
 
+// Two texts as one, at compile time.
+template <std::size_t N1, std::size_t N2>
+constexpr std::array<char, N1 + N2 - 1> Join(const char (&a)[N1], const char (&b)[N2])
+{
+    std::array<char, N1 + N2 - 1> out{};
+    for (std::size_t i = 0; i + 1 < N1; ++i)
+        out[i] = a[i];
+    for (std::size_t i = 0; i < N2; ++i)
+        out[N1 - 1 + i] = b[i];
+    return out;
+}
+template <std::size_t N> constexpr std::string_view Text(const std::array<char, N>& joined)
+{
+    return {joined.data(), N - 1};
+}
+
+// Where to look when the pages give the key search no text.
+constexpr char kDriverHint[] =
+    "Unter „Datei / Seitentext...“ (Kommandozeile: „kuvrion-cli text JOB“) sehen Sie, welchen "
+    "Text Kuvrion auf einer Seite liest. Viele Druckertreiber senden Text als Grafik oder in "
+    "nachgeladenen Schriften; stellen Sie im Treiber „Druckerschriften verwenden“ bzw. „Text "
+    "als Zeichen senden“ ein und drucken Sie erneut.";
+constexpr auto kNoAddressees =
+    Join("Auf keiner Seite wurde der Adressatenschlüssel gefunden: {path}\r\n", kDriverHint);
+constexpr auto kMarkerAbsent =
+    Join("Die Startkennung des Adressatenschlüssels kommt auf keiner Seite vor: {path}\r\n",
+         kDriverHint);
+constexpr auto kMarkerNearby =
+    Join("Die Startkennung des Adressatenschlüssels kommt auf keiner Seite vor: {path}\r\n"
+         "Ähnlichster Text in den Seiten: „{detail}“. Bitte die Startkennung unter "
+         "Einstellungen / Adressatenschlüssel prüfen.\r\n",
+         kDriverHint);
+
 // Rows with an empty text are failures the desktop program shows otherwise: it offers the command
 // only when they cannot happen, or (an unreadable job) shows the import's 0 pages.
 constexpr Row kRows[] = {
@@ -77,23 +122,24 @@ constexpr Row kRows[] = {
     {Action::Import, SourceMissing, Plain, "", kSourceMissing},
     {Action::Import, SourceUnreadable, Warning, kSourceUnreadable, kSourceUnreadable},
     {Action::Import, NoPages, Warning, kNoPages, kNoPages},
-    // Not a failure of the import: it ran, but found no key on any page.
-    {Action::Import, NoAddressees, Warning,
-     "Auf keiner Seite wurde der Adressatenschlüssel gefunden: {path}\r\n"
-     "Unter „Datei / Seitentext...“ (Kommandozeile: „kuvrion-cli text JOB“) sehen Sie, welchen "
-     "Text Kuvrion auf einer Seite liest. Viele Druckertreiber senden Text als Grafik oder in "
-     "nachgeladenen Schriften; stellen Sie im Treiber „Druckerschriften verwenden“ bzw. „Text "
-     "als Zeichen senden“ ein und drucken Sie erneut."},
+    // Not failures of the import: it ran, but found no key on any page.
+    {Action::Import, NoAddressees, Warning, Text(kNoAddressees)},
+    {Action::Import, MarkerAbsent, Warning, Text(kMarkerAbsent)},
+    {Action::Import, MarkerNearby, Warning, Text(kMarkerNearby)},
     {Action::Import, KeyIncomplete, Plain, "",
      "Der Adressatenschlüssel ist nicht vollständig eingestellt (Startkennung und Endekennung "
      "oder feste ID-Länge, Abschnitt [keys])."},
+    {Action::Import, SettingInvalid, Warning, kSettingInvalid, kSettingInvalid},
     {Action::Import, NotPcl5, Warning, kNotPcl5, kNotPcl5},
     {Action::Import, DuplexSwitch, Warning, kDuplexSwitch, kDuplexSwitch},
-    {Action::Import, LogWrite, Plain, "Das Logfile konnte nicht geschrieben werden: {error}"},
-    {Action::Import, PageRead, Plain, "Seite {page} konnte nicht gelesen werden: {error}"},
+    {Action::Import, LogWrite, Plain,
+     "Das Logfile konnte nicht geschrieben werden: {path}\r\n{error}"},
+    {Action::Import, PageRead, Plain,
+     "Seite {page} konnte nicht gelesen werden: {path}\r\n{error}"},
     {Action::Import, TooManyPages, Plain,
      "Seite {page}: Ein Adressat kann höchstens 32767 Seiten haben."},
     {Action::Import, OutOfMemory, Plain, "Nicht genügend Arbeitsspeicher für den Import."},
+    {Action::Import, Cancelled, Plain, "Import abgebrochen: es wurde nichts übernommen."},
 
     {Action::Export, {}, Plain, "Export wurde durchgeführt"},
     {Action::Export, NoAddressees, Warning,
@@ -107,11 +153,13 @@ constexpr Row kRows[] = {
     // Settings that give no readable code (detail: which).
     {Action::Export, CodeUnusable, Warning, kCodeUnusable,
      "Export nicht möglich: Die OME-Einstellungen ergeben keinen lesbaren Code. {detail}"},
-    {Action::Export, TargetBlocked, Warning, "Zieldatei ist schreibgeschützt"},
+    {Action::Export, TargetBlocked, Warning, "Zieldatei ist schreibgeschützt: {path}"},
     {Action::Export, TargetOpen, Warning, kTargetNotCreated},
     {Action::Export, TargetWrite, Warning,
-     "Export fehlgeschlagen:\r\nDie Zieldatei konnte nicht geschrieben werden."},
-    {Action::Export, TargetCommit, Warning, "Export fehlgeschlagen:\r\n{error}"},
+     "Export fehlgeschlagen:\r\nDie Zieldatei konnte nicht geschrieben werden: {path}{cause}"},
+    {Action::Export, TargetCommit, Warning,
+     "Export fehlgeschlagen:\r\nDie Zieldatei konnte nicht fertig geschrieben werden: "
+     "{path}{cause}"},
     {Action::Export, PageRead, Warning,
      "Export fehlgeschlagen:\r\nSeite {page} konnte nicht gelesen werden: {error}"},
     {Action::Export, PageMissing, Warning,
@@ -120,8 +168,10 @@ constexpr Row kRows[] = {
     {Action::Export, OutOfMemory, Warning,
      "Export fehlgeschlagen:\r\nNicht genügend Arbeitsspeicher für den Export."},
 
+    {Action::Export, Cancelled, Plain, "Export abgebrochen: die Zieldatei blieb unverändert."},
     {Action::Export, CheckFailed, Warning,
-     "Export wurde durchgeführt, aber die Prüfung fand Fehler:\r\n{detail}"},
+     "Export nicht übernommen: Die Prüfung fand Fehler, die Zieldatei blieb unverändert. Der "
+     "geprüfte Job liegt zur Ansicht hier: {path}\r\n{detail}"},
     {Action::Export, ManifestWrite, Warning,
      "Export wurde durchgeführt, aber die Begleitliste konnte nicht geschrieben werden:\r\n"
      "{path}\r\n{error}"},
@@ -148,18 +198,19 @@ constexpr Row kRows[] = {
     {Action::Skeleton, SourceChanged, Warning, kSourceChanged},
     {Action::Skeleton, SourceMissing, Warning, kSourceDeleted},
     {Action::Skeleton, TargetBlocked, Plain, "'{path}'\r\nist schreibgeschützt"},
-    {Action::Skeleton, TargetFolderMissing, Warning, kSkeletonFailed},
-    {Action::Skeleton, TargetOpen, Warning, kSkeletonFailed},
-    {Action::Skeleton, TargetWrite, Warning, kSkeletonFailed},
-    {Action::Skeleton, TargetCommit, Warning, kSkeletonFailed},
+    {Action::Skeleton, TargetFolderMissing, Warning, kSkeletonFileFailed},
+    {Action::Skeleton, TargetOpen, Warning, kSkeletonFileFailed},
+    {Action::Skeleton, TargetWrite, Warning, kSkeletonFileFailed},
+    {Action::Skeleton, TargetCommit, Warning, kSkeletonFileFailed},
     {Action::Skeleton, PageRead, Warning, kSkeletonFailed},
+    {Action::Skeleton, Cancelled, Plain, "Esc-Skelett abgebrochen: die Datei blieb unverändert."},
 
     {Action::RefPage, {}, Plain, "Referenzseite wurde erzeugt"},
     {Action::RefPage, NothingToDraw, Warning, "",
      "Raster und OME-Markierungen sind beide ausgeschaltet: es gibt nichts zu schreiben."},
     {Action::RefPage, TargetFolderMissing, Warning, kRefFileNotCreated,
      "Der Ordner der Referenzdatei existiert nicht: {path}"},
-    {Action::RefPage, TargetBlocked, Warning, kRefFileNotCreated},
+    {Action::RefPage, TargetBlocked, Warning, "Referenzdatei ist schreibgeschützt: {path}"},
     {Action::RefPage, TargetOpen, Warning, kRefFileNotCreated},
     {Action::RefPage, TargetWrite, Warning, kRefPageFailed},
     {Action::RefPage, TargetCommit, Warning, kRefPageFailed},
@@ -175,8 +226,8 @@ constexpr Row kRows[] = {
      "kürzen."},
     {Action::Settings, DmxNearBars, Warning,
      "Der 2D-Code reicht mit seiner Ruhezone in die Freizone der OME-Striche (2 mm um die "
-     "Strichspalte): der Leser hielte ihn für Striche. Die Einstellungen wurden gespeichert; bitte "
-     "die Lage prüfen."},
+     "Strichspalte): der Leser hielte ihn für Striche. Bitte den 2D-Code weiter von den Strichen "
+     "entfernt platzieren; die Einstellungen wurden nicht gespeichert."},
     {Action::Settings, DmxNearEdge, Warning,
      "Der 2D-Code liegt weniger als 5 mm vom Blattrand (A4). Die Einstellungen wurden "
      "gespeichert; bitte die Lage prüfen."},
@@ -193,8 +244,11 @@ constexpr Row kRows[] = {
     // Reasons of a disabled command or a red path; FileMissing: nothing chosen yet.
     {Action::ImportReason, FileMissing, Plain, "Bitte zuerst eine Quelldatei wählen"},
     {Action::ImportReason, SourceMissing, Plain, "Quelldatei nicht gefunden: {path}"},
+    {Action::ImportReason, SettingInvalid, Plain, kSettingInvalid},
     {Action::ImportReason, KeyIncomplete, Plain, "Bitte zuerst den Adressatenschlüssel einstellen"},
     {Action::ExportReason, ImportIncomplete, Plain, "Bitte zuerst importieren"},
+    {Action::ExportReason, ImportRefused, Plain,
+     "Kein Export möglich, der letzte Import wurde abgelehnt: {detail}"},
     {Action::ExportReason, NoAddressees, Plain, "Im Druckjob wurde kein Adressat gefunden"},
     {Action::ExportReason, FileMissing, Plain, "Bitte zuerst eine Zieldatei wählen"},
     {Action::ExportReason, DestinationIsSource, Plain, "Ziel ist die Quelldatei"},
@@ -208,6 +262,15 @@ const Row* FindRow(Action action, std::optional<FailureKind> failure)
             return &row;
     }
     return nullptr;
+}
+
+// What a setting's dialog accepts, for the setting named in "key=value".
+std::string AllowedText(std::string_view keyValue)
+{
+    const SettingSpec* row = FindSetting(keyValue.substr(0, keyValue.find('=')));
+    if (!row)
+        return {};
+    return "eine ganze Zahl von " + std::to_string(row->min) + " bis " + std::to_string(row->max);
 }
 
 std::string Fill(std::string_view text, const std::optional<Failure>& failure)
@@ -226,6 +289,10 @@ std::string Fill(std::string_view text, const std::optional<Failure>& failure)
             out += std::to_string(failure->page);
         else if (failure && name == "detail")
             out += failure->detail;
+        else if (failure && name == "allowed")
+            out += AllowedText(failure->detail);
+        else if (failure && name == "cause" && failure->err != 0)
+            out += " (" + DescribeErrno(failure->err) + ")";
         else if (failure && name == "error")
             out += DescribeErrno(failure->err);
         text.remove_prefix(close + 1);
@@ -323,6 +390,36 @@ std::optional<std::string> BadInputText(Action action, const Failure& failure)
     return Fill(row->badInput, failure);
 }
 
+std::string BusyReasonText()
+{
+    return "Bitte warten, bis der laufende Vorgang fertig ist (Esc bricht ihn ab).";
+}
+
+std::string CancelledText()
+{
+    return "abgebrochen";
+}
+
+std::string FillCharFaultText()
+{
+    return "Bitte ein druckbares Zeichen als Füllzeichen eingeben.";
+}
+
+std::string CorrectedSettingsText(const std::string& file, const std::vector<SettingIssue>& issues)
+{
+    std::string list;
+    for (const SettingIssue& issue : issues) {
+        if (issue.refused)
+            continue;
+        if (!list.empty())
+            list += ", ";
+        list += issue.key + "=" + issue.found + " gilt als " + issue.used;
+    }
+    if (list.empty())
+        return {};
+    return "Einstellungen in " + file + " korrigiert: " + list;
+}
+
 std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee)
 {
     static constexpr std::string_view kFaults[4] = {"Adress-ID zu kurz", "Adress-ID fehlt",
@@ -392,7 +489,8 @@ std::string DescribeErrno(int err)
     case EAGAIN:
         return "Ressource vorübergehend nicht verfügbar";
     default:
-        return "Systemfehler " + std::to_string(err);
+        // No German text for it: the C library's own words.
+        return "Systemfehler " + std::to_string(err) + " (" + std::strerror(err) + ")";
     }
 }
 
@@ -405,6 +503,8 @@ const char* StatusText(std::int32_t state)
         return "Adressaten werden gesammelt...";
     case 3:
         return "Adressaten werden exportiert...";
+    case 4:
+        return "Export wird geprüft...";
     default:
         return "Bereit";
     }

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kuvrion {
 
@@ -48,6 +49,14 @@ std::string CodeFaultText(CodeFault fault);
 // Why the key dialog cannot take its fields: shown beside them ("" for KeyFault::None).
 std::string KeyFaultText(KeyFault fault);
 
+// Why a command is not offered while another one runs.
+std::string BusyReasonText();
+// What the counters of the status line say after the user stopped a command.
+std::string CancelledText();
+
+// Why the fill character dialog cannot take its field.
+std::string FillCharFaultText();
+
 // A warning of the reading-rule check, one sentence.
 std::string RuleWarningText(RuleWarning warning);
 // The sheet preview's note while the printer's margins are not entered (PrintAreaEntered).
@@ -57,6 +66,11 @@ std::string_view PrintAreaHintText();
 // be used (exit status 2); nullopt when the failure is one of the command itself.
 std::optional<std::string> BadInputText(Action action, const Failure& failure);
 
+// The stored settings the load step bounded, in one line ("Einstellungen in kuvrion.ini
+// korrigiert: dummyasc=10 gilt als 32, ..."); empty when there are none. Refused ones are told
+// by the import.
+std::string CorrectedSettingsText(const std::string& file, const std::vector<SettingIssue>& issues);
+
 // The outcome of the key search on one page, as the page-text window and `kuvrion-cli text` show
 // it: `fault` the search's fault (-1: key found, with `id` as UTF-8 text), `addressee` the 0-based
 // addressee the import gave the page (-1: none).
@@ -65,8 +79,8 @@ std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int3
 // A short German description of an errno value ("Kein Speicherplatz mehr auf dem Gerät", ...).
 std::string DescribeErrno(int err);
 
-// The status texts, index 0..3: "Bereit", "Seiten werden geprüft...", "Adressaten werden
-// gesammelt...", "Adressaten werden exportiert...".
+// The status texts, index 0..4: "Bereit", "Seiten werden geprüft...", "Adressaten werden
+// gesammelt...", "Adressaten werden exportiert...", "Export wird geprüft...".
 const char* StatusText(std::int32_t state);
 
 } // namespace kuvrion

@@ -8,6 +8,7 @@
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -46,7 +47,7 @@ std::string Plural(std::int64_t n, const char* one, const char* many)
 
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
-                        const std::vector<Envelope>* envelopes)
+                        const std::vector<Envelope>* envelopes, const VerifyProgress& progress)
 {
     VerifyRun run;
     auto bad = [&run](FailureKind what, const std::string& path, std::string detail = {}) {
@@ -60,7 +61,7 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
         return bad(FailureKind::FileMissing, *source);
 
     cPclMod pcl;
-    VerifyMarked check(s);
+    VerifyMarked check(s, progress);
     if (!check.Connect(pcl, marked))
         return bad(FailureKind::SourceUnreadable, marked);
     if (!pcl.Language().IsPcl5())
@@ -198,13 +199,85 @@ std::string VerifySummary(const VerifyReport& r)
                 : Plural(static_cast<std::int64_t>(r.problems.size()), "Fehler", "Fehler"));
 }
 
-std::string VerifyMessage(const VerifyReport& r, std::size_t maxLines)
+namespace {
+
+const char* KindLabel(VerifyKind kind)
 {
+    switch (kind) {
+    case VerifyKind::Code:
+        return "Code";
+    case VerifyKind::Position:
+        return "Position";
+    case VerifyKind::ForeignMark:
+        return "Freizone";
+    case VerifyKind::Orientation:
+        return "Ausrichtung";
+    case VerifyKind::Sequence:
+        return "Folgeprüfung";
+    case VerifyKind::EnvelopeLimit:
+        return "Kuvertgrenze";
+    case VerifyKind::SourceMismatch:
+        return "Quelljob";
+    case VerifyKind::Dmx:
+        return "2D-Code";
+    }
+    return "Code";
+}
+
+// Sheets as ascending ranges, "1–9, 12, 15–20", the first `maxRanges` of them and "…" after.
+std::string SheetRanges(std::vector<std::int64_t> sheets, std::size_t maxRanges)
+{
+    std::sort(sheets.begin(), sheets.end());
+    sheets.erase(std::unique(sheets.begin(), sheets.end()), sheets.end());
+    std::string out;
+    std::size_t ranges = 0;
+    for (std::size_t i = 0; i < sheets.size();) {
+        std::size_t j = i;
+        while (j + 1 < sheets.size() && sheets[j + 1] == sheets[j] + 1)
+            ++j;
+        if (ranges == maxRanges)
+            return out + ", …";
+        out += (out.empty() ? "" : ", ") + std::to_string(sheets[i]) +
+               (j > i ? "–" + std::to_string(sheets[j]) : std::string());
+        ++ranges;
+        i = j + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string VerifyMessage(const VerifyReport& r)
+{
+    constexpr std::size_t kMaxRanges = 5;
     std::string out = VerifySummary(r);
-    for (std::size_t i = 0; i < r.problems.size() && i < maxLines; ++i)
-        out += "\r\n" + VerifyProblemLine(r.problems[i]);
-    if (r.problems.size() > maxLines)
-        out += "\r\n...";
+    std::vector<VerifyKind> kinds;
+    for (const VerifyProblem& p : r.problems) {
+        if (std::find(kinds.begin(), kinds.end(), p.kind) == kinds.end())
+            kinds.push_back(p.kind);
+    }
+    for (const VerifyKind kind : kinds) {
+        const VerifyProblem* first = nullptr;
+        std::int64_t count = 0;
+        std::vector<std::int64_t> sheets;
+        for (const VerifyProblem& p : r.problems) {
+            if (p.kind != kind)
+                continue;
+            first = first ? first : &p;
+            ++count;
+            if (p.sheet > 0)
+                sheets.push_back(p.sheet);
+        }
+        const std::string where = sheets.empty() ? std::string(" im Job")
+                                                 : " auf Blatt " + SheetRanges(sheets, kMaxRanges);
+        out += "\r\n" + std::string(KindLabel(kind)) + ": ";
+        if (kind == VerifyKind::Position)
+            out += Plural(count, "Strich", "Striche") + where +
+                   (count == 1 ? " weicht ab" : " weichen ab");
+        else
+            out += Plural(count, "Fehler", "Fehler") + where;
+        out += ", z. B. " + VerifyProblemLine(*first);
+    }
     return out;
 }
 

@@ -26,9 +26,11 @@ struct VerifyRun {
 // settings and compares sheets and envelopes with its full export. Writes nothing.
 // `envelopes`, when given without a source, are the export's envelopes: the 2D code is checked
 // against them, and the job's sheets and envelopes are compared with them.
+// `progress` is called once per page of the marked job read.
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
-                        const std::vector<Envelope>* envelopes = nullptr);
+                        const std::vector<Envelope>* envelopes = nullptr,
+                        const VerifyProgress& progress = {});
 
 // "code", "position", ... for the JSON output.
 const char* VerifyKindName(VerifyKind kind);
@@ -38,7 +40,9 @@ std::string VerifyProblemText(const VerifyProblem& problem);
 std::string VerifyProblemLine(const VerifyProblem& problem);
 // "9 Blätter, 4 Kuverts geprüft: keine Fehler" or "... : 2 Fehler".
 std::string VerifySummary(const VerifyReport& report);
-// The summary and, with problems, up to `maxLines` problem lines (CR LF between lines).
-std::string VerifyMessage(const VerifyReport& report, std::size_t maxLines);
+// The summary and, with problems, one line per kind of problem in the order they first occur:
+// the kind, how many, the first sheets as ranges and the first such problem in words (CR LF
+// between lines): "Position: 553 Striche auf Blatt 1–9 weichen ab, z. B. Blatt 1: ...".
+std::string VerifyMessage(const VerifyReport& report);
 
 } // namespace kuvrion

@@ -98,11 +98,11 @@ bool AtomicFile::Write(std::string_view bytes)
     return true;
 }
 
-bool AtomicFile::Commit()
+bool AtomicFile::Close()
 {
-    if (!m_file && m_errno == 0)
+    if (!m_file && m_temp.empty() && m_errno == 0)
         Fail(EBADF);
-    if (m_errno == 0) {
+    if (m_errno == 0 && m_file) {
         if (const int err = FlushToDisk(m_file); err != 0)
             Fail(err);
     }
@@ -114,11 +114,19 @@ bool AtomicFile::Commit()
         if (rc != 0 && m_errno == 0)
             Fail(errno != 0 ? errno : EIO);
     }
-    if (m_errno == 0) {
-        if (const int err = ReplaceFile(m_temp, m_target); err != 0)
-            Fail(err);
-    }
     if (m_errno != 0) {
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFile::CommitTo(const std::filesystem::path& name)
+{
+    if (!Close())
+        return false;
+    if (const int err = ReplaceFile(m_temp, name); err != 0) {
+        Fail(err);
         Discard();
         return false;
     }

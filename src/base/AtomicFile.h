@@ -28,9 +28,14 @@ public:
     // Appends bytes; false once any write has failed.
     bool Write(std::string_view bytes);
     bool Write(char c) { return Write(std::string_view(&c, 1)); }
-    // Flushes, syncs and renames over the target. False (temporary removed, target untouched) on
-    // any failure so far. Keeps the permission bits of an existing target.
-    bool Commit();
+    // Flushes, syncs and closes the temporary file, which stays for a look (TempPath()) until
+    // Commit, CommitTo or Discard. False (temporary removed) on any failure so far.
+    bool Close();
+    // Closes and renames over the target. False (temporary removed, target untouched) on any
+    // failure so far. Keeps the permission bits of an existing target.
+    bool Commit() { return CommitTo(m_target); }
+    // The same, under another name than the target (which then stays as it was).
+    bool CommitTo(const std::filesystem::path& name);
     // Removes the temporary file; the target stays as it was.
     void Discard();
 

@@ -19,10 +19,16 @@ enum class FailureKind : std::uint8_t {
     PageMissing,      // a page of an addressee is not in the job (page)
     // The import.
     KeyIncomplete,    // the key settings are incomplete
+    SettingInvalid,   // a stored key setting the dialogs would refuse (path: the settings file's
+                      // name; detail: "key=value")
     TooManyPages,     // an addressee would get more pages than it can hold (page)
     LogWrite,         // the import log could not be written (err)
     NoAddressees,     // the import found no addressee
+    MarkerAbsent,     // the start marker occurs on no page, nor anything like it
+    MarkerNearby,     // the start marker occurs on no page, but a text like it does (detail: that
+                      // text, UTF-8)
     ImportIncomplete, // the last import did not run to its end
+    ImportRefused,    // the last import was refused or stopped (detail: its message)
     // A file to be written (path).
     DestinationIsSource, // the destination names the source job
     NothingToDraw,       // a reference page with neither grid nor marks
@@ -51,6 +57,7 @@ enum class FailureKind : std::uint8_t {
     NoViewer,      // no program on this computer opens the file (path)
     CodeUnusable,  // the OME settings give no readable code (detail: why)
     OutOfMemory,
+    Cancelled, // the user stopped the command; nothing it would have written was kept
 };
 
 struct Failure {

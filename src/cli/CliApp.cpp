@@ -144,7 +144,9 @@ int Session::Finish(Action action, const Outcome& outcome)
     const bool aboutJob = typed.what == FailureKind::SourceMissing ||
                           typed.what == FailureKind::SourceUnreadable ||
                           typed.what == FailureKind::NoPages;
-    typed.path = aboutJob ? m_opt.job : m_opt.out;
+    if (typed.what != FailureKind::SettingInvalid) {
+        typed.path = aboutJob ? m_opt.job : m_opt.out;
+    }
     if (const auto text = BadInputText(action, typed)) {
         Fail(*text);
         return kExitBadInput;
@@ -272,9 +274,9 @@ int Session::Import(bool print)
         // It ran, but not one page found its addressee: nothing could be marked, and the message
         // says where to look.
         if (m_state.nImpAssigned == 0) {
-            Fail(OneLine(
-                MessageFor(Action::Import, Failure{FailureKind::NoAddressees, 0, 0, m_opt.job})
-                    .text));
+            Failure why = m_commands.NoKeyFound();
+            why.path = m_opt.job;
+            Fail(OneLine(MessageFor(Action::Import, why).text));
             return kExitFailed;
         }
     }

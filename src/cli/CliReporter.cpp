@@ -33,6 +33,12 @@ void CliReporter::SetProgressValue(double value)
     Draw(false);
 }
 
+void CliReporter::ShowNotice(const std::string& text)
+{
+    FinishProgress();
+    m_err << "kuvrion-cli: " << text << '\n' << std::flush;
+}
+
 void CliReporter::Draw(bool force)
 {
     if (!m_progress || m_state == 0) {

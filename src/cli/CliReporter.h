@@ -21,6 +21,7 @@ public:
     void ShowStatus(std::int32_t state) override;
     void SetProgressMaximum(double max) override;
     void SetProgressValue(double value) override;
+    void ShowNotice(const std::string& text) override;
 
     // Clears the progress bar line, if one is drawn.
     void FinishProgress();

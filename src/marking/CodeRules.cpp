@@ -22,19 +22,25 @@ bool AnyBar(const std::array<bool, 2>& bars)
 
 } // namespace
 
+bool SomeSheetCollects(const Settings& s)
+{
+    return !(s.bEnvLimit && s.nEnvLimit <= 1);
+}
+
 std::optional<CodeFault> PatternFault(const Settings& s)
 {
-    if (s.collect_code.empty())
+    const bool collects = SomeSheetCollects(s);
+    if (collects && s.collect_code.empty())
         return CodeFault::CollectEmpty;
     if (s.envelop_code.empty())
         return CodeFault::EnvelopEmpty;
     const auto collect = BaseBars(s.collect_code);
     const auto envelop = BaseBars(s.envelop_code);
-    if (!AnyBar(collect))
+    if (collects && !AnyBar(collect))
         return CodeFault::CollectNoBar;
     if (!AnyBar(envelop))
         return CodeFault::EnvelopNoBar;
-    if (collect == envelop)
+    if (collects && collect == envelop)
         return CodeFault::SamePattern;
     return std::nullopt;
 }

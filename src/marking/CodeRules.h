@@ -37,7 +37,11 @@ struct BarStart {
 };
 BarStart BarStartOf(const Settings& s);
 
+// Whether any sheet of an export can be a collecting one: not when the envelope limit closes
+// every envelope after one sheet.
+bool SomeSheetCollects(const Settings& s);
 // The first fault of the base patterns ("OME-Code"), nullopt when they give a readable command.
+// The collecting pattern is judged only when some sheet collects.
 std::optional<CodeFault> PatternFault(const Settings& s);
 // The first fault of the bar geometry ("OME-Layout", "PCL-Einstellungen"), nullopt when it works.
 std::optional<CodeFault> LayoutFault(const Settings& s);

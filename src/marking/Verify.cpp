@@ -565,7 +565,10 @@ private:
 // that the scanner's page table says so).
 class VerifyMarked::Follower : public ScanFollower {
 public:
-    Follower(const Settings& s) : m_printer(s.pclleftmm, s.pcltopmm), m_reader(s, false) {}
+    Follower(const Settings& s, const VerifyProgress& progress)
+        : m_printer(s.pclleftmm, s.pcltopmm), m_reader(s, false), m_progress(progress)
+    {
+    }
 
     void Reset() override { m_printer.Reset(); }
     void Command(const PclCommand& cmd) override
@@ -579,6 +582,8 @@ public:
     }
     void PageEnd(std::int64_t) override
     {
+        if (m_progress)
+            m_progress(m_pages + 1, 0);
         m_reader.Page(++m_pages, m_printer, m_rects);
         m_rects.clear();
         m_printer.NewPage();
@@ -591,10 +596,14 @@ private:
     PclPlacement m_printer;
     std::vector<PlacedRect> m_rects;
     SheetReader m_reader;
+    const VerifyProgress& m_progress;
     std::int32_t m_pages = 0;
 };
 
-VerifyMarked::VerifyMarked(const Settings& s) : m_s(s), m_follower(std::make_unique<Follower>(s)) {}
+VerifyMarked::VerifyMarked(const Settings& s, VerifyProgress progress)
+    : m_s(s), m_progress(std::move(progress)), m_follower(std::make_unique<Follower>(s, m_progress))
+{
+}
 
 VerifyMarked::~VerifyMarked() = default;
 
@@ -614,7 +623,7 @@ bool VerifyMarked::Finish(const cPclMod& marked, VerifyReport& report,
         m_follower->Reader().Finish(report, envelopes);
         return true;
     }
-    return VerifyMarkedJob(marked, m_s, report, {}, envelopes);
+    return VerifyMarkedJob(marked, m_s, report, m_progress, envelopes);
 }
 
 bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,

@@ -97,7 +97,8 @@ bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& rep
 // from the pages placed: a dropped page 1, a last page without an end, a duplex job).
 class VerifyMarked {
 public:
-    explicit VerifyMarked(const Settings& s);
+    // `progress` is told each page as it is read (the page count is not known then: 0).
+    explicit VerifyMarked(const Settings& s, VerifyProgress progress = {});
     ~VerifyMarked();
     VerifyMarked(const VerifyMarked&) = delete;
     VerifyMarked& operator=(const VerifyMarked&) = delete;
@@ -113,6 +114,7 @@ public:
 private:
     class Follower;
     const Settings& m_s;
+    VerifyProgress m_progress;
     std::unique_ptr<Follower> m_follower;
 };
 

@@ -26,6 +26,7 @@ constexpr const SettingSpec& kSourceFilter = Catalogued("infilt");
 constexpr const SettingSpec& kDestinationFilter = Catalogued("outfilt");
 constexpr const SettingSpec& kSkeleton = Catalogued("savescskel");
 constexpr const SettingSpec& kRefPage = Catalogued("refpg");
+constexpr const SettingSpec& kIdLen = Catalogued("adridlen");
 
 std::string Decimal(std::int32_t n)
 {
@@ -163,7 +164,53 @@ Settings::Settings()
     ReadAtStart(*this, [](const SettingSpec& row) { return row.def; });
 }
 
-Settings LoadSettings(const IniAccess& ini)
+namespace {
+
+// The whole number a text is exactly ("12", "-3"; not "1.5", "12a" or "").
+std::optional<std::int32_t> ExactWhole(std::string_view text)
+{
+    std::int32_t n = 0;
+    const char* const end = text.data() + text.size();
+    const auto res = std::from_chars(text.data(), end, n);
+    if (res.ec != std::errc() || res.ptr != end)
+        return std::nullopt;
+    return n;
+}
+
+// The text is a number as the dialogs write it, with nothing after it ("2.5"; not "2,5").
+bool ExactNumber(std::string_view text)
+{
+    double v = 0;
+    const char* const end = text.data() + text.size();
+    const auto res = std::from_chars(text.data(), end, v);
+    return res.ec == std::errc() && res.ptr == end;
+}
+
+// Whether the stored text of a row read at start is a value its dialog would have written.
+bool Accepted(const SettingSpec& row, std::string_view text)
+{
+    switch (row.form) {
+    case Form::Whole: {
+        const auto n = ExactWhole(text);
+        return n && *n >= row.min && *n <= row.max;
+    }
+    case Form::Millimetre:
+        return ExactNumber(text);
+    case Form::Distance:
+    case Form::BoundedMm:
+        return ExactNumber(text) && Bound(row, ReadMM(text)) == ReadMM(text);
+    case Form::EnvLimit: {
+        const auto n = ExactWhole(SplitList(text, 2)[0]);
+        return n && (*n == 0 || (*n >= row.min && *n <= row.max));
+    }
+    default:
+        return true; // flags, texts and paths take any text
+    }
+}
+
+} // namespace
+
+Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues)
 {
     // One read of the file for all settings, so they also come from one state of it.
     const std::string text = ini.ReadText();
@@ -171,6 +218,22 @@ Settings LoadSettings(const IniAccess& ini)
     ReadAtStart(s, [&text](const SettingSpec& row) {
         return IniAccess::ReadEntryIn(text, row.section, row.key, row.def);
     });
+    if (!issues)
+        return s;
+    for (const SettingSpec& row : kCatalogue) {
+        const std::string stored = IniAccess::ReadEntryIn(text, row.section, row.key, kMissing);
+        // An empty value reads as the default, except where no value may stand in for the stored
+        // one.
+        const bool refuse = row.outOfRange == OutOfRange::Refuse;
+        if (row.read != Read::AtStart || stored == kMissing || (stored.empty() && !refuse) ||
+            Accepted(row, stored))
+            continue;
+        // The dialog stores the ID length it shows in either mode; only a fixed length groups.
+        if (&row == &kIdLen && s.nAdrKeyMode == 0)
+            continue;
+        issues->push_back({std::string(row.key), Cp1252ToUtf8(stored),
+                           refuse ? std::string() : StoredText(s, row), refuse});
+    }
     return s;
 }
 
@@ -190,7 +253,7 @@ KeyFault KeyFaultOf(std::string_view beg, std::string_view end, std::int32_t idL
     if (beg.empty())
         return KeyFault::NoStartMarker;
     if (mode != 0)
-        return idLen >= 1 ? KeyFault::None : KeyFault::NoIdLength;
+        return idLen >= kIdLen.min && idLen <= kIdLen.max ? KeyFault::None : KeyFault::NoIdLength;
     return end.empty() ? KeyFault::NoEndMarker : KeyFault::None;
 }
 

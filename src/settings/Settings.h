@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kuvrion {
 
@@ -66,10 +67,21 @@ struct Settings {
     std::int32_t dmx_job{};   // the job number of {JOB}
 };
 
+// A stored value the load step did not take as it stands. A refused value is one the dialogs
+// would not accept for a setting marked OutOfRange::Refuse in the catalogue: the setting still
+// holds a bounded value, but nothing may be grouped with it. Other values were bounded to `used`.
+struct SettingIssue {
+    std::string key;
+    std::string found; // the stored text, as UTF-8
+    std::string used;  // the value taken instead, as stored text; empty when refused
+    bool refused = false;
+};
+
 // Reads every setting read at start, in the catalogue's order; missing or malformed values give
 // the defaults and out-of-range values are bounded. Writes nothing. Computes bAdrKeyValid and
-// nCodeLen.
-Settings LoadSettings(const IniAccess& ini);
+// nCodeLen. With `issues`, lists every stored value that was refused or bounded, in catalogue
+// order (a missing key is neither).
+Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues = nullptr);
 
 // Writes the keys of one settings dialog (or of the closing main window) from `s`, in catalogue
 // order, in one replacement of the settings file: on failure every key keeps its stored value.

@@ -34,6 +34,10 @@ enum class Form : std::uint8_t {
 // edit of the file is seen then).
 enum class Read : std::uint8_t { AtStart, WhereUsed };
 
+// What the load step does with a stored value its dialog would not accept: bound it (and say so
+// once), or refuse it, because any value put in its place would change how the pages are grouped.
+enum class OutOfRange : std::uint8_t { Bound, Refuse };
+
 // Who writes a setting. The keys of one settings dialog are written together, in table order.
 enum class Writer : std::uint8_t {
     Window,      // closing the main window
@@ -63,11 +67,20 @@ struct SettingSpec {
     SettingMember member; // where the load step puts it; none for the list forms
     Writer writer;
     Read read = Read::AtStart;
+    OutOfRange outOfRange = OutOfRange::Bound;
 };
 
 // The content of the 2D code unless the settings give another: job, envelope, sheet, sheets,
 // closing.
 inline constexpr std::string_view kDmxTemplate = "{JOB:4}{ENV:6}{SHEET:2}{SHEETS:2}{CLOSE:1}";
+
+// The printable-area margins (left, top) of common paper sizes, offered by the print-area dialog.
+struct MarginPreset {
+    std::string_view paper;
+    float left;
+    float top;
+};
+inline constexpr MarginPreset kMarginPresets[] = {{"A4", 6.01f, 12.7f}, {"Letter", 6.35f, 12.7f}};
 
 // Rows in the order the load step reads them; the keys read where they are used come last.
 // clang-format off
@@ -81,8 +94,8 @@ inline constexpr auto kCatalogue = std::to_array<SettingSpec>({
     {"organize", "manifest",     "",    Form::Flag,       0,  0,   &Settings::bManifest,    Writer::Organize},
     {"keys",     "adrkeybeg",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyBeg,   Writer::Keys},
     {"keys",     "adrkeyend",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyEnd,   Writer::Keys},
-    {"keys",     "adridlen",     "",    Form::Whole,      1,  99,  &Settings::nAdrIdLen,    Writer::Keys},
-    {"keys",     "adrkeymode",   "",    Form::Whole,      0,  1,   &Settings::nAdrKeyMode,  Writer::Keys},
+    {"keys",     "adridlen",     "",    Form::Whole,      1,  99,  &Settings::nAdrIdLen,    Writer::Keys, Read::AtStart, OutOfRange::Refuse},
+    {"keys",     "adrkeymode",   "",    Form::Whole,      0,  1,   &Settings::nAdrKeyMode,  Writer::Keys, Read::AtStart, OutOfRange::Refuse},
     {"keys",     "adrkeyrem",    "1",   Form::Flag,       0,  0,   &Settings::bAdrKeyRem,   Writer::Keys},
     {"pcl",      "pclleftmm",    "",    Form::Distance,   0,  0,   &Settings::pclleftmm,    Writer::PrintArea},
     {"pcl",      "pcltopmm",     "",    Form::Distance,   0,  0,   &Settings::pcltopmm,     Writer::PrintArea},
@@ -128,6 +141,16 @@ consteval const SettingSpec& Catalogued(std::string_view key)
             return row;
     }
     throw "key not in the settings catalogue";
+}
+
+// The row of a key named at run time; nullptr for a key not in the table.
+constexpr const SettingSpec* FindSetting(std::string_view key)
+{
+    for (const SettingSpec& row : kCatalogue) {
+        if (row.key == key)
+            return &row;
+    }
+    return nullptr;
 }
 
 // A row read at start that is not a list stores into a member of the type its form gives.

@@ -86,6 +86,13 @@ void SheetPreview::paintEvent(QPaintEvent*)
     painter.restore();
     painter.setPen(QPen(Qt::darkGray, 0));
     painter.drawRect(inset);
+    // The enlargement says what it is, so it is not taken for a second code on the sheet.
+    QFont small = painter.font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    painter.setFont(small);
+    const qreal enlarged = scale / (sheet.width() / kSheetWidthMm);
+    painter.drawText(inset.adjusted(3, 1, -3, -1), Qt::AlignTop | Qt::AlignLeft,
+                     QStringLiteral("Ausschnitt %1:1").arg(qRound(enlarged)));
 }
 
 void SheetPreview::DrawCode(QPainter& painter,
@@ -116,7 +123,10 @@ PreviewPanel NewPreviewPanel(QWidget* parent)
     auto* labRules = new QLabel(panel);
     labRules->setObjectName(QStringLiteral("labRules"));
     labRules->setWordWrap(true);
-    labRules->setMaximumWidth(preview->sizeHint().width() + 60);
+    // Room for the usual warnings, so the dialog keeps its size while the fields are typed.
+    labRules->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    labRules->setMinimumHeight(labRules->fontMetrics().lineSpacing() * 6);
+    labRules->setFixedWidth(preview->sizeHint().width() + 60);
     layout->addWidget(preview, 1);
     layout->addWidget(labRules);
     return {panel, preview, labRules};

@@ -7,14 +7,77 @@
 #include "base/Platform.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLibraryInfo>
+#include <QLocalSocket>
 #include <QLocale>
 #include <QStandardPaths>
 #include <QTranslator>
 
 namespace kuvrion {
+
+namespace {
+
+constexpr int kHandOverMs = 2000;
+constexpr qint64 kLongestMessage = 64 * 1024; // a path, with room to spare
+
+// The local socket of the instance that holds `lockPath`: named after the lock, so that the lock
+// and the hand-over always belong together.
+QString ServerName(const QString& lockPath)
+{
+    const QByteArray hash =
+        QCryptographicHash::hash(QDir::cleanPath(lockPath).toUtf8(), QCryptographicHash::Sha1);
+    return QStringLiteral("kuvrion-") + QString::fromLatin1(hash.toHex().left(16));
+}
+
+// Sends the job (empty: none) as one UTF-8 line to the running instance; false when none answers.
+bool HandOver(const QString& server, const QString& job)
+{
+    QLocalSocket socket;
+    socket.connectToServer(server);
+    if (!socket.waitForConnected(kHandOverMs))
+        return false;
+    socket.write(job.toUtf8() + '\n');
+    if (!socket.waitForBytesWritten(kHandOverMs))
+        return false;
+    socket.disconnectFromServer();
+    return true;
+}
+
+// Takes the jobs later starts hand over: one line each, at most kLongestMessage bytes.
+std::unique_ptr<QLocalServer> Listen(const QString& name, frmMain* window)
+{
+    auto server = std::make_unique<QLocalServer>();
+    // This instance holds the lock: a socket of the name is left over from one that crashed.
+    QLocalServer::removeServer(name);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(name))
+        return nullptr; // later starts then say that the program is open, as they always did
+    QLocalServer* listener = server.get();
+    QObject::connect(listener, &QLocalServer::newConnection, window, [listener, window] {
+        while (QLocalSocket* client = listener->nextPendingConnection()) {
+            QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+            const auto take = [client, window] {
+                if (client->canReadLine()) {
+                    QByteArray line = client->readLine(kLongestMessage);
+                    line.chop(line.endsWith('\n') ? 1 : 0);
+                    client->disconnectFromServer();
+                    window->TakeJobFromOtherStart(QString::fromUtf8(line));
+                } else if (client->bytesAvailable() > kLongestMessage) {
+                    client->abort();
+                }
+            };
+            QObject::connect(client, &QLocalSocket::readyRead, window, take);
+            take(); // what arrived before the connection was made
+        }
+    });
+    return server;
+}
+
+} // namespace
 
 QString DefaultLockPath()
 {
@@ -40,8 +103,11 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
     // Only a running process keeps the lock; age alone never makes it stale.
     program.lock->setStaleLockTime(0);
     if (!program.lock->tryLock(0)) {
-        MessageBox::Show(nullptr, QStringLiteral("Anwendung ist bereits geöffnet."),
-                         MessageKind::Information);
+        const QString job =
+            arguments.isEmpty() ? QString() : QFileInfo(arguments.constFirst()).absoluteFilePath();
+        if (!HandOver(ServerName(lockPath), job))
+            MessageBox::Show(nullptr, QStringLiteral("Anwendung ist bereits geöffnet."),
+                             MessageKind::Information);
         return std::nullopt;
     }
 
@@ -53,6 +119,7 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
     program.window = std::make_unique<frmMain>(*program.state);
 
     program.window->show();
+    program.server = Listen(ServerName(lockPath), program.window.get());
     // Shown first, so that a message about the file stands over the window.
     if (!arguments.isEmpty())
         program.window->commands().UseCommandLineFile(ToPath(arguments.constFirst()));

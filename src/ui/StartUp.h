@@ -1,10 +1,12 @@
-// Program start: refuses a second running instance of the same user, locates the settings, takes
-// an existing job named on the command line as the source and shows the main window.
+// Program start: one running instance per user. A second start hands the job named on its command
+// line to the running window (over a local socket) and raises it; the first locates the settings,
+// takes an existing job named on the command line as the source and shows the main window.
 #pragma once
 
 #include "app/AppState.h"
 #include "frmMain.h"
 
+#include <QLocalServer>
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
@@ -17,11 +19,13 @@ class QTranslator;
 
 namespace kuvrion {
 
-// What runs until the program ends. Destroyed in reverse order: the window, the state, the lock.
+// What runs until the program ends. Destroyed in reverse order: the listener for later starts,
+// the window, the state, the lock.
 struct RunningProgram {
     std::unique_ptr<QLockFile> lock;
     std::unique_ptr<AppState> state;
     std::unique_ptr<frmMain> window;
+    std::unique_ptr<QLocalServer> server;
 };
 
 // The lock file that marks the running instance of this user: in the user's runtime folder, else
@@ -29,9 +33,10 @@ struct RunningProgram {
 QString DefaultLockPath();
 
 // `arguments` are the command-line words after the program's name (a quoted path with blanks is
-// one word). When another instance holds `lockPath`, shows "Anwendung ist bereits geöffnet." and
-// returns nothing, having read and written nothing else. A lock left by a crashed instance is
-// taken over. `iniOverride` (tests) names the settings file to use.
+// one word). When another instance holds `lockPath`, hands it the job (the first word, made
+// absolute; none raises its window only) and returns nothing, having read and written nothing
+// else; when that instance does not answer, shows "Anwendung ist bereits geöffnet." instead. A lock
+// left by a crashed instance is taken over. `iniOverride` (tests) names the settings file to use.
 std::optional<RunningProgram> StartUp(const QStringList& arguments,
                                       const std::filesystem::path& programDir,
                                       const QString& lockPath,

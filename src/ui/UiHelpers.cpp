@@ -8,10 +8,13 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QStyle>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 namespace kuvrion {
@@ -133,6 +136,22 @@ std::int16_t FilterNumKey(std::int16_t key, bool bAllowMinus)
     return 0;
 }
 
+void FitListRows(QListWidget* list)
+{
+    const QFontMetrics metrics = list->fontMetrics();
+    const int accented = metrics.boundingRect(QStringLiteral("ÄÖÜÅÉ")).height() + 4;
+    int widest = 0;
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem* item = list->item(i);
+        QSize hint = list->sizeHintForIndex(list->indexFromItem(item));
+        hint.setHeight(std::max(hint.height(), accented));
+        item->setSizeHint(hint);
+        widest = std::max(widest, hint.width());
+    }
+    list->setMinimumWidth(widest + list->frameWidth() * 2 +
+                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
+}
+
 QLabel* NewReasonLabel(QWidget* parent)
 {
     auto* label = new QLabel(parent);
@@ -141,14 +160,16 @@ QLabel* NewReasonLabel(QWidget* parent)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
     label->setPalette(palette);
-    label->hide();
+    // Room for two lines whether or not there is a reason, so the dialog keeps its size.
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setMinimumHeight(label->fontMetrics().lineSpacing() * 2);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // the text never widens it
     return label;
 }
 
 void ShowReason(QLabel* label, QPushButton* btnOK, const QString& reason)
 {
     label->setText(reason);
-    label->setVisible(!reason.isEmpty());
     btnOK->setEnabled(reason.isEmpty());
 }
 

@@ -10,6 +10,7 @@
 class QBoxLayout;
 class QDialog;
 class QLabel;
+class QListWidget;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -60,6 +61,9 @@ DialogButtons AddDialogButtons(QDialog* dialog, QBoxLayout* layout, bool okIsDef
 // The line under a dialog's fields that says why "&Ok" is disabled: red, wrapped, hidden while
 // there is nothing to say.
 QLabel* NewReasonLabel(QWidget* parent);
+// Gives every row of a filled list the height of an accented capital ("BÖHM" must not read
+// "BOHM") and the list the width of its longest row.
+void FitListRows(QListWidget* list);
 // Shows `reason` there and enables `btnOK` exactly when it is empty.
 void ShowReason(QLabel* label, QPushButton* btnOK, const QString& reason);
 

@@ -106,9 +106,7 @@ frmDmx::frmDmx(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     }
     lstDmxFields->setToolTip(QStringLiteral("Doppelklick fügt das Feld in den Inhalt ein"));
     // Wide enough to read every field's meaning without scrolling sideways.
-    lstDmxFields->setMinimumWidth(lstDmxFields->sizeHintForColumn(0) +
-                                  2 * lstDmxFields->frameWidth() +
-                                  lstDmxFields->verticalScrollBar()->sizeHint().width());
+    FitListRows(lstDmxFields);
     auto* btnDmxInsert = new QPushButton(QStringLiteral("&Einfügen"), this);
     btnDmxInsert->setObjectName(QStringLiteral("btnDmxInsert"));
     labDmxExample = new QLabel(this);

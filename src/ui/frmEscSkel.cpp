@@ -4,7 +4,6 @@
 #include "UiHelpers.h"
 #include "app/Commands.h"
 #include "base/ByteText.h"
-#include "settings/SettingsCatalogue.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,6 +33,8 @@ frmEscSkel::frmEscSkel(Commands& commands, QWidget* parent) : QDialog(parent), m
     field->addSpacing(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(field);
+    labReason = NewReasonLabel(this);
+    layout->addWidget(labReason);
     btnOK = AddDialogButtons(this, layout).btnOK;
 
     m_loadedCode = commands.State().cfg.dummyasc;
@@ -62,13 +63,13 @@ int frmEscSkel::FillCode() const
 
 void frmEscSkel::UpdateOkButton()
 {
-    btnOK->setEnabled(FillCode() >= Catalogued("dummyasc").min);
+    ShowReason(labReason, btnOK, QString::fromStdString(Commands::FillCharReason(FillCode())));
 }
 
 void frmEscSkel::Confirm()
 {
     const int code = FillCode();
-    if (code < Catalogued("dummyasc").min)
+    if (!Commands::FillCharReason(code).empty())
         return;
     m_commands.ApplyFillChar(code);
     accept();

@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 
+class QLabel;
 class QPushButton;
 
 namespace kuvrion {
@@ -29,6 +30,7 @@ private:
     Commands& m_commands;
     NumEdit* txtF = nullptr;
     QPushButton* btnOK = nullptr;
+    QLabel* labReason = nullptr; // why "&Ok" is not offered
     std::int32_t m_loadedCode = 97;
     QString m_loadedText;
 };

@@ -14,6 +14,7 @@
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
 #include "frmInfo.h"
+#include "frmLog.h"
 #include "frmOME.h"
 #include "frmOMEPos.h"
 #include "frmOrganize.h"
@@ -39,6 +40,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -119,6 +122,7 @@ void frmMain::BuildControls()
     txtSrcFile = new QLineEdit(fraSrc);
     txtSrcFile->setObjectName(QStringLiteral("txtSrcFile"));
     txtSrcFile->setReadOnly(true);
+    SetFieldGrey(txtSrcFile, true); // chosen by dialog or dropping, never typed
     btnSrcFile = NewPictureButton(fraSrc, QStringLiteral("btnSrcFile"), QStringLiteral("open"));
     btnSrcFile->setToolTip(QStringLiteral(" Quelldatei wählen... "));
     btnImport = new QPushButton(QStringLiteral("Import"), fraSrc);
@@ -163,6 +167,7 @@ void frmMain::BuildControls()
     txtDstFile = new QLineEdit(fraDst);
     txtDstFile->setObjectName(QStringLiteral("txtDstFile"));
     txtDstFile->setReadOnly(true);
+    SetFieldGrey(txtDstFile, true);
     btnDstFile = NewPictureButton(fraDst, QStringLiteral("btnDstFile"), QStringLiteral("save"));
     btnDstFile->setToolTip(QStringLiteral(" Zieldatei wählen... "));
     txtExpAdr = new NumEdit(fraDst);
@@ -189,6 +194,11 @@ void frmMain::BuildControls()
     dst->addWidget(txtDstFile, 0, 1);
     dst->addWidget(btnDstFile, 0, 2);
     dst->addLayout(dstCount, 1, 1, 1, 2);
+    labExportBad = NewLabel(fraDst, QStringLiteral("labExportBad"),
+                            QStringLiteral("Letzter Export fehlerhaft – nicht drucken"));
+    labExportBad->setStyleSheet(QStringLiteral("QLabel { color: #c00000; font-weight: bold; }"));
+    labExportBad->setVisible(false);
+    dst->addWidget(labExportBad, 2, 1, 1, 2);
     dst->setColumnStretch(1, 1);
 
     // Status
@@ -212,6 +222,12 @@ void frmMain::BuildControls()
     line->addWidget(labStatAct);
     line->addWidget(labStatVon);
     line->addWidget(labStatCnt);
+    btnCancel = new QPushButton(QStringLiteral("Abbrechen"), fraStatus);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setToolTip(QStringLiteral(" Laufenden Vorgang abbrechen (Esc) "));
+    btnCancel->setVisible(false);
+    line->addSpacing(8);
+    line->addWidget(btnCancel);
     pbMain = new QProgressBar(fraStatus);
     pbMain->setObjectName(QStringLiteral("pbMain"));
     pbMain->setRange(0, kProgressSteps);
@@ -231,6 +247,9 @@ void frmMain::BuildControls()
     connect(btnSrcFile, &QToolButton::clicked, this, &frmMain::ChooseSource);
     connect(btnDstFile, &QToolButton::clicked, this, &frmMain::ChooseDestination);
     connect(btnImport, &QPushButton::clicked, this, &frmMain::RunImport);
+    connect(btnCancel, &QPushButton::clicked, this, &frmMain::RequestCancel);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &frmMain::RequestCancel);
     connect(btnExport, &QPushButton::clicked, this, &frmMain::RunExport);
     connect(btnImpInfo, &QToolButton::clicked, this, &frmMain::RunDialog<frmImpInfo>);
     connect(txtExpAdr, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -292,7 +311,7 @@ void frmMain::BuildMenus()
     mnuDE = item(mnuD, QStringLiteral("mnuDE"), QStringLiteral("&Exportieren"),
                  QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(mnuDE, &QAction::triggered, this, &frmMain::RunExport);
-    connect(item(mnuD, QStringLiteral("mnuDV"), QStringLiteral("Export &prüfen...")),
+    connect(item(mnuD, QStringLiteral("mnuDV"), QStringLiteral("Expor&t prüfen...")),
             &QAction::triggered, this, &frmMain::VerifyMarkedJob);
     mnuDN = item(mnuD, QStringLiteral("mnuDN"), QStringLiteral("&Nachdruck..."));
     connect(mnuDN, &QAction::triggered, this, &frmMain::RunDialog<frmReprint>);
@@ -331,6 +350,10 @@ void frmMain::BuildMenus()
     connect(item(mnuEO, QStringLiteral("mnuEOD"), QStringLiteral("&2D-Code...")),
             &QAction::triggered, this, &frmMain::RunDialog<frmDmx>);
     menuBar()->addMenu(mnuE);
+    // What only waits while a command runs: choosing files, checking, the settings dialogs.
+    for (const char* name : {"mnuDF", "mnuDU", "mnuDV", "mnuDR"})
+        m_waitingActions.push_back(mnuD->findChild<QAction*>(QString::fromLatin1(name)));
+    m_waitingActions.push_back(mnuE->menuAction());
 
     QMenu* mnuH = menu(menuBar(), QStringLiteral("mnuH"), QStringLiteral("&?"));
     connect(item(mnuH, QStringLiteral("mnuHI"), QStringLiteral("&Info...")), &QAction::triggered,
@@ -395,6 +418,7 @@ void frmMain::Refresh()
     const std::int32_t addressees = m_state.bImportComplete ? m_state.Persons.Count() : 0;
     labTotalAdr->setText(QString::number(addressees));
     labExpTotal->setText(labTotalAdr->text());
+    labExportBad->setVisible(m_state.bLastExportFailed);
     // The import empties the export count and fills in all addressees when it completes; at other
     // times the field keeps what the user types.
     if (m_importing) {
@@ -414,33 +438,45 @@ void frmMain::ShowExportCount(const QString& text)
 
 void frmMain::UpdateCommands()
 {
-    const bool canImport = m_commands->CanImport();
-    const QString importReason = QString::fromStdString(m_commands->ImportReason());
+    // While a command runs, the others wait and say so.
+    const QString busy = m_busy ? QString::fromStdString(BusyReasonText()) : QString();
+    const bool canImport = !m_busy && m_commands->CanImport();
+    const QString importReason = m_busy ? busy : QString::fromStdString(m_commands->ImportReason());
     mnuDI->setEnabled(canImport);
     mnuDI->setToolTip(importReason);
     btnImport->setEnabled(canImport);
     btnImport->setToolTip(canImport ? QStringLiteral(" Import starten (Strg+I) ") : importReason);
-    const bool canExport = m_commands->CanExport();
-    const QString exportReason = QString::fromStdString(m_commands->ExportReason());
+    const bool canExport = !m_busy && m_commands->CanExport();
+    const QString exportReason = m_busy ? busy : QString::fromStdString(m_commands->ExportReason());
     mnuDE->setEnabled(canExport);
     mnuDE->setToolTip(exportReason);
     mnuDN->setEnabled(canExport);
     mnuDN->setToolTip(exportReason);
     btnExport->setEnabled(canExport);
     btnExport->setToolTip(canExport ? QStringLiteral(" Export starten (Strg+E) ") : exportReason);
-    const bool canStatus = m_commands->CanShowImportStatus();
+    const bool canStatus = !m_busy && m_commands->CanShowImportStatus();
     mnuDM->setEnabled(canStatus);
     btnImpInfo->setEnabled(canStatus);
-    mnuDPS->setEnabled(m_commands->CanSaveSkeleton());
-    mnuDT->setEnabled(m_commands->CanSaveSkeleton()); // both read the pages of the imported job
-    mnuDLA->setEnabled(m_commands->CanShowLog());
-    mnuHW->setEnabled(m_commands->CanWebUpdate());
+    const bool canReadPages = !m_busy && m_commands->CanSaveSkeleton();
+    mnuDPS->setEnabled(canReadPages);
+    mnuDT->setEnabled(canReadPages); // both read the pages of the imported job
+    for (QAction* action : {mnuDM, mnuDPS, mnuDT})
+        action->setToolTip(busy);
+    txtExpAdr->setReadOnly(m_busy);
+    mnuDLA->setEnabled(!m_busy && m_commands->CanShowLog());
+    mnuHW->setEnabled(!m_busy && m_commands->CanWebUpdate());
+    for (QAction* action : m_waitingActions) {
+        action->setEnabled(!m_busy);
+        action->setToolTip(busy);
+    }
+    btnSrcFile->setEnabled(!m_busy);
+    btnDstFile->setEnabled(!m_busy);
 
     // The status line names what stands in the way of the next step: the import first, then,
     // once a job is imported, the export.
     // Without such a reason it shows the warnings of the reading-rule check for the export.
     QString hint = importReason;
-    if (hint.isEmpty() && m_state.bImportComplete)
+    if (hint.isEmpty() && (m_state.bImportComplete || m_state.lastImportFailure))
         hint = exportReason;
     if (hint.isEmpty() && m_state.bImportComplete) {
         QStringList warnings;
@@ -448,6 +484,8 @@ void frmMain::UpdateCommands()
             warnings << QString::fromStdString(w);
         hint = warnings.join(QLatin1Char(' '));
     }
+    if (hint.isEmpty())
+        hint = m_notice;
     labHint->setText(hint);
     labHint->setToolTip(hint);
 }
@@ -461,12 +499,12 @@ void frmMain::StateChanged()
 
 void frmMain::ShowStatus(std::int32_t state)
 {
-    static const char* const kIcons[] = {"this", "scan", "pers", "pclexp"};
-    const std::int32_t s = state < 0 || state > 3 ? 0 : state;
+    static const char* const kIcons[] = {"this", "scan", "pers", "pclexp", "pclexp"};
+    const std::int32_t s = state < 0 || state > 4 ? 0 : state;
     SetLabelImage(imgStatus, QString::fromLatin1(kIcons[s]), QSize(16, 16));
     labStatus->setText(QString::fromUtf8(StatusText(s)));
-    labStatAct->setVisible(s == 3);
-    labStatVon->setVisible(s == 3);
+    labStatAct->setVisible(s == 3 || s == 4);
+    labStatVon->setVisible(s == 3 || s == 4);
     labStatCnt->setVisible(s >= 1);
     m_progressValue = 0;
     FlushStatus();
@@ -538,15 +576,18 @@ void frmMain::SetBusy(bool busy)
     if (busy == m_busy)
         return;
     m_busy = busy;
+    // The window stays readable; the other commands wait (UpdateCommands) and "Abbrechen" stops
+    // this one.
+    btnCancel->setVisible(busy);
+    btnCancel->setEnabled(busy && !m_cancel);
     if (busy) {
-        setEnabled(false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
         m_lastRepaint.invalidate();
     } else {
         QApplication::restoreOverrideCursor();
-        setEnabled(true);
         FlushStatus();
     }
+    UpdateCommands();
 }
 
 void frmMain::ShowMessage(const std::string& text, MessageKind kind)
@@ -558,6 +599,12 @@ void frmMain::ShowMessage(const std::string& text, MessageKind kind)
     MessageBox::Show(this, QString::fromStdString(text), kind);
     if (wasBusy)
         SetBusy(true);
+}
+
+void frmMain::ShowNotice(const std::string& text)
+{
+    m_notice = QString::fromStdString(text);
+    UpdateCommands();
 }
 
 void frmMain::ShowImportStatus()
@@ -598,11 +645,12 @@ void frmMain::ChooseDestination()
     request.filters = PclFileFilters();
     request.filterIndex = m_commands->DestinationFilterIndex();
     // The dialog starts at the destination while its folder exists, else in the source's folder.
+    // Without one, it proposes "<job>-OME.pcl" beside the job.
     const std::string& dst = m_state.cfg.sDstFile;
     if (!dst.empty() && DirExists(ParentPath(dst)))
         request.fileName = FromPath(dst);
-    else if (!m_state.cfg.sSrcFile.empty() && DirExists(ParentPath(m_state.cfg.sSrcFile)))
-        request.directory = FromPath(ParentPath(m_state.cfg.sSrcFile));
+    else if (const std::string suggested = m_commands->SuggestedDestination(); !suggested.empty())
+        request.fileName = FromPath(suggested);
     request.defaultSuffix = QStringLiteral("pcl");
     request.save = true;
     request.confirmOverwrite = true;
@@ -612,17 +660,38 @@ void frmMain::ChooseDestination()
     }
 }
 
+void frmMain::RequestCancel()
+{
+    if (!m_running || m_cancel)
+        return;
+    m_cancel = true;
+    btnCancel->setEnabled(false);
+}
+
+void frmMain::ShowOutcome(const Outcome& outcome)
+{
+    if (outcome.failure && outcome.failure->what == FailureKind::Cancelled) {
+        const QString stopped = QString::fromStdString(CancelledText());
+        labStatCnt->setText(stopped);
+        labStatCnt->setVisible(true);
+        labStatAct->setVisible(false);
+        labStatVon->setVisible(false);
+    }
+}
+
 void frmMain::RunImport()
 {
     if (m_running || !m_commands->CanImport())
         return;
     m_running = true;
+    m_cancel = false;
     m_importing = true;
-    m_commands->Import();
+    const Outcome outcome = m_commands->Import();
     m_importing = false;
     SetBusy(false);
     m_running = false;
     Refresh();
+    ShowOutcome(outcome);
 }
 
 void frmMain::RunExport()
@@ -630,10 +699,12 @@ void frmMain::RunExport()
     if (m_running || !m_commands->CanExport())
         return;
     m_running = true;
-    m_commands->Export();
+    m_cancel = false;
+    const Outcome outcome = m_commands->Export();
     SetBusy(false);
     m_running = false;
     Refresh();
+    ShowOutcome(outcome);
 }
 
 // "Export prüfen...": a marked job chosen in a file dialog, checked with the current settings.
@@ -667,17 +738,21 @@ void frmMain::SaveSkeleton()
     if (!chosen)
         return;
     m_running = true;
-    m_commands->SaveEscSkeleton(ToPath(chosen->path));
+    m_cancel = false;
+    const Outcome outcome = m_commands->SaveEscSkeleton(ToPath(chosen->path));
     SetBusy(false);
     m_running = false;
     Refresh();
+    ShowOutcome(outcome);
 }
 
 void frmMain::ShowLog()
 {
-    if (const auto log = m_commands->LogFileToOpen()) {
-        if (!Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*log))))
-            m_commands->NoViewer(Action::ShowLog, *log);
+    if (m_running)
+        return;
+    if (const auto log = m_commands->LogText()) {
+        frmLog dialog(*m_commands, *log, this);
+        dialog.exec();
     }
 }
 
@@ -706,12 +781,32 @@ template <class Dialog> void frmMain::RunDialog()
     Refresh();
 }
 
+void frmMain::TakeJobFromOtherStart(const QString& job)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    if (job.isEmpty())
+        return;
+    if (m_running) {
+        // The running command reads the source: the job waits until it is done.
+        constexpr int kRetryMs = 200;
+        QTimer::singleShot(kRetryMs, this, [this, job] { TakeJobFromOtherStart(job); });
+        return;
+    }
+    m_commands->UseCommandLineFile(ToPath(job));
+    Refresh();
+}
+
 // ---- Window events ----
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
     if (m_running) {
         // The job is still being read or written; closing now would pull the state from under it.
+        // Closing asks it to stop instead; the window closes on the next attempt.
+        RequestCancel();
         event->ignore();
         return;
     }

@@ -44,14 +44,19 @@ public:
     void SetProgressValue(double value) override;
     void ProcessEvents() override;
     void SetBusy(bool busy) override;
+    bool Cancelled() override { return m_cancel; }
     void ShowMessage(const std::string& text, MessageKind kind) override;
     void ShowImportStatus() override;
+    void ShowNotice(const std::string& text) override;
     void StateChanged() override;
 
     // Keeps the counter "current von total" together at the right edge of the status line.
     void ArrangeStatus();
     // Enabled state of every command by its rule.
     void UpdateCommands();
+    // A later start of the program handed over `job` (empty: none): raises the window and takes
+    // the job as the source, as from the command line, once no command runs.
+    void TakeJobFromOtherStart(const QString& job);
     // The window position in twips (of the normal, not minimised or maximised window).
     std::array<std::int32_t, 2> PositionInTwips() const;
 
@@ -71,6 +76,10 @@ private:
 
     void ChooseSource();
     void ChooseDestination();
+    // Asks the running command to stop (the button, Escape, closing the window).
+    void RequestCancel();
+    // After a command: the counters say that it was stopped, when it was.
+    void ShowOutcome(const Outcome& outcome);
     void RunImport();
     void RunExport();
     void SaveSkeleton();
@@ -96,6 +105,7 @@ private:
     NumEdit* txtExpAdr = nullptr;
     QLabel* labExpTotal = nullptr;
     QPushButton* btnExport = nullptr;
+    QLabel* labExportBad = nullptr; // the last export failed its check
     QLabel* imgStatus = nullptr;
     QLabel* labStatus = nullptr;
     QLabel* labHint = nullptr; // why the next step is not offered, beside the status text
@@ -103,6 +113,7 @@ private:
     QLabel* labStatVon = nullptr;
     QLabel* labStatCnt = nullptr;
     QProgressBar* pbMain = nullptr;
+    QPushButton* btnCancel = nullptr; // "Abbrechen", shown while a command runs
 
     // Menu items with a rule or a check mark
     QAction* mnuDI = nullptr;
@@ -115,6 +126,7 @@ private:
     QAction* mnuDPS = nullptr;
     QAction* mnuHW = nullptr;
     std::vector<QAction*> m_shortcutActions;
+    std::vector<QAction*> m_waitingActions; // disabled while a command runs
 
     // Status line: while busy, the figures are shown at the repaint points only.
     std::int64_t m_total = 0;
@@ -123,7 +135,9 @@ private:
     double m_progressValue = 0;
     QElapsedTimer m_lastRepaint;
 
+    QString m_notice; // shown in the status line while nothing stands in the way of the next step
     bool m_busy = false;
+    bool m_cancel = false;    // the user asked the running command to stop
     bool m_running = false;   // a command runs; no other may start, the window may not close
     bool m_importing = false; // the export count field follows the running import
     bool m_closed = false;

@@ -48,6 +48,28 @@ frmPCL::frmPCL(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     auto* rand = new QGridLayout(fraRand);
     addRow(fraRand, rand, 0, 0);
     rand->setColumnStretch(7, 1);
+    // The margins of common paper sizes at one click.
+    auto* presets = new QHBoxLayout;
+    auto* labPreset = new QLabel(QStringLiteral("Vorgabe:"), fraRand);
+    labPreset->setObjectName(QStringLiteral("labPreset"));
+    presets->addWidget(labPreset);
+    for (std::size_t p = 0; p < std::size(kMarginPresets); ++p) {
+        const MarginPreset& preset = kMarginPresets[p];
+        auto* button = new QPushButton(QStringLiteral("&%1").arg(QString::fromLatin1(
+                                           preset.paper.data(), qsizetype(preset.paper.size()))),
+                                       fraRand);
+        button->setObjectName(QStringLiteral("btnPreset_%1").arg(p));
+        button->setAutoDefault(false);
+        button->setToolTip(QStringLiteral("Links %1 mm, oben %2 mm")
+                               .arg(DisplayMM(preset.left), DisplayMM(preset.top)));
+        connect(button, &QPushButton::clicked, this, [this, &preset] {
+            txtMM[0]->setText(DisplayMM(preset.left));
+            txtMM[1]->setText(DisplayMM(preset.top));
+        });
+        presets->addWidget(button);
+    }
+    presets->addStretch(1);
+    rand->addLayout(presets, 1, 1, 1, 7);
 
     auto* fraOffsets = new QGroupBox(QStringLiteral("&Offsets"), this);
     fraOffsets->setObjectName(QStringLiteral("fraOffsets"));

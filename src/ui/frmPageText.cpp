@@ -59,7 +59,9 @@ frmPageText::frmPageText(Commands& commands, QWidget* parent)
     txtPage = new QTextEdit(this);
     txtPage->setObjectName(QStringLiteral("txtPage"));
     txtPage->setReadOnly(true);
-    txtPage->setLineWrapMode(QTextEdit::NoWrap);
+    // A page is often one long line: wrapped, the key found in it is in sight.
+    txtPage->setLineWrapMode(QTextEdit::WidgetWidth);
+    txtPage->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     txtPage->setFont(QFont(QStringLiteral("monospace")));
     txtPage->setMinimumSize(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 90,
                             fontMetrics().height() * 25);
@@ -118,8 +120,9 @@ void frmPageText::ShowPage(int page)
         if (!view->id.empty())
             mark(view->markerPos - 1 + view->markerLen, static_cast<std::int64_t>(view->id.size()),
                  QColor(160, 230, 160));
-        txtPage->setTextCursor(
-            QTextCursor(txtPage->document()->findBlock(shownAt(view->markerPos - 1))));
+        QTextCursor at(txtPage->document());
+        at.setPosition(shownAt(view->markerPos - 1));
+        txtPage->setTextCursor(at);
         txtPage->ensureCursorVisible();
     }
 

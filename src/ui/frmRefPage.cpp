@@ -43,6 +43,8 @@ frmRefPage::frmRefPage(Commands& commands, QWidget* parent) : QDialog(parent), m
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(file);
     layout->addLayout(options);
+    labReason = NewReasonLabel(this);
+    layout->addWidget(labReason);
     btnOK = AddDialogButtons(this, layout).btnOK;
 
     connect(txtRefFile, &QLineEdit::textChanged, this, &frmRefPage::PathChanged);
@@ -86,7 +88,11 @@ void frmRefPage::UpdateOkButton()
 {
     if (bLoading)
         return;
-    btnOK->setEnabled(bPathOK && (chkRef[0]->isChecked() || chkRef[1]->isChecked()));
+    RefPageOptions options;
+    options.path = ToPath(txtRefFile->text());
+    options.grid = chkRef[0]->isChecked();
+    options.marks = chkRef[1]->isChecked();
+    ShowReason(labReason, btnOK, QString::fromStdString(m_commands.RefPageReason(options)));
 }
 
 void frmRefPage::Confirm()

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -28,6 +29,7 @@ private:
     QLineEdit* txtRefFile = nullptr;
     QToolButton* chkRef[2] = {};
     QPushButton* btnOK = nullptr;
+    QLabel* labReason = nullptr; // why "&Ok" is not offered
     bool bPathOK = false;
     bool bLoading = false;
 };

@@ -37,6 +37,7 @@ frmReprint::frmReprint(Commands& commands, QWidget* parent) : QDialog(parent), m
                                          lstEnvelopes);
         item->setData(Qt::UserRole, e.number);
     }
+    FitListRows(lstEnvelopes);
 
     auto* labDst = new QLabel(QStringLiteral("&Zieldatei:"), this);
     txtDstFile = new QLineEdit(this);

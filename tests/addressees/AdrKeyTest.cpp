@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace kuvrion {
 namespace {
 
@@ -72,6 +74,20 @@ TEST(AdrKey, PageTextDropsEscapesAndBinaryData)
     EXPECT_EQ(GetPageText("plain"), "plain");
     EXPECT_EQ(GetPageText("x" + Esc("*b2147483647W") + "abc"), "x");
     EXPECT_EQ(GetPageText(std::string(1001, '\x1b')), "");
+}
+
+TEST(AdrKey, NearestMarkerTextIgnoresCaseBlanksAndPunctuation)
+{
+    // Page text, marker, the text shown as the nearest.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"Rechnung Kd-Nr: 4711", "Kd.-Nr.:", "Kd-Nr:"},
+        {"KUNDE NR. 12", "Kunden-Nr", ""},
+        {"x kd nr.4711", "Kd.-Nr.:", "kd nr."},
+        {"\xC4nderung: \xFC", "\xE4nderung", "\xC4nderung:"},
+        {"Kd-Nr: 1", "--", ""},
+    };
+    for (const auto& [text, marker, nearest] : cases)
+        EXPECT_EQ(NearestMarkerText(text, marker), nearest) << text;
 }
 
 TEST(AdrKey, MaskingBlanksTheKeyAndKeepsEveryEscape)

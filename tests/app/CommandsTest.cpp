@@ -295,6 +295,108 @@ TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
     EXPECT_EQ(ReadFile(dir / "fresh.pcl").find("Brief"), std::string::npos);
 }
 
+TEST_F(CommandsTest, HandEditedKeySettingsStopTheImportUntilTheDialogStoresNewOnes)
+{
+    dir.Write("kuvrion.ini", "[common]\r\ndummyasc=10\r\n[keys]\r\nadrkeybeg=^Nr.^\r\n"
+                             "adrkeymode=1\r\nadridlen=abc\r\n");
+    reporter.Clear();
+    commands.Load();
+    // The corrected value is told once, the refused one by the import.
+    ASSERT_EQ(reporter.notices.size(), 1u);
+    EXPECT_NE(reporter.notices[0].find("dummyasc=10 gilt als 32"), std::string::npos);
+    EXPECT_EQ(reporter.notices[0].find("adridlen"), std::string::npos);
+    const Outcome refused = Import(LetterJob({"A", "B"}));
+    EXPECT_EQ(Describe(refused), Describe(SettingInvalid));
+    EXPECT_EQ(state.nJobPages, 0); // refused before the scan
+    EXPECT_FALSE(commands.CanImport());
+    EXPECT_EQ(commands.ImportReason(), refused.message);
+    EXPECT_NE(refused.message.find("adridlen=abc in kuvrion.ini"), std::string::npos);
+    // The key dialog's values replace it.
+    commands.ApplyKeySettings("Nr.", ";", 0, 0, true);
+    EXPECT_EQ(Describe(commands.Import()), "ok");
+    EXPECT_EQ(state.Persons.Count(), 2);
+}
+
+TEST_F(CommandsTest, ImportsThatGiveNothingToExportSayWhy)
+{
+    // The marker spelt otherwise in the job: the message shows how.
+    commands.ApplyKeySettings("NR:", ";", 0, 0, true);
+    ASSERT_EQ(Describe(Import(LetterJob({"A", "B"}))), "ok");
+    EXPECT_NE(reporter.Shown().find("kommt auf keiner Seite vor"), std::string::npos);
+    EXPECT_NE(reporter.Shown().find("„Nr.“"), std::string::npos) << reporter.Shown();
+    // A refused job: the export's reason names the refusal, not only "import first".
+    const Outcome refused = Import("\x1b"
+                                   "E\r\n");
+    EXPECT_EQ(Describe(refused), Describe(NoPages));
+    EXPECT_NE(commands.ExportReason().find(refused.message), std::string::npos);
+}
+
+TEST_F(CommandsTest, ExportThatFailsItsCheckLeavesTheOldDestination)
+{
+    // A filled rectangle of the page where the code column lies: every check of it fails.
+    std::string bytes = kHead;
+    for (const char* id : {"A", "B", "C"}) {
+        for (int page = 0; page < 4; ++page) {
+            bytes += std::string("\x1b&a100h200VNr.") + id + ";\x1b*p59x1240Y\x1b*c83a6b0P\f";
+        }
+    }
+    ASSERT_EQ(Describe(Import(bytes + kFoot)), "ok");
+    const fs::path out = dir.Write("out.pcl", "good export");
+    commands.ChooseDestination(out.string(), std::nullopt);
+    const Outcome failed = commands.Export();
+    EXPECT_EQ(Describe(failed), Describe(CheckFailed));
+    EXPECT_EQ(ReadFile(out), "good export");
+    const fs::path kept = dir / "out.fehlerhaft.pcl";
+    EXPECT_TRUE(ReadFile(kept).starts_with(kHead));
+    EXPECT_TRUE(state.bLastExportFailed);
+    EXPECT_EQ(std::count_if(fs::directory_iterator(dir.Path()), {},
+                            [](const auto& e) { return e.path().extension() == ".tmp"; }),
+              0);
+    // One line per kind of problem, with the sheets as ranges.
+    EXPECT_NE(failed.message.find(PathToUtf8(kept)), std::string::npos);
+    EXPECT_NE(failed.message.find("auf Blatt 1–12"), std::string::npos) << failed.message;
+    EXPECT_EQ(failed.message.find("Blatt 2:"), std::string::npos) << failed.message;
+    // The next import clears the red state.
+    ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");
+    EXPECT_FALSE(state.bLastExportFailed);
+}
+
+TEST_F(CommandsTest, StoppedInAnyPhaseNothingIsReplacedOrLeftBehind)
+{
+    std::vector<std::string> ids;
+    for (int i = 0; i < 400; ++i) {
+        ids.push_back("K" + std::to_string(i));
+    }
+    ASSERT_EQ(Describe(Import(LetterJob(ids))), "ok");
+    const fs::path out = dir.Write("out.pcl", "good export");
+    commands.ChooseDestination(out.string(), std::nullopt);
+    const auto leftovers = [this] {
+        return std::count_if(fs::directory_iterator(dir.Path()), {}, [](const auto& e) {
+            return e.path().extension() == ".tmp" ||
+                   e.path().filename().string().find("fehlerhaft") != std::string::npos;
+        });
+    };
+    // Statuses: 3 writing, 4 checking; 1 scanning, 2 collecting.
+    for (const std::int32_t phase : {3, 4}) {
+        reporter.cancelInStatus = phase;
+        reporter.cancelled = false;
+        EXPECT_EQ(Describe(commands.Export()), Describe(Cancelled)) << phase;
+        EXPECT_EQ(ReadFile(out), "good export") << phase;
+        EXPECT_EQ(leftovers(), 0) << phase;
+    }
+    for (const std::int32_t phase : {1, 2}) {
+        reporter.cancelInStatus = phase;
+        reporter.cancelled = false;
+        EXPECT_EQ(Describe(commands.Import()), Describe(Cancelled)) << phase;
+        EXPECT_FALSE(commands.CanExport()) << phase;
+    }
+    reporter.cancelInStatus = -1;
+    reporter.cancelled = false;
+    EXPECT_EQ(Describe(commands.Import()), "ok");
+    EXPECT_EQ(Describe(commands.Export()), "ok");
+    EXPECT_NE(ReadFile(out), "good export");
+}
+
 TEST_F(CommandsTest, SkeletonAndReferencePageRememberTheirChoices)
 {
     ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");

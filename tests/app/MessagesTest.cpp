@@ -20,11 +20,11 @@ constexpr const char* kActions[] = {"Import", "Scan", "Export", "Verify", "Text"
     "Settings", "ShowLog", "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
 constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "SourceChanged",
     "NoPages", "NotPcl5", "DuplexSwitch", "PageRead", "PageMissing", "KeyIncomplete",
-    "TooManyPages", "LogWrite", "NoAddressees", "ImportIncomplete", "DestinationIsSource",
+    "SettingInvalid", "TooManyPages", "LogWrite", "NoAddressees", "MarkerAbsent", "MarkerNearby", "ImportIncomplete", "ImportRefused", "DestinationIsSource",
     "NothingToDraw", "TargetFolderMissing", "TargetBlocked", "TargetOpen", "TargetWrite",
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
-    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "OutOfMemory"};
+    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "OutOfMemory", "Cancelled"};
 // clang-format on
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
@@ -32,7 +32,7 @@ constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "Sourc
 // is left out; it shows the description of its system error.
 std::string RenderTable()
 {
-    static_assert(std::size(kFailures) == static_cast<int>(FailureKind::OutOfMemory) + 1);
+    static_assert(std::size(kFailures) == static_cast<int>(FailureKind::Cancelled) + 1);
     std::string all;
     for (int a = 0; a < static_cast<int>(std::size(kActions)); ++a) {
         for (int k = -1; k < static_cast<int>(std::size(kFailures)); ++k) {
@@ -61,14 +61,31 @@ std::string RenderTable()
         {"EXDEV", EXDEV}, {"ENODEV", ENODEV}, {"ENXIO", ENXIO}, {"EINTR", EINTR},
         {"EAGAIN", EAGAIN}, {"9999", 9999}};
     // clang-format on
-    for (const auto& [name, err] : errors)
-        all += std::string("errno ") + name + " " + DescribeErrno(err) + "\n";
+    for (const auto& [name, err] : errors) {
+        // Without a German text the C library's own words follow, which differ between systems.
+        std::string text = DescribeErrno(err);
+        all += std::string("errno ") + name + " " + text.substr(0, text.find(" (")) + "\n";
+    }
     for (int f = 0; f <= static_cast<int>(CodeFault::LeftOfPrintArea); ++f)
         all += "code " + std::to_string(f) + " " + CodeFaultText(static_cast<CodeFault>(f)) + "\n";
     for (int w = 0; w <= static_cast<int>(RuleWarning::SideClearance); ++w)
         all +=
             "rule " + std::to_string(w) + " " + RuleWarningText(static_cast<RuleWarning>(w)) + "\n";
-    for (int s = 0; s < 4; ++s)
+    // A refused and a corrected stored setting, with real keys.
+    all += "setting " +
+           MessageFor(Action::Import,
+                      Failure{FailureKind::SettingInvalid, 0, 0, "kuvrion.ini", "adridlen=abc"})
+               .text +
+           "\n";
+    all += "setting " +
+           CorrectedSettingsText("kuvrion.ini", {{"adrkeymode", "7", "", true},
+                                                 {"dummyasc", "10", "32", false},
+                                                 {"envlimit", "9,1", "5,1", false}}) +
+           "\n";
+    all += "field " + FillCharFaultText() + "\n";
+    all += "busy " + BusyReasonText() + "\n";
+    all += "cancelled " + CancelledText() + "\n";
+    for (int s = 0; s < 5; ++s)
         all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
     return all;
 }

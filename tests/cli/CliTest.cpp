@@ -3,6 +3,7 @@
 
 #include "app/Messages.h"
 #include "base/ByteText.h"
+#include "base/Platform.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -117,10 +118,13 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
                         const std::string& detail = "", int page = 0) {
         return *BadInputText(a, Failure{what, 0, page, path, detail});
     };
-    const auto failed = [](Action a, FailureKind what, int err = 0) {
-        std::string text = MessageFor(a, Failure{what, err}).text;
-        const auto at = text.find(":\r\n");
-        return at == std::string::npos ? text : text.replace(at + 1, 2, " ");
+    // The message on one line, as the tool prints it.
+    const auto failed = [](Action a, FailureKind what, int err = 0, const fs::path& path = {}) {
+        std::string text =
+            MessageFor(a, Failure{what, err, 0, PathToUtf8(path.lexically_normal())}).text;
+        for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
+            text.replace(at, 2, at > 0 && text[at - 1] == ':' ? " " : " - ");
+        return text;
     };
     const struct {
         std::vector<std::string> args;
@@ -140,9 +144,11 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
         {{"export", "job.pcl", "o.pcl", "--envelopes", "3"}, 2, bad(Export, EnvelopeOutOfRange, "", "3", 2)},
         {{"export", "job.pcl", "o.pcl", "--envelopes", "2-1"}, 2, bad(Export, EnvelopeList, "", "2-1")},
         // clang-format on
-        {{"skeleton", "job.pcl", "no/s.txt"}, 1, failed(Skeleton, TargetFolderMissing, ENOENT)},
+        {{"skeleton", "job.pcl", "no/s.txt"},
+         1,
+         failed(Skeleton, TargetFolderMissing, ENOENT, dir / "no/s.txt")},
         {{"export", "nokeys.pcl", "out.pcl"}, 1, failed(Export, NoAddressees)},
-        {{"export", "job.pcl", "old.pcl"}, 1, failed(Export, TargetBlocked)},
+        {{"export", "job.pcl", "old.pcl"}, 1, failed(Export, TargetBlocked, 0, old)},
     };
     for (const auto& c : cases) {
         const CliRun r = Cli(c.args);
@@ -154,9 +160,7 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
     const CliRun none = Cli({"import", "nokeys.pcl"});
     EXPECT_EQ(none.status, kExitFailed);
     EXPECT_NE(none.out.find("Schlüssel nicht gefunden:            1"), std::string::npos);
-    std::string hint = MessageFor(Import, Failure{NoAddressees, 0, 0, "nokeys.pcl"}).text;
-    hint.replace(hint.find("\r\n"), 2, " - ");
-    EXPECT_EQ(none.err, "kuvrion-cli: " + hint + "\n");
+    EXPECT_EQ(none.err, "kuvrion-cli: " + failed(Import, MarkerAbsent, 0, "nokeys.pcl") + "\n");
     EXPECT_EQ(ReadFile(job), kJob);
     EXPECT_EQ(ReadFile(old), "old");
     EXPECT_FALSE(fs::exists(dir / "o.pcl"));

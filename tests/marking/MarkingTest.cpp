@@ -109,6 +109,7 @@ TEST(CodeRules, SettingsWithoutAReadableCodeAreNamed)
         const char* envelop;
         float x, b, d, pclleft;
         std::optional<CodeFault> fault;
+        std::int16_t envLimit = 5; // with the limit on
     };
     const Case cases[] = {
         {"10", "11", 5, 7, 0.5f, 0, std::nullopt},
@@ -122,6 +123,10 @@ TEST(CodeRules, SettingsWithoutAReadableCodeAreNamed)
         {"10", "11", 5, 7, 0, 0, CodeFault::NoThickness},
         {"10", "11", 2, 7, 0.5f, 8, std::nullopt}, // 1 mm of the bar is printed
         {"10", "11", 2, 6.9f, 0.5f, 8, CodeFault::LeftOfPrintArea},
+        // A limit of one sheet: no sheet collects, so the collecting pattern does not matter.
+        {"", "11", 5, 7, 0.5f, 0, std::nullopt, 1},
+        {"11", "11", 5, 7, 0.5f, 0, std::nullopt, 1},
+        {"", "0", 5, 7, 0.5f, 0, CodeFault::EnvelopNoBar, 1},
     };
     for (const Case& c : cases) {
         Settings s;
@@ -131,6 +136,7 @@ TEST(CodeRules, SettingsWithoutAReadableCodeAreNamed)
         s.ome_b = c.b;
         s.ome_d = c.d;
         s.pclleftmm = c.pclleft;
+        s.nEnvLimit = c.envLimit;
         SCOPED_TRACE(std::string(c.collect) + "/" + c.envelop + " x " + std::to_string(c.x));
         EXPECT_EQ(CodeFaultOf(s), c.fault);
         // The rule and the drawing agree on when a bar is left out.

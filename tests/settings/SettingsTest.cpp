@@ -172,13 +172,53 @@ TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder
     }
 }
 
+// A hand-edited value is refused where it would change the grouping ("key=found!"), else bounded
+// and listed with the value used ("key=found>used"); values the dialogs write are never listed.
+TEST_F(SettingsTest, StoredValuesTheDialogsWouldNotWriteAreRefusedOrListed)
+{
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {"[keys]\r\nadrkeymode=1\r\nadridlen=0",   "adridlen=0!"},
+        {"[keys]\r\nadrkeymode=1\r\nadridlen=abc", "adridlen=abc!"},
+        {"[keys]\r\nadrkeymode=1\r\nadridlen=-3",  "adridlen=-3!"},
+        {"[keys]\r\nadrkeymode=1\r\nadridlen=100", "adridlen=100!"},
+        {"[keys]\r\nadrkeymode=1\r\nadridlen=5.0", "adridlen=5.0!"},
+        {"[keys]\r\nadrkeymode=1\r\nadridlen=",    "adridlen=!"},
+        {"[keys]\r\nadrkeymode=1\r\nadridlen=99",  ""},
+        {"[keys]\r\nadrkeymode=0\r\nadridlen=0",   ""}, // the length is not used in mode 0
+        {"[keys]\r\nadrkeymode=7",                  "adrkeymode=7!"},
+        {"[keys]\r\nadrkeymode=",                   "adrkeymode=!"},
+        {"[common]\r\ndummyasc=10\r\nuselog=yes",   "dummyasc=10>32"},
+        {"[pcl]\r\npclleftmm=-3\r\nstdleftmm=-3",   "pclleftmm=-3>3"},
+        {"[ome]\r\nome_x=2,5\r\nseqchk_count=9",    "ome_x=2,5>2 seqchk_count=9>4"},
+        {"[organize]\r\nenvlimit=9,1",              "envlimit=9,1>5,1"},
+        {"[organize]\r\nenvlimit=0,0",              ""},
+    };
+    // clang-format on
+    for (const auto& [text, want] : cases) {
+        dir.Write("kuvrion.ini", text + "\r\n");
+        std::vector<SettingIssue> issues;
+        LoadSettings(ini, &issues);
+        std::string got;
+        for (const SettingIssue& i : issues)
+            got +=
+                (got.empty() ? "" : " ") + i.key + "=" + i.found + (i.refused ? "!" : ">" + i.used);
+        EXPECT_EQ(got, want) << text;
+    }
+    for (const SettingSpec& row : kCatalogue)
+        ASSERT_TRUE(row.read != Read::AtStart || WriteSettings(copy, Settings(), row.writer));
+    std::vector<SettingIssue> issues;
+    LoadSettings(copy, &issues);
+    EXPECT_TRUE(issues.empty()) << issues.front().key;
+}
+
 TEST(SettingsRules, KeyValidity)
 {
     // Start and end marker, ID length, key mode, valid.
     const std::tuple<const char*, const char*, std::int32_t, std::int32_t, bool> cases[] = {
         {"", ";", 5, 0, false}, {"Nr", "", 5, 0, false}, {"Nr", ";", 0, 0, true},
         {" ", " ", 0, 0, true}, {"Nr", "", 1, 1, true},  {"Nr", "", 0, 1, false},
-        {"", "", 5, 1, false}};
+        {"", "", 5, 1, false},  {"Nr", "", 99, 1, true}, {"Nr", "", 100, 1, false}};
     for (const auto& [beg, end, idLen, mode, valid] : cases)
         EXPECT_EQ(AdrKeyValid(beg, end, idLen, mode), valid) << beg << "|" << idLen;
 }

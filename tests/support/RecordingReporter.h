@@ -4,6 +4,7 @@
 
 #include "app/Reporter.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,14 @@ public:
     }
     void ShowImportStatus() override { ++importStatusShown; }
     void SetBusy(bool busy) override { busyChanges += busy ? "+" : "-"; }
+    void ShowNotice(const std::string& text) override { notices.push_back(text); }
+    // Asked to stop once the status `cancelInStatus` is shown, and from then on.
+    void ShowStatus(std::int32_t state) override { status = state; }
+    bool Cancelled() override
+    {
+        cancelled = cancelled || status == cancelInStatus;
+        return cancelled;
+    }
 
     // The texts shown since the last Clear(), joined by newlines.
     std::string Shown() const
@@ -35,6 +44,10 @@ public:
     }
 
     std::vector<Message> messages;
+    std::vector<std::string> notices;
+    std::int32_t status = 0;
+    std::int32_t cancelInStatus = -1; // none
+    bool cancelled = false;
     int importStatusShown = 0;
     std::string busyChanges;
 };

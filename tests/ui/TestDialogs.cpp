@@ -127,6 +127,15 @@ private slots:
         }
         QCOMPARE(folder->Section("pcl"), u"pclleftmm=2.25;pcltopmm=0;stdleftmm=-1.5;stdtopmm=0;"
                                          "omeleftmm=0;ometopmm=-.5"_s);
+        // The paper presets fill the margins the manual quotes.
+        for (const auto& [button, stored] :
+             {std::pair{"btnPreset_0", u"6.01;12.7"_s}, std::pair{"btnPreset_1", u"6.35;12.7"_s}}) {
+            frmPCL d(app->commands);
+            Click(d, button);
+            Click(d, "btnOK");
+            QCOMPARE(folder->Ini("pcl", "pclleftmm") + ";" + folder->Ini("pcl", "pcltopmm"),
+                     stored);
+        }
     }
 
     // Enter moves to the next field; the sheet preview follows the fields while they are typed,
@@ -147,6 +156,7 @@ private slots:
                      Field(positions, qPrintable(u"txtCode_%1"_s.arg(i + 1))));
         }
         const auto* preview = Child<SheetPreview>(positions, "imgSheet");
+        const QSize size = positions.size();
         Retype(Field(positions, "txtCode_1"), u"50"_s); // Y
         const QRectF page = preview->ToPixels({0, 0, kSheetWidthMm, kSheetHeightMm});
         const QRectF bar = preview->ToPixels(*preview->Plan().bars.at(0).printed);
@@ -156,7 +166,11 @@ private slots:
         QVERIFY(Text(positions, "labRules").contains(marginHint));
         Retype(Field(positions, "txtCode_4"), u"0,1"_s); // D
         QVERIFY(Text(positions, "labRules").contains(u"dünner als 0,2 mm"_s));
-        QVERIFY(Enabled(positions, "btnOK")); // a warning never refuses
+        QVERIFY(Enabled(positions, "btnOK"));          // a warning never refuses
+        Retype(Field(positions, "txtCode_3"), u"0"_s); // B: refused, with its reason
+        QVERIFY(!Enabled(positions, "btnOK"));
+        QCoreApplication::processEvents();
+        QCOMPARE(positions.size(), size); // the dialog keeps its size while typed into
 
         frmOME ome(app->commands);
         frmOMEPos layout(app->commands);
@@ -220,12 +234,12 @@ private slots:
             QCOMPARE(path->text(), folder->Path(u"RefPage.pcl"_s));
             path->setText(folder->Path(u"fehlt/RefPage.pcl"_s));
             QCOMPARE(path->palette().color(QPalette::Text), QColor(255, 0, 0));
-            QVERIFY(!Enabled(d, "btnOK"));
+            QVERIFY(!Enabled(d, "btnOK") && Text(d, "labReason").contains(u"fehlt"_s));
             FileDialog::SetNextFileName(folder->Path(u"ref.pcl"_s));
             Click(d, "btnRefFile");
             Click(d, "chkRef_0");
             Click(d, "chkRef_1");
-            QVERIFY(!Enabled(d, "btnOK")); // nothing to print
+            QVERIFY(!Enabled(d, "btnOK") && !Text(d, "labReason").isEmpty()); // nothing to print
             Click(d, "chkRef_0");
             Click(d, "btnOK");
             QCOMPARE(app->messages.size(), std::size_t(1));
@@ -248,6 +262,7 @@ private slots:
                 frmEscSkel d(app->commands);
                 Field(d, "txtF")->setText(typed);
                 QCOMPARE(Enabled(d, "btnOK"), !stored.isEmpty());
+                QCOMPARE(Text(d, "labReason").isEmpty(), !stored.isEmpty()); // greyed with reason
                 Click(d, "btnOK");
                 last = stored.isEmpty() ? last : stored;
                 QCOMPARE(folder->Ini("common", "dummyasc"), last);
@@ -299,17 +314,22 @@ private slots:
 
             Child<QAbstractButton>(near, "chkUseDmx")->setChecked(true);
             Retype(Field(near, "txtDmxX"), u"12,5"_s);
-            Retype(Field(near, "txtDmxY"), u"98"_s); // in the bars' clear zone: only a warning
+            Retype(Field(near, "txtDmxY"), u"98"_s); // in the bars' clear zone: refused
             Retype(Field(near, "txtDmxModule"), u"0,1"_s);
             Retype(Field(near, "txtDmxQuiet"), u"0"_s);
             Retype(Field(near, "txtDmxJob"), u"98765"_s);
             Click(near, "btnOK");
             QVERIFY(app->messages.size() == 1 &&
                     app->messages[0].find("Freizone") != std::string::npos);
+            QCOMPARE(folder->Ini("dmx", "dmx_x"), u"<missing>"_s);
+            app->messages.clear();
+            Retype(Field(near, "txtDmxX"), u"30"_s);
+            Click(near, "btnOK");
+            QVERIFY(app->messages.empty());
         }
         // Module size and quiet zone are bounded; the template is stored in Windows-1252.
         const QString stored = folder->Section("dmx");
-        QVERIFY2(stored.startsWith(u"use_dmx=1;dmx_x=12.5;dmx_y=98;dmx_module=0.25;dmx_quiet=1;"
+        QVERIFY2(stored.startsWith(u"use_dmx=1;dmx_x=30;dmx_y=98;dmx_module=0.25;dmx_quiet=1;"
                                    "dmx_clear=1;dmx_template=^K"_s) &&
                      stored.endsWith(u"-{ENV:3}/{ID}^;dmx_job=9876"_s),
                  qPrintable(stored));

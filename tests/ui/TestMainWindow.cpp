@@ -16,7 +16,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QLockFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
@@ -124,6 +128,27 @@ private slots:
     // Source, destination, import, count, export, proof and reprint; then an import with
     // faults opens the status dialog, and every failure ends with a message that names the file
     // and the reason.
+    // Alt and one letter reach one item in every menu and in the menu bar.
+    void everyMnemonicIsUnique()
+    {
+        ProgramFolder folder;
+        Window w(folder);
+        QList<QWidget*> menus{w.main->menuBar()};
+        for (QMenu* m : w.main->findChildren<QMenu*>())
+            menus << m;
+        for (const QWidget* menu : menus) {
+            QSet<QChar> keys;
+            for (const QAction* a : menu->actions()) {
+                const qsizetype at = a->text().indexOf(QLatin1Char('&'));
+                if (at < 0 || at + 1 >= a->text().size())
+                    continue;
+                const QChar key = a->text().at(at + 1).toLower();
+                QVERIFY2(!keys.contains(key), qPrintable(a->text()));
+                keys.insert(key);
+            }
+        }
+    }
+
     void fromSourceToExportAndFailuresAreNeverSilent()
     {
         ProgramFolder folder;
@@ -184,7 +209,7 @@ private slots:
                                  Text(*w.main, "labHint") == why));
         }
         // The save dialog starts in the source's folder and asks before replacing.
-        QCOMPARE(FileDialog::LastRequest().directory, QString::fromStdString(folder.Dir()));
+        QCOMPARE(FileDialog::LastRequest().fileName, folder.Path(u"Brief-OME.pcl"_s));
         QVERIFY(FileDialog::LastRequest().confirmOverwrite);
 
         // The first two addressees: five pages, each ended by a form feed, the key blanked; the
@@ -263,6 +288,10 @@ private slots:
         QCOMPARE(Text(*w.main, "labTotalPgs") + Text(*w.main, "labTotalAdr") +
                      Text(*w.main, "txtExpAdr"),
                  u"00"_s);
+        // The export's tooltip and the status line say why there is nothing to export.
+        QVERIFY(w.Tip("btnExport").contains(u"der letzte Import wurde abgelehnt"_s) &&
+                w.Tip("btnExport").contains(u"(erkannt: PCL XL)"_s));
+        QCOMPARE(Text(*w.main, "labHint"), w.Tip("btnExport"));
 
         QByteArray duplex = SampleJob();
         QVERIFY(folder.WriteFile(u"Brief.pcl"_s, duplex.replace("&l26A", "&l26a1S")));
@@ -275,6 +304,32 @@ private slots:
         QVERIFY(message([&] { w.Do("mnuDE"); }).contains(u"Sammeln: Bitte einen Code eingeben"_s));
         QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
         w.state->cfg.collect_code = "10";
+
+        // An export that fails its check leaves the good destination and a lasting red state
+        // until the next import.
+        w.state->cfg.use_dmx = true; // in the bars' clear zone, as from a hand-edited file
+        w.state->cfg.dmx_x = 6;
+        w.state->cfg.dmx_y = 98;
+        QVERIFY(message([&] { w.Do("mnuDE"); }).startsWith(u"Export nicht übernommen"_s));
+        QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
+        QVERIFY(!folder.ReadFile(u"aus.fehlerhaft.pcl"_s).isEmpty());
+        QVERIFY(!Child(*w.main, "labExportBad")->isHidden());
+        w.state->cfg.use_dmx = false;
+        w.Do("mnuDI");
+        QVERIFY(Child(*w.main, "labExportBad")->isHidden());
+
+        // "Abbrechen" while the export runs: the other commands wait and say why; the
+        // destination stays and the counters say that it was stopped.
+        QString waiting;
+        QTimer::singleShot(0, w.main.get(), [&] {
+            waiting = w.On("btnImport") ? QString() : w.Tip("btnImport");
+            Click(*w.main, "btnCancel");
+        });
+        QCOMPARE(message([&] { w.Do("mnuDE"); }), Said(Action::Export, FailureKind::Cancelled));
+        QCOMPARE(waiting, QString::fromStdString(BusyReasonText()));
+        QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
+        QCOMPARE(Text(*w.main, "labStatCnt"), QString::fromStdString(CancelledText()));
+        QVERIFY(w.On("btnImport") && Child(*w.main, "btnCancel")->isHidden());
 
         Desktop::SetOpenFails(true);
         QCOMPARE(message([&] { w.Do("mnuHH"); }),
@@ -307,7 +362,17 @@ private slots:
             QVERIFY(!act->isVisible() && !von->isVisible() && cnt->isVisible());
             QCOMPARE(Child<QProgressBar>(*w.main, "pbMain")->value(), 0);
 
+            // The log in its own window; the editor on request.
+            QString logShown;
+            OnNextModal([&logShown](QWidget* dialog) {
+                logShown = dialog->windowTitle() + ":" +
+                           Child<QPlainTextEdit>(*dialog, "txtLog")->toPlainText();
+                Click(*dialog, "btnEditor");
+                static_cast<QDialog*>(dialog)->reject();
+            });
             w.Do("mnuDLA");
+            QCOMPARE(logShown,
+                     u"Protokoll anzeigen:"_s + QString::fromLatin1(folder.ReadFile(u"log.txt"_s)));
             w.Do("mnuHH");
             const auto calls = Desktop::TakeCalls();
             QCOMPARE(calls.size(), std::size_t(2));
@@ -368,11 +433,23 @@ private slots:
         auto running = StartUp({}, first.Dir(), lock);
         QVERIFY(running && running->window->isVisible());
         QVERIFY(MessageBox::TakeShown().empty());
+        // A second start hands its job to the running window and writes nothing itself; one
+        // without a job only raises the window.
         QVERIFY(second.WriteFile(u"Brief.pcl"_s, "x"));
         QVERIFY(!StartUp({second.Path(u"Brief.pcl"_s)}, second.Dir(), lock));
-        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
+        QTRY_COMPARE(Text(*running->window, "txtSrcFile"), second.Path(u"Brief.pcl"_s));
+        QVERIFY(MessageBox::TakeShown().empty());
         QCOMPARE(QDir(QString::fromStdString(second.Dir())).entryList(QDir::Files),
                  QStringList{u"Brief.pcl"_s});
+        QVERIFY(!StartUp({}, second.Dir(), lock));
+        QTest::qWait(100);
+        QCOMPARE(Text(*running->window, "txtSrcFile"), second.Path(u"Brief.pcl"_s));
+        QVERIFY(MessageBox::TakeShown().empty());
+        // An instance that does not answer: the start says that the program is open.
+        QLockFile silent(second.Path(u"silent.lock"_s));
+        QVERIFY(silent.tryLock(0));
+        QVERIFY(!StartUp({}, second.Dir(), second.Path(u"silent.lock"_s)));
+        QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
         running.reset();
         QVERIFY(StartUp({}, second.Dir(), lock));
 

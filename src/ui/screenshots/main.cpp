@@ -12,6 +12,7 @@
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
 #include "frmInfo.h"
+#include "frmLog.h"
 #include "frmMain.h"
 #include "frmOME.h"
 #include "frmOMEPos.h"
@@ -139,6 +140,8 @@ int main(int argc, char* argv[])
     commands.ApplyKeySettings("Kd-Nr. ", "\r", 5, 1, true);
     commands.ChooseDestination(folder.filePath(QStringLiteral("Rechnungen-OME.pcl")).toStdString(),
                                std::nullopt);
+    if (!program->state->cfg.bUseLog)
+        commands.ToggleLog(); // for the log window
     window.findChild<QAction*>(QStringLiteral("mnuDI"))->trigger();
     window.findChild<QLineEdit*>(QStringLiteral("txtExpAdr"))->setText(QStringLiteral("2"));
 
@@ -156,6 +159,18 @@ int main(int argc, char* argv[])
     ok = GrabDialog<kuvrion::frmEscSkel>(window, out, QStringLiteral("escskel.png")) && ok;
     ok = GrabDialog<kuvrion::frmRefPage>(window, out, QStringLiteral("refpage.png")) && ok;
     ok = GrabDialog<kuvrion::frmInfo>(window, out, QStringLiteral("info.png")) && ok;
+    {
+        kuvrion::frmLog log(commands, commands.LogText().value_or(std::string()), &window);
+        ok = Grab(log, out, QStringLiteral("log.png")) && ok;
+    }
+    // An export whose check fails: a 2D code in the bars' clear zone, as a hand-edited file gives.
+    kuvrion::Settings& cfg = program->state->cfg;
+    cfg.use_dmx = true;
+    cfg.dmx_x = 6;
+    cfg.dmx_y = 98;
+    window.findChild<QAction*>(QStringLiteral("mnuDE"))->trigger();
+    cfg.use_dmx = false;
+    ok = Grab(window, out, QStringLiteral("exportbad.png")) && ok;
     window.close();
     return ok ? 0 : 1;
 }
