@@ -68,6 +68,11 @@ constexpr std::string_view kDmxUnavailable =
     "Dieses Programm wurde ohne 2D-Code gebaut. Bitte den 2D-Code in den Einstellungen "
     "ausschalten.";
 
+constexpr std::string_view kDeliveryTarget =
+    "Unbekanntes Ziel (erlaubt sind ein Ordner, file:, socket://, ipp:// und lpd://): {detail}";
+constexpr std::string_view kListenFailed =
+    "Der Druckport {detail} kann nicht geöffnet werden: {error}";
+
 // Rows with an empty text are failures the desktop program shows otherwise: it offers the command
 // only when they cannot happen, or (an unreadable job) shows the import's 0 pages.
 constexpr Row kRows[] = {
@@ -199,6 +204,25 @@ constexpr Row kRows[] = {
     {Action::ExportReason, FileMissing, Plain, "Bitte zuerst eine Zieldatei wählen"},
     {Action::ExportReason, DestinationIsSource, Plain, "Ziel ist die Quelldatei"},
     {Action::ExportReason, TargetFolderMissing, Plain, "Ordner fehlt: {path}"},
+
+    {Action::Watch, TargetFolderMissing, Warning,
+     "Der Ordner konnte nicht angelegt werden: {path}\r\n{error}",
+     "Der überwachte Ordner existiert nicht: {path}"},
+    {Action::Watch, JournalWrite, Warning,
+     "Das Journal konnte nicht geschrieben werden: {path}\r\n{error}"},
+    {Action::Watch, JobMove, Warning, "Der Job konnte nicht verschoben werden: {path}\r\n{error}"},
+
+    {Action::Deliver, {}, Plain, "Der Job wurde übergeben."},
+    {Action::Deliver, FileMissing, Warning, "Datei nicht gefunden: {path}",
+     "Datei nicht gefunden: {path}"},
+    {Action::Deliver, DeliveryTarget, Warning, kDeliveryTarget, kDeliveryTarget},
+    {Action::Deliver, PrinterRefused, Warning, "Der Drucker {path} ist nicht erreichbar: {error}"},
+    {Action::Deliver, PrinterTimeout, Warning,
+     "Der Drucker {path} hat den Job nicht rechtzeitig angenommen."},
+    {Action::Deliver, DeliveryFailed, Warning, "Die Übergabe an {path} ist abgebrochen: {error}"},
+
+    {Action::Listen, ListenFailed, Warning, kListenFailed, kListenFailed},
+    {Action::Listen, TargetFolderMissing, Warning, "", "Der Spool-Ordner existiert nicht: {path}"},
 };
 
 const Row* FindRow(Action action, std::optional<FailureKind> failure)
@@ -391,6 +415,21 @@ std::string DescribeErrno(int err)
         return "Vorgang unterbrochen";
     case EAGAIN:
         return "Ressource vorübergehend nicht verfügbar";
+    case ECONNREFUSED:
+        return "Verbindung abgelehnt";
+    case ECONNRESET:
+        return "Verbindung von der Gegenseite zurückgesetzt";
+    case EPIPE:
+        return "Verbindung von der Gegenseite geschlossen";
+    case ETIMEDOUT:
+        return "Zeitüberschreitung";
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return "Rechner nicht erreichbar";
+    case EADDRINUSE:
+        return "Adresse wird bereits verwendet";
+    case EADDRNOTAVAIL:
+        return "Adresse nicht verfügbar";
     default:
         return "Systemfehler " + std::to_string(err);
     }

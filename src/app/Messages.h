@@ -32,6 +32,9 @@ enum class Action {
     CommandLine,  // the job named on the desktop program's command line
     ImportReason, // why the import is not offered (tooltip and status line)
     ExportReason, // why the export is not offered, or why a path is shown in red
+    Watch,        // a job of the watched folder
+    Deliver,      // handing a marked job to a printer or a folder
+    Listen,       // the print port
 };
 
 struct Message {

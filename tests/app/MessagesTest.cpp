@@ -17,14 +17,17 @@ namespace {
 // The names of the enumerators, in their order.
 // clang-format off
 constexpr const char* kActions[] = {"Import", "Scan", "Export", "Verify", "Text", "Skeleton", "RefPage",
-    "Settings", "ShowLog", "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
+    "Settings", "ShowLog", "OpenManual", "CommandLine", "ImportReason", "ExportReason", "Watch",
+    "Deliver", "Listen"};
 constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "SourceChanged",
     "NoPages", "NotPcl5", "DuplexSwitch", "PageRead", "PageMissing", "KeyIncomplete",
     "TooManyPages", "LogWrite", "NoAddressees", "ImportIncomplete", "DestinationIsSource",
     "NothingToDraw", "TargetFolderMissing", "TargetBlocked", "TargetOpen", "TargetWrite",
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
-    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "OutOfMemory"};
+    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "JournalWrite", "JobMove",
+    "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed", "ListenFailed",
+    "OutOfMemory"};
 // clang-format on
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
@@ -59,7 +62,10 @@ std::string RenderTable()
         {"ETXTBSY", ETXTBSY}, {"EMFILE", EMFILE}, {"ENFILE", ENFILE},
         {"ENAMETOOLONG", ENAMETOOLONG}, {"ELOOP", ELOOP}, {"ENOMEM", ENOMEM}, {"EINVAL", EINVAL},
         {"EXDEV", EXDEV}, {"ENODEV", ENODEV}, {"ENXIO", ENXIO}, {"EINTR", EINTR},
-        {"EAGAIN", EAGAIN}, {"9999", 9999}};
+        {"EAGAIN", EAGAIN}, {"ECONNREFUSED", ECONNREFUSED}, {"ECONNRESET", ECONNRESET},
+        {"EPIPE", EPIPE}, {"ETIMEDOUT", ETIMEDOUT}, {"EHOSTUNREACH", EHOSTUNREACH},
+        {"ENETUNREACH", ENETUNREACH}, {"EADDRINUSE", EADDRINUSE},
+        {"EADDRNOTAVAIL", EADDRNOTAVAIL}, {"9999", 9999}};
     // clang-format on
     for (const auto& [name, err] : errors)
         all += std::string("errno ") + name + " " + DescribeErrno(err) + "\n";
