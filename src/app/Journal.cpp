@@ -12,9 +12,8 @@ namespace kuvrion {
 
 namespace {
 
-constexpr const char* kHeader =
-    "\xEF\xBB\xBF"
-    "Zeit;Job;SHA-256;Seiten;Blätter;Kuverts;Ergebnis\r\n";
+constexpr const char* kHeader = "\xEF\xBB\xBF"
+                                "Zeit;Job;SHA-256;Seiten;Blätter;Kuverts;Ergebnis\r\n";
 
 std::string Key(const std::string& time, const std::string& job, const std::string& sha256)
 {
@@ -110,8 +109,8 @@ std::optional<JournalEntry> Journal::Find(const std::string& time, const std::st
 std::optional<Failure> Journal::Append(const JournalEntry& entry)
 {
     std::error_code ec;
-    const bool fresh = !std::filesystem::exists(m_path, ec) ||
-                       std::filesystem::file_size(m_path, ec) == 0;
+    const bool fresh =
+        !std::filesystem::exists(m_path, ec) || std::filesystem::file_size(m_path, ec) == 0;
     std::string line = fresh ? kHeader : "";
     if (!m_endsInLine) {
         line += "\r\n";

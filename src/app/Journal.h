@@ -8,8 +8,8 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace kuvrion {
@@ -41,7 +41,7 @@ public:
 private:
     std::filesystem::path m_path;
     std::map<std::string, JournalEntry> m_entries; // by time, job and digest
-    bool m_endsInLine = true; // the file ends with a line end (or is empty)
+    bool m_endsInLine = true;                      // the file ends with a line end (or is empty)
 };
 
 } // namespace kuvrion

@@ -55,9 +55,9 @@ MarkResult MarkJob(const MarkRequest& request)
     AppState state;
     Reporter silent;
     Commands commands(state, silent);
-    state.paths = LocateProgramPaths(
-        request.programDir,
-        request.settingsFile.empty() ? fs::path() : PathFromUtf8(request.settingsFile));
+    state.paths = LocateProgramPaths(request.programDir, request.settingsFile.empty()
+                                                             ? fs::path()
+                                                             : PathFromUtf8(request.settingsFile));
     if (!request.settingsFile.empty() && !FileExists(request.settingsFile)) {
         result.action = Action::Settings;
         result.failure = Failure{FailureKind::FileMissing, ENOENT, 0, request.settingsFile};

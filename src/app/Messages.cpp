@@ -73,6 +73,9 @@ constexpr std::string_view kDeliveryTarget =
 constexpr std::string_view kListenFailed =
     "Der Druckport {detail} kann nicht geöffnet werden: {error}";
 
+constexpr std::string_view kAllowList =
+    "Kein Netz und keine Adresse (Beispiel: 192.168.10.0/24): {detail}";
+
 // Rows with an empty text are failures the desktop program shows otherwise: it offers the command
 // only when they cannot happen, or (an unreadable job) shows the import's 0 pages.
 constexpr Row kRows[] = {
@@ -223,6 +226,7 @@ constexpr Row kRows[] = {
 
     {Action::Listen, ListenFailed, Warning, kListenFailed, kListenFailed},
     {Action::Listen, TargetFolderMissing, Warning, "", "Der Spool-Ordner existiert nicht: {path}"},
+    {Action::Listen, AllowList, Warning, kAllowList, kAllowList},
 };
 
 const Row* FindRow(Action action, std::optional<FailureKind> failure)
@@ -360,6 +364,40 @@ std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int3
         return out + " – als Folgeseite an Adressat " + std::to_string(addressee + 1) +
                " angehängt";
     return out + " – Adressat " + std::to_string(addressee + 1);
+}
+
+std::string PortEventText(const PortEvent& event)
+{
+    using enum PortEvent::Kind;
+    const std::string bytes = std::to_string(event.bytes) + " Bytes";
+    std::string what;
+    switch (event.kind) {
+    case Spooled:
+        what = "Job " + event.file + " angenommen (" + bytes + ")";
+        break;
+    case NotAllowed:
+        what = "abgewiesen: Adresse nicht erlaubt (--allow)";
+        break;
+    case TooMany:
+        what = "abgewiesen: zu viele gleichzeitige Verbindungen";
+        break;
+    case TooLarge:
+        what = "Job verworfen: größer als erlaubt (--max-bytes, " + bytes + ")";
+        break;
+    case Idle:
+        what = "Job verworfen: keine Daten mehr seit der Wartezeit (" + bytes + ")";
+        break;
+    case Broken:
+        what = "Job verworfen: Verbindung abgebrochen (" + bytes + "): " + DescribeErrno(event.err);
+        break;
+    case Empty:
+        what = "Verbindung ohne Daten geschlossen";
+        break;
+    case SpoolFailed:
+        what = "Job verworfen: konnte nicht gespeichert werden: " + DescribeErrno(event.err);
+        break;
+    }
+    return event.peer + ": " + what;
 }
 
 std::string DescribeErrno(int err)

@@ -6,6 +6,7 @@
 #include "base/Failure.h"
 #include "marking/CodeRules.h"
 #include "marking/SheetPlan.h"
+#include "net/PrintPortListener.h"
 #include "settings/Settings.h"
 
 #include <cstdint>
@@ -64,6 +65,10 @@ std::optional<std::string> BadInputText(Action action, const Failure& failure);
 // it: `fault` the search's fault (-1: key found, with `id` as UTF-8 text), `addressee` the 0-based
 // addressee the import gave the page (-1: none).
 std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee);
+
+// The log line of the print port about one connection ("127.0.0.1:50312: Job port-....pcl
+// angenommen (1234 Bytes)").
+std::string PortEventText(const PortEvent& event);
 
 // A short German description of an errno value ("Kein Speicherplatz mehr auf dem Gerät", ...).
 std::string DescribeErrno(int err);

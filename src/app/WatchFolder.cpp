@@ -25,8 +25,7 @@ constexpr milliseconds kStopCheck{100};
 
 bool Ignored(const std::string& name)
 {
-    return name.empty() || name.front() == '.' || name.ends_with(".tmp") ||
-           name.ends_with(".part");
+    return name.empty() || name.front() == '.' || name.ends_with(".tmp") || name.ends_with(".part");
 }
 
 // When a job was taken, as its work name starts ("1796521719123~") and as the journal shows it.
@@ -38,8 +37,7 @@ std::string TakenTime(std::int64_t ms)
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(ymd.year()),
                   unsigned(ymd.month()), unsigned(ymd.day()), int(t.hours().count()),
-                  int(t.minutes().count()), int(t.seconds().count()),
-                  int(t.subseconds().count()));
+                  int(t.minutes().count()), int(t.seconds().count()), int(t.subseconds().count()));
     return buf;
 }
 
@@ -68,8 +66,9 @@ fs::path FreeName(const fs::path& dir, const std::string& name)
     const fs::path p = PathFromUtf8(name);
     fs::path candidate = dir / p;
     std::error_code ec;
-    for (int n = 2; fs::exists(fs::symlink_status(candidate, ec)) ||
-                    fs::exists(fs::symlink_status(PathFromUtf8(PathToUtf8(candidate) + ".txt"), ec));
+    for (int n = 2;
+         fs::exists(fs::symlink_status(candidate, ec)) ||
+         fs::exists(fs::symlink_status(PathFromUtf8(PathToUtf8(candidate) + ".txt"), ec));
          ++n) {
         candidate = dir / PathFromUtf8(PathToUtf8(p.stem()) + "-" + std::to_string(n) +
                                        PathToUtf8(p.extension()));
@@ -268,9 +267,9 @@ std::optional<Failure> WatchFolder::Take(const std::string& name)
     fs::rename(m_opt.in / PathFromUtf8(name), m_work / PathFromUtf8(workName), ec);
     if (ec) {
         // Gone or locked by its writer (Windows): the next look tries again.
-        m_log(name + ": " + OneLine(MessageFor(Action::Watch,
-                                               Failure{FailureKind::JobMove, ec.value(), 0, name})
-                                        .text));
+        m_log(name + ": " +
+              OneLine(MessageFor(Action::Watch, Failure{FailureKind::JobMove, ec.value(), 0, name})
+                          .text));
         return std::nullopt;
     }
     return Process(workName);
@@ -292,15 +291,10 @@ std::optional<Failure> WatchFolder::Process(const std::string& workName)
 
     const fs::path stem = PathFromUtf8(parts->job).stem();
     const fs::path marked = m_opt.out / PathFromUtf8(PathToUtf8(stem) + "-OME.pcl");
-    MarkRequest request{m_opt.programDir, m_opt.settingsFile, PathToUtf8(work),
-                        PathToUtf8(marked)};
+    MarkRequest request{m_opt.programDir, m_opt.settingsFile, PathToUtf8(work), PathToUtf8(marked)};
     MarkResult result = MarkJob(request);
-    JournalEntry entry{taken,
-                       parts->job,
-                       *sha,
-                       result.pages,
-                       result.stats.sheets,
-                       result.stats.envelopes,
+    JournalEntry entry{taken,        parts->job,          *sha,
+                       result.pages, result.stats.sheets, result.stats.envelopes,
                        kJournalOk};
     if (!result.Ok()) {
         // The message names the job as it arrived, not its name in the work folder.

@@ -58,6 +58,7 @@ enum class FailureKind : std::uint8_t {
     PrinterTimeout, // the printer did not take the job in time (path: address)
     DeliveryFailed, // sending to the printer or copying into the folder broke off (err, path)
     ListenFailed,   // the print port could not be opened (err, detail: address and port)
+    AllowList,      // an entry of an allow list that is no address or network (detail)
     OutOfMemory,
 };
 

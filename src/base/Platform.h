@@ -124,9 +124,11 @@ bool StopRequested();
 // For tests: as if a stop signal had come (true) or not (false).
 void SetStopRequested(bool stop);
 
-// Runs a program found on the PATH with `args` (args[0] is its name) and waits for it. Its exit
+// Runs a program (a path, or a name found on the PATH) with `args` (args[0] is its name) and the
+// environment variables `env` ("NAME=value") added to this process's, and waits for it. Its exit
 // status, or nullopt with `err` set when it could not be started or did not end normally.
-std::optional<int> RunProgram(const std::vector<std::string>& args, int& err);
+std::optional<int> RunProgram(const std::vector<std::string>& args,
+                              const std::vector<std::string>& env, int& err);
 
 // The console of a command-line program while it lives: UTF-8 output, and escape sequences on
 // standard error where the console can turn them on; the old settings come back at the end.

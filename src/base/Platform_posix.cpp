@@ -287,7 +287,8 @@ void SetStopRequested(bool stop)
     g_stop = stop ? 1 : 0;
 }
 
-std::optional<int> RunProgram(const std::vector<std::string>& args, int& err)
+std::optional<int> RunProgram(const std::vector<std::string>& args,
+                              const std::vector<std::string>& env, int& err)
 {
     if (args.empty()) {
         err = EINVAL;
@@ -304,6 +305,10 @@ std::optional<int> RunProgram(const std::vector<std::string>& args, int& err)
         return std::nullopt;
     }
     if (pid == 0) {
+        for (const std::string& e : env) {
+            const std::size_t eq = e.find('=');
+            ::setenv(e.substr(0, eq).c_str(), eq == std::string::npos ? "" : e.c_str() + eq + 1, 1);
+        }
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }

@@ -407,7 +407,8 @@ void SetStopRequested(bool stop)
     ::InterlockedExchange(&g_stop, stop ? 1 : 0);
 }
 
-std::optional<int> RunProgram(const std::vector<std::string>& args, int& err)
+std::optional<int> RunProgram(const std::vector<std::string>& args,
+                              const std::vector<std::string>& env, int& err)
 {
     if (args.empty()) {
         err = EINVAL;
@@ -428,6 +429,8 @@ std::optional<int> RunProgram(const std::vector<std::string>& args, int& err)
     for (const std::wstring& q : quoted)
         argv.push_back(q.c_str());
     argv.push_back(nullptr);
+    for (const std::string& e : env)
+        ::_wputenv(Widen(e).c_str()); // inherited by the program started next
     const intptr_t status = ::_wspawnvp(_P_WAIT, PathFromUtf8(args[0]).c_str(), argv.data());
     if (status < 0) {
         err = errno;

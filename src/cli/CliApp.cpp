@@ -3,6 +3,7 @@
 #include "CliReporter.h"
 #include "app/AppState.h"
 #include "app/Commands.h"
+#include "app/Delivery.h"
 #include "app/MarkJob.h"
 #include "app/Messages.h"
 #include "app/SpooledJob.h"
@@ -10,6 +11,7 @@
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
 #include "base/Platform.h"
+#include "net/PrintPortListener.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <CLI/CLI.hpp>
@@ -19,9 +21,9 @@
 #include <fstream>
 #include <iomanip>
 #include <istream>
-#include <random>
 #include <optional>
 #include <ostream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -53,6 +55,14 @@ struct Options {
     std::string errorDir;
     double interval = 2.0;
     bool once = false;
+    // send
+    std::string uri;
+    // listen
+    std::string bind = "127.0.0.1";
+    std::uint16_t port = 9100;
+    std::vector<std::string> allow;
+    std::string spool;
+    std::int64_t maxBytes = std::int64_t(2) << 30;
 };
 
 // "-" as JOB or OUT: standard input or output.
@@ -96,6 +106,8 @@ public:
     int Verify();
     int Text();
     int Watch();
+    int Send();
+    int Listen();
     // "-" as JOB: reads standard input into a temporary file, beside `besides` when given. False
     // (after the message) when it cannot.
     bool SpoolJob(const std::string& besides = {});
@@ -124,10 +136,11 @@ bool Session::SpoolJob(const std::string& besides)
     }
     std::istringstream none;
     std::istream& in = m_io.in ? *m_io.in : none;
-    const fs::path dir = besides.empty() ? fs::path() : PathFromUtf8(Absolute(besides)).parent_path();
+    const fs::path dir =
+        besides.empty() ? fs::path() : PathFromUtf8(Absolute(besides)).parent_path();
     if (const auto failure = m_spooled.Spool(in, dir)) {
-        Fail(OneLine(MessageFor(Action::Import, Failure{FailureKind::SourceUnreadable, failure->err,
-                                                        0, "-"})
+        Fail(OneLine(MessageFor(Action::Import,
+                                Failure{FailureKind::SourceUnreadable, failure->err, 0, "-"})
                          .text) +
              (failure->err ? ": " + DescribeErrno(failure->err) : ""));
         return false;
@@ -162,7 +175,8 @@ int Session::Finish(Action action, const Outcome& outcome)
     m_reporter.FinishProgress();
     if (outcome.Ok()) {
         if (!outcome.message.empty()) {
-            (m_opt.json || m_opt.out == kStdStream ? m_io.err : m_io.out) << OneLine(outcome.message) << '\n';
+            (m_opt.json || m_opt.out == kStdStream ? m_io.err : m_io.out)
+                << OneLine(outcome.message) << '\n';
         }
         return kExitOk;
     }
@@ -330,9 +344,9 @@ int Session::Export()
     if (toStdout) {
         std::error_code ec;
         std::random_device seed;
-        temporary.path = fs::temp_directory_path(ec) /
-                         ("kuvrion-stdout-" + std::to_string(ProcessId()) + "-" +
-                          std::to_string(seed()) + ".pcl");
+        temporary.path =
+            fs::temp_directory_path(ec) / ("kuvrion-stdout-" + std::to_string(ProcessId()) + "-" +
+                                           std::to_string(seed()) + ".pcl");
         destination = PathToUtf8(temporary.path);
     }
     std::ostream& report = toStdout ? m_io.err : m_io.out;
@@ -498,10 +512,19 @@ int Session::Watch()
     options.once = m_opt.once;
     options.programDir = m_state.paths.programDir;
     options.settingsFile = m_opt.ini.empty() ? std::string() : Absolute(m_opt.ini);
+    const DeliverySettings deliver = ReadDeliverySettings(m_state.oIni);
+    DeliveryTarget target;
+    if (const auto bad = ParseDeliveryTarget(deliver.to, target)) {
+        Fail(*BadInputText(Action::Deliver, *bad));
+        return kExitBadInput;
+    }
+    if (options.error.empty() && !deliver.refused.empty()) {
+        options.error = PathFromUtf8(deliver.refused);
+    }
     std::ostream& log = m_io.err;
-    WatchFolder watch(options, [&log](const std::string& line) {
-        log << "kuvrion-cli: " << line << std::endl;
-    });
+    WatchFolder watch(
+        options, [&log](const std::string& line) { log << "kuvrion-cli: " << line << std::endl; },
+        [target](const std::string& marked) { return Deliver(marked, target); });
     CatchStopSignals();
     const std::optional<Failure> failure = watch.Run();
     if (!failure) {
@@ -515,6 +538,62 @@ int Session::Watch()
     }
     Fail(OneLine(MessageFor(Action::Watch, typed).text));
     return kExitFailed;
+}
+
+// The marked job is checked with the settings before a byte leaves: a job that fails its check is
+// never printed.
+int Session::Send()
+{
+    if (!LoadSettings()) {
+        return kExitBadInput;
+    }
+    DeliveryTarget target;
+    if (const auto bad = ParseDeliveryTarget(m_opt.uri, target);
+        bad || target.kind == DeliveryTarget::Kind::None) {
+        Fail(
+            *BadInputText(Action::Deliver,
+                          bad.value_or(Failure{FailureKind::DeliveryTarget, 0, 0, {}, m_opt.uri})));
+        return kExitBadInput;
+    }
+    if (const int status = Verify(); status != kExitOk) {
+        return status;
+    }
+    if (const auto failure = Deliver(Absolute(m_jobPath), target)) {
+        Failure typed = *failure;
+        if (typed.what == FailureKind::FileMissing || typed.what == FailureKind::SourceUnreadable) {
+            typed.path = m_opt.job;
+        }
+        Fail(OneLine(MessageFor(Action::Deliver, typed).text));
+        return kExitFailed;
+    }
+    m_io.err << "kuvrion-cli: " << MessageFor(Action::Deliver, std::nullopt).text << '\n';
+    return kExitOk;
+}
+
+int Session::Listen()
+{
+    ListenOptions options;
+    options.bind = m_opt.bind;
+    options.port = m_opt.port;
+    options.allow = m_opt.allow;
+    options.spool = PathFromUtf8(Absolute(m_opt.spool));
+    options.maxBytes = m_opt.maxBytes;
+    std::ostream& log = m_io.err;
+    PrintPortListener listener(options, [&log](const PortEvent& event) {
+        log << "kuvrion-cli: " << PortEventText(event) << std::endl;
+    });
+    if (auto failure = listener.Open()) {
+        if (failure->what == FailureKind::TargetFolderMissing) {
+            failure->path = m_opt.spool;
+        }
+        Fail(*BadInputText(Action::Listen, *failure));
+        return kExitBadInput;
+    }
+    CatchStopSignals();
+    log << "kuvrion-cli: Druckport " << m_opt.bind << ":" << listener.Port() << " -> "
+        << m_opt.spool << std::endl;
+    listener.Run([] { return StopRequested(); });
+    return kExitOk;
 }
 
 } // namespace
@@ -546,7 +625,10 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
 
     auto* exportCmd = app.add_subcommand("export", "Importieren und markierten Job schreiben");
     exportCmd->add_option("JOB", opt.job, "PCL-Druckjob (- : Standardeingabe)")->required();
-    exportCmd->add_option("OUT", opt.out, "Zieldatei (- : Standardausgabe, nur nach bestandener Prüfung)")->required();
+    exportCmd
+        ->add_option("OUT", opt.out,
+                     "Zieldatei (- : Standardausgabe, nur nach bestandener Prüfung)")
+        ->required();
     exportCmd->add_option("--count", opt.count, "Anzahl der zu exportierenden Adressaten");
     exportCmd->add_flag("--json", opt.json, "Ergebnis als JSON");
     exportCmd->add_option("--manifest", opt.manifest, "Begleitliste (CSV) schreiben");
@@ -563,19 +645,41 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     text->add_option("--page", opt.page, "nur diese Seite");
 
     auto* verify = app.add_subcommand("verify", "Markierten Job vor dem Druck prüfen");
-    verify->add_option("MARKED", opt.job, "Markierter PCL-Druckjob (- : Standardeingabe)")->required();
+    verify->add_option("MARKED", opt.job, "Markierter PCL-Druckjob (- : Standardeingabe)")
+        ->required();
     verify->add_option("--source", opt.source, "Quelljob: Blätter und Kuverts vergleichen");
     verify->add_flag("--json", opt.json, "Ergebnis als JSON");
 
     auto* watch = app.add_subcommand(
         "watch", "Ordner überwachen: jeden Job markieren, prüfen und ablegen (bis SIGTERM)");
     watch->add_option("IN_DIR", opt.inDir, "Eingangsordner")->required();
-    watch->add_option("--out", opt.outDir, "Ordner der markierten Jobs und des Journals (IN_DIR/out)");
+    watch->add_option("--out", opt.outDir,
+                      "Ordner der markierten Jobs und des Journals (IN_DIR/out)");
     watch->add_option("--done", opt.doneDir, "Ordner der erledigten Jobs (IN_DIR/done)");
     watch->add_option("--error", opt.errorDir, "Ordner der abgewiesenen Jobs (IN_DIR/error)");
     watch->add_option("--interval", opt.interval, "Sekunden zwischen zwei Blicken in den Ordner")
         ->check(CLI::Range(0.05, 3600.0));
     watch->add_flag("--once", opt.once, "Nur die vorhandenen Jobs bearbeiten, dann enden");
+
+    auto* send = app.add_subcommand(
+        "send", "Markierten Job prüfen und an einen Drucker oder Ordner übergeben");
+    send->add_option("MARKED", opt.job, "Markierter PCL-Druckjob (- : Standardeingabe)")
+        ->required();
+    send->add_option("URI", opt.uri,
+                     "socket://host:9100, ipp://host/printers/q, lpd://host/q, Ordner")
+        ->required();
+
+    auto* listen = app.add_subcommand(
+        "listen", "Druckport: jede Verbindung ist ein Job, gespeichert im Spool-Ordner");
+    listen->add_option("--bind", opt.bind, "Adresse (127.0.0.1; 0.0.0.0 für alle)");
+    listen->add_option("--port", opt.port, "Port (9100)");
+    listen
+        ->add_option("--allow", opt.allow,
+                     "Erlaubte Netze, z. B. 192.168.10.0/24 (sonst nur dieser Rechner)")
+        ->delimiter(',');
+    listen->add_option("--spool", opt.spool, "Spool-Ordner (der überwachte Ordner)")->required();
+    listen->add_option("--max-bytes", opt.maxBytes, "Größter Job in Bytes (2 GiB)")
+        ->check(CLI::PositiveNumber);
 
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -592,6 +696,9 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     Session session(io, programDir, opt);
     if (watch->parsed()) {
         return session.Watch();
+    }
+    if (listen->parsed()) {
+        return session.Listen();
     }
     // "-" as JOB is spooled beside the destination when there is one.
     const bool besideOut = exportCmd->parsed() && opt.out != kStdStream;
@@ -615,6 +722,9 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     }
     if (text->parsed()) {
         return session.Text();
+    }
+    if (send->parsed()) {
+        return session.Send();
     }
     return session.RefPage();
 }

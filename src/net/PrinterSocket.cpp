@@ -70,8 +70,11 @@ std::optional<Failure> SendToPrinter(const std::filesystem::path& file, const st
         if (!timedOut && !ec) {
             break;
         }
-        socket.close(ec);
-        ec = timedOut ? asio::error::timed_out : ec;
+        std::error_code ignored;
+        socket.close(ignored);
+        if (timedOut) {
+            ec = asio::error::timed_out;
+        }
     }
     if (!socket.is_open()) {
         return Failure{timedOut ? FailureKind::PrinterTimeout : FailureKind::PrinterRefused,

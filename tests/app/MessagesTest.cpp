@@ -26,7 +26,7 @@ constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "Sourc
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
     "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "JournalWrite", "JobMove",
-    "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed", "ListenFailed",
+    "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed", "ListenFailed", "AllowList",
     "OutOfMemory"};
 // clang-format on
 
@@ -74,6 +74,11 @@ std::string RenderTable()
     for (int w = 0; w <= static_cast<int>(RuleWarning::SideClearance); ++w)
         all +=
             "rule " + std::to_string(w) + " " + RuleWarningText(static_cast<RuleWarning>(w)) + "\n";
+    for (int k = 0; k <= static_cast<int>(PortEvent::Kind::SpoolFailed); ++k)
+        all += "port " + std::to_string(k) + " " +
+               PortEventText(
+                   {static_cast<PortEvent::Kind>(k), "127.0.0.1:5000", 12, "port-1.pcl", ENOSPC}) +
+               "\n";
     for (int s = 0; s < 4; ++s)
         all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
     return all;

@@ -34,13 +34,15 @@ constexpr const char* kIni = "[keys]\r\nadrkeybeg=^Kd.: ^\r\nadrkeyend=^;^\r\nad
 // A letter job of `letters` addressees with `pages` pages each.
 std::string LetterJob(int letters, int pages = 2)
 {
-    std::string job = "\x1b%-12345X@PJL\r\n\x1b" "E";
+    std::string job = "\x1b%-12345X@PJL\r\n\x1b"
+                      "E";
     for (int l = 0; l < letters; ++l) {
         job += "\x1b&a1VKd.: " + std::to_string(4711 + l) + "; Brief\f";
         for (int p = 1; p < pages; ++p)
             job += "Seite " + std::to_string(p + 1) + std::string(200, 'x') + "\f";
     }
-    return job + "\x1b" "E\x1b%-12345X";
+    return job + "\x1b"
+                 "E\x1b%-12345X";
 }
 
 struct CliResult {
@@ -81,9 +83,9 @@ TEST(StandardStreams, JobInAndMarkedJobOutOnlyAfterItsCheck)
     dir.Write("kuvrion.ini", kIni);
     const std::string job = LetterJob(3);
     dir.Write("job.pcl", job);
-    ASSERT_EQ(Cli(dir.Path(), {"export", (dir / "job.pcl").string(), (dir / "file.pcl").string()})
-                  .status,
-              kExitOk);
+    ASSERT_EQ(
+        Cli(dir.Path(), {"export", (dir / "job.pcl").string(), (dir / "file.pcl").string()}).status,
+        kExitOk);
     const std::string marked = ReadFile(dir / "file.pcl");
 
     // Stdin to a file, a file to stdout, stdin to stdout: the same bytes every way; the figures
@@ -125,6 +127,17 @@ TEST(StandardStreams, JobInAndMarkedJobOutOnlyAfterItsCheck)
     for (const auto& entry : fs::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().find("kuvrion-"), std::string::npos)
             << entry.path();
+
+    // Sending checks first: a job that fails its check never leaves.
+    fs::create_directory(dir / "drucker");
+    const std::string to = "file:" + (dir / "drucker").string();
+    dir.Write("kaputt.pcl", broken);
+    EXPECT_EQ(Cli(dir.Path(), {"send", (dir / "kaputt.pcl").string(), to}).status, kExitFailed);
+    EXPECT_TRUE(fs::is_empty(dir / "drucker"));
+    EXPECT_EQ(Cli(dir.Path(), {"send", (dir / "file.pcl").string(), to}).status, kExitOk);
+    EXPECT_EQ(ReadFile(dir / "drucker/file.pcl"), marked);
+    EXPECT_EQ(Cli(dir.Path(), {"send", (dir / "file.pcl").string(), "http://x"}).status,
+              kExitBadInput);
 }
 
 TEST(WatchedFolder, MarksChecksAndFilesEveryJobOnce)
@@ -137,17 +150,18 @@ TEST(WatchedFolder, MarksChecksAndFilesEveryJobOnce)
     dir.Write("in/spaet.pcl.tmp", LetterJob(1));
     fs::rename(dir / "in/spaet.pcl.tmp", dir / "in/spaet.pcl"); // renamed in: taken at once
     dir.Write("in/bild.pdf", "%PDF-1.7\n");
-    dir.Write("in/ohne.pcl", "\x1b" "EHallo ohne Schl\xfcssel\f");
+    dir.Write("in/ohne.pcl", "\x1b"
+                             "EHallo ohne Schl\xfcssel\f");
     dir.Write("in/.versteckt", "x");
     dir.Write("in/halb.part", "x");
 
-    const std::vector<std::string> watch = {"watch", (dir / "in").string(), "--once",
-                                            "--interval", "0.1"};
+    const std::vector<std::string> watch = {"watch", (dir / "in").string(), "--once", "--interval",
+                                            "0.1"};
     CliResult r = Cli(dir.Path(), watch);
     ASSERT_EQ(r.status, kExitOk) << r.err;
 
-    ASSERT_EQ(Cli(dir.Path(), {"export", (dir / "in/done/rechnung.pcl").string(),
-                               (dir / "ref.pcl").string()})
+    ASSERT_EQ(Cli(dir.Path(),
+                  {"export", (dir / "in/done/rechnung.pcl").string(), (dir / "ref.pcl").string()})
                   .status,
               kExitOk);
     EXPECT_EQ(ReadFile(dir / "in/out/rechnung-OME.pcl"), ReadFile(dir / "ref.pcl"));
@@ -203,8 +217,7 @@ pid_t Start(const fs::path& dir, const std::vector<std::string>& args, const fs:
 }
 
 // Polls `ready` until it holds or the deadline passes.
-template <class F>
-bool WaitFor(F ready, std::chrono::seconds deadline = 60s)
+template <class F> bool WaitFor(F ready, std::chrono::seconds deadline = 60s)
 {
     const auto until = std::chrono::steady_clock::now() + deadline;
     while (!ready()) {
@@ -292,14 +305,14 @@ TEST(WatchedFolder, AKillLosesAndRepeatsNothing)
         EXPECT_TRUE(fs::exists(dir / "in/done" / (name + ".pcl"))) << name;
     }
     EXPECT_EQ(lines.count("langsam.pcl"), 1u);
-    ASSERT_EQ(Cli(dir.Path(), {"export", (dir / "in/done/langsam.pcl").string(),
-                               (dir / "ref.pcl").string()})
+    ASSERT_EQ(Cli(dir.Path(),
+                  {"export", (dir / "in/done/langsam.pcl").string(), (dir / "ref.pcl").string()})
                   .status,
               kExitOk);
     EXPECT_EQ(ReadFile(dir / "in/done/langsam.pcl"), slow);
     EXPECT_EQ(ReadFile(dir / "in/out/langsam-OME.pcl"), ReadFile(dir / "ref.pcl"));
-    ASSERT_EQ(Cli(dir.Path(), {"export", (dir / "in/done/job105.pcl").string(),
-                               (dir / "ref.pcl").string()})
+    ASSERT_EQ(Cli(dir.Path(),
+                  {"export", (dir / "in/done/job105.pcl").string(), (dir / "ref.pcl").string()})
                   .status,
               kExitOk);
     EXPECT_EQ(ReadFile(dir / "in/out/job105-OME.pcl"), ReadFile(dir / "ref.pcl"));
