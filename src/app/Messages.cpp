@@ -219,6 +219,8 @@ constexpr Row kRows[] = {
     {Action::Deliver, FileMissing, Warning, "Datei nicht gefunden: {path}",
      "Datei nicht gefunden: {path}"},
     {Action::Deliver, DeliveryTarget, Warning, kDeliveryTarget, kDeliveryTarget},
+    {Action::Deliver, NoDeliveryTarget, Warning,
+     "Kein Ziel für markierte Jobs eingestellt (Abschnitt [deliver], Schlüssel to=): {path}"},
     {Action::Deliver, PrinterRefused, Warning, "Der Drucker {path} ist nicht erreichbar: {error}"},
     {Action::Deliver, PrinterTimeout, Warning,
      "Der Drucker {path} hat den Job nicht rechtzeitig angenommen."},

@@ -59,6 +59,7 @@ enum class FailureKind : std::uint8_t {
     DeliveryFailed, // sending to the printer or copying into the folder broke off (err, path)
     ListenFailed,   // the print port could not be opened (err, detail: address and port)
     AllowList,      // an entry of an allow list that is no address or network (detail)
+    NoDeliveryTarget, // the settings name no target for marked jobs ([deliver] to=; path)
     OutOfMemory,
 };
 

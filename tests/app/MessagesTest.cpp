@@ -26,7 +26,7 @@ constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "Sourc
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
     "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "JournalWrite", "JobMove",
-    "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed", "ListenFailed", "AllowList",
+    "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed", "ListenFailed", "AllowList", "NoDeliveryTarget",
     "OutOfMemory"};
 // clang-format on
 
