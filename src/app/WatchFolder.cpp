@@ -280,12 +280,10 @@ std::optional<Failure> WatchFolder::Process(const std::string& workName)
     const std::optional<WorkName> parts = SplitWorkName(workName);
     const fs::path work = m_work / PathFromUtf8(workName);
     int err = 0;
-    const std::optional<std::string> sha = Sha256OfFile(work, err);
-    if (!sha) {
-        return Failure{FailureKind::JobMove, err, 0, PathToUtf8(work)};
-    }
+    // A job that cannot be read has no digest; the pipeline then refuses it with the reason.
+    const std::string sha = Sha256OfFile(work, err).value_or("");
     const std::string taken = TakenTime(parts->takenMs);
-    if (const auto entry = m_journal->Find(taken, parts->job, *sha)) {
+    if (const auto entry = m_journal->Find(taken, parts->job, sha)) {
         return Finish(work, *entry); // done before a kill: only its move is left
     }
 
@@ -293,7 +291,7 @@ std::optional<Failure> WatchFolder::Process(const std::string& workName)
     const fs::path marked = m_opt.out / PathFromUtf8(PathToUtf8(stem) + "-OME.pcl");
     MarkRequest request{m_opt.programDir, m_opt.settingsFile, PathToUtf8(work), PathToUtf8(marked)};
     MarkResult result = MarkJob(request);
-    JournalEntry entry{taken,        parts->job,          *sha,
+    JournalEntry entry{taken,        parts->job,          sha,
                        result.pages, result.stats.sheets, result.stats.envelopes,
                        kJournalOk};
     if (!result.Ok()) {

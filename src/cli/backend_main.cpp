@@ -9,7 +9,8 @@
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
-    kuvrion::CatchStopSignals(); // a cancelled job gets SIGTERM: the marking ends with the job
+    // No stop handler: the print system ends a cancelled job's backend with SIGTERM, and it ends
+    // at once (its temporary files lie in the print system's folder, which cleans them up).
     const char* uri = std::getenv("DEVICE_URI");
     kuvrion::BackendCall call;
     call.args = kuvrion::CommandLineArguments(argc, argv);
