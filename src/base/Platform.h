@@ -121,8 +121,6 @@ void UseBinaryStandardStreams();
 // end the process but make StopRequested() true, so a service ends after its current job.
 void CatchStopSignals();
 bool StopRequested();
-// For tests: as if a stop signal had come (true) or not (false).
-void SetStopRequested(bool stop);
 
 // Runs a program (a path, or a name found on the PATH) with `args` (args[0] is its name) and the
 // environment variables `env` ("NAME=value") added to this process's, and waits for it. Its exit

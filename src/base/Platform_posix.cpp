@@ -282,11 +282,6 @@ bool StopRequested()
     return g_stop != 0;
 }
 
-void SetStopRequested(bool stop)
-{
-    g_stop = stop ? 1 : 0;
-}
-
 std::optional<int> RunProgram(const std::vector<std::string>& args,
                               const std::vector<std::string>& env, int& err)
 {

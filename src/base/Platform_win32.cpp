@@ -402,11 +402,6 @@ bool StopRequested()
     return ::InterlockedCompareExchange(&g_stop, 0, 0) != 0;
 }
 
-void SetStopRequested(bool stop)
-{
-    ::InterlockedExchange(&g_stop, stop ? 1 : 0);
-}
-
 std::optional<int> RunProgram(const std::vector<std::string>& args,
                               const std::vector<std::string>& env, int& err)
 {
