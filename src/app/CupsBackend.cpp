@@ -1,6 +1,7 @@
 #include "app/CupsBackend.h"
 
 #include "app/Delivery.h"
+#include "app/JobFiling.h"
 #include "app/MarkJob.h"
 #include "app/Messages.h"
 #include "app/SpooledJob.h"
@@ -126,6 +127,15 @@ BackendExit RunCupsBackend(const BackendCall& call)
         MarkResult named = result;
         if (named.failure->path == job) {
             named.failure->path = call.args.size() == 6 ? job : call.args[2];
+        }
+        // A copy for the operator where [deliver] refused= says, named after the job's number (its
+        // title comes from the client).
+        if (!deliver.refused.empty()) {
+            const std::string name = "job-" + call.args[0] + ".pcl";
+            if (const auto failure = FileRefusedJob(PathFromUtf8(job), name, named.Text(),
+                                                    PathFromUtf8(deliver.refused), false)) {
+                err << "INFO: " << OneLine(MessageFor(Action::Watch, failure).text) << '\n';
+            }
         }
         return refuse(named.Text(), BackendExit::Cancel);
     }

@@ -1,7 +1,7 @@
 #include "app/WatchFolder.h"
 
+#include "app/JobFiling.h"
 #include "app/MarkJob.h"
-#include "base/AtomicFile.h"
 #include "base/Platform.h"
 #include "base/Sha256.h"
 
@@ -58,49 +58,6 @@ std::optional<WorkName> SplitWorkName(const std::string& name)
         return std::nullopt;
     }
     return WorkName{ms, name.substr(tilde + 1)};
-}
-
-// A name in `dir` for `name` that no file has yet: "brief.pcl", "brief-2.pcl", ...
-fs::path FreeName(const fs::path& dir, const std::string& name)
-{
-    const fs::path p = PathFromUtf8(name);
-    fs::path candidate = dir / p;
-    std::error_code ec;
-    for (int n = 2;
-         fs::exists(fs::symlink_status(candidate, ec)) ||
-         fs::exists(fs::symlink_status(PathFromUtf8(PathToUtf8(candidate) + ".txt"), ec));
-         ++n) {
-        candidate = dir / PathFromUtf8(PathToUtf8(p.stem()) + "-" + std::to_string(n) +
-                                       PathToUtf8(p.extension()));
-    }
-    return candidate;
-}
-
-// Renames `from` to `to`; across file systems (a share mounted as DONE) as a copy that appears
-// whole, then the original goes. 0 or the errno value.
-int MoveFile(const fs::path& from, const fs::path& to)
-{
-    std::error_code ec;
-    fs::rename(from, to, ec);
-    if (!ec) {
-        return 0;
-    }
-    if (ec != std::errc::cross_device_link) {
-        return ec.value();
-    }
-    fs::path temp = to;
-    temp += ".part";
-    fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
-    if (ec) {
-        RemoveFileQuietly(temp);
-        return ec.value();
-    }
-    if (const int err = ReplaceFile(temp, to); err != 0) {
-        RemoveFileQuietly(temp);
-        return err;
-    }
-    fs::remove(from, ec);
-    return ec ? ec.value() : 0;
 }
 
 std::optional<Failure> MakeFolder(const fs::path& dir)
@@ -314,17 +271,10 @@ std::optional<Failure> WatchFolder::Process(const std::string& workName)
 std::optional<Failure> WatchFolder::Finish(const fs::path& work, const JournalEntry& entry)
 {
     const bool ok = entry.result == kJournalOk;
-    const fs::path target = FreeName(ok ? m_opt.done : m_opt.error, entry.job);
-    if (!ok) {
-        AtomicFile reason;
-        fs::path text = target;
-        text += ".txt";
-        if (!reason.Open(text) || !reason.Write(entry.result + "\r\n") || !reason.Commit()) {
-            return Failure{FailureKind::JobMove, reason.ErrorNumber(), 0, PathToUtf8(text)};
-        }
-    }
-    if (const int err = MoveFile(work, target); err != 0) {
-        return Failure{FailureKind::JobMove, err, 0, PathToUtf8(work)};
+    const auto failure = ok ? FileJob(work, entry.job, m_opt.done)
+                            : FileRefusedJob(work, entry.job, entry.result, m_opt.error, true);
+    if (failure) {
+        return failure;
     }
     m_log(entry.job + ": " +
           (ok ? "OK, " + std::to_string(entry.sheets) + " Blätter, " +

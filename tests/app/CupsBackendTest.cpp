@@ -25,14 +25,15 @@ TEST(CupsBackend, MarksDeliversOrSaysWhyWithTheExitCodeOfTheContract)
 {
     test::TempDir dir;
     fs::create_directory(dir / "drucker");
+    fs::create_directory(dir / "abgewiesen");
     std::uint16_t closedPort = 0;
     {
         asio::io_context io;
         asio::ip::tcp::acceptor a(io, {asio::ip::make_address("127.0.0.1"), 0});
         closedPort = a.local_endpoint().port();
     }
-    dir.Write("ordner.ini",
-              std::string(kKeys) + "[deliver]\r\nto=" + (dir / "drucker").string() + "\r\n");
+    dir.Write("ordner.ini", std::string(kKeys) + "[deliver]\r\nto=" + (dir / "drucker").string() +
+                                "\r\nrefused=" + (dir / "abgewiesen").string() + "\r\n");
     dir.Write("ohne.ini", kKeys);
     dir.Write("tot.ini", std::string(kKeys) + "[deliver]\r\nto=socket://127.0.0.1:" +
                              std::to_string(closedPort) + "\r\n");
@@ -68,6 +69,10 @@ TEST(CupsBackend, MarksDeliversOrSaysWhyWithTheExitCodeOfTheContract)
         EXPECT_EQ(std::distance(fs::directory_iterator(dir / "drucker"), fs::directory_iterator()),
                   1);
     }
+    // The two refused jobs of that line of work, each with its reason, under the job's number.
+    EXPECT_EQ(test::ReadFile(dir / "abgewiesen/job-17.pcl"), "%PDF-1.7\n");
+    EXPECT_NE(test::ReadFile(dir / "abgewiesen/job-17.pcl.txt").find("PCL-5"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(dir / "abgewiesen/job-17-2.pcl"), "Hallo\f");
     // The one job delivered is the job as MarkJob writes it.
     dir.Write("job.pcl", kJob);
     MarkRequest request{dir.Path(), (dir / "ordner.ini").string(), (dir / "job.pcl").string(),
