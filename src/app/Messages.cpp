@@ -211,6 +211,8 @@ constexpr Row kRows[] = {
     {Action::Watch, TargetFolderMissing, Warning,
      "Der Ordner konnte nicht angelegt werden: {path}\r\n{error}",
      "Der überwachte Ordner existiert nicht: {path}"},
+    {Action::Watch, DestinationIsSource, Warning, "",
+     "Ausgabe-, Erledigt- und Fehlerordner dürfen nicht der überwachte Ordner sein: {path}"},
     {Action::Watch, JournalWrite, Warning,
      "Das Journal konnte nicht geschrieben werden: {path}\r\n{error}"},
     {Action::Watch, JobMove, Warning, "Der Job konnte nicht verschoben werden: {path}\r\n{error}"},

@@ -112,6 +112,10 @@ std::optional<Failure> WatchFolder::Prepare()
         if (auto failure = MakeFolder(dir)) {
             return failure;
         }
+        // A marked or filed job in the watched folder itself would be taken again as a new job.
+        if (dir != m_work && fs::equivalent(dir, m_opt.in, ec)) {
+            return Failure{FailureKind::DestinationIsSource, 0, 0, PathToUtf8(dir)};
+        }
     }
     // A marked job that a kill caught before its check passed: its job is done again.
     for (const auto& entry : fs::directory_iterator(m_opt.out, ec)) {

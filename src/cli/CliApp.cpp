@@ -533,7 +533,9 @@ int Session::Watch()
     Failure typed = *failure;
     if (typed.what == FailureKind::TargetFolderMissing && typed.path == PathToUtf8(options.in)) {
         typed.path = m_opt.inDir;
-        Fail(*BadInputText(Action::Watch, typed));
+    }
+    if (const auto text = BadInputText(Action::Watch, typed)) {
+        Fail(*text);
         return kExitBadInput;
     }
     Fail(OneLine(MessageFor(Action::Watch, typed).text));

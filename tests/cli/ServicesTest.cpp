@@ -188,10 +188,15 @@ TEST(WatchedFolder, MarksChecksAndFilesEveryJobOnce)
     EXPECT_EQ(ReadFile(dir / "in/done/rechnung.pcl"), good);
     EXPECT_TRUE(fs::exists(dir / "in/done/rechnung-2.pcl"));
 
-    // A folder that is not there: exit 2 naming it.
-    r = Cli(dir.Path(), {"watch", "fehlt", "--once"});
-    EXPECT_EQ(r.status, kExitBadInput);
-    EXPECT_NE(r.err.find("fehlt"), std::string::npos);
+    // A folder that is not there, and output into the watched folder (taken again as a job):
+    // exit 2 naming it.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"watch", "fehlt", "--once"},
+          {"watch", (dir / "in").string(), "--once", "--out", (dir / "in/.").string()}}) {
+        r = Cli(dir.Path(), args);
+        EXPECT_EQ(r.status, kExitBadInput);
+        EXPECT_NE(r.err.find(args[1]), std::string::npos) << r.err;
+    }
 }
 
 #ifndef _WIN32
