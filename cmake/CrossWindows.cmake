@@ -17,6 +17,7 @@ endfunction()
 
 kuvrion_host_header_package(CLI11::CLI11 CLI/CLI.hpp)
 kuvrion_host_header_package(nlohmann_json::nlohmann_json nlohmann/json.hpp)
+kuvrion_host_header_package(Asio::Asio asio/version.hpp)
 
 if(KUVRION_TESTS)
     # Debian's GoogleTest sources, compiled with the cross compiler (they define GTest::gtest).

@@ -42,6 +42,8 @@ else()
     # German texts in Qt's own dialogs (file dialog buttons and the like), and a font with the
     # symbols the page text window shows for control bytes (CR, LF, ...), which DejaVu lacks.
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-symbola")
+    # The print-queue backend in /usr/lib/cups/backend needs a print system to run in.
+    set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups")
 endif()
 
 include(CPack)

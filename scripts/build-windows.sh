@@ -16,7 +16,7 @@ run_tests=1
 build_dir=$(realpath -m "${BUILD_WIN_DIR:-build-win}")
 
 bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 \
-    cmake ninja-build googletest libcli11-dev nlohmann-json3-dev
+    cmake ninja-build googletest libcli11-dev nlohmann-json3-dev libasio-dev
 
 manual=${MANUAL_PDF:-}
 if [[ -z "$manual" ]]; then

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-svg-dev qt6-translations-l10n fonts-dejavu-core fonts-symbola
-    libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libdmtx-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libdmtx-dev libasio-dev
     clang-14 libclang-rt-14-dev clang-format
     ruby-asciidoctor-pdf
     xvfb xauth

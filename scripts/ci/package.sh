@@ -25,12 +25,14 @@ trap cleanup EXIT
 apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 
 expected=(
-    /usr/bin/kuvrion /usr/bin/kuvrion-cli
+    /usr/bin/kuvrion /usr/bin/kuvrion-cli /usr/lib/cups/backend/kuvrion
     /usr/share/applications/kuvrion.desktop
     /usr/share/icons/hicolor/scalable/apps/kuvrion.svg
     /usr/share/metainfo/de.kuvrion.Kuvrion.metainfo.xml
 )
 [[ -f "$build/bin/doc/Kuvrion.pdf" ]] && expected+=(/usr/share/doc/kuvrion/Kuvrion.pdf)
+# CUPS runs a backend of mode 0755 as its unprivileged user.
+[[ $(stat -c %a /usr/lib/cups/backend/kuvrion) == 755 ]] || { echo "backend mode not 0755"; exit 1; }
 for f in "${expected[@]}"; do
     [[ -f "$f" ]] || { echo "not installed: $f"; exit 1; }
 done

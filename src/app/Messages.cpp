@@ -112,6 +112,13 @@ constexpr auto kMarkerNearby =
          "Ähnlichster Text in den Seiten: „{detail}“. Bitte die Startkennung unter "
          "Einstellungen / Adressatenschlüssel prüfen.\r\n",
          kDriverHint);
+constexpr std::string_view kDeliveryTarget =
+    "Unbekanntes Ziel (erlaubt sind ein Ordner, file:, socket://, ipp:// und lpd://): {detail}";
+constexpr std::string_view kListenFailed =
+    "Der Druckport {detail} kann nicht geöffnet werden: {error}";
+
+constexpr std::string_view kAllowList =
+    "Kein Netz und keine Adresse (Beispiel: 192.168.10.0/24): {detail}";
 
 // Rows with an empty text are failures the desktop program shows otherwise: it offers the command
 // only when they cannot happen, or (an unreadable job) shows the import's 0 pages.
@@ -253,6 +260,30 @@ constexpr Row kRows[] = {
     {Action::ExportReason, FileMissing, Plain, "Bitte zuerst eine Zieldatei wählen"},
     {Action::ExportReason, DestinationIsSource, Plain, "Ziel ist die Quelldatei"},
     {Action::ExportReason, TargetFolderMissing, Plain, "Ordner fehlt: {path}"},
+
+    {Action::Watch, TargetFolderMissing, Warning,
+     "Der Ordner konnte nicht angelegt werden: {path}\r\n{error}",
+     "Der überwachte Ordner existiert nicht: {path}"},
+    {Action::Watch, DestinationIsSource, Warning, "",
+     "Ausgabe-, Erledigt- und Fehlerordner dürfen nicht der überwachte Ordner sein: {path}"},
+    {Action::Watch, JournalWrite, Warning,
+     "Das Journal konnte nicht geschrieben werden: {path}\r\n{error}"},
+    {Action::Watch, JobMove, Warning, "Der Job konnte nicht verschoben werden: {path}\r\n{error}"},
+
+    {Action::Deliver, {}, Plain, "Der Job wurde übergeben."},
+    {Action::Deliver, FileMissing, Warning, "Datei nicht gefunden: {path}",
+     "Datei nicht gefunden: {path}"},
+    {Action::Deliver, DeliveryTarget, Warning, kDeliveryTarget, kDeliveryTarget},
+    {Action::Deliver, NoDeliveryTarget, Warning,
+     "Kein Ziel für markierte Jobs eingestellt (Abschnitt [deliver], Schlüssel to=): {path}"},
+    {Action::Deliver, PrinterRefused, Warning, "Der Drucker {path} ist nicht erreichbar: {error}"},
+    {Action::Deliver, PrinterTimeout, Warning,
+     "Der Drucker {path} hat den Job nicht rechtzeitig angenommen."},
+    {Action::Deliver, DeliveryFailed, Warning, "Die Übergabe an {path} ist abgebrochen: {error}"},
+
+    {Action::Listen, ListenFailed, Warning, kListenFailed, kListenFailed},
+    {Action::Listen, TargetFolderMissing, Warning, "", "Der Spool-Ordner existiert nicht: {path}"},
+    {Action::Listen, AllowList, Warning, kAllowList, kAllowList},
 };
 
 const Row* FindRow(Action action, std::optional<FailureKind> failure)
@@ -435,6 +466,40 @@ std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int3
     return out + " – Adressat " + std::to_string(addressee + 1);
 }
 
+std::string PortEventText(const PortEvent& event)
+{
+    using enum PortEvent::Kind;
+    const std::string bytes = std::to_string(event.bytes) + " Bytes";
+    std::string what;
+    switch (event.kind) {
+    case Spooled:
+        what = "Job " + event.file + " angenommen (" + bytes + ")";
+        break;
+    case NotAllowed:
+        what = "abgewiesen: Adresse nicht erlaubt (--allow)";
+        break;
+    case TooMany:
+        what = "abgewiesen: zu viele gleichzeitige Verbindungen";
+        break;
+    case TooLarge:
+        what = "Job verworfen: größer als erlaubt (--max-bytes, " + bytes + ")";
+        break;
+    case Idle:
+        what = "Job verworfen: keine Daten mehr seit der Wartezeit (" + bytes + ")";
+        break;
+    case Broken:
+        what = "Job verworfen: Verbindung abgebrochen (" + bytes + "): " + DescribeErrno(event.err);
+        break;
+    case Empty:
+        what = "Verbindung ohne Daten geschlossen";
+        break;
+    case SpoolFailed:
+        what = "Job verworfen: konnte nicht gespeichert werden: " + DescribeErrno(event.err);
+        break;
+    }
+    return event.peer + ": " + what;
+}
+
 std::string DescribeErrno(int err)
 {
     switch (err) {
@@ -488,6 +553,21 @@ std::string DescribeErrno(int err)
         return "Vorgang unterbrochen";
     case EAGAIN:
         return "Ressource vorübergehend nicht verfügbar";
+    case ECONNREFUSED:
+        return "Verbindung abgelehnt";
+    case ECONNRESET:
+        return "Verbindung von der Gegenseite zurückgesetzt";
+    case EPIPE:
+        return "Verbindung von der Gegenseite geschlossen";
+    case ETIMEDOUT:
+        return "Zeitüberschreitung";
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return "Rechner nicht erreichbar";
+    case EADDRINUSE:
+        return "Adresse wird bereits verwendet";
+    case EADDRNOTAVAIL:
+        return "Adresse nicht verfügbar";
     default:
         // No German text for it: the C library's own words.
         return "Systemfehler " + std::to_string(err) + " (" + std::strerror(err) + ")";

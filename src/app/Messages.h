@@ -6,6 +6,7 @@
 #include "base/Failure.h"
 #include "marking/CodeRules.h"
 #include "marking/SheetPlan.h"
+#include "net/PrintPortListener.h"
 #include "settings/Settings.h"
 
 #include <cstdint>
@@ -33,6 +34,9 @@ enum class Action {
     CommandLine,  // the job named on the desktop program's command line
     ImportReason, // why the import is not offered (tooltip and status line)
     ExportReason, // why the export is not offered, or why a path is shown in red
+    Watch,        // a job of the watched folder
+    Deliver,      // handing a marked job to a printer or a folder
+    Listen,       // the print port
 };
 
 struct Message {
@@ -75,6 +79,10 @@ std::string CorrectedSettingsText(const std::string& file, const std::vector<Set
 // it: `fault` the search's fault (-1: key found, with `id` as UTF-8 text), `addressee` the 0-based
 // addressee the import gave the page (-1: none).
 std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee);
+
+// The log line of the print port about one connection ("127.0.0.1:50312: Job port-....pcl
+// angenommen (1234 Bytes)").
+std::string PortEventText(const PortEvent& event);
 
 // A short German description of an errno value ("Kein Speicherplatz mehr auf dem Gerät", ...).
 std::string DescribeErrno(int err);

@@ -56,6 +56,16 @@ enum class FailureKind : std::uint8_t {
     FileMissing,   // a file to be opened does not exist (path)
     NoViewer,      // no program on this computer opens the file (path)
     CodeUnusable,  // the OME settings give no readable code (detail: why)
+    // Jobs without hands: the watched folder, delivery to a printer, the print port.
+    JournalWrite,   // the journal could not be written (err, path)
+    JobMove,        // a job could not be moved between the folders of a watched folder (err, path)
+    DeliveryTarget, // a delivery target that is no folder and no known printer address (detail)
+    PrinterRefused, // the printer refused the connection or cannot be reached (err, path: address)
+    PrinterTimeout, // the printer did not take the job in time (path: address)
+    DeliveryFailed, // sending to the printer or copying into the folder broke off (err, path)
+    ListenFailed,   // the print port could not be opened (err, detail: address and port)
+    AllowList,      // an entry of an allow list that is no address or network (detail)
+    NoDeliveryTarget, // the settings name no target for marked jobs ([deliver] to=; path)
     OutOfMemory,
     Cancelled, // the user stopped the command; nothing it would have written was kept
 };

@@ -113,6 +113,21 @@ bool StdErrIsTerminal();
 // cannot spell every file name.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
+// Standard input and output carry bytes unchanged (Windows would turn LF into CR LF and stop
+// reading at a Ctrl+Z byte).
+void UseBinaryStandardStreams();
+
+// From now on SIGTERM and Ctrl+C (on Windows Ctrl+C, Ctrl+Break and closing the console) do not
+// end the process but make StopRequested() true, so a service ends after its current job.
+void CatchStopSignals();
+bool StopRequested();
+
+// Runs a program (a path, or a name found on the PATH) with `args` (args[0] is its name) and the
+// environment variables `env` ("NAME=value") added to this process's, and waits for it. Its exit
+// status, or nullopt with `err` set when it could not be started or did not end normally.
+std::optional<int> RunProgram(const std::vector<std::string>& args,
+                              const std::vector<std::string>& env, int& err);
+
 // The console of a command-line program while it lives: UTF-8 output, and escape sequences on
 // standard error where the console can turn them on; the old settings come back at the end.
 class ConsoleSetup {

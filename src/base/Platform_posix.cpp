@@ -2,10 +2,13 @@
 
 #ifndef _WIN32
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -247,6 +250,81 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
 }
 
 // Terminals here take UTF-8 and escape sequences as they are.
+void UseBinaryStandardStreams() {}
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+extern "C" void OnStopSignal(int)
+{
+    g_stop = 1;
+}
+
+} // namespace
+
+void CatchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+    // A peer that closes its connection early must not end the process: the write fails instead.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+bool StopRequested()
+{
+    return g_stop != 0;
+}
+
+std::optional<int> RunProgram(const std::vector<std::string>& args,
+                              const std::vector<std::string>& env, int& err)
+{
+    if (args.empty()) {
+        err = EINVAL;
+        return std::nullopt;
+    }
+    std::vector<char*> argv;
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        err = errno;
+        return std::nullopt;
+    }
+    if (pid == 0) {
+        for (const std::string& e : env) {
+            const std::size_t eq = e.find('=');
+            ::setenv(e.substr(0, eq).c_str(), eq == std::string::npos ? "" : e.c_str() + eq + 1, 1);
+        }
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            err = errno;
+            return std::nullopt;
+        }
+    }
+    if (!WIFEXITED(status)) {
+        err = EINTR;
+        return std::nullopt;
+    }
+    if (WEXITSTATUS(status) == 127) {
+        err = ENOENT;
+        return std::nullopt;
+    }
+    return WEXITSTATUS(status);
+}
+
 ConsoleSetup::ConsoleSetup() = default;
 ConsoleSetup::~ConsoleSetup() = default;
 

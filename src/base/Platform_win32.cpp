@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cwchar>
+#include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <windows.h>
 
 #include <shellapi.h>
@@ -370,6 +372,66 @@ std::vector<std::string> CommandLineArguments(int, char**)
     }
     ::LocalFree(wide);
     return args;
+}
+
+void UseBinaryStandardStreams()
+{
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+}
+
+namespace {
+
+volatile LONG g_stop = 0;
+
+BOOL WINAPI OnConsoleControl(DWORD)
+{
+    ::InterlockedExchange(&g_stop, 1);
+    return TRUE;
+}
+
+} // namespace
+
+void CatchStopSignals()
+{
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+bool StopRequested()
+{
+    return ::InterlockedCompareExchange(&g_stop, 0, 0) != 0;
+}
+
+std::optional<int> RunProgram(const std::vector<std::string>& args,
+                              const std::vector<std::string>& env, int& err)
+{
+    if (args.empty()) {
+        err = EINVAL;
+        return std::nullopt;
+    }
+    // _wspawnvp joins the arguments with blanks: each one goes in quotes, its quotes escaped.
+    std::vector<std::wstring> quoted;
+    for (const std::string& a : args) {
+        std::wstring q = L"\"";
+        for (const wchar_t c : PathFromUtf8(a).wstring()) {
+            if (c == L'"')
+                q += L'\\';
+            q += c;
+        }
+        quoted.push_back(q + L"\"");
+    }
+    std::vector<const wchar_t*> argv;
+    for (const std::wstring& q : quoted)
+        argv.push_back(q.c_str());
+    argv.push_back(nullptr);
+    for (const std::string& e : env)
+        ::_wputenv(Widen(e).c_str()); // inherited by the program started next
+    const intptr_t status = ::_wspawnvp(_P_WAIT, PathFromUtf8(args[0]).c_str(), argv.data());
+    if (status < 0) {
+        err = errno;
+        return std::nullopt;
+    }
+    return static_cast<int>(status);
 }
 
 ConsoleSetup::ConsoleSetup()

@@ -3,19 +3,27 @@
 #include "CliReporter.h"
 #include "app/AppState.h"
 #include "app/Commands.h"
+#include "app/Delivery.h"
+#include "app/MarkJob.h"
 #include "app/Messages.h"
+#include "app/SpooledJob.h"
+#include "app/WatchFolder.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
 #include "base/Platform.h"
+#include "net/PrintPortListener.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
+#include <fstream>
 #include <iomanip>
+#include <istream>
 #include <optional>
 #include <ostream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -40,7 +48,25 @@ struct Options {
     std::optional<std::string> manifest;
     std::optional<std::string> envelopes;
     std::optional<std::int32_t> page;
+    // watch
+    std::string inDir;
+    std::string outDir;
+    std::string doneDir;
+    std::string errorDir;
+    double interval = 2.0;
+    bool once = false;
+    // send
+    std::string uri;
+    // listen
+    std::string bind = "127.0.0.1";
+    std::uint16_t port = 9100;
+    std::vector<std::string> allow;
+    std::string spool;
+    std::int64_t maxBytes = std::int64_t(2) << 30;
 };
+
+// "-" as JOB or OUT: standard input or output.
+constexpr const char* kStdStream = "-";
 
 // One line of a summary: the caption padded to a column (by characters, not bytes: captions hold
 // umlauts), then the number right-aligned.
@@ -61,22 +87,6 @@ std::string Absolute(const std::string& path)
     return ec ? path : PathToUtf8(p.lexically_normal());
 }
 
-// One line for a message: message boxes break lines with CR LF, a terminal wants one line
-// ("Export fehlgeschlagen: Datei zu groß").
-std::string OneLine(const std::string& text)
-{
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 2, "\r\n") == 0) {
-            line += (line.empty() || line.back() == ':') ? " " : " - ";
-            ++i;
-        } else {
-            line += text[i];
-        }
-    }
-    return line;
-}
-
 // One run of the tool: the shared state, the command layer and the output streams.
 class Session {
 public:
@@ -95,20 +105,49 @@ public:
     int RefPage();
     int Verify();
     int Text();
+    int Watch();
+    int Send();
+    int Listen();
+    // "-" as JOB: reads standard input into a temporary file, beside `besides` when given. False
+    // (after the message) when it cannot.
+    bool SpoolJob(const std::string& besides = {});
 
 private:
     bool LoadSettings();
     void UseSource();
     void Fail(const std::string& text) { m_io.err << "kuvrion-cli: " << text << '\n'; }
     int Finish(Action action, const Outcome& outcome);
-    void PrintImport(json& doc) const;
+    void PrintImport(json& doc, std::ostream& o) const;
 
     CliIo m_io;
     const Options& m_opt;
     AppState m_state;
     CliReporter m_reporter;
     Commands m_commands;
+    std::string m_jobPath; // the job's file: JOB, or where standard input was spooled
+    SpooledJob m_spooled;
 };
+
+bool Session::SpoolJob(const std::string& besides)
+{
+    m_jobPath = m_opt.job;
+    if (m_opt.job != kStdStream) {
+        return true;
+    }
+    std::istringstream none;
+    std::istream& in = m_io.in ? *m_io.in : none;
+    const fs::path dir =
+        besides.empty() ? fs::path() : PathFromUtf8(Absolute(besides)).parent_path();
+    if (const auto failure = m_spooled.Spool(in, dir)) {
+        Fail(OneLine(MessageFor(Action::Import,
+                                Failure{FailureKind::SourceUnreadable, failure->err, 0, "-"})
+                         .text) +
+             (failure->err ? ": " + DescribeErrno(failure->err) : ""));
+        return false;
+    }
+    m_jobPath = PathToUtf8(m_spooled.Path());
+    return true;
+}
 
 bool Session::LoadSettings()
 {
@@ -125,7 +164,7 @@ bool Session::LoadSettings()
 // alone.
 void Session::UseSource()
 {
-    m_commands.ChooseSource(Absolute(m_opt.job), std::nullopt, false);
+    m_commands.ChooseSource(Absolute(m_jobPath), std::nullopt, false);
 }
 
 // A command's message goes to stdout when it succeeded (stderr in JSON mode, which keeps stdout for
@@ -136,7 +175,8 @@ int Session::Finish(Action action, const Outcome& outcome)
     m_reporter.FinishProgress();
     if (outcome.Ok()) {
         if (!outcome.message.empty()) {
-            (m_opt.json ? m_io.err : m_io.out) << OneLine(outcome.message) << '\n';
+            (m_opt.json || m_opt.out == kStdStream ? m_io.err : m_io.out)
+                << OneLine(outcome.message) << '\n';
         }
         return kExitOk;
     }
@@ -226,7 +266,7 @@ int Session::Skeleton()
     return Finish(Action::Skeleton, m_commands.SaveEscSkeleton(Absolute(m_opt.out), false));
 }
 
-void Session::PrintImport(json& doc) const
+void Session::PrintImport(json& doc, std::ostream& o) const
 {
     static constexpr const char* kCaptions[4] = {
         "Adress-ID zu kurz:", "Adress-ID fehlt:", "Schlüssel-Endekennung fehlt:",
@@ -245,7 +285,6 @@ void Session::PrintImport(json& doc) const
         doc["persons"] = std::move(persons);
         return;
     }
-    std::ostream& o = m_io.out;
     auto row = [&o](std::string_view caption, std::int64_t n) { Row(o, caption, n); };
     row("Seiten:", st.nJobPages);
     row("Zugewiesen:", st.nImpAssigned);
@@ -267,7 +306,7 @@ int Session::Import(bool print)
     if (print) {
         m_reporter.FinishProgress();
         json doc = json::object();
-        PrintImport(doc);
+        PrintImport(doc, m_io.out);
         if (m_opt.json) {
             m_io.out << doc.dump(2) << '\n';
         }
@@ -289,7 +328,31 @@ int Session::Export()
         return status;
     }
     m_reporter.FinishProgress();
-    m_commands.ChooseDestination(Absolute(m_opt.out), std::nullopt, false);
+    // "-" as OUT: the marked job is written to a temporary file and copied to standard output
+    // only after its check passed; the figures and messages go to standard error.
+    const bool toStdout = m_opt.out == kStdStream;
+    std::string destination = Absolute(m_opt.out);
+    struct Remove {
+        fs::path path;
+        ~Remove()
+        {
+            if (!path.empty()) {
+                RemoveFileQuietly(path);
+                fs::path list = path;
+                RemoveFileQuietly(list.replace_extension(".csv"));
+            }
+        }
+    } temporary;
+    if (toStdout) {
+        std::error_code ec;
+        std::random_device seed;
+        temporary.path =
+            fs::temp_directory_path(ec) / ("kuvrion-stdout-" + std::to_string(ProcessId()) + "-" +
+                                           std::to_string(seed()) + ".pcl");
+        destination = PathToUtf8(temporary.path);
+    }
+    std::ostream& report = toStdout ? m_io.err : m_io.out;
+    m_commands.ChooseDestination(destination, std::nullopt, false);
     if (m_opt.count) {
         m_commands.SetExportCount(*m_opt.count);
     }
@@ -311,7 +374,7 @@ int Session::Export()
         return Finish(Action::Export, exported);
     }
     json doc = json::object();
-    PrintImport(doc);
+    PrintImport(doc, report);
     const ExportStats& stats = m_commands.LastExportStats();
     if (m_opt.json) {
         doc["exported"] = stats.exported;
@@ -322,13 +385,22 @@ int Session::Export()
             doc["dmx"] = true;
         }
         doc["verified"] = m_commands.LastVerify().status == VerifyRun::Status::Ok;
-        m_io.out << doc.dump(2) << '\n';
+        report << doc.dump(2) << '\n';
     } else {
-        Row(m_io.out, "Exportiert:", stats.exported, " Adressaten");
-        Row(m_io.out, "Blätter:", stats.sheets);
-        Row(m_io.out, "Kuverts:", stats.envelopes);
+        Row(report, "Exportiert:", stats.exported, " Adressaten");
+        Row(report, "Blätter:", stats.sheets);
+        Row(report, "Kuverts:", stats.envelopes);
         if (m_state.bJobDuplex) {
-            Row(m_io.out, "Leere Rückseiten:", stats.blankPages);
+            Row(report, "Leere Rückseiten:", stats.blankPages);
+        }
+    }
+    if (toStdout && exported.Ok()) {
+        std::ifstream marked(temporary.path, std::ios::binary);
+        m_io.out << marked.rdbuf();
+        m_io.out.flush();
+        if (!marked || !m_io.out) {
+            Fail(OneLine(MessageFor(Action::Export, Failure{FailureKind::TargetWrite, EIO}).text));
+            return kExitFailed;
         }
     }
     return Finish(Action::Export, exported);
@@ -388,7 +460,7 @@ int Session::Verify()
     if (m_opt.source) {
         source = Absolute(*m_opt.source);
     }
-    const Outcome checked = m_commands.Verify(Absolute(m_opt.job), source);
+    const Outcome checked = m_commands.Verify(Absolute(m_jobPath), source);
     if (!checked.Ok() && checked.failure->what != FailureKind::CheckFailed) {
         Failure typed = *checked.failure;
         if (source && typed.path == *source) {
@@ -428,6 +500,106 @@ int Session::Verify()
     return checked.Ok() ? kExitOk : kExitFailed;
 }
 
+int Session::Watch()
+{
+    if (!LoadSettings()) {
+        return kExitBadInput;
+    }
+    WatchOptions options;
+    options.in = PathFromUtf8(Absolute(m_opt.inDir));
+    options.out = m_opt.outDir.empty() ? fs::path() : PathFromUtf8(Absolute(m_opt.outDir));
+    options.done = m_opt.doneDir.empty() ? fs::path() : PathFromUtf8(Absolute(m_opt.doneDir));
+    options.error = m_opt.errorDir.empty() ? fs::path() : PathFromUtf8(Absolute(m_opt.errorDir));
+    options.interval = std::chrono::milliseconds(static_cast<std::int64_t>(m_opt.interval * 1000));
+    options.once = m_opt.once;
+    options.programDir = m_state.paths.programDir;
+    options.settingsFile = m_opt.ini.empty() ? std::string() : Absolute(m_opt.ini);
+    const DeliverySettings deliver = ReadDeliverySettings(m_state.oIni);
+    DeliveryTarget target;
+    if (const auto bad = ParseDeliveryTarget(deliver.to, target)) {
+        Fail(*BadInputText(Action::Deliver, *bad));
+        return kExitBadInput;
+    }
+    if (options.error.empty() && !deliver.refused.empty()) {
+        options.error = PathFromUtf8(deliver.refused);
+    }
+    std::ostream& log = m_io.err;
+    WatchFolder watch(
+        options, [&log](const std::string& line) { log << "kuvrion-cli: " << line << std::endl; },
+        [target](const std::string& marked) { return Deliver(marked, target); });
+    CatchStopSignals();
+    const std::optional<Failure> failure = watch.Run();
+    if (!failure) {
+        return kExitOk;
+    }
+    Failure typed = *failure;
+    if (typed.what == FailureKind::TargetFolderMissing && typed.path == PathToUtf8(options.in)) {
+        typed.path = m_opt.inDir;
+    }
+    if (const auto text = BadInputText(Action::Watch, typed)) {
+        Fail(*text);
+        return kExitBadInput;
+    }
+    Fail(OneLine(MessageFor(Action::Watch, typed).text));
+    return kExitFailed;
+}
+
+// The marked job is checked with the settings before a byte leaves: a job that fails its check is
+// never printed.
+int Session::Send()
+{
+    if (!LoadSettings()) {
+        return kExitBadInput;
+    }
+    DeliveryTarget target;
+    if (const auto bad = ParseDeliveryTarget(m_opt.uri, target);
+        bad || target.kind == DeliveryTarget::Kind::None) {
+        Fail(
+            *BadInputText(Action::Deliver,
+                          bad.value_or(Failure{FailureKind::DeliveryTarget, 0, 0, {}, m_opt.uri})));
+        return kExitBadInput;
+    }
+    if (const int status = Verify(); status != kExitOk) {
+        return status;
+    }
+    if (const auto failure = Deliver(Absolute(m_jobPath), target)) {
+        Failure typed = *failure;
+        if (typed.what == FailureKind::FileMissing || typed.what == FailureKind::SourceUnreadable) {
+            typed.path = m_opt.job;
+        }
+        Fail(OneLine(MessageFor(Action::Deliver, typed).text));
+        return kExitFailed;
+    }
+    m_io.err << "kuvrion-cli: " << MessageFor(Action::Deliver, std::nullopt).text << '\n';
+    return kExitOk;
+}
+
+int Session::Listen()
+{
+    ListenOptions options;
+    options.bind = m_opt.bind;
+    options.port = m_opt.port;
+    options.allow = m_opt.allow;
+    options.spool = PathFromUtf8(Absolute(m_opt.spool));
+    options.maxBytes = m_opt.maxBytes;
+    std::ostream& log = m_io.err;
+    PrintPortListener listener(options, [&log](const PortEvent& event) {
+        log << "kuvrion-cli: " << PortEventText(event) << std::endl;
+    });
+    if (auto failure = listener.Open()) {
+        if (failure->what == FailureKind::TargetFolderMissing) {
+            failure->path = m_opt.spool;
+        }
+        Fail(*BadInputText(Action::Listen, *failure));
+        return kExitBadInput;
+    }
+    CatchStopSignals();
+    log << "kuvrion-cli: Druckport " << m_opt.bind << ":" << listener.Port() << " -> "
+        << m_opt.spool << std::endl;
+    listener.Run([] { return StopRequested(); });
+    return kExitOk;
+}
+
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& programDir)
@@ -441,23 +613,26 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
 
     const auto onOff = CLI::IsMember({"on", "off"});
     auto* scan = app.add_subcommand("scan", "Druckjob in Seiten zerlegen und Kennzahlen zeigen");
-    scan->add_option("JOB", opt.job, "PCL-Druckjob")->required();
+    scan->add_option("JOB", opt.job, "PCL-Druckjob (- : Standardeingabe)")->required();
     scan->add_flag("--json", opt.json, "Ergebnis als JSON");
     scan->add_flag("--page-table", opt.pageTable, "Position und Länge jeder Seite ausgeben");
 
     auto* skeleton = app.add_subcommand("skeleton", "Escape-Skelett des Druckjobs schreiben");
-    skeleton->add_option("JOB", opt.job, "PCL-Druckjob")->required();
+    skeleton->add_option("JOB", opt.job, "PCL-Druckjob (- : Standardeingabe)")->required();
     skeleton->add_option("OUT", opt.out, "Skelett-Datei")->required();
     skeleton->add_option("--fill", opt.fill, "Zeichencode des Füllzeichens (32..255)")
         ->check(CLI::Range(Catalogued("dummyasc").min, Catalogued("dummyasc").max));
 
     auto* import = app.add_subcommand("import", "Adressaten erkennen und Ergebnis zeigen");
-    import->add_option("JOB", opt.job, "PCL-Druckjob")->required();
+    import->add_option("JOB", opt.job, "PCL-Druckjob (- : Standardeingabe)")->required();
     import->add_flag("--json", opt.json, "Ergebnis als JSON");
 
     auto* exportCmd = app.add_subcommand("export", "Importieren und markierten Job schreiben");
-    exportCmd->add_option("JOB", opt.job, "PCL-Druckjob")->required();
-    exportCmd->add_option("OUT", opt.out, "Zieldatei")->required();
+    exportCmd->add_option("JOB", opt.job, "PCL-Druckjob (- : Standardeingabe)")->required();
+    exportCmd
+        ->add_option("OUT", opt.out,
+                     "Zieldatei (- : Standardausgabe, nur nach bestandener Prüfung)")
+        ->required();
     exportCmd->add_option("--count", opt.count, "Anzahl der zu exportierenden Adressaten");
     exportCmd->add_flag("--json", opt.json, "Ergebnis als JSON");
     exportCmd->add_option("--manifest", opt.manifest, "Begleitliste (CSV) schreiben");
@@ -470,13 +645,45 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     refpage->add_option("--marks", opt.marks, "OME-Markierungen (on|off)")->check(onOff);
 
     auto* text = app.add_subcommand("text", "Seitentext zeigen, wie die Schlüsselsuche ihn liest");
-    text->add_option("JOB", opt.job, "PCL-Druckjob")->required();
+    text->add_option("JOB", opt.job, "PCL-Druckjob (- : Standardeingabe)")->required();
     text->add_option("--page", opt.page, "nur diese Seite");
 
     auto* verify = app.add_subcommand("verify", "Markierten Job vor dem Druck prüfen");
-    verify->add_option("MARKED", opt.job, "Markierter PCL-Druckjob")->required();
+    verify->add_option("MARKED", opt.job, "Markierter PCL-Druckjob (- : Standardeingabe)")
+        ->required();
     verify->add_option("--source", opt.source, "Quelljob: Blätter und Kuverts vergleichen");
     verify->add_flag("--json", opt.json, "Ergebnis als JSON");
+
+    auto* watch = app.add_subcommand(
+        "watch", "Ordner überwachen: jeden Job markieren, prüfen und ablegen (bis SIGTERM)");
+    watch->add_option("IN_DIR", opt.inDir, "Eingangsordner")->required();
+    watch->add_option("--out", opt.outDir,
+                      "Ordner der markierten Jobs und des Journals (IN_DIR/out)");
+    watch->add_option("--done", opt.doneDir, "Ordner der erledigten Jobs (IN_DIR/done)");
+    watch->add_option("--error", opt.errorDir, "Ordner der abgewiesenen Jobs (IN_DIR/error)");
+    watch->add_option("--interval", opt.interval, "Sekunden zwischen zwei Blicken in den Ordner")
+        ->check(CLI::Range(0.05, 3600.0));
+    watch->add_flag("--once", opt.once, "Nur die vorhandenen Jobs bearbeiten, dann enden");
+
+    auto* send = app.add_subcommand(
+        "send", "Markierten Job prüfen und an einen Drucker oder Ordner übergeben");
+    send->add_option("MARKED", opt.job, "Markierter PCL-Druckjob (- : Standardeingabe)")
+        ->required();
+    send->add_option("URI", opt.uri,
+                     "socket://host:9100, ipp://host/printers/q, lpd://host/q, Ordner")
+        ->required();
+
+    auto* listen = app.add_subcommand(
+        "listen", "Druckport: jede Verbindung ist ein Job, gespeichert im Spool-Ordner");
+    listen->add_option("--bind", opt.bind, "Adresse (127.0.0.1; 0.0.0.0 für alle)");
+    listen->add_option("--port", opt.port, "Port (9100)");
+    listen
+        ->add_option("--allow", opt.allow,
+                     "Erlaubte Netze, z. B. 192.168.10.0/24 (sonst nur dieser Rechner)")
+        ->delimiter(',');
+    listen->add_option("--spool", opt.spool, "Spool-Ordner (der überwachte Ordner)")->required();
+    listen->add_option("--max-bytes", opt.maxBytes, "Größter Job in Bytes (2 GiB)")
+        ->check(CLI::PositiveNumber);
 
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -491,6 +698,17 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     }
 
     Session session(io, programDir, opt);
+    if (watch->parsed()) {
+        return session.Watch();
+    }
+    if (listen->parsed()) {
+        return session.Listen();
+    }
+    // "-" as JOB is spooled beside the destination when there is one.
+    const bool besideOut = exportCmd->parsed() && opt.out != kStdStream;
+    if (!refpage->parsed() && !session.SpoolJob(besideOut ? opt.out : std::string())) {
+        return kExitBadInput;
+    }
     if (scan->parsed()) {
         return session.Scan();
     }
@@ -508,6 +726,9 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     }
     if (text->parsed()) {
         return session.Text();
+    }
+    if (send->parsed()) {
+        return session.Send();
     }
     return session.RefPage();
 }

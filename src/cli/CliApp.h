@@ -16,8 +16,9 @@ inline constexpr int kExitBadInput = 2; // bad arguments, missing or unreadable 
 struct CliIo {
     std::ostream& out;
     std::ostream& err;
-    bool progress = false; // draw a progress bar on `err` (only when it is a terminal)
-    bool escapes = true;   // `err` understands escape sequences (else the bar is plain text)
+    bool progress = false;      // draw a progress bar on `err` (only when it is a terminal)
+    bool escapes = true;        // `err` understands escape sequences (else the bar is plain text)
+    std::istream* in = nullptr; // standard input, for "-" as JOB (none: "-" reads nothing)
 };
 
 // `args` without the program name. `programDir` is where the program's own settings file lies.

@@ -6,10 +6,7 @@
 
 namespace kuvrion {
 
-namespace {
-
-// A field with ";", a quote or a line end goes in quotes, its quotes doubled.
-std::string Field(const std::string& text)
+std::string CsvField(const std::string& text)
 {
     if (text.find_first_of(";\"\r\n") == std::string::npos)
         return text;
@@ -21,8 +18,6 @@ std::string Field(const std::string& text)
     }
     return out + "\"";
 }
-
-} // namespace
 
 std::string PageRanges(const std::vector<std::int32_t>& pages)
 {
@@ -55,9 +50,9 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings*
         sheet += e.sheets;
         sheets += e.sheets;
         pages += static_cast<std::int64_t>(e.pages.size());
-        out += std::to_string(e.number) + ";" + Field(Cp1252ToUtf8(e.id)) + ";" +
+        out += std::to_string(e.number) + ";" + CsvField(Cp1252ToUtf8(e.id)) + ";" +
                std::to_string(e.sheets) + ";" + std::to_string(e.pages.size()) + ";" +
-               Field(PageRanges(e.pages)) + ";" + std::to_string(first) + ";" +
+               CsvField(PageRanges(e.pages)) + ";" + std::to_string(first) + ";" +
                std::to_string(sheet);
         if (withDmx) {
             std::string content;
@@ -70,7 +65,7 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings*
             v.id = e.id;
             if (!dmxOk || DmxContent(tmpl, v, content))
                 content.clear();
-            out += ";" + Field(Cp1252ToUtf8(content));
+            out += ";" + CsvField(Cp1252ToUtf8(content));
         }
         out += "\r\n";
     }

@@ -18,6 +18,9 @@ struct Settings;
 std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings* dmx = nullptr);
 
 // "4-6;9": page numbers as ranges, in the given order.
+// A field of a CSV line: one with ";", a quote or a line end goes in quotes, its quotes doubled.
+std::string CsvField(const std::string& text);
+
 std::string PageRanges(const std::vector<std::int32_t>& pages);
 
 } // namespace kuvrion

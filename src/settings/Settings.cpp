@@ -319,6 +319,14 @@ std::string ReadSkeletonPath(const IniAccess& ini, const std::string& defaultPat
     return value == kMissing ? defaultPath : Cp1252ToUtf8(value);
 }
 
+DeliverySettings ReadDeliverySettings(const IniAccess& ini)
+{
+    constexpr const SettingSpec& to = Catalogued("to");
+    constexpr const SettingSpec& refused = Catalogued("refused");
+    return {Cp1252ToUtf8(ini.ReadEntry(to.section, to.key, to.def)),
+            Cp1252ToUtf8(ini.ReadEntry(refused.section, refused.key, refused.def))};
+}
+
 bool WriteSkeletonPath(IniAccess& ini, const std::string& path)
 {
     return ini.WriteEntry(kSkeleton.section, kSkeleton.key, Utf8ToCp1252(path));

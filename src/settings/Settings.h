@@ -123,6 +123,15 @@ std::int32_t ReadFilterIndex(const IniAccess& ini, bool forSave);
 std::string ReadSkeletonPath(const IniAccess& ini, const std::string& defaultPath);
 bool WriteSkeletonPath(IniAccess& ini, const std::string& path);
 
+// Section [deliver] of a line of work's settings file: where marked jobs go without hands ("": they
+// stay where they were written) and where refused jobs go with their reasons ("": beside them).
+// UTF-8 text, read where used.
+struct DeliverySettings {
+    std::string to;
+    std::string refused;
+};
+DeliverySettings ReadDeliverySettings(const IniAccess& ini);
+
 // The source or destination path, with the file dialog's filter index when given, in one
 // replacement of the settings file.
 bool WriteSourceFile(IniAccess& ini, const std::string& path,

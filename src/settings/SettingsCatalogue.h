@@ -52,6 +52,7 @@ enum class Writer : std::uint8_t {
     OmeLayout,   // OME layout dialog
     OmeCode,     // OME code dialog
     Dmx,         // 2D code dialog
+    Hand,        // no dialog: edited by hand in the file of a line of work
 };
 
 using SettingMember = std::variant<std::monostate, bool Settings::*, std::int32_t Settings::*,
@@ -130,6 +131,10 @@ inline constexpr auto kCatalogue = std::to_array<SettingSpec>({
     {"files",    "outfilt",      "",    Form::Whole,      1,  2,   {},                      Writer::Destination, Read::WhereUsed},
     {"files",    "savescskel",   "",    Form::Path,       0,  0,   {},                      Writer::Skeleton,    Read::WhereUsed},
     {"files",    "refpg",        "",    Form::RefPage,    0,  0,   {},                      Writer::RefPage,     Read::WhereUsed},
+    // Where a marked job goes without hands (a folder, file:, socket://, ipp://, lpd://; empty: it
+    // stays where it was written), and where refused jobs go with their reasons.
+    {"deliver",  "to",           "",    Form::Path,       0,  0,   {},                      Writer::Hand,        Read::WhereUsed},
+    {"deliver",  "refused",      "",    Form::Path,       0,  0,   {},                      Writer::Hand,        Read::WhereUsed},
 });
 // clang-format on
 

@@ -17,14 +17,18 @@ namespace {
 // The names of the enumerators, in their order.
 // clang-format off
 constexpr const char* kActions[] = {"Import", "Scan", "Export", "Verify", "Text", "Skeleton", "RefPage",
-    "Settings", "ShowLog", "OpenManual", "CommandLine", "ImportReason", "ExportReason"};
+    "Settings", "ShowLog", "OpenManual", "CommandLine", "ImportReason", "ExportReason", "Watch",
+    "Deliver", "Listen"};
 constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "SourceChanged",
     "NoPages", "NotPcl5", "DuplexSwitch", "PageRead", "PageMissing", "KeyIncomplete",
-    "SettingInvalid", "TooManyPages", "LogWrite", "NoAddressees", "MarkerAbsent", "MarkerNearby", "ImportIncomplete", "ImportRefused", "DestinationIsSource",
+    "SettingInvalid", "TooManyPages", "LogWrite", "NoAddressees", "MarkerAbsent", "MarkerNearby",
+    "ImportIncomplete", "ImportRefused", "DestinationIsSource",
     "NothingToDraw", "TargetFolderMissing", "TargetBlocked", "TargetOpen", "TargetWrite",
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
-    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "OutOfMemory", "Cancelled"};
+    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "JournalWrite",
+    "JobMove", "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed",
+    "ListenFailed", "AllowList", "NoDeliveryTarget", "OutOfMemory", "Cancelled"};
 // clang-format on
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
@@ -59,7 +63,10 @@ std::string RenderTable()
         {"ETXTBSY", ETXTBSY}, {"EMFILE", EMFILE}, {"ENFILE", ENFILE},
         {"ENAMETOOLONG", ENAMETOOLONG}, {"ELOOP", ELOOP}, {"ENOMEM", ENOMEM}, {"EINVAL", EINVAL},
         {"EXDEV", EXDEV}, {"ENODEV", ENODEV}, {"ENXIO", ENXIO}, {"EINTR", EINTR},
-        {"EAGAIN", EAGAIN}, {"9999", 9999}};
+        {"EAGAIN", EAGAIN}, {"ECONNREFUSED", ECONNREFUSED}, {"ECONNRESET", ECONNRESET},
+        {"EPIPE", EPIPE}, {"ETIMEDOUT", ETIMEDOUT}, {"EHOSTUNREACH", EHOSTUNREACH},
+        {"ENETUNREACH", ENETUNREACH}, {"EADDRINUSE", EADDRINUSE},
+        {"EADDRNOTAVAIL", EADDRNOTAVAIL}, {"9999", 9999}};
     // clang-format on
     for (const auto& [name, err] : errors) {
         // Without a German text the C library's own words follow, which differ between systems.
@@ -85,6 +92,11 @@ std::string RenderTable()
     all += "field " + FillCharFaultText() + "\n";
     all += "busy " + BusyReasonText() + "\n";
     all += "cancelled " + CancelledText() + "\n";
+    for (int k = 0; k <= static_cast<int>(PortEvent::Kind::SpoolFailed); ++k)
+        all += "port " + std::to_string(k) + " " +
+               PortEventText(
+                   {static_cast<PortEvent::Kind>(k), "127.0.0.1:5000", 12, "port-1.pcl", ENOSPC}) +
+               "\n";
     for (int s = 0; s < 5; ++s)
         all += "status " + std::to_string(s) + " " + StatusText(s) + "\n";
     return all;

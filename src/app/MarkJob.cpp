@@ -1,0 +1,119 @@
+#include "app/MarkJob.h"
+
+#include "app/AppState.h"
+#include "app/Commands.h"
+#include "base/FileChecks.h"
+#include "base/Platform.h"
+
+#include <cerrno>
+
+namespace fs = std::filesystem;
+
+namespace kuvrion {
+
+namespace {
+
+// The hidden name a marked job is written under until its check passed: a leading "." and a
+// trailing ".tmp", which every watcher of the folder skips.
+fs::path Staged(const fs::path& target, const std::string& ext)
+{
+    fs::path name = target.parent_path() / ("." + PathToUtf8(target.stem()) + ext);
+    name += kStagedMark;
+    return name;
+}
+
+} // namespace
+
+std::string OneLine(const std::string& text)
+{
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\r\n") == 0) {
+            line += (line.empty() || line.back() == ':') ? " " : " - ";
+            ++i;
+        } else {
+            line += text[i];
+        }
+    }
+    return line;
+}
+
+std::string MarkResult::Text() const
+{
+    if (!failure) {
+        return {};
+    }
+    if (const auto text = BadInputText(action, *failure)) {
+        return *text;
+    }
+    return OneLine(MessageFor(action, failure).text);
+}
+
+MarkResult MarkJob(const MarkRequest& request)
+{
+    MarkResult result;
+    AppState state;
+    Reporter silent;
+    Commands commands(state, silent);
+    state.paths = LocateProgramPaths(request.programDir, request.settingsFile.empty()
+                                                             ? fs::path()
+                                                             : PathFromUtf8(request.settingsFile));
+    if (!request.settingsFile.empty() && !FileExists(request.settingsFile)) {
+        result.action = Action::Settings;
+        result.failure = Failure{FailureKind::FileMissing, ENOENT, 0, request.settingsFile};
+        return result;
+    }
+    commands.Load();
+    commands.ChooseSource(request.job, std::nullopt, false);
+    const Outcome imported = commands.Import();
+    result.pages = state.nJobPages;
+    if (!imported.Ok()) {
+        result.action = Action::Import;
+        result.failure = imported.failure;
+        result.failure->path = request.job;
+        return result;
+    }
+    if (state.nImpAssigned == 0) {
+        result.action = Action::Import;
+        result.failure = Failure{FailureKind::NoAddressees, 0, 0, request.job};
+        return result;
+    }
+
+    const fs::path target = PathFromUtf8(request.marked);
+    const fs::path stagedJob = Staged(target, PathToUtf8(target.extension()));
+    const fs::path stagedList = Staged(target, ".csv");
+    commands.ChooseDestination(PathToUtf8(stagedJob), std::nullopt, false);
+    commands.BoundExportCount();
+    const bool withList = state.cfg.bManifest;
+    commands.SetExportExtras(withList ? std::optional(PathToUtf8(stagedList)) : std::nullopt, {});
+    const Outcome exported = commands.Export();
+    result.stats = commands.LastExportStats();
+    if (!exported.Ok()) {
+        RemoveFileQuietly(stagedJob);
+        RemoveFileQuietly(stagedList);
+        result.failure = exported.failure;
+        if (result.failure->path.empty() || result.failure->path == PathToUtf8(stagedJob)) {
+            result.failure->path = request.marked;
+        }
+        return result;
+    }
+    // The envelope list first: a job under its own name always has its list beside it.
+    if (withList) {
+        fs::path list = target;
+        list.replace_extension(".csv");
+        if (const int err = ReplaceFile(stagedList, list); err != 0) {
+            RemoveFileQuietly(stagedJob);
+            RemoveFileQuietly(stagedList);
+            result.failure = Failure{FailureKind::ManifestWrite, err, 0, PathToUtf8(list)};
+            return result;
+        }
+        result.manifest = PathToUtf8(list);
+    }
+    if (const int err = ReplaceFile(stagedJob, target); err != 0) {
+        RemoveFileQuietly(stagedJob);
+        result.failure = Failure{FailureKind::TargetCommit, err, 0, request.marked};
+    }
+    return result;
+}
+
+} // namespace kuvrion
