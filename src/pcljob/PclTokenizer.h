@@ -365,8 +365,10 @@ public:
             sink.Data(m_pos, nullptr, n, m_command);
             m_pos += n;
             m_dataLeft -= n;
-            if (m_dataLeft == 0)
+            if (m_dataLeft == 0) {
+                m_tokenStart = m_pos; // a combined sequence goes on after its data
                 AfterData();
+            }
         }
         return n;
     }
