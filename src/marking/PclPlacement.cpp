@@ -43,8 +43,7 @@ public:
     bool WantsText() const { return false; }
     static constexpr bool Reads(unsigned char family, unsigned char group)
     {
-        return (family == '&' && (group == 'l' || group == 'a' || group == 'u' || group == 'f')) ||
-               (family == '*' && (group == 'p' || group == 'c'));
+        return PlacementReads(family, group);
     }
     void Escape(std::int64_t, std::int64_t, unsigned char c)
     {
@@ -81,7 +80,12 @@ void PclPlacement::Apply(char group1, char group2, char param, double value, boo
                          std::vector<PlacedRect>& rects)
 {
     auto move = [relative, value](double& coord, double dp) { coord = relative ? coord + dp : dp; };
-    if (group1 == '&' && group2 == 'l') {
+    if (group1 == '*' && group2 == 'p') { // the most frequent: a cursor move after text
+        if (param == 'X')
+            move(m_x, UnitsToDp(value));
+        else if (param == 'Y')
+            move(m_y, UnitsToDp(value));
+    } else if (group1 == '&' && group2 == 'l') {
         switch (param) {
         case 'O':
             m_orientation = static_cast<std::int32_t>(value);
@@ -113,7 +117,7 @@ void PclPlacement::Apply(char group1, char group2, char param, double value, boo
             move(m_y, value);
     } else if (group1 == '&' && group2 == 'u' && param == 'D') {
         if (value > 0)
-            m_unitsPerInch = value;
+            m_dpPerUnit = 720.0 / value;
     } else if (group1 == '&' && group2 == 'f' && param == 'S') {
         if (value == 0 && m_depth < m_stack.size()) {
             m_stack[m_depth++] = {m_x, m_y};
@@ -122,11 +126,6 @@ void PclPlacement::Apply(char group1, char group2, char param, double value, boo
             m_x = m_stack[m_depth][0];
             m_y = m_stack[m_depth][1];
         }
-    } else if (group1 == '*' && group2 == 'p') {
-        if (param == 'X')
-            move(m_x, UnitsToDp(value));
-        else if (param == 'Y')
-            move(m_y, UnitsToDp(value));
     } else if (group1 == '*' && group2 == 'c') {
         switch (param) {
         case 'A':

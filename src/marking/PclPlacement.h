@@ -21,6 +21,13 @@ struct PlacedRect {
     std::int32_t orientation = 0; // 0 portrait, 1 landscape, 2 and 3 reversed
 };
 
+// The sequences that move or turn a rectangle: "&" with the groups l, a, u, f and "*" with p, c.
+constexpr bool PlacementReads(unsigned char family, unsigned char group)
+{
+    return (family == '&' && (group == 'l' || group == 'a' || group == 'u' || group == 'f')) ||
+           (family == '*' && (group == 'p' || group == 'c'));
+}
+
 class PclPlacement {
 public:
     // The print area: where the PCL origin lies on the sheet.
@@ -44,14 +51,14 @@ public:
     static constexpr double kDefaultTopMarginDp = 360.0; // 1/2 inch
 
 private:
-    double UnitsToDp(double v) const { return v * 720.0 / m_unitsPerInch; }
+    double UnitsToDp(double v) const { return v * m_dpPerUnit; }
 
     double m_leftMm, m_topMm;
     std::int32_t m_orientation = 0;
     double m_topMarginDp = kDefaultTopMarginDp;
     double m_vmiDp = 120.0; // 6 lines per inch
     double m_leftOffsetDp = 0, m_topOffsetDp = 0;
-    double m_unitsPerInch = 300;
+    double m_dpPerUnit = 720.0 / 300; // decipoints per PCL unit (300 units per inch)
     double m_x = 0, m_y = 0; // cursor, decipoints from the PCL origin and the top margin
     double m_rectW = 0, m_rectH = 0;
     std::array<std::array<double, 2>, 20> m_stack{}; // PCL keeps at most 20 positions

@@ -573,7 +573,7 @@ public:
     void Reset() override { m_printer.Reset(); }
     void Command(const PclCommand& cmd) override
     {
-        if (cmd.malformed || cmd.dataCount > 0)
+        if (cmd.malformed || cmd.dataCount > 0 || !PlacementReads(cmd.family, cmd.group))
             return;
         bool relative = false;
         const double value = cmd.Number(relative);

@@ -275,10 +275,15 @@ public:
     }
     void Command(const PclCommand& cmd)
     {
-        const std::size_t before = ends.size();
+        if (cmd.family == '%') {
+            // Of all commands only the universal exit ends a page.
+            const std::size_t before = ends.size();
+            PageEndFinder::Command(cmd);
+            if (ends.size() != before)
+                m_follower.PageEnd(cmd.offset);
+            return;
+        }
         PageEndFinder::Command(cmd);
-        if (ends.size() != before)
-            m_follower.PageEnd(cmd.offset);
         if (cmd.family == '&' || cmd.family == '*')
             m_follower.Command(cmd);
     }
