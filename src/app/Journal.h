@@ -25,6 +25,9 @@ struct JournalEntry {
 };
 
 inline constexpr const char* kJournalOk = "OK";
+// The line written before a marked job is handed to its target: a job whose last line says so was
+// stopped while it was delivered.
+inline constexpr const char* kJournalDelivering = "Übergabe begonnen";
 
 class Journal {
 public:

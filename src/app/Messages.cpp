@@ -280,6 +280,10 @@ constexpr Row kRows[] = {
     {Action::Deliver, PrinterTimeout, Warning,
      "Der Drucker {path} hat den Job nicht rechtzeitig angenommen."},
     {Action::Deliver, DeliveryFailed, Warning, "Die Übergabe an {path} ist abgebrochen: {error}"},
+    {Action::Deliver, DeliveryInDoubt, Warning,
+     "Die Übergabe von {path} wurde unterbrochen, der Job ist vielleicht schon gedruckt. Er wird "
+     "nicht noch einmal gesendet: bitte am Drucker prüfen und den Job bei Bedarf erneut in den "
+     "Ordner legen."},
 
     {Action::Listen, ListenFailed, Warning, kListenFailed, kListenFailed},
     {Action::Listen, TargetFolderMissing, Warning, "", "Der Spool-Ordner existiert nicht: {path}"},

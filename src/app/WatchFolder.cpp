@@ -113,7 +113,14 @@ std::optional<Failure> WatchFolder::Prepare()
             return failure;
         }
         // A marked or filed job in the watched folder itself would be taken again as a new job.
-        if (dir != m_work && fs::equivalent(dir, m_opt.in, ec)) {
+        // The same folder by its spelling as well: not every system tells folders apart by
+        // identity.
+        const auto spelled = [](const fs::path& p) {
+            std::error_code absent;
+            return (fs::absolute(p, absent) / "").lexically_normal();
+        };
+        if (dir != m_work &&
+            (fs::equivalent(dir, m_opt.in, ec) || spelled(dir) == spelled(m_opt.in))) {
             return Failure{FailureKind::DestinationIsSource, 0, 0, PathToUtf8(dir)};
         }
     }
@@ -244,7 +251,17 @@ std::optional<Failure> WatchFolder::Process(const std::string& workName)
     // A job that cannot be read has no digest; the pipeline then refuses it with the reason.
     const std::string sha = Sha256OfFile(work, err).value_or("");
     const std::string taken = TakenTime(parts->takenMs);
-    if (const auto entry = m_journal->Find(taken, parts->job, sha)) {
+    if (auto entry = m_journal->Find(taken, parts->job, sha)) {
+        if (entry->result == kJournalDelivering) {
+            // Stopped while it was handed over: the printer may have printed it already, so it
+            // is not sent again but filed for the operator with the reason.
+            entry->result = OneLine(
+                MessageFor(Action::Deliver, Failure{FailureKind::DeliveryInDoubt, 0, 0, parts->job})
+                    .text);
+            if (auto failure = m_journal->Append(*entry)) {
+                return failure;
+            }
+        }
         return Finish(work, *entry); // done before a kill: only its move is left
     }
 
@@ -262,6 +279,13 @@ std::optional<Failure> WatchFolder::Process(const std::string& workName)
         }
         entry.result = result.Text();
     } else if (m_deliver) {
+        // The journal knows the delivery began before a byte leaves, so a stop in the middle
+        // never sends the job a second time.
+        JournalEntry delivering = entry;
+        delivering.result = kJournalDelivering;
+        if (auto failure = m_journal->Append(delivering)) {
+            return failure;
+        }
         if (const auto failure = m_deliver(request.marked)) {
             entry.result = OneLine(MessageFor(Action::Deliver, failure).text);
         }

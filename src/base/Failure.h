@@ -66,6 +66,7 @@ enum class FailureKind : std::uint8_t {
     ListenFailed,   // the print port could not be opened (err, detail: address and port)
     AllowList,      // an entry of an allow list that is no address or network (detail)
     NoDeliveryTarget, // the settings name no target for marked jobs ([deliver] to=; path)
+    DeliveryInDoubt,  // a delivery began before a stop and may have printed; not sent again (path)
     OutOfMemory,
     Cancelled, // the user stopped the command; nothing it would have written was kept
 };

@@ -524,9 +524,14 @@ int Session::Watch()
         options.error = PathFromUtf8(deliver.refused);
     }
     std::ostream& log = m_io.err;
+    // Without a target the marked jobs stay in the output folder.
+    WatchFolder::Deliver handOver;
+    if (target.kind != DeliveryTarget::Kind::None) {
+        handOver = [target](const std::string& marked) { return Deliver(marked, target); };
+    }
     WatchFolder watch(
         options, [&log](const std::string& line) { log << "kuvrion-cli: " << line << std::endl; },
-        [target](const std::string& marked) { return Deliver(marked, target); });
+        handOver);
     CatchStopSignals();
     const std::optional<Failure> failure = watch.Run();
     if (!failure) {

@@ -28,7 +28,8 @@ constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "Sourc
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
     "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "JournalWrite",
     "JobMove", "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed",
-    "ListenFailed", "AllowList", "NoDeliveryTarget", "OutOfMemory", "Cancelled"};
+    "ListenFailed", "AllowList", "NoDeliveryTarget", "DeliveryInDoubt", "OutOfMemory",
+    "Cancelled"};
 // clang-format on
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with

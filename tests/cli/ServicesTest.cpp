@@ -3,7 +3,9 @@
 #include "CliApp.h"
 
 #include "TestConfig.h"
+#include "app/Journal.h"
 #include "app/Messages.h"
+#include "base/Sha256.h"
 #include "base/Platform.h"
 #include "support/TempDir.h"
 
@@ -199,7 +201,50 @@ TEST(WatchedFolder, MarksChecksAndFilesEveryJobOnce)
     }
 }
 
+// A job whose delivery began before a stop (its last journal line says so) may be printed
+// already: it is filed for the operator with the reason, never sent a second time.
+TEST(WatchedFolder, AJobStoppedWhileDeliveredIsNotSentAgain)
+{
+    TempDir dir;
+    fs::create_directories(dir / "drucker");
+    dir.Write("kuvrion.ini",
+              std::string(kIni) + "[deliver]\r\nto=" + (dir / "drucker").string() + "\r\n");
+    fs::create_directories(dir / "in/.kuvrion-work");
+    fs::create_directories(dir / "in/out");
+    dir.Write("in/.kuvrion-work/0~brief.pcl", LetterJob(1));
+    int err = 0;
+    const auto sha = kuvrion::Sha256OfFile(dir / "in/.kuvrion-work/0~brief.pcl", err);
+    ASSERT_TRUE(sha);
+    kuvrion::Journal journal(dir / "in/out/kuvrion-journal.csv");
+    ASSERT_FALSE(journal.Append(
+        {"1970-01-01T00:00:00.000Z", "brief.pcl", *sha, 1, 1, 1, kuvrion::kJournalDelivering}));
+
+    const CliResult r = Cli(dir.Path(), {"watch", (dir / "in").string(), "--once"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_TRUE(fs::is_empty(dir / "drucker"));
+    EXPECT_NE(ReadFile(dir / "in/error/brief.pcl.txt").find("nicht noch einmal gesendet"),
+              std::string::npos);
+}
+
 #ifndef _WIN32
+
+// The children started and not yet reaped: a test that stops early must not leave a watcher
+// behind (it would hold the test runner's output open for ever).
+std::vector<pid_t>& Children()
+{
+    static std::vector<pid_t> children;
+    return children;
+}
+struct KillChildrenAtEnd {
+    ~KillChildrenAtEnd()
+    {
+        for (const pid_t pid : Children()) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        Children().clear();
+    }
+};
 
 // kuvrion-cli as a child process, its standard error into `log`.
 pid_t Start(const fs::path& dir, const std::vector<std::string>& args, const fs::path& log)
@@ -218,6 +263,7 @@ pid_t Start(const fs::path& dir, const std::vector<std::string>& args, const fs:
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
+    Children().push_back(pid);
     return pid;
 }
 
@@ -236,6 +282,7 @@ template <class F> bool WaitFor(F ready, std::chrono::seconds deadline = 60s)
 // The exit status of the child, waited for with a deadline; -1 when it did not end in time.
 int Reap(pid_t pid)
 {
+    std::erase(Children(), pid);
     int status = 0;
     if (!WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
         ::kill(pid, SIGKILL);
@@ -257,6 +304,7 @@ bool Busy(const fs::path& work)
 TEST(WatchedFolder, AKillLosesAndRepeatsNothing)
 {
     TempDir dir;
+    const KillChildrenAtEnd killChildren; // before the folder goes
     dir.Write("kuvrion.ini", kIni);
     fs::create_directory(dir / "in");
     constexpr int kJobs = 24;
