@@ -51,7 +51,7 @@ done
 read -r -d '' mutation_text <<'MUTATIONS' || true
 # PCL tokenizer and scanner: page splitting and escape sequences
 @ tokenizer: the data of a command is not skipped, so an FF in it ends a page
-- !malformed && IsDataCommand(m_family, m_group, letter) ? m_field.Count() : 0;
+- !malformed && IsDataCommand(m_family, m_group, letter) ? m_command.value.Count() : 0;
 + 0;
 @ tokenizer: a count of x.5 always rounds up instead of to the even number
 - if (m_firstFraction > 5 ||
@@ -60,11 +60,11 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 - if (c >= 33 && c <= 47) {
 + if (c >= 33 && c < 47) {
 @ tokenizer: a lower-case data command inside a combined sequence carries no data
-- const unsigned char upper = letter >= 'a' && letter <= 'z' ? letter - 0x20 : letter;
-+ const unsigned char upper = letter;
+- const auto d = static_cast<unsigned>((letter & ~0x20) - 'V');
++ const auto d = static_cast<unsigned>(letter - 'V');
 @ tokenizer: raster data by plane (ESC*b#V) is not skipped
-- return (group == 'b' && (upper == 'W' || upper == 'V')) ||
-+ return (group == 'b' && upper == 'W') ||
+- {'*', 'b', 'V'}, // raster plane
++ {'*', 'b', 'W'}, // raster plane
 @ tokenizer: HP-GL/2 is not entered, an FF in it ends a page
 - m_hpgl = true;
 + m_hpgl = false;
@@ -276,8 +276,8 @@ read -r -d '' mutation_text <<'MUTATIONS' || true
 @ 2D code: a field is not padded with zeros to its width
 - value.insert(0, static_cast<std::size_t>(part.width) - value.size(), '0');
 + (void)value;
-@ code rules: an empty collecting code passes
-- if (s.collect_code.empty())
+@ code rules: an empty collecting code passes where a sheet collects
+- if (collects && s.collect_code.empty())
 + if (false)
 MUTATIONS
 
