@@ -5,9 +5,10 @@
 #include "TestConfig.h"
 #include "app/Journal.h"
 #include "app/Messages.h"
-#include "base/Sha256.h"
 #include "base/Platform.h"
+#include "base/Sha256.h"
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -267,17 +268,7 @@ pid_t Start(const fs::path& dir, const std::vector<std::string>& args, const fs:
     return pid;
 }
 
-// Polls `ready` until it holds or the deadline passes.
-template <class F> bool WaitFor(F ready, std::chrono::seconds deadline = 60s)
-{
-    const auto until = std::chrono::steady_clock::now() + deadline;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using kuvrion::test::WaitFor;
 
 // The exit status of the child, waited for with a deadline; -1 when it did not end in time.
 int Reap(pid_t pid)

@@ -4,6 +4,7 @@
 #include "net/PrinterSocket.h"
 
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 #include <asio/connect.hpp>
 #include <asio/io_context.hpp>
@@ -25,16 +26,7 @@ using namespace std::chrono_literals;
 namespace kuvrion {
 namespace {
 
-template <class F> bool WaitFor(F ready, std::chrono::seconds deadline = 30s)
-{
-    const auto until = std::chrono::steady_clock::now() + deadline;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using kuvrion::test::WaitFor;
 
 // A printer on a loopback port that serves one connection as `serve` says.
 class Sink {
