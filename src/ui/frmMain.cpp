@@ -14,7 +14,7 @@
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
 #include "frmInfo.h"
-#include "frmLog.h"
+#include "LogWindow.h"
 #include "frmOME.h"
 #include "frmOMEPos.h"
 #include "frmOrganize.h"
@@ -751,7 +751,7 @@ void frmMain::ShowLog()
     if (m_running)
         return;
     if (const auto log = m_commands->LogText()) {
-        frmLog dialog(*m_commands, *log, this);
+        LogWindow dialog(*m_commands, *log, this);
         dialog.exec();
     }
 }

@@ -12,7 +12,7 @@
 #include "frmEscSkel.h"
 #include "frmImpInfo.h"
 #include "frmInfo.h"
-#include "frmLog.h"
+#include "LogWindow.h"
 #include "frmMain.h"
 #include "frmOME.h"
 #include "frmOMEPos.h"
@@ -160,7 +160,7 @@ int main(int argc, char* argv[])
     ok = GrabDialog<kuvrion::frmRefPage>(window, out, QStringLiteral("refpage.png")) && ok;
     ok = GrabDialog<kuvrion::frmInfo>(window, out, QStringLiteral("info.png")) && ok;
     {
-        kuvrion::frmLog log(commands, commands.LogText().value_or(std::string()), &window);
+        kuvrion::LogWindow log(commands, commands.LogText().value_or(std::string()), &window);
         ok = Grab(log, out, QStringLiteral("log.png")) && ok;
     }
     // An export whose check fails: a 2D code in the bars' clear zone, as a hand-edited file gives.

@@ -1,4 +1,4 @@
-#include "frmLog.h"
+#include "LogWindow.h"
 
 #include "Desktop.h"
 #include "UiHelpers.h"
@@ -13,10 +13,10 @@
 
 namespace kuvrion {
 
-frmLog::frmLog(Commands& commands, const std::string& log, QWidget* parent)
+LogWindow::LogWindow(Commands& commands, const std::string& log, QWidget* parent)
     : QDialog(parent), m_commands(commands)
 {
-    setObjectName(QStringLiteral("frmLog"));
+    setObjectName(QStringLiteral("LogWindow"));
     setWindowTitle(QStringLiteral("Protokoll anzeigen"));
 
     txtLog = new QPlainTextEdit(this);
@@ -41,11 +41,11 @@ frmLog::frmLog(Commands& commands, const std::string& log, QWidget* parent)
     layout->addWidget(txtLog, 1);
     layout->addWidget(buttons);
 
-    connect(btnEditor, &QPushButton::clicked, this, &frmLog::OpenInEditor);
+    connect(btnEditor, &QPushButton::clicked, this, &LogWindow::OpenInEditor);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-void frmLog::OpenInEditor()
+void LogWindow::OpenInEditor()
 {
     if (const auto log = m_commands.LogFileToOpen()) {
         if (!Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*log))))

@@ -12,11 +12,11 @@ namespace kuvrion {
 
 class Commands;
 
-class frmLog : public QDialog {
+class LogWindow : public QDialog {
     Q_OBJECT
 public:
     // `log`: the log's bytes (Windows-1252), as Commands::LogText gives them.
-    frmLog(Commands& commands, const std::string& log, QWidget* parent = nullptr);
+    LogWindow(Commands& commands, const std::string& log, QWidget* parent = nullptr);
 
 private:
     void OpenInEditor();
