@@ -41,6 +41,22 @@ std::string TakenTime(std::int64_t ms)
     return buf;
 }
 
+// Does `step` for each name in name order, until one fails or a stop is asked for.
+template <class Step>
+std::optional<Failure> InNameOrder(std::vector<std::string> names, const Step& step)
+{
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        if (StopRequested()) {
+            break;
+        }
+        if (auto failure = step(name)) {
+            return failure;
+        }
+    }
+    return std::nullopt;
+}
+
 struct WorkName {
     std::int64_t takenMs;
     std::string job;
@@ -169,16 +185,7 @@ std::optional<Failure> WatchFolder::Recover()
             names.push_back(name);
         }
     }
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
-        if (StopRequested()) {
-            break;
-        }
-        if (auto failure = Process(name)) {
-            return failure;
-        }
-    }
-    return std::nullopt;
+    return InNameOrder(std::move(names), [this](const std::string& name) { return Process(name); });
 }
 
 std::optional<Failure> WatchFolder::Poll(bool& waiting)
@@ -214,16 +221,7 @@ std::optional<Failure> WatchFolder::Poll(bool& waiting)
         }
     }
     m_seen = std::move(seen);
-    std::sort(ready.begin(), ready.end());
-    for (const std::string& name : ready) {
-        if (StopRequested()) {
-            break;
-        }
-        if (auto failure = Take(name)) {
-            return failure;
-        }
-    }
-    return std::nullopt;
+    return InNameOrder(std::move(ready), [this](const std::string& name) { return Take(name); });
 }
 
 std::optional<Failure> WatchFolder::Take(const std::string& name)
