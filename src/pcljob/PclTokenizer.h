@@ -375,8 +375,6 @@ public:
 
     // 0-based offset of the next byte to feed.
     std::int64_t Position() const { return m_pos; }
-    // The bytes read are HP-GL/2.
-    bool InHpgl() const { return m_hpgl; }
 
 private:
     enum State : unsigned char {
@@ -404,10 +402,9 @@ private:
     State ModeState() const { return m_hpgl ? kHpgl : kText; }
     void AfterData()
     {
-        m_state = m_command.final ? AfterSequence() : kField;
+        m_state = m_command.final ? m_afterSequence : kField;
         m_afterData = true;
     }
-    State AfterSequence() { return m_afterSequence; }
 
     template <class Sink>
     void EndCommand(unsigned char letter, bool final, bool malformed, Sink& sink);
@@ -662,7 +659,7 @@ template <class Sink>
         // An FF or ESC right after a parameter character: the sequence ended with the command
         // before, and no byte is left for one more.
         m_command.value.Clear();
-        m_state = AfterSequence();
+        m_state = m_afterSequence;
         return;
     }
     m_command.offset = m_tokenStart;
@@ -693,7 +690,7 @@ template <class Sink>
             m_afterSequence = ModeState();
     }
     sink.Command(m_command);
-    m_state = m_command.dataCount > 0 ? kData : final ? AfterSequence() : kField;
+    m_state = m_command.dataCount > 0 ? kData : final ? m_afterSequence : kField;
     m_dataLeft = m_command.dataCount;
     m_command.value.Clear(); // the next command's value
 }

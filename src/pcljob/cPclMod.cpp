@@ -198,14 +198,6 @@ public:
     std::int64_t exitAfterPrinted = -1;
     std::int64_t PageStart() const { return m_pageStart; }
 
-    // Tells the caller a page end was taken since the last call.
-    bool TakeNewEnd()
-    {
-        const bool fresh = m_newEnd;
-        m_newEnd = false;
-        return fresh;
-    }
-
 private:
     void Printed(std::int64_t end)
     {
@@ -235,7 +227,6 @@ private:
         m_pageStart = at + (formFeed ? 1 : 0);
         m_pastFirstPageEnd = true;
         m_marked = false;
-        m_newEnd = true;
         lastPrinted = -1;
         exitAfterPrinted = -1;
     }
@@ -244,7 +235,6 @@ private:
     std::int64_t m_sequenceStart = 0;
     bool m_marked = false;
     bool m_pastFirstPageEnd = false;
-    bool m_newEnd = false;
     bool m_hpglDrawing = false;
 };
 
