@@ -50,16 +50,7 @@ public:
         if (c == 'E')
             m_placement.Reset();
     }
-    void Command(const PclCommand& cmd)
-    {
-        // Nothing but "&" and "*" sequences moves a rectangle.
-        if (cmd.malformed || cmd.dataCount > 0 || (cmd.family != '&' && cmd.family != '*'))
-            return;
-        bool relative = false;
-        const double value = cmd.Number(relative);
-        m_placement.Apply(static_cast<char>(cmd.family), static_cast<char>(cmd.group),
-                          static_cast<char>(cmd.Command()), value, relative, m_rects);
-    }
+    void Command(const PclCommand& cmd) { m_placement.Take(cmd, m_rects); }
 
 private:
     PclPlacement& m_placement;
@@ -67,6 +58,16 @@ private:
 };
 
 } // namespace
+
+void PclPlacement::Take(const PclCommand& cmd, std::vector<PlacedRect>& rects)
+{
+    if (cmd.malformed || cmd.dataCount > 0 || !PlacementReads(cmd.family, cmd.group))
+        return;
+    bool relative = false;
+    const double value = cmd.Number(relative);
+    Apply(static_cast<char>(cmd.family), static_cast<char>(cmd.group),
+          static_cast<char>(cmd.Command()), value, relative, rects);
+}
 
 void PclPlacement::Follow(std::string_view bytes, std::vector<PlacedRect>& rects)
 {

@@ -28,6 +28,8 @@ constexpr bool PlacementReads(unsigned char family, unsigned char group)
            (family == '*' && (group == 'p' || group == 'c'));
 }
 
+struct PclCommand;
+
 class PclPlacement {
 public:
     // The print area: where the PCL origin lies on the sheet.
@@ -40,6 +42,8 @@ public:
     // carries over from page to page, as on a printer.
     void Follow(std::string_view bytes, std::vector<PlacedRect>& rects);
     void NewPage();
+    // A command as the tokenizer reads it; only those that move or turn a rectangle count.
+    void Take(const PclCommand& cmd, std::vector<PlacedRect>& rects);
     // One command: ESC <group1> <group2> <value> <param>, the parameter in upper case; `relative`
     // when the value was written with a sign.
     void Apply(char group1, char group2, char param, double value, bool relative,

@@ -571,15 +571,7 @@ public:
     }
 
     void Reset() override { m_printer.Reset(); }
-    void Command(const PclCommand& cmd) override
-    {
-        if (cmd.malformed || cmd.dataCount > 0 || !PlacementReads(cmd.family, cmd.group))
-            return;
-        bool relative = false;
-        const double value = cmd.Number(relative);
-        m_printer.Apply(static_cast<char>(cmd.family), static_cast<char>(cmd.group),
-                        static_cast<char>(cmd.Command()), value, relative, m_rects);
-    }
+    void Command(const PclCommand& cmd) override { m_printer.Take(cmd, m_rects); }
     void PageEnd(std::int64_t) override
     {
         if (m_progress)
