@@ -601,16 +601,23 @@ Outcome Commands::Export()
     return Tell(std::move(done));
 }
 
+VerifyHooks Commands::CheckHooks()
+{
+    VerifyHooks hooks;
+    hooks.progress = [this](std::int64_t done, std::int64_t total) {
+        m_reporter.SetProgressMaximum(static_cast<double>(total));
+        m_reporter.SetProgressValue(static_cast<double>(done));
+        m_reporter.ProcessEvents();
+    };
+    hooks.page = [this](std::int32_t page) { m_reporter.ShowCurrent(page); };
+    hooks.cancelled = [this] { return m_reporter.Cancelled(); };
+    return hooks;
+}
+
 std::string Commands::VerifyExport(const std::string& path, const std::vector<Envelope>& envelopes)
 {
     m_reporter.ShowStatus(4);
-    m_lastVerify = VerifyJobFile(path, m_state.cfg, std::nullopt, &envelopes,
-                                 [this](std::int32_t page, std::int32_t pages) {
-                                     m_reporter.SetProgressMaximum(pages);
-                                     m_reporter.SetProgressValue(page);
-                                     m_reporter.ShowCurrent(page);
-                                     m_reporter.ProcessEvents();
-                                 });
+    m_lastVerify = VerifyJobFile(path, m_state.cfg, std::nullopt, &envelopes, CheckHooks());
     if (m_lastVerify.failure) {
         return MessageFor(Action::Verify, m_lastVerify.failure).text;
     }
@@ -685,7 +692,9 @@ std::optional<Failure> Commands::WriteManifest(const std::vector<Envelope>& enve
 Outcome Commands::Verify(const std::string& marked, const std::optional<std::string>& source)
 {
     m_reporter.SetBusy(true);
-    m_lastVerify = VerifyJobFile(marked, m_state.cfg, source);
+    m_reporter.ShowStatus(4);
+    m_lastVerify = VerifyJobFile(marked, m_state.cfg, source, nullptr, CheckHooks());
+    m_reporter.ShowStatus(0);
     m_reporter.SetBusy(false);
     if (m_lastVerify.failure) {
         return Finish(Action::Verify, m_lastVerify.failure);

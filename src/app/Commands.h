@@ -218,6 +218,8 @@ private:
     // Checks the written job `path` against the export just made, whose envelopes are
     // `envelopes`; the check's report in words.
     std::string VerifyExport(const std::string& path, const std::vector<Envelope>& envelopes);
+    // The check's progress (status line, progress bar, counter) and stop, through the reporter.
+    VerifyHooks CheckHooks();
     // Writes the list of `envelopes` when one is asked for.
     std::optional<Failure> WriteManifest(const std::vector<Envelope>& envelopes);
     // The envelopes the next or last export writes, numbered as in the full export.

@@ -197,6 +197,8 @@ constexpr Row kRows[] = {
      "Datei konnte nicht gelesen werden: {path}"},
     {Action::Verify, NotPcl5, Warning, kVerifyNotPcl5, kVerifyNotPcl5},
     {Action::Verify, ImportIncomplete, Warning, kSourceRefused, kSourceRefused},
+    {Action::Verify, Cancelled, Plain, "Prüfung abgebrochen: {path}",
+     "Prüfung abgebrochen: {path}"},
 
     {Action::Text, PageMissing, Plain, "", "Seite {page} gibt es im Druckjob nicht: {path}"},
 

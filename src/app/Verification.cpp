@@ -47,7 +47,7 @@ std::string Plural(std::int64_t n, const char* one, const char* many)
 
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
-                        const std::vector<Envelope>* envelopes, const VerifyProgress& progress)
+                        const std::vector<Envelope>* envelopes, const VerifyHooks& hooks)
 {
     VerifyRun run;
     auto bad = [&run](FailureKind what, const std::string& path, std::string detail = {}) {
@@ -55,14 +55,36 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
         run.failure = Failure{what, 0, 0, path, std::move(detail)};
         return run;
     };
+    const auto stopped = [&hooks] { return hooks.cancelled && hooks.cancelled(); };
+    // The scan reports bytes and is stopped through its progress handler.
+    const auto follow = [&](cPclMod& pcl) {
+        pcl.SetProgressHandler([&hooks, stopped, total = std::int64_t{0}](
+                                   std::int32_t status, std::int64_t value, bool& cancel) mutable {
+            if (status == 0)
+                total = value;
+            else if (status == 1 && hooks.progress)
+                hooks.progress(value, total);
+            cancel = status == 1 && stopped();
+        });
+    };
     if (!FileExists(marked))
         return bad(FailureKind::FileMissing, marked);
     if (source && !FileExists(*source))
         return bad(FailureKind::FileMissing, *source);
 
     cPclMod pcl;
-    VerifyMarked check(s, progress);
-    if (!check.Connect(pcl, marked))
+    follow(pcl);
+    VerifyMarked check(s, [&](std::int32_t page, std::int32_t pages) {
+        if (hooks.page)
+            hooks.page(page);
+        if (pages > 0 && hooks.progress)
+            hooks.progress(page, pages);
+        return !stopped();
+    });
+    const bool connected = check.Connect(pcl, marked);
+    if (stopped())
+        return bad(FailureKind::Cancelled, marked);
+    if (!connected)
         return bad(FailureKind::SourceUnreadable, marked);
     if (!pcl.Language().IsPcl5())
         return bad(FailureKind::NotPcl5, marked, pcl.Language().Label());
@@ -71,17 +93,25 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
     std::optional<std::vector<Envelope>> exported;
     if (source) {
         cPclMod srcPcl;
+        follow(srcPcl);
         cKVPersons persons;
         ImpErrCounters errors{};
         ImportLog noLog;
-        const ImportResult imported =
-            RunImportPass(srcPcl, *source, s, persons, errors, noLog, std::time(nullptr), {});
+        ImportHooks importHooks;
+        importHooks.cancelled = hooks.cancelled;
+        const ImportResult imported = RunImportPass(srcPcl, *source, s, persons, errors, noLog,
+                                                    std::time(nullptr), importHooks);
+        if (stopped())
+            return bad(FailureKind::Cancelled, *source);
         if (imported.failure || !imported.completed || !srcPcl.Connected())
             return bad(FailureKind::ImportIncomplete, *source);
         exported = ListEnvelopes(persons, persons.Count(), s, srcPcl.Duplex() != DuplexMode::None);
         envelopes = &*exported;
     }
-    if (!check.Finish(pcl, run.report, envelopes))
+    const bool finished = check.Finish(pcl, run.report, envelopes);
+    if (stopped())
+        return bad(FailureKind::Cancelled, marked);
+    if (!finished)
         return bad(FailureKind::SourceUnreadable, marked);
     if (envelopes) {
         std::vector<std::int32_t> sheets;

@@ -6,6 +6,8 @@
 #include "base/Failure.h"
 #include "marking/Verify.h"
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,18 +21,28 @@ struct VerifyRun {
     Status status = Status::Ok;
     VerifyReport report;
     std::optional<Failure> failure; // BadInput: FileMissing, SourceUnreadable, NotPcl5 (the
-                                    // marked job) or ImportIncomplete (the source job)
+                                    // marked job), ImportIncomplete (the source job) or Cancelled
+};
+
+// How a running check reports and is stopped; every member may be empty.
+struct VerifyHooks {
+    // How far the check is: `done` of `total` (bytes while the job is scanned, pages when it is
+    // read page by page).
+    std::function<void(std::int64_t done, std::int64_t total)> progress;
+    // Each page as it is checked (1-based).
+    std::function<void(std::int32_t page)> page;
+    // Asked as the check goes on: true stops it (failure Cancelled).
+    std::function<bool()> cancelled;
 };
 
 // Reads `marked` and checks it with the settings `s`; with `source`, imports it with the same
 // settings and compares sheets and envelopes with its full export. Writes nothing.
 // `envelopes`, when given without a source, are the export's envelopes: the 2D code is checked
 // against them, and the job's sheets and envelopes are compared with them.
-// `progress` is called once per page of the marked job read.
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
                         const std::vector<Envelope>* envelopes = nullptr,
-                        const VerifyProgress& progress = {});
+                        const VerifyHooks& hooks = {});
 
 // "code", "position", ... for the JSON output.
 const char* VerifyKindName(VerifyKind kind);

@@ -629,9 +629,7 @@ bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& rep
     bool ok = true;
     const std::int32_t pages = marked.Pages();
     for (std::int32_t i = 1; i <= pages; ++i) {
-        if (progress)
-            progress(i, pages);
-        if (!marked.ReadPage(i, page)) {
+        if ((progress && !progress(i, pages)) || !marked.ReadPage(i, page)) {
             ok = false;
             break;
         }

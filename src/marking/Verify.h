@@ -71,15 +71,15 @@ struct VerifyReport {
     std::vector<VerifyProblem> problems;      // in sheet order
 };
 
-// Called once per page read (1-based) with the page count.
-using VerifyProgress = std::function<void(std::int32_t page, std::int32_t pages)>;
+// Called once per page read (1-based) with the page count; false stops the check.
+using VerifyProgress = std::function<bool(std::int32_t page, std::int32_t pages)>;
 
 constexpr double kBarToleranceMm = 0.3;
 constexpr double kClearZoneMm = 2.0;
 
 // Checks the job `marked` is connected to. In a duplex job the odd pages are fronts (the sheets)
 // and the even pages backs, which carry no code and are not checked. False when a page cannot be
-// read (the report then holds what was checked before).
+// read or `progress` stopped the check (the report then holds what was checked before).
 // The job's first sheet sets the reference for the top margin and the offset registration. A sheet
 // where another one takes effect gets one Orientation (TopMargin) or Position problem, counting
 // the sheets it holds for; so does every run of sheets in one landscape orientation (Landscape).
@@ -97,7 +97,8 @@ bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& rep
 // from the pages placed: a dropped page 1, a last page without an end, a duplex job).
 class VerifyMarked {
 public:
-    // `progress` is told each page as it is read (the page count is not known then: 0).
+    // `progress` is told each page as it is read (the page count is not known then: 0; what it
+    // returns is not asked: the scan stops through the scanner's progress handler).
     explicit VerifyMarked(const Settings& s, VerifyProgress progress = {});
     ~VerifyMarked();
     VerifyMarked(const VerifyMarked&) = delete;

@@ -44,8 +44,13 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QEventLoop>
+#include <QThread>
 #include <cmath>
+#include <exception>
 #include <limits>
+#include <optional>
+#include <thread>
 
 namespace kuvrion {
 
@@ -231,6 +236,9 @@ void frmMain::BuildControls()
     pbMain = new QProgressBar(fraStatus);
     pbMain->setObjectName(QStringLiteral("pbMain"));
     pbMain->setRange(0, kProgressSteps);
+    m_repaintTimer = new QTimer(this);
+    m_repaintTimer->setInterval(static_cast<int>(kRepaintMs));
+    connect(m_repaintTimer, &QTimer::timeout, this, &frmMain::FlushStatus);
     pbMain->setValue(0);
     pbMain->setTextVisible(false);
     pbMain->setFixedHeight(fontMetrics().height());
@@ -314,7 +322,7 @@ void frmMain::BuildMenus()
     connect(item(mnuD, QStringLiteral("mnuDV"), QStringLiteral("Expor&t prüfen...")),
             &QAction::triggered, this, &frmMain::VerifyMarkedJob);
     mnuDN = item(mnuD, QStringLiteral("mnuDN"), QStringLiteral("&Nachdruck..."));
-    connect(mnuDN, &QAction::triggered, this, &frmMain::RunDialog<frmReprint>);
+    connect(mnuDN, &QAction::triggered, this, &frmMain::RunReprint);
     mnuD->addSeparator();
     connect(item(mnuD, QStringLiteral("mnuDR"), QStringLiteral("&Referenzseite...")),
             &QAction::triggered, this, &frmMain::RunDialog<frmRefPage>);
@@ -492,13 +500,17 @@ void frmMain::UpdateCommands()
 
 void frmMain::StateChanged()
 {
-    Refresh();
+    OnWindowThread([this] { Refresh(); });
 }
 
 // ---- Status line and progress ----
 
 void frmMain::ShowStatus(std::int32_t state)
 {
+    if (QThread::currentThread() != thread()) {
+        OnWindowThread([this, state] { ShowStatus(state); });
+        return;
+    }
     static const char* const kIcons[] = {"this", "scan", "pers", "pclexp", "pclexp"};
     const std::int32_t s = state < 0 || state > 4 ? 0 : state;
     SetLabelImage(imgStatus, QString::fromLatin1(kIcons[s]), QSize(16, 16));
@@ -540,16 +552,17 @@ void frmMain::SetProgressValue(double value)
 
 void frmMain::FlushStatus()
 {
-    const QString total = QString::number(m_total);
+    const QString total = QString::number(m_total.load());
     if (labStatCnt->text() != total)
         labStatCnt->setText(total);
-    const QString current = QString::number(m_current);
+    const QString current = QString::number(m_current.load());
     if (labStatAct->text() != current)
         labStatAct->setText(current);
+    const double max = m_progressMax;
+    const double value = m_progressValue;
     int steps = 0;
-    if (m_progressMax > 0 && m_progressValue > 0)
-        steps = static_cast<int>(
-            std::lround(std::min(1.0, m_progressValue / m_progressMax) * kProgressSteps));
+    if (max > 0 && value > 0)
+        steps = static_cast<int>(std::lround(std::min(1.0, value / max) * kProgressSteps));
     pbMain->setValue(steps);
     ArrangeStatus();
 }
@@ -564,6 +577,9 @@ void frmMain::ArrangeStatus()
 
 void frmMain::ProcessEvents()
 {
+    // On a worker thread the window's own loop runs and the timer repaints.
+    if (QThread::currentThread() != thread())
+        return;
     if (m_lastRepaint.isValid() && m_lastRepaint.elapsed() < kRepaintMs)
         return;
     FlushStatus();
@@ -573,6 +589,10 @@ void frmMain::ProcessEvents()
 
 void frmMain::SetBusy(bool busy)
 {
+    if (QThread::currentThread() != thread()) {
+        OnWindowThread([this, busy] { SetBusy(busy); });
+        return;
+    }
     if (busy == m_busy)
         return;
     m_busy = busy;
@@ -583,7 +603,9 @@ void frmMain::SetBusy(bool busy)
     if (busy) {
         QApplication::setOverrideCursor(Qt::BusyCursor);
         m_lastRepaint.invalidate();
+        m_repaintTimer->start();
     } else {
+        m_repaintTimer->stop();
         QApplication::restoreOverrideCursor();
         FlushStatus();
     }
@@ -592,6 +614,10 @@ void frmMain::SetBusy(bool busy)
 
 void frmMain::ShowMessage(const std::string& text, MessageKind kind)
 {
+    if (QThread::currentThread() != thread()) {
+        OnWindowThread([this, &text, kind] { ShowMessage(text, kind); });
+        return;
+    }
     // A message during a busy command: the box must take input and show the normal pointer.
     const bool wasBusy = m_busy;
     if (wasBusy)
@@ -603,12 +629,18 @@ void frmMain::ShowMessage(const std::string& text, MessageKind kind)
 
 void frmMain::ShowNotice(const std::string& text)
 {
-    m_notice = QString::fromStdString(text);
-    UpdateCommands();
+    OnWindowThread([this, &text] {
+        m_notice = QString::fromStdString(text);
+        UpdateCommands();
+    });
 }
 
 void frmMain::ShowImportStatus()
 {
+    if (QThread::currentThread() != thread()) {
+        OnWindowThread([this] { ShowImportStatus(); });
+        return;
+    }
     const bool wasBusy = m_busy;
     if (wasBusy)
         SetBusy(false);
@@ -679,32 +711,71 @@ void frmMain::ShowOutcome(const Outcome& outcome)
     }
 }
 
+void frmMain::OnWindowThread(const std::function<void()>& show)
+{
+    if (QThread::currentThread() == thread())
+        show();
+    else
+        QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
+}
+
+Outcome frmMain::RunCommand(const std::function<Outcome()>& command)
+{
+    m_running = true;
+    m_cancel = false;
+    // The command changes the shared state only while the window waits for it (every report
+    // that shows the state runs here while the worker waits), so the two never read and write it
+    // at once.
+    QEventLoop loop;
+    std::optional<Outcome> outcome;
+    std::exception_ptr thrown;
+    std::thread worker([&] {
+        try {
+            outcome = command();
+        } catch (...) {
+            thrown = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    SetBusy(false);
+    m_running = false;
+    if (thrown)
+        std::rethrow_exception(thrown);
+    Refresh();
+    ShowOutcome(*outcome);
+    return *outcome;
+}
+
+CommandRunner frmMain::Runner()
+{
+    return {[this](const std::function<Outcome()>& command) { return RunCommand(command); },
+            [this] { RequestCancel(); }};
+}
+
 void frmMain::RunImport()
 {
     if (m_running || !m_commands->CanImport())
         return;
-    m_running = true;
-    m_cancel = false;
     m_importing = true;
-    const Outcome outcome = m_commands->Import();
+    RunCommand([this] { return m_commands->Import(); });
     m_importing = false;
-    SetBusy(false);
-    m_running = false;
-    Refresh();
-    ShowOutcome(outcome);
 }
 
 void frmMain::RunExport()
 {
     if (m_running || !m_commands->CanExport())
         return;
-    m_running = true;
-    m_cancel = false;
-    const Outcome outcome = m_commands->Export();
-    SetBusy(false);
-    m_running = false;
-    Refresh();
-    ShowOutcome(outcome);
+    RunCommand([this] { return m_commands->Export(); });
+}
+
+void frmMain::RunReprint()
+{
+    if (m_running)
+        return;
+    frmReprint dialog(*m_commands, Runner(), this);
+    dialog.exec();
 }
 
 // "Export prüfen...": a marked job chosen in a file dialog, checked with the current settings.
@@ -720,7 +791,8 @@ void frmMain::VerifyMarkedJob()
     const auto result = FileDialog::Run(this, request);
     if (!result)
         return;
-    m_commands->Verify(ToPath(result->path), std::nullopt);
+    const std::string marked = ToPath(result->path);
+    RunCommand([this, &marked] { return m_commands->Verify(marked, std::nullopt); });
 }
 
 void frmMain::SaveSkeleton()
@@ -737,13 +809,8 @@ void frmMain::SaveSkeleton()
     const auto chosen = FileDialog::Run(this, request);
     if (!chosen)
         return;
-    m_running = true;
-    m_cancel = false;
-    const Outcome outcome = m_commands->SaveEscSkeleton(ToPath(chosen->path));
-    SetBusy(false);
-    m_running = false;
-    Refresh();
-    ShowOutcome(outcome);
+    const std::string path = ToPath(chosen->path);
+    RunCommand([this, &path] { return m_commands->SaveEscSkeleton(path); });
 }
 
 void frmMain::ShowLog()

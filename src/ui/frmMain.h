@@ -8,10 +8,13 @@
 #include "app/AppState.h"
 #include "app/Commands.h"
 #include "app/Reporter.h"
+#include "CommandRunner.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -21,6 +24,7 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace kuvrion {
@@ -35,8 +39,12 @@ public:
     ~frmMain() override;
 
     Commands& commands() { return *m_commands; }
+    // How a dialog runs a long command beside the window (see CommandRunner).
+    CommandRunner Runner();
 
-    // Reporter
+    // Reporter. A running command calls it from its worker thread: the figures of the status
+    // line are taken from there by a timer, everything else runs on the window's thread while
+    // the command waits.
     void ShowStatus(std::int32_t state) override;
     void ShowTotal(std::int64_t n) override;
     void ShowCurrent(std::int64_t n) override;
@@ -44,7 +52,7 @@ public:
     void SetProgressValue(double value) override;
     void ProcessEvents() override;
     void SetBusy(bool busy) override;
-    bool Cancelled() override { return m_cancel; }
+    bool Cancelled() override { return m_cancel.load(); }
     void ShowMessage(const std::string& text, MessageKind kind) override;
     void ShowImportStatus() override;
     void ShowNotice(const std::string& text) override;
@@ -78,6 +86,11 @@ private:
     void ChooseDestination();
     // Asks the running command to stop (the button, Escape, closing the window).
     void RequestCancel();
+    // Runs `command` on a worker thread while the window's events go on; the other commands wait
+    // and "Abbrechen" stops it. Returns its outcome.
+    Outcome RunCommand(const std::function<Outcome()>& command);
+    // Runs `show` on the window's thread; from a worker thread the worker waits for it.
+    void OnWindowThread(const std::function<void()>& show);
     // After a command: the counters say that it was stopped, when it was.
     void ShowOutcome(const Outcome& outcome);
     void RunImport();
@@ -87,6 +100,7 @@ private:
     void OpenManual();
     void WebUpdate();
     template <class Dialog> void RunDialog();
+    void RunReprint();
     void VerifyMarkedJob();
 
     const AppState& m_state;
@@ -128,16 +142,18 @@ private:
     std::vector<QAction*> m_shortcutActions;
     std::vector<QAction*> m_waitingActions; // disabled while a command runs
 
-    // Status line: while busy, the figures are shown at the repaint points only.
-    std::int64_t m_total = 0;
-    std::int64_t m_current = 0;
-    double m_progressMax = 0;
-    double m_progressValue = 0;
+    // Status line: while busy, the figures are shown at the repaint points only (the timer's,
+    // when the command runs on a worker thread, which sets them).
+    std::atomic<std::int64_t> m_total = 0;
+    std::atomic<std::int64_t> m_current = 0;
+    std::atomic<double> m_progressMax = 0;
+    std::atomic<double> m_progressValue = 0;
     QElapsedTimer m_lastRepaint;
+    QTimer* m_repaintTimer = nullptr;
 
     QString m_notice; // shown in the status line while nothing stands in the way of the next step
     bool m_busy = false;
-    bool m_cancel = false;    // the user asked the running command to stop
+    std::atomic<bool> m_cancel = false; // the user asked the running command to stop
     bool m_running = false;   // a command runs; no other may start, the window may not close
     bool m_importing = false; // the export count field follows the running import
     bool m_closed = false;

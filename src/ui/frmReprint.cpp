@@ -16,10 +16,12 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <utility>
 
 namespace kuvrion {
 
-frmReprint::frmReprint(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+frmReprint::frmReprint(Commands& commands, CommandRunner runner, QWidget* parent)
+    : QDialog(parent), m_commands(commands), m_runner(std::move(runner))
 {
     setObjectName(QStringLiteral("frmReprint"));
     setWindowTitle(QStringLiteral("Nachdruck"));
@@ -68,6 +70,15 @@ frmReprint::frmReprint(Commands& commands, QWidget* parent) : QDialog(parent), m
     connect(btnOK, &QPushButton::clicked, this, &frmReprint::Confirm);
 }
 
+void frmReprint::reject()
+{
+    if (m_running) {
+        m_runner.cancel();
+        return;
+    }
+    QDialog::reject();
+}
+
 void frmReprint::ChooseDestination()
 {
     FileDialogRequest request;
@@ -82,6 +93,8 @@ void frmReprint::ChooseDestination()
 
 void frmReprint::Confirm()
 {
+    if (m_running)
+        return;
     std::vector<bool> keep(static_cast<std::size_t>(lstEnvelopes->count()), false);
     bool any = false;
     for (const QListWidgetItem* item : lstEnvelopes->selectedItems()) {
@@ -98,7 +111,9 @@ void frmReprint::Confirm()
     bool ok = false;
     if (m_commands.State().bDstOK) {
         m_commands.SetExportExtras(std::nullopt, std::move(keep));
-        const Outcome exported = m_commands.Export();
+        m_running = true;
+        const Outcome exported = m_runner.run([this] { return m_commands.Export(); });
+        m_running = false;
         ok = exported.Ok() || exported.failure->what == FailureKind::CheckFailed;
     } else {
         MessageBox::Show(this, QStringLiteral("Die Zieldatei ist nicht gültig."),

@@ -1,7 +1,10 @@
 // The dialog "Nachdruck": the envelopes of the last import (number, addressee, sheets, as in the
 // manifest of the full export), several of them chosen, and a destination. "&Ok" exports only the
-// chosen envelopes there; the destination of the main window stays as it was.
+// chosen envelopes there, through the main window's runner (so "Abbrechen" stops a running
+// export); the destination of the main window stays as it was.
 #pragma once
+
+#include "CommandRunner.h"
 
 #include <QDialog>
 
@@ -15,13 +18,18 @@ class Commands;
 class frmReprint : public QDialog {
     Q_OBJECT
 public:
-    explicit frmReprint(Commands& commands, QWidget* parent = nullptr);
+    frmReprint(Commands& commands, CommandRunner runner, QWidget* parent = nullptr);
+
+    // While the export runs, "Abbrechen" and Escape stop it instead of closing the dialog.
+    void reject() override;
 
 private:
     void ChooseDestination();
     void Confirm();
 
     Commands& m_commands;
+    CommandRunner m_runner;
+    bool m_running = false;
     QListWidget* lstEnvelopes = nullptr;
     QLineEdit* txtDstFile = nullptr;
 };

@@ -395,6 +395,10 @@ TEST_F(CommandsTest, StoppedInAnyPhaseNothingIsReplacedOrLeftBehind)
     EXPECT_EQ(Describe(commands.Import()), "ok");
     EXPECT_EQ(Describe(commands.Export()), "ok");
     EXPECT_NE(ReadFile(out), "good export");
+    // "Export prüfen..." stops in its scan as well.
+    reporter.cancelInStatus = 4;
+    reporter.cancelled = false;
+    EXPECT_EQ(Describe(commands.Verify(out.string(), std::nullopt)), Describe(Cancelled));
 }
 
 TEST_F(CommandsTest, SkeletonAndReferencePageRememberTheirChoices)

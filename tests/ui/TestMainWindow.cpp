@@ -321,7 +321,7 @@ private slots:
         // "Abbrechen" while the export runs: the other commands wait and say why; the
         // destination stays and the counters say that it was stopped.
         QString waiting;
-        QTimer::singleShot(0, w.main.get(), [&] {
+        OnShown(Child(*w.main, "btnCancel"), [&] {
             waiting = w.On("btnImport") ? QString() : w.Tip("btnImport");
             Click(*w.main, "btnCancel");
         });

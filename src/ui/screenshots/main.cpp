@@ -24,6 +24,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <type_traits>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -97,8 +98,14 @@ bool Grab(QWidget& widget, const QDir& out, const QString& name)
 template <class Dialog>
 bool GrabDialog(kuvrion::frmMain& window, const QDir& out, const QString& name)
 {
-    Dialog dialog(window.commands(), &window);
-    return Grab(dialog, out, name);
+    if constexpr (std::is_constructible_v<Dialog, kuvrion::Commands&, kuvrion::CommandRunner,
+                                          QWidget*>) {
+        Dialog dialog(window.commands(), window.Runner(), &window);
+        return Grab(dialog, out, name);
+    } else {
+        Dialog dialog(window.commands(), &window);
+        return Grab(dialog, out, name);
+    }
 }
 
 } // namespace

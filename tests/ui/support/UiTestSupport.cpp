@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QLabel>
 #include <QStringList>
@@ -108,6 +109,37 @@ void OnNextModal(std::function<void(QWidget*)> action)
             action(modal);
     });
     timer->start(10);
+}
+
+namespace {
+
+class ShowWatcher : public QObject {
+public:
+    ShowWatcher(QWidget* widget, std::function<void()> action)
+        : QObject(widget), m_action(std::move(action))
+    {
+        widget->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            watched->removeEventFilter(this);
+            QMetaObject::invokeMethod(qApp, m_action, Qt::QueuedConnection);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_action;
+};
+
+} // namespace
+
+void OnShown(QWidget* widget, std::function<void()> action)
+{
+    new ShowWatcher(widget, std::move(action)); // owned by the widget, gone once it fired
 }
 
 QString Text(const QObject& parent, const char* name)

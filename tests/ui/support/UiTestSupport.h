@@ -70,6 +70,11 @@ inline QString Said(Action action, FailureKind what, const QString& path = {})
 // Runs `action` on the next modal widget as soon as it is shown (polls for 5 seconds).
 void OnNextModal(std::function<void(QWidget*)> action);
 
+// Runs `action` once, as the next event of the window's thread, after `widget` is next shown: a
+// command on a worker thread waits for the window to show its busy state, so the action runs
+// while the command is still at its start.
+void OnShown(QWidget* widget, std::function<void()> action);
+
 // The child of that object name (the test stops when there is none).
 template <class T = QWidget> T* Child(const QObject& parent, const char* name)
 {
