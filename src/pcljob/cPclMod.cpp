@@ -438,20 +438,27 @@ template <class Finder> void cPclMod::ScanWith(Finder& finder)
     }
     if (stopped) {
         // The pages found so far stay (not the one whose report cancelled); the rest is the tail,
-        // read once more without page ends for where its printed content lies.
+        // read once more without page ends for where its printed content lies (past the page
+        // limit; not after a stop).
         finder.ends.resize(
             std::min({finder.ends.size(), kMaxPageEnds, cancel ? reported : finder.ends.size()}));
         const std::int64_t from = finder.ends.empty() ? 0 : NextStart(finder.ends.back());
-        PclTokenizer tailTokenizer(from);
-        PageEndFinder tail;
-        tail.takePageEnds = false;
-        if (!WalkFrom(tailTokenizer, tail, {})) {
-            return;
-        }
-        finder.lastPrinted = tail.lastPrinted;
-        finder.exitAfterPrinted = tail.exitAfterPrinted;
-        if (finder.ends.empty()) {
-            finder.headReset = tail.headReset;
+        if (cancel) {
+            // A stop asked for ends the reading at once: the rest counts as one printed page.
+            finder.lastPrinted = m_fileSize - 1;
+            finder.exitAfterPrinted = -1;
+        } else {
+            PclTokenizer tailTokenizer(from);
+            PageEndFinder tail;
+            tail.takePageEnds = false;
+            if (!WalkFrom(tailTokenizer, tail, {})) {
+                return;
+            }
+            finder.lastPrinted = tail.lastPrinted;
+            finder.exitAfterPrinted = tail.exitAfterPrinted;
+            if (finder.ends.empty()) {
+                finder.headReset = tail.headReset;
+            }
         }
     } else {
         m_followedWhole = true;

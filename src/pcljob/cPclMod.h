@@ -36,7 +36,8 @@ class cPclMod {
 public:
     // nStatus 0: scan begins (nValue = FileSize); 1: a page ended, and once more at the end of the
     // data (nValue = 1-based position where that page begins); 2: scan complete (nValue = 0).
-    // Setting bCancel stops the scan; the pages found so far stay.
+    // Setting bCancel stops the scan at once; the pages found so far stay, and the rest of the job
+    // is one more page (it is not read to find out).
     using ProgressHandler =
         std::function<void(std::int32_t nStatus, std::int64_t nValue, bool& bCancel)>;
 

@@ -483,17 +483,22 @@ void frmMain::UpdateCommands()
     // The status line names what stands in the way of the next step: the import first, then,
     // once a job is imported, the export.
     // Without such a reason it shows the warnings of the reading-rule check for the export.
-    QString hint = importReason;
-    if (hint.isEmpty() && (m_state.bImportComplete || m_state.lastImportFailure))
-        hint = exportReason;
-    if (hint.isEmpty() && m_state.bImportComplete) {
-        QStringList warnings;
-        for (const std::string& w : m_commands->RuleWarnings())
-            warnings << QString::fromStdString(w);
-        hint = warnings.join(QLatin1Char(' '));
+    // While a command runs, the status line is its own (the waiting commands say why in their
+    // tips).
+    QString hint;
+    if (!m_busy) {
+        hint = importReason;
+        if (hint.isEmpty() && (m_state.bImportComplete || m_state.lastImportFailure))
+            hint = exportReason;
+        if (hint.isEmpty() && m_state.bImportComplete) {
+            QStringList warnings;
+            for (const std::string& w : m_commands->RuleWarnings())
+                warnings << QString::fromStdString(w);
+            hint = warnings.join(QLatin1Char(' '));
+        }
+        if (hint.isEmpty())
+            hint = m_notice;
     }
-    if (hint.isEmpty())
-        hint = m_notice;
     labHint->setText(hint);
     labHint->setToolTip(hint);
 }

@@ -170,6 +170,18 @@ int main(int argc, char* argv[])
         kuvrion::LogWindow log(commands, commands.LogText().value_or(std::string()), &window);
         ok = Grab(log, out, QStringLiteral("log.png")) && ok;
     }
+    // A running export, as the status line shows it (the state is set directly: the real one
+    // runs beside the window and would be over before the grab).
+    window.SetBusy(true);
+    window.ShowStatus(3);
+    window.ShowTotal(3);
+    window.ShowCurrent(2);
+    window.SetProgressMaximum(3);
+    window.SetProgressValue(2);
+    window.ProcessEvents();
+    ok = Grab(window, out, QStringLiteral("busy.png")) && ok;
+    window.SetBusy(false);
+    window.ShowStatus(0);
     // An export whose check fails: a 2D code in the bars' clear zone, as a hand-edited file gives.
     kuvrion::Settings& cfg = program->state->cfg;
     cfg.use_dmx = true;
