@@ -403,7 +403,10 @@ Outcome Commands::Import()
     } else if (result.failure && result.failure->what == FailureKind::PageRead) {
         result.failure->path = st.cfg.sSrcFile;
     }
-    st.lastImportFailure = result.failure;
+    // A stopped import counts as not run: nothing to explain later.
+    st.lastImportFailure = result.failure && result.failure->what != FailureKind::Cancelled
+                               ? result.failure
+                               : std::nullopt;
     if (result.failure) {
         m_reporter.StateChanged();
         return Finish(Action::Import, std::move(result.failure));

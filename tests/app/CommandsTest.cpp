@@ -389,6 +389,7 @@ TEST_F(CommandsTest, StoppedInAnyPhaseNothingIsReplacedOrLeftBehind)
         reporter.cancelled = false;
         EXPECT_EQ(Describe(commands.Import()), Describe(Cancelled)) << phase;
         EXPECT_FALSE(commands.CanExport()) << phase;
+        EXPECT_EQ(commands.ExportReason(), "Bitte zuerst importieren") << phase;
     }
     reporter.cancelInStatus = -1;
     reporter.cancelled = false;
