@@ -2,6 +2,7 @@
 
 #include "addressees/AdrKey.h"
 #include "addressees/ImportPass.h"
+#include "app/ImportSummary.h"
 #include "base/AtomicFile.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
@@ -411,12 +412,7 @@ Outcome Commands::Import()
         m_reporter.StateChanged();
         return Finish(Action::Import, std::move(result.failure));
     }
-    // Pages without a key that follow a key page belong to its letter: when every page found its
-    // addressee that way, the import went as it should and the status need not open.
-    const bool faults = std::any_of(st.nImpErr.begin(), st.nImpErr.end() - 1,
-                                    [](std::int32_t n) { return n != 0; }) ||
-                        (st.nImpErr.back() != 0 && st.nImpAssigned != st.nJobPages);
-    if (faults) {
+    if (ImportHasKeyFaults(st)) {
         m_reporter.ShowImportStatus();
     }
     if (st.nImpAssigned == 0) {

@@ -2,6 +2,7 @@
 
 #include "ImageList.h"
 #include "app/Commands.h"
+#include "app/ImportSummary.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -51,19 +52,8 @@ frmImpInfo::frmImpInfo(Commands& commands, QWidget* parent) : QDialog(parent)
 
     row(5, QStringLiteral("Gesamt:"), state.nJobPages, QStringLiteral("pages"));
     separator();
-    static const char* const kCaptions[4] = {
-        "Adress-ID zu kurz:", "Adress-ID fehlt:", "Schlüssel-Endekennung fehlt:",
-        "Schlüssel nicht gefunden:"};
-    // Pages without a key that followed a key page belong to that letter: when every page was
-    // assigned, they are the following pages of multi-page letters, not a fault.
-    const bool allAssigned = state.nJobPages > 0 && state.nImpAssigned == state.nJobPages;
-    for (int k = 0; k < 4; ++k) {
-        const std::int32_t n = state.nImpErr[static_cast<std::size_t>(k)];
-        if (k == 3 && allAssigned)
-            row(k, QStringLiteral("Folgeseiten ohne Schlüssel:"), n, done);
-        else
-            row(k, QString::fromUtf8(kCaptions[k]), n, n != 0 ? error : done);
-    }
+    for (const KeyFaultRow& r : KeyFaultRows(state))
+        row(r.kind, QString::fromStdString(r.caption), r.pages, r.fault ? error : done);
     separator();
     row(4, QStringLiteral("Zugewiesen:"), state.nImpAssigned,
         state.nImpAssigned != 0 ? done : error);
