@@ -6,6 +6,7 @@
 #include "base/Failure.h"
 #include "marking/Verify.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,24 +14,39 @@
 namespace kuvrion {
 
 struct Settings;
+struct FeedRules;
 
 struct VerifyRun {
     enum class Status { Ok, Problems, BadInput };
     Status status = Status::Ok;
     VerifyReport report;
     std::optional<Failure> failure; // BadInput: FileMissing, SourceUnreadable, NotPcl5 (the
-                                    // marked job) or ImportIncomplete (the source job)
+                                    // marked job), ImportIncomplete (the source job),
+                                    // EnvelopeList or EnvelopeOutOfRange (the reprint's list)
+};
+
+// What a check knows beyond the settings.
+struct VerifyOptions {
+    // The sequence value of the job's first sheet; nullopt: the first sheet's own value.
+    std::optional<std::uint32_t> seqStart;
+    // With a source: the job is a reprint of these envelopes of its full export ("3,5-7")...
+    std::optional<std::string> envelopes;
+    // ... which numbered its sheets on (open loop) instead of keeping their values.
+    bool renumber = false;
+    // With a source: the feeder rules whose feed bars the envelopes must carry.
+    const FeedRules* feed = nullptr;
 };
 
 // Reads `marked` and checks it with the settings `s`; with `source`, imports it with the same
-// settings and compares sheets and envelopes with its full export. Writes nothing.
+// settings and compares sheets and envelopes with its full export (or the reprint `options`
+// names, with the sequence values and feed bars its envelopes have). Writes nothing.
 // `envelopes`, when given without a source, are the export's envelopes: the 2D code is checked
 // against them, and the job's sheets and envelopes are compared with them.
 // `progress` is called once per page of the marked job read.
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
                         const std::vector<Envelope>* envelopes = nullptr,
-                        const VerifyProgress& progress = {});
+                        const VerifyProgress& progress = {}, const VerifyOptions& options = {});
 
 // "code", "position", ... for the JSON output.
 const char* VerifyKindName(VerifyKind kind);
