@@ -1,10 +1,12 @@
 // The dialog "Nachdruck": the envelopes of the last import (number, addressee, sheets, as in the
 // manifest of the full export), several of them chosen, and a destination. "&Ok" exports only the
-// chosen envelopes there; the destination of the main window stays as it was.
+// chosen envelopes there; the destination of the main window stays as it was. Each sheet keeps
+// the sequence value it had in the full export unless "Neu nummerieren" is on.
 #pragma once
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QListWidget;
 
@@ -24,6 +26,7 @@ private:
     Commands& m_commands;
     QListWidget* lstEnvelopes = nullptr;
     QLineEdit* txtDstFile = nullptr;
+    QCheckBox* chkRenumber = nullptr;
 };
 
 } // namespace kuvrion
