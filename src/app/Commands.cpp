@@ -1042,9 +1042,13 @@ void Commands::ApplyOmeCode(const std::string& collect, const std::string& envel
     c.use_seqchk = marks[2];
     c.use_parity = marks[3];
     c.use_security = marks[4];
-    c.seq_continue = seqContinue.value_or(c.seq_continue);
     ComputeCodeLength(c);
     SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeCode));
+    // A file that never had the switch keeps it out until it is turned on.
+    if (seqContinue && *seqContinue != c.seq_continue) {
+        c.seq_continue = *seqContinue;
+        SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Sequence));
+    }
 }
 
 Outcome Commands::ApplyFeedRules(const std::array<std::string, 4>& rules)

@@ -54,6 +54,7 @@ enum class Writer : std::uint8_t {
     OmeCode,     // OME code dialog
     Dmx,         // 2D code dialog
     Feed,        // feeder rules dialog
+    Sequence,    // the OME code dialog's switch of the sequence across jobs, written when changed
     Hand,        // no dialog: edited by hand in the file of a line of work
 };
 
@@ -121,7 +122,7 @@ inline constexpr auto kCatalogue = std::to_array<SettingSpec>({
     {"ome",      "use_seqchk",   "",    Form::Flag,       0,  0,   &Settings::use_seqchk,   Writer::OmeCode},
     {"ome",      "use_parity",   "",    Form::Flag,       0,  0,   &Settings::use_parity,   Writer::OmeCode},
     {"ome",      "use_security", "",    Form::Flag,       0,  0,   &Settings::use_security, Writer::OmeCode},
-    {"ome",      "seq_continue", "",    Form::Flag,       0,  0,   &Settings::seq_continue, Writer::OmeCode},
+    {"ome",      "seq_continue", "",    Form::Flag,       0,  0,   &Settings::seq_continue, Writer::Sequence},
     {"feed",     "feed1",        "",    Form::FeedRule,   0,  0,   &Settings::feed1,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
     {"feed",     "feed2",        "",    Form::FeedRule,   0,  0,   &Settings::feed2,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
     {"feed",     "feed3",        "",    Form::FeedRule,   0,  0,   &Settings::feed3,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
