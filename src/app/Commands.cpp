@@ -3,6 +3,7 @@
 #include "addressees/AdrKey.h"
 #include "addressees/ImportPass.h"
 #include "app/ImportSummary.h"
+#include "app/SequenceState.h"
 #include "base/AtomicFile.h"
 #include "base/ByteText.h"
 #include "base/FileChecks.h"
@@ -105,13 +106,35 @@ bool Commands::CanImport() const
 std::optional<Failure> Commands::RefusedSetting() const
 {
     for (const SettingIssue& issue : m_state.settingIssues) {
-        if (issue.refused) {
+        const SettingSpec* row = FindSetting(issue.key);
+        if (issue.refused && row && row->writer == Writer::Keys) {
             return Failure{FailureKind::SettingInvalid, 0, 0,
                            PathToUtf8(m_state.paths.settingsFile.filename()),
                            issue.key + "=" + issue.found};
         }
     }
     return std::nullopt;
+}
+
+std::optional<Failure> Commands::RefusedFeedRule() const
+{
+    for (const SettingIssue& issue : m_state.settingIssues) {
+        const SettingSpec* row = FindSetting(issue.key);
+        if (issue.refused && row && row->writer == Writer::Feed) {
+            return Failure{FailureKind::FeedRuleInvalid, 0, 0,
+                           PathToUtf8(m_state.paths.settingsFile.filename()),
+                           issue.key + "=" + issue.found};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> Commands::FeedRulesOrRefusal(FeedRules& rules) const
+{
+    if (std::optional<Failure> refused = RefusedFeedRule()) {
+        return refused;
+    }
+    return LoadFeedRules(m_state.cfg, m_state.paths.dataDir, rules);
 }
 
 std::string Commands::CorrectedSettingsNotice() const
@@ -479,7 +502,8 @@ Outcome Commands::WriteTarget(Action action, const std::string& path, const File
 }
 
 std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWriter& write,
-                                           const FileCheck& check, const std::string& rejectPath)
+                                           const FileCheck& check, const std::string& rejectPath,
+                                           const RenameSteps& steps)
 {
     if (BlockedTarget(path)) {
         return Failure{FailureKind::TargetBlocked, 0, 0, path};
@@ -520,8 +544,14 @@ std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWr
             }
         }
     }
+    if (!failure && steps.beforeRename) {
+        failure = steps.beforeRename(PathToUtf8(out.TempPath()));
+    }
     if (!failure && !out.Commit()) {
         failure = Failure{FailureKind::TargetCommit, out.ErrorNumber(), 0, path};
+        if (steps.renameFailed) {
+            steps.renameFailed();
+        }
     }
     if (failure) {
         out.Discard();
@@ -558,22 +588,96 @@ Outcome Commands::Export()
                       Failure{FailureKind::CodeUnusable, 0, 0, dst, CodeFaultText(*fault)});
     }
     const bool reprint = !m_keepEnvelopes.empty();
+    const bool closedLoop = reprint && !m_renumber;
+
+    // The feeders each envelope gets, decided on the envelopes of the full export.
+    FeedRules rules;
+    if (std::optional<Failure> refused = FeedRulesOrRefusal(rules)) {
+        return Finish(Action::Export, std::move(refused));
+    }
+    const std::int32_t count = reprint ? st.Persons.Count() : st.nExportCount;
+    std::vector<Envelope> full =
+        ListEnvelopes(st.Persons, count, st.cfg, st.MyPcl.Duplex() != DuplexMode::None);
+    std::vector<std::string> feed;
+    if (std::optional<Failure> unread = FeedPatterns(st.MyPcl, full, rules, feed)) {
+        unread->path = st.cfg.sSrcFile;
+        return Finish(Action::Export, std::move(unread));
+    }
+    for (std::size_t e = 0; e < full.size(); ++e) {
+        full[e].feed = feed[e];
+    }
+
+    // Where the sequence starts, and whether the state file learns where it ended.
+    const std::int32_t bits = st.cfg.use_seqchk ? st.cfg.seqchk_count : 0;
+    const std::int64_t largest = (std::int64_t{1} << std::clamp(bits, 0, 30)) - 1;
+    if (m_seqStart && (*m_seqStart < 0 || *m_seqStart > largest)) {
+        return Finish(Action::Export, Failure{FailureKind::SeqStartRange,
+                                              0,
+                                              static_cast<std::int32_t>(largest),
+                                              {},
+                                              std::to_string(*m_seqStart)});
+    }
+    SequenceState state(st.paths.StateFile());
+    const std::string job = JobFingerprint(st.cfg.sSrcFile, st.MyPcl.FileSize());
+    const bool continues = bits > 0 && st.cfg.seq_continue;
+    std::uint32_t start = 0;
+    if (m_seqStart) {
+        start = static_cast<std::uint32_t>(*m_seqStart);
+    } else if (continues && closedLoop) {
+        const std::optional<std::uint32_t> original = state.JobStart(bits, job);
+        if (!original) {
+            return Finish(Action::Export, Failure{FailureKind::SeqUnknown});
+        }
+        start = *original;
+    } else if (continues) {
+        start = state.Next(bits);
+    }
+    if (bits > 0 && !m_renumber) {
+        NumberSequence(full, start, bits);
+    }
+    std::vector<Envelope> envelopes = std::move(full);
+    if (reprint) {
+        std::erase_if(envelopes, [this](const Envelope& e) {
+            const auto at = static_cast<std::size_t>(e.number - 1);
+            return at >= m_keepEnvelopes.size() || !m_keepEnvelopes[at];
+        });
+        if (bits > 0 && m_renumber) {
+            NumberSequence(envelopes, start, bits);
+        }
+    }
+    // A closed-loop reprint gives values already given: the counter stays.
+    const bool stores = continues && !closedLoop;
+
     m_lastVerify = {};
     st.bLastExportFailed = false;
-    const std::vector<Envelope> envelopes = ExportedEnvelopes();
     std::string checked;
     const auto passes = [&](const std::string& written) {
         checked = VerifyExport(written, envelopes);
         return m_lastVerify.status == VerifyRun::Status::Ok;
     };
+    RenameSteps steps;
+    if (stores) {
+        steps.beforeRename = [&](const std::string& temp) -> std::optional<Failure> {
+            if (!state.Begin(bits, m_lastExport.seqFirst, m_lastExport.sheets,
+                             PathFromUtf8(temp))) {
+                return Failure{FailureKind::StateWrite, errno, 0, PathToUtf8(state.File())};
+            }
+            if (m_stepHook) {
+                m_stepHook(ExportStep::BeforeRename);
+            }
+            return std::nullopt;
+        };
+        steps.renameFailed = [&] { state.Abandon(bits); };
+    }
+    const ExportRun run{start, m_renumber, &feed};
     std::optional<Failure> failure = WriteFile(
         dst,
         [&](const Sink& sink) {
             m_reporter.ShowTotal(st.Persons.Count());
             m_reporter.ShowStatus(3);
-            m_reporter.SetProgressMaximum(reprint ? st.Persons.Count() : st.nExportCount);
+            m_reporter.SetProgressMaximum(count);
             return ExportJob(
-                st.MyPcl, st.Persons, reprint ? st.Persons.Count() : st.nExportCount, st.cfg, sink,
+                st.MyPcl, st.Persons, count, st.cfg, sink,
                 [this](std::int32_t i) {
                     m_reporter.ShowCurrent(i);
                     m_reporter.SetProgressValue(i);
@@ -581,9 +685,9 @@ Outcome Commands::Export()
                 },
                 m_lastExport,
                 KeyFingerprint(st.cfg) == st.keySpansSettings ? &st.keySpans : nullptr,
-                reprint ? &m_keepEnvelopes : nullptr);
+                reprint ? &m_keepEnvelopes : nullptr, &run);
         },
-        passes, RejectedExportPath(dst));
+        passes, RejectedExportPath(dst), steps);
     if (failure && failure->what == FailureKind::CheckFailed) {
         failure->detail = checked;
         st.bLastExportFailed = true;
@@ -592,7 +696,24 @@ Outcome Commands::Export()
     if (failure) {
         return Finish(Action::Export, failure);
     }
-    if (std::optional<Failure> manifest = WriteManifest(envelopes)) {
+    if (m_stepHook) {
+        m_stepHook(ExportStep::AfterRename);
+    }
+    // A failed write leaves the marker, which puts the counter after this export next time.
+    if (stores) {
+        state.Done(bits, m_lastExport.seqNext, reprint ? std::string() : job, start);
+    }
+    ManifestColumns columns;
+    if (bits > 0 && (st.cfg.seq_continue || m_seqStart || reprint)) {
+        columns.seqBits = bits;
+    }
+    if (reprint && columns.seqBits > 0) {
+        columns.renumbered = m_renumber;
+    }
+    if (!rules.Empty()) {
+        columns.feeders = static_cast<std::int32_t>(rules.feeders.size());
+    }
+    if (std::optional<Failure> manifest = WriteManifest(envelopes, columns)) {
         return Finish(Action::Export, manifest);
     }
     Message done = MessageFor(Action::Export, std::nullopt);
@@ -616,7 +737,12 @@ VerifyHooks Commands::CheckHooks()
 std::string Commands::VerifyExport(const std::string& path, const std::vector<Envelope>& envelopes)
 {
     m_reporter.ShowStatus(4);
-    m_lastVerify = VerifyJobFile(path, m_state.cfg, std::nullopt, &envelopes, CheckHooks());
+    VerifyOptions options;
+    if (!envelopes.empty() && envelopes.front().seqFirst) {
+        options.seqStart = envelopes.front().seqFirst;
+    }
+    m_lastVerify =
+        VerifyJobFile(path, m_state.cfg, std::nullopt, &envelopes, CheckHooks(), options);
     if (m_lastVerify.failure) {
         return MessageFor(Action::Verify, m_lastVerify.failure).text;
     }
@@ -633,6 +759,21 @@ void Commands::SetExportExtras(std::optional<std::string> manifestPath,
 {
     m_manifestPath = std::move(manifestPath);
     m_keepEnvelopes = std::move(keepEnvelopes);
+}
+
+void Commands::SetSequenceOptions(std::optional<std::int64_t> start, bool renumber)
+{
+    m_seqStart = start;
+    m_renumber = renumber;
+}
+
+std::uint32_t Commands::NextSequenceValue() const
+{
+    const Settings& c = m_state.cfg;
+    if (!c.use_seqchk || !c.seq_continue) {
+        return 0;
+    }
+    return SequenceState(m_state.paths.StateFile()).Next(c.seqchk_count);
 }
 
 Outcome Commands::ParseReprintList(const std::string& list, std::vector<bool>& keep)
@@ -655,21 +796,8 @@ std::vector<Envelope> Commands::Envelopes() const
                          m_state.MyPcl.Duplex() != DuplexMode::None);
 }
 
-std::vector<Envelope> Commands::ExportedEnvelopes() const
-{
-    if (m_keepEnvelopes.empty()) {
-        return ListEnvelopes(m_state.Persons, m_state.nExportCount, m_state.cfg,
-                             m_state.MyPcl.Duplex() != DuplexMode::None);
-    }
-    std::vector<Envelope> all = Envelopes();
-    std::erase_if(all, [this](const Envelope& e) {
-        const auto at = static_cast<std::size_t>(e.number - 1);
-        return at >= m_keepEnvelopes.size() || !m_keepEnvelopes[at];
-    });
-    return all;
-}
-
-std::optional<Failure> Commands::WriteManifest(const std::vector<Envelope>& envelopes)
+std::optional<Failure> Commands::WriteManifest(const std::vector<Envelope>& envelopes,
+                                               const ManifestColumns& columns)
 {
     std::string path;
     if (m_manifestPath) {
@@ -679,7 +807,7 @@ std::optional<Failure> Commands::WriteManifest(const std::vector<Envelope>& enve
     } else {
         return std::nullopt;
     }
-    const std::string text = ManifestText(envelopes, &m_state.cfg);
+    const std::string text = ManifestText(envelopes, &m_state.cfg, columns);
     std::optional<Failure> failure = WriteFile(path, TextWriter(text));
     if (failure) {
         failure->what = FailureKind::ManifestWrite;
@@ -690,9 +818,41 @@ std::optional<Failure> Commands::WriteManifest(const std::vector<Envelope>& enve
 
 Outcome Commands::Verify(const std::string& marked, const std::optional<std::string>& source)
 {
+    return Verify(marked, source, std::nullopt, std::nullopt, false);
+}
+
+Outcome Commands::Verify(const std::string& marked, const std::optional<std::string>& source,
+                         std::optional<std::int64_t> seqStart,
+                         const std::optional<std::string>& envelopes, bool renumber)
+{
+    const Settings& c = m_state.cfg;
+    const std::int64_t largest =
+        (std::int64_t{1} << std::clamp(c.use_seqchk ? c.seqchk_count : 0, 0, 30)) - 1;
+    if (seqStart && (*seqStart < 0 || *seqStart > largest)) {
+        m_lastVerify = {VerifyRun::Status::BadInput,
+                        {},
+                        Failure{FailureKind::SeqStartRange,
+                                0,
+                                static_cast<std::int32_t>(largest),
+                                {},
+                                std::to_string(*seqStart)}};
+        return Finish(Action::Verify, m_lastVerify.failure);
+    }
+    FeedRules rules;
+    if (std::optional<Failure> refused = FeedRulesOrRefusal(rules)) {
+        m_lastVerify = {VerifyRun::Status::BadInput, {}, refused};
+        return Finish(Action::Verify, std::move(refused));
+    }
+    VerifyOptions options;
+    if (seqStart) {
+        options.seqStart = static_cast<std::uint32_t>(*seqStart);
+    }
+    options.envelopes = envelopes;
+    options.renumber = renumber;
+    options.feed = rules.Empty() ? nullptr : &rules;
     m_reporter.SetBusy(true);
     m_reporter.ShowStatus(4);
-    m_lastVerify = VerifyJobFile(marked, m_state.cfg, source, nullptr, CheckHooks());
+    m_lastVerify = VerifyJobFile(marked, m_state.cfg, source, nullptr, CheckHooks(), options);
     m_reporter.ShowStatus(0);
     m_reporter.SetBusy(false);
     if (m_lastVerify.failure) {
@@ -875,7 +1035,8 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
 
 void Commands::ApplyOmeCode(const std::string& collect, const std::string& envelop,
                             const std::string& stop, std::int32_t supplyCount,
-                            std::int32_t seqchkCount, const std::array<bool, 5>& marks)
+                            std::int32_t seqchkCount, const std::array<bool, 5>& marks,
+                            std::optional<bool> seqContinue)
 {
     Settings& c = m_state.cfg;
     c.collect_code = collect;
@@ -890,6 +1051,34 @@ void Commands::ApplyOmeCode(const std::string& collect, const std::string& envel
     c.use_security = marks[4];
     ComputeCodeLength(c);
     SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeCode));
+    // A file that never had the switch keeps it out until it is turned on.
+    if (seqContinue && *seqContinue != c.seq_continue) {
+        c.seq_continue = *seqContinue;
+        SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Sequence));
+    }
+}
+
+Outcome Commands::ApplyFeedRules(const std::array<std::string, 4>& rules)
+{
+    Settings& c = m_state.cfg;
+    for (std::int32_t k = 1; k <= kFeeders; ++k) {
+        const std::string& rule = rules[static_cast<std::size_t>(k - 1)];
+        if (!rule.empty() && !ParseFeedRule(rule)) {
+            return Finish(Action::Settings,
+                          Failure{FailureKind::FeedRuleInvalid, 0, 0,
+                                  PathToUtf8(m_state.paths.settingsFile.filename()),
+                                  "feed" + std::to_string(k) + "=" + Cp1252ToUtf8(rule)});
+        }
+    }
+    for (std::int32_t k = 1; k <= kFeeders; ++k) {
+        FeedRuleSetting(c, k) = rules[static_cast<std::size_t>(k - 1)];
+    }
+    std::erase_if(m_state.settingIssues, [](const SettingIssue& issue) {
+        const SettingSpec* row = FindSetting(issue.key);
+        return row && row->writer == Writer::Feed;
+    });
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Feed));
+    return {};
 }
 
 void Commands::ApplyOmeLayout(const std::array<float, 5>& xyabd)

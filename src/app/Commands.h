@@ -10,6 +10,8 @@
 #include "app/Verification.h"
 #include "marking/EnvelopeList.h"
 #include "marking/ExportWriter.h"
+#include "marking/FeedPlan.h"
+#include "marking/Manifest.h"
 #include "settings/Settings.h"
 
 #include <array>
@@ -106,6 +108,20 @@ public:
     // export of the export count; else every addressee, only the envelopes marked true, numbered
     // as in the full export).
     void SetExportExtras(std::optional<std::string> manifestPath, std::vector<bool> keepEnvelopes);
+    // The sequence of the next exports: the value of the first sheet (nullopt: 0, or where the
+    // last export ended with seq_continue on), and whether a reprint numbers its sheets on from
+    // there (open loop) instead of keeping the values of the full export (closed loop). A start
+    // beyond the counter refuses the export (SeqStartRange).
+    void SetSequenceOptions(std::optional<std::int64_t> start, bool renumber);
+    // The points of an export a test may stop the program at, as a crash would.
+    enum class ExportStep { BeforeRename, AfterRename };
+    void SetExportStepHookForTests(std::function<void(ExportStep)> hook)
+    {
+        m_stepHook = std::move(hook);
+    }
+    // The state file's counter a sequence of these settings continues from (0 without
+    // seq_continue).
+    std::uint32_t NextSequenceValue() const;
     // The envelopes a reprint list such as "3,5-7" names, out of those of the full export. Refused
     // (EnvelopeList, EnvelopeOutOfRange) when the list is malformed or names another envelope.
     Outcome ParseReprintList(const std::string& list, std::vector<bool>& keep);
@@ -117,6 +133,12 @@ public:
     // source job. Fails with CheckFailed when it found a problem (the report is in LastVerify()),
     // or with why the job cannot be checked.
     Outcome Verify(const std::string& marked, const std::optional<std::string>& source);
+    // The same with what the check knows beyond the settings: the sequence start (refused beyond
+    // the counter: SeqStartRange), a reprint's envelopes and numbering. The feeder rules come
+    // from the settings (refused: FeedRuleInvalid, FeedIdsUnreadable).
+    Outcome Verify(const std::string& marked, const std::optional<std::string>& source,
+                   std::optional<std::int64_t> seqStart,
+                   const std::optional<std::string>& envelopes, bool renumber);
 
     // The page text of page `page` (1-based) of the imported job as the key search sees it, with
     // what the import made of the page. nullopt when there is no such page or it cannot be read.
@@ -158,7 +180,11 @@ public:
                           std::int32_t mode, bool rem);
     void ApplyOmeCode(const std::string& collect, const std::string& envelop,
                       const std::string& stop, std::int32_t supplyCount, std::int32_t seqchkCount,
-                      const std::array<bool, 5>& marks);
+                      const std::array<bool, 5>& marks,
+                      std::optional<bool> seqContinue = std::nullopt);
+    // The feeder dialog: the rule text of each feeder ("" for none). Refused (FeedRuleInvalid,
+    // nothing stored) when one is no rule.
+    Outcome ApplyFeedRules(const std::array<std::string, 4>& rules);
     void ApplyOmeLayout(const std::array<float, 5>& xyabd);
     void ApplyPrintArea(const std::array<float, 6>& values);
     void ApplyOrganize(std::int32_t limit, bool on);
@@ -186,6 +212,10 @@ private:
     std::optional<Failure> SourceFault() const;
     // The first stored key setting the load step refused (SettingInvalid), if any.
     std::optional<Failure> RefusedSetting() const;
+    // The first stored feeder rule the load step refused (FeedRuleInvalid), if any.
+    std::optional<Failure> RefusedFeedRule() const;
+    // The feeder rules with their ID lists, or why they cannot be used.
+    std::optional<Failure> FeedRulesOrRefusal(FeedRules& rules) const;
     // Which stored settings the load step bounded, in words; empty when none.
     std::string CorrectedSettingsNotice() const;
     std::optional<Failure> DestinationFault() const;
@@ -210,9 +240,16 @@ private:
     // (by its path) before it replaces the target: when it says no, the target stays as it was,
     // the file is kept under `rejectPath` and the result is CheckFailed with that path.
     using FileCheck = std::function<bool(const std::string&)>;
+    // `beforeRename`, when given, runs with the temporary file's path after the check passed and
+    // may still stop the write with a failure; `renameFailed` runs when the rename after it fails.
+    struct RenameSteps {
+        std::function<std::optional<Failure>(const std::string&)> beforeRename;
+        std::function<void()> renameFailed;
+    };
     std::optional<Failure> WriteFile(const std::string& path, const FileWriter& write,
                                      const FileCheck& check = {},
-                                     const std::string& rejectPath = {});
+                                     const std::string& rejectPath = {},
+                                     const RenameSteps& steps = {});
     // A writer that puts `text` into the file whole.
     static FileWriter TextWriter(const std::string& text);
     // Checks the written job `path` against the export just made, whose envelopes are
@@ -221,9 +258,8 @@ private:
     // The check's progress (status line, progress bar, counter) and stop, through the reporter.
     VerifyHooks CheckHooks();
     // Writes the list of `envelopes` when one is asked for.
-    std::optional<Failure> WriteManifest(const std::vector<Envelope>& envelopes);
-    // The envelopes the next or last export writes, numbered as in the full export.
-    std::vector<Envelope> ExportedEnvelopes() const;
+    std::optional<Failure> WriteManifest(const std::vector<Envelope>& envelopes,
+                                         const ManifestColumns& columns);
 
     AppState& m_state;
     Reporter& m_reporter;
@@ -231,6 +267,9 @@ private:
     VerifyRun m_lastVerify;
     std::optional<std::string> m_manifestPath;
     std::vector<bool> m_keepEnvelopes;
+    std::optional<std::int64_t> m_seqStart;
+    bool m_renumber = false;
+    std::function<void(ExportStep)> m_stepHook;
 };
 
 } // namespace kuvrion

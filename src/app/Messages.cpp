@@ -36,6 +36,14 @@ constexpr std::string_view kCodeUnusable =
 constexpr std::string_view kSettingInvalid =
     "Einstellung {detail} in {path} ist ungültig: erlaubt ist {allowed}. Bitte unter "
     "Einstellungen / Adressatenschlüssel korrigieren.";
+constexpr std::string_view kFeedRuleInvalid =
+    "Einstellung {detail} in {path} ist ungültig: erlaubt ist text:Text, ids:Datei oder sheets: "
+    "mit >=, <= oder = und einer Blattzahl von 1 bis 32767. Bitte unter Einstellungen / OME / "
+    "Code, „Zufuhr...“ korrigieren.";
+constexpr std::string_view kFeedIdsUnreadable =
+    "Die ID-Liste der Zufuhr {page} konnte nicht gelesen werden: {path}{cause}";
+constexpr std::string_view kSeqStartRange =
+    "Der Startwert der Folgeprüfung {detail} passt nicht in den Zähler: erlaubt ist 0 bis {page}.";
 constexpr std::string_view kNoPages = "Der Druckjob enthält keine Seiten: {path}";
 constexpr std::string_view kSourceChanged =
     "Die Quelldatei wurde seit dem Import geändert. Bitte erneut importieren.";
@@ -184,6 +192,20 @@ constexpr Row kRows[] = {
      "{path}\r\n{error}"},
     {Action::Export, EnvelopeList, Warning, kEnvelopeList, kEnvelopeList},
     {Action::Export, EnvelopeOutOfRange, Warning, kEnvelopeOutOfRange, kEnvelopeOutOfRange},
+    {Action::Export, SeqStartRange, Warning, kSeqStartRange, kSeqStartRange},
+    {Action::Export, SeqUnknown, Warning,
+     "Nachdruck nicht möglich: Die Folgewerte des Erstdrucks sind nicht bekannt, weil die "
+     "Sequenz über Jobs fortgesetzt wird und zuletzt ein anderer Job exportiert wurde. Bitte den "
+     "Startwert des Erstdrucks angeben (Begleitliste, Spalte „Folge von“ des ersten Kuverts) "
+     "oder neu nummerieren.",
+     "Nachdruck nicht möglich: Die Folgewerte des Erstdrucks sind nicht bekannt. Bitte --seq-start "
+     "mit dem Startwert des Erstdrucks angeben (Begleitliste, Spalte „Folge von“ des ersten "
+     "Kuverts) oder --renumber."},
+    {Action::Export, StateWrite, Warning,
+     "Export nicht übernommen: Der Stand der Folgeprüfung konnte nicht gespeichert werden, die "
+     "Zieldatei blieb unverändert: {path}{cause}"},
+    {Action::Export, FeedRuleInvalid, Warning, kFeedRuleInvalid, kFeedRuleInvalid},
+    {Action::Export, FeedIdsUnreadable, Warning, kFeedIdsUnreadable, kFeedIdsUnreadable},
     {Action::Export, DmxTemplate, Warning, kDmxTemplate, kDmxTemplate},
     {Action::Export, DmxTooWide, Warning, kDmxTooWide, kDmxTooWide},
     {Action::Export, DmxTooLong, Warning, kDmxTooLong, kDmxTooLong},
@@ -199,6 +221,11 @@ constexpr Row kRows[] = {
     {Action::Verify, ImportIncomplete, Warning, kSourceRefused, kSourceRefused},
     {Action::Verify, Cancelled, Plain, "Prüfung abgebrochen: {path}",
      "Prüfung abgebrochen: {path}"},
+    {Action::Verify, SeqStartRange, Warning, kSeqStartRange, kSeqStartRange},
+    {Action::Verify, FeedRuleInvalid, Warning, kFeedRuleInvalid, kFeedRuleInvalid},
+    {Action::Verify, FeedIdsUnreadable, Warning, kFeedIdsUnreadable, kFeedIdsUnreadable},
+    {Action::Verify, EnvelopeList, Warning, kEnvelopeList, kEnvelopeList},
+    {Action::Verify, EnvelopeOutOfRange, Warning, kEnvelopeOutOfRange, kEnvelopeOutOfRange},
 
     {Action::Text, PageMissing, Plain, "", "Seite {page} gibt es im Druckjob nicht: {path}"},
 
@@ -227,6 +254,7 @@ constexpr Row kRows[] = {
     {Action::Settings, SettingsWrite, Warning,
      "Die Einstellungen konnten nicht gespeichert werden:\r\n{path}"},
     {Action::Settings, FileMissing, Plain, "", "Einstellungsdatei nicht gefunden: {path}"},
+    {Action::Settings, FeedRuleInvalid, Warning, kFeedRuleInvalid},
     {Action::Settings, DmxTemplate, Warning, kDmxTemplate},
     {Action::Settings, DmxTooWide, Warning,
      "Ein Wert ist breiter als sein Feld ({detail}). Bitte die Stellenzahl im Muster erhöhen."},

@@ -17,6 +17,8 @@ struct ProgramPaths {
     std::filesystem::path LogFile() const { return dataDir / "log.txt"; }
     std::filesystem::path SkeletonFile() const { return dataDir / "skel.txt"; }
     std::filesystem::path RefPageFile() const { return dataDir / "RefPage.pcl"; }
+    // What the program keeps between runs besides the settings (the sequence counter).
+    std::filesystem::path StateFile() const { return dataDir / "kuvrion-state.ini"; }
 };
 
 // Paths for a program in `programDir`. With `iniOverride` not empty that file is the settings file.

@@ -5,6 +5,7 @@
 #include "addressees/cKVPersons.h"
 #include "base/FileChecks.h"
 #include "marking/EnvelopeList.h"
+#include "marking/FeedPlan.h"
 #include "pcljob/cPclMod.h"
 #include "settings/Settings.h"
 
@@ -47,7 +48,8 @@ std::string Plural(std::int64_t n, const char* one, const char* many)
 
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
-                        const std::vector<Envelope>* envelopes, const VerifyHooks& hooks)
+                        const std::vector<Envelope>* envelopes, const VerifyHooks& hooks,
+                        const VerifyOptions& options)
 {
     VerifyRun run;
     auto bad = [&run](FailureKind what, const std::string& path, std::string detail = {}) {
@@ -106,9 +108,40 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
         if (imported.failure || !imported.completed || !srcPcl.Connected())
             return bad(FailureKind::ImportIncomplete, *source);
         exported = ListEnvelopes(persons, persons.Count(), s, srcPcl.Duplex() != DuplexMode::None);
+        if (options.feed) {
+            std::vector<std::string> patterns;
+            if (FeedPatterns(srcPcl, *exported, *options.feed, patterns))
+                return bad(FailureKind::SourceUnreadable, *source);
+            for (std::size_t e = 0; e < exported->size(); ++e)
+                (*exported)[e].feed = patterns[e];
+        }
+        // Sheet values counted from 0: the check puts them where the first sheet says.
+        const std::int32_t bits = s.use_seqchk ? s.seqchk_count : 0;
+        if (bits > 0 && !options.renumber)
+            NumberSequence(*exported, 0, bits);
+        if (options.envelopes) {
+            const auto total = static_cast<std::int32_t>(exported->size());
+            const EnvelopeChoice choice = ParseEnvelopeList(*options.envelopes, total);
+            if (choice.error != EnvelopeListError::None) {
+                run.status = VerifyRun::Status::BadInput;
+                run.failure = Failure{choice.error == EnvelopeListError::Malformed
+                                          ? FailureKind::EnvelopeList
+                                          : FailureKind::EnvelopeOutOfRange,
+                                      0,
+                                      total,
+                                      {},
+                                      *options.envelopes};
+                return run;
+            }
+            std::erase_if(*exported, [&choice](const Envelope& e) {
+                return !choice.keep[static_cast<std::size_t>(e.number - 1)];
+            });
+        }
+        if (bits > 0 && options.renumber)
+            NumberSequence(*exported, 0, bits);
         envelopes = &*exported;
     }
-    const bool finished = check.Finish(pcl, run.report, envelopes);
+    const bool finished = check.Finish(pcl, run.report, envelopes, options.seqStart);
     if (stopped())
         return bad(FailureKind::Cancelled, marked);
     if (!finished)
@@ -184,6 +217,8 @@ std::string VerifyProblemText(const VerifyProblem& p)
         return "2D-Code nicht lesbar (erwartet " + p.expected + ")";
     case VerifyDetail::DmxContent:
         return "2D-Code mit falschem Inhalt" + FoundExpected(p);
+    case VerifyDetail::FeedBar:
+        return "falsche Zufuhrstriche (die Zufuhrregeln ergeben andere)" + FoundExpected(p);
     case VerifyDetail::DmxUnchecked:
         return "2D-Code nicht prüfbar: das Muster ist fehlerhaft oder das Programm wurde ohne "
                "2D-Code gebaut (Muster " +

@@ -15,13 +15,16 @@
 namespace kuvrion {
 
 struct Settings;
+struct FeedRules;
 
 struct VerifyRun {
     enum class Status { Ok, Problems, BadInput };
     Status status = Status::Ok;
     VerifyReport report;
     std::optional<Failure> failure; // BadInput: FileMissing, SourceUnreadable, NotPcl5 (the
-                                    // marked job), ImportIncomplete (the source job) or Cancelled
+                                    // marked job), ImportIncomplete (the source job),
+                                    // EnvelopeList or EnvelopeOutOfRange (the reprint's list) or
+                                    // Cancelled
 };
 
 // How a running check reports and is stopped; every member may be empty.
@@ -35,14 +38,27 @@ struct VerifyHooks {
     std::function<bool()> cancelled;
 };
 
+// What a check knows beyond the settings.
+struct VerifyOptions {
+    // The sequence value of the job's first sheet; nullopt: the first sheet's own value.
+    std::optional<std::uint32_t> seqStart;
+    // With a source: the job is a reprint of these envelopes of its full export ("3,5-7")...
+    std::optional<std::string> envelopes;
+    // ... which numbered its sheets on (open loop) instead of keeping their values.
+    bool renumber = false;
+    // With a source: the feeder rules whose feed bars the envelopes must carry.
+    const FeedRules* feed = nullptr;
+};
+
 // Reads `marked` and checks it with the settings `s`; with `source`, imports it with the same
-// settings and compares sheets and envelopes with its full export. Writes nothing.
+// settings and compares sheets and envelopes with its full export (or the reprint `options`
+// names, with the sequence values and feed bars its envelopes have). Writes nothing.
 // `envelopes`, when given without a source, are the export's envelopes: the 2D code is checked
 // against them, and the job's sheets and envelopes are compared with them.
 VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                         const std::optional<std::string>& source,
                         const std::vector<Envelope>* envelopes = nullptr,
-                        const VerifyHooks& hooks = {});
+                        const VerifyHooks& hooks = {}, const VerifyOptions& options = {});
 
 // "code", "position", ... for the JSON output.
 const char* VerifyKindName(VerifyKind kind);

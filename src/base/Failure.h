@@ -43,6 +43,13 @@ enum class FailureKind : std::uint8_t {
     EnvelopeList,       // a reprint list that is not a list of envelope numbers (detail: the list)
     EnvelopeOutOfRange, // a reprint list names an envelope the export does not fill (detail: the
                         // list; page: the number of envelopes there are)
+    // The sequence across exports and the selective feed.
+    SeqStartRange,     // a sequence start beyond the counter (detail: the value; page: the largest)
+    SeqUnknown,        // a closed-loop reprint whose full export's sequence start is not known
+    StateWrite,        // the state file could not be written (err, path)
+    FeedRuleInvalid,   // a stored feeder rule that is no rule (path: the settings file's name;
+                       // detail: "key=value")
+    FeedIdsUnreadable, // the ID list of a feeder rule cannot be read (err, path; page: the feeder)
     // The 2D code beside the bars.
     DmxTemplate,    // a content template that is not text and fields (detail: the template)
     DmxTooWide,     // a value wider than its field (page: the sheet; detail: "{ENV:2}=123")

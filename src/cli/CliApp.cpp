@@ -47,6 +47,8 @@ struct Options {
     std::optional<std::string> source;
     std::optional<std::string> manifest;
     std::optional<std::string> envelopes;
+    std::optional<std::int64_t> seqStart;
+    bool renumber = false;
     std::optional<std::int32_t> page;
     // watch
     std::string inDir;
@@ -184,7 +186,11 @@ int Session::Finish(Action action, const Outcome& outcome)
     const bool aboutJob = typed.what == FailureKind::SourceMissing ||
                           typed.what == FailureKind::SourceUnreadable ||
                           typed.what == FailureKind::NoPages;
-    if (typed.what != FailureKind::SettingInvalid) {
+    // A refused setting or an ID list is named as the failure has it.
+    const bool ownPath = typed.what == FailureKind::SettingInvalid ||
+                         typed.what == FailureKind::FeedRuleInvalid ||
+                         typed.what == FailureKind::FeedIdsUnreadable;
+    if (!ownPath) {
         typed.path = aboutJob ? m_opt.job : m_opt.out;
     }
     if (const auto text = BadInputText(action, typed)) {
@@ -366,6 +372,7 @@ int Session::Export()
     }
     m_commands.SetExportExtras(
         m_opt.manifest ? std::optional(Absolute(*m_opt.manifest)) : std::nullopt, std::move(keep));
+    m_commands.SetSequenceOptions(m_opt.seqStart, m_opt.renumber);
     const Outcome exported = m_commands.Export();
     // A failed check or envelope list leaves the export written: its figures are still told.
     const bool written = exported.Ok() || exported.failure->what == FailureKind::CheckFailed ||
@@ -383,6 +390,15 @@ int Session::Export()
         doc["blank_pages"] = stats.blankPages;
         if (stats.dmx) {
             doc["dmx"] = true;
+        }
+        const Settings& c = m_state.cfg;
+        if (c.use_seqchk && (c.seq_continue || m_opt.seqStart || m_opt.envelopes) &&
+            stats.sheets > 0) {
+            doc["seq_start"] = stats.seqFirst;
+            doc["seq_end"] = stats.seqLast;
+        }
+        if (m_opt.envelopes && c.use_seqchk) {
+            doc["renumbered"] = m_opt.renumber;
         }
         doc["verified"] = m_commands.LastVerify().status == VerifyRun::Status::Ok;
         report << doc.dump(2) << '\n';
@@ -460,12 +476,13 @@ int Session::Verify()
     if (m_opt.source) {
         source = Absolute(*m_opt.source);
     }
-    const Outcome checked = m_commands.Verify(Absolute(m_jobPath), source);
+    const Outcome checked = m_commands.Verify(Absolute(m_jobPath), source, m_opt.seqStart,
+                                              m_opt.envelopes, m_opt.renumber);
     if (!checked.Ok() && checked.failure->what != FailureKind::CheckFailed) {
         Failure typed = *checked.failure;
         if (source && typed.path == *source) {
             typed.path = *m_opt.source;
-        } else {
+        } else if (typed.path == Absolute(m_jobPath)) {
             typed.path = m_opt.job;
         }
         Fail(BadInputText(Action::Verify, typed).value_or(OneLine(checked.message)));
@@ -643,6 +660,10 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
     exportCmd->add_option("--manifest", opt.manifest, "Begleitliste (CSV) schreiben");
     exportCmd->add_option("--envelopes", opt.envelopes,
                           "Nachdruck: nur diese Kuverts (z. B. 3,5-7, Nummern der Begleitliste)");
+    exportCmd->add_option("--seq-start", opt.seqStart,
+                          "Folgeprüfung: Wert des ersten Blatts (sonst 0 oder fortgesetzt)");
+    exportCmd->add_flag("--renumber", opt.renumber,
+                        "Nachdruck neu nummerieren (sonst behält jedes Blatt seinen Folgewert)");
 
     auto* refpage = app.add_subcommand("refpage", "Referenzseite zum Ausrichten schreiben");
     refpage->add_option("OUT", opt.out, "Referenzdatei")->required();
@@ -658,6 +679,14 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
         ->required();
     verify->add_option("--source", opt.source, "Quelljob: Blätter und Kuverts vergleichen");
     verify->add_flag("--json", opt.json, "Ergebnis als JSON");
+    verify->add_option("--seq-start", opt.seqStart,
+                       "Folgeprüfung: Wert des ersten Blatts (sonst der des ersten Blatts im Job)");
+    verify
+        ->add_option("--envelopes", opt.envelopes,
+                     "Nachdruck dieser Kuverts des Quelljobs prüfen (z. B. 3,5-7)")
+        ->needs("--source");
+    verify->add_flag("--renumber", opt.renumber,
+                     "der Nachdruck wurde neu nummeriert (mit --envelopes)");
 
     auto* watch = app.add_subcommand(
         "watch", "Ordner überwachen: jeden Job markieren, prüfen und ablegen (bis SIGTERM)");

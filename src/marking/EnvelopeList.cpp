@@ -32,6 +32,16 @@ std::vector<Envelope> ListEnvelopes(const cKVPersons& persons, std::int32_t coun
     return out;
 }
 
+void NumberSequence(std::vector<Envelope>& envelopes, std::uint32_t start, std::int32_t bits)
+{
+    const std::uint32_t mask = (std::uint32_t{1} << std::clamp(bits, 0, 30)) - 1;
+    std::uint32_t value = start & mask;
+    for (Envelope& e : envelopes) {
+        e.seqFirst = value;
+        value = (value + static_cast<std::uint32_t>(e.sheets)) & mask;
+    }
+}
+
 namespace {
 
 std::string_view Trim(std::string_view t)

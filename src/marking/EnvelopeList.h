@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,12 @@ struct Envelope {
     std::string id;                  // the addressee's ID (Windows-1252 bytes)
     std::vector<std::int32_t> pages; // source page numbers, in print order
     std::int32_t sheets = 0;
+    std::optional<std::uint32_t> seqFirst; // sequence value of its first sheet, where known
+    std::string feed;                      // feed pattern of its closing sheet ("1" per feeder)
 };
+
+// Numbers the sheets of `envelopes` one after the other from `start` on, modulo 2^bits.
+void NumberSequence(std::vector<Envelope>& envelopes, std::uint32_t start, std::int32_t bits);
 
 // The envelopes the export of the first `count` addressees fills (limit and duplex as it applies
 // them).

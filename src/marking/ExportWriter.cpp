@@ -75,7 +75,7 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                                  const std::function<bool(std::string_view)>& sink,
                                  const ExportProgress& progress, ExportStats& stats,
                                  const std::vector<KeySpan>* keySpans,
-                                 const std::vector<bool>* keepEnvelopes)
+                                 const std::vector<bool>* keepEnvelopes, const ExportRun* run)
 {
     stats = ExportStats{};
     DmxTemplate dmx;
@@ -93,8 +93,13 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
         }
 
         const std::int32_t count = std::clamp(nExportCount, 0, persons.Count());
-        std::int32_t nSeqCounter = 0; // sequence numbers run over the whole export
-        std::size_t envelope = 0;     // 0-based number of the envelope being filled
+        const ExportRun none;
+        const ExportRun& r = run ? *run : none;
+        // Sequence numbers run over the whole export; a closed-loop reprint counts the sheets it
+        // leaves out, so that each sheet keeps its value.
+        auto nSeqCounter = static_cast<std::int32_t>(r.seqStart);
+        const bool closedLoop = keepEnvelopes && !r.renumber;
+        std::size_t envelope = 0; // 0-based number of the envelope being filled
         const auto kept = [keepEnvelopes](std::size_t e) {
             return !keepEnvelopes || (e < keepEnvelopes->size() && (*keepEnvelopes)[e]);
         };
@@ -128,8 +133,11 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                         ++envelope;
                     }
                 }
-                if (!sheetKept)
+                if (!sheetKept) {
+                    if (front && closedLoop && s.use_seqchk)
+                        NextSequenceBits(s, nSeqCounter);
                     continue;
+                }
                 if (!pcl.ValidPageNr(pageNr)) {
                     return Failure{FailureKind::PageMissing, 0, pageNr};
                 }
@@ -162,7 +170,14 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                         values.job = s.dmx_job;
                         values.id = person.PersID();
                     }
-                    const std::string code = ComposeSheetCode(s, nSeqCounter, closes);
+                    const auto value = static_cast<std::uint32_t>(nSeqCounter);
+                    if (stats.sheets == 0)
+                        stats.seqFirst = value;
+                    stats.seqLast = value;
+                    const std::string_view feed = r.feed && sheetEnvelope < r.feed->size()
+                                                      ? std::string_view((*r.feed)[sheetEnvelope])
+                                                      : std::string_view();
+                    const std::string code = ComposeSheetCode(s, nSeqCounter, closes, feed);
                     WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
                     DrawOmeCode(buf, s, code);
                     if (s.use_dmx) {
@@ -191,6 +206,7 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
             return kSinkFailed;
         }
         stats.dmx = s.use_dmx;
+        stats.seqNext = static_cast<std::uint32_t>(nSeqCounter);
     } catch (const std::bad_alloc&) {
         return Failure{FailureKind::OutOfMemory};
     }

@@ -30,6 +30,23 @@ struct ExportStats {
     std::int64_t envelopes = 0;  // closing sheets written
     std::int64_t blankPages = 0; // blank backs written (duplex jobs)
     bool dmx = false;            // the 2D code was drawn on every sheet
+    // Sequence values (use_seqchk): of the first and the last sheet written, and the one after.
+    std::uint32_t seqFirst = 0;
+    std::uint32_t seqLast = 0;
+    std::uint32_t seqNext = 0;
+};
+
+// What an export takes beyond the job and the settings: where its sequence starts, how a reprint
+// numbers its sheets and which feeders each envelope gets.
+struct ExportRun {
+    // The sequence value of the full export's first sheet (of the reprint's first sheet when it
+    // renumbers); below 2^seqchk_count.
+    std::uint32_t seqStart = 0;
+    // A reprint numbers its sheets on from seqStart (open loop) instead of giving each the value
+    // it has in the full export (closed loop).
+    bool renumber = false;
+    // The feed pattern of each envelope of the full export, by 0-based number; nullptr: none.
+    const std::vector<std::string>* feed = nullptr;
 };
 
 // Called before addressee i (1-based) is written; the front end repaints there.
@@ -42,7 +59,8 @@ using ExportProgress = std::function<void(std::int32_t i)>;
 // `keySpans`, when given, are the keys the import found on each page with the key settings still
 // in force; the masking then uses them instead of searching every page again.
 // `keepEnvelopes`, when given, writes only the envelopes whose 0-based number (counted over the
-// whole export) is true there: a reprint. Its sequence starts at 0 like any export.
+// whole export) is true there: a reprint. `run` gives the sequence start (0 when nullptr), whether
+// a reprint renumbers, and the feed patterns.
 // With use_dmx every front also gets the 2D code after the bars; refused before anything is
 // written with DmxUnavailable, DmxTemplate or DmxOutside, and at the sheet with DmxTooWide or
 // DmxTooLong. Its envelope numbers count over the whole export, also in a reprint.
@@ -51,6 +69,7 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                                  const std::function<bool(std::string_view)>& sink,
                                  const ExportProgress& progress, ExportStats& stats,
                                  const std::vector<KeySpan>* keySpans = nullptr,
-                                 const std::vector<bool>* keepEnvelopes = nullptr);
+                                 const std::vector<bool>* keepEnvelopes = nullptr,
+                                 const ExportRun* run = nullptr);
 
 } // namespace kuvrion

@@ -4,6 +4,8 @@
 #include "marking/DmxContent.h"
 #include "settings/Settings.h"
 
+#include <algorithm>
+
 namespace kuvrion {
 
 std::string CsvField(const std::string& text)
@@ -36,14 +38,49 @@ std::string PageRanges(const std::vector<std::int32_t>& pages)
     return out;
 }
 
-std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings* dmx)
+std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings* dmx,
+                         const ManifestColumns& extra)
 {
+    const std::uint32_t seqMask = (std::uint32_t{1} << std::clamp(extra.seqBits, 0, 30)) - 1;
+    std::vector<std::int64_t> inserts(static_cast<std::size_t>(std::max(extra.feeders, 0)), 0);
+    // The new columns of a line: its sequence values, the reprint's numbering, its feeders.
+    const auto extraFields = [&](const Envelope* e) {
+        std::string out;
+        if (extra.seqBits > 0) {
+            out += ";";
+            if (e && e->seqFirst)
+                out += std::to_string(*e->seqFirst) + ";" +
+                       std::to_string((*e->seqFirst + static_cast<std::uint32_t>(e->sheets) - 1) &
+                                      seqMask);
+            else
+                out += ";";
+        }
+        if (extra.renumbered)
+            out += e ? (*extra.renumbered ? ";neu" : ";wie Erstdruck") : ";";
+        for (std::size_t k = 0; k < inserts.size(); ++k) {
+            if (!e) {
+                out += ";" + std::to_string(inserts[k]);
+                continue;
+            }
+            const bool feeds = k < e->feed.size() && e->feed[k] == '1';
+            inserts[k] += feeds ? 1 : 0;
+            out += feeds ? ";1" : ";0";
+        }
+        return out;
+    };
     DmxTemplate tmpl;
     const bool withDmx = dmx && dmx->use_dmx;
     const bool dmxOk = withDmx && !ParseDmxTemplate(dmx->dmx_template, tmpl);
     std::string out = "\xEF\xBB\xBF"
                       "Kuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes Blatt;Letztes Blatt";
-    out += withDmx ? ";2D-Code\r\n" : "\r\n";
+    out += withDmx ? ";2D-Code" : "";
+    if (extra.seqBits > 0)
+        out += ";Folge von;Folge bis";
+    if (extra.renumbered)
+        out += ";Folge";
+    for (std::size_t k = 1; k <= inserts.size(); ++k)
+        out += ";Zufuhr " + std::to_string(k);
+    out += "\r\n";
     std::int64_t sheet = 0, sheets = 0, pages = 0;
     for (const Envelope& e : envelopes) {
         const std::int64_t first = sheet + 1;
@@ -67,11 +104,13 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings*
                 content.clear();
             out += ";" + CsvField(Cp1252ToUtf8(content));
         }
-        out += "\r\n";
+        out += extraFields(&e) + "\r\n";
     }
     out += "Summe;;" + std::to_string(sheets) + ";" + std::to_string(pages) + ";;" +
-           (sheets > 0 ? "1;" + std::to_string(sheet) : std::string(";")) +
-           (withDmx ? ";\r\n" : "\r\n");
+           (sheets > 0 ? "1;" + std::to_string(sheet) : std::string(";")) + (withDmx ? ";" : "") +
+           extraFields(nullptr) + "\r\n";
+    for (std::size_t k = 0; k < inserts.size(); ++k)
+        out += "Zufuhr " + std::to_string(k + 1) + ";" + std::to_string(inserts[k]) + "\r\n";
     return out;
 }
 

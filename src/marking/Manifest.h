@@ -4,6 +4,8 @@
 
 #include "marking/EnvelopeList.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,19 @@ struct Settings;
 // numbered as the job holds them, their envelope numbers stay (a reprint keeps the full export's).
 // With `dmx` (settings with use_dmx on) a last column holds the 2D code of each envelope's first
 // sheet, empty where the code cannot be written.
-std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings* dmx = nullptr);
+//
+// Columns after those, in this order, where `extra` asks for them: the sequence value of each
+// envelope's first and last sheet ("Folge von", "Folge bis"); for a reprint whether it kept the
+// values of the full export ("Folge": "wie Erstdruck") or numbered on ("neu"); one column per
+// feeder ("Zufuhr 1" ...) with 1 or 0, whose totals the "Summe" line holds and one line per
+// feeder after it repeats ("Zufuhr 1;12": inserts to load).
+struct ManifestColumns {
+    std::int32_t seqBits = 0;       // > 0: the sequence columns, values modulo 2^seqBits
+    std::optional<bool> renumbered; // a reprint: whether it renumbered
+    std::int32_t feeders = 0;       // > 0: the feeder columns
+};
+std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings* dmx = nullptr,
+                         const ManifestColumns& extra = {});
 
 // "4-6;9": page numbers as ranges, in the given order.
 // A field of a CSV line: one with ";", a quote or a line end goes in quotes, its quotes doubled.

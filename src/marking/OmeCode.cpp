@@ -39,7 +39,8 @@ std::int32_t CountBars(const Settings& s, std::string_view code)
     return bars;
 }
 
-std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope)
+std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope,
+                             std::string_view feedPattern)
 {
     std::string code(static_cast<std::size_t>(std::max<std::int32_t>(s.nCodeLen, 0)), '0');
     std::size_t parity = 0;
@@ -51,8 +52,11 @@ std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool 
         case BarBlock::Base:
             WritePattern(code, at, closesEnvelope ? s.envelop_code : s.collect_code);
             break;
-        case BarBlock::Stop:   // reserved, never written
-        case BarBlock::Supply: // no selective-feed pattern is ever given: the bars stay blank
+        case BarBlock::Stop: // reserved, never written
+            break;
+        case BarBlock::Supply:
+            if (closesEnvelope)
+                WritePattern(code, at, feedPattern.substr(0, static_cast<std::size_t>(run.count)));
             break;
         case BarBlock::SeqChk:
             WritePattern(code, at, NextSequenceBits(s, nSeqCounter));

@@ -11,7 +11,10 @@ namespace kuvrion {
 struct Settings;
 
 // The code of one sheet, s.nCodeLen characters. Advances nSeqCounter when use_seqchk is on.
-std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope);
+// `feedPattern` goes on the selective-feed bars of a closing sheet (at most supply_count of its
+// characters); collecting sheets keep them blank.
+std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope,
+                             std::string_view feedPattern = {});
 
 // seqchk_count characters: nSeqCounter in base 2, most significant bit first; advances the
 // counter modulo 2^seqchk_count.

@@ -10,6 +10,7 @@
 #include "marking/PclPlacement.h"
 #include "pcljob/ScanFollower.h"
 #include "pcljob/cPclMod.h"
+#include "settings/FeedRule.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -61,6 +62,7 @@ Column ExpectedColumn(const Settings& s)
 // Positions of the blocks in a code string (0-based; -1 when absent).
 struct CodeLayout {
     std::int32_t n = 0;
+    std::int32_t feed = -1, feedBars = 0;
     std::int32_t seq = -1, seqBits = 0;
     std::int32_t parity = -1, security = -1;
 };
@@ -70,8 +72,11 @@ CodeLayout LayoutOf(const Settings& s)
     CodeLayout l;
     l.n = std::max(s.nCodeLen, 0);
     std::int32_t p = s.use_stop ? 3 : 2;
-    if (s.use_supply)
+    if (s.use_supply) {
+        l.feed = p;
+        l.feedBars = s.supply_count;
         p += s.supply_count;
+    }
     if (s.use_seqchk) {
         l.seq = p;
         l.seqBits = s.seqchk_count;
@@ -89,14 +94,22 @@ bool InCode(const CodeLayout& l, std::int32_t i)
     return i >= 0 && i < l.n;
 }
 
-// The code the rules give a sheet: base pattern, blank stop and feed positions, the sequence
-// value, the security bar and even parity over the whole code.
-std::string RuleCode(const Settings& s, const CodeLayout& l, bool closes, std::uint32_t seq)
+// The code the rules give a sheet: base pattern, blank stop position, the feed pattern on a
+// closing sheet (blank otherwise), the sequence value, the security bar and even parity over the
+// whole code.
+std::string RuleCode(const Settings& s, const CodeLayout& l, bool closes, std::uint32_t seq,
+                     std::string_view feed = {})
 {
     std::string code(static_cast<std::size_t>(l.n), '0');
     const std::string& base = closes ? s.envelop_code : s.collect_code;
     for (std::size_t i = 0; i < base.size() && i < code.size(); ++i)
         code[i] = base[i] == '1' ? '1' : '0';
+    for (std::int32_t k = 0; closes && k < l.feedBars && k < static_cast<std::int32_t>(feed.size());
+         ++k) {
+        if (InCode(l, l.feed + k))
+            code[static_cast<std::size_t>(l.feed + k)] =
+                feed[static_cast<std::size_t>(k)] == '1' ? '1' : '0';
+    }
     for (std::int32_t k = 0; k < l.seqBits; ++k) {
         const std::int32_t at = l.seq + l.seqBits - 1 - k;
         if (InCode(l, at))
@@ -107,6 +120,17 @@ std::string RuleCode(const Settings& s, const CodeLayout& l, bool closes, std::u
     if (InCode(l, l.parity) && std::count(code.begin(), code.end(), '1') % 2 != 0)
         code[static_cast<std::size_t>(l.parity)] = '1';
     return code;
+}
+
+// The feed bars of a code, one character per feeder.
+std::string FeedOf(const CodeLayout& l, const std::string& code)
+{
+    std::string feed(static_cast<std::size_t>(std::max(l.feedBars, 0)), '0');
+    for (std::int32_t k = 0; k < l.feedBars; ++k) {
+        if (InCode(l, l.feed + k))
+            feed[static_cast<std::size_t>(k)] = code[static_cast<std::size_t>(l.feed + k)];
+    }
+    return feed;
 }
 
 std::uint32_t SequenceOf(const CodeLayout& l, const std::string& code)
@@ -295,13 +319,24 @@ std::vector<bool> CheckSetup(const Settings& s, const std::vector<SheetRecord>& 
 }
 
 void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
-                std::vector<VerifyProblem>& pending, VerifyReport& report)
+                std::vector<VerifyProblem>& pending, VerifyReport& report,
+                const std::vector<Envelope>* envelopes, std::optional<std::uint32_t> seqStart)
 {
     const CodeLayout l = LayoutOf(s);
     const std::uint32_t seqMask = l.seqBits > 0 ? (1u << l.seqBits) - 1 : 0;
     const std::vector<bool> placedAsSet = CheckSetup(s, sheets, report);
+    // With feeder rules a closing sheet may carry feed bars; which ones, only the export's
+    // envelopes tell.
+    const bool feedRules = FeedRulesInForce(s);
     std::size_t nextPending = 0;
-    std::uint32_t seqExpected = 0;
+    std::uint32_t seqExpected = seqStart.value_or(0) & seqMask;
+    // The envelopes' values count from their first one; the job's first sheet (or `seqStart`)
+    // says where that one lies.
+    std::uint32_t shift = 0;
+    if (envelopes && !envelopes->empty() && envelopes->front().seqFirst && !sheets.empty()) {
+        const std::uint32_t first = seqStart ? *seqStart : SequenceOf(l, sheets.front().code);
+        shift = first - *envelopes->front().seqFirst;
+    }
     std::int32_t run = 0;
     std::int64_t runStart = 1;
     auto add = [&report](std::int64_t sheet, VerifyKind kind, VerifyDetail detail,
@@ -329,8 +364,17 @@ void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
         }
 
         const std::string& code = sheet.code;
+        // The export's envelope this sheet lies in, when known: it gives the sequence value of
+        // each of its sheets (a closed-loop reprint jumps between envelopes) and the feed bars.
+        const std::size_t at = report.envelopeSheets.size();
+        const Envelope* known = envelopes && at < envelopes->size() ? &(*envelopes)[at] : nullptr;
+        if (known && known->seqFirst)
+            seqExpected = (*known->seqFirst + shift + static_cast<std::uint32_t>(run)) & seqMask;
+        else if (i == 0 && !seqStart)
+            seqExpected = SequenceOf(l, code); // the job's first sheet sets the start
         const std::string collect = RuleCode(s, l, false, seqExpected);
-        const std::string closing = RuleCode(s, l, true, seqExpected);
+        const std::string closing =
+            RuleCode(s, l, true, seqExpected, known ? std::string_view(known->feed) : "");
         const std::size_t baseLen = std::min<std::size_t>(2, code.size());
         bool closes = false;
         std::uint32_t seq = seqExpected;
@@ -346,8 +390,11 @@ void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
                 code.compare(0, baseLen, closing, 0, baseLen) == 0 &&
                 (closing.compare(0, baseLen, collect, 0, baseLen) != 0 || i + 1 == sheets.size());
             seq = SequenceOf(l, code);
-            const std::string rules = RuleCode(s, l, closes, seq);
+            const std::string found = FeedOf(l, code);
+            const std::string rules = RuleCode(s, l, closes, seq, feedRules ? found : "");
             const std::string& expected = closes ? closing : collect;
+            std::string wantedFeed = known ? known->feed : found;
+            wantedFeed.resize(found.size(), '0');
             if (code != rules && placed) {
                 VerifyDetail d = VerifyDetail::ReservedBar;
                 if (InCode(l, l.security) && code[static_cast<std::size_t>(l.security)] != '1')
@@ -355,6 +402,9 @@ void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
                 else if (std::count(code.begin(), code.end(), '1') % 2 != 0 && l.parity >= 0)
                     d = VerifyDetail::Parity;
                 add(nr, VerifyKind::Code, d, code, expected);
+            } else if (closes && feedRules && found != wantedFeed && placed) {
+                add(nr, VerifyKind::Code, VerifyDetail::FeedBar, code,
+                    RuleCode(s, l, true, seq, wantedFeed));
             } else if (l.seqBits > 0 && seq != seqExpected && placed) {
                 add(nr, VerifyKind::Sequence, VerifyDetail::None, code, expected);
             }
@@ -541,11 +591,12 @@ public:
         }
     }
 
-    void Finish(VerifyReport& report, const std::vector<Envelope>* envelopes)
+    void Finish(VerifyReport& report, const std::vector<Envelope>* envelopes,
+                std::optional<std::uint32_t> seqStart)
     {
         report = VerifyReport{};
         report.sheets = static_cast<std::int64_t>(m_sheets.size());
-        CheckCodes(m_s, m_sheets, m_pending, report);
+        CheckCodes(m_s, m_sheets, m_pending, report, envelopes, seqStart);
         if (m_s.use_dmx)
             CheckDmx(m_s, m_dmxFound, m_dmxMarked, envelopes, report);
     }
@@ -605,21 +656,23 @@ bool VerifyMarked::Connect(cPclMod& marked, const std::string& path)
 }
 
 bool VerifyMarked::Finish(const cPclMod& marked, VerifyReport& report,
-                          const std::vector<Envelope>* envelopes)
+                          const std::vector<Envelope>* envelopes,
+                          std::optional<std::uint32_t> seqStart)
 {
     // The pages placed on the way are the scanner's pages when it dropped no page 1, every page
     // has an end of its own and no page is a back.
     const bool placed = marked.FollowedWhole() && marked.Pages() == m_follower->Pages() &&
                         !marked.LastPageUnended() && marked.Duplex() == DuplexMode::None;
     if (placed) {
-        m_follower->Reader().Finish(report, envelopes);
+        m_follower->Reader().Finish(report, envelopes, seqStart);
         return true;
     }
-    return VerifyMarkedJob(marked, m_s, report, m_progress, envelopes);
+    return VerifyMarkedJob(marked, m_s, report, m_progress, envelopes, seqStart);
 }
 
 bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
-                     const VerifyProgress& progress, const std::vector<Envelope>* envelopes)
+                     const VerifyProgress& progress, const std::vector<Envelope>* envelopes,
+                     std::optional<std::uint32_t> seqStart)
 {
     VerifyMarked::SheetReader reader(s, marked.Duplex() != DuplexMode::None);
     PclPlacement printer(s.pclleftmm, s.pcltopmm);
@@ -638,7 +691,7 @@ bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& rep
         printer.Follow(page, rects);
         reader.Page(i, printer, rects);
     }
-    reader.Finish(report, envelopes);
+    reader.Finish(report, envelopes, seqStart);
     return ok;
 }
 

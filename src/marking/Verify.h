@@ -50,6 +50,7 @@ enum class VerifyDetail {
     DmxUnreadable,  // marks there, but no symbol can be read
     DmxContent,     // a symbol with other content than the template gives the sheet
     DmxUnchecked,   // the 2D code cannot be checked (template, or built without it)
+    FeedBar,        // the feed bars of a closing sheet differ from its envelope's rules
 };
 
 struct VerifyProblem {
@@ -88,9 +89,15 @@ constexpr double kClearZoneMm = 2.0;
 // With use_dmx every front's 2D code is read from the rectangles in its area and checked against
 // the template: the envelopes the bars give are numbered from 1 and the ID is not known, unless
 // `envelopes` (the export's envelopes, in job order) gives their numbers and IDs.
+// The job's first sheet carries `seqStart`, or sets the start with its own value when not given;
+// the sheets after it count on. `envelopes` with sequence values give each sheet's value instead,
+// counted from the first envelope's (a closed-loop reprint jumps between envelopes), and with
+// feeder rules in force the feed bars of each closing sheet; without them any feed bars on a
+// closing sheet are taken while the settings have feeder rules.
 bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
                      const VerifyProgress& progress = {},
-                     const std::vector<Envelope>* envelopes = nullptr);
+                     const std::vector<Envelope>* envelopes = nullptr,
+                     std::optional<std::uint32_t> seqStart = std::nullopt);
 
 // The same check read in one pass: Connect scans the marked job and places its rectangles on the
 // way, so Finish need not read the pages again (it does when the scanner's page table differs
@@ -108,7 +115,8 @@ public:
     bool Connect(cPclMod& marked, const std::string& path);
     // The report, as VerifyMarkedJob gives it; false when a page cannot be read.
     bool Finish(const cPclMod& marked, VerifyReport& report,
-                const std::vector<Envelope>* envelopes = nullptr);
+                const std::vector<Envelope>* envelopes = nullptr,
+                std::optional<std::uint32_t> seqStart = std::nullopt);
 
     class SheetReader;
 

@@ -2,6 +2,7 @@
 
 #include "base/ByteText.h"
 #include "base/Numbers.h"
+#include "settings/FeedRule.h"
 #include "settings/IniAccess.h"
 #include "settings/SettingsCatalogue.h"
 
@@ -88,6 +89,7 @@ void Take(Settings& s, const SettingSpec& row, std::string_view text)
         Member<float>(s, row) = Bound(row, ReadMM(text));
         break;
     case Form::Text:
+    case Form::FeedRule:
         Member<std::string>(s, row) = std::string(text);
         break;
     case Form::Marker:
@@ -129,6 +131,7 @@ std::string StoredText(const Settings& s, const SettingSpec& row)
     case Form::BoundedMm:
         return FormatMM(Member<float>(s, row));
     case Form::Text:
+    case Form::FeedRule:
         return Member<std::string>(s, row);
     case Form::Marker:
         return QuoteMarker(Member<std::string>(s, row));
@@ -203,6 +206,8 @@ bool Accepted(const SettingSpec& row, std::string_view text)
         const auto n = ExactWhole(SplitList(text, 2)[0]);
         return n && (*n == 0 || (*n >= row.min && *n <= row.max));
     }
+    case Form::FeedRule:
+        return text.empty() || ParseFeedRule(text).has_value();
     default:
         return true; // flags, texts and paths take any text
     }

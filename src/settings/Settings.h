@@ -56,6 +56,11 @@ struct Settings {
     std::int32_t seqchk_count{};
     bool use_stop{}, use_supply{}, use_seqchk{}, use_parity{}, use_security{};
     std::int32_t nCodeLen{}; // derived: ComputeCodeLength
+    bool seq_continue{};     // the sequence runs on from the last export (state file)
+
+    // [feed]: the rule of each selective feeder (FeedRule.h), Windows-1252 text as stored; empty
+    // when the feeder has none
+    std::string feed1, feed2, feed3, feed4;
 
     // [dmx]: the 2D code beside the bars
     bool use_dmx{};

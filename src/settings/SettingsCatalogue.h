@@ -28,6 +28,7 @@ enum class Form : std::uint8_t {
     WindowPos,  // list "left,top" in twips; empty means centred
     EnvLimit,   // list "limit,switch"; a limit of 0 (or none) is the largest with the switch on
     RefPage,    // list "path,grid,marks" of the reference page
+    FeedRule,   // a selective feeder's rule (FeedRule.h); empty is none
 };
 
 // When a setting is read: by the load step at start, or each time where it is used (so that a hand
@@ -52,6 +53,8 @@ enum class Writer : std::uint8_t {
     OmeLayout,   // OME layout dialog
     OmeCode,     // OME code dialog
     Dmx,         // 2D code dialog
+    Feed,        // feeder rules dialog
+    Sequence,    // the OME code dialog's switch of the sequence across jobs, written when changed
     Hand,        // no dialog: edited by hand in the file of a line of work
 };
 
@@ -119,6 +122,11 @@ inline constexpr auto kCatalogue = std::to_array<SettingSpec>({
     {"ome",      "use_seqchk",   "",    Form::Flag,       0,  0,   &Settings::use_seqchk,   Writer::OmeCode},
     {"ome",      "use_parity",   "",    Form::Flag,       0,  0,   &Settings::use_parity,   Writer::OmeCode},
     {"ome",      "use_security", "",    Form::Flag,       0,  0,   &Settings::use_security, Writer::OmeCode},
+    {"ome",      "seq_continue", "",    Form::Flag,       0,  0,   &Settings::seq_continue, Writer::Sequence},
+    {"feed",     "feed1",        "",    Form::FeedRule,   0,  0,   &Settings::feed1,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
+    {"feed",     "feed2",        "",    Form::FeedRule,   0,  0,   &Settings::feed2,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
+    {"feed",     "feed3",        "",    Form::FeedRule,   0,  0,   &Settings::feed3,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
+    {"feed",     "feed4",        "",    Form::FeedRule,   0,  0,   &Settings::feed4,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
     {"dmx",      "use_dmx",      "",    Form::Flag,       0,  0,   &Settings::use_dmx,      Writer::Dmx},
     {"dmx",      "dmx_x",        "5",   Form::Millimetre, 0,  0,   &Settings::dmx_x,        Writer::Dmx},
     {"dmx",      "dmx_y",        "80",  Form::Millimetre, 0,  0,   &Settings::dmx_y,        Writer::Dmx},
@@ -179,6 +187,7 @@ consteval bool MembersMatchForms()
         case Form::Text:
         case Form::Marker:
         case Form::Path:
+        case Form::FeedRule:
             ok = std::holds_alternative<std::string Settings::*>(row.member) ||
                  row.read == Read::WhereUsed;
             break;

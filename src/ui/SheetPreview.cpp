@@ -3,6 +3,7 @@
 #include "UiHelpers.h"
 #include "app/Messages.h"
 #include "marking/CodeRules.h"
+#include "settings/FeedRule.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -15,6 +16,8 @@ namespace {
 
 constexpr qreal kPixelsPerMm = 1.3; // at the widget's size hint
 const QColor kRed(255, 0, 0);
+// A feed bar with a rule: set on the closing sheets of the envelopes the rule names.
+const QColor kFeedBlue(0, 90, 200);
 constexpr float kInsetMarginMm = 4.0f; // paper shown around the clear zone in the enlargement
 
 } // namespace
@@ -34,6 +37,13 @@ QSize SheetPreview::sizeHint() const
 void SheetPreview::SetSettings(const Settings& s)
 {
     m_plan = PlanSheet(s);
+    // The feed bars whose feeder has a rule: only they are ever set on a sheet.
+    m_feedBars.clear();
+    const BarRun supply = BarColumn(s)[static_cast<std::size_t>(BarBlock::Supply)];
+    for (std::int32_t k = 1; k <= std::min(supply.count, kFeeders); ++k) {
+        if (ParseFeedRule(FeedRuleSetting(s, k)))
+            m_feedBars.push_back(static_cast<std::size_t>(supply.first + k - 2));
+    }
     update();
 }
 
@@ -107,10 +117,12 @@ void SheetPreview::DrawCode(QPainter& painter,
             r.setHeight(1);
         painter.fillRect(r, colour);
     };
-    for (const BarPlace& bar : m_plan.bars) {
+    for (std::size_t i = 0; i < m_plan.bars.size(); ++i) {
+        const BarPlace& bar = m_plan.bars[i];
         fill(toPixels(bar.wanted), kRed);
+        const bool feed = std::find(m_feedBars.begin(), m_feedBars.end(), i) != m_feedBars.end();
         if (bar.printed)
-            fill(toPixels(*bar.printed), Qt::black);
+            fill(toPixels(*bar.printed), feed ? kFeedBlue : Qt::black);
     }
 }
 

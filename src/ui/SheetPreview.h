@@ -1,8 +1,8 @@
 // A drawing of the A4 sheet, to scale, with the printable area (dashed), the clear zone the reader
-// needs around the code (shaded), every bar position of the current code length in black, and in
-// red what the printer cuts off or leaves out; the code's surroundings are shown enlarged beside
-// it. Below it, the warnings of the reading-rule check.
-// The dialogs that place the code hand it their settings while the user types.
+// needs around the code (shaded), every bar position of the current code length in black (a feed
+// bar whose feeder has a rule in blue), and in red what the printer cuts off or leaves out; the
+// code's surroundings are shown enlarged beside it. Below it, the warnings of the reading-rule
+// check. The dialogs that place the code hand it their settings while the user types.
 #pragma once
 
 #include "marking/SheetPlan.h"
@@ -10,6 +10,7 @@
 #include <QRectF>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -38,6 +39,7 @@ private:
     void DrawCode(QPainter& painter, const std::function<QRectF(const MmRect&)>& toPixels) const;
 
     SheetPlan m_plan;
+    std::vector<std::size_t> m_feedBars; // indexes of the feed bars that have a rule
 };
 
 // The preview with the rule check's warnings below it, for a dialog's layout.

@@ -3,9 +3,11 @@
 #include "ImageList.h"
 #include "UiHelpers.h"
 #include "app/Commands.h"
+#include "frmFeed.h"
 #include "marking/CodeRules.h"
 #include "settings/SettingsCatalogue.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -126,6 +128,17 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     }
     marks->setColumnStretch(1, 1);
     marks->setColumnStretch(5, 1);
+    // The feeders' rules, stored by their own dialog.
+    btnFeed = new QPushButton(QStringLiteral("Zufuhr..."), fraMarks);
+    btnFeed->setObjectName(QStringLiteral("btnFeed"));
+    marks->addWidget(btnFeed, 1, 5, Qt::AlignLeft);
+    connect(btnFeed, &QPushButton::clicked, this, [this] {
+        frmFeed dialog(m_commands, Count(0), this);
+        dialog.exec();
+    });
+    chkSeqContinue = new QCheckBox(QStringLiteral("Sequenz über Jobs fortsetzen"), this);
+    chkSeqContinue->setObjectName(QStringLiteral("chkSeqContinue"));
+    chkSeqContinue->setChecked(cfg.seq_continue);
 
     // Code length
     auto* labLabel = new QLabel(QStringLiteral("Codelänge:"), this);
@@ -150,6 +163,7 @@ frmOME::frmOME(Commands& commands, QWidget* parent) : QDialog(parent), m_command
     left->addWidget(fraBase);
     left->addWidget(labReason);
     left->addWidget(fraMarks);
+    left->addWidget(chkSeqContinue);
     auto* sum = new QHBoxLayout;
     sum->addWidget(labLabel);
     sum->addWidget(labSum);
@@ -250,7 +264,8 @@ void frmOME::Confirm()
     const Settings s = Choice();
     m_commands.ApplyOmeCode(s.collect_code, s.envelop_code, s.stop_code, s.supply_count,
                             s.seqchk_count,
-                            {s.use_stop, s.use_supply, s.use_seqchk, s.use_parity, s.use_security});
+                            {s.use_stop, s.use_supply, s.use_seqchk, s.use_parity, s.use_security},
+                            chkSeqContinue->isChecked());
     accept();
 }
 

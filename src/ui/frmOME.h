@@ -1,6 +1,7 @@
 // The OME code dialog "OME-Code": the two base patterns, the stop pattern, the five extra marks
 // with the counts of the selective-feed and sequence-check bars, a preview of the bar column and
-// the code length it gives. "&Ok" stores the ten code settings; "Abbre&chen" changes nothing.
+// the code length it gives, whether the sequence runs on across jobs, and "Zufuhr..." for the
+// feeders' rules. "&Ok" stores the code settings; "Abbre&chen" changes nothing.
 #pragma once
 
 #include "settings/Settings.h"
@@ -8,6 +9,7 @@
 #include <QDialog>
 #include <vector>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -40,6 +42,8 @@ private:
     QToolButton* btnDec[2] = {};
     QToolButton* btnInc[2] = {};
     QLabel* labIncDec[2] = {};
+    QCheckBox* chkSeqContinue = nullptr;
+    QPushButton* btnFeed = nullptr;
     QLabel* labSum = nullptr;
     QLabel* labReason = nullptr;
     QPushButton* btnOK = nullptr;

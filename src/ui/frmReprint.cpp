@@ -7,6 +7,7 @@
 #include "base/ByteText.h"
 #include "base/Platform.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,6 +65,11 @@ frmReprint::frmReprint(Commands& commands, CommandRunner runner, QWidget* parent
     layout->addWidget(lstEnvelopes);
     layout->addWidget(labDst);
     layout->addLayout(dstRow);
+    // Open loop: the inserter then expects the values from the counter on, not the original ones.
+    chkRenumber =
+        new QCheckBox(QStringLiteral("Neu nummerieren (Folgeprüfung ab dem Zählerstand)"), this);
+    chkRenumber->setObjectName(QStringLiteral("chkRenumber"));
+    layout->addWidget(chkRenumber);
     QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
 
     connect(btnDstFile, &QToolButton::clicked, this, &frmReprint::ChooseDestination);
@@ -111,9 +117,11 @@ void frmReprint::Confirm()
     bool ok = false;
     if (m_commands.State().bDstOK) {
         m_commands.SetExportExtras(std::nullopt, std::move(keep));
+        m_commands.SetSequenceOptions(std::nullopt, chkRenumber->isChecked());
         m_running = true;
         const Outcome exported = m_runner.run([this] { return m_commands.Export(); });
         m_running = false;
+        m_commands.SetSequenceOptions(std::nullopt, false);
         ok = exported.Ok() || exported.failure->what == FailureKind::CheckFailed;
     } else {
         MessageBox::Show(this, QStringLiteral("Die Zieldatei ist nicht gültig."),

@@ -1,13 +1,15 @@
 // The dialog "Nachdruck": the envelopes of the last import (number, addressee, sheets, as in the
 // manifest of the full export), several of them chosen, and a destination. "&Ok" exports only the
 // chosen envelopes there, through the main window's runner (so "Abbrechen" stops a running
-// export); the destination of the main window stays as it was.
+// export); the destination of the main window stays as it was. Each sheet keeps the sequence
+// value it had in the full export unless "Neu nummerieren" is on.
 #pragma once
 
 #include "CommandRunner.h"
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QListWidget;
 
@@ -32,6 +34,7 @@ private:
     bool m_running = false;
     QListWidget* lstEnvelopes = nullptr;
     QLineEdit* txtDstFile = nullptr;
+    QCheckBox* chkRenumber = nullptr;
 };
 
 } // namespace kuvrion

@@ -11,6 +11,7 @@
 // and the faults that need mounts or pipes are left out.
 #include "app/Commands.h"
 
+#include "app/SequenceState.h"
 #include "base/Platform.h"
 #include "support/FileSizeLimit.h"
 #include "support/RecordingReporter.h"
@@ -400,6 +401,75 @@ TEST_F(CommandsTest, StoppedInAnyPhaseNothingIsReplacedOrLeftBehind)
     reporter.cancelInStatus = 4;
     reporter.cancelled = false;
     EXPECT_EQ(Describe(commands.Verify(out.string(), std::nullopt)), Describe(Cancelled));
+}
+
+// With seq_continue the sequence runs on from export to export (16 values, 4 sheets each). Only
+// an export whose file replaced the destination moves the counter; a run killed on either side of
+// that rename neither gives a value twice nor skips one.
+TEST_F(CommandsTest, SequenceRunsOnOnlyPastExportsThatReplacedTheDestination)
+{
+    dir.Write("kuvrion.ini",
+              std::string(kIni) + "[ome]\r\nuse_seqchk=1\r\nseqchk_count=4\r\nseq_continue=1\r\n");
+    commands.Load();
+    ASSERT_EQ(Describe(Import(LetterJob({"A", "B"}))), "ok");
+    const fs::path out = dir / "out.pcl";
+    commands.ChooseDestination(out.string(), std::nullopt);
+    enum Step { Ok, Refused, Blocked, Cancelled_, CrashBeforeRename, CrashAfterRename };
+    const struct {
+        Step step;
+        std::uint32_t next; // the counter afterwards
+    } steps[] = {{Ok, 4},
+                 {Ok, 8},
+                 {Refused, 8},
+                 {Blocked, 8},
+                 {Cancelled_, 8},
+                 {CrashBeforeRename, 8},
+                 {CrashAfterRename, 12},
+                 {Ok, 0}};
+    for (const auto& [step, next] : steps) {
+        SCOPED_TRACE(step);
+        const std::uint32_t before = commands.NextSequenceValue();
+        commands.SetSequenceOptions(
+            step == Refused ? std::optional<std::int64_t>(16) : std::nullopt, false);
+        reporter.cancelInStatus = step == Cancelled_ ? 4 : -1;
+        reporter.cancelled = false;
+        if (step == Blocked) {
+            fs::create_directories(dir / "blocked.pcl");
+            commands.ChooseDestination((dir / "blocked.pcl").string(), std::nullopt);
+        }
+        if (step == Ok) {
+            ASSERT_EQ(Describe(commands.Export()), "ok");
+            EXPECT_EQ(commands.LastExportStats().seqFirst, before);
+        } else if (step == CrashBeforeRename || step == CrashAfterRename) {
+#ifdef _WIN32
+            continue;
+#else
+            const auto at = step == CrashAfterRename ? Commands::ExportStep::AfterRename
+                                                     : Commands::ExportStep::BeforeRename;
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                commands.SetExportStepHookForTests([at](Commands::ExportStep reached) {
+                    if (reached == at)
+                        ::_exit(3); // as a crash: nothing after it runs
+                });
+                commands.Export();
+                ::_exit(0);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3);
+#endif
+        } else {
+            EXPECT_NE(Describe(commands.Export()), "ok");
+        }
+        commands.ChooseDestination(out.string(), std::nullopt);
+        EXPECT_EQ(commands.NextSequenceValue(), next);
+    }
+    // Without seq_continue every export starts at 0 and the counter stays.
+    commands.ApplyOmeCode("10", "11", "101", 1, 4, {false, false, true, false, false}, false);
+    ASSERT_EQ(Describe(commands.Export()), "ok");
+    EXPECT_EQ(commands.LastExportStats().seqFirst, 0u);
+    EXPECT_EQ(SequenceState(state.paths.StateFile()).Next(4), 0u);
 }
 
 TEST_F(CommandsTest, SkeletonAndReferencePageRememberTheirChoices)

@@ -25,6 +25,7 @@ constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "Sourc
     "ImportIncomplete", "ImportRefused", "DestinationIsSource",
     "NothingToDraw", "TargetFolderMissing", "TargetBlocked", "TargetOpen", "TargetWrite",
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
+    "SeqStartRange", "SeqUnknown", "StateWrite", "FeedRuleInvalid", "FeedIdsUnreadable",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
     "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "JournalWrite",
     "JobMove", "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed",

@@ -202,6 +202,81 @@ TEST_F(CliTest, ManifestVerifyAndReprintOfChosenEnvelopes)
     EXPECT_NE(ReadFile(dir / "again.csv").find("\r\n2;0815;1;1;3;1;1\r\n"), std::string::npos);
 }
 
+// Three envelopes (2, 1 and 3 sheets) under three feeder rules, a sequence of 8 values that runs
+// on across exports, and reprints that keep their values or number on.
+TEST_F(CliTest, FeederRulesAndASequenceAcrossExportsAndReprints)
+{
+    dir.Write("job.pcl", "\x1b"
+                         "E\x1b&a1VKd.: J\xf6rg; Bitte R\xfc"
+                         "cksendeumschlag beilegen\fSeite 2\f"
+                         "Kd.: 0815; Guten Tag\fKd.: 77; Hallo\fS2\fS3\f\x1b"
+                         "E");
+    dir.Write("ids.txt", "\xEF\xBB\xBFJ\xc3\xb6rg\r\n 77 \r\n\r\n");
+    const std::string settings = ReadFile(ini) +
+                                 "[ome]\r\nuse_supply=1\r\nsupply_count=3\r\nuse_seqchk=1\r\n"
+                                 "seqchk_count=3\r\nseq_continue=1\r\n[feed]\r\n";
+    dir.Write("kuvrion.ini", settings + "feed1=text:R\xfc"
+                                        "cksendeumschlag\r\nfeed2=ids:ids.txt\r\n"
+                                        "feed3=sheets:=1\r\n");
+    const auto exported = [this](std::vector<std::string> args) {
+        args.insert(args.begin(), {"export", "job.pcl"});
+        args.push_back("--json");
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.status, kExitOk) << r.err;
+        const json doc = r.status == kExitOk ? json::parse(r.out) : json::object();
+        return std::pair{doc.value("seq_start", -1), doc.value("seq_end", -1)};
+    };
+    EXPECT_EQ(exported({"full.pcl", "--manifest", "full.csv"}), std::pair(0, 5));
+    EXPECT_EQ(ReadFile(dir / "full.csv"),
+              "\xEF\xBB\xBFKuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes Blatt;Letztes Blatt;"
+              "Folge von;Folge bis;Zufuhr 1;Zufuhr 2;Zufuhr 3\r\n"
+              "1;Jörg;2;2;1-2;1;2;0;1;1;1;0\r\n"
+              "2;0815;1;1;3;3;3;2;2;0;0;1\r\n"
+              "3;77;3;3;4-6;4;6;3;5;0;1;0\r\n"
+              "Summe;;6;6;;1;6;;;1;2;1\r\nZufuhr 1;1\r\nZufuhr 2;2\r\nZufuhr 3;1\r\n");
+    EXPECT_EQ(Cli({"verify", "full.pcl", "--source", "job.pcl"}).status, kExitOk);
+
+    // Rules that put other feed bars on: the check against the source finds them, sheet by sheet.
+    dir.Write("other.ini", std::regex_replace(settings, std::regex("seq_continue=1"), "") +
+                               "feed1=text:Guten\r\n");
+    ASSERT_EQ(Cli({"--ini", "other.ini", "export", "job.pcl", "other.pcl"}).status, kExitOk);
+    CliRun r = Cli({"verify", "other.pcl", "--source", "job.pcl", "--json"});
+    EXPECT_EQ(r.status, kExitFailed) << r.out;
+    std::vector<std::int64_t> wrong;
+    const json problems = json::parse(r.out)["problems"];
+    for (const json& p : problems)
+        wrong.push_back(p["sheet"]);
+    EXPECT_EQ(wrong, (std::vector<std::int64_t>{2, 3, 6}));
+
+    // The next export runs on; a closed-loop reprint of 1 and 3 keeps that export's values (6, 7,
+    // then 1..3), an open-loop one numbers on from the counter (4..7, 0) and moves it.
+    EXPECT_EQ(exported({"again.pcl"}), std::pair(6, 3));
+    EXPECT_EQ(exported({"closed.pcl", "--envelopes", "1,3"}), std::pair(6, 3));
+    EXPECT_EQ(Cli({"verify", "closed.pcl", "--source", "job.pcl", "--envelopes", "1,3"}).status,
+              kExitOk);
+    EXPECT_EQ(Cli({"verify", "closed.pcl"}).status, kExitFailed); // 7 to 1 is a break
+    EXPECT_EQ(exported({"open.pcl", "--envelopes", "1,3", "--renumber"}), std::pair(4, 0));
+    EXPECT_EQ(Cli({"verify", "open.pcl", "--source", "job.pcl", "--envelopes", "1,3", "--renumber"})
+                  .status,
+              kExitOk);
+    EXPECT_EQ(exported({"next.pcl"}), std::pair(1, 6));
+
+    // Refused before anything is written: a start beyond the counter, a missing ID list, a rule
+    // that is none.
+    const std::string state = ReadFile(dir / "kuvrion-state.ini");
+    EXPECT_EQ(Cli({"export", "job.pcl", "x.pcl", "--seq-start", "8"}).status, kExitBadInput);
+    fs::remove(dir / "ids.txt");
+    r = Cli({"export", "job.pcl", "x.pcl"});
+    EXPECT_EQ(r.status, kExitBadInput);
+    EXPECT_NE(r.err.find("ids.txt (Datei oder Ordner nicht gefunden)"), std::string::npos) << r.err;
+    dir.Write("kuvrion.ini", settings + "feed2=sheets:>x\r\n");
+    r = Cli({"export", "job.pcl", "x.pcl"});
+    EXPECT_EQ(r.status, kExitBadInput);
+    EXPECT_NE(r.err.find("feed2=sheets:>x"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "x.pcl"));
+    EXPECT_EQ(ReadFile(dir / "kuvrion-state.ini"), state);
+}
+
 // A console without escape sequences (Windows without virtual-terminal mode) gets a bar drawn over
 // with blanks: no ESC byte, a shorter bar covers the longer one before it, the end blanks it out.
 TEST(CliReporterTest, ProgressBarWithAndWithoutEscapeSequences)

@@ -311,7 +311,8 @@ TEST_F(DmxExportTest, ManifestAndReferencePageCarryTheCode)
 {
     Settings s = DmxOn();
     s.dmx_template = "{ENV}-{SHEET}/{SHEETS}-{SEQ}-{ID}";
-    const std::vector<Envelope> envelopes = {{3, "J\xF6rg", {4, 5}, 2}, {4, "B", {6}, 1}};
+    const std::vector<Envelope> envelopes = {{3, "J\xF6rg", {4, 5}, 2, {}, {}},
+                                             {4, "B", {6}, 1, {}, {}}};
     const std::string text = ManifestText(envelopes, &s);
     EXPECT_NE(text.find("Letztes Blatt;2D-Code\r\n"), std::string::npos);
     EXPECT_NE(text.find(";1;2;3-1/2-1-J\xC3\xB6rg\r\n4;B;1;1;6;3;3;4-1/1-3-B\r\n"),

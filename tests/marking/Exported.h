@@ -45,12 +45,13 @@ inline std::optional<Failure> ExportInto(std::string& out, const cPclMod& src,
 // The check of a marked job, with the envelopes of its export when they are known. It is made
 // both ways, page by page and in the scan's one pass, and both must find the same.
 inline VerifyReport Verified(const std::string& marked, const Settings& s,
-                             const std::vector<Envelope>* known = nullptr)
+                             const std::vector<Envelope>* known = nullptr,
+                             std::optional<std::uint32_t> seqStart = std::nullopt)
 {
     cPclMod m;
     EXPECT_TRUE(m.Connect(MakeMemorySource(marked), "marked.pcl"));
     VerifyReport r;
-    EXPECT_TRUE(VerifyMarkedJob(m, s, r, {}, known));
+    EXPECT_TRUE(VerifyMarkedJob(m, s, r, {}, known, seqStart));
 
     const TempDir dir;
     const std::string path = (dir.Path() / "marked.pcl").string();
@@ -59,7 +60,7 @@ inline VerifyReport Verified(const std::string& marked, const Settings& s,
     VerifyMarked check(s);
     VerifyReport r1;
     EXPECT_TRUE(check.Connect(onePass, path));
-    EXPECT_TRUE(check.Finish(onePass, r1, known));
+    EXPECT_TRUE(check.Finish(onePass, r1, known, seqStart));
     const auto same = [](const VerifyProblem& a, const VerifyProblem& b) {
         return a.sheet == b.sheet && a.kind == b.kind && a.detail == b.detail &&
                a.found == b.found && a.expected == b.expected;
