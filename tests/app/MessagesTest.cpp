@@ -26,10 +26,10 @@ constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "Sourc
     "NothingToDraw", "TargetFolderMissing", "TargetBlocked", "TargetOpen", "TargetWrite",
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
-    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "ProgramFailed", "CodeUnusable", "JournalWrite",
-    "JobMove", "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed",
-    "ListenFailed", "AllowList", "NoDeliveryTarget", "DeliveryInDoubt", "OutOfMemory",
-    "Cancelled"};
+    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "ProgramFailed", "CodeUnusable",
+    "JournalWrite", "JobMove", "DeliveryTarget", "PrinterRefused", "PrinterTimeout",
+    "DeliveryFailed", "ListenFailed", "AllowList", "NoDeliveryTarget", "DeliveryInDoubt",
+    "OutOfMemory", "Cancelled"};
 // clang-format on
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
@@ -43,13 +43,7 @@ std::string RenderTable()
         for (int k = -1; k < static_cast<int>(std::size(kFailures)); ++k) {
             std::optional<Failure> f;
             if (k >= 0)
-                f = Failure{.what = static_cast<FailureKind>(k),
-                            .err = ENOSPC,
-                            .page = 7,
-                            .path = "/tmp/a.pcl",
-                            .detail = "PCL XL",
-                            .sheet = 7,
-                            .count = 7};
+                f = Failure{static_cast<FailureKind>(k), ENOSPC, 7, "/tmp/a.pcl", "PCL XL", 7, 7};
             const Message m = MessageFor(static_cast<Action>(a), f);
             const auto cli = f ? BadInputText(static_cast<Action>(a), *f) : std::nullopt;
             if (f && !cli && m.kind == MessageKind::Warning && m.text == DescribeErrno(ENOSPC))
