@@ -31,7 +31,7 @@ class ViewSource final : public kuvrion::ByteSource {
 public:
     explicit ViewSource(const std::string& bytes) : m_bytes(bytes) {}
     std::int64_t Size() const override { return static_cast<std::int64_t>(m_bytes.size()); }
-    std::int64_t Read(std::int64_t offset, char* buf, std::int64_t n) override
+    kuvrion::Result<std::int64_t> Read(std::int64_t offset, char* buf, std::int64_t n) override
     {
         const std::int64_t count = std::max<std::int64_t>(0, std::min(n, Size() - offset));
         std::memcpy(buf, m_bytes.data() + offset, static_cast<std::size_t>(count));
@@ -138,7 +138,10 @@ void BM_PageText(benchmark::State& state)
     scanner.Connect(std::make_unique<ViewSource>(job), "mem");
     std::vector<std::string> pages;
     for (std::int32_t n = 1; n <= std::min(scanner.Pages(), 200); ++n) {
-        pages.push_back(scanner.Page(n));
+        if (!scanner.ReadPage(n, pages.emplace_back())) {
+            state.SkipWithError("page read failed");
+            return;
+        }
     }
     std::string text;
     std::int64_t bytes = 0;

@@ -39,6 +39,20 @@ std::string_view TrimBlanks(std::string_view s)
                                            : s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
+// The names of the section headers: lines that, trimmed, are "[name]" with a name.
+std::vector<std::string> SectionNames(std::string_view text)
+{
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+        const std::string_view line = TrimBlanks(text.substr(at, end - at));
+        if (line.size() >= 3 && line.front() == '[' && line.back() == ']')
+            names.emplace_back(line.substr(1, line.size() - 2));
+        at = end + 1;
+    }
+    return names;
+}
+
 constexpr const char* kNone = "\x7f<none>";
 
 } // namespace
@@ -80,10 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
               TrimBlanks(expected.substr(0, IniAccess::kMaxValue)),
           "a written key reads back as its trimmed, cut value");
     // The first 4 keys of the first 8 sections (every read parses the whole text).
-    std::vector<std::string> sections;
+    const std::vector<std::string> sections = SectionNames(content);
     std::vector<std::string> keys;
-    for (std::int32_t i = 0, n = IniAccess::GetSectionsIn(content, "*", sections); i < n && i < 8;
-         ++i) {
+    for (std::size_t i = 0; i < sections.size() && i < 8; ++i) {
         const std::string& sec = sections[i];
         for (std::int32_t j = 0, k = IniAccess::GetKeysIn(content, sec, keys); j < k && j < 4;
              ++j) {

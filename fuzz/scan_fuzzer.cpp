@@ -49,7 +49,7 @@ Table Scan(std::string_view data, std::size_t blockSize, std::string& progressOr
             lastValue = nValue;
         }
     });
-    Check(pcl.Connect(kuvrion::MakeMemorySource(std::string(data)), "fuzz"),
+    Check(pcl.Connect(kuvrion::MakeMemorySource(std::string(data)), "fuzz").has_value(),
           "a memory job always connects");
     Check(pcl.Connected(), "connected after Connect");
     Check(pcl.FileSize() == static_cast<std::int64_t>(data.size()), "FileSize is the length");
@@ -64,21 +64,22 @@ Table Scan(std::string_view data, std::size_t blockSize, std::string& progressOr
     t.duplexSwitches = pcl.DuplexSwitches();
     t.language = pcl.Language().Label();
     for (std::int32_t n = 1; n <= t.pages; ++n) {
-        t.seek.push_back(pcl.PageSeek(n));
-        t.size.push_back(pcl.PageSize(n));
+        t.seek.push_back(pcl.PageSeek(n).value());
+        t.size.push_back(pcl.PageSize(n).value());
         t.formFeed.push_back(pcl.PageEndsWithFormFeed(n));
     }
-    Check(pcl.PageSeek(0) == 0 && pcl.PageSize(0) == 0 && pcl.Page(0).empty(), "page 0 is invalid");
-    Check(pcl.PageSeek(t.pages + 1) == 0 && pcl.Page(t.pages + 1).empty(),
+    std::string page;
+    Check(!pcl.PageSeek(0) && !pcl.PageSize(0) && !pcl.ReadPage(0, page), "page 0 is invalid");
+    Check(!pcl.PageSeek(t.pages + 1) && !pcl.ReadPage(t.pages + 1, page),
           "page Pages + 1 is invalid");
     // Every page reads back as the bytes of the job at its place.
     for (std::int32_t n = 1; n <= t.pages && n <= 16; ++n) {
         const auto& seek = t.seek[static_cast<std::size_t>(n) - 1];
         const auto& size = t.size[static_cast<std::size_t>(n) - 1];
         Check(seek >= 1 && size >= 0 && seek + size - 1 <= pcl.FileSize(), "page inside the file");
-        Check(pcl.Page(n) ==
-                  data.substr(static_cast<std::size_t>(seek) - 1, static_cast<std::size_t>(size)),
-              "Page reads the page's bytes");
+        Check(pcl.ReadPage(n, page) && page == data.substr(static_cast<std::size_t>(seek) - 1,
+                                                           static_cast<std::size_t>(size)),
+              "ReadPage reads the page's bytes");
     }
     pcl.Disconnect();
     Check(!pcl.Connected() && pcl.Pages() == 0 && pcl.PclJobHead().empty(),

@@ -79,20 +79,20 @@ std::string NearestMarkerText(std::string_view text, std::string_view marker)
     return std::string(text.substr(first, end - first));
 }
 
-std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& keyLen,
-                        std::string& id, ImpErrCounters* nImpErr)
+std::optional<FoundKey> FindAdrKey(std::string_view text, const Settings& s,
+                                   ImpErrCounters* nImpErr)
 {
-    id.clear();
     const std::string_view beg = s.sAdrKeyBeg;
     // An empty start marker is no key setting at all (the import is not offered with it), so it
     // is never found rather than found everywhere.
     const std::size_t found = beg.empty() ? std::string_view::npos : text.find(beg);
     if (found == std::string_view::npos) {
         Count(nImpErr, kKeyNotFound);
-        return 0;
+        return std::nullopt;
     }
-    const auto p = static_cast<std::int64_t>(found) + 1;
-    keyLen = static_cast<std::int64_t>(beg.size());
+    FoundKey key{{static_cast<std::int64_t>(found) + 1, static_cast<std::int64_t>(beg.size())}, {}};
+    std::string& id = key.id;
+    std::int64_t& keyLen = key.span.len;
     const std::size_t s0 = found + beg.size(); // 0-based first character after the start marker
 
     if (s.nAdrKeyMode != 0) {
@@ -103,7 +103,7 @@ std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& 
         } else {
             Count(nImpErr, kIdTooShort);
         }
-        return p;
+        return key;
     }
 
     const std::string_view end = s.sAdrKeyEnd;
@@ -116,7 +116,7 @@ std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& 
         id.assign(text.substr(s0, e - s0));
         keyLen += static_cast<std::int64_t>(e - s0 + end.size());
     }
-    return p;
+    return key;
 }
 
 void MaskAdrKey(std::string& page, const Settings& s)
@@ -127,10 +127,8 @@ void MaskAdrKey(std::string& page, const Settings& s)
 
 void MaskAdrKey(std::string& page, const Settings& s, PageScratch& scratch)
 {
-    KeySpan span;
-    std::string id;
-    span.pos = FindAdrKey(GetPageText(page, scratch), s, span.len, id, nullptr);
-    MaskKeySpan(page, span);
+    if (const auto key = FindAdrKey(GetPageText(page, scratch), s, nullptr))
+        MaskKeySpan(page, key->span);
 }
 
 void MaskKeySpan(std::string& page, KeySpan span)

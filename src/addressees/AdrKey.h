@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,12 +24,6 @@ using ImpErrCounters = std::array<std::int32_t, 4>;
 // The page without its escape sequences (a "W" sequence with its binary data).
 std::string GetPageText(std::string_view page);
 
-// Searches the key in a page text. Returns the 1-based position of the start marker (0 when
-// absent); sets keyLen (characters belonging to the key; unchanged when the marker is absent) and
-// id (empty when no valid ID). Adds 1 to the fault's counter in `nImpErr` when not null.
-std::int64_t FindAdrKey(std::string_view text, const Settings& s, std::int64_t& keyLen,
-                        std::string& id, ImpErrCounters* nImpErr);
-
 // The text of a page that reads as `marker` when case, blanks and punctuation are ignored
 // ("Kd-Nr:" for the marker "Kd.-Nr.:"), from its first letter or digit to its last with the
 // punctuation right after it; empty when there is none, or when the marker has no letter or
@@ -39,12 +34,25 @@ std::string NearestMarkerText(std::string_view text, std::string_view marker);
 // the page's length unchanged. Counts no faults.
 void MaskAdrKey(std::string& page, const Settings& s);
 
-// Where the key of a page lies in its page text: 1-based position (0 = no start marker) and the
-// number of characters that belong to it, as FindAdrKey gives them.
+// Where the key of a page lies in its page text: the 1-based position of its start marker and the
+// number of characters that belong to it. The empty span (pos 0, len 0) stands for a page without
+// a start marker, where nothing is masked.
 struct KeySpan {
     std::int64_t pos = 0;
     std::int64_t len = 0;
 };
+
+// The key found in a page text: where it lies, and the ID (empty when no valid ID follows the
+// start marker).
+struct FoundKey {
+    KeySpan span;
+    std::string id;
+};
+
+// Searches the key in a page text; nullopt when the start marker is absent. Adds 1 to the fault's
+// counter in `nImpErr` when not null.
+std::optional<FoundKey> FindAdrKey(std::string_view text, const Settings& s,
+                                   ImpErrCounters* nImpErr);
 // Blanks the key described by `span` in the raw page (the second half of MaskAdrKey), so an export
 // can reuse the spans its import found instead of searching every page again.
 void MaskKeySpan(std::string& page, KeySpan span);

@@ -17,59 +17,44 @@ void ImportLog::Open(const std::filesystem::path& path, bool enabled)
     m_enabled = enabled;
     if (!enabled)
         return;
-    Close();
-    m_errno = 0;
+    static_cast<void>(Close()); // a log of an earlier pass that cannot be flushed is left as it is
+    m_openErr = 0;
     std::error_code ec;
     std::filesystem::remove(path, ec); // a failure shows when the file cannot be created
-    errno = 0;
-    m_file = OpenStream(path, "wb");
-    if (!m_file) {
-        m_errno = errno != 0 ? errno : EIO;
+    const auto opened = OpenStream(path, "wb");
+    if (!opened) {
+        m_openErr = opened.error().err;
         return;
     }
+    m_file = *opened;
     std::setvbuf(m_file, nullptr, _IOFBF, kLogBuffer);
 }
 
-bool ImportLog::Write(std::string_view text)
+Result<void> ImportLog::Write(std::string_view text)
 {
     if (!m_enabled)
-        return true;
-    if (!m_file) {
-        if (m_errno == 0)
-            m_errno = EBADF;
-        return false;
-    }
+        return {};
+    if (!m_file)
+        return Fail(m_openErr != 0 ? m_openErr : EBADF);
     if (text.empty())
-        return true;
-    errno = 0;
-    if (!WriteToStream(m_file, text)) {
-        m_errno = errno != 0 ? errno : EIO;
-        return false;
-    }
-    return true;
+        return {};
+    if (auto written = WriteToStream(m_file, text); !written)
+        return Fail(written.error().err);
+    return {};
 }
 
-bool ImportLog::Close()
+Result<void> ImportLog::Close()
 {
     if (!m_file)
-        return true;
-    bool ok = true;
+        return {};
     errno = 0;
-    if (std::fflush(m_file) != 0) {
-        m_errno = errno != 0 ? errno : EIO;
-        ok = false;
-    }
-    if (std::fclose(m_file) != 0 && ok) {
-        m_errno = errno != 0 ? errno : EIO;
-        ok = false;
-    }
+    Result<void> closed;
+    if (std::fflush(m_file) != 0)
+        closed = Fail(errno);
+    if (std::fclose(m_file) != 0 && closed)
+        closed = Fail(errno);
     m_file = nullptr;
-    return ok;
-}
-
-int ImportLog::ErrorNumber() const
-{
-    return m_errno != 0 ? m_errno : EBADF;
+    return closed;
 }
 
 } // namespace kuvrion

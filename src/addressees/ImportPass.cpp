@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <exception>
 #include <new>
-#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -36,11 +35,6 @@ std::string Decimal(std::int64_t n)
     return s;
 }
 
-// Why the pass stopped.
-struct PassFailure {
-    Failure failure;
-};
-
 // Pages whose keys are searched before they are assigned in order; bounds the memory of the pass.
 constexpr std::int32_t kChunkPages = 4096;
 
@@ -48,8 +42,8 @@ constexpr std::int32_t kChunkPages = 4096;
 struct PageKey {
     KeySpan span;
     std::string id;
-    int fault = -1;    // index of the fault counter, -1 when the page carries a valid key
-    int readError = 0; // errno when the page could not be read
+    int fault = -1; // index of the fault counter, -1 when the page carries a valid key
+    std::optional<Failure> readFailure; // why the page could not be read
 };
 
 // Reads pages and searches their keys, a chunk at a time. Reading a page and searching its text
@@ -107,13 +101,15 @@ private:
         for (std::int32_t i = first; i <= last; ++i) {
             PageKey& key = m_keys[static_cast<std::size_t>(i - m_first)];
             key = PageKey{};
-            if (!m_pcl.ReadPage(i, b.page)) {
-                key.readError = m_pcl.ReadError() != 0 ? m_pcl.ReadError() : EIO;
+            if (auto read = m_pcl.ReadPage(i, b.page); !read) {
+                key.readFailure = read.error();
                 continue;
             }
             ImpErrCounters counts{};
-            key.span.pos = FindAdrKey(GetPageText(b.page, b.scratch), m_settings, key.span.len,
-                                      key.id, &counts);
+            if (auto found = FindAdrKey(GetPageText(b.page, b.scratch), m_settings, &counts)) {
+                key.span = found->span;
+                key.id = std::move(found->id);
+            }
             for (std::size_t f = 0; f < counts.size(); ++f) {
                 if (counts[f] != 0)
                     key.fault = static_cast<int>(f);
@@ -144,121 +140,146 @@ std::string FormatLogTime(std::time_t t)
     return buf;
 }
 
+namespace {
+
+// The pass itself: fills `result` and stops at the first failure, which it returns.
+Result<void> Pass(cPclMod& pcl, const std::string& srcFile, const Settings& s, cKVPersons& persons,
+                  ImpErrCounters& nImpErr, ImportLog& log, std::time_t startTime,
+                  const ImportHooks& hooks, ImportResult& result)
+{
+    const auto cancelled = [&hooks] { return hooks.cancelled && hooks.cancelled(); };
+    persons.Clear();
+    for (const std::string& line : {std::string("Log:\t").append(kProductName).append("\r\n"),
+                                    "Quelle:\t" + Utf8ToCp1252(srcFile) + "\r\n",
+                                    "Import:\t" + FormatLogTime(startTime) + "\r\n"}) {
+        if (auto written = log.Write(line); !written)
+            return written;
+    }
+
+    // An unreadable job goes on as one without pages, so the log tells the same; the result
+    // says that it could not be read. A job the pass refuses is disconnected before its pages
+    // are read.
+    const Result<void> readable = pcl.Connect(srcFile, cPclMod::ForeignJob::Stop);
+    if (cancelled()) // a scan stopped half-way leaves only part of the job
+        return Failure{FailureKind::Cancelled};
+    std::optional<Failure> refusal;
+    if (readable && !pcl.Language().IsPcl5())
+        refusal = Failure{FailureKind::NotPcl5, 0, 0, srcFile, pcl.Language().Label()};
+    else if (readable && pcl.DuplexSwitches())
+        refusal = Failure{FailureKind::DuplexSwitch, 0, 0, srcFile};
+    if (refusal)
+        pcl.Disconnect();
+    result.nJobPages = pcl.Pages();
+    if (hooks.onPagesKnown)
+        hooks.onPagesKnown(result.nJobPages);
+    if (auto written = log.Write("Seiten:\t" + Decimal(result.nJobPages) + "\r\n"); !written)
+        return written;
+    if (refusal && hooks.refusalText) {
+        const std::string text = Utf8ToCp1252(hooks.refusalText(*refusal));
+        if (auto written = log.Write("Abbruch:\t" + text + "\r\n"); !written)
+            return written;
+    }
+    if (pcl.Duplex() != DuplexMode::None) {
+        if (auto written =
+                log.Write(pcl.Duplex() == DuplexMode::ShortEdge ? "Duplex:\tkurze Kante\r\n"
+                                                                : "Duplex:\tlange Kante\r\n");
+            !written)
+            return written;
+    }
+    if (auto written = log.Write("\r\n"); !written)
+        return written;
+
+    // Reset also for an empty job, so its status shows no faults of an earlier import.
+    nImpErr.fill(0);
+    if (result.nJobPages > 0) {
+        if (auto written = log.Write("Seite\tAdrID\tAdrS.\tKey\r\n"); !written)
+            return written;
+        if (hooks.onCollectStart)
+            hooks.onCollectStart(result.nJobPages);
+
+        result.keySpans.resize(static_cast<std::size_t>(result.nJobPages));
+        std::shared_ptr<cKVPerson> current;
+        std::string line;
+        KeySearch search(pcl, s);
+        for (std::int32_t base = 1; base <= result.nJobPages; base += kChunkPages) {
+            const std::int32_t last = std::min(result.nJobPages, base + kChunkPages - 1);
+            search.Run(base, last);
+            for (std::int32_t i = base; i <= last; ++i) {
+                if (cancelled())
+                    return Failure{FailureKind::Cancelled};
+                if (hooks.onPage)
+                    hooks.onPage(i);
+                line.clear();
+                AppendDecimal(line, i);
+                line += '\t';
+                if (auto written = log.Write(line); !written)
+                    return written;
+
+                const PageKey& key = search.Key(i);
+                if (key.readFailure)
+                    return *key.readFailure;
+                result.keySpans[static_cast<std::size_t>(i - 1)] = key.span;
+                if (key.fault >= 0)
+                    ++nImpErr[static_cast<std::size_t>(key.fault)];
+                const std::string& id = key.id;
+
+                line.assign(id);
+                line += '\t';
+                if (auto written = log.Write(line); !written)
+                    return written;
+
+                line.clear();
+                if (!id.empty() || current) {
+                    if (!id.empty())
+                        current = persons.PersonByID(id);
+                    if (auto added = current->AddPage(i); !added)
+                        return added;
+                    ++result.nImpAssigned;
+                    AppendDecimal(line, current->Pages());
+                    line += id.empty() ? "\t+" : "\tok";
+                } else {
+                    line = "?\t?";
+                }
+                for (const std::string_view text :
+                     {std::string_view(line), std::string_view("\r\n")}) {
+                    if (auto written = log.Write(text); !written)
+                        return written;
+                }
+            }
+        }
+    }
+
+    if (result.nJobPages > 0) {
+        if (auto written = log.Write("\r\nAdr.:\t" + Decimal(persons.Count()) + "\r\n"); !written)
+            return written;
+    }
+    if (auto closed = log.Close(); !closed)
+        return closed;
+    if (!readable)
+        result.failure = Failure{FailureKind::SourceUnreadable, readable.error().err, 0, srcFile};
+    else if (refusal)
+        result.failure = refusal;
+    else
+        result.completed = true;
+    return {};
+}
+
+} // namespace
+
 ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Settings& s,
                            cKVPersons& persons, ImpErrCounters& nImpErr, ImportLog& log,
                            std::time_t startTime, const ImportHooks& hooks)
 {
     ImportResult result;
-    auto write = [&log](std::string_view text) {
-        if (!log.Write(text))
-            throw PassFailure{{FailureKind::LogWrite, log.ErrorNumber()}};
-    };
-
     try {
-        persons.Clear();
-        write(std::string("Log:\t").append(kProductName).append("\r\n"));
-        write("Quelle:\t" + Utf8ToCp1252(srcFile) + "\r\n");
-        write("Import:\t" + FormatLogTime(startTime) + "\r\n");
-
-        // An unreadable job goes on as one without pages, so the log tells the same; the result
-        // says that it could not be read. A job the pass refuses is disconnected before its pages
-        // are read.
-        const bool readable = pcl.Connect(srcFile, cPclMod::ForeignJob::Stop);
-        const auto stopIfCancelled = [&hooks] {
-            if (hooks.cancelled && hooks.cancelled())
-                throw PassFailure{{FailureKind::Cancelled}};
-        };
-        stopIfCancelled(); // a scan stopped half-way leaves only part of the job
-        std::optional<Failure> refusal;
-        if (readable && !pcl.Language().IsPcl5())
-            refusal = Failure{FailureKind::NotPcl5, 0, 0, srcFile, pcl.Language().Label()};
-        else if (readable && pcl.DuplexSwitches())
-            refusal = Failure{FailureKind::DuplexSwitch, 0, 0, srcFile};
-        if (refusal)
-            pcl.Disconnect();
-        result.nJobPages = pcl.Pages();
-        if (hooks.onPagesKnown)
-            hooks.onPagesKnown(result.nJobPages);
-        write("Seiten:\t" + Decimal(result.nJobPages) + "\r\n");
-        if (refusal && hooks.refusalText)
-            write("Abbruch:\t" + Utf8ToCp1252(hooks.refusalText(*refusal)) + "\r\n");
-        if (pcl.Duplex() != DuplexMode::None)
-            write(pcl.Duplex() == DuplexMode::ShortEdge ? "Duplex:\tkurze Kante\r\n"
-                                                        : "Duplex:\tlange Kante\r\n");
-        write("\r\n");
-
-        // Reset also for an empty job, so its status shows no faults of an earlier import.
-        nImpErr.fill(0);
-        if (result.nJobPages > 0) {
-            write("Seite\tAdrID\tAdrS.\tKey\r\n");
-            if (hooks.onCollectStart)
-                hooks.onCollectStart(result.nJobPages);
-
-            result.keySpans.resize(static_cast<std::size_t>(result.nJobPages));
-            std::shared_ptr<cKVPerson> current;
-            std::string line;
-            KeySearch search(pcl, s);
-            for (std::int32_t base = 1; base <= result.nJobPages; base += kChunkPages) {
-                const std::int32_t last = std::min(result.nJobPages, base + kChunkPages - 1);
-                search.Run(base, last);
-                for (std::int32_t i = base; i <= last; ++i) {
-                    stopIfCancelled();
-                    if (hooks.onPage)
-                        hooks.onPage(i);
-                    line.clear();
-                    AppendDecimal(line, i);
-                    line += '\t';
-                    write(line);
-
-                    const PageKey& key = search.Key(i);
-                    if (key.readError != 0)
-                        throw PassFailure{{FailureKind::PageRead, key.readError, i}};
-                    result.keySpans[static_cast<std::size_t>(i - 1)] = key.span;
-                    if (key.fault >= 0)
-                        ++nImpErr[static_cast<std::size_t>(key.fault)];
-                    const std::string& id = key.id;
-
-                    line.assign(id);
-                    line += '\t';
-                    write(line);
-
-                    line.clear();
-                    if (!id.empty() || current) {
-                        if (!id.empty())
-                            current = persons.PersonByID(id);
-                        try {
-                            current->AddPage(i);
-                        } catch (const std::overflow_error&) {
-                            throw PassFailure{{FailureKind::TooManyPages, 0, i}};
-                        }
-                        ++result.nImpAssigned;
-                        AppendDecimal(line, current->Pages());
-                        line += id.empty() ? "\t+" : "\tok";
-                    } else {
-                        line = "?\t?";
-                    }
-                    write(line);
-                    write("\r\n");
-                }
-            }
-        }
-
-        if (result.nJobPages > 0)
-            write("\r\nAdr.:\t" + Decimal(persons.Count()) + "\r\n");
-        if (!log.Close())
-            throw PassFailure{{FailureKind::LogWrite, log.ErrorNumber()}};
-        if (!readable)
-            result.failure = Failure{FailureKind::SourceUnreadable, pcl.ReadError(), 0, srcFile};
-        else if (refusal)
-            result.failure = refusal;
-        else
-            result.completed = true;
-    } catch (const PassFailure& f) {
-        result.failure = f.failure;
+        if (auto passed = Pass(pcl, srcFile, s, persons, nImpErr, log, startTime, hooks, result);
+            !passed)
+            result.failure = passed.error();
     } catch (const std::bad_alloc&) {
         result.failure = Failure{FailureKind::OutOfMemory};
     }
-    log.Close(); // harmless when already closed; a log that failed stays as far as it got
+    // Harmless when already closed; a log that failed stays as far as it got.
+    static_cast<void>(log.Close());
     return result;
 }
 

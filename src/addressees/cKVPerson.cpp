@@ -1,21 +1,21 @@
 #include "addressees/cKVPerson.h"
 
-#include <stdexcept>
+#include <cassert>
 
 namespace kuvrion {
 
-void cKVPerson::AddPage(std::int32_t nPagePos)
+Result<void> cKVPerson::AddPage(std::int32_t nPagePos)
 {
     // The page count is a 16-bit number in the log and the status display.
     if (nPagePosTab.size() >= static_cast<std::size_t>(kMaxPages))
-        throw std::overflow_error("cKVPerson::AddPage: more than 32767 pages");
+        return Failure{FailureKind::TooManyPages, 0, nPagePos};
     nPagePosTab.push_back(nPagePos);
+    return {};
 }
 
 std::int32_t cKVPerson::PagePos(std::int32_t nPageNr) const
 {
-    if (nPageNr < 1 || static_cast<std::size_t>(nPageNr) > nPagePosTab.size())
-        throw std::out_of_range("cKVPerson::PagePos: page number out of range");
+    assert(nPageNr >= 1 && nPageNr <= Pages());
     return nPagePosTab[static_cast<std::size_t>(nPageNr) - 1];
 }
 

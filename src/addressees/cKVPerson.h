@@ -2,6 +2,8 @@
 // in the order they were added.
 #pragma once
 
+#include "base/Result.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,9 +17,10 @@ public:
     const std::string& PersID() const { return sPersIdent; }
     void PersID(std::string sPersID) { sPersIdent = std::move(sPersID); }
     std::int32_t Pages() const { return static_cast<std::int32_t>(nPagePosTab.size()); }
-    // Appends a page number. Throws std::overflow_error when the addressee already has 32767 pages.
-    void AddPage(std::int32_t nPagePos);
-    // The nPageNr-th page added (1-based). Throws std::out_of_range outside 1..Pages().
+    // Appends a page number. Fails (TooManyPages, with that page) when the addressee already has
+    // 32767 pages.
+    Result<void> AddPage(std::int32_t nPagePos);
+    // The nPageNr-th page added (1-based); nPageNr must lie in 1..Pages().
     std::int32_t PagePos(std::int32_t nPageNr) const;
     const std::vector<std::int32_t>& PageList() const { return nPagePosTab; }
 

@@ -1,20 +1,19 @@
 #include "addressees/cKVPersons.h"
 
-#include <stdexcept>
+#include <algorithm>
+#include <cassert>
 
 namespace kuvrion {
 
 cKVPerson& cKVPersons::PersonByIndex(std::int32_t iIndex)
 {
-    if (iIndex < 0 || iIndex >= Count())
-        throw std::out_of_range("cKVPersons::PersonByIndex: index out of range");
+    assert(iIndex >= 0 && iIndex < Count());
     return *oPerson[static_cast<std::size_t>(iIndex)];
 }
 
 const cKVPerson& cKVPersons::PersonByIndex(std::int32_t iIndex) const
 {
-    if (iIndex < 0 || iIndex >= Count())
-        throw std::out_of_range("cKVPersons::PersonByIndex: index out of range");
+    assert(iIndex >= 0 && iIndex < Count());
     return *oPerson[static_cast<std::size_t>(iIndex)];
 }
 
@@ -26,14 +25,12 @@ std::shared_ptr<cKVPerson> cKVPersons::PersonByID(const std::string& sID)
 
     auto person = std::make_shared<cKVPerson>();
     person->PersID(sID);
-    const auto it = m_index.emplace(sID, Count()).first;
-    try {
-        oPerson.push_back(person);
-    } catch (...) {
-        // Keep list and index in step when the list cannot grow.
-        m_index.erase(it);
-        throw;
-    }
+    // The list grows before the index, so that running out of memory in either leaves list and
+    // index in step; the append then cannot fail.
+    if (oPerson.size() == oPerson.capacity())
+        oPerson.reserve(std::max<std::size_t>(16, oPerson.size() * 2));
+    m_index.emplace(sID, Count());
+    oPerson.push_back(person);
     return person;
 }
 

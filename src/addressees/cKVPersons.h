@@ -17,7 +17,7 @@ namespace kuvrion {
 class cKVPersons {
 public:
     std::int32_t Count() const { return static_cast<std::int32_t>(oPerson.size()); }
-    // 0-based. Throws std::out_of_range outside 0..Count()-1.
+    // 0-based; iIndex must lie in 0..Count()-1.
     cKVPerson& PersonByIndex(std::int32_t iIndex);
     const cKVPerson& PersonByIndex(std::int32_t iIndex) const;
     // The addressee with that ID, created and appended when there is none. Never null.

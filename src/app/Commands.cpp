@@ -257,7 +257,7 @@ void Commands::ChooseSource(const std::string& path, std::optional<std::int32_t>
 {
     m_state.cfg.sSrcFile = path;
     if (persist) {
-        WriteSourceFile(m_state.oIni, path, filterIndex);
+        static_cast<void>(WriteSourceFile(m_state.oIni, path, filterIndex));
     }
     RefreshSource();
     RefreshDestination();
@@ -286,7 +286,7 @@ void Commands::ChooseDestination(const std::string& path, std::optional<std::int
 {
     m_state.cfg.sDstFile = path;
     if (persist) {
-        WriteDestinationFile(m_state.oIni, path, filterIndex);
+        static_cast<void>(WriteDestinationFile(m_state.oIni, path, filterIndex));
     }
     RefreshDestination();
     m_reporter.StateChanged();
@@ -333,7 +333,13 @@ Outcome Commands::ScanSource()
     st.bJobDuplex = false;
     st.Persons.Clear();
     st.keySpans.clear();
-    const bool ok = st.bSrcOK && st.MyPcl.Connect(st.cfg.sSrcFile);
+    int readErr = 0;
+    if (st.bSrcOK) {
+        if (auto connected = st.MyPcl.Connect(st.cfg.sSrcFile); !connected) {
+            readErr = connected.error().err;
+        }
+    }
+    const bool ok = st.bSrcOK && readErr == 0;
     st.nJobPages = ok ? st.MyPcl.Pages() : 0;
     m_reporter.StateChanged();
     if (!st.bSrcOK) {
@@ -341,8 +347,8 @@ Outcome Commands::ScanSource()
                       Failure{FailureKind::SourceMissing, ENOENT, 0, st.cfg.sSrcFile});
     }
     if (!ok) {
-        return Finish(Action::Scan, Failure{FailureKind::SourceUnreadable, st.MyPcl.ReadError(), 0,
-                                            st.cfg.sSrcFile});
+        return Finish(Action::Scan,
+                      Failure{FailureKind::SourceUnreadable, readErr, 0, st.cfg.sSrcFile});
     }
     return Finish(Action::Scan, std::nullopt);
 }
@@ -397,7 +403,7 @@ Outcome Commands::Import()
     if (st.cfg.bUseLog) {
         st.bLogAvailable = true;
         if (const std::string corrected = CorrectedSettingsNotice(); !corrected.empty()) {
-            st.log.Write(Utf8ToCp1252(corrected) + "\r\n");
+            static_cast<void>(st.log.Write(Utf8ToCp1252(corrected) + "\r\n"));
         }
     }
     // The pass closes the log: a failure of its last flush is a failed log write like any other.
@@ -509,37 +515,43 @@ std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWr
         return Failure{FailureKind::TargetBlocked, 0, 0, path};
     }
     AtomicFile out;
-    if (!out.Open(PathFromUtf8(path))) {
+    if (auto opened = out.Open(PathFromUtf8(path)); !opened) {
         const std::string folder = ParentPath(path);
         const FailureKind what = folder.empty() || DirExists(folder)
                                      ? FailureKind::TargetOpen
                                      : FailureKind::TargetFolderMissing;
-        return Failure{what, out.ErrorNumber(), 0, path};
+        return Failure{what, opened.error().err, 0, path};
     }
     m_reporter.SetBusy(true);
     // A stop asked for ends the write like a failing one, and the temporary file goes.
     bool cancelled = false;
+    int writeErr = 0;
     std::optional<Failure> failure = write([&](std::string_view bytes) {
         cancelled = cancelled || m_reporter.Cancelled();
-        return !cancelled && out.Write(bytes);
+        if (cancelled)
+            return false;
+        auto written = out.Write(bytes);
+        if (!written)
+            writeErr = written.error().err;
+        return written.has_value();
     });
     if (failure && failure->what == FailureKind::TargetWrite) {
-        failure->err = out.ErrorNumber();
+        failure->err = writeErr;
         failure->path = path;
     }
     if (cancelled) {
         failure = Failure{FailureKind::Cancelled, 0, 0, path};
     }
     if (!failure && check) {
-        if (!out.Close()) {
-            failure = Failure{FailureKind::TargetCommit, out.ErrorNumber(), 0, path};
+        if (auto closed = out.Close(); !closed) {
+            failure = Failure{FailureKind::TargetCommit, closed.error().err, 0, path};
         } else if (const bool passed = check(PathToUtf8(out.TempPath())); m_reporter.Cancelled()) {
             failure = Failure{FailureKind::Cancelled, 0, 0, path};
         } else if (!passed) {
             // The target keeps its last good content; the rejected file stays for a look.
             failure = Failure{FailureKind::CheckFailed, 0, 0, rejectPath};
-            if (!out.CommitTo(PathFromUtf8(rejectPath))) {
-                failure->err = out.ErrorNumber();
+            if (auto kept = out.CommitTo(PathFromUtf8(rejectPath)); !kept) {
+                failure->err = kept.error().err;
                 failure->path.clear();
             }
         }
@@ -547,8 +559,8 @@ std::optional<Failure> Commands::WriteFile(const std::string& path, const FileWr
     if (!failure && steps.beforeRename) {
         failure = steps.beforeRename(PathToUtf8(out.TempPath()));
     }
-    if (!failure && !out.Commit()) {
-        failure = Failure{FailureKind::TargetCommit, out.ErrorNumber(), 0, path};
+    if (auto committed = failure ? Result<void>() : out.Commit(); !committed) {
+        failure = Failure{FailureKind::TargetCommit, committed.error().err, 0, path};
         if (steps.renameFailed) {
             steps.renameFailed();
         }
@@ -658,16 +670,20 @@ Outcome Commands::Export()
     RenameSteps steps;
     if (stores) {
         steps.beforeRename = [&](const std::string& temp) -> std::optional<Failure> {
-            if (!state.Begin(bits, m_lastExport.seqFirst, m_lastExport.sheets,
-                             PathFromUtf8(temp))) {
-                return Failure{FailureKind::StateWrite, errno, 0, PathToUtf8(state.File())};
+            if (auto begun = state.Begin(bits, m_lastExport.seqFirst, m_lastExport.sheets,
+                                         PathFromUtf8(temp));
+                !begun) {
+                return Failure{FailureKind::StateWrite, begun.error().err, 0,
+                               PathToUtf8(state.File())};
             }
             if (m_stepHook) {
                 m_stepHook(ExportStep::BeforeRename);
             }
             return std::nullopt;
         };
-        steps.renameFailed = [&] { state.Abandon(bits); };
+        // A failed rename gave no values: the marker goes (should that fail too, the next export
+        // continues after this one's range, which repeats no value).
+        steps.renameFailed = [&] { static_cast<void>(state.Abandon(bits)); };
     }
     const ExportRun run{start, m_renumber, &feed};
     std::optional<Failure> failure = WriteFile(
@@ -701,7 +717,8 @@ Outcome Commands::Export()
     }
     // A failed write leaves the marker, which puts the counter after this export next time.
     if (stores) {
-        state.Done(bits, m_lastExport.seqNext, reprint ? std::string() : job, start);
+        // Should this write fail, the marker left behind puts the counter after this export.
+        static_cast<void>(state.Done(bits, m_lastExport.seqNext, reprint ? std::string() : job, start));
     }
     ManifestColumns columns;
     if (bits > 0 && (st.cfg.seq_continue || m_seqStart || reprint)) {
@@ -784,7 +801,9 @@ Outcome Commands::ParseReprintList(const std::string& list, std::vector<bool>& k
         return Finish(Action::Export, Failure{FailureKind::EnvelopeList, 0, 0, {}, list});
     }
     if (choice.error == EnvelopeListError::OutOfRange) {
-        return Finish(Action::Export, Failure{FailureKind::EnvelopeOutOfRange, 0, total, {}, list});
+        return Finish(
+            Action::Export,
+            Failure{.what = FailureKind::EnvelopeOutOfRange, .detail = list, .count = total});
     }
     keep = std::move(choice.keep);
     return {};
@@ -876,9 +895,11 @@ std::optional<PageView> Commands::PageText(std::int32_t page) const
     PageView view;
     view.text = GetPageText(bytes);
     ImpErrCounters counts{};
-    std::int64_t keyLen = 0;
-    view.markerPos = FindAdrKey(view.text, st.cfg, keyLen, view.id, &counts);
-    view.markerLen = view.markerPos > 0 ? static_cast<std::int64_t>(st.cfg.sAdrKeyBeg.size()) : 0;
+    if (const auto key = FindAdrKey(view.text, st.cfg, &counts)) {
+        view.markerPos = key->span.pos;
+        view.markerLen = static_cast<std::int64_t>(st.cfg.sAdrKeyBeg.size());
+        view.id = key->id;
+    }
     for (std::size_t f = 0; f < counts.size(); ++f) {
         if (counts[f] != 0) {
             view.fault = static_cast<std::int32_t>(f);
@@ -902,7 +923,7 @@ Outcome Commands::SaveEscSkeleton(const std::string& path, bool persist)
 {
     AppState& st = m_state;
     if (persist) {
-        WriteSkeletonPath(st.oIni, path);
+        static_cast<void>(WriteSkeletonPath(st.oIni, path));
     }
     if (!CanSaveSkeleton()) {
         return Finish(Action::Skeleton, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
@@ -913,8 +934,12 @@ Outcome Commands::SaveEscSkeleton(const std::string& path, bool persist)
     if (st.MyPcl.SourceChanged()) {
         return Finish(Action::Skeleton, Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
     }
-    return WriteTarget(Action::Skeleton, path, [&](const Sink& sink) {
-        return WriteEscSkeleton(st.MyPcl, st.nJobPages, st.cfg.dummyasc, sink);
+    return WriteTarget(Action::Skeleton, path, [&](const Sink& sink) -> std::optional<Failure> {
+        if (auto written = WriteEscSkeleton(st.MyPcl, st.nJobPages, st.cfg.dummyasc, sink);
+            !written) {
+            return written.error();
+        }
+        return std::nullopt;
     });
 }
 
@@ -945,7 +970,7 @@ Outcome Commands::WriteReferencePage(const RefPageOptions& options, bool persist
 {
     // The options are stored before the file is written, so they stay even when it fails.
     if (persist) {
-        WriteRefPageOptions(m_state.oIni, options);
+        static_cast<void>(WriteRefPageOptions(m_state.oIni, options));
     }
     if (!options.grid && !options.marks) {
         return Finish(Action::RefPage, Failure{FailureKind::NothingToDraw});
@@ -1029,7 +1054,7 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
         const SettingSpec* row = FindSetting(issue.key);
         return row && row->writer == Writer::Keys;
     });
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Keys));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Keys).has_value());
     m_reporter.StateChanged();
 }
 
@@ -1050,11 +1075,11 @@ void Commands::ApplyOmeCode(const std::string& collect, const std::string& envel
     c.use_parity = marks[3];
     c.use_security = marks[4];
     ComputeCodeLength(c);
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeCode));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeCode).has_value());
     // A file that never had the switch keeps it out until it is turned on.
     if (seqContinue && *seqContinue != c.seq_continue) {
         c.seq_continue = *seqContinue;
-        SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Sequence));
+        SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Sequence).has_value());
     }
 }
 
@@ -1077,7 +1102,7 @@ Outcome Commands::ApplyFeedRules(const std::array<std::string, 4>& rules)
         const SettingSpec* row = FindSetting(issue.key);
         return row && row->writer == Writer::Feed;
     });
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Feed));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Feed).has_value());
     return {};
 }
 
@@ -1089,7 +1114,7 @@ void Commands::ApplyOmeLayout(const std::array<float, 5>& xyabd)
     c.ome_a = xyabd[2];
     c.ome_b = xyabd[3];
     c.ome_d = xyabd[4];
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeLayout));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeLayout).has_value());
 }
 
 void Commands::ApplyPrintArea(const std::array<float, 6>& values)
@@ -1101,7 +1126,7 @@ void Commands::ApplyPrintArea(const std::array<float, 6>& values)
     c.stdtopmm = values[3];
     c.omeleftmm = values[4];
     c.ometopmm = values[5];
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::PrintArea));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::PrintArea).has_value());
 }
 
 void Commands::ApplyOrganize(std::int32_t limit, bool on)
@@ -1109,7 +1134,7 @@ void Commands::ApplyOrganize(std::int32_t limit, bool on)
     Settings& c = m_state.cfg;
     c.nEnvLimit = static_cast<std::int16_t>(Bound(Catalogued("envlimit"), limit));
     c.bEnvLimit = on;
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Organize));
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Organize).has_value());
 }
 
 Outcome Commands::ApplyDmx(const Settings& dmx)
@@ -1134,7 +1159,7 @@ Outcome Commands::ApplyDmx(const Settings& dmx)
         return Finish(Action::Settings, Failure{*misplaced});
     }
     m_state.cfg = std::move(c);
-    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Dmx));
+    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Dmx).has_value());
     if (misplaced) {
         return Tell(MessageFor(Action::Settings, Failure{*misplaced}));
     }
@@ -1145,7 +1170,7 @@ void Commands::ApplyManifest(bool on)
 {
     if (m_state.cfg.bManifest != on) {
         m_state.cfg.bManifest = on;
-        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Organize));
+        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Organize).has_value());
     }
 }
 
@@ -1153,15 +1178,15 @@ void Commands::ApplyFillChar(std::int32_t code, bool persist)
 {
     m_state.cfg.dummyasc = Bound(Catalogued("dummyasc"), code);
     if (persist) {
-        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::FillChar));
+        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::FillChar).has_value());
     }
 }
 
 void Commands::Close(std::array<std::int32_t, 2> posTwips)
 {
-    m_state.log.Close();
+    static_cast<void>(m_state.log.Close());
     m_state.cfg.winmainpos = posTwips;
-    WriteSettings(m_state.oIni, m_state.cfg, Writer::Window);
+    static_cast<void>(WriteSettings(m_state.oIni, m_state.cfg, Writer::Window));
 }
 
 std::vector<std::string> Commands::UpdaterCommandLine() const

@@ -62,30 +62,29 @@ std::optional<Failure> CopyIntoFolder(const std::string& marked, const std::stri
         return Failure{FailureKind::TargetFolderMissing, ENOENT, 0, folder};
     }
     const fs::path target = dir / PathFromUtf8(marked).filename();
-    int err = 0;
-    const std::unique_ptr<InputFile> in = OpenInputFile(PathFromUtf8(marked), err);
+    const auto in = OpenInputFile(PathFromUtf8(marked));
     if (!in) {
-        return Failure{FailureKind::FileMissing, err, 0, marked};
+        return Failure{FailureKind::FileMissing, in.error().err, 0, marked};
     }
     AtomicFile out;
-    if (!out.Open(target)) {
-        return Failure{FailureKind::TargetOpen, out.ErrorNumber(), 0, PathToUtf8(target)};
+    if (auto opened = out.Open(target); !opened) {
+        return Failure{FailureKind::TargetOpen, opened.error().err, 0, PathToUtf8(target)};
     }
     std::string buf(1 << 16, '\0');
     for (std::int64_t at = 0;;) {
-        const std::int64_t got =
-            in->ReadAt(at, buf.data(), static_cast<std::int64_t>(buf.size()), err);
-        if (got < 0) {
-            return Failure{FailureKind::SourceUnreadable, err, 0, marked};
+        const auto got = (*in)->ReadAt(at, buf.data(), static_cast<std::int64_t>(buf.size()));
+        if (!got) {
+            return Failure{FailureKind::SourceUnreadable, got.error().err, 0, marked};
         }
-        if (got == 0) {
+        if (*got == 0) {
             break;
         }
-        out.Write(std::string_view(buf.data(), static_cast<std::size_t>(got)));
-        at += got;
+        // A failed write is remembered and reported by the commit.
+        static_cast<void>(out.Write(std::string_view(buf.data(), static_cast<std::size_t>(*got))));
+        at += *got;
     }
-    if (!out.Commit()) {
-        return Failure{FailureKind::TargetWrite, out.ErrorNumber(), 0, PathToUtf8(target)};
+    if (auto committed = out.Commit(); !committed) {
+        return Failure{FailureKind::TargetWrite, committed.error().err, 0, PathToUtf8(target)};
     }
     return std::nullopt;
 }
@@ -93,10 +92,9 @@ std::optional<Failure> CopyIntoFolder(const std::string& marked, const std::stri
 std::optional<Failure> RunHandOver(const std::vector<std::string>& args,
                                    const std::vector<std::string>& env, const std::string& uri)
 {
-    int err = 0;
-    const std::optional<int> status = RunProgram(args, env, err);
+    const Result<int> status = RunProgram(args, env);
     if (!status) {
-        return Failure{FailureKind::DeliveryFailed, err, 0, uri, args[0]};
+        return Failure{FailureKind::DeliveryFailed, status.error().err, 0, uri, args[0]};
     }
     if (*status != 0) {
         return Failure{FailureKind::DeliveryFailed, EIO, 0, uri,

@@ -36,9 +36,9 @@ int CopyWhole(const fs::path& from, const fs::path& to)
         RemoveFileQuietly(temp);
         return ec.value();
     }
-    if (const int err = ReplaceFile(temp, to); err != 0) {
+    if (auto replaced = ReplaceFile(temp, to); !replaced) {
         RemoveFileQuietly(temp);
-        return err;
+        return replaced.error().err;
     }
     return 0;
 }
@@ -79,8 +79,15 @@ std::optional<Failure> FileRefusedJob(const fs::path& job, const std::string& na
     fs::path text = target;
     text += ".txt";
     AtomicFile file;
-    if (!file.Open(text) || !file.Write(reason + "\r\n") || !file.Commit()) {
-        return Failure{FailureKind::JobMove, file.ErrorNumber(), 0, PathToUtf8(text)};
+    Result<void> written = file.Open(text);
+    if (written) {
+        written = file.Write(reason + "\r\n");
+    }
+    if (written) {
+        written = file.Commit();
+    }
+    if (!written) {
+        return Failure{FailureKind::JobMove, written.error().err, 0, PathToUtf8(text)};
     }
     if (const int err = MoveOrCopy(job, target, move); err != 0) {
         return Failure{FailureKind::JobMove, err, 0, PathToUtf8(job)};

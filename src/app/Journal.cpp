@@ -118,11 +118,16 @@ std::optional<Failure> Journal::Append(const JournalEntry& entry)
     line += CsvField(entry.time) + ";" + CsvField(entry.job) + ";" + entry.sha256 + ";" +
             std::to_string(entry.pages) + ";" + std::to_string(entry.sheets) + ";" +
             std::to_string(entry.envelopes) + ";" + CsvField(entry.result) + "\r\n";
-    std::FILE* file = OpenStream(m_path, "ab");
-    if (!file) {
-        return Failure{FailureKind::JournalWrite, errno, 0, PathToUtf8(m_path)};
+    const auto opened = OpenStream(m_path, "ab");
+    if (!opened) {
+        return Failure{FailureKind::JournalWrite, opened.error().err, 0, PathToUtf8(m_path)};
     }
-    int err = WriteToStream(file, line) ? FlushToDisk(file) : errno;
+    std::FILE* file = *opened;
+    Result<void> written = WriteToStream(file, line);
+    if (written) {
+        written = FlushToDisk(file);
+    }
+    int err = written ? 0 : written.error().err;
     if (std::fclose(file) != 0 && err == 0) {
         err = errno;
     }

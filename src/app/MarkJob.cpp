@@ -101,17 +101,19 @@ MarkResult MarkJob(const MarkRequest& request)
     if (withList) {
         fs::path list = target;
         list.replace_extension(".csv");
-        if (const int err = ReplaceFile(stagedList, list); err != 0) {
+        if (auto replaced = ReplaceFile(stagedList, list); !replaced) {
             RemoveFileQuietly(stagedJob);
             RemoveFileQuietly(stagedList);
-            result.failure = Failure{FailureKind::ManifestWrite, err, 0, PathToUtf8(list)};
+            result.failure =
+                Failure{FailureKind::ManifestWrite, replaced.error().err, 0, PathToUtf8(list)};
             return result;
         }
         result.manifest = PathToUtf8(list);
     }
-    if (const int err = ReplaceFile(stagedJob, target); err != 0) {
+    if (auto replaced = ReplaceFile(stagedJob, target); !replaced) {
         RemoveFileQuietly(stagedJob);
-        result.failure = Failure{FailureKind::TargetCommit, err, 0, request.marked};
+        result.failure =
+            Failure{FailureKind::TargetCommit, replaced.error().err, 0, request.marked};
     }
     return result;
 }

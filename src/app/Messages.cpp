@@ -17,7 +17,8 @@ using enum MessageKind;
 
 // One row per result a command words. `text` is the message; `badInput`, when set, is what the
 // command-line tool prints instead, because for it the failure means unusable input. In both,
-// {path}, {page} and {error} stand for the failure's file, page number and system error.
+// {path}, {page}, {sheet}, {count} and {error} stand for the failure's file, page number, sheet
+// number, count and system error.
 struct Row {
     Action action;
     std::optional<FailureKind> failure; // nullopt: the command succeeded
@@ -60,7 +61,7 @@ constexpr std::string_view kSourceRefused = "Der Quelljob kann nicht importiert 
 constexpr std::string_view kEnvelopeList =
     "Die Kuvertliste ist fehlerhaft (Beispiel: 3,5-7): {detail}";
 constexpr std::string_view kEnvelopeOutOfRange =
-    "Die Kuvertliste nennt ein Kuvert, das der Job nicht hat (Kuverts 1 bis {page}): {detail}";
+    "Die Kuvertliste nennt ein Kuvert, das der Job nicht hat (Kuverts 1 bis {count}): {detail}";
 constexpr std::string_view kTargetNotCreated =
     "Zieldatei konnte nicht angelegt werden: {path}{cause}";
 constexpr std::string_view kSkeletonFailed =
@@ -76,10 +77,10 @@ constexpr std::string_view kDmxTemplate =
     "SHEET, SHEETS, CLOSE, SEQ, JOB und ID in geschweiften Klammern, wahlweise mit Doppelpunkt "
     "und einer Stellenzahl von 1 bis 20.";
 constexpr std::string_view kDmxTooWide =
-    "Der 2D-Code kann nicht geschrieben werden: Auf Blatt {page} ist ein Wert breiter als sein "
+    "Der 2D-Code kann nicht geschrieben werden: Auf Blatt {sheet} ist ein Wert breiter als sein "
     "Feld ({detail}). Bitte die Stellenzahl im Muster erhöhen.";
 constexpr std::string_view kDmxTooLong =
-    "Der 2D-Code kann nicht geschrieben werden: Der Inhalt für Blatt {page} ist mit {detail} "
+    "Der 2D-Code kann nicht geschrieben werden: Der Inhalt für Blatt {sheet} ist mit {detail} "
     "Zeichen zu lang für das größte Symbol. Bitte das Muster kürzen.";
 constexpr std::string_view kDmxOutside =
     "Der 2D-Code liegt links oder oberhalb des bedruckbaren Bereichs. Bitte seine Position "
@@ -352,6 +353,10 @@ std::string Fill(std::string_view text, const std::optional<Failure>& failure)
             out += failure->path;
         else if (failure && name == "page")
             out += std::to_string(failure->page);
+        else if (failure && name == "sheet")
+            out += std::to_string(failure->sheet);
+        else if (failure && name == "count")
+            out += std::to_string(failure->count);
         else if (failure && name == "detail")
             out += failure->detail;
         else if (failure && name == "allowed")

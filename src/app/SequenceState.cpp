@@ -5,6 +5,7 @@
 #include "settings/IniAccess.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <vector>
@@ -65,15 +66,15 @@ std::uint32_t SequenceState::Next(std::int32_t bits) const
     return value;
 }
 
-bool SequenceState::Begin(std::int32_t bits, std::uint32_t start, std::int64_t sheets,
+Result<void> SequenceState::Begin(std::int32_t bits, std::uint32_t start, std::int64_t sheets,
                           const std::filesystem::path& tempFile)
 {
     IniAccess ini;
     ini.IniFile(PathToUtf8(m_file));
     const std::string marker = std::to_string(start) + "," + std::to_string(sheets) + "," +
                                Utf8ToCp1252(PathToUtf8(tempFile));
-    if (marker.size() > IniAccess::kMaxValue)
-        return false; // a cut name would not find the file again
+    if (marker.size() > IniAccess::kMaxValue) // a cut name would not find the file again
+        return Failure{FailureKind::StateWrite, ENAMETOOLONG, 0, PathToUtf8(m_file)};
     // The counter as it stands now goes in with the marker: a marker it replaces may have been
     // resolved in it.
     const std::string nextKey = Key("next", bits), begunKey = Key("begun", bits);
@@ -82,7 +83,7 @@ bool SequenceState::Begin(std::int32_t bits, std::uint32_t start, std::int64_t s
     return ini.WriteEntries(entries);
 }
 
-bool SequenceState::Done(std::int32_t bits, std::uint32_t next, const std::string& job,
+Result<void> SequenceState::Done(std::int32_t bits, std::uint32_t next, const std::string& job,
                          std::uint32_t start)
 {
     IniAccess ini;
@@ -96,7 +97,7 @@ bool SequenceState::Done(std::int32_t bits, std::uint32_t next, const std::strin
     return ini.WriteEntries(entries);
 }
 
-bool SequenceState::Abandon(std::int32_t bits)
+Result<void> SequenceState::Abandon(std::int32_t bits)
 {
     IniAccess ini;
     ini.IniFile(PathToUtf8(m_file));

@@ -9,6 +9,8 @@
 // stays free. Either way no value is given twice and none is skipped.
 #pragma once
 
+#include "base/Result.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -23,13 +25,13 @@ public:
     // The value the next export starts with, for a field of `bits` bits (0 when none is stored).
     std::uint32_t Next(std::int32_t bits) const;
     // Before the rename: the export of `sheets` sheets from `start` on, written to `tempFile`.
-    bool Begin(std::int32_t bits, std::uint32_t start, std::int64_t sheets,
+    Result<void> Begin(std::int32_t bits, std::uint32_t start, std::int64_t sheets,
                const std::filesystem::path& tempFile);
     // After the rename: the next value, and (unless `job` is empty) the start of the full export
     // of job `job` (JobFingerprint of its source) for a closed-loop reprint. Clears the marker.
-    bool Done(std::int32_t bits, std::uint32_t next, const std::string& job, std::uint32_t start);
+    Result<void> Done(std::int32_t bits, std::uint32_t next, const std::string& job, std::uint32_t start);
     // The rename failed: the marker goes, the range stays free.
-    bool Abandon(std::int32_t bits);
+    Result<void> Abandon(std::int32_t bits);
     // The start of the last full export of `job` with this width; nullopt when the last one was
     // another job.
     std::optional<std::uint32_t> JobStart(std::int32_t bits, const std::string& job) const;

@@ -27,8 +27,10 @@ std::optional<Failure> SpooledJob::Spool(std::istream& in, const fs::path& dir)
     for (int attempt = 0; attempt < 100 && !file; ++attempt) {
         m_path = folder / ("kuvrion-stdin-" + std::to_string(ProcessId()) + "-" +
                            std::to_string(seed()) + ".pcl.tmp");
-        file = CreateNewFile(m_path, nullptr, err);
-        if (!file && err != EEXIST) {
+        auto created = CreateNewFile(m_path, nullptr);
+        if (created) {
+            file = *created;
+        } else if (err = created.error().err; err != EEXIST) {
             break;
         }
     }
@@ -42,8 +44,11 @@ std::optional<Failure> SpooledJob::Spool(std::istream& in, const fs::path& dir)
     while (in) {
         in.read(buf.data(), static_cast<std::streamsize>(kChunk));
         const auto got = static_cast<std::size_t>(in.gcount());
-        if (got > 0 && !WriteToStream(file, std::string_view(buf.data(), got))) {
-            failure = Failure{FailureKind::TargetWrite, errno, 0, PathToUtf8(m_path)};
+        if (got == 0) {
+            continue;
+        }
+        if (auto written = WriteToStream(file, std::string_view(buf.data(), got)); !written) {
+            failure = Failure{FailureKind::TargetWrite, written.error().err, 0, PathToUtf8(m_path)};
             break;
         }
     }

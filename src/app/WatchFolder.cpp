@@ -245,9 +245,9 @@ std::optional<Failure> WatchFolder::Process(const std::string& workName)
 {
     const std::optional<WorkName> parts = SplitWorkName(workName);
     const fs::path work = m_work / PathFromUtf8(workName);
-    int err = 0;
     // A job that cannot be read has no digest; the pipeline then refuses it with the reason.
-    const std::string sha = Sha256OfFile(work, err).value_or("");
+    const Result<std::string> digest = Sha256OfFile(work);
+    const std::string sha = digest ? *digest : "";
     const std::string taken = TakenTime(parts->takenMs);
     if (auto entry = m_journal->Find(taken, parts->job, sha)) {
         if (entry->result == kJournalDelivering) {

@@ -28,10 +28,10 @@ AtomicFile::~AtomicFile()
     Discard();
 }
 
-bool AtomicFile::Open(const std::filesystem::path& target)
+Result<void> AtomicFile::Open(const std::filesystem::path& target)
 {
     Discard();
-    m_errno = 0;
+    m_failure.reset();
     m_target = target;
     std::error_code ec;
     // Replace the file a symbolic link points to, not the link.
@@ -45,11 +45,11 @@ bool AtomicFile::Open(const std::filesystem::path& target)
     const auto st = std::filesystem::status(m_target, ec);
     if (std::filesystem::exists(st)) {
         if (std::filesystem::is_directory(st))
-            return Fail(EISDIR);
+            return Fail(FailureKind::TargetOpen, EISDIR);
         // A pipe or a device in the target's place would be swapped for a plain file by the
         // rename (think of /dev/null chosen as destination by root): never replace one.
         if (!std::filesystem::is_regular_file(st))
-            return Fail(EPERM);
+            return Fail(FailureKind::TargetOpen, EPERM);
         keepMode = true;
     }
 
@@ -62,76 +62,79 @@ bool AtomicFile::Open(const std::filesystem::path& target)
         m_temp += ".";
         m_temp += RandomSuffix(rng) + ".tmp";
         // The new file gets the permissions of the file it replaces.
-        m_file = CreateNewFile(m_temp, keepMode ? &m_target : nullptr, err);
-        if (!m_file && err != EEXIST)
+        auto created = CreateNewFile(m_temp, keepMode ? &m_target : nullptr);
+        if (created) {
+            m_file = *created;
+        } else if (err = created.error().err; err != EEXIST) {
             break;
+        }
     }
     if (!m_file) {
         m_temp.clear();
-        return Fail(err);
+        return Fail(FailureKind::TargetOpen, err);
     }
     m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     std::setvbuf(m_file, m_buffer.get(), _IOFBF, kBufferSize);
-    return true;
+    return {};
 }
 
-bool AtomicFile::Write(std::string_view bytes)
+Result<void> AtomicFile::Write(std::string_view bytes)
 {
-    if (m_errno != 0)
-        return false;
+    if (m_failure)
+        return *m_failure;
     if (!m_file)
-        return Fail(EBADF);
+        return Fail(FailureKind::TargetWrite, EBADF);
     if (bytes.empty())
-        return true;
-    errno = 0;
-    if (!WriteToStream(m_file, bytes))
-        return Fail(errno != 0 ? errno : EIO);
+        return {};
+    if (auto written = WriteToStream(m_file, bytes); !written)
+        return Fail(FailureKind::TargetWrite, written.error().err);
     m_written += static_cast<std::int64_t>(bytes.size());
     // Start the write-back of every finished stretch at once, so the disk works while the job is
     // still being written and the final sync has little left to wait for.
     if (m_written - m_writeBackFrom >= kWriteBackStretch) {
+        errno = 0;
         if (std::fflush(m_file) != 0)
-            return Fail(errno != 0 ? errno : EIO);
+            return Fail(FailureKind::TargetWrite, errno);
         StartWriteBack(m_file, m_writeBackFrom, m_written - m_writeBackFrom);
         m_writeBackFrom = m_written;
     }
-    return true;
+    return {};
 }
 
-bool AtomicFile::Close()
+Result<void> AtomicFile::Close()
 {
-    if (!m_file && m_temp.empty() && m_errno == 0)
-        Fail(EBADF);
-    if (m_errno == 0 && m_file) {
-        if (const int err = FlushToDisk(m_file); err != 0)
-            Fail(err);
+    if (!m_file && m_temp.empty() && !m_failure)
+        Fail(FailureKind::TargetCommit, EBADF);
+    if (!m_failure && m_file) {
+        if (auto flushed = FlushToDisk(m_file); !flushed)
+            Fail(FailureKind::TargetCommit, flushed.error().err);
     }
     if (m_file) {
         errno = 0;
         const int rc = std::fclose(m_file);
         m_file = nullptr;
         m_buffer.reset();
-        if (rc != 0 && m_errno == 0)
-            Fail(errno != 0 ? errno : EIO);
+        if (rc != 0 && !m_failure)
+            Fail(FailureKind::TargetCommit, errno);
     }
-    if (m_errno != 0) {
+    if (m_failure) {
         Discard();
-        return false;
+        return *m_failure;
     }
-    return true;
+    return {};
 }
 
-bool AtomicFile::CommitTo(const std::filesystem::path& name)
+Result<void> AtomicFile::CommitTo(const std::filesystem::path& name)
 {
-    if (!Close())
-        return false;
-    if (const int err = ReplaceFile(m_temp, name); err != 0) {
-        Fail(err);
+    if (auto closed = Close(); !closed)
+        return closed;
+    if (auto replaced = ReplaceFile(m_temp, name); !replaced) {
+        Fail(FailureKind::TargetCommit, replaced.error().err);
         Discard();
-        return false;
+        return *m_failure;
     }
     m_temp.clear();
-    return true;
+    return {};
 }
 
 void AtomicFile::Discard()
@@ -147,11 +150,11 @@ void AtomicFile::Discard()
     }
 }
 
-bool AtomicFile::Fail(int err)
+Failure AtomicFile::Fail(FailureKind what, int err)
 {
-    if (m_errno == 0)
-        m_errno = err != 0 ? err : EIO;
-    return false;
+    if (!m_failure)
+        m_failure = Failure{what, err != 0 ? err : EIO, 0, PathToUtf8(m_target)};
+    return *m_failure;
 }
 
 } // namespace kuvrion

@@ -2,14 +2,19 @@
 // everything was written, so an existing target is only ever replaced by a complete file.
 //
 // Usage: AtomicFile f; if (!f.Open(target)) ...; f.Write(...)...; if (!f.Commit()) ... .
-// Write() never throws; the first failure is remembered and every later Write() is a no-op.
+// Write() never throws; the first failure is remembered, every later Write() returns it without
+// writing, and so do Close() and Commit(). The failure carries the errno value and the target's
+// name, as TargetOpen (Open), TargetWrite (Write) or TargetCommit (flushing, closing, renaming).
 // Destroying an uncommitted AtomicFile removes the temporary file and leaves the target untouched.
 #pragma once
+
+#include "base/Result.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,30 +27,26 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file beside `target`. False (with ErrorNumber() set) when it cannot
-    // be created.
-    bool Open(const std::filesystem::path& target);
-    // Appends bytes; false once any write has failed.
-    bool Write(std::string_view bytes);
-    bool Write(char c) { return Write(std::string_view(&c, 1)); }
+    // Creates the temporary file beside `target`; fails when it cannot be created.
+    Result<void> Open(const std::filesystem::path& target);
+    // Appends bytes; fails once any write has failed.
+    Result<void> Write(std::string_view bytes);
     // Flushes, syncs and closes the temporary file, which stays for a look (TempPath()) until
-    // Commit, CommitTo or Discard. False (temporary removed) on any failure so far.
-    bool Close();
-    // Closes and renames over the target. False (temporary removed, target untouched) on any
+    // Commit, CommitTo or Discard. Fails (temporary removed) on any failure so far.
+    Result<void> Close();
+    // Closes and renames over the target. Fails (temporary removed, target untouched) on any
     // failure so far. Keeps the permission bits of an existing target.
-    bool Commit() { return CommitTo(m_target); }
+    Result<void> Commit() { return CommitTo(m_target); }
     // The same, under another name than the target (which then stays as it was).
-    bool CommitTo(const std::filesystem::path& name);
+    Result<void> CommitTo(const std::filesystem::path& name);
     // Removes the temporary file; the target stays as it was.
     void Discard();
 
-    bool Failed() const { return m_errno != 0; }
-    // errno of the first failure, 0 when none.
-    int ErrorNumber() const { return m_errno; }
     const std::filesystem::path& TempPath() const { return m_temp; }
 
 private:
-    bool Fail(int err);
+    // Remembers the first failure (as `what`, with the target's name) and returns it.
+    Failure Fail(FailureKind what, int err);
 
     std::filesystem::path m_target;
     std::filesystem::path m_temp;
@@ -54,7 +55,7 @@ private:
     static constexpr std::int64_t kWriteBackStretch = 32 << 20;
     std::int64_t m_written = 0;       // bytes written so far
     std::int64_t m_writeBackFrom = 0; // start of the stretch not yet handed to the disk
-    int m_errno = 0;
+    std::optional<Failure> m_failure; // the first failure
 };
 
 } // namespace kuvrion

@@ -1,8 +1,11 @@
-// A failure of the core as a value: what failed, the system error number and where it applies.
-// The core never words a failure; the command layer turns it into the message the user sees.
+// A failure of the core as a value: what failed, the system error number and where it applies (the
+// file, the page of a job or the sheet of a marked one, the byte offset). Functions that can fail
+// return it in a Result (Result.h). The core never words a failure; the command layer turns it
+// into the message the user sees.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kuvrion {
@@ -15,7 +18,7 @@ enum class FailureKind : std::uint8_t {
     NoPages,          // the job holds no page
     NotPcl5,          // the job is in another printer language (detail: the language found)
     DuplexSwitch,     // the job switches between simplex and duplex or selects sides itself
-    PageRead,         // a page could not be read (err, page)
+    PageRead,         // a page could not be read (err, page, offset)
     PageMissing,      // a page of an addressee is not in the job (page)
     // The import.
     KeyIncomplete,    // the key settings are incomplete
@@ -42,7 +45,7 @@ enum class FailureKind : std::uint8_t {
     ManifestWrite,      // the envelope list beside the export could not be written (err, path)
     EnvelopeList,       // a reprint list that is not a list of envelope numbers (detail: the list)
     EnvelopeOutOfRange, // a reprint list names an envelope the export does not fill (detail: the
-                        // list; page: the number of envelopes there are)
+                        // list; count: the number of envelopes there are)
     // The sequence across exports and the selective feed.
     SeqStartRange,     // a sequence start beyond the counter (detail: the value; page: the largest)
     SeqUnknown,        // a closed-loop reprint whose full export's sequence start is not known
@@ -52,8 +55,8 @@ enum class FailureKind : std::uint8_t {
     FeedIdsUnreadable, // the ID list of a feeder rule cannot be read (err, path; page: the feeder)
     // The 2D code beside the bars.
     DmxTemplate,    // a content template that is not text and fields (detail: the template)
-    DmxTooWide,     // a value wider than its field (page: the sheet; detail: "{ENV:2}=123")
-    DmxTooLong,     // content beyond the largest symbol (page: the sheet; detail: its length)
+    DmxTooWide,     // a value wider than its field (sheet; detail: "{ENV:2}=123")
+    DmxTooLong,     // content beyond the largest symbol (sheet; detail: its length)
     DmxOutside,     // the symbol lies left of or above the print area
     DmxUnavailable, // the program was built without the 2D code library
     DmxNearBars,    // a warning: the symbol reaches into the clear zone of the bars
@@ -62,6 +65,7 @@ enum class FailureKind : std::uint8_t {
     SettingsWrite, // the settings file could not be written (path)
     FileMissing,   // a file to be opened does not exist (path)
     NoViewer,      // no program on this computer opens the file (path)
+    ProgramFailed, // a program could not be started or did not end normally (err, path)
     CodeUnusable,  // the OME settings give no readable code (detail: why)
     // Jobs without hands: the watched folder, delivery to a printer, the print port.
     JournalWrite,   // the journal could not be written (err, path)
@@ -81,9 +85,12 @@ enum class FailureKind : std::uint8_t {
 struct Failure {
     FailureKind what;
     int err = 0;             // the system error number (errno), 0 when no system call failed
-    std::int32_t page = 0;   // the 1-based page number where it applies, 0 when none
+    std::int32_t page = 0;   // the 1-based number of the job page where it applies, 0 when none
     std::string path = {};   // the file it concerns, where the message names it
     std::string detail = {}; // what else the message names (the language of a refused job)
+    std::int32_t sheet = 0;  // the 1-based number of the sheet of a marked job, 0 when none
+    std::int32_t count = 0;  // a number of things the message names (envelopes there are)
+    std::optional<std::int64_t> offset = {}; // the 0-based byte offset in `path` where it applies
 };
 
 } // namespace kuvrion

@@ -17,16 +17,19 @@ std::atomic<std::int64_t>& WriteLimit()
 
 } // namespace
 
-bool WriteToStream(std::FILE* file, std::string_view bytes)
+Result<void> WriteToStream(std::FILE* file, std::string_view bytes)
 {
     if (const std::int64_t limit = WriteLimit().load(std::memory_order_relaxed); limit >= 0) {
         const long at = std::ftell(file);
         if (at < 0 || at + static_cast<std::int64_t>(bytes.size()) > limit) {
-            errno = EFBIG;
-            return false;
+            return Failure{FailureKind::TargetWrite, EFBIG};
         }
     }
-    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+        return Failure{FailureKind::TargetWrite, errno != 0 ? errno : EIO};
+    }
+    return {};
 }
 
 WriteLimitForTests::WriteLimitForTests(std::int64_t bytes)

@@ -4,8 +4,14 @@
 // Platform_win32.cpp implement them side by side; the build compiles the one of its system.
 //
 // File names travel as UTF-8 text everywhere in the program; they become system names only here.
-// No function throws; failures come back as an errno value (0 = success).
+// No function throws; a failure comes back in a Result, with the errno value and the operation:
+// SourceUnreadable (opening or reading a file to read; the offset of a failed read),
+// TargetOpen, TargetWrite and TargetCommit (creating, writing, and flushing or replacing a file to
+// write), ProgramFailed (running a program). The caller, which knows what the file is for, names
+// the failure anew where its message needs another kind.
 #pragma once
+
+#include "base/Result.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -49,21 +55,20 @@ std::optional<FileStamp> StampOfFile(const std::filesystem::path& path);
 class InputFile {
 public:
     virtual ~InputFile() = default;
-    // Reads up to `n` bytes at `offset`; the count read (less only at the end of the file), or -1
-    // with `err` set.
-    virtual std::int64_t ReadAt(std::int64_t offset, char* buf, std::int64_t n, int& err) = 0;
+    // Reads up to `n` bytes at `offset`; the count read (less only at the end of the file).
+    virtual Result<std::int64_t> ReadAt(std::int64_t offset, char* buf, std::int64_t n) = 0;
     // The stamp when it was opened.
     virtual const FileStamp& Stamp() const = 0;
 };
-// Null with `err` set when the file cannot be opened or is not a regular file (EISDIR for a
-// folder, EINVAL for a pipe or a device; a named pipe never blocks the open).
-std::unique_ptr<InputFile> OpenInputFile(const std::filesystem::path& path, int& err);
+// Fails when the file cannot be opened or is not a regular file (EISDIR for a folder, EINVAL for
+// a pipe or a device; a named pipe never blocks the open).
+Result<std::unique_ptr<InputFile>> OpenInputFile(const std::filesystem::path& path);
 
-// Opens a stdio stream in binary mode ("rb", "wb", "ab"); null with errno set on failure.
-std::FILE* OpenStream(const std::filesystem::path& path, const char* mode);
+// Opens a stdio stream in binary mode ("rb", "wb", "ab"), which the caller closes.
+Result<std::FILE*> OpenStream(const std::filesystem::path& path, const char* mode);
 
-// Appends `bytes` to a stream; false (errno set) when not all of them could be written.
-bool WriteToStream(std::FILE* file, std::string_view bytes);
+// Appends `bytes` to a stream; fails when not all of them could be written.
+Result<void> WriteToStream(std::FILE* file, std::string_view bytes);
 
 // A fault for tests, the same on every system: while one lives, WriteToStream writes nothing and
 // fails with EFBIG when a stream would grow past `bytes`, as writes fail past a file-size limit.
@@ -77,17 +82,17 @@ public:
 };
 
 // Creates `path`, which must not exist, for writing in binary mode. With `permissionsOf` the new
-// file gets the permission bits of that existing file, else the usual ones for a new file. Null
-// with `err` set on failure (EEXIST when the name is taken).
-std::FILE* CreateNewFile(const std::filesystem::path& path,
-                         const std::filesystem::path* permissionsOf, int& err);
+// file gets the permission bits of that existing file, else the usual ones for a new file. The
+// caller closes the stream. Fails with EEXIST when the name is taken.
+Result<std::FILE*> CreateNewFile(const std::filesystem::path& path,
+                                 const std::filesystem::path* permissionsOf);
 // Hands `length` bytes from `offset` of a stream that were already flushed to the disk without
 // waiting (a hint; does nothing where the system has no such call).
 void StartWriteBack(std::FILE* file, std::int64_t offset, std::int64_t length);
-// Flushes the stream and waits until the disk holds its data. 0 or the errno value.
-int FlushToDisk(std::FILE* file);
-// Renames `from` over `to`, replacing it, durable once it returns 0; else the errno value.
-int ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Flushes the stream and waits until the disk holds its data.
+Result<void> FlushToDisk(std::FILE* file);
+// Renames `from` over `to`, replacing it, durable once it succeeds.
+Result<void> ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 // Removes a file; errors are ignored (used to drop temporary files).
 void RemoveFileQuietly(const std::filesystem::path& path);
 
@@ -124,9 +129,8 @@ bool StopRequested();
 
 // Runs a program (a path, or a name found on the PATH) with `args` (args[0] is its name) and the
 // environment variables `env` ("NAME=value") added to this process's, and waits for it. Its exit
-// status, or nullopt with `err` set when it could not be started or did not end normally.
-std::optional<int> RunProgram(const std::vector<std::string>& args,
-                              const std::vector<std::string>& env, int& err);
+// status; fails when it could not be started or did not end normally.
+Result<int> RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env);
 
 // The console of a command-line program while it lives: UTF-8 output, and escape sequences on
 // standard error where the console can turn them on; the old settings come back at the end.

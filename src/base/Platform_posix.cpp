@@ -37,7 +37,7 @@ public:
     PosixInputFile(const PosixInputFile&) = delete;
     PosixInputFile& operator=(const PosixInputFile&) = delete;
 
-    std::int64_t ReadAt(std::int64_t offset, char* buf, std::int64_t n, int& err) override
+    Result<std::int64_t> ReadAt(std::int64_t offset, char* buf, std::int64_t n) override
     {
         std::int64_t done = 0;
         while (done < n) {
@@ -47,8 +47,8 @@ public:
                 if (errno == EINTR) {
                     continue;
                 }
-                err = errno;
-                return -1;
+                return Failure{
+                    .what = FailureKind::SourceUnreadable, .err = errno, .offset = offset + done};
             }
             if (got == 0) {
                 break; // end of file
@@ -86,41 +86,49 @@ std::optional<FileStamp> StampOfFile(const fs::path& path)
     return StampOf(st);
 }
 
-std::unique_ptr<InputFile> OpenInputFile(const fs::path& path, int& err)
+Result<std::unique_ptr<InputFile>> OpenInputFile(const fs::path& path)
 {
+    const auto fail = [&path](int err) {
+        return Failure{FailureKind::SourceUnreadable, err, 0, PathToUtf8(path)};
+    };
     // O_NONBLOCK keeps a named pipe from blocking the open; it has no effect on a regular file.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        err = errno;
-        return nullptr;
+        return fail(errno);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        err = errno;
+        const int err = errno;
         ::close(fd);
-        return nullptr;
+        return fail(err);
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return nullptr;
+        return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
-    return std::make_unique<PosixInputFile>(fd, st);
+    return std::unique_ptr<InputFile>(std::make_unique<PosixInputFile>(fd, st));
 }
 
-std::FILE* OpenStream(const fs::path& path, const char* mode)
+Result<std::FILE*> OpenStream(const fs::path& path, const char* mode)
 {
-    return std::fopen(path.c_str(), mode);
+    errno = 0;
+    if (std::FILE* file = std::fopen(path.c_str(), mode)) {
+        return file;
+    }
+    return Failure{mode[0] == 'r' ? FailureKind::SourceUnreadable : FailureKind::TargetOpen,
+                   errno != 0 ? errno : EIO, 0, PathToUtf8(path)};
 }
 
-std::FILE* CreateNewFile(const fs::path& path, const fs::path* permissionsOf, int& err)
+Result<std::FILE*> CreateNewFile(const fs::path& path, const fs::path* permissionsOf)
 {
+    const auto fail = [&path](int err) {
+        return Failure{FailureKind::TargetOpen, err, 0, PathToUtf8(path)};
+    };
     mode_t mode = 0666;
     if (permissionsOf) {
         struct stat st {};
         if (::stat(permissionsOf->c_str(), &st) != 0) {
-            err = errno;
-            return nullptr;
+            return fail(errno);
         }
         mode = st.st_mode & 07777;
     }
@@ -129,20 +137,20 @@ std::FILE* CreateNewFile(const fs::path& path, const fs::path* permissionsOf, in
     const int fd =
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissionsOf ? 0600 : mode);
     if (fd < 0) {
-        err = errno;
-        return nullptr;
+        return fail(errno);
     }
     if (permissionsOf && ::fchmod(fd, mode) != 0) {
-        err = errno;
+        const int err = errno;
         ::close(fd);
         ::unlink(path.c_str());
-        return nullptr;
+        return fail(err);
     }
     std::FILE* file = ::fdopen(fd, "wb");
     if (!file) {
-        err = errno;
+        const int err = errno;
         ::close(fd);
         ::unlink(path.c_str());
+        return fail(err);
     }
     return file;
 }
@@ -155,19 +163,22 @@ void StartWriteBack([[maybe_unused]] std::FILE* file, [[maybe_unused]] std::int6
 #endif
 }
 
-int FlushToDisk(std::FILE* file)
+Result<void> FlushToDisk(std::FILE* file)
 {
     errno = 0;
     if (std::fflush(file) != 0) {
-        return errno != 0 ? errno : EIO;
+        return Failure{FailureKind::TargetCommit, errno != 0 ? errno : EIO};
     }
-    return ::fsync(::fileno(file)) == 0 ? 0 : errno;
+    if (::fsync(::fileno(file)) != 0) {
+        return Failure{FailureKind::TargetCommit, errno};
+    }
+    return {};
 }
 
-int ReplaceFile(const fs::path& from, const fs::path& to)
+Result<void> ReplaceFile(const fs::path& from, const fs::path& to)
 {
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        return errno;
+        return Failure{FailureKind::TargetCommit, errno, 0, PathToUtf8(to)};
     }
     // Make the rename itself durable; a failure here does not undo the complete new file.
     const fs::path folder = to.has_parent_path() ? to.parent_path() : fs::path(".");
@@ -176,7 +187,7 @@ int ReplaceFile(const fs::path& from, const fs::path& to)
         ::fsync(dirFd);
         ::close(dirFd);
     }
-    return 0;
+    return {};
 }
 
 void RemoveFileQuietly(const fs::path& path)
@@ -282,12 +293,13 @@ bool StopRequested()
     return g_stop != 0;
 }
 
-std::optional<int> RunProgram(const std::vector<std::string>& args,
-                              const std::vector<std::string>& env, int& err)
+Result<int> RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
+    const auto fail = [&args](int err) {
+        return Failure{FailureKind::ProgramFailed, err, 0, args.empty() ? "" : args[0]};
+    };
     if (args.empty()) {
-        err = EINVAL;
-        return std::nullopt;
+        return fail(EINVAL);
     }
     std::vector<char*> argv;
     for (const std::string& a : args) {
@@ -296,8 +308,7 @@ std::optional<int> RunProgram(const std::vector<std::string>& args,
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) {
-        err = errno;
-        return std::nullopt;
+        return fail(errno);
     }
     if (pid == 0) {
         for (const std::string& e : env) {
@@ -310,17 +321,14 @@ std::optional<int> RunProgram(const std::vector<std::string>& args,
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) {
-            err = errno;
-            return std::nullopt;
+            return fail(errno);
         }
     }
     if (!WIFEXITED(status)) {
-        err = EINTR;
-        return std::nullopt;
+        return fail(EINTR);
     }
     if (WEXITSTATUS(status) == 127) {
-        err = ENOENT;
-        return std::nullopt;
+        return fail(ENOENT);
     }
     return WEXITSTATUS(status);
 }

@@ -121,7 +121,7 @@ public:
     Win32InputFile(const Win32InputFile&) = delete;
     Win32InputFile& operator=(const Win32InputFile&) = delete;
 
-    std::int64_t ReadAt(std::int64_t offset, char* buf, std::int64_t n, int& err) override
+    Result<std::int64_t> ReadAt(std::int64_t offset, char* buf, std::int64_t n) override
     {
         std::int64_t done = 0;
         while (done < n) {
@@ -137,8 +137,9 @@ public:
                 if (code == ERROR_HANDLE_EOF) {
                     break;
                 }
-                err = ErrnoOf(code);
-                return -1;
+                return Failure{.what = FailureKind::SourceUnreadable,
+                               .err = ErrnoOf(code),
+                               .offset = offset + done};
             }
             if (got == 0) {
                 break;
@@ -184,33 +185,34 @@ std::optional<FileStamp> StampOfFile(const fs::path& path)
     return stamp;
 }
 
-std::unique_ptr<InputFile> OpenInputFile(const fs::path& path, int& err)
+Result<std::unique_ptr<InputFile>> OpenInputFile(const fs::path& path)
 {
+    const auto fail = [&path](int err) {
+        return Failure{FailureKind::SourceUnreadable, err, 0, PathToUtf8(path)};
+    };
     const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        err = ErrnoOf(::GetLastError());
-        return nullptr;
+        return fail(ErrnoOf(::GetLastError()));
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h, &info)) {
-        err = ErrnoOf(::GetLastError());
+        const int err = ErrnoOf(::GetLastError());
         ::CloseHandle(h);
-        return nullptr;
+        return fail(err);
     }
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
         ::GetFileType(h) != FILE_TYPE_DISK) {
-        err = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EISDIR : EINVAL;
         ::CloseHandle(h);
-        return nullptr;
+        return fail((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EISDIR : EINVAL);
     }
     FileStamp stamp;
     StampOfHandle(h, stamp);
-    return std::make_unique<Win32InputFile>(h, stamp);
+    return std::unique_ptr<InputFile>(std::make_unique<Win32InputFile>(h, stamp));
 }
 
-std::FILE* OpenStream(const fs::path& path, const char* mode)
+Result<std::FILE*> OpenStream(const fs::path& path, const char* mode)
 {
     std::wstring wideMode;
     for (const char* c = mode; *c; ++c) {
@@ -219,17 +221,24 @@ std::FILE* OpenStream(const fs::path& path, const char* mode)
     if (wideMode.find(L'b') == std::wstring::npos) {
         wideMode += L'b';
     }
-    return ::_wfopen(path.c_str(), wideMode.c_str());
+    errno = 0;
+    if (std::FILE* file = ::_wfopen(path.c_str(), wideMode.c_str())) {
+        return file;
+    }
+    return Failure{mode[0] == 'r' ? FailureKind::SourceUnreadable : FailureKind::TargetOpen,
+                   errno != 0 ? errno : EIO, 0, PathToUtf8(path)};
 }
 
-std::FILE* CreateNewFile(const fs::path& path, const fs::path* permissionsOf, int& err)
+Result<std::FILE*> CreateNewFile(const fs::path& path, const fs::path* permissionsOf)
 {
+    const auto fail = [&path](int err) {
+        return Failure{FailureKind::TargetOpen, err, 0, PathToUtf8(path)};
+    };
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     if (permissionsOf) {
         const DWORD old = ::GetFileAttributesW(permissionsOf->c_str());
         if (old == INVALID_FILE_ATTRIBUTES) {
-            err = ErrnoOf(::GetLastError());
-            return nullptr;
+            return fail(ErrnoOf(::GetLastError()));
         }
         // Keep what a user may have set on the old file, except read-only: the new file must be
         // writable until it replaces the old one.
@@ -242,44 +251,46 @@ std::FILE* CreateNewFile(const fs::path& path, const fs::path* permissionsOf, in
     const HANDLE h =
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        err = ErrnoOf(::GetLastError());
-        return nullptr;
+        return fail(ErrnoOf(::GetLastError()));
     }
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
     if (fd < 0) {
-        err = EMFILE;
         ::CloseHandle(h);
         ::DeleteFileW(path.c_str());
-        return nullptr;
+        return fail(EMFILE);
     }
     std::FILE* file = ::_fdopen(fd, "wb");
     if (!file) {
-        err = errno;
+        const int err = errno;
         ::_close(fd);
         ::DeleteFileW(path.c_str());
+        return fail(err);
     }
     return file;
 }
 
 void StartWriteBack(std::FILE*, std::int64_t, std::int64_t) {}
 
-int FlushToDisk(std::FILE* file)
+Result<void> FlushToDisk(std::FILE* file)
 {
     errno = 0;
     if (std::fflush(file) != 0) {
-        return errno != 0 ? errno : EIO;
+        return Failure{FailureKind::TargetCommit, errno != 0 ? errno : EIO};
     }
     const auto h = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
-    return ::FlushFileBuffers(h) ? 0 : ErrnoOf(::GetLastError());
+    if (!::FlushFileBuffers(h)) {
+        return Failure{FailureKind::TargetCommit, ErrnoOf(::GetLastError())};
+    }
+    return {};
 }
 
-int ReplaceFile(const fs::path& from, const fs::path& to)
+Result<void> ReplaceFile(const fs::path& from, const fs::path& to)
 {
     if (!::MoveFileExW(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return ErrnoOf(::GetLastError());
+        return Failure{FailureKind::TargetCommit, ErrnoOf(::GetLastError()), 0, PathToUtf8(to)};
     }
-    return 0;
+    return {};
 }
 
 void RemoveFileQuietly(const fs::path& path)
@@ -402,12 +413,10 @@ bool StopRequested()
     return ::InterlockedCompareExchange(&g_stop, 0, 0) != 0;
 }
 
-std::optional<int> RunProgram(const std::vector<std::string>& args,
-                              const std::vector<std::string>& env, int& err)
+Result<int> RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
     if (args.empty()) {
-        err = EINVAL;
-        return std::nullopt;
+        return Failure{FailureKind::ProgramFailed, EINVAL};
     }
     // _wspawnvp joins the arguments with blanks: each one goes in quotes, its quotes escaped.
     std::vector<std::wstring> quoted;
@@ -428,8 +437,7 @@ std::optional<int> RunProgram(const std::vector<std::string>& args,
         ::_wputenv(Widen(e).c_str()); // inherited by the program started next
     const intptr_t status = ::_wspawnvp(_P_WAIT, PathFromUtf8(args[0]).c_str(), argv.data());
     if (status < 0) {
-        err = errno;
-        return std::nullopt;
+        return Failure{FailureKind::ProgramFailed, errno, 0, args[0]};
     }
     return static_cast<int>(status);
 }

@@ -106,20 +106,21 @@ std::string Sha256::HexDigest()
     return out;
 }
 
-std::optional<std::string> Sha256OfFile(const std::filesystem::path& path, int& err)
+Result<std::string> Sha256OfFile(const std::filesystem::path& path)
 {
-    const std::unique_ptr<InputFile> file = OpenInputFile(path, err);
+    const auto file = OpenInputFile(path);
     if (!file) {
-        return std::nullopt;
+        return file.error();
     }
     Sha256 hash;
     constexpr std::int64_t kChunk = 1 << 20;
     const auto buf = std::make_unique_for_overwrite<char[]>(kChunk);
     for (std::int64_t at = 0;;) {
-        const std::int64_t got = file->ReadAt(at, buf.get(), kChunk, err);
-        if (got < 0) {
-            return std::nullopt;
+        const auto read = (*file)->ReadAt(at, buf.get(), kChunk);
+        if (!read) {
+            return read.error();
         }
+        const std::int64_t got = *read;
         if (got == 0) {
             break;
         }

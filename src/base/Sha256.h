@@ -2,6 +2,8 @@
 // from another of the same name.
 #pragma once
 
+#include "base/Result.h"
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -27,7 +29,7 @@ private:
     std::uint64_t m_bits = 0;
 };
 
-// The digest of a file's bytes; nullopt with `err` set when it cannot be read.
-std::optional<std::string> Sha256OfFile(const std::filesystem::path& path, int& err);
+// The digest of a file's bytes; fails when it cannot be read.
+Result<std::string> Sha256OfFile(const std::filesystem::path& path);
 
 } // namespace kuvrion

@@ -226,8 +226,8 @@ int Session::Scan()
             json seek = json::array();
             json size = json::array();
             for (std::int32_t n = 1; n <= pcl.Pages(); ++n) {
-                seek.push_back(pcl.PageSeek(n));
-                size.push_back(pcl.PageSize(n));
+                seek.push_back(pcl.PageSeek(n).value());
+                size.push_back(pcl.PageSize(n).value());
             }
             doc["page_seek"] = std::move(seek);
             doc["page_size"] = std::move(size);
@@ -251,7 +251,7 @@ int Session::Scan()
     if (m_opt.pageTable) {
         o << "\nSeite\tPosition\tLänge\n";
         for (std::int32_t n = 1; n <= pcl.Pages(); ++n) {
-            o << n << '\t' << pcl.PageSeek(n) << '\t' << pcl.PageSize(n) << '\n';
+            o << n << '\t' << pcl.PageSeek(n).value() << '\t' << pcl.PageSize(n).value() << '\n';
         }
     }
     return kExitOk;

@@ -108,21 +108,17 @@ std::optional<Failure> DmxContent(const DmxTemplate& tmpl, const DmxSheet& sheet
         }
         std::string value = Value(*part.field, sheet);
         if (part.width > 0 && static_cast<std::int32_t>(value.size()) > part.width) {
-            return Failure{FailureKind::DmxTooWide,
-                           0,
-                           static_cast<std::int32_t>(sheet.seq),
-                           {},
-                           "{" + std::string(part.Name()) + ":" + std::to_string(part.width) +
-                               "}=" + value};
+            return Failure{.what = FailureKind::DmxTooWide,
+                           .detail = "{" + std::string(part.Name()) + ":" +
+                                     std::to_string(part.width) + "}=" + value,
+                           .sheet = static_cast<std::int32_t>(sheet.seq)};
         }
         out += Padded(part, std::move(value));
     }
     if (out.size() > kDmxMaxContent) {
-        return Failure{FailureKind::DmxTooLong,
-                       0,
-                       static_cast<std::int32_t>(sheet.seq),
-                       {},
-                       std::to_string(out.size())};
+        return Failure{.what = FailureKind::DmxTooLong,
+                       .detail = std::to_string(out.size()),
+                       .sheet = static_cast<std::int32_t>(sheet.seq)};
     }
     return std::nullopt;
 }

@@ -186,11 +186,9 @@ std::optional<Failure> DrawDmxForSheet(std::string& out, const Settings& s, cons
         return bad;
     const std::optional<DmxMatrix> symbol = EncodeDmx(content);
     if (!symbol) {
-        return Failure{FailureKind::DmxTooLong,
-                       0,
-                       static_cast<std::int32_t>(sheet.seq),
-                       {},
-                       std::to_string(content.size())};
+        return Failure{.what = FailureKind::DmxTooLong,
+                       .detail = std::to_string(content.size()),
+                       .sheet = static_cast<std::int32_t>(sheet.seq)};
     }
     DrawDmxSymbol(out, s, *symbol);
     return std::nullopt;
@@ -231,7 +229,8 @@ std::optional<Failure> DmxExample(const Settings& s, std::string& content)
     if (std::optional<Failure> bad = DmxContent(tmpl, sheet, content))
         return bad;
     if (DmxAvailable() && !EncodeDmx(content))
-        return Failure{FailureKind::DmxTooLong, 0, 1, {}, std::to_string(content.size())};
+        return Failure{
+            .what = FailureKind::DmxTooLong, .detail = std::to_string(content.size()), .sheet = 1};
     return std::nullopt;
 }
 

@@ -141,9 +141,8 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
                 if (!pcl.ValidPageNr(pageNr)) {
                     return Failure{FailureKind::PageMissing, 0, pageNr};
                 }
-                if (!pcl.ReadPage(pageNr, page)) {
-                    return Failure{FailureKind::PageRead,
-                                   pcl.ReadError() != 0 ? pcl.ReadError() : EIO, pageNr};
+                if (auto read = pcl.ReadPage(pageNr, page); !read) {
+                    return read.error();
                 }
                 if (s.bAdrKeyRem) {
                     const auto at = static_cast<std::size_t>(pageNr - 1);

@@ -91,9 +91,8 @@ std::optional<Failure> FeedPatterns(const cPclMod& pcl, const std::vector<Envelo
                 break;
             if (!pcl.ValidPageNr(nr))
                 return Failure{FailureKind::PageMissing, 0, nr};
-            if (!pcl.ReadPage(nr, page))
-                return Failure{FailureKind::PageRead, pcl.ReadError() != 0 ? pcl.ReadError() : EIO,
-                               nr};
+            if (auto read = pcl.ReadPage(nr, page); !read)
+                return read.error();
             texts.push_back(GetPageText(page));
         }
         std::string& pattern = patterns[e];

@@ -652,7 +652,7 @@ VerifyMarked::~VerifyMarked() = default;
 
 bool VerifyMarked::Connect(cPclMod& marked, const std::string& path)
 {
-    return marked.Connect(path, cPclMod::ForeignJob::Stop, *m_follower);
+    return marked.Connect(path, cPclMod::ForeignJob::Stop, *m_follower).has_value();
 }
 
 bool VerifyMarked::Finish(const cPclMod& marked, VerifyReport& report,

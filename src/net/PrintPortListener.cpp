@@ -98,8 +98,8 @@ struct PrintPortListener::Impl {
         void Start(const fs::path& target)
         {
             name = PathToUtf8(target.filename());
-            if (!file.Open(target)) {
-                End(PortEvent::Kind::SpoolFailed, file.ErrorNumber());
+            if (auto opened = file.Open(target); !opened) {
+                End(PortEvent::Kind::SpoolFailed, opened.error().err);
                 return;
             }
             Read();
@@ -128,15 +128,17 @@ struct PrintPortListener::Impl {
                 End(PortEvent::Kind::TooLarge, 0);
                 return;
             }
-            if (n > 0 && !file.Write(std::string_view(buffer.data(), n))) {
-                End(PortEvent::Kind::SpoolFailed, file.ErrorNumber());
+            if (auto written =
+                    n > 0 ? file.Write(std::string_view(buffer.data(), n)) : Result<void>();
+                !written) {
+                End(PortEvent::Kind::SpoolFailed, written.error().err);
                 return;
             }
             if (ec == asio::error::eof) {
                 if (bytes == 0) {
                     End(PortEvent::Kind::Empty, 0);
-                } else if (!file.Commit()) {
-                    End(PortEvent::Kind::SpoolFailed, file.ErrorNumber());
+                } else if (auto committed = file.Commit(); !committed) {
+                    End(PortEvent::Kind::SpoolFailed, committed.error().err);
                 } else {
                     End(PortEvent::Kind::Spooled, 0);
                 }

@@ -41,12 +41,13 @@ std::optional<Failure> SendToPrinter(const std::filesystem::path& file, const st
                                      std::uint16_t port, const SendLimits& limits)
 {
     const std::string where = host + ":" + std::to_string(port);
-    int err = 0;
-    const std::unique_ptr<InputFile> input = OpenInputFile(file, err);
-    if (!input) {
+    const auto opened = OpenInputFile(file);
+    if (!opened) {
+        const int err = opened.error().err;
         return Failure{err == ENOENT ? FailureKind::FileMissing : FailureKind::SourceUnreadable,
                        err, 0, PathToUtf8(file)};
     }
+    const std::unique_ptr<InputFile>& input = *opened;
 
     asio::io_context io;
     tcp::socket socket(io);
@@ -85,10 +86,11 @@ std::optional<Failure> SendToPrinter(const std::filesystem::path& file, const st
     constexpr std::int64_t kChunk = 1 << 16;
     std::string buf(kChunk, '\0');
     for (std::int64_t at = 0;;) {
-        const std::int64_t got = input->ReadAt(at, buf.data(), kChunk, err);
-        if (got < 0) {
-            return Failure{FailureKind::SourceUnreadable, err, 0, PathToUtf8(file)};
+        const auto read = input->ReadAt(at, buf.data(), kChunk);
+        if (!read) {
+            return Failure{FailureKind::SourceUnreadable, read.error().err, 0, PathToUtf8(file)};
         }
+        const std::int64_t got = *read;
         if (got == 0) {
             break;
         }

@@ -3,13 +3,17 @@
 #include "base/Platform.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 namespace kuvrion {
 
 namespace {
+
+Failure BadRange(std::int64_t offset)
+{
+    return Failure{.what = FailureKind::SourceUnreadable, .err = EINVAL, .offset = offset};
+}
 
 // A job file opened read-only. The file stays open for the life of the source, so pages can be
 // read back long after the scan.
@@ -22,19 +26,13 @@ public:
 
     std::int64_t Size() const override { return m_file->Stamp().size; }
 
-    std::int64_t Read(std::int64_t offset, char* buf, std::int64_t n) override
+    Result<std::int64_t> Read(std::int64_t offset, char* buf, std::int64_t n) override
     {
         if (offset < 0 || n < 0) {
-            m_lastError = EINVAL;
-            return -1;
+            return BadRange(offset);
         }
-        int err = 0;
-        const std::int64_t got = m_file->ReadAt(offset, buf, n, err);
-        m_lastError = got < 0 ? err : 0;
-        return got;
+        return m_file->ReadAt(offset, buf, n);
     }
-
-    int LastError() const override { return m_lastError; }
 
     // Looks at the path, not the open file: a job replaced under the same name counts as changed.
     bool Changed() const override
@@ -46,7 +44,6 @@ public:
 private:
     std::unique_ptr<InputFile> m_file;
     std::filesystem::path m_path;
-    std::atomic<int> m_lastError{0}; // pages may be read from two threads at once
 };
 
 class MemorySource final : public ByteSource {
@@ -55,10 +52,10 @@ public:
 
     std::int64_t Size() const override { return static_cast<std::int64_t>(m_bytes.size()); }
 
-    std::int64_t Read(std::int64_t offset, char* buf, std::int64_t n) override
+    Result<std::int64_t> Read(std::int64_t offset, char* buf, std::int64_t n) override
     {
         if (offset < 0 || n < 0) {
-            return -1;
+            return BadRange(offset);
         }
         const auto size = static_cast<std::int64_t>(m_bytes.size());
         if (offset >= size) {
@@ -75,13 +72,13 @@ private:
 
 } // namespace
 
-std::unique_ptr<ByteSource> OpenFileSource(const std::string& path, int& err)
+Result<std::unique_ptr<ByteSource>> OpenFileSource(const std::string& path)
 {
     const std::filesystem::path name = PathFromUtf8(path);
-    auto file = OpenInputFile(name, err);
+    auto file = OpenInputFile(name);
     if (!file)
-        return nullptr;
-    return std::make_unique<FileSource>(std::move(file), name);
+        return file.error();
+    return std::unique_ptr<ByteSource>(std::make_unique<FileSource>(std::move(*file), name));
 }
 
 std::unique_ptr<ByteSource> MakeMemorySource(std::string bytes)

@@ -54,9 +54,8 @@ void AppendPageSkeleton(std::string& out, std::string_view page, char fill)
     Tokenize(page, writer);
 }
 
-std::optional<Failure> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages,
-                                        std::int32_t fillCode,
-                                        const std::function<bool(std::string_view)>& sink)
+Result<void> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fillCode,
+                              const std::function<bool(std::string_view)>& sink)
 {
     const Failure sinkFailed{FailureKind::TargetWrite};
     const char fill = static_cast<char>(static_cast<unsigned char>(fillCode));
@@ -67,8 +66,8 @@ std::optional<Failure> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages,
     std::string page;
     std::string skeleton;
     for (std::int32_t n = 1; n <= nPages; ++n) {
-        if (!job.ReadPage(n, page)) {
-            return Failure{FailureKind::PageRead, job.ReadError(), n};
+        if (auto read = job.ReadPage(n, page); !read) {
+            return read;
         }
         skeleton.clear();
         AppendPageSkeleton(skeleton, page, fill);
@@ -84,7 +83,7 @@ std::optional<Failure> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages,
     if (!job.PclJobFoot().empty() && !sink(job.PclJobFoot())) {
         return sinkFailed;
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace kuvrion

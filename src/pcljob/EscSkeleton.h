@@ -3,11 +3,10 @@
 // job head, page ends and job foot kept.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,9 +20,8 @@ void AppendPageSkeleton(std::string& out, std::string_view page, char fill);
 // Writes head, page skeletons, each with the FF that ended it (where one did), and foot through
 // `sink`. Pages 1..nPages are read from `job`. Stops at the first page that cannot be
 // read (PageRead) or the first time `sink` returns false (TargetWrite, without a system error: the
-// sink knows it); nullopt when all was written.
-std::optional<Failure> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages,
-                                        std::int32_t fillCode,
-                                        const std::function<bool(std::string_view)>& sink);
+// sink knows it).
+Result<void> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fillCode,
+                              const std::function<bool(std::string_view)>& sink);
 
 } // namespace kuvrion

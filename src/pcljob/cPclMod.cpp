@@ -43,35 +43,38 @@ bool HpglDraws(unsigned char a, unsigned char b)
            std::end(kDrawing);
 }
 
-// Reads exactly `n` bytes at the 0-based `offset`; false with `err` set otherwise.
-bool ReadExactly(ByteSource& source, std::int64_t offset, std::int64_t n, std::string& out,
-                 int& err)
+// Reads exactly `n` bytes at the 0-based `offset` of `source`. A short read means the file shrank
+// under us: as much a read error as a failed read.
+Result<void> ReadExactly(ByteSource& source, std::int64_t offset, std::int64_t n, std::string& out)
 {
     out.resize(static_cast<std::size_t>(n));
-    const std::int64_t got = n > 0 ? source.Read(offset, out.data(), n) : 0;
-    if (got != n) {
-        const int e = got < 0 ? source.LastError() : 0;
-        err = e != 0 ? e : EIO;
+    const Result<std::int64_t> got = n > 0 ? source.Read(offset, out.data(), n) : 0;
+    if (!got || *got != n) {
         out.clear();
-        return false;
+        Failure failure = got ? Failure{FailureKind::SourceUnreadable, EIO} : got.error();
+        failure.err = failure.err != 0 ? failure.err : EIO;
+        if (!failure.offset) {
+            failure.offset = offset;
+        }
+        return failure;
     }
-    return true;
+    return {};
 }
 
 // The leading PJL block of the first `region` bytes as a job head: up to "@PJL ENTER
 // LANGUAGE=PCL" and the line ends after it, else up to its last @PJL line. Its length, 0 without.
-std::int64_t PjlHeadLength(ByteSource& source, std::int64_t region, int& err)
+Result<std::int64_t> PjlHeadLength(ByteSource& source, std::int64_t region)
 {
     // The block is read in growing pieces until it ends: its length never depends on a read size.
     std::string bytes;
     for (std::int64_t len = std::min(region, kSearchBlock);; len = std::min(region, len * 2)) {
-        if (!ReadExactly(source, 0, len, bytes, err)) {
-            return 0;
+        if (auto read = ReadExactly(source, 0, len, bytes); !read) {
+            return read.error();
         }
         const PjlBlock block = ReadPjlBlock(bytes);
         if (block.complete || len == region) {
             if (!block.present) {
-                return 0;
+                return std::int64_t{0};
             }
             const bool enterPcl =
                 !block.enterLanguage.empty() && LanguageFromPjlName(block.enterLanguage).IsPcl5();
@@ -292,57 +295,56 @@ cPclMod::~cPclMod()
     Disconnect();
 }
 
-bool cPclMod::Connect(const std::string& sFile, ForeignJob foreign)
+Result<void> cPclMod::Connect(const std::string& sFile, ForeignJob foreign)
 {
     Disconnect();
-    int err = 0;
-    auto source = OpenFileSource(sFile, err);
+    auto source = OpenFileSource(sFile);
     if (!source) {
-        m_readErrno = err != 0 ? err : EIO;
-        return false;
+        Failure failure = source.error();
+        failure.err = failure.err != 0 ? failure.err : EIO;
+        return failure;
     }
-    return Connect(std::move(source), sFile, foreign);
+    return Connect(std::move(*source), sFile, foreign);
 }
 
-bool cPclMod::Connect(const std::string& sFile, ForeignJob foreign, ScanFollower& follower)
+Result<void> cPclMod::Connect(const std::string& sFile, ForeignJob foreign, ScanFollower& follower)
 {
     m_follower = &follower;
-    const bool connected = Connect(sFile, foreign);
+    Result<void> connected = Connect(sFile, foreign);
     m_follower = nullptr;
     return connected;
 }
 
-bool cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name, ForeignJob foreign)
+Result<void> cPclMod::Connect(std::unique_ptr<ByteSource> source, std::string name,
+                              ForeignJob foreign)
 {
     Disconnect();
     if (!source || source->Size() < 0) {
-        m_readErrno = EIO;
-        return false;
+        return Failure{FailureKind::SourceUnreadable, EIO, 0, name};
     }
     m_source = std::move(source);
     m_fileName = std::move(name);
     m_fileSize = m_source->Size();
+    Result<void> read;
     if (m_fileSize > 0) {
         std::string first;
-        int err = 0;
-        if (!ReadExactly(*m_source, 0,
-                         std::min(m_fileSize, static_cast<std::int64_t>(kLanguageProbeBytes)),
-                         first, err)) {
-            Disconnect();
-            m_readErrno = err != 0 ? err : EIO; // the caller's message names it
-            return false;
-        }
-        m_language = DetectJobLanguage(first);
-    }
-    if (m_fileSize > 0 && (m_language.IsPcl5() || foreign == ForeignJob::Scan)) {
-        ScanPages();
-        if (const int err = m_readErrno; err != 0) {
-            Disconnect();
-            m_readErrno = err;
-            return false;
+        read = ReadExactly(*m_source, 0,
+                           std::min(m_fileSize, static_cast<std::int64_t>(kLanguageProbeBytes)),
+                           first);
+        if (read) {
+            m_language = DetectJobLanguage(first);
         }
     }
-    return true;
+    if (read && m_fileSize > 0 && (m_language.IsPcl5() || foreign == ForeignJob::Scan)) {
+        read = ScanPages();
+    }
+    if (!read) {
+        Failure failure = read.error();
+        failure.path = m_fileName; // the caller's message names it
+        Disconnect();
+        return failure;
+    }
+    return {};
 }
 
 void cPclMod::Disconnect()
@@ -357,7 +359,6 @@ void cPclMod::Disconnect()
     m_fileName.clear();
     m_fileSize = 0;
     m_escapes = 0;
-    m_readErrno = 0;
     m_language = JobLanguage{};
     m_duplex = DuplexMode::None;
     m_duplexInPage1 = false;
@@ -365,56 +366,52 @@ void cPclMod::Disconnect()
 }
 
 template <class Finder>
-bool cPclMod::WalkFrom(PclTokenizer& tokenizer, Finder& finder, const std::function<bool()>& stop)
+Result<void> cPclMod::WalkFrom(PclTokenizer& tokenizer, Finder& finder,
+                               const std::function<bool()>& stop)
 {
-    std::vector<unsigned char> block(m_blockSize);
+    std::string block(m_blockSize, '\0');
     while (tokenizer.Position() < m_fileSize) {
         const std::int64_t at = tokenizer.Position();
         const std::int64_t n =
             std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), m_fileSize - at);
-        const std::int64_t got = m_source->Read(at, reinterpret_cast<char*>(block.data()), n);
-        if (got != n) {
-            // A short read means the file shrank under us: as much a read error as a failed read.
-            const int err = got < 0 ? m_source->LastError() : 0;
-            m_readErrno = err != 0 ? err : EIO;
-            return false;
+        if (auto read = ReadExactly(*m_source, at, n, block); !read) {
+            return read;
         }
-        tokenizer.Feed(block.data(), static_cast<std::size_t>(n), finder);
+        tokenizer.Feed(reinterpret_cast<const unsigned char*>(block.data()),
+                       static_cast<std::size_t>(n), finder);
         // Data that reaches past the block is passed over unread.
         tokenizer.SkipData(m_fileSize - tokenizer.Position(), finder);
         if (stop && stop()) {
-            return true;
+            return {};
         }
     }
     tokenizer.Finish(finder);
-    return true;
+    return {};
 }
 
-void cPclMod::ScanPages()
+Result<void> cPclMod::ScanPages()
 {
     m_followedWhole = false;
     if (m_follower != nullptr) {
         FollowingFinder finder(*m_follower);
-        ScanWith(finder);
-    } else {
-        PageEndFinder finder;
-        ScanWith(finder);
+        return ScanWith(finder);
     }
+    PageEndFinder finder;
+    return ScanWith(finder);
 }
 
-template <class Finder> void cPclMod::ScanWith(Finder& finder)
+template <class Finder> Result<void> cPclMod::ScanWith(Finder& finder)
 {
     m_pageEnd.clear();
     m_pages = 0;
     m_escapes = 0;
-    m_readErrno = 0;
     bool cancel = false;
 
     if (m_progress) {
         m_progress(0, m_fileSize, cancel);
     }
     if (cancel) {
-        return;
+        return {};
     }
 
     // The page count must stay countable; past the limit the rest becomes the tail.
@@ -433,8 +430,8 @@ template <class Finder> void cPclMod::ScanWith(Finder& finder)
         stopped = cancel || finder.ends.size() >= kMaxPageEnds;
         return stopped;
     };
-    if (!WalkFrom(tokenizer, finder, stop)) {
-        return;
+    if (auto walked = WalkFrom(tokenizer, finder, stop); !walked) {
+        return walked;
     }
     if (stopped) {
         // The pages found so far stay (not the one whose report cancelled); the rest is the tail,
@@ -451,8 +448,8 @@ template <class Finder> void cPclMod::ScanWith(Finder& finder)
             PclTokenizer tailTokenizer(from);
             PageEndFinder tail;
             tail.takePageEnds = false;
-            if (!WalkFrom(tailTokenizer, tail, {})) {
-                return;
+            if (auto walked = WalkFrom(tailTokenizer, tail, {}); !walked) {
+                return walked;
             }
             finder.lastPrinted = tail.lastPrinted;
             finder.exitAfterPrinted = tail.exitAfterPrinted;
@@ -467,30 +464,31 @@ template <class Finder> void cPclMod::ScanWith(Finder& finder)
         }
     }
 
-    if (!SplitJob(finder)) {
-        return;
+    if (auto split = SplitJob(finder); !split) {
+        return split;
     }
     if (m_progress) {
         m_progress(2, 0, cancel);
     }
+    return {};
 }
 
-bool cPclMod::SplitJob(PageEndFinder& finder)
+Result<void> cPclMod::SplitJob(PageEndFinder& finder)
 {
-    int err = 0;
-    const auto fail = [this, &err] {
-        m_readErrno = err != 0 ? err : EIO;
-        return false;
-    };
-
     // Job head: up to and including the first printer reset before the first page end, else the
     // leading PJL block of page 1 (of the whole job when it has no page end).
     m_pageEnd = std::move(finder.ends);
     const std::int64_t region1 = m_pageEnd.empty() ? m_fileSize : EndOffset(m_pageEnd.front());
-    const std::int64_t headLen =
-        finder.headReset >= 0 ? finder.headReset + 2 : PjlHeadLength(*m_source, region1, err);
-    if (err != 0 || (headLen > 0 && !ReadExactly(*m_source, 0, headLen, m_head, err))) {
-        return fail();
+    const Result<std::int64_t> head = finder.headReset >= 0
+                                          ? Result<std::int64_t>(finder.headReset + 2)
+                                          : PjlHeadLength(*m_source, region1);
+    if (!head) {
+        return head.error();
+    }
+    const std::int64_t headLen = *head;
+    if (auto read = headLen > 0 ? ReadExactly(*m_source, 0, headLen, m_head) : Result<void>();
+        !read) {
+        return read;
     }
 
     // Pages: each from where the one before ended to its own end. A page 1 that holds nothing but
@@ -510,8 +508,8 @@ bool cPclMod::SplitJob(PageEndFinder& finder)
         m_pageEnd.push_back(PageEndCode(footStart, false));
     }
     m_pageEnd.shrink_to_fit();
-    if (!ReadExactly(*m_source, footStart, m_fileSize - footStart, m_foot, err)) {
-        return fail();
+    if (auto read = ReadExactly(*m_source, footStart, m_fileSize - footStart, m_foot); !read) {
+        return read;
     }
     m_pages = static_cast<std::int32_t>(m_pageEnd.size());
     m_escapes = finder.escapes;
@@ -529,24 +527,34 @@ bool cPclMod::SplitJob(PageEndFinder& finder)
                                    : DuplexMode::LongEdge;
     }
     m_duplexSwitches = duplex.FirstSwitch() >= 0 && duplex.FirstSwitch() < footStart;
-    return true;
+    return {};
 }
 
-std::int64_t cPclMod::PageSeek(std::int32_t nPageNr) const
+std::int64_t cPclMod::Start(std::int32_t nPageNr) const
 {
-    if (!ValidPageNr(nPageNr)) {
-        return 0;
-    }
     const auto n = static_cast<std::size_t>(nPageNr) - 1;
-    return (n == 0 ? m_firstPageStart : NextStart(m_pageEnd[n - 1])) + 1;
+    return n == 0 ? m_firstPageStart : NextStart(m_pageEnd[n - 1]);
 }
 
-std::int64_t cPclMod::PageSize(std::int32_t nPageNr) const
+std::int64_t cPclMod::Length(std::int32_t nPageNr) const
+{
+    return EndOffset(m_pageEnd[static_cast<std::size_t>(nPageNr) - 1]) - Start(nPageNr);
+}
+
+Result<std::int64_t> cPclMod::PageSeek(std::int32_t nPageNr) const
 {
     if (!ValidPageNr(nPageNr)) {
-        return 0;
+        return Failure{FailureKind::PageMissing, 0, nPageNr, m_fileName};
     }
-    return EndOffset(m_pageEnd[static_cast<std::size_t>(nPageNr) - 1]) + 1 - PageSeek(nPageNr);
+    return Start(nPageNr) + 1;
+}
+
+Result<std::int64_t> cPclMod::PageSize(std::int32_t nPageNr) const
+{
+    if (!ValidPageNr(nPageNr)) {
+        return Failure{FailureKind::PageMissing, 0, nPageNr, m_fileName};
+    }
+    return Length(nPageNr);
 }
 
 bool cPclMod::PageEndsWithFormFeed(std::int32_t nPageNr) const
@@ -554,31 +562,22 @@ bool cPclMod::PageEndsWithFormFeed(std::int32_t nPageNr) const
     return ValidPageNr(nPageNr) && m_pageEnd[static_cast<std::size_t>(nPageNr) - 1] > 0;
 }
 
-std::string cPclMod::Page(std::int32_t nPageNr) const
-{
-    std::string out;
-    ReadPage(nPageNr, out);
-    return out;
-}
-
-bool cPclMod::ReadPage(std::int32_t nPageNr, std::string& out) const
+Result<void> cPclMod::ReadPage(std::int32_t nPageNr, std::string& out) const
 {
     out.clear();
-    m_readErrno = 0;
+    const auto fail = [nPageNr](int err) { return Failure{FailureKind::PageRead, err, nPageNr}; };
     if (!m_source) {
-        m_readErrno = EBADF;
-        return false;
+        return fail(EBADF);
     }
     if (!ValidPageNr(nPageNr)) {
-        m_readErrno = EINVAL;
-        return false;
+        return fail(EINVAL);
     }
-    int err = 0;
-    if (!ReadExactly(*m_source, PageSeek(nPageNr) - 1, PageSize(nPageNr), out, err)) {
-        m_readErrno = err;
-        return false;
+    if (auto read = ReadExactly(*m_source, Start(nPageNr), Length(nPageNr), out); !read) {
+        Failure failure = fail(read.error().err);
+        failure.offset = read.error().offset;
+        return failure;
     }
-    return true;
+    return {};
 }
 
 bool cPclMod::SourceChanged() const

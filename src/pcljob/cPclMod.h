@@ -15,11 +15,11 @@
 // byte. Positions are 1-based and 64-bit.
 #pragma once
 
+#include "base/Result.h"
 #include "pcljob/ByteSource.h"
 #include "pcljob/DuplexMode.h"
 #include "pcljob/JobLanguage.h"
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,17 +54,18 @@ public:
 
     void SetProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
 
-    // Disconnects, opens `sFile` read-only and scans it. False (not connected, ReadError() telling
-    // why) when the file cannot be opened or read. An empty file connects with 0 pages.
-    bool Connect(const std::string& sFile, ForeignJob foreign = ForeignJob::Scan);
+    // Disconnects, opens `sFile` read-only and scans it. Fails (not connected; SourceUnreadable
+    // with the system's error, the file and the offset of a failed read) when the file cannot be
+    // opened or read. An empty file connects with 0 pages.
+    Result<void> Connect(const std::string& sFile, ForeignJob foreign = ForeignJob::Scan);
     // The same, with `follower` told the job's commands and page ends as the scan reads them.
-    bool Connect(const std::string& sFile, ForeignJob foreign, ScanFollower& follower);
+    Result<void> Connect(const std::string& sFile, ForeignJob foreign, ScanFollower& follower);
     // The follower of the last Connect saw every byte of the job (the scan was not cancelled and
     // the job held no more pages than the page count can take).
     bool FollowedWhole() const { return m_followedWhole; }
     // The same over any byte source (tests, fuzzing); `name` becomes FileName().
-    bool Connect(std::unique_ptr<ByteSource> source, std::string name,
-                 ForeignJob foreign = ForeignJob::Scan);
+    Result<void> Connect(std::unique_ptr<ByteSource> source, std::string name,
+                         ForeignJob foreign = ForeignJob::Scan);
     void Disconnect();
     bool Connected() const { return m_source != nullptr; }
 
@@ -72,19 +73,17 @@ public:
     std::int64_t FileSize() const { return m_fileSize; }
     std::int32_t Pages() const { return m_pages; }
     bool ValidPageNr(std::int32_t nPageNr) const { return nPageNr >= 1 && nPageNr <= m_pages; }
-    // 0 for an invalid page number.
-    std::int64_t PageSeek(std::int32_t nPageNr) const;
-    std::int64_t PageSize(std::int32_t nPageNr) const;
+    // Where page nPageNr begins (1-based) and how many bytes it has without its FF; PageMissing
+    // for a page the job does not have.
+    Result<std::int64_t> PageSeek(std::int32_t nPageNr) const;
+    Result<std::int64_t> PageSize(std::int32_t nPageNr) const;
     // The page ends with an FF (else a printer reset or universal exit, or the end of the job,
     // ends it).
     bool PageEndsWithFormFeed(std::int32_t nPageNr) const;
-    // Empty for an invalid page number or a read error.
-    std::string Page(std::int32_t nPageNr) const;
-    // The same with failures reported: false (with ReadError() set) on a read error. Safe to call
-    // from several threads at once.
-    bool ReadPage(std::int32_t nPageNr, std::string& out) const;
-    // errno of the last failed page read or Connect, 0 after a successful one.
-    int ReadError() const { return m_readErrno.load(std::memory_order_relaxed); }
+    // Reads the page's bytes into `out` (emptied on failure). Fails with PageRead (the page, the
+    // system's error, the offset) on a read error, EINVAL for a page the job does not have, EBADF
+    // while not connected. Safe to call from several threads at once.
+    Result<void> ReadPage(std::int32_t nPageNr, std::string& out) const;
     // True when the source file's size or modification time differs from when it was scanned.
     bool SourceChanged() const;
 
@@ -110,15 +109,19 @@ private:
     class PageEndFinder;
     class FollowingFinder;
 
-    void ScanPages();
+    Result<void> ScanPages();
     // The scan with the given page end finder (one that tells a follower, or not).
-    template <class Finder> void ScanWith(Finder& finder);
+    template <class Finder> Result<void> ScanWith(Finder& finder);
     // Feeds the job from the tokenizer's position to its end, or until `stop` says so after a
-    // block. False on a read error (m_readErrno set).
+    // block. Fails on a read error.
     template <class Finder>
-    bool WalkFrom(PclTokenizer& tokenizer, Finder& finder, const std::function<bool()>& stop);
-    // After the walk: head, pages, tail page, foot, duplex. False on a read error.
-    bool SplitJob(PageEndFinder& finder);
+    Result<void> WalkFrom(PclTokenizer& tokenizer, Finder& finder,
+                          const std::function<bool()>& stop);
+    // After the walk: head, pages, tail page, foot, duplex. Fails on a read error.
+    Result<void> SplitJob(PageEndFinder& finder);
+    // 0-based start and length of a valid page.
+    std::int64_t Start(std::int32_t nPageNr) const;
+    std::int64_t Length(std::int32_t nPageNr) const;
 
     std::size_t m_blockSize;
     ProgressHandler m_progress;
@@ -139,8 +142,6 @@ private:
     DuplexMode m_duplex = DuplexMode::None;
     bool m_duplexInPage1 = false;
     bool m_duplexSwitches = false;
-    // Page reads may run on two threads at once (the import searches keys in parallel).
-    mutable std::atomic<int> m_readErrno{0};
 };
 
 } // namespace kuvrion

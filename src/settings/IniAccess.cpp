@@ -6,11 +6,8 @@
 #include "base/Platform.h"
 
 #include <array>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
-#include <limits>
 #include <optional>
 #include <system_error>
 
@@ -50,14 +47,6 @@ char Upper(char c)
     return static_cast<char>(kUpper[static_cast<unsigned char>(c)]);
 }
 
-std::string UpperText(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = Upper(c);
-    return out;
-}
-
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -81,135 +70,6 @@ std::optional<std::string_view> HeaderName(std::string_view trimmed)
         return trimmed.substr(1, trimmed.size() - 2);
     return std::nullopt;
 }
-
-// The canonical decimal text of a 32-bit number: "-" and digits without leading zeros, "0" alone.
-std::optional<std::int32_t> CanonicalNumber(std::string_view s)
-{
-    const bool negative = !s.empty() && s.front() == '-';
-    const auto digits = negative ? s.substr(1) : s;
-    if (digits.empty() || (digits.front() == '0' && (digits.size() > 1 || negative)))
-        return std::nullopt;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-    }
-    std::int32_t n = 0;
-    const auto res = std::from_chars(s.data(), s.data() + s.size(), n);
-    if (res.ec != std::errc() || res.ptr != s.data() + s.size())
-        return std::nullopt;
-    return n;
-}
-
-std::string ToDecimal(std::int64_t n)
-{
-    std::array<char, 24> buf{};
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), n);
-    return std::string(buf.data(), res.ptr);
-}
-
-// Wildcard pattern: ? any character, * any run, # a digit, [list] / [!list] with ranges.
-class Pattern {
-public:
-    explicit Pattern(std::string_view p)
-    {
-        for (std::size_t i = 0; i < p.size(); ++i) {
-            const char c = p[i];
-            if (c == '?') {
-                m_tokens.push_back({Kind::Any, c, false, {}});
-            } else if (c == '*') {
-                if (m_tokens.empty() || m_tokens.back().kind != Kind::Star)
-                    m_tokens.push_back({Kind::Star, c, false, {}});
-            } else if (c == '#') {
-                m_tokens.push_back({Kind::Digit, c, false, {}});
-            } else if (c == '[' && p.find(']', i + 1) != std::string_view::npos) {
-                const auto close = p.find(']', i + 1);
-                auto list = p.substr(i + 1, close - i - 1);
-                i = close;
-                if (list.empty())
-                    continue; // "[]" stands for no character at all
-                const bool negate = list.front() == '!';
-                if (negate)
-                    list.remove_prefix(1);
-                m_tokens.push_back({Kind::Set, c, negate, std::string(list)});
-            } else {
-                m_tokens.push_back({Kind::Literal, c, false, {}});
-            }
-        }
-    }
-
-    bool Match(std::string_view name) const
-    {
-        // Greedy matching with one remembered star: linear unless stars must backtrack.
-        std::size_t n = 0;
-        std::size_t p = 0;
-        std::size_t starP = std::string_view::npos;
-        std::size_t starN = 0;
-        while (n < name.size()) {
-            if (p < m_tokens.size() && m_tokens[p].kind == Kind::Star) {
-                starP = p++;
-                starN = n;
-            } else if (p < m_tokens.size() && MatchOne(m_tokens[p], name[n])) {
-                ++p;
-                ++n;
-            } else if (starP != std::string_view::npos) {
-                p = starP + 1;
-                n = ++starN;
-            } else {
-                return false;
-            }
-        }
-        while (p < m_tokens.size() && m_tokens[p].kind == Kind::Star)
-            ++p;
-        return p == m_tokens.size();
-    }
-
-private:
-    enum class Kind { Literal, Any, Digit, Set, Star };
-    struct Token {
-        Kind kind;
-        char c;
-        bool negate;
-        std::string list;
-    };
-
-    static bool InList(std::string_view list, char ch)
-    {
-        const auto u = static_cast<unsigned char>(ch);
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            if (i + 2 < list.size() && list[i + 1] == '-') {
-                auto lo = static_cast<unsigned char>(list[i]);
-                auto hi = static_cast<unsigned char>(list[i + 2]);
-                if (lo > hi)
-                    std::swap(lo, hi);
-                if (u >= lo && u <= hi)
-                    return true;
-                i += 2;
-            } else if (list[i] == ch) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-    static bool MatchOne(const Token& t, char ch)
-    {
-        switch (t.kind) {
-        case Kind::Literal:
-            return t.c == ch;
-        case Kind::Any:
-            return true;
-        case Kind::Digit:
-            return ch >= '0' && ch <= '9';
-        case Kind::Set:
-            return InList(t.list, ch) != t.negate;
-        case Kind::Star:
-            break;
-        }
-        return false;
-    }
-
-    std::vector<Token> m_tokens;
-};
 
 // One line of the file: [begin, end) is its text, `next` the start of the following line.
 struct Line {
@@ -302,11 +162,6 @@ struct IniText {
     {
         return data.substr(from, to - from);
     }
-    // Start of line i, or the end of the data for i == line count.
-    std::size_t Offset(std::size_t i) const
-    {
-        return i < lines.size() ? lines[i].begin : data.size();
-    }
 };
 
 enum class Load { Ok, Missing, Failed };
@@ -327,9 +182,10 @@ Load LoadFile(const std::string& path, std::string& data)
     const auto size = fs::file_size(PathFromUtf8(path), ec);
     if (ec || size > kMaxFileSize)
         return Load::Failed;
-    std::FILE* f = OpenStream(PathFromUtf8(path), "rb");
-    if (!f)
+    const auto opened = OpenStream(PathFromUtf8(path), "rb");
+    if (!opened)
         return Load::Failed;
+    std::FILE* f = *opened;
     data.reserve(static_cast<std::size_t>(size));
     std::array<char, 65536> buf{};
     std::size_t n = 0;
@@ -351,6 +207,12 @@ Load LoadFile(const std::string& path, std::string& data)
     return Load::Ok;
 }
 
+// A write of the settings file that failed, with the system's error where there is one.
+Failure Refused(const std::string& path, int err = 0)
+{
+    return Failure{FailureKind::SettingsWrite, err, 0, path};
+}
+
 // The settings file may be replaced: not a folder or other special file, not write-protected.
 bool MayReplace(const std::string& path)
 {
@@ -365,31 +227,18 @@ bool MayReplace(const std::string& path)
     return !IsWriteProtected(PathFromUtf8(path));
 }
 
-bool WritePieces(const std::string& path, std::initializer_list<std::string_view> pieces)
+// Replaces the settings file by `text`.
+Result<void> WriteText(const std::string& path, std::string_view text)
 {
     AtomicFile f;
-    if (!f.Open(PathFromUtf8(path)))
-        return false;
-    for (const auto p : pieces)
-        f.Write(p);
-    return f.Commit();
-}
-
-// Writes the file without the lines in the given ranges [first, last) of line indexes (sorted,
-// not overlapping). Everything else stays byte for byte.
-bool WriteWithout(const std::string& path, const IniText& text,
-                  const std::vector<std::pair<std::size_t, std::size_t>>& drop)
-{
-    AtomicFile f;
-    if (!f.Open(PathFromUtf8(path)))
-        return false;
-    std::size_t pos = 0;
-    for (const auto& [first, last] : drop) {
-        f.Write(text.Bytes(pos, text.Offset(first)));
-        pos = text.Offset(last);
-    }
-    f.Write(text.Bytes(pos, text.data.size()));
-    return f.Commit();
+    Result<void> written = f.Open(PathFromUtf8(path));
+    if (written)
+        written = f.Write(text);
+    if (written)
+        written = f.Commit();
+    if (!written)
+        return Refused(path, written.error().err);
+    return {};
 }
 
 // Section and key names that cannot be written so that they read back are refused.
@@ -431,16 +280,6 @@ bool IsNumericText(std::string_view s)
             return false;
     }
     return i == s.size();
-}
-
-// Does the section name belong to the numbered family of `head` (pattern in upper case)? Gives
-// its number.
-std::optional<std::int32_t> FamilyNumber(std::string_view name, const Pattern& headPattern,
-                                         std::size_t headLen)
-{
-    if (!headPattern.Match(UpperText(name)) || name.size() < headLen)
-        return std::nullopt;
-    return CanonicalNumber(name.substr(headLen));
 }
 
 enum class Rewrite { Refused, Unchanged, Changed };
@@ -525,27 +364,6 @@ bool IniAccess::WriteEntryIn(std::string& fileText, std::string_view Section, st
     return done != Rewrite::Refused;
 }
 
-std::int32_t IniAccess::GetSectionsIn(std::string_view fileText, std::string_view pattern,
-                                      std::vector<std::string>& secname)
-{
-    secname.assign(1, std::string());
-    const IniText text(fileText);
-    const Pattern p(UpperText(pattern));
-    std::int32_t count = 0;
-    for (const auto& s : text.sections) {
-        if (!p.Match(UpperText(s.name)))
-            continue;
-        if (count == 0)
-            secname[0] = std::string(s.name);
-        else
-            secname.emplace_back(s.name);
-        if (count == std::numeric_limits<std::int32_t>::max())
-            break;
-        ++count;
-    }
-    return count;
-}
-
 std::int32_t IniAccess::GetKeysIn(std::string_view fileText, std::string_view secname,
                                   std::vector<std::string>& keyname)
 {
@@ -584,142 +402,28 @@ std::string IniAccess::ReadEntry(std::string_view Section, std::string_view Key,
     return ReadEntryIn(ReadText(), Section, Key, Default);
 }
 
-bool IniAccess::WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value)
+Result<void> IniAccess::WriteEntry(std::string_view Section, std::string_view Key,
+                                   std::string_view Value)
 {
     const IniEntry entry{Section, Key, std::string(Value)};
     return WriteEntries({&entry, 1});
 }
 
-bool IniAccess::WriteEntries(std::span<const IniEntry> entries)
+Result<void> IniAccess::WriteEntries(std::span<const IniEntry> entries)
 {
     if (!MayReplace(sIniFile))
-        return false;
+        return Refused(sIniFile);
     std::string data;
     if (LoadFile(sIniFile, data) == Load::Failed)
-        return false;
+        return Refused(sIniFile);
     std::string text = data;
     for (const IniEntry& e : entries) {
         if (!WriteEntryIn(text, e.Section, e.Key, e.Value))
-            return false;
+            return Refused(sIniFile);
     }
     if (text == data)
-        return true; // nothing changes: leave the file alone
-    return WritePieces(sIniFile, {text});
-}
-
-bool IniAccess::ClearSection(std::string_view Section)
-{
-    if (!MayReplace(sIniFile))
-        return false;
-    std::string data;
-    const auto load = LoadFile(sIniFile, data);
-    if (load == Load::Failed)
-        return false;
-    const IniText text(data);
-    const auto* sec = text.Find(Section);
-    if (!sec)
-        return true;
-    std::size_t last = sec->header;
-    for (std::size_t i = sec->header + 1; i < sec->stop; ++i) {
-        if (!text.Trimmed(i).empty())
-            last = i;
-    }
-    if (last == sec->header)
-        return true;
-    return WriteWithout(sIniFile, text, {{sec->header + 1, last + 1}});
-}
-
-namespace {
-
-// Removes every section whose name `match` accepts, header and lines, in one atomic rewrite.
-bool DropSections(const std::string& file, const std::function<bool(std::string_view)>& match)
-{
-    if (!MayReplace(file))
-        return false;
-    std::string data;
-    if (LoadFile(file, data) == Load::Failed)
-        return false;
-    const IniText text(data);
-    std::vector<std::pair<std::size_t, std::size_t>> drop;
-    for (const auto& s : text.sections) {
-        if (match(s.name))
-            drop.emplace_back(s.header, s.stop);
-    }
-    if (drop.empty())
-        return true;
-    return WriteWithout(file, text, drop);
-}
-
-} // namespace
-
-bool IniAccess::CutNumSections(std::string_view sHead, std::int32_t nStart)
-{
-    const Pattern head(UpperText(std::string(sHead) + "*"));
-    return DropSections(sIniFile, [&](std::string_view name) {
-        const auto n = FamilyNumber(name, head, sHead.size());
-        return n && *n >= nStart;
-    });
-}
-
-bool IniAccess::RemNumSection(std::string_view sHead, std::int32_t nNum)
-{
-    if (!MayReplace(sIniFile))
-        return false;
-    std::string data;
-    if (LoadFile(sIniFile, data) != Load::Ok)
-        return false;
-    const IniText text(data);
-    const std::string oldFile = sIniFile + ".old";
-    std::error_code ec;
-    if (fs::symlink_status(PathFromUtf8(oldFile), ec).type() != fs::file_type::not_found)
-        return false; // taken, or cannot be checked
-
-    // The ".old" copy is made first and the file itself is then replaced in one step, so the
-    // settings file is never missing, not even for a moment.
-    {
-        AtomicFile copy;
-        if (!copy.Open(PathFromUtf8(oldFile)) || !copy.Write(text.data) || !copy.Commit())
-            return false;
-    }
-
-    const Pattern head(UpperText(std::string(sHead) + "*"));
-    std::string out;
-    out.reserve(text.data.size() + text.lines.size());
-    out.append(text.data, 0, text.bom);
-    bool write = true;
-    for (std::size_t i = 0; i < text.lines.size(); ++i) {
-        const auto t = text.Trimmed(i);
-        std::string renamed;
-        if (const auto name = HeaderName(t)) {
-            write = true;
-            const auto n = FamilyNumber(*name, head, sHead.size());
-            if (n && *n == nNum) {
-                write = false;
-            } else if (n && *n > nNum) {
-                renamed.append("[")
-                    .append(sHead)
-                    .append(ToDecimal(std::int64_t{*n} - 1))
-                    .append("]");
-            }
-        }
-        if (write)
-            out.append(renamed.empty() ? t : std::string_view(renamed)).append(kEol);
-    }
-
-    AtomicFile f;
-    const bool ok = f.Open(PathFromUtf8(sIniFile)) && f.Write(out) && f.Commit();
-    if (!ok && !fs::exists(PathFromUtf8(sIniFile), ec)) // cannot finish: put the old file back
-        fs::rename(PathFromUtf8(oldFile), PathFromUtf8(sIniFile), ec);
-    fs::remove(PathFromUtf8(oldFile), ec);
-    return ok;
-}
-
-std::int32_t IniAccess::GetSections(std::string_view pattern,
-                                    std::vector<std::string>& secname) const
-{
-    std::string data;
-    LoadFile(sIniFile, data);
-    return GetSectionsIn(data, pattern, secname);
+        return {}; // nothing changes: leave the file alone
+    return WriteText(sIniFile, text);
 }
 
 std::int32_t IniAccess::GetKeys(std::string_view secname, std::vector<std::string>& keyname) const

@@ -8,8 +8,9 @@
 //
 // Every write replaces the file atomically (temporary file in the same folder, then rename), so a
 // crash or a full disk never leaves it half written or missing. A write-protected settings file
-// (owner write bit cleared) is never replaced. Write operations return false on failure; reads
-// never fail (a missing or unreadable file reads as empty).
+// (owner write bit cleared) is never replaced. A write that fails returns SettingsWrite with the
+// file's name (and the system's error where one came up); reads never fail (a missing or
+// unreadable file reads as empty).
 //
 // Details of the syntax as read and written here:
 // - Line ends CR LF, LF or a lone CR; a UTF-8 byte-order mark at the very start is skipped (and
@@ -18,18 +19,19 @@
 // - A section header is a line that, trimmed of blanks and tabs, starts with "[", ends with "]"
 //   and has at least 3 characters. Entry lines before the first header belong to no section: no
 //   read finds them, and writes keep them as they are.
-// - When a section name stands twice, the first section wins: reads, GetKeys, WriteEntry and
-//   ClearSection use only the first one; CutNumSections and RemNumSection treat every section of a
-//   matching name.
+// - When a section name stands twice, the first section wins: reads, GetKeys and WriteEntry use
+//   only the first one.
 // - WriteEntry changes only the one line it replaces or inserts (new keys after the last
 //   non-blank line of their section, new sections at the end of the file). Every other line keeps
 //   its bytes and its line end, so a file with LF line ends keeps them and gets CR LF only on the
 //   new lines. When the value would not change, the file is not rewritten at all.
 // - Values are written up to the first NUL, CR or LF (a line break would start a new line), then
 //   cut to 259 characters and trimmed. Empty section names, and keys that are empty, contain "=",
-//   or begin with ";" or "[", cannot be written back readably: WriteEntry returns false for them.
+//   or begin with ";" or "[", cannot be written back readably: WriteEntry refuses them.
 // - Section names and keys match without regard to Windows-1252 letter case ("\xE4" = "\xC4").
 #pragma once
+
+#include "base/Result.h"
 
 #include <cstdint>
 #include <span>
@@ -58,24 +60,11 @@ public:
     std::string ReadEntry(std::string_view Section, std::string_view Key,
                           std::string_view Default = {}) const;
     // Creates file, section and key as needed or replaces the key's value (first 259 characters).
-    bool WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value);
+    Result<void> WriteEntry(std::string_view Section, std::string_view Key, std::string_view Value);
     // Writes the entries in their order, as WriteEntry would one after the other, in a single
     // replacement of the file: either every entry is stored or, when one is refused or the file
     // cannot be replaced, none.
-    bool WriteEntries(std::span<const IniEntry> entries);
-    // Removes every line of the first section of that name but its header and the blank lines at
-    // its end; nothing happens (true) when there is no such section.
-    bool ClearSection(std::string_view Section);
-    // Removes every numbered section sHead<n> with n >= nStart.
-    bool CutNumSections(std::string_view sHead, std::int32_t nStart);
-    // Removes sHead<nNum> and renumbers the higher ones down by one; every line of the rewritten
-    // file is trimmed and ends in CR LF. Works through a "<file>.old" copy of the file: false and
-    // nothing changed when that name is taken; the file itself is replaced in one step, so it is
-    // never missing, and the copy is removed afterwards (restored when the rewrite cannot finish).
-    bool RemNumSection(std::string_view sHead, std::int32_t nNum);
-    // Names of the sections matching `pattern` (wildcards ? * # [list] [!list], case ignored), in
-    // file order with their case from the file. `secname` becomes one empty element when none.
-    std::int32_t GetSections(std::string_view pattern, std::vector<std::string>& secname) const;
+    Result<void> WriteEntries(std::span<const IniEntry> entries);
     // Keys of the first section named `secname`, in file order (duplicates listed twice).
     std::int32_t GetKeys(std::string_view secname, std::vector<std::string>& keyname) const;
 
@@ -85,13 +74,12 @@ public:
     // The same operations on the file's text held in memory, with no file access: the file-based
     // ones above load the file (a missing or unreadable one as empty text) and call these.
     // WriteEntryIn returns false and leaves `fileText` alone for the section names and keys that
-    // WriteEntry refuses; otherwise `fileText` becomes the text WriteEntry would store.
+    // WriteEntry refuses; otherwise `fileText` becomes the text WriteEntry would store. (A bool is
+    // enough here: no system call can fail, and the one reason is the refused name.)
     static std::string ReadEntryIn(std::string_view fileText, std::string_view Section,
                                    std::string_view Key, std::string_view Default = {});
     static bool WriteEntryIn(std::string& fileText, std::string_view Section, std::string_view Key,
                              std::string_view Value);
-    static std::int32_t GetSectionsIn(std::string_view fileText, std::string_view pattern,
-                                      std::vector<std::string>& secname);
     static std::int32_t GetKeysIn(std::string_view fileText, std::string_view secname,
                                   std::vector<std::string>& keyname);
 

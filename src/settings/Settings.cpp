@@ -242,7 +242,7 @@ Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues)
     return s;
 }
 
-bool WriteSettings(IniAccess& ini, const Settings& s, Writer writer)
+Result<void> WriteSettings(IniAccess& ini, const Settings& s, Writer writer)
 {
     std::vector<IniEntry> entries;
     for (const SettingSpec& row : kCatalogue) {
@@ -304,7 +304,7 @@ RefPageOptions ReadRefPageOptions(const IniAccess& ini, const std::string& defau
     return o;
 }
 
-bool WriteRefPageOptions(IniAccess& ini, const RefPageOptions& options)
+Result<void> WriteRefPageOptions(IniAccess& ini, const RefPageOptions& options)
 {
     const std::string list =
         JoinList({Utf8ToCp1252(options.path), Flag(options.grid), Flag(options.marks)});
@@ -332,15 +332,15 @@ DeliverySettings ReadDeliverySettings(const IniAccess& ini)
             Cp1252ToUtf8(ini.ReadEntry(refused.section, refused.key, refused.def))};
 }
 
-bool WriteSkeletonPath(IniAccess& ini, const std::string& path)
+Result<void> WriteSkeletonPath(IniAccess& ini, const std::string& path)
 {
     return ini.WriteEntry(kSkeleton.section, kSkeleton.key, Utf8ToCp1252(path));
 }
 
 namespace {
 
-bool WritePath(IniAccess& ini, const SettingSpec& pathRow, const std::string& path,
-               const SettingSpec& filterRow, std::optional<std::int32_t> filterIndex)
+Result<void> WritePath(IniAccess& ini, const SettingSpec& pathRow, const std::string& path,
+                       const SettingSpec& filterRow, std::optional<std::int32_t> filterIndex)
 {
     std::vector<IniEntry> entries;
     if (filterIndex)
@@ -351,14 +351,14 @@ bool WritePath(IniAccess& ini, const SettingSpec& pathRow, const std::string& pa
 
 } // namespace
 
-bool WriteSourceFile(IniAccess& ini, const std::string& path,
-                     std::optional<std::int32_t> filterIndex)
+Result<void> WriteSourceFile(IniAccess& ini, const std::string& path,
+                             std::optional<std::int32_t> filterIndex)
 {
     return WritePath(ini, kSource, path, kSourceFilter, filterIndex);
 }
 
-bool WriteDestinationFile(IniAccess& ini, const std::string& path,
-                          std::optional<std::int32_t> filterIndex)
+Result<void> WriteDestinationFile(IniAccess& ini, const std::string& path,
+                                  std::optional<std::int32_t> filterIndex)
 {
     return WritePath(ini, kDestination, path, kDestinationFilter, filterIndex);
 }

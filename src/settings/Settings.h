@@ -4,6 +4,8 @@
 // and bounds come from the catalogue (SettingsCatalogue.h).
 #pragma once
 
+#include "base/Result.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -89,8 +91,9 @@ struct SettingIssue {
 Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues = nullptr);
 
 // Writes the keys of one settings dialog (or of the closing main window) from `s`, in catalogue
-// order, in one replacement of the settings file: on failure every key keeps its stored value.
-bool WriteSettings(IniAccess& ini, const Settings& s, Writer writer);
+// order, in one replacement of the settings file: on failure (SettingsWrite, as every write here)
+// every key keeps its stored value.
+Result<void> WriteSettings(IniAccess& ini, const Settings& s, Writer writer);
 
 // The key settings can find a key: a start marker, and either an end marker (mode 0) or an ID
 // length of at least 1 (fixed length). KeyFaultOf names what is missing first.
@@ -120,13 +123,13 @@ struct RefPageOptions {
 };
 // `defaultPath` is used (with both options on) when the key is missing or its path is empty.
 RefPageOptions ReadRefPageOptions(const IniAccess& ini, const std::string& defaultPath);
-bool WriteRefPageOptions(IniAccess& ini, const RefPageOptions& options);
+Result<void> WriteRefPageOptions(IniAccess& ini, const RefPageOptions& options);
 
 // Filter index of the open / save dialog, bounded to its catalogue range.
 std::int32_t ReadFilterIndex(const IniAccess& ini, bool forSave);
 // Path of the escape skeleton file ("savescskel"); `defaultPath` when missing.
 std::string ReadSkeletonPath(const IniAccess& ini, const std::string& defaultPath);
-bool WriteSkeletonPath(IniAccess& ini, const std::string& path);
+Result<void> WriteSkeletonPath(IniAccess& ini, const std::string& path);
 
 // Section [deliver] of a line of work's settings file: where marked jobs go without hands ("": they
 // stay where they were written) and where refused jobs go with their reasons ("": beside them).
@@ -139,9 +142,9 @@ DeliverySettings ReadDeliverySettings(const IniAccess& ini);
 
 // The source or destination path, with the file dialog's filter index when given, in one
 // replacement of the settings file.
-bool WriteSourceFile(IniAccess& ini, const std::string& path,
-                     std::optional<std::int32_t> filterIndex);
-bool WriteDestinationFile(IniAccess& ini, const std::string& path,
-                          std::optional<std::int32_t> filterIndex);
+Result<void> WriteSourceFile(IniAccess& ini, const std::string& path,
+                             std::optional<std::int32_t> filterIndex);
+Result<void> WriteDestinationFile(IniAccess& ini, const std::string& path,
+                                  std::optional<std::int32_t> filterIndex);
 
 } // namespace kuvrion

@@ -129,7 +129,7 @@ TEST(KVPersons, FindOrCreateInOrderOfFirstAppearance)
     std::int32_t page = 0;
     // Letter case and a trailing blank make new IDs.
     for (const char* id : {"B", "A", "B", "b", "12", "12 "})
-        persons.PersonByID(id)->AddPage(++page);
+        ASSERT_TRUE(persons.PersonByID(id)->AddPage(++page));
     ASSERT_EQ(persons.Count(), 5);
     EXPECT_EQ(persons.PersonByIndex(0).PageList(), (std::vector<std::int32_t>{1, 3}));
     EXPECT_EQ(persons.PersonByIndex(4).PersID(), "12 ");

@@ -27,10 +27,10 @@ constexpr const char* kFailures[] = {"SourceMissing", "SourceUnreadable", "Sourc
     "TargetCommit", "CheckFailed", "ManifestWrite", "EnvelopeList", "EnvelopeOutOfRange",
     "SeqStartRange", "SeqUnknown", "StateWrite", "FeedRuleInvalid", "FeedIdsUnreadable",
     "DmxTemplate", "DmxTooWide", "DmxTooLong", "DmxOutside", "DmxUnavailable", "DmxNearBars",
-    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "CodeUnusable", "JournalWrite",
-    "JobMove", "DeliveryTarget", "PrinterRefused", "PrinterTimeout", "DeliveryFailed",
-    "ListenFailed", "AllowList", "NoDeliveryTarget", "DeliveryInDoubt", "OutOfMemory",
-    "Cancelled"};
+    "DmxNearEdge", "SettingsWrite", "FileMissing", "NoViewer", "ProgramFailed", "CodeUnusable",
+    "JournalWrite", "JobMove", "DeliveryTarget", "PrinterRefused", "PrinterTimeout",
+    "DeliveryFailed", "ListenFailed", "AllowList", "NoDeliveryTarget", "DeliveryInDoubt",
+    "OutOfMemory", "Cancelled"};
 // clang-format on
 
 // One line per worded result: action, failure kind (or "done"), the message kind and text with
@@ -44,7 +44,7 @@ std::string RenderTable()
         for (int k = -1; k < static_cast<int>(std::size(kFailures)); ++k) {
             std::optional<Failure> f;
             if (k >= 0)
-                f = Failure{static_cast<FailureKind>(k), ENOSPC, 7, "/tmp/a.pcl", "PCL XL"};
+                f = Failure{static_cast<FailureKind>(k), ENOSPC, 7, "/tmp/a.pcl", "PCL XL", 7, 7};
             const Message m = MessageFor(static_cast<Action>(a), f);
             const auto cli = f ? BadInputText(static_cast<Action>(a), *f) : std::nullopt;
             if (f && !cli && m.kind == MessageKind::Warning && m.text == DescribeErrno(ENOSPC))

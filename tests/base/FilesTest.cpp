@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <tuple>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -35,7 +36,7 @@ TEST(AtomicFile, ReplacesOnlyOnCommitAndKeepsThePermissions)
         ASSERT_TRUE(f.Open(target));
         EXPECT_EQ(f.TempPath().parent_path(), dir.Path());
         EXPECT_TRUE(f.Write("new "));
-        EXPECT_TRUE(f.Write('!'));
+        EXPECT_TRUE(f.Write("!"));
         EXPECT_EQ(ReadFile(target), "old");
         EXPECT_TRUE(f.Commit());
     }
@@ -46,7 +47,7 @@ TEST(AtomicFile, ReplacesOnlyOnCommitAndKeepsThePermissions)
     {
         AtomicFile abandoned;
         ASSERT_TRUE(abandoned.Open(target));
-        abandoned.Write("abandoned");
+        ASSERT_TRUE(abandoned.Write("abandoned"));
     }
     EXPECT_EQ(ReadFile(target), "new !");
     EXPECT_EQ(FileCount(dir.Path()), 1u);
@@ -63,7 +64,7 @@ TEST(AtomicFile, FailureLeavesTargetUntouched)
     const std::string original(10000, 'o');
     const auto target = dir.Write("out.pcl", original);
     AtomicFile f;
-    bool opened = false, wrote = false, later = false, committed = false;
+    Result<void> opened, wrote, later, committed;
     {
         const test::FileSizeLimit full(1 << 20);
         opened = f.Open(target);
@@ -72,8 +73,12 @@ TEST(AtomicFile, FailureLeavesTargetUntouched)
         committed = f.Commit();
     }
     EXPECT_TRUE(opened);
-    EXPECT_FALSE(wrote || later || committed);
-    EXPECT_EQ(f.ErrorNumber(), EFBIG);
+    ASSERT_FALSE(wrote || later || committed);
+    // The first failure is the one every later call reports.
+    for (const Result<void>* r : {&wrote, &later, &committed}) {
+        EXPECT_EQ(std::tuple(r->error().what, r->error().err, r->error().path),
+                  std::tuple(FailureKind::TargetWrite, EFBIG, target.string()));
+    }
     EXPECT_EQ(ReadFile(target), original);
     EXPECT_EQ(FileCount(dir.Path()), 1u);
 
@@ -90,8 +95,10 @@ TEST(AtomicFile, FailureLeavesTargetUntouched)
     }
     EXPECT_TRUE(fs::is_directory(dir.Path()));
     AtomicFile nowhere;
-    EXPECT_FALSE(nowhere.Open(dir / "missing" / "x"));
-    EXPECT_EQ(nowhere.ErrorNumber(), ENOENT);
+    const auto opening = nowhere.Open(dir / "missing" / "x");
+    ASSERT_FALSE(opening);
+    EXPECT_EQ(std::pair(opening.error().what, opening.error().err),
+              std::pair(FailureKind::TargetOpen, ENOENT));
 }
 
 TEST(FileChecks, ExistenceProtectionAndSameFile)

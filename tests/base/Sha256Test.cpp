@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 namespace kuvrion {
 namespace {
 
@@ -25,10 +27,10 @@ TEST(Sha256, PublishedVectorsAndAFile)
         EXPECT_EQ(hash.HexDigest(), digest) << text.size();
     }
     test::TempDir dir;
-    int err = 0;
-    EXPECT_EQ(Sha256OfFile(dir.Write("abc", "abc"), err), cases[1].second);
-    EXPECT_FALSE(Sha256OfFile(dir / "missing", err));
-    EXPECT_NE(err, 0);
+    EXPECT_EQ(Sha256OfFile(dir.Write("abc", "abc")).value(), cases[1].second);
+    const auto missing = Sha256OfFile(dir / "missing");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().err, ENOENT);
 }
 
 } // namespace

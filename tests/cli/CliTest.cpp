@@ -115,8 +115,10 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
     const fs::path old = dir.Write("old.pcl", "old");
     fs::permissions(old, fs::perms::owner_read);
     const auto bad = [](Action a, FailureKind what, const std::string& path = "",
-                        const std::string& detail = "", int page = 0) {
-        return *BadInputText(a, Failure{what, 0, page, path, detail});
+                        const std::string& detail = "", int number = 0) {
+        return *BadInputText(
+            a,
+            Failure{.what = what, .page = number, .path = path, .detail = detail, .count = number});
     };
     // The message on one line, as the tool prints it.
     const auto failed = [](Action a, FailureKind what, int err = 0, const fs::path& path = {}) {

@@ -68,7 +68,7 @@ TEST(DmxContentTest, TemplatesGiveTheContentOrARefusal)
             EXPECT_FALSE(DmxMatches(t, v, true, content + "0"));
         } else if (f->what == FailureKind::DmxTooWide) {
             EXPECT_EQ(f->detail, c.content);
-            EXPECT_EQ(f->page, 31);
+            EXPECT_EQ(f->sheet, 31);
         }
     }
     // Content beyond the largest symbol is refused; the ID, when unknown, matches any text.
@@ -135,7 +135,7 @@ protected:
         for (std::size_t i = 0; i < pages.size(); ++i) {
             auto p = persons.PersonByID(ids[i]);
             for (int k = 0; k < pages[i]; ++k)
-                p->AddPage(++page);
+                EXPECT_TRUE(p->AddPage(++page));
         }
         ExportStats stats;
         const std::optional<Failure> f = test::ExportInto(out, src, persons, s, stats, 100);
@@ -303,7 +303,7 @@ TEST_F(DmxExportTest, BadSettingsAreRefusedBeforeAnythingIsWritten)
         const std::optional<Failure> f = Export(s, {12}, ids, false, out);
         ASSERT_TRUE(f);
         EXPECT_EQ(f->what, c.what);
-        EXPECT_TRUE(c.sheet > 0 ? f->page == c.sheet : out.empty()) << f->page;
+        EXPECT_TRUE(c.sheet > 0 ? f->sheet == c.sheet : out.empty()) << f->sheet;
     }
 }
 

@@ -25,7 +25,7 @@ inline void AddLetters(cKVPersons& persons, const std::vector<std::vector<std::i
     for (std::size_t i = 0; i < letters.size(); ++i) {
         const auto p = persons.PersonByID(ids.empty() ? std::to_string(i) : ids[i]);
         for (const std::int32_t n : letters[i])
-            p->AddPage(n);
+            ASSERT_TRUE(p->AddPage(n));
     }
 }
 

@@ -2,6 +2,7 @@
 // mark, and sequences of millions of characters in linear time.
 #include "pcljob/cPclMod.h"
 #include "support/Jobs.h"
+#include "support/ScanTable.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ TEST(LargeJob, TenMillionTinyPagesKeepMemoryBounded)
     const std::int64_t after = PeakRss();
 
     EXPECT_EQ(pcl.Pages(), kPages);
-    EXPECT_EQ(pcl.PageSeek(kPages), kPages);
+    EXPECT_EQ(pcl.PageSeek(kPages).value(), kPages);
     // AddressSanitizer multiplies the memory a test uses.
     if (KUVRION_SANITIZED || before < 0 || after < 0) {
         GTEST_SKIP() << "peak memory is not measured here (AddressSanitizer or no /proc)";
@@ -86,11 +87,11 @@ TEST(LargeJob, PositionsPastFourGiB)
     EXPECT_EQ(pcl.FileSize(), kDataEnd + 10);
     EXPECT_EQ(pcl.PclJobHead(), kReset);
     ASSERT_EQ(pcl.Pages(), 3);
-    EXPECT_EQ(pcl.Page(1), "A");
-    EXPECT_EQ(pcl.PageSeek(2), 5);
-    EXPECT_EQ(pcl.PageSeek(2) + pcl.PageSize(2), kDataEnd + 2); // the FF after "B", 1-based
-    EXPECT_EQ(pcl.PageSeek(3), kDataEnd + 3);
-    EXPECT_EQ(pcl.Page(3), "C");
+    EXPECT_EQ(test::PageOf(pcl, 1), "A");
+    EXPECT_EQ(pcl.PageSeek(2).value(), 5);
+    EXPECT_EQ(*pcl.PageSeek(2) + *pcl.PageSize(2), kDataEnd + 2); // the FF after "B", 1-based
+    EXPECT_EQ(pcl.PageSeek(3).value(), kDataEnd + 3);
+    EXPECT_EQ(test::PageOf(pcl, 3), "C");
     EXPECT_EQ(pcl.PclJobFoot(), kReset + "\r\n\r\n");
     EXPECT_EQ(pcl.FileEscapes(), 3);
     EXPECT_EQ(lastNotice, kDataEnd + 5); // the notice at the end of the data
@@ -109,7 +110,7 @@ TEST(LargeJob, LongSequencesScanInLinearTime)
     cPclMod job;
     ASSERT_TRUE(job.Connect(MakeMemorySource(fields), "long"));
     EXPECT_EQ(job.Pages(), 1);
-    EXPECT_EQ(job.PageSize(1), static_cast<std::int64_t>(fields.size()) - 1);
+    EXPECT_EQ(job.PageSize(1).value(), static_cast<std::int64_t>(fields.size()) - 1);
     EXPECT_EQ(job.FileEscapes(), 1);
 }
 

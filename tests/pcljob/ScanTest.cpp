@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <tuple>
 
 namespace kuvrion {
 namespace {
@@ -205,20 +206,26 @@ TEST(PclScan, PagesReadBackAndFilesThatCannotBeScanned)
     TempDir dir;
     cPclMod job;
     ASSERT_TRUE(job.Connect(dir.Write("job.pcl", Job({"A", "B"})).string()));
-    EXPECT_EQ(job.Page(2), "B");
+    EXPECT_EQ(PageOf(job, 2), "B");
+    std::string page = "junk";
     for (const std::int32_t n : {0, -1, 3, std::numeric_limits<std::int32_t>::min()}) {
-        EXPECT_EQ(job.PageSeek(n) + job.PageSize(n), 0) << n;
-        EXPECT_EQ(job.Page(n), "") << n;
+        EXPECT_EQ(job.PageSeek(n).error().page, n);
+        EXPECT_EQ(job.PageSize(n).error().what, FailureKind::PageMissing) << n;
+        EXPECT_EQ(job.ReadPage(n, page).error().err, EINVAL) << n;
     }
     // Reading back after the file shrank is a read error, not a short page.
     dir.Write("job.pcl", "A");
-    std::string page = "junk";
-    EXPECT_FALSE(job.ReadPage(2, page));
+    page = "junk";
+    const auto shrunk = job.ReadPage(2, page);
     EXPECT_EQ(page, "");
-    EXPECT_NE(job.ReadError(), 0);
+    ASSERT_FALSE(shrunk);
+    EXPECT_EQ(std::tuple(shrunk.error().what, shrunk.error().err, shrunk.error().page),
+              std::tuple(FailureKind::PageRead, EIO, 2));
 
     for (const auto& path : {dir / "missing.pcl", dir.Path()}) {
-        EXPECT_FALSE(job.Connect(path.string())) << path;
+        const auto connected = job.Connect(path.string());
+        ASSERT_FALSE(connected) << path;
+        EXPECT_EQ(connected.error().err, path == dir.Path() ? EISDIR : ENOENT);
         EXPECT_FALSE(job.Connected());
         EXPECT_EQ(job.Pages(), 0);
     }
@@ -239,11 +246,12 @@ public:
     {
     }
     std::int64_t Size() const override { return m_bytes->Size(); }
-    std::int64_t Read(std::int64_t offset, char* buf, std::int64_t n) override
+    Result<std::int64_t> Read(std::int64_t offset, char* buf, std::int64_t n) override
     {
-        return m_left-- > 0 ? m_bytes->Read(offset, buf, n) : -1;
+        if (m_left-- > 0)
+            return m_bytes->Read(offset, buf, n);
+        return Failure{.what = FailureKind::SourceUnreadable, .err = EIO, .offset = offset};
     }
-    int LastError() const override { return EIO; }
 
 private:
     std::unique_ptr<ByteSource> m_bytes;
@@ -255,11 +263,13 @@ TEST(PclScan, ReadErrorsFailTheConnect)
     // Five block reads for the scan, then the reads for the head and the foot.
     for (const int goodReads : {0, 2, 4, 5, 6}) {
         cPclMod job(1024);
-        EXPECT_FALSE(job.Connect(
+        const auto connected = job.Connect(
             std::make_unique<FailingSource>(kReset + std::string(5000, 'a') + "\fB\f", goodReads),
-            "bad"));
+            "bad");
+        ASSERT_FALSE(connected);
         EXPECT_FALSE(job.Connected());
-        EXPECT_NE(job.ReadError(), 0) << goodReads;
+        EXPECT_EQ(std::tuple(connected.error().err, connected.error().path), std::tuple(EIO, "bad"))
+            << goodReads;
         EXPECT_EQ(job.Pages(), 0);
         EXPECT_EQ(job.PclJobHead(), "");
     }
@@ -324,12 +334,12 @@ TEST(EscSkeleton, PagesAndWholeJob)
             out.append(s);
             return true;
         };
-        ASSERT_EQ(WriteEscSkeleton(job, job.Pages(), 0xFC, sink), std::nullopt);
+        ASSERT_TRUE(WriteEscSkeleton(job, job.Pages(), 0xFC, sink));
         EXPECT_EQ(out, skeleton);
     }
     // A failing sink stops the writer and reports it.
     int calls = 0;
-    EXPECT_TRUE(
+    EXPECT_FALSE(
         WriteEscSkeleton(job, job.Pages(), 97, [&](std::string_view) { return ++calls > 1; }));
     EXPECT_EQ(calls, 1);
 }

@@ -1,4 +1,4 @@
-// The settings store: the file syntax as read and written, the numbered-section and list
+// The settings store: the file syntax as read and written, the key listing and the list
 // operations, and files no program of ours writes (a byte-order mark, NUL bytes, endless lines,
 // ten thousand sections, other line ends, a folder or a pipe in the file's place).
 #include "settings/IniAccess.h"
@@ -26,12 +26,6 @@ protected:
     fs::path File() const { return dir / "kuvrion.ini"; }
     void Put(std::string_view bytes) { dir.Write("kuvrion.ini", bytes); }
     std::string Contents() const { return ReadFile(File()); }
-    std::vector<std::string> Sections(std::string_view pattern) const
-    {
-        std::vector<std::string> names;
-        ini.GetSections(pattern, names);
-        return names;
-    }
     bool NoStrayFiles() const
     {
         return std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()) == 1;
@@ -89,47 +83,16 @@ TEST_F(IniAccessTest, WritesChangeOnlyTheirLine)
                           "[C]\r\nk=v\r\n[d]\r\nn=4\r\n");
 }
 
-TEST_F(IniAccessTest, SectionsOfTheSameNameAndTheirRemoval)
+TEST_F(IniAccessTest, SectionsOfTheSameNameAndKeyListings)
 {
     Put("[s]\r\nk=1\r\n[S]\r\nk=2\r\nj=3\r\n");
     EXPECT_TRUE(ini.WriteEntry("s", "j", "4"));
     EXPECT_EQ(Contents(), "[s]\r\nk=1\r\nj=4\r\n[S]\r\nk=2\r\nj=3\r\n");
-    EXPECT_TRUE(ini.ClearSection("s"));
-    EXPECT_EQ(Contents(), "[s]\r\n[S]\r\nk=2\r\nj=3\r\n");
 
-    Put("[sec0]\r\na=0\r\n[sec1]\r\na=1\r\n[SEC2]\r\na=2\r\n[sec02]\r\n[secx]\r\n"
-        "[sec99999999999]\r\n[other]\r\nb=1\r\n");
-    EXPECT_TRUE(ini.CutNumSections("sec", 1));
-    EXPECT_EQ(Contents(), "[sec0]\r\na=0\r\n[sec02]\r\n[secx]\r\n[sec99999999999]\r\n"
-                          "[other]\r\nb=1\r\n");
-
-    Put("  top  \n[sec1]\n a = 1 \n[sec2]\nb=2\n[SEC3]\nc=3\n[sec-1]\n[sec03]\n[other]\nd=4");
-    EXPECT_TRUE(ini.RemNumSection("sec", 2));
-    EXPECT_EQ(Contents(), "top\r\n[sec1]\r\na = 1\r\n[sec2]\r\nc=3\r\n[sec-1]\r\n[sec03]\r\n"
-                          "[other]\r\nd=4\r\n");
-    const auto before = Contents();
-    dir.Write("kuvrion.ini.old", "taken");
-    EXPECT_FALSE(ini.RemNumSection("sec", 1));
-    EXPECT_EQ(Contents(), before);
-    EXPECT_EQ(ReadFile(dir / "kuvrion.ini.old"), "taken");
-}
-
-TEST_F(IniAccessTest, SectionAndKeyListings)
-{
     std::vector<std::string> names;
-    EXPECT_EQ(ini.GetSections("A*", names), 0);
-    EXPECT_EQ(names, std::vector<std::string>{""});
-    Put("[Alpha]\r\n; c=1\r\n\r\nnoequals\r\nk1=1\r\nK2 = 2\r\nk1=3\r\n[a1]\r\nx=1\r\n[ab]\r\n"
-        "[B7]\r\n");
-    using V = std::vector<std::string>;
-    // clang-format off
-    for (const auto& [pattern, want] : std::vector<std::pair<const char*, V>>{
-             {"a*", {"Alpha", "a1", "ab"}}, {"A#", {"a1"}}, {"?[!L]", {"a1", "ab", "B7"}},
-             {"[A-B][0-9]", {"a1", "B7"}}, {"*H?", {"Alpha"}}, {"x*", {""}}})
-        EXPECT_EQ(Sections(pattern), want) << pattern;
-    // clang-format on
+    Put("[Alpha]\r\n; c=1\r\n\r\nnoequals\r\nk1=1\r\nK2 = 2\r\nk1=3\r\n[a1]\r\nx=1\r\n");
     EXPECT_EQ(ini.GetKeys("ALPHA", names), 3);
-    EXPECT_EQ(names, (V{"k1", "K2", "k1"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"k1", "K2", "k1"}));
     EXPECT_EQ(ini.GetKeys("none", names), 0);
 }
 

@@ -45,6 +45,14 @@ inline void PrintTo(const ScanTable& t, std::ostream* os)
         << static_cast<int>(t.duplex) << t.duplexInPage1 << t.duplexSwitches;
 }
 
+// The bytes of page `n`; empty when it cannot be read.
+inline std::string PageOf(const cPclMod& job, std::int32_t n)
+{
+    std::string page;
+    static_cast<void>(job.ReadPage(n, page));
+    return page;
+}
+
 // Scans `bytes` from memory, reading `blockSize` bytes at a time, and checks that no byte is lost.
 // A page 1 that held only the head leaves its FF between the head and page 2; the last page may
 // have no FF of its own.
@@ -62,15 +70,15 @@ inline ScanTable Scan(const std::string& bytes, std::size_t blockSize = cPclMod:
                 job.DuplexSelectedInPage1(),
                 job.DuplexSwitches()};
     std::string joined = t.head;
-    if (job.Pages() > 0 ? job.PageSeek(1) == static_cast<std::int64_t>(t.head.size()) + 2
+    if (job.Pages() > 0 ? job.PageSeek(1).value() == static_cast<std::int64_t>(t.head.size()) + 2
                         : !t.head.empty() && t.head.size() + 1 + t.foot.size() == bytes.size()) {
         joined += '\f';
     }
     for (std::int32_t n = 1; n <= job.Pages(); ++n) {
-        t.pageStart.push_back(job.PageSeek(n));
-        t.pageSize.push_back(job.PageSize(n));
-        EXPECT_EQ(job.PageSeek(n), static_cast<std::int64_t>(joined.size()) + 1) << "page " << n;
-        joined += job.Page(n);
+        t.pageStart.push_back(job.PageSeek(n).value());
+        t.pageSize.push_back(job.PageSize(n).value());
+        EXPECT_EQ(t.pageStart.back(), static_cast<std::int64_t>(joined.size()) + 1) << "page " << n;
+        joined += PageOf(job, n);
         if (job.PageEndsWithFormFeed(n)) {
             joined += '\f';
         }

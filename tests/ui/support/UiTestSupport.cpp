@@ -47,7 +47,7 @@ QString ProgramFolder::Ini(const char* section, const char* key, const char* mis
 
 void ProgramFolder::SetIni(const char* section, const char* key, const std::string& value) const
 {
-    SettingsOf(*this).WriteEntry(section, key, value);
+    static_cast<void>(SettingsOf(*this).WriteEntry(section, key, value));
 }
 
 QString ProgramFolder::Section(const char* section) const
