@@ -1031,11 +1031,13 @@ void Commands::NoViewer(Action action, const std::string& path)
     Finish(action, Failure{FailureKind::NoViewer, 0, 0, path});
 }
 
-void Commands::SettingsWritten(bool ok)
+void Commands::SettingsWritten(const Result<void>& written)
 {
-    if (!ok) {
-        Finish(Action::Settings,
-               Failure{FailureKind::SettingsWrite, 0, 0, PathToUtf8(m_state.paths.settingsFile)});
+    if (!written) {
+        // The store knows the system's reason; the message names the whole path.
+        Failure failure = written.error();
+        failure.path = PathToUtf8(m_state.paths.settingsFile);
+        Finish(Action::Settings, std::move(failure));
     }
 }
 
@@ -1054,7 +1056,7 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
         const SettingSpec* row = FindSetting(issue.key);
         return row && row->writer == Writer::Keys;
     });
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Keys).has_value());
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Keys));
     m_reporter.StateChanged();
 }
 
@@ -1075,11 +1077,11 @@ void Commands::ApplyOmeCode(const std::string& collect, const std::string& envel
     c.use_parity = marks[3];
     c.use_security = marks[4];
     ComputeCodeLength(c);
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeCode).has_value());
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeCode));
     // A file that never had the switch keeps it out until it is turned on.
     if (seqContinue && *seqContinue != c.seq_continue) {
         c.seq_continue = *seqContinue;
-        SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Sequence).has_value());
+        SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Sequence));
     }
 }
 
@@ -1102,7 +1104,7 @@ Outcome Commands::ApplyFeedRules(const std::array<std::string, 4>& rules)
         const SettingSpec* row = FindSetting(issue.key);
         return row && row->writer == Writer::Feed;
     });
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Feed).has_value());
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Feed));
     return {};
 }
 
@@ -1114,7 +1116,7 @@ void Commands::ApplyOmeLayout(const std::array<float, 5>& xyabd)
     c.ome_a = xyabd[2];
     c.ome_b = xyabd[3];
     c.ome_d = xyabd[4];
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeLayout).has_value());
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeLayout));
 }
 
 void Commands::ApplyPrintArea(const std::array<float, 6>& values)
@@ -1126,7 +1128,7 @@ void Commands::ApplyPrintArea(const std::array<float, 6>& values)
     c.stdtopmm = values[3];
     c.omeleftmm = values[4];
     c.ometopmm = values[5];
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::PrintArea).has_value());
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::PrintArea));
 }
 
 void Commands::ApplyOrganize(std::int32_t limit, bool on)
@@ -1134,7 +1136,7 @@ void Commands::ApplyOrganize(std::int32_t limit, bool on)
     Settings& c = m_state.cfg;
     c.nEnvLimit = static_cast<std::int16_t>(Bound(Catalogued("envlimit"), limit));
     c.bEnvLimit = on;
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Organize).has_value());
+    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Organize));
 }
 
 Outcome Commands::ApplyDmx(const Settings& dmx)
@@ -1159,7 +1161,7 @@ Outcome Commands::ApplyDmx(const Settings& dmx)
         return Finish(Action::Settings, Failure{*misplaced});
     }
     m_state.cfg = std::move(c);
-    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Dmx).has_value());
+    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Dmx));
     if (misplaced) {
         return Tell(MessageFor(Action::Settings, Failure{*misplaced}));
     }
@@ -1170,7 +1172,7 @@ void Commands::ApplyManifest(bool on)
 {
     if (m_state.cfg.bManifest != on) {
         m_state.cfg.bManifest = on;
-        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Organize).has_value());
+        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Organize));
     }
 }
 
@@ -1178,7 +1180,7 @@ void Commands::ApplyFillChar(std::int32_t code, bool persist)
 {
     m_state.cfg.dummyasc = Bound(Catalogued("dummyasc"), code);
     if (persist) {
-        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::FillChar).has_value());
+        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::FillChar));
     }
 }
 

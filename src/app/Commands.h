@@ -8,6 +8,7 @@
 #include "app/Outcome.h"
 #include "app/Reporter.h"
 #include "app/Verification.h"
+#include "base/Result.h"
 #include "marking/EnvelopeList.h"
 #include "marking/ExportWriter.h"
 #include "marking/FeedPlan.h"
@@ -224,7 +225,7 @@ private:
     std::optional<Failure> SourceGone();
     void RefreshSource();
     void RefreshDestination();
-    void SettingsWritten(bool ok);
+    void SettingsWritten(const Result<void>& written);
 
     // Shows the message of `action`'s result (when it has one) and returns the outcome.
     Outcome Finish(Action action, std::optional<Failure> failure);

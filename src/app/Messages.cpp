@@ -253,7 +253,7 @@ constexpr Row kRows[] = {
     {Action::RefPage, TargetCommit, Warning, kRefPageFailed},
 
     {Action::Settings, SettingsWrite, Warning,
-     "Die Einstellungen konnten nicht gespeichert werden:\r\n{path}"},
+     "Die Einstellungen konnten nicht gespeichert werden:\r\n{path}{cause}"},
     {Action::Settings, FileMissing, Plain, "", "Einstellungsdatei nicht gefunden: {path}"},
     {Action::Settings, FeedRuleInvalid, Warning, kFeedRuleInvalid},
     {Action::Settings, DmxTemplate, Warning, kDmxTemplate},

@@ -624,10 +624,14 @@ TEST_F(CommandsTest, SettingsThatCannotBeWrittenWarnAndStayAsTheyWere)
             std::error_code ec; // Windows removes no write-protected file
             fs::permissions(settings, fs::perms::owner_read | fs::perms::owner_write, ec);
             fs::remove(settings);
-            // The writes return nothing: the outcome stands for the warning they must show.
+            // The writes return nothing: the outcome stands for the warning they must show, the
+            // path followed by the system's reason.
             ExpectFault(fault, settings, settings, [&] {
                 writes[i]();
-                return Outcome{Failure{SettingsWrite}, i + 1 < std::size(writes) ? warning : ""};
+                const std::string shown = reporter.Shown();
+                const bool named = shown.starts_with(warning + " (") && shown.ends_with(")");
+                return Outcome{Failure{SettingsWrite},
+                               i + 1 < std::size(writes) ? (named ? shown : warning) : ""};
             });
         }
     }
