@@ -5,7 +5,7 @@
 #include "gen/JobGenerator.h"
 #include "pcljob/ByteSource.h"
 #include "pcljob/PageText.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,7 +19,7 @@
 
 namespace {
 
-using kuvrion::cPclMod;
+using kuvrion::PclJob;
 using kuvrion::bench::JobGenerator;
 
 constexpr std::int64_t kJobBytes = 24 * 1024 * 1024;
@@ -92,7 +92,7 @@ const std::string& JobFile(JobKind kind)
     return files.paths[static_cast<std::size_t>(kind)];
 }
 
-void Counters(benchmark::State& state, const std::string& job, const cPclMod& scanned)
+void Counters(benchmark::State& state, const std::string& job, const PclJob& scanned)
 {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(job.size()));
     state.counters["pages"] = scanned.Pages();
@@ -104,7 +104,7 @@ void BM_ScanMemory(benchmark::State& state)
     const auto kind = static_cast<JobKind>(state.range(0));
     const auto blockSize = static_cast<std::size_t>(state.range(1));
     const std::string& job = Job(kind);
-    cPclMod scanner(blockSize);
+    PclJob scanner(blockSize);
     for (auto _ : state) {
         if (!scanner.Connect(std::make_unique<ViewSource>(job), "mem")) {
             state.SkipWithError("scan failed");
@@ -119,7 +119,7 @@ void BM_ScanFile(benchmark::State& state)
 {
     const auto kind = static_cast<JobKind>(state.range(0));
     const std::string& path = JobFile(kind);
-    cPclMod scanner;
+    PclJob scanner;
     for (auto _ : state) {
         if (!scanner.Connect(path)) {
             state.SkipWithError("scan failed");
@@ -134,7 +134,7 @@ void BM_ScanFile(benchmark::State& state)
 void BM_PageText(benchmark::State& state)
 {
     const std::string& job = Job(kText);
-    cPclMod scanner;
+    PclJob scanner;
     scanner.Connect(std::make_unique<ViewSource>(job), "mem");
     std::vector<std::string> pages;
     for (std::int32_t n = 1; n <= std::min(scanner.Pages(), 200); ++n) {
@@ -160,8 +160,8 @@ void BM_PageText(benchmark::State& state)
 
 BENCHMARK(BM_ScanMemory)
     ->ArgNames({"raster", "block"})
-    ->Args({kText, static_cast<std::int64_t>(cPclMod::kDefaultBlockSize)})
-    ->Args({kRaster, static_cast<std::int64_t>(cPclMod::kDefaultBlockSize)})
+    ->Args({kText, static_cast<std::int64_t>(PclJob::kDefaultBlockSize)})
+    ->Args({kRaster, static_cast<std::int64_t>(PclJob::kDefaultBlockSize)})
     ->Args({kText, 2048})
     ->Args({kRaster, 2048})
     ->Unit(benchmark::kMillisecond);

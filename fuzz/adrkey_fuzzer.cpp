@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string text = kuvrion::GetPageText(page);
     Check(text == modelText, "the page text is the page without its sequences");
 
-    kuvrion::ImpErrCounters faults{};
+    kuvrion::KeyFaultCounts faults{};
     const auto key = kuvrion::FindAdrKey(text, s, &faults);
     const std::int64_t p = key ? key->span.pos : 0;
     const std::int64_t keyLen = key ? key->span.len : -1;

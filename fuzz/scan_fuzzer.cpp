@@ -7,7 +7,7 @@
 #include "pcljob/ByteSource.h"
 #include "pcljob/PageText.h"
 #include "pcljob/PclTokenizer.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -38,7 +38,7 @@ struct Table {
 
 Table Scan(std::string_view data, std::size_t blockSize, std::string& progressOrder)
 {
-    kuvrion::cPclMod pcl(blockSize);
+    kuvrion::PclJob pcl(blockSize);
     std::int64_t lastValue = 0;
     pcl.SetProgressHandler([&](std::int32_t nStatus, std::int64_t nValue, bool&) {
         progressOrder += static_cast<char>('0' + nStatus);

@@ -10,10 +10,10 @@ namespace kuvrion {
 
 namespace {
 
-void Count(ImpErrCounters* nImpErr, AdrKeyFault fault)
+void Count(KeyFaultCounts* keyFaultCounts, AdrKeyFault fault)
 {
-    if (nImpErr)
-        ++(*nImpErr)[static_cast<std::size_t>(fault)];
+    if (keyFaultCounts)
+        ++(*keyFaultCounts)[static_cast<std::size_t>(fault)];
 }
 
 } // namespace
@@ -80,14 +80,14 @@ std::string NearestMarkerText(std::string_view text, std::string_view marker)
 }
 
 std::optional<FoundKey> FindAdrKey(std::string_view text, const Settings& s,
-                                   ImpErrCounters* nImpErr)
+                                   KeyFaultCounts* keyFaultCounts)
 {
     const std::string_view beg = s.sAdrKeyBeg;
     // An empty start marker is no key setting at all (the import is not offered with it), so it
     // is never found rather than found everywhere.
     const std::size_t found = beg.empty() ? std::string_view::npos : text.find(beg);
     if (found == std::string_view::npos) {
-        Count(nImpErr, kKeyNotFound);
+        Count(keyFaultCounts, kKeyNotFound);
         return std::nullopt;
     }
     FoundKey key{{static_cast<std::int64_t>(found) + 1, static_cast<std::int64_t>(beg.size())}, {}};
@@ -101,7 +101,7 @@ std::optional<FoundKey> FindAdrKey(std::string_view text, const Settings& s,
             id.assign(text.substr(s0, idLen));
             keyLen += static_cast<std::int64_t>(idLen);
         } else {
-            Count(nImpErr, kIdTooShort);
+            Count(keyFaultCounts, kIdTooShort);
         }
         return key;
     }
@@ -109,9 +109,9 @@ std::optional<FoundKey> FindAdrKey(std::string_view text, const Settings& s,
     const std::string_view end = s.sAdrKeyEnd;
     const std::size_t e = text.find(end, s0);
     if (e == std::string_view::npos) {
-        Count(nImpErr, kEndMarkerMissing);
+        Count(keyFaultCounts, kEndMarkerMissing);
     } else if (e == s0) {
-        Count(nImpErr, kIdMissing);
+        Count(keyFaultCounts, kIdMissing);
     } else {
         id.assign(text.substr(s0, e - s0));
         keyLen += static_cast<std::int64_t>(e - s0 + end.size());

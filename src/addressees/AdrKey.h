@@ -19,7 +19,7 @@ enum AdrKeyFault : std::int32_t {
     kEndMarkerMissing = 2, // end marker mode: no end marker after the start marker
     kKeyNotFound = 3,      // the start marker is not in the page text
 };
-using ImpErrCounters = std::array<std::int32_t, 4>;
+using KeyFaultCounts = std::array<std::int32_t, 4>;
 
 // The page without its escape sequences (a "W" sequence with its binary data).
 std::string GetPageText(std::string_view page);
@@ -50,9 +50,9 @@ struct FoundKey {
 };
 
 // Searches the key in a page text; nullopt when the start marker is absent. Adds 1 to the fault's
-// counter in `nImpErr` when not null.
+// counter in `keyFaultCounts` when not null.
 std::optional<FoundKey> FindAdrKey(std::string_view text, const Settings& s,
-                                   ImpErrCounters* nImpErr);
+                                   KeyFaultCounts* keyFaultCounts);
 // Blanks the key described by `span` in the raw page (the second half of MaskAdrKey), so an export
 // can reuse the spans its import found instead of searching every page again.
 void MaskKeySpan(std::string& page, KeySpan span);

@@ -1,11 +1,11 @@
 #include "addressees/ImportPass.h"
 
 #include "addressees/ImportLog.h"
-#include "addressees/cKVPersons.h"
+#include "addressees/AddresseeList.h"
 #include "base/ByteText.h"
 #include "base/Platform.h"
 #include "base/Version.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -51,7 +51,7 @@ struct PageKey {
 // grouping, counting and logging stay in page order on the caller's thread.
 class KeySearch {
 public:
-    KeySearch(const cPclMod& pcl, const Settings& s)
+    KeySearch(const PclJob& pcl, const Settings& s)
         : m_pcl(pcl), m_settings(s), m_keys(kChunkPages),
           m_parallel(std::thread::hardware_concurrency() > 1)
     {
@@ -105,7 +105,7 @@ private:
                 key.readFailure = read.error();
                 continue;
             }
-            ImpErrCounters counts{};
+            KeyFaultCounts counts{};
             if (auto found = FindAdrKey(GetPageText(b.page, b.scratch), m_settings, &counts)) {
                 key.span = found->span;
                 key.id = std::move(found->id);
@@ -117,7 +117,7 @@ private:
         }
     }
 
-    const cPclMod& m_pcl;
+    const PclJob& m_pcl;
     const Settings& m_settings;
     std::vector<PageKey> m_keys;
     bool m_parallel;
@@ -143,8 +143,8 @@ std::string FormatLogTime(std::time_t t)
 namespace {
 
 // The pass itself: fills `result` and stops at the first failure, which it returns.
-Result<void> Pass(cPclMod& pcl, const std::string& srcFile, const Settings& s, cKVPersons& persons,
-                  ImpErrCounters& nImpErr, ImportLog& log, std::time_t startTime,
+Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, AddresseeList& persons,
+                  KeyFaultCounts& keyFaultCounts, ImportLog& log, std::time_t startTime,
                   const ImportHooks& hooks, ImportResult& result)
 {
     const auto cancelled = [&hooks] { return hooks.cancelled && hooks.cancelled(); };
@@ -159,7 +159,7 @@ Result<void> Pass(cPclMod& pcl, const std::string& srcFile, const Settings& s, c
     // An unreadable job goes on as one without pages, so the log tells the same; the result
     // says that it could not be read. A job the pass refuses is disconnected before its pages
     // are read.
-    const Result<void> readable = pcl.Connect(srcFile, cPclMod::ForeignJob::Stop);
+    const Result<void> readable = pcl.Connect(srcFile, PclJob::ForeignJob::Stop);
     if (cancelled()) // a scan stopped half-way leaves only part of the job
         return Failure{FailureKind::Cancelled};
     std::optional<Failure> refusal;
@@ -190,7 +190,7 @@ Result<void> Pass(cPclMod& pcl, const std::string& srcFile, const Settings& s, c
         return written;
 
     // Reset also for an empty job, so its status shows no faults of an earlier import.
-    nImpErr.fill(0);
+    keyFaultCounts.fill(0);
     if (result.nJobPages > 0) {
         if (auto written = log.Write("Seite\tAdrID\tAdrS.\tKey\r\n"); !written)
             return written;
@@ -198,7 +198,7 @@ Result<void> Pass(cPclMod& pcl, const std::string& srcFile, const Settings& s, c
             hooks.onCollectStart(result.nJobPages);
 
         result.keySpans.resize(static_cast<std::size_t>(result.nJobPages));
-        std::shared_ptr<cKVPerson> current;
+        std::shared_ptr<Addressee> current;
         std::string line;
         KeySearch search(pcl, s);
         for (std::int32_t base = 1; base <= result.nJobPages; base += kChunkPages) {
@@ -220,7 +220,7 @@ Result<void> Pass(cPclMod& pcl, const std::string& srcFile, const Settings& s, c
                     return *key.readFailure;
                 result.keySpans[static_cast<std::size_t>(i - 1)] = key.span;
                 if (key.fault >= 0)
-                    ++nImpErr[static_cast<std::size_t>(key.fault)];
+                    ++keyFaultCounts[static_cast<std::size_t>(key.fault)];
                 const std::string& id = key.id;
 
                 line.assign(id);
@@ -266,13 +266,13 @@ Result<void> Pass(cPclMod& pcl, const std::string& srcFile, const Settings& s, c
 
 } // namespace
 
-ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Settings& s,
-                           cKVPersons& persons, ImpErrCounters& nImpErr, ImportLog& log,
+ImportResult RunImportPass(PclJob& pcl, const std::string& srcFile, const Settings& s,
+                           AddresseeList& persons, KeyFaultCounts& keyFaultCounts, ImportLog& log,
                            std::time_t startTime, const ImportHooks& hooks)
 {
     ImportResult result;
     try {
-        if (auto passed = Pass(pcl, srcFile, s, persons, nImpErr, log, startTime, hooks, result);
+        if (auto passed = Pass(pcl, srcFile, s, persons, keyFaultCounts, log, startTime, hooks, result);
             !passed)
             result.failure = passed.error();
     } catch (const std::bad_alloc&) {

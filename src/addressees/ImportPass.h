@@ -15,8 +15,8 @@
 
 namespace kuvrion {
 
-class cPclMod;
-class cKVPersons;
+class PclJob;
+class AddresseeList;
 class ImportLog;
 struct Settings;
 
@@ -48,13 +48,13 @@ struct ImportResult {
 };
 
 // Runs the whole pass on `srcFile` (UTF-8 file name; written to the log in Windows-1252).
-// `nImpErr` is reset when the job has pages; with 0 pages it is reset as well (an empty job leaves
+// `keyFaultCounts` is reset when the job has pages; with 0 pages it is reset as well (an empty job leaves
 // no counters of an earlier import behind). `startTime` is the time written to the log head.
 // A job that is not PCL 5 is refused before its pages are scanned, a job that switches its duplex
 // mode after the scan; the log then records the refusal after its head. The head notes a duplex
 // job.
-ImportResult RunImportPass(cPclMod& pcl, const std::string& srcFile, const Settings& s,
-                           cKVPersons& persons, ImpErrCounters& nImpErr, ImportLog& log,
+ImportResult RunImportPass(PclJob& pcl, const std::string& srcFile, const Settings& s,
+                           AddresseeList& persons, KeyFaultCounts& keyFaultCounts, ImportLog& log,
                            std::time_t startTime, const ImportHooks& hooks);
 
 // "dd.mm.yyyy hh:mm" in local time.

@@ -4,10 +4,10 @@
 
 #include "addressees/AdrKey.h"
 #include "addressees/ImportLog.h"
-#include "addressees/cKVPersons.h"
+#include "addressees/AddresseeList.h"
 #include "app/ProgramPaths.h"
 #include "base/Failure.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 #include "settings/IniAccess.h"
 #include "settings/Settings.h"
 
@@ -23,13 +23,13 @@ struct AppState {
     IniAccess oIni;
     Settings cfg; // as in the settings file; cfg.sSrcFile / cfg.sDstFile: source and destination
 
-    cPclMod MyPcl;
-    cKVPersons Persons;
+    PclJob MyPcl;
+    AddresseeList Persons;
 
     // Results of the last import.
     std::int32_t nJobPages = 0;
     std::int32_t nImpAssigned = 0;
-    ImpErrCounters nImpErr{};
+    KeyFaultCounts keyFaultCounts{};
     bool bImportComplete =
         false; // the last import ran to its end (a failed one cannot be exported)
     // The key found on each page by the last import, and the key settings it was found with: the

@@ -106,8 +106,8 @@ bool Commands::CanImport() const
 std::optional<Failure> Commands::RefusedSetting() const
 {
     for (const SettingIssue& issue : m_state.settingIssues) {
-        const SettingSpec* row = FindSetting(issue.key);
-        if (issue.refused && row && row->writer == Writer::Keys) {
+        const SettingDef* row = FindSetting(issue.key);
+        if (issue.refused && row && row->group == SettingGroup::Keys) {
             return Failure{FailureKind::SettingInvalid, 0, 0,
                            PathToUtf8(m_state.paths.settingsFile.filename()),
                            issue.key + "=" + issue.found};
@@ -119,8 +119,8 @@ std::optional<Failure> Commands::RefusedSetting() const
 std::optional<Failure> Commands::RefusedFeedRule() const
 {
     for (const SettingIssue& issue : m_state.settingIssues) {
-        const SettingSpec* row = FindSetting(issue.key);
-        if (issue.refused && row && row->writer == Writer::Feed) {
+        const SettingDef* row = FindSetting(issue.key);
+        if (issue.refused && row && row->group == SettingGroup::Feed) {
             return Failure{FailureKind::FeedRuleInvalid, 0, 0,
                            PathToUtf8(m_state.paths.settingsFile.filename()),
                            issue.key + "=" + issue.found};
@@ -407,7 +407,7 @@ Outcome Commands::Import()
         }
     }
     // The pass closes the log: a failure of its last flush is a failed log write like any other.
-    ImportResult result = RunImportPass(st.MyPcl, st.cfg.sSrcFile, st.cfg, st.Persons, st.nImpErr,
+    ImportResult result = RunImportPass(st.MyPcl, st.cfg.sSrcFile, st.cfg, st.Persons, st.keyFaultCounts,
                                         st.log, std::time(nullptr), hooks);
 
     st.nJobPages = result.nJobPages;
@@ -457,7 +457,7 @@ Failure Commands::NoKeyFound() const
 {
     const AppState& st = m_state;
     Failure failure{FailureKind::NoAddressees, 0, 0, st.cfg.sSrcFile};
-    if (st.nImpErr[kKeyNotFound] != st.nJobPages) {
+    if (st.keyFaultCounts[kKeyNotFound] != st.nJobPages) {
         return failure; // the marker is there; the IDs after it are not
     }
     failure.what = FailureKind::MarkerAbsent;
@@ -894,7 +894,7 @@ std::optional<PageView> Commands::PageText(std::int32_t page) const
     }
     PageView view;
     view.text = GetPageText(bytes);
-    ImpErrCounters counts{};
+    KeyFaultCounts counts{};
     if (const auto key = FindAdrKey(view.text, st.cfg, &counts)) {
         view.markerPos = key->span.pos;
         view.markerLen = static_cast<std::int64_t>(st.cfg.sAdrKeyBeg.size());
@@ -1053,10 +1053,10 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
     c.bAdrKeyValid = AdrKeyValid(beg, end, idLen, mode);
     // The dialog's values replace whatever was refused or bounded among its keys.
     std::erase_if(m_state.settingIssues, [](const SettingIssue& issue) {
-        const SettingSpec* row = FindSetting(issue.key);
-        return row && row->writer == Writer::Keys;
+        const SettingDef* row = FindSetting(issue.key);
+        return row && row->group == SettingGroup::Keys;
     });
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Keys));
+    SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::Keys));
     m_reporter.StateChanged();
 }
 
@@ -1077,11 +1077,11 @@ void Commands::ApplyOmeCode(const std::string& collect, const std::string& envel
     c.use_parity = marks[3];
     c.use_security = marks[4];
     ComputeCodeLength(c);
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeCode));
+    SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::OmeCode));
     // A file that never had the switch keeps it out until it is turned on.
     if (seqContinue && *seqContinue != c.seq_continue) {
         c.seq_continue = *seqContinue;
-        SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Sequence));
+        SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::Sequence));
     }
 }
 
@@ -1101,10 +1101,10 @@ Outcome Commands::ApplyFeedRules(const std::array<std::string, 4>& rules)
         FeedRuleSetting(c, k) = rules[static_cast<std::size_t>(k - 1)];
     }
     std::erase_if(m_state.settingIssues, [](const SettingIssue& issue) {
-        const SettingSpec* row = FindSetting(issue.key);
-        return row && row->writer == Writer::Feed;
+        const SettingDef* row = FindSetting(issue.key);
+        return row && row->group == SettingGroup::Feed;
     });
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Feed));
+    SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::Feed));
     return {};
 }
 
@@ -1116,7 +1116,7 @@ void Commands::ApplyOmeLayout(const std::array<float, 5>& xyabd)
     c.ome_a = xyabd[2];
     c.ome_b = xyabd[3];
     c.ome_d = xyabd[4];
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::OmeLayout));
+    SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::OmeLayout));
 }
 
 void Commands::ApplyPrintArea(const std::array<float, 6>& values)
@@ -1128,7 +1128,7 @@ void Commands::ApplyPrintArea(const std::array<float, 6>& values)
     c.stdtopmm = values[3];
     c.omeleftmm = values[4];
     c.ometopmm = values[5];
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::PrintArea));
+    SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::PrintArea));
 }
 
 void Commands::ApplyOrganize(std::int32_t limit, bool on)
@@ -1136,7 +1136,7 @@ void Commands::ApplyOrganize(std::int32_t limit, bool on)
     Settings& c = m_state.cfg;
     c.nEnvLimit = static_cast<std::int16_t>(Bound(Catalogued("envlimit"), limit));
     c.bEnvLimit = on;
-    SettingsWritten(WriteSettings(m_state.oIni, c, Writer::Organize));
+    SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::Organize));
 }
 
 Outcome Commands::ApplyDmx(const Settings& dmx)
@@ -1161,7 +1161,7 @@ Outcome Commands::ApplyDmx(const Settings& dmx)
         return Finish(Action::Settings, Failure{*misplaced});
     }
     m_state.cfg = std::move(c);
-    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Dmx));
+    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, SettingGroup::Dmx));
     if (misplaced) {
         return Tell(MessageFor(Action::Settings, Failure{*misplaced}));
     }
@@ -1172,7 +1172,7 @@ void Commands::ApplyManifest(bool on)
 {
     if (m_state.cfg.bManifest != on) {
         m_state.cfg.bManifest = on;
-        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::Organize));
+        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, SettingGroup::Organize));
     }
 }
 
@@ -1180,7 +1180,7 @@ void Commands::ApplyFillChar(std::int32_t code, bool persist)
 {
     m_state.cfg.dummyasc = Bound(Catalogued("dummyasc"), code);
     if (persist) {
-        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, Writer::FillChar));
+        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, SettingGroup::FillChar));
     }
 }
 
@@ -1188,7 +1188,7 @@ void Commands::Close(std::array<std::int32_t, 2> posTwips)
 {
     static_cast<void>(m_state.log.Close());
     m_state.cfg.winmainpos = posTwips;
-    static_cast<void>(WriteSettings(m_state.oIni, m_state.cfg, Writer::Window));
+    static_cast<void>(WriteSettings(m_state.oIni, m_state.cfg, SettingGroup::Window));
 }
 
 std::vector<std::string> Commands::UpdaterCommandLine() const

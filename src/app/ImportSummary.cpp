@@ -11,11 +11,11 @@ std::vector<KeyFaultRow> KeyFaultRows(const AppState& state)
     static const char* const kCaptions[] = {"Adress-ID zu kurz:", "Adress-ID fehlt:",
                                             "Schlüssel-Endekennung fehlt:",
                                             "Schlüssel nicht gefunden:"};
-    static_assert(std::size(kCaptions) == std::tuple_size_v<ImpErrCounters>);
+    static_assert(std::size(kCaptions) == std::tuple_size_v<KeyFaultCounts>);
     const bool allAssigned = state.nJobPages > 0 && state.nImpAssigned == state.nJobPages;
     std::vector<KeyFaultRow> rows;
     for (std::int32_t kind = 0; kind < static_cast<std::int32_t>(std::size(kCaptions)); ++kind) {
-        const std::int32_t pages = state.nImpErr[static_cast<std::size_t>(kind)];
+        const std::int32_t pages = state.keyFaultCounts[static_cast<std::size_t>(kind)];
         if (kind == kKeyNotFound && allAssigned)
             rows.push_back({kind, "Folgeseiten ohne Schlüssel:", pages, false});
         else

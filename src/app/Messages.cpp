@@ -333,7 +333,7 @@ const Row* FindRow(Action action, std::optional<FailureKind> failure)
 // What a setting's dialog accepts, for the setting named in "key=value".
 std::string AllowedText(std::string_view keyValue)
 {
-    const SettingSpec* row = FindSetting(keyValue.substr(0, keyValue.find('=')));
+    const SettingDef* row = FindSetting(keyValue.substr(0, keyValue.find('=')));
     if (!row)
         return {};
     return "eine ganze Zahl von " + std::to_string(row->min) + " bis " + std::to_string(row->max);

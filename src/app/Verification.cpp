@@ -2,11 +2,11 @@
 
 #include "addressees/ImportLog.h"
 #include "addressees/ImportPass.h"
-#include "addressees/cKVPersons.h"
+#include "addressees/AddresseeList.h"
 #include "base/FileChecks.h"
 #include "marking/EnvelopeList.h"
 #include "marking/FeedPlan.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -59,7 +59,7 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
     };
     const auto stopped = [&hooks] { return hooks.cancelled && hooks.cancelled(); };
     // The scan reports bytes and is stopped through its progress handler.
-    const auto follow = [&](cPclMod& pcl) {
+    const auto follow = [&](PclJob& pcl) {
         pcl.SetProgressHandler([&hooks, stopped, total = std::int64_t{0}](
                                    std::int32_t status, std::int64_t value, bool& cancel) mutable {
             if (status == 0)
@@ -74,7 +74,7 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
     if (source && !FileExists(*source))
         return bad(FailureKind::FileMissing, *source);
 
-    cPclMod pcl;
+    PclJob pcl;
     follow(pcl);
     VerifyMarked check(s, [&](std::int32_t page, std::int32_t pages) {
         if (hooks.page)
@@ -94,10 +94,10 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
     // The source's export gives the envelopes' sheets, numbers and IDs.
     std::optional<std::vector<Envelope>> exported;
     if (source) {
-        cPclMod srcPcl;
+        PclJob srcPcl;
         follow(srcPcl);
-        cKVPersons persons;
-        ImpErrCounters errors{};
+        AddresseeList persons;
+        KeyFaultCounts errors{};
         ImportLog noLog;
         ImportHooks importHooks;
         importHooks.cancelled = hooks.cancelled;

@@ -213,7 +213,7 @@ int Session::Scan()
         return Finish(Action::Scan, scanned);
     }
     m_reporter.FinishProgress();
-    const cPclMod& pcl = m_state.MyPcl;
+    const PclJob& pcl = m_state.MyPcl;
     if (m_opt.json) {
         json doc = {{"file_size", pcl.FileSize()},
                     {"pages", pcl.Pages()},
@@ -282,10 +282,10 @@ void Session::PrintImport(json& doc, std::ostream& o) const
         doc["pages"] = st.nJobPages;
         doc["assigned"] = st.nImpAssigned;
         doc["addressees"] = st.Persons.Count();
-        doc["errors"] = st.nImpErr;
+        doc["errors"] = st.keyFaultCounts;
         json persons = json::array();
         for (std::int32_t i = 0; i < st.Persons.Count(); ++i) {
-            const cKVPerson& p = st.Persons.PersonByIndex(i);
+            const Addressee& p = st.Persons.PersonByIndex(i);
             persons.push_back({{"id", Cp1252ToUtf8(p.PersID())}, {"pages", p.PageList()}});
         }
         doc["persons"] = std::move(persons);
@@ -296,7 +296,7 @@ void Session::PrintImport(json& doc, std::ostream& o) const
     row("Zugewiesen:", st.nImpAssigned);
     row("Adressaten:", st.Persons.Count());
     for (int k = 0; k < 4; ++k) {
-        row(kCaptions[k], st.nImpErr[static_cast<std::size_t>(k)]);
+        row(kCaptions[k], st.keyFaultCounts[static_cast<std::size_t>(k)]);
     }
 }
 

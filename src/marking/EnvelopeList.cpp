@@ -1,6 +1,6 @@
 #include "marking/EnvelopeList.h"
 
-#include "addressees/cKVPersons.h"
+#include "addressees/AddresseeList.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -8,14 +8,14 @@
 
 namespace kuvrion {
 
-std::vector<Envelope> ListEnvelopes(const cKVPersons& persons, std::int32_t count,
+std::vector<Envelope> ListEnvelopes(const AddresseeList& persons, std::int32_t count,
                                     const Settings& s, bool duplex)
 {
     std::vector<Envelope> out;
     const std::int32_t n = std::clamp(count, 0, persons.Count());
     const std::int32_t pagesPerSheet = duplex ? 2 : 1;
     for (std::int32_t i = 0; i < n; ++i) {
-        const cKVPerson& person = persons.PersonByIndex(i);
+        const Addressee& person = persons.PersonByIndex(i);
         const std::int32_t pages = person.Pages();
         const std::int32_t perEnvelope = s.bEnvLimit ? s.nEnvLimit * pagesPerSheet : pages;
         for (std::int32_t j = 1; j <= pages;) {

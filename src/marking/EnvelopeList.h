@@ -10,7 +10,7 @@
 
 namespace kuvrion {
 
-class cKVPersons;
+class AddresseeList;
 struct Settings;
 
 struct Envelope {
@@ -27,7 +27,7 @@ void NumberSequence(std::vector<Envelope>& envelopes, std::uint32_t start, std::
 
 // The envelopes the export of the first `count` addressees fills (limit and duplex as it applies
 // them).
-std::vector<Envelope> ListEnvelopes(const cKVPersons& persons, std::int32_t count,
+std::vector<Envelope> ListEnvelopes(const AddresseeList& persons, std::int32_t count,
                                     const Settings& s, bool duplex);
 
 enum class EnvelopeListError { None, Malformed, OutOfRange };

@@ -1,13 +1,13 @@
 #include "marking/ExportWriter.h"
 
 #include "addressees/AdrKey.h"
-#include "addressees/cKVPersons.h"
+#include "addressees/AddresseeList.h"
 #include "base/ByteText.h"
 #include "marking/DmxContent.h"
 #include "marking/DmxSymbol.h"
 #include "marking/MarkDrawing.h"
 #include "marking/OmeCode.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -70,7 +70,7 @@ std::optional<Failure> PrepareDmx(const Settings& s, DmxTemplate& tmpl)
 
 } // namespace
 
-std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
+std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons,
                                  std::int32_t nExportCount, const Settings& s,
                                  const std::function<bool(std::string_view)>& sink,
                                  const ExportProgress& progress, ExportStats& stats,
@@ -109,7 +109,7 @@ std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
         for (std::int32_t i = 0; i < count; ++i) {
             if (progress)
                 progress(i + 1);
-            const cKVPerson& person = persons.PersonByIndex(i);
+            const Addressee& person = persons.PersonByIndex(i);
             const std::int32_t pages = person.Pages();
             const std::int32_t sheets = duplex ? (pages + 1) / 2 : pages;
             std::int32_t nInEnvelope = 0; // the envelope count restarts with every addressee

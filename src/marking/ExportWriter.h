@@ -19,8 +19,8 @@
 
 namespace kuvrion {
 
-class cPclMod;
-class cKVPersons;
+class PclJob;
+class AddresseeList;
 struct Settings;
 struct KeySpan;
 
@@ -64,7 +64,7 @@ using ExportProgress = std::function<void(std::int32_t i)>;
 // With use_dmx every front also gets the 2D code after the bars; refused before anything is
 // written with DmxUnavailable, DmxTemplate or DmxOutside, and at the sheet with DmxTooWide or
 // DmxTooLong. Its envelope numbers count over the whole export, also in a reprint.
-std::optional<Failure> ExportJob(const cPclMod& pcl, const cKVPersons& persons,
+std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons,
                                  std::int32_t nExportCount, const Settings& s,
                                  const std::function<bool(std::string_view)>& sink,
                                  const ExportProgress& progress, ExportStats& stats,

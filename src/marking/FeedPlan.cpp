@@ -4,7 +4,7 @@
 #include "base/ByteText.h"
 #include "base/Platform.h"
 #include "marking/EnvelopeList.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -71,7 +71,7 @@ std::optional<Failure> LoadFeedRules(const Settings& s, const std::filesystem::p
     return std::nullopt;
 }
 
-std::optional<Failure> FeedPatterns(const cPclMod& pcl, const std::vector<Envelope>& envelopes,
+std::optional<Failure> FeedPatterns(const PclJob& pcl, const std::vector<Envelope>& envelopes,
                                     const FeedRules& rules, std::vector<std::string>& patterns)
 {
     patterns.assign(envelopes.size(), std::string());

@@ -14,7 +14,7 @@
 
 namespace kuvrion {
 
-class cPclMod;
+class PclJob;
 struct Envelope;
 struct Settings;
 
@@ -42,7 +42,7 @@ std::unordered_set<std::string> ParseIdList(std::string_view utf8);
 // The feed pattern of each of `envelopes` (one character per feeder, "1" where its rule matches),
 // all empty without rules. A text rule reads the pages of the envelope from `pcl`: PageRead (err,
 // page) or PageMissing when one cannot be read.
-std::optional<Failure> FeedPatterns(const cPclMod& pcl, const std::vector<Envelope>& envelopes,
+std::optional<Failure> FeedPatterns(const PclJob& pcl, const std::vector<Envelope>& envelopes,
                                     const FeedRules& rules, std::vector<std::string>& patterns);
 
 } // namespace kuvrion

@@ -1,6 +1,6 @@
 #include "marking/Verify.h"
 
-#include "addressees/cKVPersons.h"
+#include "addressees/AddresseeList.h"
 #include "base/ByteText.h"
 #include "base/Numbers.h"
 #include "marking/CodeRules.h"
@@ -9,7 +9,7 @@
 #include "marking/EnvelopeList.h"
 #include "marking/PclPlacement.h"
 #include "pcljob/ScanFollower.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 #include "settings/FeedRule.h"
 #include "settings/Settings.h"
 
@@ -650,12 +650,12 @@ VerifyMarked::VerifyMarked(const Settings& s, VerifyProgress progress)
 
 VerifyMarked::~VerifyMarked() = default;
 
-bool VerifyMarked::Connect(cPclMod& marked, const std::string& path)
+bool VerifyMarked::Connect(PclJob& marked, const std::string& path)
 {
-    return marked.Connect(path, cPclMod::ForeignJob::Stop, *m_follower).has_value();
+    return marked.Connect(path, PclJob::ForeignJob::Stop, *m_follower).has_value();
 }
 
-bool VerifyMarked::Finish(const cPclMod& marked, VerifyReport& report,
+bool VerifyMarked::Finish(const PclJob& marked, VerifyReport& report,
                           const std::vector<Envelope>* envelopes,
                           std::optional<std::uint32_t> seqStart)
 {
@@ -670,7 +670,7 @@ bool VerifyMarked::Finish(const cPclMod& marked, VerifyReport& report,
     return VerifyMarkedJob(marked, m_s, report, m_progress, envelopes, seqStart);
 }
 
-bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
+bool VerifyMarkedJob(const PclJob& marked, const Settings& s, VerifyReport& report,
                      const VerifyProgress& progress, const std::vector<Envelope>* envelopes,
                      std::optional<std::uint32_t> seqStart)
 {

@@ -16,8 +16,8 @@
 
 namespace kuvrion {
 
-class cPclMod;
-class cKVPersons;
+class PclJob;
+class AddresseeList;
 struct Settings;
 struct Envelope;
 
@@ -94,7 +94,7 @@ constexpr double kClearZoneMm = 2.0;
 // counted from the first envelope's (a closed-loop reprint jumps between envelopes), and with
 // feeder rules in force the feed bars of each closing sheet; without them any feed bars on a
 // closing sheet are taken while the settings have feeder rules.
-bool VerifyMarkedJob(const cPclMod& marked, const Settings& s, VerifyReport& report,
+bool VerifyMarkedJob(const PclJob& marked, const Settings& s, VerifyReport& report,
                      const VerifyProgress& progress = {},
                      const std::vector<Envelope>* envelopes = nullptr,
                      std::optional<std::uint32_t> seqStart = std::nullopt);
@@ -111,10 +111,10 @@ public:
     VerifyMarked(const VerifyMarked&) = delete;
     VerifyMarked& operator=(const VerifyMarked&) = delete;
 
-    // Connects `marked` to the job at `path`, as cPclMod::Connect does (ForeignJob::Stop).
-    bool Connect(cPclMod& marked, const std::string& path);
+    // Connects `marked` to the job at `path`, as PclJob::Connect does (ForeignJob::Stop).
+    bool Connect(PclJob& marked, const std::string& path);
     // The report, as VerifyMarkedJob gives it; false when a page cannot be read.
-    bool Finish(const cPclMod& marked, VerifyReport& report,
+    bool Finish(const PclJob& marked, VerifyReport& report,
                 const std::vector<Envelope>* envelopes = nullptr,
                 std::optional<std::uint32_t> seqStart = std::nullopt);
 

@@ -1,7 +1,7 @@
 #include "pcljob/EscSkeleton.h"
 
 #include "pcljob/PclTokenizer.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 
 #include <algorithm>
 #include <vector>
@@ -54,7 +54,7 @@ void AppendPageSkeleton(std::string& out, std::string_view page, char fill)
     Tokenize(page, writer);
 }
 
-Result<void> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fillCode,
+Result<void> WriteEscSkeleton(const PclJob& job, std::int32_t nPages, std::int32_t fillCode,
                               const std::function<bool(std::string_view)>& sink)
 {
     const Failure sinkFailed{FailureKind::TargetWrite};

@@ -12,7 +12,7 @@
 
 namespace kuvrion {
 
-class cPclMod;
+class PclJob;
 
 // Appends the skeleton of one page to `out`; same length as the page.
 void AppendPageSkeleton(std::string& out, std::string_view page, char fill);
@@ -21,7 +21,7 @@ void AppendPageSkeleton(std::string& out, std::string_view page, char fill);
 // `sink`. Pages 1..nPages are read from `job`. Stops at the first page that cannot be
 // read (PageRead) or the first time `sink` returns false (TargetWrite, without a system error: the
 // sink knows it).
-Result<void> WriteEscSkeleton(const cPclMod& job, std::int32_t nPages, std::int32_t fillCode,
+Result<void> WriteEscSkeleton(const PclJob& job, std::int32_t nPages, std::int32_t fillCode,
                               const std::function<bool(std::string_view)>& sink);
 
 } // namespace kuvrion

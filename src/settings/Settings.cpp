@@ -21,13 +21,13 @@ constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
 // A default no stored value can take (values are trimmed of blanks, this one starts with DEL).
 constexpr std::string_view kMissing = "\x7F<missing>";
 
-constexpr const SettingSpec& kSource = Catalogued("in");
-constexpr const SettingSpec& kDestination = Catalogued("out");
-constexpr const SettingSpec& kSourceFilter = Catalogued("infilt");
-constexpr const SettingSpec& kDestinationFilter = Catalogued("outfilt");
-constexpr const SettingSpec& kSkeleton = Catalogued("savescskel");
-constexpr const SettingSpec& kRefPage = Catalogued("refpg");
-constexpr const SettingSpec& kIdLen = Catalogued("adridlen");
+constexpr const SettingDef& kSource = Catalogued("in");
+constexpr const SettingDef& kDestination = Catalogued("out");
+constexpr const SettingDef& kSourceFilter = Catalogued("infilt");
+constexpr const SettingDef& kDestinationFilter = Catalogued("outfilt");
+constexpr const SettingDef& kSkeleton = Catalogued("savescskel");
+constexpr const SettingDef& kRefPage = Catalogued("refpg");
+constexpr const SettingDef& kIdLen = Catalogued("adridlen");
 
 std::string Decimal(std::int32_t n)
 {
@@ -63,18 +63,18 @@ std::string JoinList(const std::vector<std::string>& ss)
     return IniAccess::Array2String(ss, ",", kListLim);
 }
 
-template <class T> T& Member(Settings& s, const SettingSpec& row)
+template <class T> T& Member(Settings& s, const SettingDef& row)
 {
     return s.*std::get<T Settings::*>(row.member);
 }
 
-template <class T> const T& Member(const Settings& s, const SettingSpec& row)
+template <class T> const T& Member(const Settings& s, const SettingDef& row)
 {
     return s.*std::get<T Settings::*>(row.member);
 }
 
 // Puts the stored text of a row read at start into its setting.
-void Take(Settings& s, const SettingSpec& row, std::string_view text)
+void Take(Settings& s, const SettingDef& row, std::string_view text)
 {
     switch (row.form) {
     case Form::Flag:
@@ -119,7 +119,7 @@ void Take(Settings& s, const SettingSpec& row, std::string_view text)
 }
 
 // The text a row's setting is stored as.
-std::string StoredText(const Settings& s, const SettingSpec& row)
+std::string StoredText(const Settings& s, const SettingDef& row)
 {
     switch (row.form) {
     case Form::Flag:
@@ -152,7 +152,7 @@ std::string StoredText(const Settings& s, const SettingSpec& row)
 // Reads every row read at start through `read(row)`, then the values derived from them.
 template <class ReadText> void ReadAtStart(Settings& s, const ReadText& read)
 {
-    for (const SettingSpec& row : kCatalogue) {
+    for (const SettingDef& row : kCatalogue) {
         if (row.read == Read::AtStart)
             Take(s, row, read(row));
     }
@@ -164,7 +164,7 @@ template <class ReadText> void ReadAtStart(Settings& s, const ReadText& read)
 
 Settings::Settings()
 {
-    ReadAtStart(*this, [](const SettingSpec& row) { return row.def; });
+    ReadAtStart(*this, [](const SettingDef& row) { return row.def; });
 }
 
 namespace {
@@ -190,7 +190,7 @@ bool ExactNumber(std::string_view text)
 }
 
 // Whether the stored text of a row read at start is a value its dialog would have written.
-bool Accepted(const SettingSpec& row, std::string_view text)
+bool Accepted(const SettingDef& row, std::string_view text)
 {
     switch (row.form) {
     case Form::Whole: {
@@ -220,12 +220,12 @@ Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues)
     // One read of the file for all settings, so they also come from one state of it.
     const std::string text = ini.ReadText();
     Settings s;
-    ReadAtStart(s, [&text](const SettingSpec& row) {
+    ReadAtStart(s, [&text](const SettingDef& row) {
         return IniAccess::ReadEntryIn(text, row.section, row.key, row.def);
     });
     if (!issues)
         return s;
-    for (const SettingSpec& row : kCatalogue) {
+    for (const SettingDef& row : kCatalogue) {
         const std::string stored = IniAccess::ReadEntryIn(text, row.section, row.key, kMissing);
         // An empty value reads as the default, except where no value may stand in for the stored
         // one.
@@ -242,11 +242,11 @@ Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues)
     return s;
 }
 
-Result<void> WriteSettings(IniAccess& ini, const Settings& s, Writer writer)
+Result<void> WriteSettings(IniAccess& ini, const Settings& s, SettingGroup group)
 {
     std::vector<IniEntry> entries;
-    for (const SettingSpec& row : kCatalogue) {
-        if (row.writer == writer && row.read == Read::AtStart)
+    for (const SettingDef& row : kCatalogue) {
+        if (row.group == group && row.read == Read::AtStart)
             entries.push_back({row.section, row.key, StoredText(s, row)});
     }
     return ini.WriteEntries(entries);
@@ -313,7 +313,7 @@ Result<void> WriteRefPageOptions(IniAccess& ini, const RefPageOptions& options)
 
 std::int32_t ReadFilterIndex(const IniAccess& ini, bool forSave)
 {
-    const SettingSpec& row = forSave ? kDestinationFilter : kSourceFilter;
+    const SettingDef& row = forSave ? kDestinationFilter : kSourceFilter;
     return ValWhole(ini.ReadEntry(row.section, row.key, row.def), row.min, row.max);
 }
 
@@ -326,8 +326,8 @@ std::string ReadSkeletonPath(const IniAccess& ini, const std::string& defaultPat
 
 DeliverySettings ReadDeliverySettings(const IniAccess& ini)
 {
-    constexpr const SettingSpec& to = Catalogued("to");
-    constexpr const SettingSpec& refused = Catalogued("refused");
+    constexpr const SettingDef& to = Catalogued("to");
+    constexpr const SettingDef& refused = Catalogued("refused");
     return {Cp1252ToUtf8(ini.ReadEntry(to.section, to.key, to.def)),
             Cp1252ToUtf8(ini.ReadEntry(refused.section, refused.key, refused.def))};
 }
@@ -339,8 +339,8 @@ Result<void> WriteSkeletonPath(IniAccess& ini, const std::string& path)
 
 namespace {
 
-Result<void> WritePath(IniAccess& ini, const SettingSpec& pathRow, const std::string& path,
-                       const SettingSpec& filterRow, std::optional<std::int32_t> filterIndex)
+Result<void> WritePath(IniAccess& ini, const SettingDef& pathRow, const std::string& path,
+                       const SettingDef& filterRow, std::optional<std::int32_t> filterIndex)
 {
     std::vector<IniEntry> entries;
     if (filterIndex)

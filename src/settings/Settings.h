@@ -16,7 +16,7 @@
 namespace kuvrion {
 
 class IniAccess;
-enum class Writer : std::uint8_t;
+enum class SettingGroup : std::uint8_t;
 
 struct Settings {
     // Every setting at its default: the catalogue's default text, read as the load step reads it.
@@ -93,7 +93,7 @@ Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues = 
 // Writes the keys of one settings dialog (or of the closing main window) from `s`, in catalogue
 // order, in one replacement of the settings file: on failure (SettingsWrite, as every write here)
 // every key keeps its stored value.
-Result<void> WriteSettings(IniAccess& ini, const Settings& s, Writer writer);
+Result<void> WriteSettings(IniAccess& ini, const Settings& s, SettingGroup group);
 
 // The key settings can find a key: a start marker, and either an end marker (mode 0) or an ID
 // length of at least 1 (fixed length). KeyFaultOf names what is missing first.

@@ -40,7 +40,7 @@ enum class Read : std::uint8_t { AtStart, WhereUsed };
 enum class OutOfRange : std::uint8_t { Bound, Refuse };
 
 // Who writes a setting. The keys of one settings dialog are written together, in table order.
-enum class Writer : std::uint8_t {
+enum class SettingGroup : std::uint8_t {
     Window,      // closing the main window
     FillChar,    // escape-skeleton fill character dialog
     Source,      // choosing the source job
@@ -61,7 +61,7 @@ enum class Writer : std::uint8_t {
 using SettingMember = std::variant<std::monostate, bool Settings::*, std::int32_t Settings::*,
                                    float Settings::*, std::string Settings::*>;
 
-struct SettingSpec {
+struct SettingDef {
     std::string_view section;
     std::string_view key;
     std::string_view def; // what a missing key reads as, as stored text
@@ -69,7 +69,7 @@ struct SettingSpec {
     std::int32_t min; // bounds of Whole, and of the limit of EnvLimit
     std::int32_t max;
     SettingMember member; // where the load step puts it; none for the list forms
-    Writer writer;
+    SettingGroup group;
     Read read = Read::AtStart;
     OutOfRange outOfRange = OutOfRange::Bound;
 };
@@ -88,68 +88,68 @@ inline constexpr MarginPreset kMarginPresets[] = {{"A4", 6.01f, 12.7f}, {"Letter
 
 // Rows in the order the load step reads them; the keys read where they are used come last.
 // clang-format off
-inline constexpr auto kCatalogue = std::to_array<SettingSpec>({
-    {"common",   "winmainpos",   "",    Form::WindowPos,  0,  0,   {},                      Writer::Window},
-    {"common",   "uselog",       "",    Form::Flag,       0,  0,   &Settings::bUseLog,      Writer::Window},
-    {"common",   "dummyasc",     "97",  Form::Whole,      32, 255, &Settings::dummyasc,     Writer::FillChar},
-    {"files",    "in",           "",    Form::Path,       0,  0,   &Settings::sSrcFile,     Writer::Source},
-    {"files",    "out",          "",    Form::Path,       0,  0,   &Settings::sDstFile,     Writer::Destination},
-    {"organize", "envlimit",     "",    Form::EnvLimit,   1,  5,   {},                      Writer::Organize},
-    {"organize", "manifest",     "",    Form::Flag,       0,  0,   &Settings::bManifest,    Writer::Organize},
-    {"keys",     "adrkeybeg",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyBeg,   Writer::Keys},
-    {"keys",     "adrkeyend",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyEnd,   Writer::Keys},
-    {"keys",     "adridlen",     "",    Form::Whole,      1,  99,  &Settings::nAdrIdLen,    Writer::Keys, Read::AtStart, OutOfRange::Refuse},
-    {"keys",     "adrkeymode",   "",    Form::Whole,      0,  1,   &Settings::nAdrKeyMode,  Writer::Keys, Read::AtStart, OutOfRange::Refuse},
-    {"keys",     "adrkeyrem",    "1",   Form::Flag,       0,  0,   &Settings::bAdrKeyRem,   Writer::Keys},
-    {"pcl",      "pclleftmm",    "",    Form::Distance,   0,  0,   &Settings::pclleftmm,    Writer::PrintArea},
-    {"pcl",      "pcltopmm",     "",    Form::Distance,   0,  0,   &Settings::pcltopmm,     Writer::PrintArea},
-    {"pcl",      "stdleftmm",    "",    Form::Millimetre, 0,  0,   &Settings::stdleftmm,    Writer::PrintArea},
-    {"pcl",      "stdtopmm",     "",    Form::Millimetre, 0,  0,   &Settings::stdtopmm,     Writer::PrintArea},
-    {"pcl",      "omeleftmm",    "",    Form::Millimetre, 0,  0,   &Settings::omeleftmm,    Writer::PrintArea},
-    {"pcl",      "ometopmm",     "",    Form::Millimetre, 0,  0,   &Settings::ometopmm,     Writer::PrintArea},
-    {"ome",      "ome_x",        "5",   Form::Millimetre, 0,  0,   &Settings::ome_x,        Writer::OmeLayout},
-    {"ome",      "ome_y",        "100", Form::Millimetre, 0,  0,   &Settings::ome_y,        Writer::OmeLayout},
-    {"ome",      "ome_a",        "5",   Form::Millimetre, 0,  0,   &Settings::ome_a,        Writer::OmeLayout},
-    {"ome",      "ome_b",        "7",   Form::Millimetre, 0,  0,   &Settings::ome_b,        Writer::OmeLayout},
-    {"ome",      "ome_d",        "0.5", Form::Millimetre, 0,  0,   &Settings::ome_d,        Writer::OmeLayout},
-    {"ome",      "collect_code", "10",  Form::Text,       0,  0,   &Settings::collect_code, Writer::OmeCode},
-    {"ome",      "envelop_code", "11",  Form::Text,       0,  0,   &Settings::envelop_code, Writer::OmeCode},
-    {"ome",      "stop_code",    "101", Form::Text,       0,  0,   &Settings::stop_code,    Writer::OmeCode},
-    {"ome",      "supply_count", "0",   Form::Whole,      1,  4,   &Settings::supply_count, Writer::OmeCode},
-    {"ome",      "seqchk_count", "0",   Form::Whole,      1,  4,   &Settings::seqchk_count, Writer::OmeCode},
-    {"ome",      "use_stop",     "",    Form::Flag,       0,  0,   &Settings::use_stop,     Writer::OmeCode},
-    {"ome",      "use_supply",   "",    Form::Flag,       0,  0,   &Settings::use_supply,   Writer::OmeCode},
-    {"ome",      "use_seqchk",   "",    Form::Flag,       0,  0,   &Settings::use_seqchk,   Writer::OmeCode},
-    {"ome",      "use_parity",   "",    Form::Flag,       0,  0,   &Settings::use_parity,   Writer::OmeCode},
-    {"ome",      "use_security", "",    Form::Flag,       0,  0,   &Settings::use_security, Writer::OmeCode},
-    {"ome",      "seq_continue", "",    Form::Flag,       0,  0,   &Settings::seq_continue, Writer::Sequence},
-    {"feed",     "feed1",        "",    Form::FeedRule,   0,  0,   &Settings::feed1,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
-    {"feed",     "feed2",        "",    Form::FeedRule,   0,  0,   &Settings::feed2,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
-    {"feed",     "feed3",        "",    Form::FeedRule,   0,  0,   &Settings::feed3,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
-    {"feed",     "feed4",        "",    Form::FeedRule,   0,  0,   &Settings::feed4,        Writer::Feed, Read::AtStart, OutOfRange::Refuse},
-    {"dmx",      "use_dmx",      "",    Form::Flag,       0,  0,   &Settings::use_dmx,      Writer::Dmx},
-    {"dmx",      "dmx_x",        "5",   Form::Millimetre, 0,  0,   &Settings::dmx_x,        Writer::Dmx},
-    {"dmx",      "dmx_y",        "80",  Form::Millimetre, 0,  0,   &Settings::dmx_y,        Writer::Dmx},
-    {"dmx",      "dmx_module",   "0.5", Form::BoundedMm,  25, 150, &Settings::dmx_module,   Writer::Dmx},
-    {"dmx",      "dmx_quiet",    "2",   Form::Whole,      1,  10,  &Settings::dmx_quiet,    Writer::Dmx},
-    {"dmx",      "dmx_clear",    "1",   Form::Flag,       0,  0,   &Settings::dmx_clear,    Writer::Dmx},
-    {"dmx",      "dmx_template", kDmxTemplate, Form::Marker, 0, 0, &Settings::dmx_template, Writer::Dmx},
-    {"dmx",      "dmx_job",      "0",   Form::Whole,      0,  9999, &Settings::dmx_job,     Writer::Dmx},
-    {"files",    "infilt",       "",    Form::Whole,      1,  2,   {},                      Writer::Source,      Read::WhereUsed},
-    {"files",    "outfilt",      "",    Form::Whole,      1,  2,   {},                      Writer::Destination, Read::WhereUsed},
-    {"files",    "savescskel",   "",    Form::Path,       0,  0,   {},                      Writer::Skeleton,    Read::WhereUsed},
-    {"files",    "refpg",        "",    Form::RefPage,    0,  0,   {},                      Writer::RefPage,     Read::WhereUsed},
+inline constexpr auto kCatalogue = std::to_array<SettingDef>({
+    {"common",   "winmainpos",   "",    Form::WindowPos,  0,  0,   {},                      SettingGroup::Window},
+    {"common",   "uselog",       "",    Form::Flag,       0,  0,   &Settings::bUseLog,      SettingGroup::Window},
+    {"common",   "dummyasc",     "97",  Form::Whole,      32, 255, &Settings::dummyasc,     SettingGroup::FillChar},
+    {"files",    "in",           "",    Form::Path,       0,  0,   &Settings::sSrcFile,     SettingGroup::Source},
+    {"files",    "out",          "",    Form::Path,       0,  0,   &Settings::sDstFile,     SettingGroup::Destination},
+    {"organize", "envlimit",     "",    Form::EnvLimit,   1,  5,   {},                      SettingGroup::Organize},
+    {"organize", "manifest",     "",    Form::Flag,       0,  0,   &Settings::bManifest,    SettingGroup::Organize},
+    {"keys",     "adrkeybeg",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyBeg,   SettingGroup::Keys},
+    {"keys",     "adrkeyend",    "",    Form::Marker,     0,  0,   &Settings::sAdrKeyEnd,   SettingGroup::Keys},
+    {"keys",     "adridlen",     "",    Form::Whole,      1,  99,  &Settings::nAdrIdLen,    SettingGroup::Keys, Read::AtStart, OutOfRange::Refuse},
+    {"keys",     "adrkeymode",   "",    Form::Whole,      0,  1,   &Settings::nAdrKeyMode,  SettingGroup::Keys, Read::AtStart, OutOfRange::Refuse},
+    {"keys",     "adrkeyrem",    "1",   Form::Flag,       0,  0,   &Settings::bAdrKeyRem,   SettingGroup::Keys},
+    {"pcl",      "pclleftmm",    "",    Form::Distance,   0,  0,   &Settings::pclleftmm,    SettingGroup::PrintArea},
+    {"pcl",      "pcltopmm",     "",    Form::Distance,   0,  0,   &Settings::pcltopmm,     SettingGroup::PrintArea},
+    {"pcl",      "stdleftmm",    "",    Form::Millimetre, 0,  0,   &Settings::stdleftmm,    SettingGroup::PrintArea},
+    {"pcl",      "stdtopmm",     "",    Form::Millimetre, 0,  0,   &Settings::stdtopmm,     SettingGroup::PrintArea},
+    {"pcl",      "omeleftmm",    "",    Form::Millimetre, 0,  0,   &Settings::omeleftmm,    SettingGroup::PrintArea},
+    {"pcl",      "ometopmm",     "",    Form::Millimetre, 0,  0,   &Settings::ometopmm,     SettingGroup::PrintArea},
+    {"ome",      "ome_x",        "5",   Form::Millimetre, 0,  0,   &Settings::ome_x,        SettingGroup::OmeLayout},
+    {"ome",      "ome_y",        "100", Form::Millimetre, 0,  0,   &Settings::ome_y,        SettingGroup::OmeLayout},
+    {"ome",      "ome_a",        "5",   Form::Millimetre, 0,  0,   &Settings::ome_a,        SettingGroup::OmeLayout},
+    {"ome",      "ome_b",        "7",   Form::Millimetre, 0,  0,   &Settings::ome_b,        SettingGroup::OmeLayout},
+    {"ome",      "ome_d",        "0.5", Form::Millimetre, 0,  0,   &Settings::ome_d,        SettingGroup::OmeLayout},
+    {"ome",      "collect_code", "10",  Form::Text,       0,  0,   &Settings::collect_code, SettingGroup::OmeCode},
+    {"ome",      "envelop_code", "11",  Form::Text,       0,  0,   &Settings::envelop_code, SettingGroup::OmeCode},
+    {"ome",      "stop_code",    "101", Form::Text,       0,  0,   &Settings::stop_code,    SettingGroup::OmeCode},
+    {"ome",      "supply_count", "0",   Form::Whole,      1,  4,   &Settings::supply_count, SettingGroup::OmeCode},
+    {"ome",      "seqchk_count", "0",   Form::Whole,      1,  4,   &Settings::seqchk_count, SettingGroup::OmeCode},
+    {"ome",      "use_stop",     "",    Form::Flag,       0,  0,   &Settings::use_stop,     SettingGroup::OmeCode},
+    {"ome",      "use_supply",   "",    Form::Flag,       0,  0,   &Settings::use_supply,   SettingGroup::OmeCode},
+    {"ome",      "use_seqchk",   "",    Form::Flag,       0,  0,   &Settings::use_seqchk,   SettingGroup::OmeCode},
+    {"ome",      "use_parity",   "",    Form::Flag,       0,  0,   &Settings::use_parity,   SettingGroup::OmeCode},
+    {"ome",      "use_security", "",    Form::Flag,       0,  0,   &Settings::use_security, SettingGroup::OmeCode},
+    {"ome",      "seq_continue", "",    Form::Flag,       0,  0,   &Settings::seq_continue, SettingGroup::Sequence},
+    {"feed",     "feed1",        "",    Form::FeedRule,   0,  0,   &Settings::feed1,        SettingGroup::Feed, Read::AtStart, OutOfRange::Refuse},
+    {"feed",     "feed2",        "",    Form::FeedRule,   0,  0,   &Settings::feed2,        SettingGroup::Feed, Read::AtStart, OutOfRange::Refuse},
+    {"feed",     "feed3",        "",    Form::FeedRule,   0,  0,   &Settings::feed3,        SettingGroup::Feed, Read::AtStart, OutOfRange::Refuse},
+    {"feed",     "feed4",        "",    Form::FeedRule,   0,  0,   &Settings::feed4,        SettingGroup::Feed, Read::AtStart, OutOfRange::Refuse},
+    {"dmx",      "use_dmx",      "",    Form::Flag,       0,  0,   &Settings::use_dmx,      SettingGroup::Dmx},
+    {"dmx",      "dmx_x",        "5",   Form::Millimetre, 0,  0,   &Settings::dmx_x,        SettingGroup::Dmx},
+    {"dmx",      "dmx_y",        "80",  Form::Millimetre, 0,  0,   &Settings::dmx_y,        SettingGroup::Dmx},
+    {"dmx",      "dmx_module",   "0.5", Form::BoundedMm,  25, 150, &Settings::dmx_module,   SettingGroup::Dmx},
+    {"dmx",      "dmx_quiet",    "2",   Form::Whole,      1,  10,  &Settings::dmx_quiet,    SettingGroup::Dmx},
+    {"dmx",      "dmx_clear",    "1",   Form::Flag,       0,  0,   &Settings::dmx_clear,    SettingGroup::Dmx},
+    {"dmx",      "dmx_template", kDmxTemplate, Form::Marker, 0, 0, &Settings::dmx_template, SettingGroup::Dmx},
+    {"dmx",      "dmx_job",      "0",   Form::Whole,      0,  9999, &Settings::dmx_job,     SettingGroup::Dmx},
+    {"files",    "infilt",       "",    Form::Whole,      1,  2,   {},                      SettingGroup::Source,      Read::WhereUsed},
+    {"files",    "outfilt",      "",    Form::Whole,      1,  2,   {},                      SettingGroup::Destination, Read::WhereUsed},
+    {"files",    "savescskel",   "",    Form::Path,       0,  0,   {},                      SettingGroup::Skeleton,    Read::WhereUsed},
+    {"files",    "refpg",        "",    Form::RefPage,    0,  0,   {},                      SettingGroup::RefPage,     Read::WhereUsed},
     // Where a marked job goes without hands (a folder, file:, socket://, ipp://, lpd://; empty: it
     // stays where it was written), and where refused jobs go with their reasons.
-    {"deliver",  "to",           "",    Form::Path,       0,  0,   {},                      Writer::Hand,        Read::WhereUsed},
-    {"deliver",  "refused",      "",    Form::Path,       0,  0,   {},                      Writer::Hand,        Read::WhereUsed},
+    {"deliver",  "to",           "",    Form::Path,       0,  0,   {},                      SettingGroup::Hand,        Read::WhereUsed},
+    {"deliver",  "refused",      "",    Form::Path,       0,  0,   {},                      SettingGroup::Hand,        Read::WhereUsed},
 });
 // clang-format on
 
 // The row of a key (keys are unique across sections); a key not in the table does not compile.
-consteval const SettingSpec& Catalogued(std::string_view key)
+consteval const SettingDef& Catalogued(std::string_view key)
 {
-    for (const SettingSpec& row : kCatalogue) {
+    for (const SettingDef& row : kCatalogue) {
         if (row.key == key)
             return row;
     }
@@ -157,9 +157,9 @@ consteval const SettingSpec& Catalogued(std::string_view key)
 }
 
 // The row of a key named at run time; nullptr for a key not in the table.
-constexpr const SettingSpec* FindSetting(std::string_view key)
+constexpr const SettingDef* FindSetting(std::string_view key)
 {
-    for (const SettingSpec& row : kCatalogue) {
+    for (const SettingDef& row : kCatalogue) {
         if (row.key == key)
             return &row;
     }
@@ -169,7 +169,7 @@ constexpr const SettingSpec* FindSetting(std::string_view key)
 // A row read at start that is not a list stores into a member of the type its form gives.
 consteval bool MembersMatchForms()
 {
-    for (const SettingSpec& row : kCatalogue) {
+    for (const SettingDef& row : kCatalogue) {
         bool ok = false;
         switch (row.form) {
         case Form::Flag:
@@ -205,14 +205,14 @@ consteval bool MembersMatchForms()
 static_assert(MembersMatchForms());
 
 // A whole number brought into its row's bounds.
-constexpr std::int32_t Bound(const SettingSpec& row, std::int32_t value)
+constexpr std::int32_t Bound(const SettingDef& row, std::int32_t value)
 {
     return std::clamp(value, row.min, row.max);
 }
 
 // A millimetre value as its row keeps it: a distance loses its sign, a bounded value is brought
 // into its bounds.
-inline float Bound(const SettingSpec& row, float mm)
+inline float Bound(const SettingDef& row, float mm)
 {
     if (row.form == Form::BoundedMm)
         return std::clamp(mm, static_cast<float>(row.min) / 100.0f,

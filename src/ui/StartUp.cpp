@@ -48,7 +48,7 @@ bool HandOver(const QString& server, const QString& job)
 }
 
 // Takes the jobs later starts hand over: one line each, at most kLongestMessage bytes.
-std::unique_ptr<QLocalServer> Listen(const QString& name, frmMain* window)
+std::unique_ptr<QLocalServer> Listen(const QString& name, MainWindow* window)
 {
     auto server = std::make_unique<QLocalServer>();
     // This instance holds the lock: a socket of the name is left over from one that crashed.
@@ -116,7 +116,7 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
     program.state = std::make_unique<AppState>();
     program.state->paths = LocateProgramPaths(programDir, iniOverride);
     program.state->oIni.IniFile(PathToUtf8(program.state->paths.settingsFile));
-    program.window = std::make_unique<frmMain>(*program.state);
+    program.window = std::make_unique<MainWindow>(*program.state);
 
     program.window->show();
     program.server = Listen(ServerName(lockPath), program.window.get());

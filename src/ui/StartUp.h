@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "frmMain.h"
+#include "MainWindow.h"
 
 #include <QLocalServer>
 #include <QLockFile>
@@ -24,7 +24,7 @@ namespace kuvrion {
 struct RunningProgram {
     std::unique_ptr<QLockFile> lock;
     std::unique_ptr<AppState> state;
-    std::unique_ptr<frmMain> window;
+    std::unique_ptr<MainWindow> window;
     std::unique_ptr<QLocalServer> server;
 };
 

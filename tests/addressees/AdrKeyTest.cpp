@@ -50,10 +50,10 @@ TEST(AdrKey, SearchOutcomesAndFaultsInBothModes)
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        ImpErrCounters err{};
+        KeyFaultCounts err{};
         const auto key = FindAdrKey(c.text, Key(c.mode, c.idLen), &err).value_or(FoundKey{});
         EXPECT_EQ(std::tuple(key.span.pos, key.span.len, key.id), std::tuple(c.pos, c.len, c.id));
-        ImpErrCounters want{};
+        KeyFaultCounts want{};
         if (c.fault >= 0) {
             want[static_cast<std::size_t>(c.fault)] = 1;
         }

@@ -3,8 +3,8 @@
 // the addressees, found or created by ID exactly as written, in order of first appearance.
 #include "addressees/ImportPass.h"
 #include "addressees/ImportLog.h"
-#include "addressees/cKVPersons.h"
-#include "pcljob/cPclMod.h"
+#include "addressees/AddresseeList.h"
+#include "pcljob/PclJob.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -26,7 +26,7 @@ protected:
     {
         const auto src = dir.Write("job.pcl", job);
         log.Open(logFile.empty() ? dir / "log.txt" : logFile, useLog);
-        return RunImportPass(pcl, src.string(), s, persons, nImpErr, log, 0, {});
+        return RunImportPass(pcl, src.string(), s, persons, keyFaultCounts, log, 0, {});
     }
     std::string Log() const { return test::ReadFile(dir / "log.txt"); }
     // The log up to the first page line.
@@ -39,9 +39,9 @@ protected:
 
     test::TempDir dir;
     Settings s;
-    cPclMod pcl;
-    cKVPersons persons;
-    ImpErrCounters nImpErr{9, 9, 9, 9}; // left over from an earlier import
+    PclJob pcl;
+    AddresseeList persons;
+    KeyFaultCounts keyFaultCounts{9, 9, 9, 9}; // left over from an earlier import
     ImportLog log;
 };
 
@@ -54,7 +54,7 @@ TEST_F(ImportPassTest, GroupsPagesByIdAndLogsEveryPage)
     ASSERT_TRUE(r.completed);
     EXPECT_EQ(r.nJobPages, 6);
     EXPECT_EQ(r.nImpAssigned, 5);
-    EXPECT_EQ(nImpErr, (ImpErrCounters{0, 0, 1, 2}));
+    EXPECT_EQ(keyFaultCounts, (KeyFaultCounts{0, 0, 1, 2}));
     ASSERT_EQ(persons.Count(), 2);
     EXPECT_EQ(persons.PersonByIndex(0).PageList(), (std::vector<std::int32_t>{2, 3, 5, 6}));
     EXPECT_EQ(persons.PersonByIndex(1).PageList(), (std::vector<std::int32_t>{4}));
@@ -68,7 +68,7 @@ TEST_F(ImportPassTest, EmptyJobAndFailures)
                  "E\r\n"); // no page end and no page text
     EXPECT_TRUE(r.completed);
     EXPECT_EQ(r.nJobPages, 0);
-    EXPECT_EQ(nImpErr, (ImpErrCounters{0, 0, 0, 0}));
+    EXPECT_EQ(keyFaultCounts, (KeyFaultCounts{0, 0, 0, 0}));
     EXPECT_EQ(Log(), Head(0));
 
     // Logging off leaves the old log as it was.
@@ -115,7 +115,7 @@ TEST_F(ImportPassTest, LargeJobGivesThePageOrderResult)
     const ImportResult r = Run(job);
     ASSERT_TRUE(r.completed);
     EXPECT_EQ(r.nImpAssigned, kPages);
-    EXPECT_EQ(nImpErr, (ImpErrCounters{0, 0, 0, kPages / 3}));
+    EXPECT_EQ(keyFaultCounts, (KeyFaultCounts{0, 0, 0, kPages / 3}));
     EXPECT_EQ(persons.Count(), static_cast<int>(pagesOf.size()));
     EXPECT_EQ(Log(), expectedLog);
     ASSERT_EQ(r.keySpans.size(), static_cast<std::size_t>(kPages));
@@ -125,7 +125,7 @@ TEST_F(ImportPassTest, LargeJobGivesThePageOrderResult)
 
 TEST(KVPersons, FindOrCreateInOrderOfFirstAppearance)
 {
-    cKVPersons persons;
+    AddresseeList persons;
     std::int32_t page = 0;
     // Letter case and a trailing blank make new IDs.
     for (const char* id : {"B", "A", "B", "b", "12", "12 "})

@@ -228,7 +228,7 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
                               "E\r\n")), // no page end and no page text
               Describe(NoPages));
     EXPECT_EQ(reporter.messages.size(), 1u);
-    EXPECT_EQ(state.nImpErr, (ImpErrCounters{0, 0, 0, 0}));
+    EXPECT_EQ(state.keyFaultCounts, (KeyFaultCounts{0, 0, 0, 0}));
     EXPECT_EQ(reporter.importStatusShown, 0);
     EXPECT_FALSE(commands.CanShowImportStatus() || commands.CanExport());
 }

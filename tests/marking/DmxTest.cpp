@@ -130,7 +130,7 @@ protected:
         for (int i = 1, total = std::accumulate(pages.begin(), pages.end(), 0); i <= total; ++i)
             job += "P" + std::to_string(i) + mark + FF;
         EXPECT_TRUE(src.Connect(MakeMemorySource(job), "src.pcl"));
-        persons = cKVPersons();
+        persons = AddresseeList();
         int page = 0;
         for (std::size_t i = 0; i < pages.size(); ++i) {
             auto p = persons.PersonByID(ids[i]);
@@ -147,7 +147,7 @@ protected:
     static std::vector<std::string> Contents(const std::string& marked, const Settings& s,
                                              bool duplex)
     {
-        cPclMod m;
+        PclJob m;
         EXPECT_TRUE(m.Connect(MakeMemorySource(marked), "marked.pcl"));
         std::vector<std::string> found;
         std::string page;
@@ -158,8 +158,8 @@ protected:
         return found;
     }
 
-    cPclMod src;
-    cKVPersons persons;
+    PclJob src;
+    AddresseeList persons;
 };
 
 Settings DmxOn()

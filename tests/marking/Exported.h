@@ -1,11 +1,11 @@
 // Addressees from page lists and the marked job the export writes for them, as one string.
 #pragma once
 
-#include "addressees/cKVPersons.h"
+#include "addressees/AddresseeList.h"
 #include "marking/ExportWriter.h"
 #include "marking/Verify.h"
 #include "pcljob/ByteSource.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -19,7 +19,7 @@
 namespace kuvrion::test {
 
 // Addressee i gets the pages letters[i]; its ID is ids[i], or i when no IDs are given.
-inline void AddLetters(cKVPersons& persons, const std::vector<std::vector<std::int32_t>>& letters,
+inline void AddLetters(AddresseeList& persons, const std::vector<std::vector<std::int32_t>>& letters,
                        const std::vector<std::string>& ids = {})
 {
     for (std::size_t i = 0; i < letters.size(); ++i) {
@@ -30,8 +30,8 @@ inline void AddLetters(cKVPersons& persons, const std::vector<std::vector<std::i
 }
 
 // Exports the first `count` addressees into `out`.
-inline std::optional<Failure> ExportInto(std::string& out, const cPclMod& src,
-                                         const cKVPersons& persons, const Settings& s,
+inline std::optional<Failure> ExportInto(std::string& out, const PclJob& src,
+                                         const AddresseeList& persons, const Settings& s,
                                          ExportStats& stats, std::int32_t count = 1000)
 {
     out.clear();
@@ -48,7 +48,7 @@ inline VerifyReport Verified(const std::string& marked, const Settings& s,
                              const std::vector<Envelope>* known = nullptr,
                              std::optional<std::uint32_t> seqStart = std::nullopt)
 {
-    cPclMod m;
+    PclJob m;
     EXPECT_TRUE(m.Connect(MakeMemorySource(marked), "marked.pcl"));
     VerifyReport r;
     EXPECT_TRUE(VerifyMarkedJob(m, s, r, {}, known, seqStart));
@@ -56,7 +56,7 @@ inline VerifyReport Verified(const std::string& marked, const Settings& s,
     const TempDir dir;
     const std::string path = (dir.Path() / "marked.pcl").string();
     std::ofstream(path, std::ios::binary) << marked;
-    cPclMod onePass;
+    PclJob onePass;
     VerifyMarked check(s);
     VerifyReport r1;
     EXPECT_TRUE(check.Connect(onePass, path));

@@ -243,8 +243,8 @@ protected:
         return codes;
     }
 
-    cPclMod pcl;
-    cKVPersons persons;
+    PclJob pcl;
+    AddresseeList persons;
     Settings s;
     ExportStats stats;
     std::string out;

@@ -46,7 +46,7 @@ protected:
         for (int i = 1; i <= pages; ++i)
             job += (i > 1 && reset ? ESC + "E" : "") + "P" + std::to_string(i) + FF;
         EXPECT_TRUE(src.Connect(MakeMemorySource(job), "src.pcl"));
-        persons = cKVPersons();
+        persons = AddresseeList();
         test::AddLetters(persons, people);
         std::string out;
         ExportStats stats;
@@ -54,8 +54,8 @@ protected:
         return out;
     }
 
-    cPclMod src;
-    cKVPersons persons;
+    PclJob src;
+    AddresseeList persons;
 };
 
 TEST_F(VerifyTest, EveryExportPasses)

@@ -1,6 +1,6 @@
 // Jobs at sizes that matter: ten million pages within the memory bound, positions past the 4 GiB
 // mark, and sequences of millions of characters in linear time.
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 #include "support/Jobs.h"
 #include "support/ScanTable.h"
 #include "support/TempDir.h"
@@ -43,7 +43,7 @@ TEST(LargeJob, TenMillionTinyPagesKeepMemoryBounded)
     const bool fresh =
         static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
     const std::int64_t before = PeakRss();
-    cPclMod pcl;
+    PclJob pcl;
     ASSERT_TRUE(pcl.Connect((dir / "pages.pcl").string()));
     const std::int64_t after = PeakRss();
 
@@ -78,7 +78,7 @@ TEST(LargeJob, PositionsPastFourGiB)
             GTEST_SKIP() << "no sparse file past 4 GiB can be made here";
         }
     }
-    cPclMod pcl;
+    PclJob pcl;
     std::int64_t lastNotice = 0;
     pcl.SetProgressHandler([&](std::int32_t status, std::int64_t value, bool&) {
         lastNotice = status == 1 ? value : lastNotice;
@@ -107,7 +107,7 @@ TEST(LargeJob, LongSequencesScanInLinearTime)
         fields += "1a";
     }
     fields += "3W\f\f\fX\f";
-    cPclMod job;
+    PclJob job;
     ASSERT_TRUE(job.Connect(MakeMemorySource(fields), "long"));
     EXPECT_EQ(job.Pages(), 1);
     EXPECT_EQ(job.PageSize(1).value(), static_cast<std::int64_t>(fields.size()) - 1);

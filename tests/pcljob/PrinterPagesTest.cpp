@@ -130,8 +130,8 @@ TEST(PrinterPages, OtherLanguagesAndNoPrintJobsAreRefused)
     };
     for (const auto& [bytes, label] : jobs) {
         SCOPED_TRACE(label);
-        cPclMod job;
-        ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem", cPclMod::ForeignJob::Stop));
+        PclJob job;
+        ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem", PclJob::ForeignJob::Stop));
         EXPECT_EQ(job.Language().Label(), label);
         EXPECT_EQ(job.Pages(), 0);
     }

@@ -123,8 +123,8 @@ TEST(PclScan, LanguageFromTheFirstBytes)
         {std::string(kLanguageProbeBytes, ' ') + pdf, "PCL 5"},
     };
     for (const auto& [bytes, label] : cases) {
-        cPclMod job;
-        ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem", cPclMod::ForeignJob::Stop));
+        PclJob job;
+        ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem", PclJob::ForeignJob::Stop));
         EXPECT_EQ(job.Language().Label(), label) << bytes;
         // The import's connect leaves a foreign job unscanned.
         EXPECT_EQ(job.Pages() == 0, !job.Language().IsPcl5() || bytes.empty()) << bytes;
@@ -204,7 +204,7 @@ TEST(PclScan, GeneratedJobsKeepEveryByteForEveryBlockSize)
 TEST(PclScan, PagesReadBackAndFilesThatCannotBeScanned)
 {
     TempDir dir;
-    cPclMod job;
+    PclJob job;
     ASSERT_TRUE(job.Connect(dir.Write("job.pcl", Job({"A", "B"})).string()));
     EXPECT_EQ(PageOf(job, 2), "B");
     std::string page = "junk";
@@ -262,7 +262,7 @@ TEST(PclScan, ReadErrorsFailTheConnect)
 {
     // Five block reads for the scan, then the reads for the head and the foot.
     for (const int goodReads : {0, 2, 4, 5, 6}) {
-        cPclMod job(1024);
+        PclJob job(1024);
         const auto connected = job.Connect(
             std::make_unique<FailingSource>(kReset + std::string(5000, 'a') + "\fB\f", goodReads),
             "bad");
@@ -280,7 +280,7 @@ TEST(PclScan, ProgressNoticesAndCancel)
     const std::string bytes = Job({"A", "B", "C"});
     std::vector<std::pair<int, std::int64_t>> seen;
     std::pair<int, std::int64_t> cancelAt{-1, 0};
-    cPclMod job;
+    PclJob job;
     job.SetProgressHandler([&](std::int32_t status, std::int64_t value, bool& cancel) {
         seen.emplace_back(status, value);
         cancel = seen.back() == cancelAt;
@@ -326,7 +326,7 @@ TEST(EscSkeleton, PagesAndWholeJob)
              fill + "\f" + kReset + uel},
         {"ab\fc\f", "\xfc\xfc\f\xfc\f"},
         {"ab\fc", "\xfc\xfc\f\xfc"}};
-    cPclMod job;
+    PclJob job;
     for (const auto& [bytes, skeleton] : jobs) {
         ASSERT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
         std::string out;

@@ -23,7 +23,7 @@ namespace kuvrion {
 namespace {
 
 // A row's setting as text, lists as "a,b".
-std::string Value(const Settings& s, const SettingSpec& row)
+std::string Value(const Settings& s, const SettingDef& row)
 {
     if (row.form == Form::WindowPos)
         return s.winmainpos
@@ -67,7 +67,7 @@ const std::vector<FormCase> kFormCases = {
 // clang-format on
 
 // The cases of a row: those of its form; for a whole number its bounds, rounding and garbage.
-std::vector<FormCase> CasesOf(const SettingSpec& row)
+std::vector<FormCase> CasesOf(const SettingDef& row)
 {
     std::vector<FormCase> cases;
     std::copy_if(kFormCases.begin(), kFormCases.end(), std::back_inserter(cases),
@@ -109,7 +109,7 @@ protected:
 
 TEST_F(SettingsTest, EveryRowReadsAndWritesItsForm)
 {
-    for (const SettingSpec& row : kCatalogue) {
+    for (const SettingDef& row : kCatalogue) {
         if (row.read != Read::AtStart)
             continue;
         for (const FormCase& c : CasesOf(row)) {
@@ -119,7 +119,7 @@ TEST_F(SettingsTest, EveryRowReadsAndWritesItsForm)
             const Settings s = LoadSettings(ini);
             EXPECT_EQ(Value(s, row), c.value);
             if (c.canonical) {
-                ASSERT_TRUE(WriteSettings(copy, s, row.writer));
+                ASSERT_TRUE(WriteSettings(copy, s, row.group));
                 EXPECT_EQ(copy.ReadEntry(row.section, row.key), c.stored);
             }
         }
@@ -138,7 +138,7 @@ TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder
     for (const std::string_view text : {"", "garbage\r\n[ome\r\n=\r\n[keys]\r\nnothing here"}) {
         dir.Write("kuvrion.ini", text);
         const Settings s = LoadSettings(ini);
-        for (const SettingSpec& row : kCatalogue)
+        for (const SettingDef& row : kCatalogue)
             EXPECT_EQ(Value(s, row), Value(Settings(), row)) << row.key;
         EXPECT_EQ(ReadFile(File()), text);
     }
@@ -153,19 +153,19 @@ TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder
         {"dmx_template", nullptr, "{JOB:4}{ENV:6}{SHEET:2}{SHEETS:2}{CLOSE:1}"}};
     // clang-format on
     for (const auto& [key, stored, loaded] : examples) {
-        const SettingSpec& row = *std::find_if(kCatalogue.begin(), kCatalogue.end(),
-                                               [&](const SettingSpec& r) { return r.key == key; });
+        const SettingDef& row = *std::find_if(kCatalogue.begin(), kCatalogue.end(),
+                                               [&](const SettingDef& r) { return r.key == key; });
         dir.Write("kuvrion.ini",
                   stored ? "[" + std::string(row.section) + "]\r\n" + key + "=" + stored + "\r\n"
                          : std::string());
         EXPECT_EQ(Value(LoadSettings(ini), row), loaded) << key << "=" << (stored ? stored : "");
     }
-    for (const SettingSpec& row : kCatalogue)
-        ASSERT_TRUE(row.read != Read::AtStart || WriteSettings(copy, Settings(), row.writer));
+    for (const SettingDef& row : kCatalogue)
+        ASSERT_TRUE(row.read != Read::AtStart || WriteSettings(copy, Settings(), row.group));
     for (const char* section : {"common", "files", "organize", "keys", "pcl", "ome", "dmx"}) {
         std::vector<std::string> keys, want;
         copy.GetKeys(section, keys);
-        for (const SettingSpec& row : kCatalogue)
+        for (const SettingDef& row : kCatalogue)
             if (row.section == section && row.read == Read::AtStart)
                 want.emplace_back(row.key);
         EXPECT_EQ(keys, want) << section;
@@ -205,8 +205,8 @@ TEST_F(SettingsTest, StoredValuesTheDialogsWouldNotWriteAreRefusedOrListed)
                 (got.empty() ? "" : " ") + i.key + "=" + i.found + (i.refused ? "!" : ">" + i.used);
         EXPECT_EQ(got, want) << text;
     }
-    for (const SettingSpec& row : kCatalogue)
-        ASSERT_TRUE(row.read != Read::AtStart || WriteSettings(copy, Settings(), row.writer));
+    for (const SettingDef& row : kCatalogue)
+        ASSERT_TRUE(row.read != Read::AtStart || WriteSettings(copy, Settings(), row.group));
     std::vector<SettingIssue> issues;
     LoadSettings(copy, &issues);
     EXPECT_TRUE(issues.empty()) << issues.front().key;
@@ -232,7 +232,7 @@ TEST_F(SettingsTest, FailedWritesLeaveTheFileAsItWas)
     {
         // A full device with room for one key's change, not for five; then none for a copy.
         test::FileSizeLimit limit(original.size() + 10);
-        EXPECT_FALSE(WriteSettings(ini, s, Writer::Keys));
+        EXPECT_FALSE(WriteSettings(ini, s, SettingGroup::Keys));
         const auto failed = WriteSourceFile(ini, "/x.pcl", 2);
         ASSERT_FALSE(failed);
         EXPECT_EQ(std::tuple(failed.error().what, failed.error().err, failed.error().path),
@@ -240,7 +240,7 @@ TEST_F(SettingsTest, FailedWritesLeaveTheFileAsItWas)
     }
     EXPECT_EQ(ReadFile(File()), original);
     std::filesystem::permissions(File(), std::filesystem::perms::owner_read);
-    EXPECT_FALSE(WriteSettings(ini, s, Writer::Keys));
+    EXPECT_FALSE(WriteSettings(ini, s, SettingGroup::Keys));
     EXPECT_EQ(ReadFile(File()), original);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }

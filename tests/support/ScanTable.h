@@ -3,7 +3,7 @@
 #pragma once
 
 #include "pcljob/ByteSource.h"
-#include "pcljob/cPclMod.h"
+#include "pcljob/PclJob.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ inline void PrintTo(const ScanTable& t, std::ostream* os)
 }
 
 // The bytes of page `n`; empty when it cannot be read.
-inline std::string PageOf(const cPclMod& job, std::int32_t n)
+inline std::string PageOf(const PclJob& job, std::int32_t n)
 {
     std::string page;
     static_cast<void>(job.ReadPage(n, page));
@@ -56,9 +56,9 @@ inline std::string PageOf(const cPclMod& job, std::int32_t n)
 // Scans `bytes` from memory, reading `blockSize` bytes at a time, and checks that no byte is lost.
 // A page 1 that held only the head leaves its FF between the head and page 2; the last page may
 // have no FF of its own.
-inline ScanTable Scan(const std::string& bytes, std::size_t blockSize = cPclMod::kDefaultBlockSize)
+inline ScanTable Scan(const std::string& bytes, std::size_t blockSize = PclJob::kDefaultBlockSize)
 {
-    cPclMod job(blockSize);
+    PclJob job(blockSize);
     EXPECT_TRUE(job.Connect(MakeMemorySource(bytes), "mem"));
     ScanTable t{{},
                 {},

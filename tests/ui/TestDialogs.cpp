@@ -4,16 +4,16 @@
 #include "Desktop.h"
 #include "FileDialog.h"
 #include "SheetPreview.h"
-#include "frmAdr.h"
-#include "frmDmx.h"
-#include "frmEscSkel.h"
-#include "frmImpInfo.h"
-#include "frmInfo.h"
-#include "frmOME.h"
-#include "frmOMEPos.h"
-#include "frmOrganize.h"
-#include "frmPCL.h"
-#include "frmRefPage.h"
+#include "AddresseeKeyDialog.h"
+#include "DataMatrixDialog.h"
+#include "FillCharDialog.h"
+#include "ImportSummaryDialog.h"
+#include "AboutDialog.h"
+#include "OmeCodeDialog.h"
+#include "OmeLayoutDialog.h"
+#include "OrganizeDialog.h"
+#include "PrintAreaDialog.h"
+#include "ReferencePageDialog.h"
 #include "settings/SettingsCatalogue.h"
 #include "support/UiTestSupport.h"
 
@@ -31,7 +31,7 @@ namespace {
 // Steps a count with its minus and plus buttons to both ends of the catalogue row's range: each
 // button is disabled exactly at its end.
 void CheckStepper(const QObject& dialog, const char* dec, const char* inc, const char* shown,
-                  const SettingSpec& row)
+                  const SettingDef& row)
 {
     for (const char* button : {dec, inc}) {
         const int end = button == dec ? row.min : row.max;
@@ -65,7 +65,7 @@ private slots:
     void keyMarkersAndMillimetreFields()
     {
         {
-            frmAdr d(app->commands);
+            AddresseeKeyDialog d(app->commands);
             // Ok stays off while a field is missing, and the reason stands beside the fields.
             const auto refused = [&d](KeyFault why) {
                 return !Enabled(d, "btnOK") &&
@@ -92,7 +92,7 @@ private slots:
 
         // An emptied start marker refuses; cancelled edits change nothing.
         Headless again(*folder);
-        frmAdr keys(again.commands);
+        AddresseeKeyDialog keys(again.commands);
         const QByteArray before = folder->ReadFile(u"kuvrion.ini"_s);
         Field(keys, "txtBegKenn")->clear();
         QVERIFY(!Enabled(keys, "btnOK"));
@@ -103,7 +103,7 @@ private slots:
         folder->SetIni("ome", "ome_y", "100.25");
         app.emplace(*folder);
         {
-            frmOMEPos d(app->commands);
+            OmeLayoutDialog d(app->commands);
             QCOMPARE(Text(d, "txtCode_1"), u"100,25"_s); // longer than the field takes
             Retype(Field(d, "txtCode_0"), u"-0.5a"_s);
             Retype(Field(d, "txtCode_2"), u"5,50"_s, true);
@@ -119,7 +119,7 @@ private slots:
 
         // A distance of the print area takes no minus sign; an offset does.
         {
-            frmPCL d(app->commands);
+            PrintAreaDialog d(app->commands);
             Retype(Field(d, "txtMM_0"), u"-2.25"_s);
             Retype(Field(d, "txtMM_2"), u"-1.5"_s);
             Retype(Field(d, "txtMM_5"), u"-0,5"_s);
@@ -130,7 +130,7 @@ private slots:
         // The paper presets fill the margins the manual quotes.
         for (const auto& [button, stored] :
              {std::pair{"btnPreset_0", u"6.01;12.7"_s}, std::pair{"btnPreset_1", u"6.35;12.7"_s}}) {
-            frmPCL d(app->commands);
+            PrintAreaDialog d(app->commands);
             Click(d, button);
             Click(d, "btnOK");
             QCOMPARE(folder->Ini("pcl", "pclleftmm") + ";" + folder->Ini("pcl", "pcltopmm"),
@@ -143,7 +143,7 @@ private slots:
     // say why beside the fields. The OME code's counts and marks, and the code "&Ok" stores.
     void layoutPreviewRefusalsAndOmeCode()
     {
-        frmOMEPos positions(app->commands);
+        OmeLayoutDialog positions(app->commands);
         positions.show();
         QApplication::setActiveWindow(&positions);
         QVERIFY(QTest::qWaitForWindowActive(&positions));
@@ -172,9 +172,9 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(positions.size(), size); // the dialog keeps its size while typed into
 
-        frmOME ome(app->commands);
-        frmOMEPos layout(app->commands);
-        frmPCL area(app->commands);
+        OmeCodeDialog ome(app->commands);
+        OmeLayoutDialog layout(app->commands);
+        PrintAreaDialog area(app->commands);
         // In table order: each row starts from what the rows before it typed into that dialog.
         const struct {
             QDialog* dialog;
@@ -204,7 +204,7 @@ private slots:
         QVERIFY(!Text(area, "labRules").contains(marginHint)); // the margin is entered now
 
         {
-            frmOME d(app->commands);
+            OmeCodeDialog d(app->commands);
             CheckStepper(d, "btnDec_0", "btnInc_0", "labIncDec_0", Catalogued("supply_count"));
             CheckStepper(d, "btnDec_1", "btnInc_1", "labIncDec_1", Catalogued("seqchk_count"));
             for (const char* mark :
@@ -229,7 +229,7 @@ private slots:
     void smallerDialogsAndTheCodeBesideTheBars()
     {
         {
-            frmRefPage d(app->commands);
+            ReferencePageDialog d(app->commands);
             auto* path = Field(d, "txtRefFile");
             QCOMPARE(path->text(), folder->Path(u"RefPage.pcl"_s));
             path->setText(folder->Path(u"fehlt/RefPage.pcl"_s));
@@ -246,7 +246,7 @@ private slots:
             QCOMPARE(folder->Ini("files", "refpg"), "^" + folder->Path(u"ref.pcl"_s) + "^,1,0");
         }
         {
-            frmOrganize d(app->commands);
+            OrganizeDialog d(app->commands);
             CheckStepper(d, "btnDecLim", "btnIncLim", "labEnvLim", Catalogued("envlimit"));
             Click(d, "btnDecLim");
             Click(d, "chkEnvLim");
@@ -259,7 +259,7 @@ private slots:
                 {u""_s, {}}, {u"\t"_s, {}}, {u"ж"_s, {}}, {u" "_s, u"32"_s}, {u"€"_s, u"128"_s}};
             QString last = folder->Ini("common", "dummyasc");
             for (const auto& [typed, stored] : cases) {
-                frmEscSkel d(app->commands);
+                FillCharDialog d(app->commands);
                 Field(d, "txtF")->setText(typed);
                 QCOMPARE(Enabled(d, "btnOK"), !stored.isEmpty());
                 QCOMPARE(Text(d, "labReason").isEmpty(), !stored.isEmpty()); // greyed with reason
@@ -269,8 +269,8 @@ private slots:
             }
         }
         app->state->nJobPages = 5;
-        app->state->nImpErr = {0, 2, 0, 0};
-        frmImpInfo status(app->commands);
+        app->state->keyFaultCounts = {0, 2, 0, 0};
+        ImportSummaryDialog status(app->commands);
         QCOMPARE(Text(status, "labPgs_5") + Text(status, "labPgs_1"), u"52"_s);
         const QString withoutKey = Text(status, "labErr_3");
         QString icons;
@@ -279,14 +279,14 @@ private slots:
         QCOMPARE(icons, u"pages done error error "_s);
 
         // Every page assigned: pages without a key are the following pages of their letters.
-        app->state->nImpErr = {0, 0, 0, 3};
+        app->state->keyFaultCounts = {0, 0, 0, 3};
         app->state->nImpAssigned = 5;
-        frmImpInfo all(app->commands);
+        ImportSummaryDialog all(app->commands);
         QVERIFY(Text(all, "labErr_3") != withoutKey);
         QCOMPARE(Child<QLabel>(all, "imgErr_3")->property("imageKey").toString(), u"done"_s);
 
         // A click on the mail address closes the box and opens the mail program.
-        frmInfo box;
+        AboutDialog box;
         box.show();
         QTest::mouseClick(Child<QLabel>(box, "lab_5"), Qt::LeftButton);
         const auto calls = Desktop::TakeCalls();
@@ -294,7 +294,7 @@ private slots:
 
         app->messages.clear();
         {
-            frmDmx near(app->commands);
+            DataMatrixDialog near(app->commands);
             // A job number wider than its field is refused with the message; the dialog stays
             // open and nothing is stored.
             Retype(Field(near, "txtDmxTemplate"), u"{JOB:2}"_s);

@@ -5,7 +5,7 @@
 #include "FileDialog.h"
 #include "MessageBox.h"
 #include "StartUp.h"
-#include "frmMain.h"
+#include "MainWindow.h"
 #include "support/UiTestSupport.h"
 
 #include <QAction>
@@ -40,7 +40,7 @@ const QColor kRed(255, 0, 0);
 
 struct Window {
     explicit Window(const ProgramFolder& folder)
-        : state(folder.NewState()), main(std::make_unique<frmMain>(*state))
+        : state(folder.NewState()), main(std::make_unique<MainWindow>(*state))
     {
     }
     void Do(const char* action) const { Child<QAction>(*main, action)->trigger(); }
@@ -57,7 +57,7 @@ struct Window {
     }
 
     std::unique_ptr<AppState> state;
-    std::unique_ptr<frmMain> main;
+    std::unique_ptr<MainWindow> main;
 };
 
 } // namespace
@@ -74,11 +74,11 @@ private slots:
         QVERIFY(folder.WriteFile(u"eins.pcl"_s, SampleJob()) &&
                 folder.WriteFile(u"zwei.pcl"_s, "y"));
         Window w(folder);
-        for (const char* name : {"mnuDI", "mnuDE", "mnuDM", "mnuDPS", "mnuDLA", "mnuHW",
+        for (const char* name : {"actionImport", "actionExport", "actionImportStatus", "actionSaveSkeleton", "actionShowLog", "actionWebUpdate",
                                  "btnImport", "btnExport", "btnImpInfo"})
             QVERIFY2(!w.On(name), name);
         QVERIFY(w.Colour("txtSrcFile") == kRed && w.Colour("txtDstFile") == kRed);
-        w.Do("mnuHH"); // no manual
+        w.Do("actionManual"); // no manual
         QVERIFY(MessageBox::TakeShown().size() == 1 && Desktop::TakeCalls().empty());
 
         QCOMPARE(w.Tip("btnImport"), Said(Action::ImportReason, FailureKind::FileMissing));
@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(folder.Ini("files", "in"), folder.Path(u"eins.pcl"_s));
         QCOMPARE(w.Colour("txtSrcFile"), QApplication::palette().color(QPalette::ButtonText));
         QCOMPARE(w.Tip("btnImport"), Said(Action::ImportReason, FailureKind::KeyIncomplete));
-        QVERIFY(!w.On("mnuDI"));
+        QVERIFY(!w.On("actionImport"));
 
         // In a text field Ctrl+A selects its text; elsewhere it opens the key dialog.
         auto* count = Field(*w.main, "txtExpAdr");
@@ -122,7 +122,7 @@ private slots:
         QTest::keyClick(button, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(folder.Ini("keys", "adrkeybeg"), u"^Kd-Nr. ^"_s);
 
-        QVERIFY(w.On("mnuDI") && w.On("btnImport"));
+        QVERIFY(w.On("actionImport") && w.On("btnImport"));
     }
 
     // Source, destination, import, count, export, proof and reprint; then an import with
@@ -167,7 +167,7 @@ private slots:
         QVERIFY(FileDialog::LastRequest().filterIndex == 1 && FileDialog::LastRequest().mustExist);
         QCOMPARE(folder.Ini("files", "infilt"), u"2"_s);
         FileDialog::SetNextCancel(); // changes nothing; starts with the stored filter index
-        w.Do("mnuDF");
+        w.Do("actionOpenSource");
         QCOMPARE(FileDialog::LastRequest().filterIndex, 2);
         QCOMPARE(Text(*w.main, "txtSrcFile"), folder.Path(u"Brief.pcl"_s));
 
@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(Text(*w.main, "labTotalPgs") + Text(*w.main, "labTotalAdr") + count->text(),
                  u"733"_s);
         QCOMPARE(count->maxLength(), 1); // as many digits as the addressee count
-        QVERIFY(w.On("mnuDM") && w.On("btnImpInfo") && w.On("mnuDPS"));
+        QVERIFY(w.On("actionImportStatus") && w.On("btnImpInfo") && w.On("actionSaveSkeleton"));
         QVERIFY(MessageBox::TakeShown().empty()); // no fault, so no status dialog either
         for (const auto& [typed, bounded] : {std::pair{"0", 1}, {"9", 3}, {"2", 2}}) {
             Retype(count, QString::fromLatin1(typed), true);
@@ -194,12 +194,12 @@ private slots:
 
         // A missing folder is refused as the destination: red, with the reason as tooltip and in
         // the status line.
-        QVERIFY(!w.On("mnuDE"));
+        QVERIFY(!w.On("actionExport"));
         const std::pair<QString, std::optional<FailureKind>> destinations[] = {
             {u"fehlt/aus.pcl"_s, FailureKind::TargetFolderMissing}, {u"aus.pcl"_s, {}}};
         for (const auto& [name, refused] : destinations) {
             FileDialog::SetNextFileName(folder.Path(name));
-            refused ? w.Do("mnuDU") : Click(*w.main, "btnDstFile");
+            refused ? w.Do("actionSaveAs") : Click(*w.main, "btnDstFile");
             QCOMPARE(w.Colour("txtDstFile"), refused ? kRed : normal);
             QCOMPARE(folder.Ini("files", "out"), folder.Path(name));
             QCOMPARE(w.On("btnExport"), !refused);
@@ -225,7 +225,7 @@ private slots:
 
         // "Export prüfen...": the export passes, the unmarked source does not.
         FileDialog::SetNextFileName(folder.Path(u"Brief.pcl"_s));
-        w.Do("mnuDV");
+        w.Do("actionVerifyExport");
         QVERIFY(MessageBox::TakeShown().front().text.contains(u"Blatt 1: kein OME-Code"_s));
 
         // "Nachdruck...": envelope 3 alone into its own file; the destination stays.
@@ -236,7 +236,7 @@ private slots:
             Field(*dialog, "txtDstFile")->setText(folder.Path(u"nach.pcl"_s));
             Click(*dialog, "btnOK");
         });
-        w.Do("mnuDN");
+        w.Do("actionReprint");
         QVERIFY(MessageBox::TakeShown().front().text.endsWith(u"1 Kuvert geprüft: keine Fehler"_s));
         const QByteArray again = folder.ReadFile(u"nach.pcl"_s);
         QVERIFY(again.contains("Seite 6") && !again.contains("Seite 5"));
@@ -252,8 +252,8 @@ private slots:
             shownCount = Text(*w.main, "txtExpAdr"); // the window shows the import's result
             static_cast<QDialog*>(dialog)->accept();
         });
-        w.Do("mnuDI");
-        QCOMPARE(opened + assigned + shownCount, u"frmImpInfo22"_s);
+        w.Do("actionImport");
+        QCOMPARE(opened + assigned + shownCount, u"ImportSummaryDialog22"_s);
 
         // "Seitentext...": each page as the search sees it, with what the import made of it.
         QStringList outcomes;
@@ -267,7 +267,7 @@ private slots:
             text = Child<QTextEdit>(*dialog, "txtPage")->toPlainText();
             static_cast<QDialog*>(dialog)->accept();
         });
-        w.Do("mnuDT");
+        w.Do("actionPageText");
         QCOMPARE(outcomes,
                  QStringList({u"Schlüssel nicht gefunden – keinem Adressaten zugewiesen"_s,
                               u"Schlüssel gefunden, ID „10001“ – Adressat 1"_s,
@@ -295,13 +295,13 @@ private slots:
 
         QByteArray duplex = SampleJob();
         QVERIFY(folder.WriteFile(u"Brief.pcl"_s, duplex.replace("&l26A", "&l26a1S")));
-        w.Do("mnuDI");
+        w.Do("actionImport");
         QCOMPARE(Text(*w.main, "labTotalPgs") + ' ' + Text(*w.main, "labPgs"),
                  u"7 Seiten, Duplex"_s);
         QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
-        w.Do("mnuDI");
+        w.Do("actionImport");
         w.state->cfg.collect_code.clear(); // as from a hand-edited settings file
-        QVERIFY(message([&] { w.Do("mnuDE"); }).contains(u"Sammeln: Bitte einen Code eingeben"_s));
+        QVERIFY(message([&] { w.Do("actionExport"); }).contains(u"Sammeln: Bitte einen Code eingeben"_s));
         QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
         w.state->cfg.collect_code = "10";
 
@@ -310,12 +310,12 @@ private slots:
         w.state->cfg.use_dmx = true; // in the bars' clear zone, as from a hand-edited file
         w.state->cfg.dmx_x = 6;
         w.state->cfg.dmx_y = 98;
-        QVERIFY(message([&] { w.Do("mnuDE"); }).startsWith(u"Export nicht übernommen"_s));
+        QVERIFY(message([&] { w.Do("actionExport"); }).startsWith(u"Export nicht übernommen"_s));
         QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
         QVERIFY(!folder.ReadFile(u"aus.fehlerhaft.pcl"_s).isEmpty());
         QVERIFY(!Child(*w.main, "labExportBad")->isHidden());
         w.state->cfg.use_dmx = false;
-        w.Do("mnuDI");
+        w.Do("actionImport");
         QVERIFY(Child(*w.main, "labExportBad")->isHidden());
 
         // "Abbrechen" while the export runs: the other commands wait and say why; the
@@ -325,14 +325,14 @@ private slots:
             waiting = w.On("btnImport") ? QString() : w.Tip("btnImport");
             Click(*w.main, "btnCancel");
         });
-        QCOMPARE(message([&] { w.Do("mnuDE"); }), Said(Action::Export, FailureKind::Cancelled));
+        QCOMPARE(message([&] { w.Do("actionExport"); }), Said(Action::Export, FailureKind::Cancelled));
         QCOMPARE(waiting, QString::fromStdString(BusyReasonText()));
         QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
         QCOMPARE(Text(*w.main, "labStatCnt"), QString::fromStdString(CancelledText()));
         QVERIFY(w.On("btnImport") && Child(*w.main, "btnCancel")->isHidden());
 
         Desktop::SetOpenFails(true);
-        QCOMPARE(message([&] { w.Do("mnuHH"); }),
+        QCOMPARE(message([&] { w.Do("actionManual"); }),
                  Said(Action::OpenManual, FailureKind::NoViewer, folder.Path(u"Kuvrion.pdf"_s)));
     }
 
@@ -370,16 +370,16 @@ private slots:
                 Click(*dialog, "btnEditor");
                 static_cast<QDialog*>(dialog)->reject();
             });
-            w.Do("mnuDLA");
+            w.Do("actionShowLog");
             QCOMPARE(logShown,
                      u"Protokoll anzeigen:"_s + QString::fromLatin1(folder.ReadFile(u"log.txt"_s)));
-            w.Do("mnuHH");
+            w.Do("actionManual");
             const auto calls = Desktop::TakeCalls();
             QCOMPARE(calls.size(), std::size_t(2));
             QCOMPARE(calls[0].target + calls[1].target,
                      QUrl::fromLocalFile(folder.Path(u"log.txt"_s)).toString() +
                          QUrl::fromLocalFile(folder.Path(u"doc/Kuvrion.pdf"_s)).toString());
-            w.Do("mnuDLB");
+            w.Do("actionUseLog");
             w.main->close();
             const QScreen* screen = w.main->screen();
             const auto twips = [](int px, qreal dpi) {
@@ -392,7 +392,7 @@ private slots:
         {
             Window w(folder);
             QCOMPARE(w.main->pos(), QPoint(100, 80));
-            QVERIFY(Child<QAction>(*w.main, "mnuDLB")->isChecked());
+            QVERIFY(Child<QAction>(*w.main, "actionUseLog")->isChecked());
             // A maximised window stores where its normal window stands.
             w.main->show();
             w.main->showMaximized();
@@ -416,7 +416,7 @@ private slots:
         Desktop::SetRecording(false);
         Window w(folder);
         w.main->show();
-        w.Do("mnuHW");
+        w.Do("actionWebUpdate");
         QVERIFY(!w.main->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromUtf8(record)), 10000);
         QCOMPARE(folder.ReadFile(u"args.txt"_s), QByteArray("Kuvrion\nKuvrion\n1\n5\n4\n"));

@@ -7,20 +7,20 @@
 #include "ImageList.h"
 #include "MessageBox.h"
 #include "StartUp.h"
-#include "frmAdr.h"
-#include "frmDmx.h"
-#include "frmEscSkel.h"
-#include "frmImpInfo.h"
-#include "frmInfo.h"
+#include "AddresseeKeyDialog.h"
+#include "DataMatrixDialog.h"
+#include "FillCharDialog.h"
+#include "ImportSummaryDialog.h"
+#include "AboutDialog.h"
 #include "LogWindow.h"
-#include "frmMain.h"
-#include "frmOME.h"
-#include "frmOMEPos.h"
-#include "frmOrganize.h"
-#include "frmPCL.h"
-#include "frmPageText.h"
-#include "frmRefPage.h"
-#include "frmReprint.h"
+#include "MainWindow.h"
+#include "OmeCodeDialog.h"
+#include "OmeLayoutDialog.h"
+#include "OrganizeDialog.h"
+#include "PrintAreaDialog.h"
+#include "PageTextDialog.h"
+#include "ReferencePageDialog.h"
+#include "ReprintDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -96,7 +96,7 @@ bool Grab(QWidget& widget, const QDir& out, const QString& name)
 }
 
 template <class Dialog>
-bool GrabDialog(kuvrion::frmMain& window, const QDir& out, const QString& name)
+bool GrabDialog(kuvrion::MainWindow& window, const QDir& out, const QString& name)
 {
     if constexpr (std::is_constructible_v<Dialog, kuvrion::Commands&, kuvrion::CommandRunner,
                                           QWidget*>) {
@@ -142,30 +142,30 @@ int main(int argc, char* argv[])
                                     folder.filePath(QStringLiteral("kuvrion.lock")));
     if (!program)
         return 1;
-    kuvrion::frmMain& window = *program->window;
+    kuvrion::MainWindow& window = *program->window;
     kuvrion::Commands& commands = window.commands();
     commands.ApplyKeySettings("Kd-Nr. ", "\r", 5, 1, true);
     commands.ChooseDestination(folder.filePath(QStringLiteral("Rechnungen-OME.pcl")).toStdString(),
                                std::nullopt);
     if (!program->state->cfg.bUseLog)
         commands.ToggleLog(); // for the log window
-    window.findChild<QAction*>(QStringLiteral("mnuDI"))->trigger();
+    window.findChild<QAction*>(QStringLiteral("actionImport"))->trigger();
     window.findChild<QLineEdit*>(QStringLiteral("txtExpAdr"))->setText(QStringLiteral("2"));
 
     bool ok = Grab(window, out, QStringLiteral("main.png"));
     window.show();
-    ok = GrabDialog<kuvrion::frmAdr>(window, out, QStringLiteral("adr.png")) && ok;
-    ok = GrabDialog<kuvrion::frmImpInfo>(window, out, QStringLiteral("impinfo.png")) && ok;
-    ok = GrabDialog<kuvrion::frmOME>(window, out, QStringLiteral("ome.png")) && ok;
-    ok = GrabDialog<kuvrion::frmOMEPos>(window, out, QStringLiteral("omepos.png")) && ok;
-    ok = GrabDialog<kuvrion::frmPCL>(window, out, QStringLiteral("pcl.png")) && ok;
-    ok = GrabDialog<kuvrion::frmDmx>(window, out, QStringLiteral("dmx.png")) && ok;
-    ok = GrabDialog<kuvrion::frmPageText>(window, out, QStringLiteral("pagetext.png")) && ok;
-    ok = GrabDialog<kuvrion::frmReprint>(window, out, QStringLiteral("reprint.png")) && ok;
-    ok = GrabDialog<kuvrion::frmOrganize>(window, out, QStringLiteral("organize.png")) && ok;
-    ok = GrabDialog<kuvrion::frmEscSkel>(window, out, QStringLiteral("escskel.png")) && ok;
-    ok = GrabDialog<kuvrion::frmRefPage>(window, out, QStringLiteral("refpage.png")) && ok;
-    ok = GrabDialog<kuvrion::frmInfo>(window, out, QStringLiteral("info.png")) && ok;
+    ok = GrabDialog<kuvrion::AddresseeKeyDialog>(window, out, QStringLiteral("adr.png")) && ok;
+    ok = GrabDialog<kuvrion::ImportSummaryDialog>(window, out, QStringLiteral("impinfo.png")) && ok;
+    ok = GrabDialog<kuvrion::OmeCodeDialog>(window, out, QStringLiteral("ome.png")) && ok;
+    ok = GrabDialog<kuvrion::OmeLayoutDialog>(window, out, QStringLiteral("omepos.png")) && ok;
+    ok = GrabDialog<kuvrion::PrintAreaDialog>(window, out, QStringLiteral("pcl.png")) && ok;
+    ok = GrabDialog<kuvrion::DataMatrixDialog>(window, out, QStringLiteral("dmx.png")) && ok;
+    ok = GrabDialog<kuvrion::PageTextDialog>(window, out, QStringLiteral("pagetext.png")) && ok;
+    ok = GrabDialog<kuvrion::ReprintDialog>(window, out, QStringLiteral("reprint.png")) && ok;
+    ok = GrabDialog<kuvrion::OrganizeDialog>(window, out, QStringLiteral("organize.png")) && ok;
+    ok = GrabDialog<kuvrion::FillCharDialog>(window, out, QStringLiteral("escskel.png")) && ok;
+    ok = GrabDialog<kuvrion::ReferencePageDialog>(window, out, QStringLiteral("refpage.png")) && ok;
+    ok = GrabDialog<kuvrion::AboutDialog>(window, out, QStringLiteral("info.png")) && ok;
     {
         kuvrion::LogWindow log(commands, commands.LogText().value_or(std::string()), &window);
         ok = Grab(log, out, QStringLiteral("log.png")) && ok;
@@ -187,7 +187,7 @@ int main(int argc, char* argv[])
     cfg.use_dmx = true;
     cfg.dmx_x = 6;
     cfg.dmx_y = 98;
-    window.findChild<QAction*>(QStringLiteral("mnuDE"))->trigger();
+    window.findChild<QAction*>(QStringLiteral("actionExport"))->trigger();
     cfg.use_dmx = false;
     ok = Grab(window, out, QStringLiteral("exportbad.png")) && ok;
     window.close();

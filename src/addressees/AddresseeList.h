@@ -1,0 +1,32 @@
+// The addressees of one import in order of first appearance, with find-or-create by ID.
+// IDs are compared exactly (byte for byte, case-sensitive). A hash index beside the ordered list
+// keeps PersonByID constant-time, so imports with 100,000 addressees stay linear.
+#pragma once
+
+#include "addressees/Addressee.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kuvrion {
+
+class AddresseeList {
+public:
+    std::int32_t Count() const { return static_cast<std::int32_t>(oPerson.size()); }
+    // 0-based; iIndex must lie in 0..Count()-1.
+    Addressee& PersonByIndex(std::int32_t iIndex);
+    const Addressee& PersonByIndex(std::int32_t iIndex) const;
+    // The addressee with that ID, created and appended when there is none. Never null.
+    std::shared_ptr<Addressee> PersonByID(const std::string& sID);
+    void Clear();
+
+private:
+    std::vector<std::shared_ptr<Addressee>> oPerson;
+    std::unordered_map<std::string, std::int32_t> m_index; // ID -> index in oPerson
+};
+
+} // namespace kuvrion

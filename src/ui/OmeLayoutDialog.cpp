@@ -1,0 +1,101 @@
+#include "OmeLayoutDialog.h"
+
+#include "ImageList.h"
+#include "NumEdit.h"
+#include "UiHelpers.h"
+#include "app/Commands.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kuvrion {
+
+OmeLayoutDialog::OmeLayoutDialog(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+{
+    setObjectName(QStringLiteral("OmeLayoutDialog"));
+    setWindowTitle(QStringLiteral("OME-Layout"));
+    const Settings& cfg = commands.State().cfg;
+    const float values[5] = {cfg.ome_x, cfg.ome_y, cfg.ome_a, cfg.ome_b, cfg.ome_d};
+    static const char* const kCaptions[5] = {"&X (rechts)", "&Y (oben)", "&A (Abst.)",
+                                             "&B (Breite)", "&D (Dicke)"};
+
+    auto* imgCodePos = new QLabel(this);
+    imgCodePos->setObjectName(QStringLiteral("imgCodePos"));
+    SetLabelImage(imgCodePos, QStringLiteral("codepos"));
+
+    auto* fields = new QGridLayout;
+    for (int i = 0; i < 5; ++i) {
+        txtCode[i] =
+            NewMillimetreField(this, QStringLiteral("txtCode_%1").arg(i), values[i], false);
+        auto* caption = new QLabel(QString::fromUtf8(kCaptions[i]), this);
+        caption->setObjectName(QStringLiteral("labCode_%1").arg(i));
+        caption->setBuddy(txtCode[i]);
+        auto* unit = new QLabel(QStringLiteral("mm"), this);
+        unit->setObjectName(QStringLiteral("labMM_%1").arg(i));
+        fields->addWidget(caption, i, 0);
+        fields->addWidget(txtCode[i], i, 1);
+        fields->addWidget(unit, i, 2);
+    }
+    fields->setRowStretch(5, 1);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(imgCodePos, 0, Qt::AlignTop);
+    top->addSpacing(12);
+    top->addLayout(fields);
+    m_preview = NewPreviewPanel(this);
+    top->addSpacing(12);
+    top->addWidget(m_preview.panel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    labReason = NewReasonLabel(this);
+    layout->addWidget(labReason);
+    btnOK = AddDialogButtons(this, layout, false).btnOK;
+
+    UpdateOkButton();
+    for (NumEdit* field : txtCode)
+        connect(field, &QLineEdit::textChanged, this, &OmeLayoutDialog::UpdateOkButton);
+    connect(btnOK, &QPushButton::clicked, this, &OmeLayoutDialog::Confirm);
+    txtCode[0]->setFocus();
+}
+
+void OmeLayoutDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Enter does what Tab does; it never closes the dialog from a field.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        focusNextChild();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+Settings OmeLayoutDialog::Choice() const
+{
+    Settings s = m_commands.State().cfg;
+    s.ome_x = MillimetreValue(txtCode[0]);
+    s.ome_y = MillimetreValue(txtCode[1]);
+    s.ome_a = MillimetreValue(txtCode[2]);
+    s.ome_b = MillimetreValue(txtCode[3]);
+    s.ome_d = MillimetreValue(txtCode[4]);
+    return s;
+}
+
+void OmeLayoutDialog::UpdateOkButton()
+{
+    ShowLayoutChoice(m_preview, labReason, btnOK, Choice());
+}
+
+void OmeLayoutDialog::Confirm()
+{
+    std::array<float, 5> xyabd{};
+    for (std::size_t i = 0; i < xyabd.size(); ++i)
+        xyabd[i] = MillimetreValue(txtCode[i]);
+    m_commands.ApplyOmeLayout(xyabd);
+    accept();
+}
+
+} // namespace kuvrion

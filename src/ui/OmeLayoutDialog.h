@@ -1,0 +1,41 @@
+// The OME layout dialog "OME-Layout": position and size of the bars in millimetres (X, Y, gap A,
+// length B, thickness D) beside a picture of the sheet corner. Enter moves to the next field.
+// "&Ok" stores the five values; "Abbre&chen" changes nothing.
+#pragma once
+
+#include "SheetPreview.h"
+#include "settings/Settings.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace kuvrion {
+
+class Commands;
+class NumEdit;
+
+class OmeLayoutDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit OmeLayoutDialog(Commands& commands, QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // The settings as the fields stand.
+    Settings Choice() const;
+    // Refuses settings without a readable code and redraws the preview.
+    void UpdateOkButton();
+    void Confirm();
+
+    Commands& m_commands;
+    QLabel* labReason = nullptr;
+    QPushButton* btnOK = nullptr;
+    PreviewPanel m_preview{};
+    NumEdit* txtCode[5] = {};
+};
+
+} // namespace kuvrion

@@ -1,0 +1,139 @@
+#include "PrintAreaDialog.h"
+
+#include "NumEdit.h"
+#include "UiHelpers.h"
+#include "app/Commands.h"
+#include "settings/SettingsCatalogue.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kuvrion {
+
+PrintAreaDialog::PrintAreaDialog(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+{
+    setObjectName(QStringLiteral("PrintAreaDialog"));
+    setWindowTitle(QStringLiteral("PCL-Einstellungen"));
+    const Settings& cfg = commands.State().cfg;
+    const float values[6] = {cfg.pclleftmm, cfg.pcltopmm,  cfg.stdleftmm,
+                             cfg.stdtopmm,  cfg.omeleftmm, cfg.ometopmm};
+
+    static constexpr const SettingDef* kRows[6] = {
+        &Catalogued("pclleftmm"), &Catalogued("pcltopmm"),  &Catalogued("stdleftmm"),
+        &Catalogued("stdtopmm"),  &Catalogued("omeleftmm"), &Catalogued("ometopmm")};
+    // One row: "Links:" [field] mm  "Oben:" [field] mm. A distance takes no minus sign.
+    auto addRow = [&](QWidget* frame, QGridLayout* grid, int row, int first) {
+        for (int k = 0; k < 2; ++k) {
+            const int i = first + k;
+            txtMM[i] = NewMillimetreField(frame, QStringLiteral("txtMM_%1").arg(i), values[i],
+                                          kRows[i]->form != Form::Distance);
+            auto* caption =
+                new QLabel(k == 0 ? QStringLiteral("Links:") : QStringLiteral("Oben:"), frame);
+            caption->setObjectName(QStringLiteral("labMM_%1").arg(i));
+            auto* unit = new QLabel(QStringLiteral("mm"), frame);
+            unit->setObjectName(QStringLiteral("labUnit_%1").arg(i));
+            grid->addWidget(caption, row, 1 + 3 * k);
+            grid->addWidget(txtMM[i], row, 2 + 3 * k);
+            grid->addWidget(unit, row, 3 + 3 * k);
+        }
+        grid->setColumnMinimumWidth(4, 12);
+    };
+
+    auto* fraRand = new QGroupBox(QStringLiteral("&Rand (bedruckbarer Bereich)"), this);
+    fraRand->setObjectName(QStringLiteral("fraRand"));
+    auto* rand = new QGridLayout(fraRand);
+    addRow(fraRand, rand, 0, 0);
+    rand->setColumnStretch(7, 1);
+    // The margins of common paper sizes at one click.
+    auto* presets = new QHBoxLayout;
+    auto* labPreset = new QLabel(QStringLiteral("Vorgabe:"), fraRand);
+    labPreset->setObjectName(QStringLiteral("labPreset"));
+    presets->addWidget(labPreset);
+    for (std::size_t p = 0; p < std::size(kMarginPresets); ++p) {
+        const MarginPreset& preset = kMarginPresets[p];
+        auto* button = new QPushButton(QStringLiteral("&%1").arg(QString::fromLatin1(
+                                           preset.paper.data(), qsizetype(preset.paper.size()))),
+                                       fraRand);
+        button->setObjectName(QStringLiteral("btnPreset_%1").arg(p));
+        button->setAutoDefault(false);
+        button->setToolTip(QStringLiteral("Links %1 mm, oben %2 mm")
+                               .arg(DisplayMM(preset.left), DisplayMM(preset.top)));
+        connect(button, &QPushButton::clicked, this, [this, &preset] {
+            txtMM[0]->setText(DisplayMM(preset.left));
+            txtMM[1]->setText(DisplayMM(preset.top));
+        });
+        presets->addWidget(button);
+    }
+    presets->addStretch(1);
+    rand->addLayout(presets, 1, 1, 1, 7);
+
+    auto* fraOffsets = new QGroupBox(QStringLiteral("&Offsets"), this);
+    fraOffsets->setObjectName(QStringLiteral("fraOffsets"));
+    auto* offsets = new QGridLayout(fraOffsets);
+    auto* labStd = new QLabel(QStringLiteral("Standard"), fraOffsets);
+    labStd->setObjectName(QStringLiteral("labStd"));
+    auto* labOme = new QLabel(QStringLiteral("OME"), fraOffsets);
+    labOme->setObjectName(QStringLiteral("labOme"));
+    offsets->addWidget(labStd, 0, 0);
+    addRow(fraOffsets, offsets, 0, 2);
+    offsets->addWidget(labOme, 1, 0);
+    addRow(fraOffsets, offsets, 1, 4);
+    offsets->setColumnStretch(7, 1);
+    // Line the margin fields up with the offset fields.
+    auto* indent = new QWidget(fraRand);
+    indent->setFixedSize(std::max(labStd->sizeHint().width(), labOme->sizeHint().width()), 1);
+    rand->addWidget(indent, 0, 0);
+
+    auto* fields = new QVBoxLayout;
+    fields->addWidget(fraRand);
+    fields->addWidget(fraOffsets);
+    labReason = NewReasonLabel(this);
+    fields->addWidget(labReason);
+    fields->addStretch(1);
+    m_preview = NewPreviewPanel(this);
+    auto* top = new QHBoxLayout;
+    top->addLayout(fields);
+    top->addSpacing(12);
+    top->addWidget(m_preview.panel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    btnOK = AddDialogButtons(this, layout).btnOK;
+
+    UpdateOkButton();
+    for (NumEdit* field : txtMM)
+        connect(field, &QLineEdit::textChanged, this, &PrintAreaDialog::UpdateOkButton);
+    connect(btnOK, &QPushButton::clicked, this, &PrintAreaDialog::Confirm);
+    txtMM[0]->setFocus();
+}
+
+Settings PrintAreaDialog::Choice() const
+{
+    Settings s = m_commands.State().cfg;
+    s.pclleftmm = MillimetreValue(txtMM[0]);
+    s.pcltopmm = MillimetreValue(txtMM[1]);
+    s.stdleftmm = MillimetreValue(txtMM[2]);
+    s.stdtopmm = MillimetreValue(txtMM[3]);
+    s.omeleftmm = MillimetreValue(txtMM[4]);
+    s.ometopmm = MillimetreValue(txtMM[5]);
+    return s;
+}
+
+void PrintAreaDialog::UpdateOkButton()
+{
+    ShowLayoutChoice(m_preview, labReason, btnOK, Choice());
+}
+
+void PrintAreaDialog::Confirm()
+{
+    std::array<float, 6> values{};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = MillimetreValue(txtMM[i]);
+    m_commands.ApplyPrintArea(values);
+    accept();
+}
+
+} // namespace kuvrion

@@ -1,0 +1,38 @@
+// The print-area dialog "PCL-Einstellungen": the printable-area margins (never negative) and the
+// standard and OME offsets in millimetres. "&Ok" stores the six values; "Abbre&chen" changes
+// nothing.
+#pragma once
+
+#include "SheetPreview.h"
+#include "settings/Settings.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace kuvrion {
+
+class Commands;
+class NumEdit;
+
+class PrintAreaDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit PrintAreaDialog(Commands& commands, QWidget* parent = nullptr);
+
+private:
+    // The settings as the fields stand.
+    Settings Choice() const;
+    // Refuses settings without a readable code and redraws the preview.
+    void UpdateOkButton();
+    void Confirm();
+
+    Commands& m_commands;
+    QLabel* labReason = nullptr;
+    QPushButton* btnOK = nullptr;
+    PreviewPanel m_preview{};
+    NumEdit* txtMM[6] = {};
+};
+
+} // namespace kuvrion

@@ -1,0 +1,37 @@
+// The reference page dialog "Referenzseite drucken": the job file (red while its folder does not
+// exist) and the two options, grid lines and OME marks. "&Ok" (enabled while the folder exists and
+// an option is on) stores the choices and writes the job; "Abbre&chen" changes nothing.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace kuvrion {
+
+class Commands;
+
+class ReferencePageDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ReferencePageDialog(Commands& commands, QWidget* parent = nullptr);
+
+private:
+    void PathChanged();
+    void ChooseFile();
+    void UpdateOkButton();
+    void Confirm();
+
+    Commands& m_commands;
+    QLineEdit* txtRefFile = nullptr;
+    QToolButton* chkRef[2] = {};
+    QPushButton* btnOK = nullptr;
+    QLabel* labReason = nullptr; // why "&Ok" is not offered
+    bool bPathOK = false;
+    bool bLoading = false;
+};
+
+} // namespace kuvrion
