@@ -21,6 +21,7 @@ wrong call or an unreadable fault list.
 """
 
 import argparse
+import functools
 import os
 import re
 import shutil
@@ -117,6 +118,7 @@ def read_faults(path: str) -> list[Fault]:
 # ---- finding a function's body and a pattern in it ------------------------------------------
 
 
+@functools.lru_cache(maxsize=64)
 def blank(text: str, strings: bool) -> str:
     """The text with every comment (and with `strings`, every string and character literal)
     replaced by blanks of the same length, line breaks kept: offsets stay valid."""
