@@ -509,7 +509,7 @@ def main():
             "-DCMAKE_CXX_FLAGS_DEBUG=-O0", *linker, "-DKUVRION_GUI=OFF", "-DKUVRION_MANUAL=OFF",
             "-DKUVRION_BENCH=OFF"], configure_log) != 0:
         die(f"cmake failed; see {configure_log}", 1)
-    all_labels = labels
+
     if args.all_tests:
         targets = ["all"]
     else:
@@ -540,7 +540,7 @@ def main():
     step = time.monotonic()
     print("Tests on the unchanged code ... ", end="", flush=True)
     counts = {}
-    for label in ([] if args.all_tests else all_labels):
+    for label in ([] if args.all_tests else labels):
         listing = subprocess.run(["ctest", "--test-dir", build, "-N", "-L", label_regex([label]),
                                   "-E", exclude], capture_output=True, text=True, check=False)
         m = re.search(r"Total Tests: (\d+)", listing.stdout)
@@ -549,7 +549,7 @@ def main():
             die(f"no tests carry the label \"{label}\" in {build}: nothing could catch its faults",
                 1)
     baseline_log = os.path.join(logs, "baseline.log")
-    baseline = [] if args.all_tests else ["-L", label_regex(all_labels)]
+    baseline = [] if args.all_tests else ["-L", label_regex(labels)]
     if ctest(baseline, baseline_log) != 0:
         die(f"the tests fail on the unchanged code; see {baseline_log}", 1)
     with open(baseline_log) as f:
