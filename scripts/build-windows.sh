@@ -49,7 +49,10 @@ if ((run_tests)); then
     # start takes a while, so it gets a head start beside the build; wine_start after the build
     # then checks it (and tries again when the head start failed) before any test runs.
     mkdir -p "$build_dir/wine"
-    (WINEPREFIX=$build_dir/wine wine wineboot --init </dev/null >"$build_dir/wine-boot.log" 2>&1) &
+    (
+        trap - ERR # a failed head start is no failure: wine_start tries again
+        WINEPREFIX=$build_dir/wine wine wineboot --init </dev/null >"$build_dir/wine-boot.log" 2>&1
+    ) &
     boot=$!
     at_exit "kill $boot 2>/dev/null; WINEPREFIX='$build_dir/wine' wineserver -k >/dev/null 2>&1"
 fi
