@@ -9,7 +9,8 @@
 #
 # BUILD_WIN_DIR (default build-win) is the build folder; MANUAL_PDF the manual to pack (default: the
 # one a Linux build made in build-ci/ or build/, if any).
-set -euo pipefail
+source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/wine.sh"
 cd "$(dirname "$0")/.."
 run_tests=1
 [[ "${1:-}" == "--no-tests" ]] && run_tests=0
@@ -33,30 +34,48 @@ fi
 
 # -O2 as in the Linux build: GCC 12 warns falsely about std::string at -O3 (-Wrestrict), and
 # warnings are errors here.
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+echo "+ cmake -S . -B $build_dir (MinGW-w64 cross build, Release -O2, no desktop program)"
+mkdir -p "$build_dir"
+if ! cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DKUVRION_CI=ON \
     -DKUVRION_GUI=OFF -DKUVRION_BENCH=OFF -DKUVRION_MANUAL=OFF -DKUVRION_DMX=OFF \
-    -DKUVRION_MANUAL_PDF_FILE="$manual" >/dev/null
+    -DKUVRION_MANUAL_PDF_FILE="$manual" >"$build_dir/configure.log" 2>&1; then
+    tail -n 40 "$build_dir/configure.log" >&2
+    fail "CMake could not configure the Windows build (whole log: $build_dir/configure.log)"
+fi
 
 if ((run_tests)); then
-    # A throwaway Wine prefix in the build folder (the tests' emulator uses the same); no Mono or
-    # Gecko dialogs on its first start, which takes a while and so runs beside the build. One Wine
-    # server for all the runs, started first and apart from any output: a server that a test run
-    # starts would hold that run's output pipe open, and ctest would wait for it.
-    export WINEPREFIX=$build_dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    mkdir -p "$WINEPREFIX"
-    wineserver -p </dev/null >/dev/null 2>&1 || true
-    trap 'wineserver -k 2>/dev/null || true' EXIT
-    wine wineboot --init </dev/null >/dev/null 2>&1 &
+    # A throwaway Wine prefix in the build folder (the tests' emulator uses the same). Its first
+    # start takes a while, so it gets a head start beside the build; wine_start after the build
+    # then checks it (and tries again when the head start failed) before any test runs.
+    mkdir -p "$build_dir/wine"
+    (
+        trap - ERR # a failed head start is no failure: wine_start tries again
+        WINEPREFIX=$build_dir/wine wine wineboot --init </dev/null >"$build_dir/wine-boot.log" 2>&1
+    ) &
     boot=$!
+    at_exit "kill $boot 2>/dev/null; WINEPREFIX='$build_dir/wine' wineserver -k >/dev/null 2>&1"
 fi
-cmake --build "$build_dir" -j"$(nproc)"
+echo "+ cmake --build $build_dir -j$(nproc)"
+cmake --build "$build_dir" -j"$(nproc)" || fail "the Windows build failed (compiler output above)"
 
 if ((run_tests)); then
-    wait "$boot" || true
-    echo "== Tests under Wine"
-    ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
+    if ! wait "$boot"; then
+        echo "Note: Wine's head start failed (see $build_dir/wine-boot.log); starting it again"
+    fi
+    wine_start "$build_dir/wine"
+    echo "== Tests under Wine: ctest --test-dir $build_dir -j$(nproc)"
+    ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j"$(nproc)" ||
+        fail "tests failed under Wine (the list above names them)"
 fi
 
-(cd "$build_dir" && cpack -G ZIP >/dev/null)
-echo "Windows package: $(ls "$build_dir"/Kuvrion-*-win64.zip)"
+echo "+ cpack -G ZIP (in $build_dir)"
+if ! (cd "$build_dir" && cpack -G ZIP >cpack.log 2>&1); then
+    tail -n 20 "$build_dir/cpack.log" >&2
+    fail "cpack could not pack the zip (whole log: $build_dir/cpack.log)"
+fi
+shopt -s nullglob
+zips=("$build_dir"/Kuvrion-*-win64.zip)
+shopt -u nullglob
+((${#zips[@]} == 1)) || fail "expected one Kuvrion-*-win64.zip in $build_dir, found ${#zips[@]}"
+echo "Windows package: ${zips[0]}"

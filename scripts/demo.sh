@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds Kuvrion and runs the main job on the bundled sample.
-set -euo pipefail
+source "$(dirname "$0")/common.sh"
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 BUILD_DIR=build bash scripts/build.sh -DKUVRION_TESTS=OFF -DKUVRION_BENCH=OFF

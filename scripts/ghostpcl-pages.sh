@@ -7,7 +7,7 @@
 #
 # Usage: scripts/ghostpcl-pages.sh [--gpcl6 PATH] FILE...
 # Prints "<pages>\t<file>" per file. gpcl6 defaults to $GPCL6, then PATH.
-set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
 usage() {
     echo "usage: $0 [--gpcl6 PATH] FILE..." >&2

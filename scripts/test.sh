@@ -8,21 +8,24 @@
 # The stages are the CI steps, each of which runs alone as well: scripts/install-deps.sh,
 # scripts/ci/build-and-test.sh, scripts/ci/windows.sh, scripts/ci/package.sh, scripts/ci/cups.sh,
 # scripts/ci/sanitizers.sh, scripts/ci/fuzz.sh (FUZZ_SECONDS).
-set -euo pipefail
+source "$(dirname "$0")/common.sh"
 cd "$(dirname "$0")/.."
 start=$SECONDS
 
-# Runs one stage; a failing stage is named with its exit status, and the run ends there.
+# Runs one stage, saying what it runs and how long it took; a failing stage is named with its exit
+# status (its own last lines say what failed and why), and the run ends there.
 stage() {
-    local name=$1
+    local name=$1 began=$SECONDS status=0
     shift
     echo "==== Stage: $name"
-    local status=0
+    echo "+ $*"
     "$@" || status=$?
     if ((status != 0)); then
-        echo "FAILED: CI stage \"$name\" ended with status $status ($*)" >&2
+        echo "FAILED: CI stage \"$name\" ended with status $status after $((SECONDS - began)) s ($*)" >&2
+        common_told=1
         exit "$status"
     fi
+    echo "==== Stage passed: $name ($((SECONDS - began)) s)"
 }
 
 stage "install the Debian packages" bash scripts/install-deps.sh
