@@ -103,30 +103,26 @@ bool Commands::CanImport() const
     return m_state.bSrcOK && m_state.cfg.bAdrKeyValid && !RefusedSetting();
 }
 
-std::optional<Failure> Commands::RefusedSetting() const
+std::optional<Failure> Commands::RefusedSetting(SettingGroup group, FailureKind what) const
 {
     for (const SettingIssue& issue : m_state.settingIssues) {
         const SettingDef* row = FindSetting(issue.key);
-        if (issue.refused && row && row->group == SettingGroup::Keys) {
-            return Failure{FailureKind::SettingInvalid, 0, 0,
-                           PathToUtf8(m_state.paths.settingsFile.filename()),
+        if (issue.refused && row && row->group == group) {
+            return Failure{what, 0, 0, PathToUtf8(m_state.paths.settingsFile.filename()),
                            issue.key + "=" + issue.found};
         }
     }
     return std::nullopt;
 }
 
+std::optional<Failure> Commands::RefusedSetting() const
+{
+    return RefusedSetting(SettingGroup::Keys, FailureKind::SettingInvalid);
+}
+
 std::optional<Failure> Commands::RefusedFeedRule() const
 {
-    for (const SettingIssue& issue : m_state.settingIssues) {
-        const SettingDef* row = FindSetting(issue.key);
-        if (issue.refused && row && row->group == SettingGroup::Feed) {
-            return Failure{FailureKind::FeedRuleInvalid, 0, 0,
-                           PathToUtf8(m_state.paths.settingsFile.filename()),
-                           issue.key + "=" + issue.found};
-        }
-    }
-    return std::nullopt;
+    return RefusedSetting(SettingGroup::Feed, FailureKind::FeedRuleInvalid);
 }
 
 std::optional<Failure> Commands::FeedRulesOrRefusal(FeedRules& rules) const

@@ -212,6 +212,8 @@ public:
 private:
     std::optional<Failure> SourceFault() const;
     // The first stored key setting the load step refused (SettingInvalid), if any.
+    // The first stored setting of `group` the load step refused, as the failure `what`.
+    std::optional<Failure> RefusedSetting(SettingGroup group, FailureKind what) const;
     std::optional<Failure> RefusedSetting() const;
     // The first stored feeder rule the load step refused (FeedRuleInvalid), if any.
     std::optional<Failure> RefusedFeedRule() const;
