@@ -3,6 +3,7 @@
 #include "addressees/ImportLog.h"
 #include "addressees/AddresseeList.h"
 #include "base/ByteText.h"
+#include "base/Numbers.h"
 #include "base/Platform.h"
 #include "base/Version.h"
 #include "pcljob/PclJob.h"
@@ -20,20 +21,6 @@
 namespace kuvrion {
 
 namespace {
-
-void AppendDecimal(std::string& out, std::int64_t n)
-{
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, n);
-    out.append(buf, res.ptr);
-}
-
-std::string Decimal(std::int64_t n)
-{
-    std::string s;
-    AppendDecimal(s, n);
-    return s;
-}
 
 // Pages whose keys are searched before they are assigned in order; bounds the memory of the pass.
 constexpr std::int32_t kChunkPages = 4096;

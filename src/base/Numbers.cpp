@@ -170,4 +170,18 @@ std::int32_t ValWhole(std::string_view text, std::int32_t lo, std::int32_t hi)
     return static_cast<std::int32_t>(r);
 }
 
+void AppendDecimal(std::string& out, std::int64_t n)
+{
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, n);
+    out.append(buf, res.ptr);
+}
+
+std::string Decimal(std::int64_t n)
+{
+    std::string s;
+    AppendDecimal(s, n);
+    return s;
+}
+
 } // namespace kuvrion

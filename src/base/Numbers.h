@@ -13,6 +13,11 @@ inline constexpr float fPclPerMM = 720.0f / 25.4f;
 // The same in double precision, for turning the positions of a written job back into millimetres.
 inline constexpr double kDecipointsPerMm = 720.0 / 25.4;
 
+// A whole number in decimal, as PCL, the settings file and the log write it: no "+", no leading
+// zeros, whatever the locale.
+void AppendDecimal(std::string& out, std::int64_t n);
+std::string Decimal(std::int64_t n);
+
 // A millimetre value as stored in the settings: decimal point, at most 7 significant digits, no
 // trailing zeros; a leading "." gets a "0" in front ("0.5"), but "-.5" stays as it is.
 std::string FormatMM(float value);

@@ -11,19 +11,11 @@ namespace kuvrion {
 
 namespace {
 
-// Decimal text of a whole number as PCL wants it (no "+", no leading zeros).
-void AppendNumber(std::string& out, std::int64_t n)
-{
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, n);
-    out.append(buf, res.ptr);
-}
-
 void AppendCommand(std::string& out, std::string_view prefix, std::int64_t n, char terminator)
 {
     out += sEscape;
     out += prefix;
-    AppendNumber(out, n);
+    AppendDecimal(out, n);
     out += terminator;
 }
 

@@ -29,13 +29,6 @@ constexpr const SettingDef& kSkeleton = Catalogued("savescskel");
 constexpr const SettingDef& kRefPage = Catalogued("refpg");
 constexpr const SettingDef& kIdLen = Catalogued("adridlen");
 
-std::string Decimal(std::int32_t n)
-{
-    char buf[16];
-    const auto res = std::to_chars(buf, buf + sizeof buf, n);
-    return std::string(buf, res.ptr);
-}
-
 std::string Flag(bool b)
 {
     return b ? "1" : "0";

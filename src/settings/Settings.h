@@ -90,9 +90,8 @@ struct SettingIssue {
 // order (a missing key is neither).
 Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues = nullptr);
 
-// Writes the keys of one settings dialog (or of the closing main window) from `s`, in catalogue
-// order, in one replacement of the settings file: on failure (SettingsWrite, as every write here)
-// every key keeps its stored value.
+// Writes the keys of `group` from `s`, in catalogue order, in one replacement of the settings
+// file: on failure (SettingsWrite, as every write here) every key keeps its stored value.
 Result<void> WriteSettings(IniAccess& ini, const Settings& s, SettingGroup group);
 
 // The key settings can find a key: a start marker, and either an end marker (mode 0) or an ID

@@ -1,7 +1,7 @@
 // The settings catalogue: every key of the settings file in one table, with its section, the text
 // a missing key reads as, how its text is read and written, the bounds of a whole number, where
-// the load step puts it and which dialog or command writes it. The load step, the writes, the
-// dialogs' ranges and the tests all work from this table.
+// the load step puts it and which group of keys it is written with. The load step, the writes, the
+// ranges the front ends offer and the tests all work from this table.
 #pragma once
 
 #include "settings/Settings.h"
@@ -35,27 +35,28 @@ enum class Form : std::uint8_t {
 // edit of the file is seen then).
 enum class Read : std::uint8_t { AtStart, WhereUsed };
 
-// What the load step does with a stored value its dialog would not accept: bound it (and say so
+// What the load step does with a stored value outside its bounds: bound it (and say so
 // once), or refuse it, because any value put in its place would change how the pages are grouped.
 enum class OutOfRange : std::uint8_t { Bound, Refuse };
 
-// Who writes a setting. The keys of one settings dialog are written together, in table order.
+// The keys written together, in table order: the settings of one subject, which one step of the
+// front ends changes at once.
 enum class SettingGroup : std::uint8_t {
-    Window,      // closing the main window
-    FillChar,    // escape-skeleton fill character dialog
-    Source,      // choosing the source job
-    Destination, // choosing the destination
-    Skeleton,    // saving the escape skeleton
-    RefPage,     // reference page dialog
-    Organize,    // envelope limit dialog
-    Keys,        // addressee key dialog
-    PrintArea,   // print-area dialog
-    OmeLayout,   // OME layout dialog
-    OmeCode,     // OME code dialog
-    Dmx,         // 2D code dialog
-    Feed,        // feeder rules dialog
-    Sequence,    // the OME code dialog's switch of the sequence across jobs, written when changed
-    Hand,        // no dialog: edited by hand in the file of a line of work
+    Window,      // the main window's place and the log switch, stored on closing
+    FillChar,    // the escape skeleton's fill character
+    Source,      // the source job
+    Destination, // the destination
+    Skeleton,    // where the escape skeleton was saved
+    RefPage,     // the reference page's options
+    Organize,    // the envelope limit and the manifest switch
+    Keys,        // the addressee key
+    PrintArea,   // the printable-area margins
+    OmeLayout,   // the code's place and bar sizes
+    OmeCode,     // the code's marks and patterns
+    Dmx,         // the 2D code
+    Feed,        // the feeder rules
+    Sequence,    // the sequence across jobs, written when it changes
+    Hand,        // written by no one: edited by hand in the file of a line of work
 };
 
 using SettingMember = std::variant<std::monostate, bool Settings::*, std::int32_t Settings::*,
