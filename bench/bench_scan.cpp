@@ -135,7 +135,10 @@ void BM_PageText(benchmark::State& state)
 {
     const std::string& job = Job(kText);
     PclJob scanner;
-    scanner.Connect(std::make_unique<ViewSource>(job), "mem");
+    if (!scanner.Connect(std::make_unique<ViewSource>(job), "mem")) {
+        state.SkipWithError("scan failed");
+        return;
+    }
     std::vector<std::string> pages;
     for (std::int32_t n = 1; n <= std::min(scanner.Pages(), 200); ++n) {
         if (!scanner.ReadPage(n, pages.emplace_back())) {
