@@ -9,6 +9,8 @@
 #include "StartUp.h"
 #include "AddresseeKeyDialog.h"
 #include "DataMatrixDialog.h"
+#include "FeedRulesDialog.h"
+#include "base/ByteText.h"
 #include "FillCharDialog.h"
 #include "ImportSummaryDialog.h"
 #include "AboutDialog.h"
@@ -157,6 +159,14 @@ int main(int argc, char* argv[])
     ok = GrabDialog<kuvrion::AddresseeKeyDialog>(window, out, QStringLiteral("adr.png")) && ok;
     ok = GrabDialog<kuvrion::ImportSummaryDialog>(window, out, QStringLiteral("impinfo.png")) && ok;
     ok = GrabDialog<kuvrion::OmeCodeDialog>(window, out, QStringLiteral("ome.png")) && ok;
+    {
+        // Two feeders with rules, as the manual's example sets them.
+        static_cast<void>(commands.ApplyFeedRules(
+            {kuvrion::Utf8ToCp1252("text:Rücksendeumschlag"), "sheets:>=3", "", ""}));
+        kuvrion::FeedRulesDialog feed(commands, 2, &window);
+        ok = Grab(feed, out, QStringLiteral("feed.png")) && ok;
+        static_cast<void>(commands.ApplyFeedRules({}));
+    }
     ok = GrabDialog<kuvrion::OmeLayoutDialog>(window, out, QStringLiteral("omepos.png")) && ok;
     ok = GrabDialog<kuvrion::PrintAreaDialog>(window, out, QStringLiteral("pcl.png")) && ok;
     ok = GrabDialog<kuvrion::DataMatrixDialog>(window, out, QStringLiteral("dmx.png")) && ok;
