@@ -248,44 +248,40 @@ void Commands::RefreshDestination()
     m_state.bDstOK = DirExists(ParentPath(dst)) && !SameFile(dst, m_state.cfg.sSrcFile);
 }
 
-void Commands::ChooseSource(const std::string& path, std::optional<std::int32_t> filterIndex,
-                            bool persist)
+void Commands::ChooseSource(const std::string& path)
 {
     m_state.cfg.sSrcFile = path;
-    if (persist) {
-        static_cast<void>(WriteSourceFile(m_state.oIni, path, filterIndex));
-    }
     RefreshSource();
     RefreshDestination();
     m_reporter.StateChanged();
 }
 
-void Commands::DropFiles(const std::vector<std::string>& files)
+void Commands::RememberSource(std::optional<std::int32_t> filterIndex)
 {
-    if (!files.empty()) {
-        ChooseSource(files.front(), std::nullopt);
-    }
+    static_cast<void>(WriteSourceFile(m_state.oIni, m_state.cfg.sSrcFile, filterIndex));
 }
 
 void Commands::UseCommandLineFile(const std::string& path)
 {
     if (FileExists(path)) {
-        ChooseSource(path, std::nullopt);
+        ChooseSource(path);
+        RememberSource(std::nullopt);
         return;
     }
-    ChooseSource({}, std::nullopt, false);
+    ChooseSource({});
     Finish(Action::CommandLine, Failure{FailureKind::FileMissing, ENOENT, 0, path});
 }
 
-void Commands::ChooseDestination(const std::string& path, std::optional<std::int32_t> filterIndex,
-                                 bool persist)
+void Commands::ChooseDestination(const std::string& path)
 {
     m_state.cfg.sDstFile = path;
-    if (persist) {
-        static_cast<void>(WriteDestinationFile(m_state.oIni, path, filterIndex));
-    }
     RefreshDestination();
     m_reporter.StateChanged();
+}
+
+void Commands::RememberDestination(std::optional<std::int32_t> filterIndex)
+{
+    static_cast<void>(WriteDestinationFile(m_state.oIni, m_state.cfg.sDstFile, filterIndex));
 }
 
 std::string Commands::SuggestedDestination() const
@@ -915,12 +911,14 @@ std::string Commands::SkeletonPath() const
     return ReadSkeletonPath(m_state.oIni, PathToUtf8(m_state.paths.SkeletonFile()));
 }
 
-Outcome Commands::SaveEscSkeleton(const std::string& path, bool persist)
+void Commands::RememberSkeletonPath(const std::string& path)
+{
+    static_cast<void>(WriteSkeletonPath(m_state.oIni, path));
+}
+
+Outcome Commands::SaveEscSkeleton(const std::string& path)
 {
     AppState& st = m_state;
-    if (persist) {
-        static_cast<void>(WriteSkeletonPath(st.oIni, path));
-    }
     if (!CanSaveSkeleton()) {
         return Finish(Action::Skeleton, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
     }
@@ -962,12 +960,13 @@ std::string Commands::FillCharReason(std::int32_t code)
     return code >= Catalogued("dummyasc").min ? std::string() : FillCharFaultText();
 }
 
-Outcome Commands::WriteReferencePage(const RefPageOptions& options, bool persist)
+void Commands::RememberRefPageOptions(const RefPageOptions& options)
 {
-    // The options are stored before the file is written, so they stay even when it fails.
-    if (persist) {
-        static_cast<void>(WriteRefPageOptions(m_state.oIni, options));
-    }
+    static_cast<void>(WriteRefPageOptions(m_state.oIni, options));
+}
+
+Outcome Commands::WriteReferencePage(const RefPageOptions& options)
+{
     if (!options.grid && !options.marks) {
         return Finish(Action::RefPage, Failure{FailureKind::NothingToDraw});
     }
@@ -1056,22 +1055,20 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
     m_reporter.StateChanged();
 }
 
-void Commands::ApplyOmeCode(const std::string& collect, const std::string& envelop,
-                            const std::string& stop, std::int32_t supplyCount,
-                            std::int32_t seqchkCount, const std::array<bool, 5>& marks,
-                            std::optional<bool> seqContinue)
+void Commands::ApplyOmeCode(const OmeCodeValues& code)
 {
     Settings& c = m_state.cfg;
-    c.collect_code = collect;
-    c.envelop_code = envelop;
-    c.stop_code = stop;
-    c.supply_count = Bound(Catalogued("supply_count"), supplyCount);
-    c.seqchk_count = Bound(Catalogued("seqchk_count"), seqchkCount);
-    c.use_stop = marks[0];
-    c.use_supply = marks[1];
-    c.use_seqchk = marks[2];
-    c.use_parity = marks[3];
-    c.use_security = marks[4];
+    c.collect_code = code.collect;
+    c.envelop_code = code.envelop;
+    c.stop_code = code.stop;
+    c.supply_count = Bound(Catalogued("supply_count"), code.supplyCount);
+    c.seqchk_count = Bound(Catalogued("seqchk_count"), code.seqchkCount);
+    c.use_stop = code.useStop;
+    c.use_supply = code.useSupply;
+    c.use_seqchk = code.useSeqchk;
+    c.use_parity = code.useParity;
+    c.use_security = code.useSecurity;
+    const std::optional<bool>& seqContinue = code.seqContinue;
     ComputeCodeLength(c);
     SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::OmeCode));
     // A file that never had the switch keeps it out until it is turned on.
@@ -1104,26 +1101,26 @@ Outcome Commands::ApplyFeedRules(const std::array<std::string, 4>& rules)
     return {};
 }
 
-void Commands::ApplyOmeLayout(const std::array<float, 5>& xyabd)
+void Commands::ApplyOmeLayout(const OmeLayoutValues& layout)
 {
     Settings& c = m_state.cfg;
-    c.ome_x = xyabd[0];
-    c.ome_y = xyabd[1];
-    c.ome_a = xyabd[2];
-    c.ome_b = xyabd[3];
-    c.ome_d = xyabd[4];
+    c.ome_x = layout.x;
+    c.ome_y = layout.y;
+    c.ome_a = layout.a;
+    c.ome_b = layout.b;
+    c.ome_d = layout.d;
     SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::OmeLayout));
 }
 
-void Commands::ApplyPrintArea(const std::array<float, 6>& values)
+void Commands::ApplyPrintArea(const PrintAreaValues& area)
 {
     Settings& c = m_state.cfg;
-    c.pclleftmm = Bound(Catalogued("pclleftmm"), values[0]);
-    c.pcltopmm = Bound(Catalogued("pcltopmm"), values[1]);
-    c.stdleftmm = values[2];
-    c.stdtopmm = values[3];
-    c.omeleftmm = values[4];
-    c.ometopmm = values[5];
+    c.pclleftmm = Bound(Catalogued("pclleftmm"), area.pclLeft);
+    c.pcltopmm = Bound(Catalogued("pcltopmm"), area.pclTop);
+    c.stdleftmm = area.stdLeft;
+    c.stdtopmm = area.stdTop;
+    c.omeleftmm = area.omeLeft;
+    c.ometopmm = area.omeTop;
     SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::PrintArea));
 }
 
@@ -1172,12 +1169,15 @@ void Commands::ApplyManifest(bool on)
     }
 }
 
-void Commands::ApplyFillChar(std::int32_t code, bool persist)
+void Commands::UseFillChar(std::int32_t code)
 {
     m_state.cfg.dummyasc = Bound(Catalogued("dummyasc"), code);
-    if (persist) {
-        SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, SettingGroup::FillChar));
-    }
+}
+
+void Commands::ApplyFillChar(std::int32_t code)
+{
+    UseFillChar(code);
+    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, SettingGroup::FillChar));
 }
 
 void Commands::Close(std::array<std::int32_t, 2> posTwips)

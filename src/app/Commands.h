@@ -34,6 +34,28 @@ struct PageView {
     std::int32_t addressee = -1; // 0-based addressee the page was assigned to, -1 when none
 };
 
+// What the dialog "OME-Code" confirms.
+struct OmeCodeValues {
+    std::string collect, envelop, stop; // the base commands' and the stop mark's patterns
+    std::int32_t supplyCount = 1;       // feed bars
+    std::int32_t seqchkCount = 1;       // sequence bars
+    bool useStop = false, useSupply = false, useSeqchk = false, useParity = false,
+         useSecurity = false;
+    std::optional<bool> seqContinue; // the sequence across jobs; nullopt: as stored
+};
+
+// The code's place and bar sizes in millimetres ("OME-Layout"): X, Y, A (gap), B (length), D
+// (thickness).
+struct OmeLayoutValues {
+    float x = 0, y = 0, a = 0, b = 0, d = 0;
+};
+
+// The printable-area margins in millimetres ("PCL-Einstellungen"): PCL's own left and top, the
+// printer's standard and the OME job's margins.
+struct PrintAreaValues {
+    float pclLeft = 0, pclTop = 0, stdLeft = 0, stdTop = 0, omeLeft = 0, omeTop = 0;
+};
+
 class Commands {
 public:
     Commands(AppState& state, Reporter& reporter);
@@ -58,16 +80,17 @@ public:
     // The reading-rule check of the code's place on the sheet, one sentence per warning.
     std::vector<std::string> RuleWarnings() const;
 
-    // Choose or drop the source / choose the destination. With `persist` the path (and the filter
-    // index when given) is written to the settings file.
-    void ChooseSource(const std::string& path, std::optional<std::int32_t> filterIndex,
-                      bool persist = true);
-    void DropFiles(const std::vector<std::string>& files); // first file only
-    // The job named on the desktop program's command line becomes the source. A file that does
-    // not exist leaves the source empty for this run (the settings keep theirs) and says so.
+    // Choose the source / the destination for this run (the command-line tool stops here).
+    void ChooseSource(const std::string& path);
+    void ChooseDestination(const std::string& path);
+    // Store the chosen source / destination (and the file dialog's filter index when given) as
+    // the next start's.
+    void RememberSource(std::optional<std::int32_t> filterIndex);
+    void RememberDestination(std::optional<std::int32_t> filterIndex);
+    // The job named on the desktop program's command line becomes the source (and is
+    // remembered). A file that does not exist leaves the source empty for this run (the settings
+    // keep theirs) and says so.
     void UseCommandLineFile(const std::string& path);
-    void ChooseDestination(const std::string& path, std::optional<std::int32_t> filterIndex,
-                           bool persist = true);
     // The destination proposed while none is chosen: "<job>-OME.pcl" beside the source job; empty
     // when the source's folder does not exist.
     std::string SuggestedDestination() const;
@@ -147,9 +170,10 @@ public:
 
     // Escape skeleton: the path the dialog proposes, and the write after the dialog.
     std::string SkeletonPath() const;
-    // With `persist` the path is stored as the next proposal (the command-line tool does not).
+    // The path the dialog chose, stored as the next proposal.
+    void RememberSkeletonPath(const std::string& path);
     // Refused (NoPages) when CanSaveSkeleton() is false, and when the source changed.
-    Outcome SaveEscSkeleton(const std::string& path, bool persist = true);
+    Outcome SaveEscSkeleton(const std::string& path);
 
     // Reference page: the options the dialog opens with, and its "&Ok". Refused (NothingToDraw)
     // when neither grid nor marks are asked for.
@@ -159,7 +183,9 @@ public:
     // Why the fill character dialog's "&Ok" is not offered for the character code `code` (-1:
     // none, or one without a Windows-1252 code); empty when it is.
     static std::string FillCharReason(std::int32_t code);
-    Outcome WriteReferencePage(const RefPageOptions& options, bool persist = true);
+    // The dialog's options, stored before the file is written so that they stay when it fails.
+    void RememberRefPageOptions(const RefPageOptions& options);
+    Outcome WriteReferencePage(const RefPageOptions& options);
 
     // Log menu.
     void ToggleLog();
@@ -179,15 +205,12 @@ public:
     // every key as it was.
     void ApplyKeySettings(const std::string& beg, const std::string& end, std::int32_t idLen,
                           std::int32_t mode, bool rem);
-    void ApplyOmeCode(const std::string& collect, const std::string& envelop,
-                      const std::string& stop, std::int32_t supplyCount, std::int32_t seqchkCount,
-                      const std::array<bool, 5>& marks,
-                      std::optional<bool> seqContinue = std::nullopt);
+    void ApplyOmeCode(const OmeCodeValues& code);
     // The feeder dialog: the rule text of each feeder ("" for none). Refused (FeedRuleInvalid,
     // nothing stored) when one is no rule.
     Outcome ApplyFeedRules(const std::array<std::string, 4>& rules);
-    void ApplyOmeLayout(const std::array<float, 5>& xyabd);
-    void ApplyPrintArea(const std::array<float, 6>& values);
+    void ApplyOmeLayout(const OmeLayoutValues& layout);
+    void ApplyPrintArea(const PrintAreaValues& area);
     void ApplyOrganize(std::int32_t limit, bool on);
     void ApplyManifest(bool on);
     // The 2D code dialog: takes the [dmx] settings from `dmx`. Refused with the message (and
@@ -196,8 +219,9 @@ public:
     // zone). Millimetres, quiet zone and job number are bounded. A place near an edge
     // (DmxLayoutCheck) is stored with a warning.
     Outcome ApplyDmx(const Settings& dmx);
-    // With `persist` false the fill character holds for this run only (the command-line tool).
-    void ApplyFillChar(std::int32_t code, bool persist = true);
+    void ApplyFillChar(std::int32_t code);
+    // The fill character for this run only (the command-line tool).
+    void UseFillChar(std::int32_t code);
 
     // Web update: remembered until the window closes.
     void RequestWebUpdate() { m_state.bRunUpdater = true; }

@@ -64,7 +64,7 @@ MarkResult MarkJob(const MarkRequest& request)
         return result;
     }
     commands.Load();
-    commands.ChooseSource(request.job, std::nullopt, false);
+    commands.ChooseSource(request.job);
     const Outcome imported = commands.Import();
     result.pages = state.nJobPages;
     if (!imported.Ok()) {
@@ -82,7 +82,7 @@ MarkResult MarkJob(const MarkRequest& request)
     const fs::path target = PathFromUtf8(request.marked);
     const fs::path stagedJob = Staged(target, PathToUtf8(target.extension()));
     const fs::path stagedList = Staged(target, ".csv");
-    commands.ChooseDestination(PathToUtf8(stagedJob), std::nullopt, false);
+    commands.ChooseDestination(PathToUtf8(stagedJob));
     commands.BoundExportCount();
     const bool withList = state.cfg.bManifest;
     commands.SetExportExtras(withList ? std::optional(PathToUtf8(stagedList)) : std::nullopt, {});

@@ -166,7 +166,7 @@ bool Session::LoadSettings()
 // alone.
 void Session::UseSource()
 {
-    m_commands.ChooseSource(Absolute(m_jobPath), std::nullopt, false);
+    m_commands.ChooseSource(Absolute(m_jobPath));
 }
 
 // A command's message goes to stdout when it succeeded (stderr in JSON mode, which keeps stdout for
@@ -264,12 +264,12 @@ int Session::Skeleton()
     }
     UseSource();
     if (m_opt.fill) {
-        m_commands.ApplyFillChar(*m_opt.fill, false);
+        m_commands.UseFillChar(*m_opt.fill);
     }
     if (const Outcome scanned = m_commands.ScanSource(); !scanned.Ok()) {
         return Finish(Action::Scan, scanned);
     }
-    return Finish(Action::Skeleton, m_commands.SaveEscSkeleton(Absolute(m_opt.out), false));
+    return Finish(Action::Skeleton, m_commands.SaveEscSkeleton(Absolute(m_opt.out)));
 }
 
 void Session::PrintImport(json& doc, std::ostream& o) const
@@ -358,7 +358,7 @@ int Session::Export()
         destination = PathToUtf8(temporary.path);
     }
     std::ostream& report = toStdout ? m_io.err : m_io.out;
-    m_commands.ChooseDestination(destination, std::nullopt, false);
+    m_commands.ChooseDestination(destination);
     if (m_opt.count) {
         m_commands.SetExportCount(*m_opt.count);
     }
@@ -435,7 +435,7 @@ int Session::RefPage()
     if (m_opt.marks) {
         options.marks = *m_opt.marks == "on";
     }
-    return Finish(Action::RefPage, m_commands.WriteReferencePage(options, false));
+    return Finish(Action::RefPage, m_commands.WriteReferencePage(options));
 }
 
 // Every page (or page N) as the key search reads it, after a line with the search's outcome.

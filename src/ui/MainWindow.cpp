@@ -668,7 +668,8 @@ void MainWindow::ChooseSource()
     request.fileName = FromPath(m_state.cfg.sSrcFile);
     request.mustExist = true;
     if (const auto chosen = FileDialog::Run(this, request)) {
-        m_commands->ChooseSource(ToPath(chosen->path), chosen->filterIndex);
+        m_commands->ChooseSource(ToPath(chosen->path));
+        m_commands->RememberSource(chosen->filterIndex);
         Refresh();
     }
 }
@@ -692,7 +693,8 @@ void MainWindow::ChooseDestination()
     request.save = true;
     request.confirmOverwrite = true;
     if (const auto chosen = FileDialog::Run(this, request)) {
-        m_commands->ChooseDestination(ToPath(chosen->path), chosen->filterIndex);
+        m_commands->ChooseDestination(ToPath(chosen->path));
+        m_commands->RememberDestination(chosen->filterIndex);
         Refresh();
     }
 }
@@ -815,6 +817,7 @@ void MainWindow::SaveSkeleton()
     if (!chosen)
         return;
     const std::string path = ToPath(chosen->path);
+    m_commands->RememberSkeletonPath(path);
     RunCommand([this, &path] { return m_commands->SaveEscSkeleton(path); });
 }
 
@@ -920,15 +923,16 @@ void MainWindow::dropEvent(QDropEvent* event)
 {
     if (m_running || !event->mimeData()->hasUrls())
         return;
-    std::vector<std::string> files;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            files.push_back(ToPath(url.toLocalFile()));
-    if (files.empty())
-        return;
-    event->acceptProposedAction();
-    m_commands->DropFiles(files);
-    Refresh();
+    // The first local file dropped becomes the source.
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            m_commands->ChooseSource(ToPath(url.toLocalFile()));
+            m_commands->RememberSource(std::nullopt);
+            Refresh();
+            return;
+        }
+    }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

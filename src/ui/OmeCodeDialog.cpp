@@ -262,10 +262,9 @@ void OmeCodeDialog::AddPreviewBar(const QString& caption)
 void OmeCodeDialog::Confirm()
 {
     const Settings s = Choice();
-    m_commands.ApplyOmeCode(s.collect_code, s.envelop_code, s.stop_code, s.supply_count,
-                            s.seqchk_count,
-                            {s.use_stop, s.use_supply, s.use_seqchk, s.use_parity, s.use_security},
-                            chkSeqContinue->isChecked());
+    m_commands.ApplyOmeCode({s.collect_code, s.envelop_code, s.stop_code, s.supply_count,
+                             s.seqchk_count, s.use_stop, s.use_supply, s.use_seqchk, s.use_parity,
+                             s.use_security, chkSeqContinue->isChecked()});
     accept();
 }
 

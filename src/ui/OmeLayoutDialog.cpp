@@ -91,10 +91,13 @@ void OmeLayoutDialog::UpdateOkButton()
 
 void OmeLayoutDialog::Confirm()
 {
-    std::array<float, 5> xyabd{};
-    for (std::size_t i = 0; i < xyabd.size(); ++i)
-        xyabd[i] = MillimetreValue(txtCode[i]);
-    m_commands.ApplyOmeLayout(xyabd);
+    OmeLayoutValues layout;
+    layout.x = MillimetreValue(txtCode[0]);
+    layout.y = MillimetreValue(txtCode[1]);
+    layout.a = MillimetreValue(txtCode[2]);
+    layout.b = MillimetreValue(txtCode[3]);
+    layout.d = MillimetreValue(txtCode[4]);
+    m_commands.ApplyOmeLayout(layout);
     accept();
 }
 

@@ -129,10 +129,14 @@ void PrintAreaDialog::UpdateOkButton()
 
 void PrintAreaDialog::Confirm()
 {
-    std::array<float, 6> values{};
-    for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] = MillimetreValue(txtMM[i]);
-    m_commands.ApplyPrintArea(values);
+    PrintAreaValues area;
+    area.pclLeft = MillimetreValue(txtMM[0]);
+    area.pclTop = MillimetreValue(txtMM[1]);
+    area.stdLeft = MillimetreValue(txtMM[2]);
+    area.stdTop = MillimetreValue(txtMM[3]);
+    area.omeLeft = MillimetreValue(txtMM[4]);
+    area.omeTop = MillimetreValue(txtMM[5]);
+    m_commands.ApplyPrintArea(area);
     accept();
 }
 

@@ -105,6 +105,7 @@ void ReferencePageDialog::Confirm()
     options.marks = chkRef[1]->isChecked();
     // The command stores the choices, writes the job and tells how it went; the dialog closes
     // either way.
+    m_commands.RememberRefPageOptions(options);
     m_commands.WriteReferencePage(options);
     accept();
 }

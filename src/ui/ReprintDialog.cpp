@@ -113,7 +113,7 @@ void ReprintDialog::Confirm()
         return;
     }
     const std::string mainDst = m_commands.State().cfg.sDstFile;
-    m_commands.ChooseDestination(ToPath(txtDstFile->text()), std::nullopt, false);
+    m_commands.ChooseDestination(ToPath(txtDstFile->text()));
     bool ok = false;
     if (m_commands.State().bDstOK) {
         m_commands.SetExportExtras(std::nullopt, std::move(keep));
@@ -128,7 +128,7 @@ void ReprintDialog::Confirm()
                          MessageKind::Warning);
     }
     m_commands.SetExportExtras(std::nullopt, {});
-    m_commands.ChooseDestination(mainDst, std::nullopt, false);
+    m_commands.ChooseDestination(mainDst);
     if (ok)
         accept();
 }

@@ -137,7 +137,7 @@ protected:
     {
         jobBytes = bytes;
         job = dir.Write("job.pcl", bytes);
-        commands.ChooseSource(job.string(), std::nullopt);
+        commands.ChooseSource(job.string());
         return commands.Import();
     }
 
@@ -217,7 +217,8 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
     EXPECT_EQ(reporter.busyChanges, "+-");
     EXPECT_TRUE(reporter.messages.empty());
     EXPECT_FALSE(commands.CanExport());
-    commands.ChooseDestination((dir / "out.pcl").string(), 2);
+    commands.ChooseDestination((dir / "out.pcl").string());
+    commands.RememberDestination(2);
     EXPECT_TRUE(commands.CanExport());
     EXPECT_EQ(commands.DestinationFilterIndex(), 2);
 
@@ -255,15 +256,15 @@ TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
     destinations.emplace_back(dir / "link" / "job.pcl", Describe(DestinationIsSource));
 #endif
     for (const auto& [destination, why] : destinations) {
-        commands.ChooseDestination(destination.string(), std::nullopt);
+        commands.ChooseDestination(destination.string());
         EXPECT_FALSE(commands.CanExport()) << destination;
         EXPECT_EQ(Describe(commands.Export()), why) << destination;
     }
     EXPECT_EQ(ReadFile(job), jobBytes);
     // Choosing the destination's name as the new source turns the destination red as well.
-    commands.ChooseDestination((dir / "other.pcl").string(), std::nullopt);
+    commands.ChooseDestination((dir / "other.pcl").string());
     EXPECT_TRUE(state.bDstOK);
-    commands.ChooseSource((dir / "other.pcl").string(), std::nullopt);
+    commands.ChooseSource((dir / "other.pcl").string());
     EXPECT_FALSE(state.bDstOK);
 }
 
@@ -271,7 +272,7 @@ TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
 {
     ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
     const fs::path out = dir.Write("out.pcl", "old export");
-    commands.ChooseDestination(out.string(), std::nullopt);
+    commands.ChooseDestination(out.string());
     reporter.Clear();
     const Outcome done = commands.Export();
     ASSERT_EQ(Describe(done), "ok");
@@ -284,7 +285,7 @@ TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
     EXPECT_EQ(commands.LastExportStats().envelopes, 2);
 
     // Over an old file the same bytes as a fresh export, and no temporary file beside it.
-    commands.ChooseDestination((dir / "fresh.pcl").string(), std::nullopt);
+    commands.ChooseDestination((dir / "fresh.pcl").string());
     ASSERT_EQ(Describe(commands.Export()), "ok");
     EXPECT_EQ(ReadFile(dir / "fresh.pcl"), bytes);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 5);
@@ -343,7 +344,7 @@ TEST_F(CommandsTest, ExportThatFailsItsCheckLeavesTheOldDestination)
     }
     ASSERT_EQ(Describe(Import(bytes + kFoot)), "ok");
     const fs::path out = dir.Write("out.pcl", "good export");
-    commands.ChooseDestination(out.string(), std::nullopt);
+    commands.ChooseDestination(out.string());
     const Outcome failed = commands.Export();
     EXPECT_EQ(Describe(failed), Describe(CheckFailed));
     EXPECT_EQ(ReadFile(out), "good export");
@@ -370,7 +371,7 @@ TEST_F(CommandsTest, StoppedInAnyPhaseNothingIsReplacedOrLeftBehind)
     }
     ASSERT_EQ(Describe(Import(LetterJob(ids))), "ok");
     const fs::path out = dir.Write("out.pcl", "good export");
-    commands.ChooseDestination(out.string(), std::nullopt);
+    commands.ChooseDestination(out.string());
     const auto leftovers = [this] {
         return std::count_if(fs::directory_iterator(dir.Path()), {}, [](const auto& e) {
             return e.path().extension() == ".tmp" ||
@@ -413,20 +414,16 @@ TEST_F(CommandsTest, SequenceRunsOnOnlyPastExportsThatReplacedTheDestination)
     commands.Load();
     ASSERT_EQ(Describe(Import(LetterJob({"A", "B"}))), "ok");
     const fs::path out = dir / "out.pcl";
-    commands.ChooseDestination(out.string(), std::nullopt);
+    commands.ChooseDestination(out.string());
     enum Step { Ok, Refused, Blocked, Cancelled_, CrashBeforeRename, CrashAfterRename };
     const struct {
         Step step;
-        std::uint32_t next; // the counter afterwards
-    } steps[] = {{Ok, 4},
-                 {Ok, 8},
-                 {Refused, 8},
-                 {Blocked, 8},
-                 {Cancelled_, 8},
-                 {CrashBeforeRename, 8},
-                 {CrashAfterRename, 12},
-                 {Ok, 0}};
-    for (const auto& [step, next] : steps) {
+        bool moves; // the counter moves on by the export's 4 sheets (modulo 16)
+    } steps[] = {{Ok, true},         {Ok, true},
+                 {Refused, false},   {Blocked, false},
+                 {Cancelled_, false}, {CrashBeforeRename, false},
+                 {CrashAfterRename, true}, {Ok, true}};
+    for (const auto& [step, moves] : steps) {
         SCOPED_TRACE(step);
         const std::uint32_t before = commands.NextSequenceValue();
         commands.SetSequenceOptions(
@@ -435,7 +432,7 @@ TEST_F(CommandsTest, SequenceRunsOnOnlyPastExportsThatReplacedTheDestination)
         reporter.cancelled = false;
         if (step == Blocked) {
             fs::create_directories(dir / "blocked.pcl");
-            commands.ChooseDestination((dir / "blocked.pcl").string(), std::nullopt);
+            commands.ChooseDestination((dir / "blocked.pcl").string());
         }
         if (step == Ok) {
             ASSERT_EQ(Describe(commands.Export()), "ok");
@@ -462,26 +459,30 @@ TEST_F(CommandsTest, SequenceRunsOnOnlyPastExportsThatReplacedTheDestination)
         } else {
             EXPECT_NE(Describe(commands.Export()), "ok");
         }
-        commands.ChooseDestination(out.string(), std::nullopt);
-        EXPECT_EQ(commands.NextSequenceValue(), next);
+        commands.ChooseDestination(out.string());
+        EXPECT_EQ(commands.NextSequenceValue(), moves ? (before + 4) % 16 : before);
     }
     // Without seq_continue every export starts at 0 and the counter stays.
-    commands.ApplyOmeCode("10", "11", "101", 1, 4, {false, false, true, false, false}, false);
+    const std::uint32_t stored = SequenceState(state.paths.StateFile()).Next(4);
+    commands.ApplyOmeCode({"10", "11", "101", 1, 4, false, false, true, false, false, false});
     ASSERT_EQ(Describe(commands.Export()), "ok");
     EXPECT_EQ(commands.LastExportStats().seqFirst, 0u);
-    EXPECT_EQ(SequenceState(state.paths.StateFile()).Next(4), 0u);
+    EXPECT_EQ(SequenceState(state.paths.StateFile()).Next(4), stored);
 }
 
 TEST_F(CommandsTest, SkeletonAndReferencePageRememberTheirChoices)
 {
     ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");
+    commands.RememberSkeletonPath((dir / "s.txt").string());
     EXPECT_EQ(Describe(commands.SaveEscSkeleton((dir / "s.txt").string())), "ok");
     EXPECT_EQ(commands.SkeletonPath(), (dir / "s.txt").string());
     RefPageOptions options{(dir / "ref.pcl").string(), true, false};
+    commands.RememberRefPageOptions(options);
     EXPECT_EQ(Describe(commands.WriteReferencePage(options)), "ok");
-    // The options are stored even when the file cannot be written.
+    // The options stay when the file cannot be written.
     fs::permissions(dir / "ref.pcl", fs::perms::owner_read);
     options.marks = true;
+    commands.RememberRefPageOptions(options);
     EXPECT_EQ(Describe(commands.WriteReferencePage(options)), Describe(TargetBlocked));
     EXPECT_TRUE(commands.RefPageDefaults().marks);
 }
@@ -544,12 +545,12 @@ TEST_F(CommandsTest, FailedWritesLeaveTheTargetAsItWas)
         {"full tmpfs", nullptr, FullTmpfs, 0, Describe(TargetCommit, ENOSPC)}};
     const std::function<Outcome(const fs::path&)> writers[] = {
         [&](const fs::path& t) {
-            commands.ChooseDestination(PathToUtf8(t), std::nullopt, false);
+            commands.ChooseDestination(PathToUtf8(t));
             return commands.Export();
         },
-        [&](const fs::path& t) { return commands.SaveEscSkeleton(PathToUtf8(t), false); },
+        [&](const fs::path& t) { return commands.SaveEscSkeleton(PathToUtf8(t)); },
         [&](const fs::path& t) {
-            return commands.WriteReferencePage(RefPageOptions{PathToUtf8(t)}, false);
+            return commands.WriteReferencePage(RefPageOptions{PathToUtf8(t)});
         }};
     for (const Fault& fault : faults) {
         for (std::size_t w = 0; w < std::size(writers); ++w) {
@@ -582,7 +583,7 @@ TEST_F(CommandsTest, SourceChangedSinceTheImportIsRefused)
     const Fault deleted{"source deleted", Old, nullptr, 0, Describe(SourceMissing, ENOENT)};
     const Fault changed{"source changed", Old, nullptr, 0, Describe(SourceChanged)};
     const fs::path old = dir / "old.pcl";
-    commands.ChooseDestination(PathToUtf8(old), std::nullopt, false);
+    commands.ChooseDestination(PathToUtf8(old));
     for (const auto& change : changes) {
         const Fault& expected = &change == &changes[0] ? deleted : changed;
         ASSERT_EQ(Describe(Import(jobBytes)), "ok");
@@ -591,7 +592,7 @@ TEST_F(CommandsTest, SourceChangedSinceTheImportIsRefused)
         change();
         ExpectFault(expected, old, old, [&] { return commands.Export(); });
         ExpectFault(expected, old, old,
-                    [&] { return commands.SaveEscSkeleton(PathToUtf8(old), false); });
+                    [&] { return commands.SaveEscSkeleton(PathToUtf8(old)); });
         dir.Write("job.pcl", jobBytes);
     }
 }
@@ -599,13 +600,13 @@ TEST_F(CommandsTest, SourceChangedSinceTheImportIsRefused)
 TEST_F(CommandsTest, SettingsThatCannotBeWrittenWarnAndStayAsTheyWere)
 {
     // Each confirm step of a settings dialog, and closing (which cannot warn any more).
-    const std::array<bool, 5> marks{true, true, true, true, true};
-    const std::array<float, 5> layout{6, 90, 4, 6, 1};
-    const std::array<float, 6> area{1, 2, 3, 4, 5, 6};
+    const OmeCodeValues code{"10", "11", "101", 2, 2, true, true, true, true, true, {}};
+    const OmeLayoutValues layout{6, 90, 4, 6, 1};
+    const PrintAreaValues area{1, 2, 3, 4, 5, 6};
     const std::array<std::int32_t, 2> position{100, 200};
     const std::function<void()> writes[] = {
         [&] { commands.ApplyKeySettings("Kd:", ";", 5, 0, true); },
-        [&] { commands.ApplyOmeCode("10", "11", "101", 2, 2, marks); },
+        [&] { commands.ApplyOmeCode(code); },
         [&] { commands.ApplyOmeLayout(layout); },
         [&] { commands.ApplyPrintArea(area); },
         [&] { commands.ApplyOrganize(3, false); },
@@ -646,7 +647,7 @@ TEST_F(CommandsTest, LogThatCannotBeWrittenStopsTheImport)
         {"full device", nullptr, nullptr, 64, Describe(LogWrite, EFBIG)},
         {"read-only folder", nullptr, ReadOnlyFolder, 0, Describe(LogWrite, EROFS)}};
     const auto offered = [&] {
-        commands.ChooseDestination(PathToUtf8(dir / "out.pcl"), std::nullopt, false);
+        commands.ChooseDestination(PathToUtf8(dir / "out.pcl"));
         return commands.CanExport() ? " but offered the export" : "";
     };
     for (const Fault& fault : faults) {

@@ -147,8 +147,7 @@ int main(int argc, char* argv[])
     kuvrion::MainWindow& window = *program->window;
     kuvrion::Commands& commands = window.commands();
     commands.ApplyKeySettings("Kd-Nr. ", "\r", 5, 1, true);
-    commands.ChooseDestination(folder.filePath(QStringLiteral("Rechnungen-OME.pcl")).toStdString(),
-                               std::nullopt);
+    commands.ChooseDestination(folder.filePath(QStringLiteral("Rechnungen-OME.pcl")).toStdString());
     if (!program->state->cfg.bUseLog)
         commands.ToggleLog(); // for the log window
     window.findChild<QAction*>(QStringLiteral("actionImport"))->trigger();
