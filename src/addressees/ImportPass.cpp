@@ -136,9 +136,11 @@ Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, Ad
 {
     const auto cancelled = [&hooks] { return hooks.cancelled && hooks.cancelled(); };
     persons.Clear();
-    for (const std::string& line : {std::string("Log:\t").append(kProductName).append("\r\n"),
-                                    "Quelle:\t" + Utf8ToCp1252(srcFile) + "\r\n",
-                                    "Import:\t" + FormatLogTime(startTime) + "\r\n"}) {
+    const ImportLogWords& words = hooks.words;
+    for (const std::string& line :
+         {words.log + "\t" + std::string(kProductName) + "\r\n",
+          words.source + "\t" + Utf8ToCp1252(srcFile) + "\r\n",
+          words.import + "\t" + FormatLogTime(startTime) + "\r\n"}) {
         if (auto written = log.Write(line); !written)
             return written;
     }
@@ -159,18 +161,17 @@ Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, Ad
     result.nJobPages = pcl.Pages();
     if (hooks.onPagesKnown)
         hooks.onPagesKnown(result.nJobPages);
-    if (auto written = log.Write("Seiten:\t" + Decimal(result.nJobPages) + "\r\n"); !written)
+    if (auto written = log.Write(words.pages + "\t" + Decimal(result.nJobPages) + "\r\n"); !written)
         return written;
     if (refusal && hooks.refusalText) {
         const std::string text = Utf8ToCp1252(hooks.refusalText(*refusal));
-        if (auto written = log.Write("Abbruch:\t" + text + "\r\n"); !written)
+        if (auto written = log.Write(words.refused + "\t" + text + "\r\n"); !written)
             return written;
     }
     if (pcl.Duplex() != DuplexMode::None) {
-        if (auto written =
-                log.Write(pcl.Duplex() == DuplexMode::ShortEdge ? "Duplex:\tkurze Kante\r\n"
-                                                                : "Duplex:\tlange Kante\r\n");
-            !written)
+        const std::string& mode =
+            pcl.Duplex() == DuplexMode::ShortEdge ? words.shortEdge : words.longEdge;
+        if (auto written = log.Write(words.duplex + "\t" + mode + "\r\n"); !written)
             return written;
     }
     if (auto written = log.Write("\r\n"); !written)
@@ -179,7 +180,7 @@ Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, Ad
     // Reset also for an empty job, so its status shows no faults of an earlier import.
     keyFaultCounts.fill(0);
     if (result.nJobPages > 0) {
-        if (auto written = log.Write("Seite\tAdrID\tAdrS.\tKey\r\n"); !written)
+        if (auto written = log.Write(words.pageTable + "\r\n"); !written)
             return written;
         if (hooks.onCollectStart)
             hooks.onCollectStart(result.nJobPages);
@@ -237,7 +238,7 @@ Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, Ad
     }
 
     if (result.nJobPages > 0) {
-        if (auto written = log.Write("\r\nAdr.:\t" + Decimal(persons.Count()) + "\r\n"); !written)
+        if (auto written = log.Write("\r\n" + words.addressees + "\t" + Decimal(persons.Count()) + "\r\n"); !written)
             return written;
     }
     if (auto closed = log.Close(); !closed)

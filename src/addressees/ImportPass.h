@@ -20,7 +20,18 @@ class AddresseeList;
 class ImportLog;
 struct Settings;
 
+// The words of the import log (Windows-1252), given by the message table: the captions of its
+// head lines, the duplex modes, the page table's header and the count of addressees at its end.
+struct ImportLogWords {
+    std::string log, source, import, pages, refused, duplex; // "Log:", "Quelle:", ...
+    std::string shortEdge, longEdge;                         // the duplex modes
+    std::string pageTable;                                   // "Seite\tAdrID\tAdrS.\tKey"
+    std::string addressees;                                  // "Adr.:"
+};
+
 struct ImportHooks {
+    // The words the log is written with.
+    ImportLogWords words;
     // After the scan: the page count is known (called also for 0 pages).
     std::function<void(std::int32_t nJobPages)> onPagesKnown;
     // Before the collection: the page loop starts (progress maximum, "Adressaten werden

@@ -371,6 +371,7 @@ Outcome Commands::Import()
     m_reporter.StateChanged();
 
     ImportHooks hooks;
+    hooks.words = ImportLogWording();
     hooks.onPagesKnown = [&](std::int32_t n) {
         st.nJobPages = n;
         m_reporter.StateChanged();
@@ -818,7 +819,7 @@ std::optional<Failure> Commands::WriteManifest(const std::vector<Envelope>& enve
     } else {
         return std::nullopt;
     }
-    const std::string text = ManifestText(envelopes, &m_state.cfg, columns);
+    const std::string text = ManifestText(envelopes, ManifestWording(), &m_state.cfg, columns);
     std::optional<Failure> failure = WriteFile(path, TextWriter(text));
     if (failure) {
         failure->what = FailureKind::ManifestWrite;

@@ -460,6 +460,22 @@ std::optional<std::string> BadInputText(Action action, const Failure& failure)
     return Fill(row->badInput, failure);
 }
 
+const ImportLogWords& ImportLogWording()
+{
+    static const ImportLogWords words{"Log:",   "Quelle:",     "Import:",     "Seiten:",
+                                      "Abbruch:", "Duplex:",   "kurze Kante", "lange Kante",
+                                      "Seite\tAdrID\tAdrS.\tKey", "Adr.:"};
+    return words;
+}
+
+const ManifestWords& ManifestWording()
+{
+    static const ManifestWords words{
+        "Kuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes Blatt;Letztes Blatt",
+        "2D-Code", "Folge von", "Folge bis", "Folge", "wie Erstdruck", "neu", "Zufuhr", "Summe"};
+    return words;
+}
+
 std::string BusyReasonText()
 {
     return "Bitte warten, bis der laufende Vorgang fertig ist (Esc bricht ihn ab).";

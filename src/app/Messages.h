@@ -4,7 +4,9 @@
 #pragma once
 
 #include "base/Failure.h"
+#include "addressees/ImportPass.h"
 #include "marking/CodeRules.h"
+#include "marking/Manifest.h"
 #include "marking/SheetPlan.h"
 #include "net/PrintPortListener.h"
 #include "settings/Settings.h"
@@ -52,6 +54,11 @@ Message MessageFor(Action action, const std::optional<Failure>& failure);
 std::string CodeFaultText(CodeFault fault);
 // Why the key dialog cannot take its fields: shown beside them ("" for KeyFault::None).
 std::string KeyFaultText(KeyFault fault);
+
+// The words of the import log (Windows-1252).
+const ImportLogWords& ImportLogWording();
+// The words of the envelope list beside an export.
+const ManifestWords& ManifestWording();
 
 // Why a command is not offered while another one runs.
 std::string BusyReasonText();

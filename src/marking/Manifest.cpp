@@ -38,8 +38,8 @@ std::string PageRanges(const std::vector<std::int32_t>& pages)
     return out;
 }
 
-std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings* dmx,
-                         const ManifestColumns& extra)
+std::string ManifestText(const std::vector<Envelope>& envelopes, const ManifestWords& words,
+                         const Settings* dmx, const ManifestColumns& extra)
 {
     const std::uint32_t seqMask = (std::uint32_t{1} << std::clamp(extra.seqBits, 0, 30)) - 1;
     std::vector<std::int64_t> inserts(static_cast<std::size_t>(std::max(extra.feeders, 0)), 0);
@@ -56,7 +56,7 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings*
                 out += ";";
         }
         if (extra.renumbered)
-            out += e ? (*extra.renumbered ? ";neu" : ";wie Erstdruck") : ";";
+            out += e ? ";" + (*extra.renumbered ? words.renumbered : words.kept) : ";";
         for (std::size_t k = 0; k < inserts.size(); ++k) {
             if (!e) {
                 out += ";" + std::to_string(inserts[k]);
@@ -71,15 +71,14 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings*
     DmxTemplate tmpl;
     const bool withDmx = dmx && dmx->use_dmx;
     const bool dmxOk = withDmx && !ParseDmxTemplate(dmx->dmx_template, tmpl);
-    std::string out = "\xEF\xBB\xBF"
-                      "Kuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes Blatt;Letztes Blatt";
-    out += withDmx ? ";2D-Code" : "";
+    std::string out = "\xEF\xBB\xBF" + words.header;
+    out += withDmx ? ";" + words.dmx : "";
     if (extra.seqBits > 0)
-        out += ";Folge von;Folge bis";
+        out += ";" + words.seqFrom + ";" + words.seqTo;
     if (extra.renumbered)
-        out += ";Folge";
+        out += ";" + words.seq;
     for (std::size_t k = 1; k <= inserts.size(); ++k)
-        out += ";Zufuhr " + std::to_string(k);
+        out += ";" + words.feeder + " " + std::to_string(k);
     out += "\r\n";
     std::int64_t sheet = 0, sheets = 0, pages = 0;
     for (const Envelope& e : envelopes) {
@@ -106,11 +105,12 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const Settings*
         }
         out += extraFields(&e) + "\r\n";
     }
-    out += "Summe;;" + std::to_string(sheets) + ";" + std::to_string(pages) + ";;" +
+    out += words.total + ";;" + std::to_string(sheets) + ";" + std::to_string(pages) + ";;" +
            (sheets > 0 ? "1;" + std::to_string(sheet) : std::string(";")) + (withDmx ? ";" : "") +
            extraFields(nullptr) + "\r\n";
     for (std::size_t k = 0; k < inserts.size(); ++k)
-        out += "Zufuhr " + std::to_string(k + 1) + ";" + std::to_string(inserts[k]) + "\r\n";
+        out += words.feeder + " " + std::to_string(k + 1) + ";" + std::to_string(inserts[k]) +
+               "\r\n";
     return out;
 }
 

@@ -26,7 +26,11 @@ protected:
     {
         const auto src = dir.Write("job.pcl", job);
         log.Open(logFile.empty() ? dir / "log.txt" : logFile, useLog);
-        return RunImportPass(pcl, src.string(), s, persons, keyFaultCounts, log, 0, {});
+        ImportHooks hooks;
+        hooks.words = {"Log:",     "Quelle:", "Import:",     "Seiten:",     "Abbruch:",
+                       "Duplex:",  "kurze Kante", "lange Kante", "Seite\tAdrID\tAdrS.\tKey",
+                       "Adr.:"};
+        return RunImportPass(pcl, src.string(), s, persons, keyFaultCounts, log, 0, hooks);
     }
     std::string Log() const { return test::ReadFile(dir / "log.txt"); }
     // The log up to the first page line.

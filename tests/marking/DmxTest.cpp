@@ -313,12 +313,14 @@ TEST_F(DmxExportTest, ManifestAndReferencePageCarryTheCode)
     s.dmx_template = "{ENV}-{SHEET}/{SHEETS}-{SEQ}-{ID}";
     const std::vector<Envelope> envelopes = {{3, "J\xF6rg", {4, 5}, 2, {}, {}},
                                              {4, "B", {6}, 1, {}, {}}};
-    const std::string text = ManifestText(envelopes, &s);
+    const ManifestWords words{"Kuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes Blatt;Letztes Blatt",
+                              "2D-Code", "", "", "", "", "", "", "Summe"};
+    const std::string text = ManifestText(envelopes, words, &s);
     EXPECT_NE(text.find("Letztes Blatt;2D-Code\r\n"), std::string::npos);
     EXPECT_NE(text.find(";1;2;3-1/2-1-J\xC3\xB6rg\r\n4;B;1;1;6;3;3;4-1/1-3-B\r\n"),
               std::string::npos)
         << text;
-    EXPECT_EQ(ManifestText(envelopes, nullptr).find("2D-Code"), std::string::npos);
+    EXPECT_EQ(ManifestText(envelopes, words, nullptr).find("2D-Code"), std::string::npos);
 
     // The sample symbol reads as the example sheet; its outline lies outside the quiet zone.
     const std::string ref = BuildRefJob(s, false, true);
