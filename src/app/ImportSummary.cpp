@@ -1,6 +1,7 @@
 #include "app/ImportSummary.h"
 
 #include "app/AppState.h"
+#include "app/Messages.h"
 
 #include <algorithm>
 
@@ -8,18 +9,15 @@ namespace kuvrion {
 
 std::vector<KeyFaultRow> KeyFaultRows(const AppState& state)
 {
-    static const char* const kCaptions[] = {"Adress-ID zu kurz:", "Adress-ID fehlt:",
-                                            "Schlüssel-Endekennung fehlt:",
-                                            "Schlüssel nicht gefunden:"};
-    static_assert(std::size(kCaptions) == std::tuple_size_v<KeyFaultCounts>);
     const bool allAssigned = state.nJobPages > 0 && state.nImpAssigned == state.nJobPages;
     std::vector<KeyFaultRow> rows;
-    for (std::int32_t kind = 0; kind < static_cast<std::int32_t>(std::size(kCaptions)); ++kind) {
+    for (std::int32_t kind = 0; kind < static_cast<std::int32_t>(state.keyFaultCounts.size());
+         ++kind) {
         const std::int32_t pages = state.keyFaultCounts[static_cast<std::size_t>(kind)];
         if (kind == kKeyNotFound && allAssigned)
             rows.push_back({kind, "Folgeseiten ohne Schlüssel:", pages, false});
         else
-            rows.push_back({kind, kCaptions[kind], pages, pages != 0});
+            rows.push_back({kind, KeyFaultCaption(kind) + ":", pages, pages != 0});
     }
     return rows;
 }

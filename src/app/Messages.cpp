@@ -506,13 +506,22 @@ std::string CorrectedSettingsText(const std::string& file, const std::vector<Set
     return "Einstellungen in " + file + " korrigiert: " + list;
 }
 
+std::string KeyFaultCaption(std::int32_t fault)
+{
+    static constexpr std::string_view kFaults[] = {"Adress-ID zu kurz", "Adress-ID fehlt",
+                                                   "Schlüssel-Endekennung fehlt",
+                                                   "Schlüssel nicht gefunden"};
+    static_assert(std::size(kFaults) == std::tuple_size_v<KeyFaultCounts>);
+    return fault >= 0 && fault < static_cast<std::int32_t>(std::size(kFaults))
+               ? std::string(kFaults[fault])
+               : std::string();
+}
+
 std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee)
 {
-    static constexpr std::string_view kFaults[4] = {"Adress-ID zu kurz", "Adress-ID fehlt",
-                                                    "Schlüssel-Endekennung fehlt",
-                                                    "Schlüssel nicht gefunden"};
-    std::string out = fault >= 0 && fault < 4 ? std::string(kFaults[fault])
-                                              : "Schlüssel gefunden, ID „" + id + "“";
+    std::string out = KeyFaultCaption(fault);
+    if (out.empty())
+        out = "Schlüssel gefunden, ID „" + id + "“";
     if (addressee < 0)
         return out + " – keinem Adressaten zugewiesen";
     if (id.empty())

@@ -86,6 +86,8 @@ std::string CorrectedSettingsText(const std::string& file, const std::vector<Set
 // it: `fault` the search's fault (-1: key found, with `id` as UTF-8 text), `addressee` the 0-based
 // addressee the import gave the page (-1: none).
 std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee);
+// The name of a key fault (AdrKeyFault): "Adress-ID zu kurz", ...; "" for another number.
+std::string KeyFaultCaption(std::int32_t fault);
 
 // The log line of the print port about one connection ("127.0.0.1:50312: Job port-....pcl
 // angenommen (1234 Bytes)").

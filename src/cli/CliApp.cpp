@@ -274,9 +274,6 @@ int Session::Skeleton()
 
 void Session::PrintImport(json& doc, std::ostream& o) const
 {
-    static constexpr const char* kCaptions[4] = {
-        "Adress-ID zu kurz:", "Adress-ID fehlt:", "Schlüssel-Endekennung fehlt:",
-        "Schlüssel nicht gefunden:"};
     const AppState& st = m_state;
     if (m_opt.json) {
         doc["pages"] = st.nJobPages;
@@ -295,8 +292,8 @@ void Session::PrintImport(json& doc, std::ostream& o) const
     row("Seiten:", st.nJobPages);
     row("Zugewiesen:", st.nImpAssigned);
     row("Adressaten:", st.Persons.Count());
-    for (int k = 0; k < 4; ++k) {
-        row(kCaptions[k], st.keyFaultCounts[static_cast<std::size_t>(k)]);
+    for (std::size_t k = 0; k < st.keyFaultCounts.size(); ++k) {
+        row(KeyFaultCaption(static_cast<std::int32_t>(k)) + ":", st.keyFaultCounts[k]);
     }
 }
 
