@@ -1027,6 +1027,15 @@ void Commands::NoViewer(Action action, const std::string& path)
     Finish(action, Failure{FailureKind::NoViewer, 0, 0, path});
 }
 
+void Commands::StoreConfirmed(SettingGroup group)
+{
+    std::erase_if(m_state.settingIssues, [group](const SettingIssue& issue) {
+        const SettingDef* row = FindSetting(issue.key);
+        return row && row->group == group;
+    });
+    SettingsWritten(WriteSettings(m_state.oIni, m_state.cfg, group));
+}
+
 void Commands::SettingsWritten(const Result<void>& written)
 {
     if (!written) {
@@ -1048,11 +1057,7 @@ void Commands::ApplyKeySettings(const std::string& beg, const std::string& end, 
     c.bAdrKeyRem = rem;
     c.bAdrKeyValid = AdrKeyValid(beg, end, idLen, mode);
     // The dialog's values replace whatever was refused or bounded among its keys.
-    std::erase_if(m_state.settingIssues, [](const SettingIssue& issue) {
-        const SettingDef* row = FindSetting(issue.key);
-        return row && row->group == SettingGroup::Keys;
-    });
-    SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::Keys));
+    StoreConfirmed(SettingGroup::Keys);
     m_reporter.StateChanged();
 }
 
@@ -1094,11 +1099,7 @@ Outcome Commands::ApplyFeedRules(const std::array<std::string, 4>& rules)
     for (std::int32_t k = 1; k <= kFeeders; ++k) {
         FeedRuleSetting(c, k) = rules[static_cast<std::size_t>(k - 1)];
     }
-    std::erase_if(m_state.settingIssues, [](const SettingIssue& issue) {
-        const SettingDef* row = FindSetting(issue.key);
-        return row && row->group == SettingGroup::Feed;
-    });
-    SettingsWritten(WriteSettings(m_state.oIni, c, SettingGroup::Feed));
+    StoreConfirmed(SettingGroup::Feed);
     return {};
 }
 

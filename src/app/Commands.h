@@ -252,6 +252,9 @@ private:
     void RefreshSource();
     void RefreshDestination();
     void SettingsWritten(const Result<void>& written);
+    // A dialog's keys were confirmed: what the load step refused or bounded among them is
+    // forgotten, and they are written.
+    void StoreConfirmed(SettingGroup group);
 
     // Shows the message of `action`'s result (when it has one) and returns the outcome.
     Outcome Finish(Action action, std::optional<Failure> failure);
