@@ -52,9 +52,7 @@ struct AppState {
     std::int32_t nExportCount = 0; // addressees to export, from the first
 
     ImportLog log;
-    bool bLogAvailable = false;       // "&Anzeigen..." enabled
-    bool bWebUpdateAvailable = false; // "&Web Update..." enabled
-    bool bRunUpdater = false;
+    bool bLogAvailable = false; // a log file exists ("&Anzeigen..." enabled)
 };
 
 } // namespace kuvrion

@@ -1,7 +1,9 @@
 #include "app/MarkJob.h"
 
 #include "app/AppState.h"
-#include "app/Commands.h"
+#include "app/ExportCommand.h"
+#include "app/ImportCommand.h"
+#include "app/Session.h"
 #include "base/FileChecks.h"
 #include "base/Platform.h"
 
@@ -54,7 +56,7 @@ MarkResult MarkJob(const MarkRequest& request)
     MarkResult result;
     AppState state;
     Reporter silent;
-    Commands commands(state, silent);
+    Session session(state, silent);
     state.paths = LocateProgramPaths(request.programDir, request.settingsFile.empty()
                                                              ? fs::path()
                                                              : PathFromUtf8(request.settingsFile));
@@ -63,9 +65,9 @@ MarkResult MarkJob(const MarkRequest& request)
         result.failure = Failure{FailureKind::FileMissing, ENOENT, 0, request.settingsFile};
         return result;
     }
-    commands.Load();
-    commands.ChooseSource(request.job);
-    const Outcome imported = commands.Import();
+    session.Load();
+    session.ChooseSource(request.job);
+    const Outcome imported = RunImport(session);
     result.pages = state.nJobPages;
     if (!imported.Ok()) {
         result.action = Action::Import;
@@ -82,12 +84,15 @@ MarkResult MarkJob(const MarkRequest& request)
     const fs::path target = PathFromUtf8(request.marked);
     const fs::path stagedJob = Staged(target, PathToUtf8(target.extension()));
     const fs::path stagedList = Staged(target, ".csv");
-    commands.ChooseDestination(PathToUtf8(stagedJob));
-    commands.BoundExportCount();
+    session.ChooseDestination(PathToUtf8(stagedJob));
+    session.BoundExportCount();
     const bool withList = state.cfg.bManifest;
-    commands.SetExportExtras(withList ? std::optional(PathToUtf8(stagedList)) : std::nullopt, {});
-    const Outcome exported = commands.Export();
-    result.stats = commands.LastExportStats();
+    ExportRequest exportRequest;
+    if (withList) {
+        exportRequest.manifestPath = PathToUtf8(stagedList);
+    }
+    const ExportOutcome exported = RunExport(session, exportRequest);
+    result.stats = exported.stats;
     if (!exported.Ok()) {
         RemoveFileQuietly(stagedJob);
         RemoveFileQuietly(stagedList);

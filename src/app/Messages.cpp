@@ -517,17 +517,18 @@ std::string KeyFaultCaption(std::int32_t fault)
                : std::string();
 }
 
-std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee)
+std::string PageOutcomeText(std::optional<std::int32_t> fault, const std::string& id,
+                            std::optional<std::int32_t> addressee)
 {
-    std::string out = KeyFaultCaption(fault);
+    std::string out = fault ? KeyFaultCaption(*fault) : std::string();
     if (out.empty())
         out = "Schlüssel gefunden, ID „" + id + "“";
-    if (addressee < 0)
+    if (!addressee)
         return out + " – keinem Adressaten zugewiesen";
     if (id.empty())
-        return out + " – als Folgeseite an Adressat " + std::to_string(addressee + 1) +
+        return out + " – als Folgeseite an Adressat " + std::to_string(*addressee + 1) +
                " angehängt";
-    return out + " – Adressat " + std::to_string(addressee + 1);
+    return out + " – Adressat " + std::to_string(*addressee + 1);
 }
 
 std::string PortEventText(const PortEvent& event)

@@ -83,9 +83,10 @@ std::optional<std::string> BadInputText(Action action, const Failure& failure);
 std::string CorrectedSettingsText(const std::string& file, const std::vector<SettingIssue>& issues);
 
 // The outcome of the key search on one page, as the page-text window and `kuvrion-cli text` show
-// it: `fault` the search's fault (-1: key found, with `id` as UTF-8 text), `addressee` the 0-based
-// addressee the import gave the page (-1: none).
-std::string PageOutcomeText(std::int32_t fault, const std::string& id, std::int32_t addressee);
+// it: `fault` the search's fault (nullopt: key found, with `id` as UTF-8 text), `addressee` the
+// 0-based addressee the import gave the page (nullopt: none).
+std::string PageOutcomeText(std::optional<std::int32_t> fault, const std::string& id,
+                            std::optional<std::int32_t> addressee);
 // The name of a key fault (AdrKeyFault): "Adress-ID zu kurz", ...; "" for another number.
 std::string KeyFaultCaption(std::int32_t fault);
 

@@ -1,6 +1,8 @@
 #include "app/ProgramPaths.h"
 
+#include "base/FileChecks.h"
 #include "base/Platform.h"
+#include "base/Version.h"
 
 #include <string_view>
 #include <system_error>
@@ -41,6 +43,24 @@ ProgramPaths LocateProgramPaths(const fs::path& programDir, const fs::path& iniO
     }
     paths.dataDir = paths.settingsFile.parent_path();
     return paths;
+}
+
+std::string ManualName()
+{
+    return std::string(kProductName) + ".pdf";
+}
+
+std::optional<fs::path> ProgramPaths::Manual() const
+{
+    const std::string name = ManualName();
+    for (const fs::path& candidate :
+         {programDir / "doc" / name, programDir / name,
+          (programDir / ".." / "share" / "doc" / "kuvrion" / name).lexically_normal()}) {
+        if (FileExists(PathToUtf8(candidate))) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace kuvrion

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace kuvrion {
@@ -19,7 +20,14 @@ struct ProgramPaths {
     std::filesystem::path RefPageFile() const { return dataDir / "RefPage.pcl"; }
     // What the program keeps between runs besides the settings (the sequence counter).
     std::filesystem::path StateFile() const { return dataDir / "kuvrion-state.ini"; }
+    // The manual "Kuvrion.pdf": in the program's "doc" folder, beside the program (a build folder,
+    // the Windows package), or where an installation under a prefix puts it
+    // (<prefix>/bin/kuvrion, <prefix>/share/doc/kuvrion/Kuvrion.pdf); nullopt when none is there.
+    std::optional<std::filesystem::path> Manual() const;
 };
+
+// The manual's file name.
+std::string ManualName();
 
 // Paths for a program in `programDir`. With `iniOverride` not empty that file is the settings file.
 ProgramPaths LocateProgramPaths(const std::filesystem::path& programDir,

@@ -1,9 +1,8 @@
-// How commands talk to a front end: status line, progress bar, fixed points for repainting, busy
-// state, messages and refreshes of what the front end shows from the shared state. Every member
-// has a do-nothing default, so a front end implements what it shows.
+// How a running command shows its progress: status line, progress bar, fixed points for
+// repainting, busy state, notes and refreshes of what the front end shows from the shared state.
+// Messages are not reported: they are the command's Outcome. Every member has a do-nothing
+// default, so a front end implements what it shows.
 #pragma once
-
-#include "app/Messages.h"
 
 #include <cstdint>
 #include <string>
@@ -30,13 +29,9 @@ public:
     // The user asked to stop the running command ("Abbrechen", Escape). Asked at the fixed points
     // and for every piece written; the command then stops with the failure Cancelled.
     virtual bool Cancelled() { return false; }
-    // A message box: UTF-8 text, OK button, the program's title.
-    virtual void ShowMessage(const std::string& /*text*/, MessageKind /*kind*/) {}
     // A line of note that stays in the status line until the next one (stderr in the command-line
     // tool): which stored settings were corrected at start.
     virtual void ShowNotice(const std::string& /*text*/) {}
-    // The import status dialog, opened by the import when a fault was counted.
-    virtual void ShowImportStatus() {}
     // Something shown from the shared state changed: source/destination fields and colours, totals,
     // export-count field, log menu items, enabled commands. The front end re-reads the state.
     virtual void StateChanged() {}

@@ -121,20 +121,14 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
             NumberSequence(*exported, 0, bits);
         if (options.envelopes) {
             const auto total = static_cast<std::int32_t>(exported->size());
-            const EnvelopeChoice choice = ParseEnvelopeList(*options.envelopes, total);
-            if (choice.error != EnvelopeListError::None) {
+            auto chosen = ParseEnvelopeList(*options.envelopes, total);
+            if (!chosen) {
                 run.status = VerifyRun::Status::BadInput;
-                run.failure = Failure{choice.error == EnvelopeListError::Malformed
-                                          ? FailureKind::EnvelopeList
-                                          : FailureKind::EnvelopeOutOfRange,
-                                      0,
-                                      total,
-                                      {},
-                                      *options.envelopes};
+                run.failure = chosen.error();
                 return run;
             }
-            std::erase_if(*exported, [&choice](const Envelope& e) {
-                return !choice.keep[static_cast<std::size_t>(e.number - 1)];
+            std::erase_if(*exported, [&keep = *chosen](const Envelope& e) {
+                return !keep[static_cast<std::size_t>(e.number - 1)];
             });
         }
         if (bits > 0 && options.renumber)

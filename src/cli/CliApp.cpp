@@ -2,7 +2,15 @@
 
 #include "CliReporter.h"
 #include "app/AppState.h"
-#include "app/Commands.h"
+#include "app/ExportCommand.h"
+#include "app/ImportCommand.h"
+#include "app/PageTextCommand.h"
+#include "app/ReferencePageCommand.h"
+#include "app/ReprintCommand.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
+#include "app/SkeletonCommand.h"
+#include "app/VerifyCommand.h"
 #include "app/Delivery.h"
 #include "app/MarkJob.h"
 #include "app/Messages.h"
@@ -90,11 +98,11 @@ std::string Absolute(const std::string& path)
 }
 
 // One run of the tool: the shared state, the command layer and the output streams.
-class Session {
+class ToolRun {
 public:
-    Session(CliIo io, const fs::path& programDir, const Options& opt)
+    ToolRun(CliIo io, const fs::path& programDir, const Options& opt)
         : m_io(io), m_opt(opt), m_reporter(io.err, io.progress, io.escapes),
-          m_commands(m_state, m_reporter)
+          m_session(m_state, m_reporter)
     {
         m_state.paths =
             LocateProgramPaths(programDir, opt.ini.empty() ? fs::path() : PathFromUtf8(opt.ini));
@@ -125,12 +133,12 @@ private:
     const Options& m_opt;
     AppState m_state;
     CliReporter m_reporter;
-    Commands m_commands;
+    Session m_session;
     std::string m_jobPath; // the job's file: JOB, or where standard input was spooled
     SpooledJob m_spooled;
 };
 
-bool Session::SpoolJob(const std::string& besides)
+bool ToolRun::SpoolJob(const std::string& besides)
 {
     m_jobPath = m_opt.job;
     if (m_opt.job != kStdStream) {
@@ -151,28 +159,28 @@ bool Session::SpoolJob(const std::string& besides)
     return true;
 }
 
-bool Session::LoadSettings()
+bool ToolRun::LoadSettings()
 {
     if (!m_opt.ini.empty() && !FileExists(m_opt.ini)) {
         Fail(*BadInputText(Action::Settings,
                            Failure{FailureKind::FileMissing, ENOENT, 0, m_opt.ini}));
         return false;
     }
-    m_commands.Load();
+    m_session.Load();
     return true;
 }
 
 // The job is never written to the settings file: the tool leaves the desktop program's choices
 // alone.
-void Session::UseSource()
+void ToolRun::UseSource()
 {
-    m_commands.ChooseSource(Absolute(m_jobPath));
+    m_session.ChooseSource(Absolute(m_jobPath));
 }
 
 // A command's message goes to stdout when it succeeded (stderr in JSON mode, which keeps stdout for
 // the document) and to stderr when it failed. A failure that means unusable input is told in the
 // tool's own words, naming the file as it was typed.
-int Session::Finish(Action action, const Outcome& outcome)
+int ToolRun::Finish(Action action, const Outcome& outcome)
 {
     m_reporter.FinishProgress();
     if (outcome.Ok()) {
@@ -203,13 +211,13 @@ int Session::Finish(Action action, const Outcome& outcome)
     return kExitFailed;
 }
 
-int Session::Scan()
+int ToolRun::Scan()
 {
     if (!LoadSettings()) {
         return kExitBadInput;
     }
     UseSource();
-    if (const Outcome scanned = m_commands.ScanSource(); !scanned.Ok()) {
+    if (const Outcome scanned = RunScan(m_session); !scanned.Ok()) {
         return Finish(Action::Scan, scanned);
     }
     m_reporter.FinishProgress();
@@ -257,22 +265,22 @@ int Session::Scan()
     return kExitOk;
 }
 
-int Session::Skeleton()
+int ToolRun::Skeleton()
 {
     if (!LoadSettings()) {
         return kExitBadInput;
     }
     UseSource();
     if (m_opt.fill) {
-        m_commands.UseFillChar(*m_opt.fill);
+        UseFillChar(m_session, *m_opt.fill);
     }
-    if (const Outcome scanned = m_commands.ScanSource(); !scanned.Ok()) {
+    if (const Outcome scanned = RunScan(m_session); !scanned.Ok()) {
         return Finish(Action::Scan, scanned);
     }
-    return Finish(Action::Skeleton, m_commands.SaveEscSkeleton(Absolute(m_opt.out)));
+    return Finish(Action::Skeleton, RunSkeleton(m_session, Absolute(m_opt.out)));
 }
 
-void Session::PrintImport(json& doc, std::ostream& o) const
+void ToolRun::PrintImport(json& doc, std::ostream& o) const
 {
     const AppState& st = m_state;
     if (m_opt.json) {
@@ -297,13 +305,13 @@ void Session::PrintImport(json& doc, std::ostream& o) const
     }
 }
 
-int Session::Import(bool print)
+int ToolRun::Import(bool print)
 {
     if (!LoadSettings()) {
         return kExitBadInput;
     }
     UseSource();
-    if (const Outcome imported = m_commands.Import(); !imported.Ok()) {
+    if (const Outcome imported = RunImport(m_session); !imported.Ok()) {
         return Finish(Action::Import, imported);
     }
     if (print) {
@@ -316,7 +324,7 @@ int Session::Import(bool print)
         // It ran, but not one page found its addressee: nothing could be marked, and the message
         // says where to look.
         if (m_state.nImpAssigned == 0) {
-            Failure why = m_commands.NoKeyFound();
+            Failure why = NoKeyFound(m_state);
             why.path = m_opt.job;
             Fail(OneLine(MessageFor(Action::Import, why).text));
             return kExitFailed;
@@ -325,7 +333,7 @@ int Session::Import(bool print)
     return kExitOk;
 }
 
-int Session::Export()
+int ToolRun::Export()
 {
     if (const int status = Import(false); status != kExitOk) {
         return status;
@@ -355,22 +363,25 @@ int Session::Export()
         destination = PathToUtf8(temporary.path);
     }
     std::ostream& report = toStdout ? m_io.err : m_io.out;
-    m_commands.ChooseDestination(destination);
+    m_session.ChooseDestination(destination);
     if (m_opt.count) {
-        m_commands.SetExportCount(*m_opt.count);
+        m_session.SetExportCount(*m_opt.count);
     }
-    m_commands.BoundExportCount();
-    std::vector<bool> keep;
+    m_session.BoundExportCount();
+    ExportRequest request;
     if (m_opt.envelopes) {
-        if (const Outcome chosen = m_commands.ParseReprintList(*m_opt.envelopes, keep);
-            !chosen.Ok()) {
-            return Finish(Action::Export, chosen);
+        auto chosen = ChooseEnvelopes(m_session, *m_opt.envelopes);
+        if (!chosen) {
+            return Finish(Action::Export, OutcomeOf(Action::Export, chosen.error()));
         }
+        request.keepEnvelopes = std::move(*chosen);
     }
-    m_commands.SetExportExtras(
-        m_opt.manifest ? std::optional(Absolute(*m_opt.manifest)) : std::nullopt, std::move(keep));
-    m_commands.SetSequenceOptions(m_opt.seqStart, m_opt.renumber);
-    const Outcome exported = m_commands.Export();
+    if (m_opt.manifest) {
+        request.manifestPath = Absolute(*m_opt.manifest);
+    }
+    request.seqStart = m_opt.seqStart;
+    request.renumber = m_opt.renumber;
+    const ExportOutcome exported = RunExport(m_session, request);
     // A failed check or envelope list leaves the export written: its figures are still told.
     const bool written = exported.Ok() || exported.failure->what == FailureKind::CheckFailed ||
                          exported.failure->what == FailureKind::ManifestWrite;
@@ -379,7 +390,7 @@ int Session::Export()
     }
     json doc = json::object();
     PrintImport(doc, report);
-    const ExportStats& stats = m_commands.LastExportStats();
+    const ExportStats& stats = exported.stats;
     if (m_opt.json) {
         doc["exported"] = stats.exported;
         doc["sheets"] = stats.sheets;
@@ -397,7 +408,7 @@ int Session::Export()
         if (m_opt.envelopes && c.use_seqchk) {
             doc["renumbered"] = m_opt.renumber;
         }
-        doc["verified"] = m_commands.LastVerify().status == VerifyRun::Status::Ok;
+        doc["verified"] = exported.check.status == VerifyRun::Status::Ok;
         report << doc.dump(2) << '\n';
     } else {
         Row(report, "Exportiert:", stats.exported, " Adressaten");
@@ -419,12 +430,12 @@ int Session::Export()
     return Finish(Action::Export, exported);
 }
 
-int Session::RefPage()
+int ToolRun::RefPage()
 {
     if (!LoadSettings()) {
         return kExitBadInput;
     }
-    RefPageOptions options = m_commands.RefPageDefaults();
+    RefPageOptions options = RefPageDefaults(m_session);
     options.path = Absolute(m_opt.out);
     if (m_opt.grid) {
         options.grid = *m_opt.grid == "on";
@@ -432,11 +443,11 @@ int Session::RefPage()
     if (m_opt.marks) {
         options.marks = *m_opt.marks == "on";
     }
-    return Finish(Action::RefPage, m_commands.WriteReferencePage(options));
+    return Finish(Action::RefPage, RunReferencePage(m_session, options));
 }
 
 // Every page (or page N) as the key search reads it, after a line with the search's outcome.
-int Session::Text()
+int ToolRun::Text()
 {
     if (const int status = Import(false); status != kExitOk) {
         return status;
@@ -451,7 +462,7 @@ int Session::Text()
     const std::int32_t first = m_opt.page.value_or(1);
     const std::int32_t last = m_opt.page.value_or(pages);
     for (std::int32_t n = first; n <= last; ++n) {
-        const std::optional<PageView> view = m_commands.PageText(n);
+        const std::optional<PageView> view = ReadPageText(m_session, n);
         if (!view) {
             Fail(OneLine(MessageFor(Action::Import, Failure{FailureKind::PageRead, EIO, n}).text));
             return kExitFailed;
@@ -464,7 +475,7 @@ int Session::Text()
 }
 
 // Exit 0 without problems, 1 with problems, 2 when a file cannot be read.
-int Session::Verify()
+int ToolRun::Verify()
 {
     if (!LoadSettings()) {
         return kExitBadInput;
@@ -473,8 +484,9 @@ int Session::Verify()
     if (m_opt.source) {
         source = Absolute(*m_opt.source);
     }
-    const Outcome checked = m_commands.Verify(Absolute(m_jobPath), source, m_opt.seqStart,
-                                              m_opt.envelopes, m_opt.renumber);
+    const VerifyOutcome checked =
+        RunVerify(m_session, {Absolute(m_jobPath), source, m_opt.seqStart, m_opt.envelopes,
+                              m_opt.renumber});
     if (!checked.Ok() && checked.failure->what != FailureKind::CheckFailed) {
         Failure typed = *checked.failure;
         if (source && typed.path == *source) {
@@ -485,7 +497,7 @@ int Session::Verify()
         Fail(BadInputText(Action::Verify, typed).value_or(OneLine(checked.message)));
         return kExitBadInput;
     }
-    const VerifyReport& r = m_commands.LastVerify().report;
+    const VerifyReport& r = checked.run.report;
     if (m_opt.json) {
         json problems = json::array();
         for (const VerifyProblem& p : r.problems) {
@@ -514,7 +526,7 @@ int Session::Verify()
     return checked.Ok() ? kExitOk : kExitFailed;
 }
 
-int Session::Watch()
+int ToolRun::Watch()
 {
     if (!LoadSettings()) {
         return kExitBadInput;
@@ -565,7 +577,7 @@ int Session::Watch()
 
 // The marked job is checked with the settings before a byte leaves: a job that fails its check is
 // never printed.
-int Session::Send()
+int ToolRun::Send()
 {
     if (!LoadSettings()) {
         return kExitBadInput;
@@ -593,7 +605,7 @@ int Session::Send()
     return kExitOk;
 }
 
-int Session::Listen()
+int ToolRun::Listen()
 {
     ListenOptions options;
     options.bind = m_opt.bind;
@@ -728,7 +740,7 @@ int RunCli(const std::vector<std::string>& args, CliIo io, const fs::path& progr
         return kExitBadInput;
     }
 
-    Session session(io, programDir, opt);
+    ToolRun session(io, programDir, opt);
     if (watch->parsed()) {
         return session.Watch();
     }

@@ -1,5 +1,7 @@
 #include "CliReporter.h"
 
+#include "app/Messages.h"
+
 #include <algorithm>
 #include <ostream>
 #include <string>

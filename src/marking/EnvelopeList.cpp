@@ -64,13 +64,12 @@ bool Number(std::string_view t, std::int64_t& n)
 
 } // namespace
 
-EnvelopeChoice ParseEnvelopeList(std::string_view text, std::int32_t total)
+Result<std::vector<bool>> ParseEnvelopeList(std::string_view text, std::int32_t total)
 {
-    EnvelopeChoice choice;
+    const Failure malformed{.what = FailureKind::EnvelopeList, .detail = std::string(text)};
     std::vector<bool> keep(static_cast<std::size_t>(std::max(total, 0)), false);
     if (Trim(text).empty()) {
-        choice.error = EnvelopeListError::Malformed;
-        return choice;
+        return malformed;
     }
     while (true) {
         const std::size_t comma = text.find(',');
@@ -80,12 +79,12 @@ EnvelopeChoice ParseEnvelopeList(std::string_view text, std::int32_t total)
         if (!Number(item.substr(0, dash), from) ||
             !Number(dash == std::string_view::npos ? item : item.substr(dash + 1), to) ||
             to < from) {
-            choice.error = EnvelopeListError::Malformed;
-            return choice;
+            return malformed;
         }
         if (from < 1 || to > total) {
-            choice.error = EnvelopeListError::OutOfRange;
-            return choice;
+            return Failure{.what = FailureKind::EnvelopeOutOfRange,
+                           .detail = malformed.detail,
+                           .count = total};
         }
         for (std::int64_t e = from; e <= to; ++e)
             keep[static_cast<std::size_t>(e - 1)] = true;
@@ -93,8 +92,7 @@ EnvelopeChoice ParseEnvelopeList(std::string_view text, std::int32_t total)
             break;
         text.remove_prefix(comma + 1);
     }
-    choice.keep = std::move(keep);
-    return choice;
+    return keep;
 }
 
 } // namespace kuvrion

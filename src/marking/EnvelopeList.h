@@ -2,6 +2,8 @@
 // and the choice of envelopes for a reprint ("3,5-7").
 #pragma once
 
+#include "base/Result.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,16 +32,10 @@ void NumberSequence(std::vector<Envelope>& envelopes, std::uint32_t start, std::
 std::vector<Envelope> ListEnvelopes(const AddresseeList& persons, std::int32_t count,
                                     const Settings& s, bool duplex);
 
-enum class EnvelopeListError { None, Malformed, OutOfRange };
-
-struct EnvelopeChoice {
-    EnvelopeListError error = EnvelopeListError::None;
-    std::vector<bool> keep; // index = envelope number - 1; `total` entries when no error
-};
-
-// Parses "3,5-7" (blanks allowed around numbers) for an export of `total` envelopes. Malformed:
-// empty list, empty item, not a number, a range running backwards. OutOfRange: a number below 1
-// or above `total`.
-EnvelopeChoice ParseEnvelopeList(std::string_view text, std::int32_t total);
+// Parses "3,5-7" (blanks allowed around numbers) for an export of `total` envelopes: which are
+// chosen, by envelope number - 1 (`total` entries). Refused with the list as the detail:
+// EnvelopeList for an empty list, an empty item, not a number or a range running backwards;
+// EnvelopeOutOfRange (count: `total`) for a number below 1 or above `total`.
+Result<std::vector<bool>> ParseEnvelopeList(std::string_view text, std::int32_t total);
 
 } // namespace kuvrion

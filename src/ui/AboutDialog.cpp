@@ -13,7 +13,7 @@
 
 namespace kuvrion {
 
-AboutDialog::AboutDialog(Commands& /*commands*/, QWidget* parent) : AboutDialog(parent) {}
+AboutDialog::AboutDialog(Session& /*session*/, QWidget* parent) : AboutDialog(parent) {}
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {

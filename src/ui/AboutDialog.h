@@ -10,14 +10,14 @@ class QLabel;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
     // The same, for the main window that opens every dialog with its commands.
-    AboutDialog(Commands& commands, QWidget* parent);
+    AboutDialog(Session& session, QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

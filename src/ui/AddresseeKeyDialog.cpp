@@ -3,7 +3,9 @@
 #include "Cp1252Validator.h"
 #include "NumEdit.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "MessageBox.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <QButtonGroup>
@@ -17,7 +19,7 @@
 
 namespace kuvrion {
 
-AddresseeKeyDialog::AddresseeKeyDialog(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+AddresseeKeyDialog::AddresseeKeyDialog(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("AddresseeKeyDialog"));
     setWindowTitle(QStringLiteral("Adressatenschlüssel"));
@@ -91,7 +93,7 @@ AddresseeKeyDialog::AddresseeKeyDialog(Commands& commands, QWidget* parent) : QD
 
     // Fill the fields without judging them.
     bLoading = true;
-    const Settings& cfg = commands.State().cfg;
+    const Settings& cfg = session.State().cfg;
     txtBegKenn->setText(FromCp1252(cfg.sAdrKeyBeg));
     txtEndKenn->setText(FromCp1252(cfg.sAdrKeyEnd));
     txtIdLen->setText(QString::number(cfg.nAdrIdLen));
@@ -129,9 +131,10 @@ void AddresseeKeyDialog::UpdateOkButton()
 
 void AddresseeKeyDialog::Confirm()
 {
-    m_commands.ApplyKeySettings(ToCp1252(txtBegKenn->text()), ToCp1252(txtEndKenn->text()),
-                                txtIdLen->text().toInt(), nKeyStyle, chkRemKey->isChecked());
-    accept();
+    const KeySettingsValues key{ToCp1252(txtBegKenn->text()), ToCp1252(txtEndKenn->text()),
+                                txtIdLen->text().toInt(), nKeyStyle, chkRemKey->isChecked()};
+    if (MessageBox::Confirmed(this, ApplyKeySettings(m_session, key)))
+        accept();
 }
 
 } // namespace kuvrion

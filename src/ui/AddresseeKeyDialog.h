@@ -13,20 +13,20 @@ class QRadioButton;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 class NumEdit;
 
 class AddresseeKeyDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit AddresseeKeyDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit AddresseeKeyDialog(Session& session, QWidget* parent = nullptr);
 
 private:
     void SetKeyStyle(int index);
     void UpdateOkButton();
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     NumEdit* txtBegKenn = nullptr;
     NumEdit* txtEndKenn = nullptr;
     NumEdit* txtIdLen = nullptr;

@@ -3,7 +3,9 @@
 #include "Cp1252Validator.h"
 #include "NumEdit.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "MessageBox.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
 #include "marking/DmxSymbol.h"
 
 #include <QCheckBox>
@@ -58,11 +60,11 @@ QLabel* Caption(QWidget* parent, const QString& objectName, const char* text, QW
 
 } // namespace
 
-DataMatrixDialog::DataMatrixDialog(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+DataMatrixDialog::DataMatrixDialog(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("DataMatrixDialog"));
     setWindowTitle(QStringLiteral("2D-Code"));
-    const Settings& cfg = commands.State().cfg;
+    const Settings& cfg = session.State().cfg;
 
     chkUseDmx = new QCheckBox(QStringLiteral("2D-Code &drucken"), this);
     chkUseDmx->setObjectName(QStringLiteral("chkUseDmx"));
@@ -145,7 +147,7 @@ DataMatrixDialog::DataMatrixDialog(Commands& commands, QWidget* parent) : QDialo
 
 Settings DataMatrixDialog::Edited() const
 {
-    Settings s = m_commands.State().cfg;
+    Settings s = m_session.State().cfg;
     s.use_dmx = chkUseDmx->isChecked();
     s.dmx_x = MillimetreValue(txtDmxX);
     s.dmx_y = MillimetreValue(txtDmxY);
@@ -179,7 +181,7 @@ void DataMatrixDialog::InsertField()
 
 void DataMatrixDialog::Confirm()
 {
-    if (m_commands.ApplyDmx(Edited()).Ok())
+    if (MessageBox::Confirmed(this, ApplyDmx(m_session, Edited())))
         accept();
 }
 

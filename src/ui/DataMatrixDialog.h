@@ -14,14 +14,14 @@ class QListWidget;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 class NumEdit;
 struct Settings;
 
 class DataMatrixDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit DataMatrixDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit DataMatrixDialog(Session& session, QWidget* parent = nullptr);
 
 private:
     Settings Edited() const;
@@ -29,7 +29,7 @@ private:
     void InsertField();
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     QCheckBox* chkUseDmx = nullptr;
     NumEdit* txtDmxX = nullptr;
     NumEdit* txtDmxY = nullptr;

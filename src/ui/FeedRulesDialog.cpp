@@ -1,7 +1,9 @@
 #include "FeedRulesDialog.h"
 
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "MessageBox.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
 #include "base/ByteText.h"
 #include "settings/FeedRule.h"
 
@@ -25,13 +27,13 @@ constexpr std::array<std::pair<const char*, std::string_view>, 4> kKinds = {
 
 } // namespace
 
-FeedRulesDialog::FeedRulesDialog(Commands& commands, int feeders, QWidget* parent)
-    : QDialog(parent), m_commands(commands), m_feeders(std::clamp(feeders, 1, kFeeders))
+FeedRulesDialog::FeedRulesDialog(Session& session, int feeders, QWidget* parent)
+    : QDialog(parent), m_session(session), m_feeders(std::clamp(feeders, 1, kFeeders))
 {
     setObjectName(QStringLiteral("FeedRulesDialog"));
     setWindowTitle(QStringLiteral("Zufuhr"));
     auto* grid = new QGridLayout;
-    const Settings& cfg = commands.State().cfg;
+    const Settings& cfg = session.State().cfg;
     for (int k = 0; k < m_feeders; ++k) {
         cboKind[k] = new QComboBox(this);
         cboKind[k]->setObjectName(QStringLiteral("cboKind_%1").arg(k));
@@ -78,7 +80,7 @@ void FeedRulesDialog::Confirm()
     // Feeders beyond the bars the dialog shows keep their rules.
     std::array<std::string, 4> rules;
     for (int k = 0; k < kFeeders; ++k) {
-        rules[static_cast<std::size_t>(k)] = FeedRuleSetting(m_commands.State().cfg, k + 1);
+        rules[static_cast<std::size_t>(k)] = FeedRuleSetting(m_session.State().cfg, k + 1);
     }
     for (int k = 0; k < m_feeders; ++k) {
         const auto kind = static_cast<std::size_t>(cboKind[k]->currentIndex());
@@ -87,7 +89,7 @@ void FeedRulesDialog::Confirm()
                       : std::string(kKinds[kind].second) +
                             Utf8ToCp1252(txtRule[k]->text().trimmed().toStdString());
     }
-    if (m_commands.ApplyFeedRules(rules).Ok())
+    if (MessageBox::Confirmed(this, ApplyFeedRules(m_session, rules)))
         accept();
 }
 

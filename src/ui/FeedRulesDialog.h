@@ -10,18 +10,18 @@ class QLineEdit;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 
 class FeedRulesDialog : public QDialog {
     Q_OBJECT
 public:
     // `feeders`: the feed bars the OME dialog shows (1..4).
-    FeedRulesDialog(Commands& commands, int feeders, QWidget* parent = nullptr);
+    FeedRulesDialog(Session& session, int feeders, QWidget* parent = nullptr);
 
 private:
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     int m_feeders;
     QComboBox* cboKind[4] = {};
     QLineEdit* txtRule[4] = {};

@@ -2,7 +2,9 @@
 
 #include "NumEdit.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "MessageBox.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
 #include "base/ByteText.h"
 
 #include <QHBoxLayout>
@@ -12,7 +14,7 @@
 
 namespace kuvrion {
 
-FillCharDialog::FillCharDialog(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+FillCharDialog::FillCharDialog(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("FillCharDialog"));
     setWindowTitle(QStringLiteral("Escape-Skelett"));
@@ -37,7 +39,7 @@ FillCharDialog::FillCharDialog(Commands& commands, QWidget* parent) : QDialog(pa
     layout->addWidget(labReason);
     btnOK = AddDialogButtons(this, layout).btnOK;
 
-    m_loadedCode = commands.State().cfg.dummyasc;
+    m_loadedCode = session.State().cfg.dummyasc;
     m_loadedText = FromCp1252(std::string(1, static_cast<char>(m_loadedCode & 0xff)));
     txtF->setText(m_loadedText);
     UpdateOkButton();
@@ -63,16 +65,16 @@ int FillCharDialog::FillCode() const
 
 void FillCharDialog::UpdateOkButton()
 {
-    ShowReason(labReason, btnOK, QString::fromStdString(Commands::FillCharReason(FillCode())));
+    ShowReason(labReason, btnOK, QString::fromStdString(FillCharReason(FillCode())));
 }
 
 void FillCharDialog::Confirm()
 {
     const int code = FillCode();
-    if (!Commands::FillCharReason(code).empty())
+    if (!FillCharReason(code).empty())
         return;
-    m_commands.ApplyFillChar(code);
-    accept();
+    if (MessageBox::Confirmed(this, ApplyFillChar(m_session, code)))
+        accept();
 }
 
 } // namespace kuvrion

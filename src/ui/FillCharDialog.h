@@ -12,13 +12,13 @@ class QPushButton;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 class NumEdit;
 
 class FillCharDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit FillCharDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit FillCharDialog(Session& session, QWidget* parent = nullptr);
 
     // The Windows-1252 code of the field's character, or -1 when there is no usable one.
     int FillCode() const;
@@ -27,7 +27,7 @@ private:
     void UpdateOkButton();
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     NumEdit* txtF = nullptr;
     QPushButton* btnOK = nullptr;
     QLabel* labReason = nullptr; // why "&Ok" is not offered

@@ -1,7 +1,7 @@
 #include "ImportSummaryDialog.h"
 
 #include "ImageList.h"
-#include "app/Commands.h"
+#include "app/Session.h"
 #include "app/ImportSummary.h"
 
 #include <QFrame>
@@ -11,11 +11,11 @@
 
 namespace kuvrion {
 
-ImportSummaryDialog::ImportSummaryDialog(Commands& commands, QWidget* parent) : QDialog(parent)
+ImportSummaryDialog::ImportSummaryDialog(Session& session, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ImportSummaryDialog"));
     setWindowTitle(QStringLiteral("Importstatus"));
-    const AppState& state = commands.State();
+    const AppState& state = session.State();
 
     auto* grid = new QGridLayout(this);
     grid->setHorizontalSpacing(10);

@@ -6,12 +6,12 @@
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 
 class ImportSummaryDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ImportSummaryDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit ImportSummaryDialog(Session& session, QWidget* parent = nullptr);
 };
 
 } // namespace kuvrion

@@ -2,7 +2,8 @@
 
 #include "Desktop.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "ProgramFiles.h"
+#include "app/Messages.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -13,8 +14,8 @@
 
 namespace kuvrion {
 
-LogWindow::LogWindow(Commands& commands, const std::string& log, QWidget* parent)
-    : QDialog(parent), m_commands(commands)
+LogWindow::LogWindow(const ProgramPaths& paths, const std::string& log, QWidget* parent)
+    : QDialog(parent), m_paths(paths)
 {
     setObjectName(QStringLiteral("LogWindow"));
     setWindowTitle(QStringLiteral("Protokoll anzeigen"));
@@ -47,9 +48,9 @@ LogWindow::LogWindow(Commands& commands, const std::string& log, QWidget* parent
 
 void LogWindow::OpenInEditor()
 {
-    if (const auto log = m_commands.LogFileToOpen()) {
+    if (const auto log = LogFileToOpen(this, m_paths)) {
         if (!Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*log))))
-            m_commands.NoViewer(Action::ShowLog, *log);
+            NoViewer(this, Action::ShowLog, *log);
     }
 }
 

@@ -10,18 +10,19 @@ class QPlainTextEdit;
 
 namespace kuvrion {
 
-class Commands;
+struct ProgramPaths;
 
 class LogWindow : public QDialog {
     Q_OBJECT
 public:
-    // `log`: the log's bytes (Windows-1252), as Commands::LogText gives them.
-    LogWindow(Commands& commands, const std::string& log, QWidget* parent = nullptr);
+    // `log`: the log's bytes (Windows-1252), as LogText gives them; `paths` must outlive the
+    // window.
+    LogWindow(const ProgramPaths& paths, const std::string& log, QWidget* parent = nullptr);
 
 private:
     void OpenInEditor();
 
-    Commands& m_commands;
+    const ProgramPaths& m_paths;
     QPlainTextEdit* txtLog = nullptr;
 };
 

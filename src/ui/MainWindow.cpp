@@ -21,7 +21,15 @@
 #include "PrintAreaDialog.h"
 #include "PageTextDialog.h"
 #include "ReferencePageDialog.h"
+#include "ProgramFiles.h"
 #include "ReprintDialog.h"
+#include "app/ExportCommand.h"
+#include "app/ImportCommand.h"
+#include "app/ImportSummary.h"
+#include "app/SkeletonCommand.h"
+#include "app/VerifyCommand.h"
+#include "marking/CodeRules.h"
+#include "settings/SettingsCatalogue.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,7 +54,9 @@
 #include <QVBoxLayout>
 #include <QEventLoop>
 #include <QThread>
+#include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <exception>
 #include <limits>
 #include <optional>
@@ -98,7 +108,7 @@ int TwipsToPx(std::int32_t twips, qreal dpi)
 } // namespace
 
 MainWindow::MainWindow(AppState& state, QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_commands(std::make_unique<Commands>(state, *this))
+    : QMainWindow(parent), m_state(state), m_session(state, *this)
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Kuvrion"));
@@ -107,7 +117,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     BuildControls();
     BuildMenus();
 
-    m_commands->Load();
+    m_session.Load();
+    m_webUpdateAvailable = WebUpdateAvailable(m_state.paths);
     Refresh();
     ShowStatus(0);
     PlaceWindow();
@@ -261,11 +272,11 @@ void MainWindow::BuildControls()
     connect(btnExport, &QPushButton::clicked, this, &MainWindow::RunExport);
     connect(btnImpInfo, &QToolButton::clicked, this, &MainWindow::RunDialog<ImportSummaryDialog>);
     connect(txtExpAdr, &QLineEdit::textChanged, this, [this](const QString& text) {
-        m_commands->SetExportCount(ValWhole(text.toStdString(), std::numeric_limits<int>::min(),
+        m_session.SetExportCount(ValWhole(text.toStdString(), std::numeric_limits<int>::min(),
                                             std::numeric_limits<int>::max()));
     });
     connect(txtExpAdr, &NumEdit::focusLeft, this,
-            [this] { ShowExportCount(QString::number(m_commands->BoundExportCount())); });
+            [this] { ShowExportCount(QString::number(m_session.BoundExportCount())); });
     for (QLineEdit* field : {txtSrcFile, txtDstFile, static_cast<QLineEdit*>(txtExpAdr)})
         field->installEventFilter(this);
 }
@@ -310,7 +321,7 @@ void MainWindow::BuildMenus()
     actionUseLog = item(menuLog, QStringLiteral("actionUseLog"), QStringLiteral("&Benutzen"));
     actionUseLog->setCheckable(true);
     connect(actionUseLog, &QAction::triggered, this, [this] {
-        m_commands->ToggleLog();
+        m_state.cfg.bUseLog = !m_state.cfg.bUseLog;
         Refresh();
     });
     actionShowLog = item(menuLog, QStringLiteral("actionShowLog"), QStringLiteral("&Anzeigen..."));
@@ -414,11 +425,13 @@ void MainWindow::Refresh()
     const Settings& cfg = m_state.cfg;
     txtSrcFile->setText(FromPath(cfg.sSrcFile));
     SetPathColour(txtSrcFile, m_state.bSrcOK);
-    const QString srcReason = QString::fromStdString(m_commands->SourceReason());
+    const QString srcReason =
+        QString::fromStdString(MessageFor(Action::ImportReason, m_session.SourceFault()).text);
     txtSrcFile->setToolTip(srcReason.isEmpty() ? txtSrcFile->text() : srcReason);
     txtDstFile->setText(FromPath(cfg.sDstFile));
     SetPathColour(txtDstFile, m_state.bDstOK);
-    const QString dstReason = QString::fromStdString(m_commands->DestinationReason());
+    const QString dstReason =
+        QString::fromStdString(MessageFor(Action::ExportReason, m_session.DestinationFault()).text);
     txtDstFile->setToolTip(dstReason.isEmpty() ? txtDstFile->text() : dstReason);
     labTotalPgs->setText(QString::number(m_state.nJobPages));
     labPgs->setText(m_state.bJobDuplex ? QStringLiteral("Seiten, Duplex")
@@ -448,31 +461,37 @@ void MainWindow::UpdateCommands()
 {
     // While a command runs, the others wait and say so.
     const QString busy = m_busy ? QString::fromStdString(BusyReasonText()) : QString();
-    const bool canImport = !m_busy && m_commands->CanImport();
-    const QString importReason = m_busy ? busy : QString::fromStdString(m_commands->ImportReason());
+    const std::optional<Failure> importBlocker = m_session.ImportBlocker();
+    const bool canImport = !m_busy && !importBlocker;
+    const QString importReason =
+        m_busy ? busy
+               : QString::fromStdString(MessageFor(Action::ImportReason, importBlocker).text);
     actionImport->setEnabled(canImport);
     actionImport->setToolTip(importReason);
     btnImport->setEnabled(canImport);
     btnImport->setToolTip(canImport ? QStringLiteral(" Import starten (Strg+I) ") : importReason);
-    const bool canExport = !m_busy && m_commands->CanExport();
-    const QString exportReason = m_busy ? busy : QString::fromStdString(m_commands->ExportReason());
+    const std::optional<Failure> exportBlocker = m_session.ExportBlocker();
+    const bool canExport = !m_busy && !exportBlocker;
+    const QString exportReason =
+        m_busy ? busy
+               : QString::fromStdString(MessageFor(Action::ExportReason, exportBlocker).text);
     actionExport->setEnabled(canExport);
     actionExport->setToolTip(exportReason);
     actionReprint->setEnabled(canExport);
     actionReprint->setToolTip(exportReason);
     btnExport->setEnabled(canExport);
     btnExport->setToolTip(canExport ? QStringLiteral(" Export starten (Strg+E) ") : exportReason);
-    const bool canStatus = !m_busy && m_commands->CanShowImportStatus();
+    const bool canStatus = !m_busy && m_state.nJobPages != 0;
     actionImportStatus->setEnabled(canStatus);
     btnImpInfo->setEnabled(canStatus);
-    const bool canReadPages = !m_busy && m_commands->CanSaveSkeleton();
+    const bool canReadPages = !m_busy && CanSaveSkeleton(m_session);
     actionSaveSkeleton->setEnabled(canReadPages);
     actionPageText->setEnabled(canReadPages); // both read the pages of the imported job
     for (QAction* action : {actionImportStatus, actionSaveSkeleton, actionPageText})
         action->setToolTip(busy);
     txtExpAdr->setReadOnly(m_busy);
-    actionShowLog->setEnabled(!m_busy && m_commands->CanShowLog());
-    actionWebUpdate->setEnabled(!m_busy && m_commands->CanWebUpdate());
+    actionShowLog->setEnabled(!m_busy && m_state.bLogAvailable);
+    actionWebUpdate->setEnabled(!m_busy && m_webUpdateAvailable);
     for (QAction* action : m_waitingActions) {
         action->setEnabled(!m_busy);
         action->setToolTip(busy);
@@ -492,8 +511,8 @@ void MainWindow::UpdateCommands()
             hint = exportReason;
         if (hint.isEmpty() && m_state.bImportComplete) {
             QStringList warnings;
-            for (const std::string& w : m_commands->RuleWarnings())
-                warnings << QString::fromStdString(w);
+            for (const RuleWarning w : CheckRules(m_state.cfg))
+                warnings << QString::fromStdString(RuleWarningText(w));
             hint = warnings.join(QLatin1Char(' '));
         }
         if (hint.isEmpty())
@@ -617,42 +636,12 @@ void MainWindow::SetBusy(bool busy)
     UpdateCommands();
 }
 
-void MainWindow::ShowMessage(const std::string& text, MessageKind kind)
-{
-    if (QThread::currentThread() != thread()) {
-        OnWindowThread([this, &text, kind] { ShowMessage(text, kind); });
-        return;
-    }
-    // A message during a busy command: the box must take input and show the normal pointer.
-    const bool wasBusy = m_busy;
-    if (wasBusy)
-        SetBusy(false);
-    MessageBox::Show(this, QString::fromStdString(text), kind);
-    if (wasBusy)
-        SetBusy(true);
-}
-
 void MainWindow::ShowNotice(const std::string& text)
 {
     OnWindowThread([this, &text] {
         m_notice = QString::fromStdString(text);
         UpdateCommands();
     });
-}
-
-void MainWindow::ShowImportStatus()
-{
-    if (QThread::currentThread() != thread()) {
-        OnWindowThread([this] { ShowImportStatus(); });
-        return;
-    }
-    const bool wasBusy = m_busy;
-    if (wasBusy)
-        SetBusy(false);
-    ImportSummaryDialog dialog(*m_commands, this);
-    dialog.exec();
-    if (wasBusy)
-        SetBusy(true);
 }
 
 // ---- Commands ----
@@ -664,12 +653,12 @@ void MainWindow::ChooseSource()
     FileDialogRequest request;
     request.title = QStringLiteral("Quelldatei wählen");
     request.filters = PclFileFilters();
-    request.filterIndex = m_commands->SourceFilterIndex();
+    request.filterIndex = ReadFilterIndex(m_state.oIni, false);
     request.fileName = FromPath(m_state.cfg.sSrcFile);
     request.mustExist = true;
     if (const auto chosen = FileDialog::Run(this, request)) {
-        m_commands->ChooseSource(ToPath(chosen->path));
-        m_commands->RememberSource(chosen->filterIndex);
+        m_session.ChooseSource(ToPath(chosen->path));
+        RememberSource(chosen->filterIndex);
         Refresh();
     }
 }
@@ -681,22 +670,42 @@ void MainWindow::ChooseDestination()
     FileDialogRequest request;
     request.title = QStringLiteral("Zieldatei wählen");
     request.filters = PclFileFilters();
-    request.filterIndex = m_commands->DestinationFilterIndex();
+    request.filterIndex = ReadFilterIndex(m_state.oIni, true);
     // The dialog starts at the destination while its folder exists, else in the source's folder.
     // Without one, it proposes "<job>-OME.pcl" beside the job.
     const std::string& dst = m_state.cfg.sDstFile;
     if (!dst.empty() && DirExists(ParentPath(dst)))
         request.fileName = FromPath(dst);
-    else if (const std::string suggested = m_commands->SuggestedDestination(); !suggested.empty())
+    else if (const std::string suggested = SuggestedDestination(); !suggested.empty())
         request.fileName = FromPath(suggested);
     request.defaultSuffix = QStringLiteral("pcl");
     request.save = true;
     request.confirmOverwrite = true;
     if (const auto chosen = FileDialog::Run(this, request)) {
-        m_commands->ChooseDestination(ToPath(chosen->path));
-        m_commands->RememberDestination(chosen->filterIndex);
+        m_session.ChooseDestination(ToPath(chosen->path));
+        RememberDestination(chosen->filterIndex);
         Refresh();
     }
+}
+
+void MainWindow::RememberSource(std::optional<std::int32_t> filterIndex)
+{
+    static_cast<void>(WriteSourceFile(m_state.oIni, m_state.cfg.sSrcFile, filterIndex));
+}
+
+void MainWindow::RememberDestination(std::optional<std::int32_t> filterIndex)
+{
+    static_cast<void>(WriteDestinationFile(m_state.oIni, m_state.cfg.sDstFile, filterIndex));
+}
+
+std::string MainWindow::SuggestedDestination() const
+{
+    const std::string& src = m_state.cfg.sSrcFile;
+    if (src.empty() || !DirExists(ParentPath(src)))
+        return {};
+    std::filesystem::path suggested = PathFromUtf8(src);
+    suggested.replace_filename(suggested.stem().u8string() + u8"-OME.pcl");
+    return PathToUtf8(suggested);
 }
 
 void MainWindow::RequestCancel()
@@ -755,33 +764,46 @@ Outcome MainWindow::RunCommand(const std::function<Outcome()>& command)
     return *outcome;
 }
 
+Outcome MainWindow::RunAndTell(const std::function<Outcome()>& command)
+{
+    const Outcome outcome = RunCommand(command);
+    MessageBox::Tell(this, outcome);
+    return outcome;
+}
+
 CommandRunner MainWindow::Runner()
 {
-    return {[this](const std::function<Outcome()>& command) { return RunCommand(command); },
+    return {[this](const std::function<Outcome()>& command) { return RunAndTell(command); },
             [this] { RequestCancel(); }};
 }
 
 void MainWindow::RunImport()
 {
-    if (m_running || !m_commands->CanImport())
+    if (m_running || !m_session.CanImport())
         return;
     m_importing = true;
-    RunCommand([this] { return m_commands->Import(); });
+    const Outcome imported = RunCommand([this] { return kuvrion::RunImport(m_session); });
     m_importing = false;
+    // The import status first when a fault was counted, then what the import says.
+    if (imported.Ok() && ImportHasKeyFaults(m_state)) {
+        ImportSummaryDialog dialog(m_session, this);
+        dialog.exec();
+    }
+    MessageBox::Tell(this, imported);
 }
 
 void MainWindow::RunExport()
 {
-    if (m_running || !m_commands->CanExport())
+    if (m_running || !m_session.CanExport())
         return;
-    RunCommand([this] { return m_commands->Export(); });
+    RunAndTell([this] { return kuvrion::RunExport(m_session); });
 }
 
 void MainWindow::RunReprint()
 {
     if (m_running)
         return;
-    ReprintDialog dialog(*m_commands, Runner(), this);
+    ReprintDialog dialog(m_session, Runner(), this);
     dialog.exec();
 }
 
@@ -799,51 +821,51 @@ void MainWindow::VerifyMarkedJob()
     if (!result)
         return;
     const std::string marked = ToPath(result->path);
-    RunCommand([this, &marked] { return m_commands->Verify(marked, std::nullopt); });
+    RunAndTell([this, &marked] { return RunVerify(m_session, {.marked = marked}); });
 }
 
 void MainWindow::SaveSkeleton()
 {
-    if (m_running || !m_commands->CanSaveSkeleton())
+    if (m_running || !CanSaveSkeleton(m_session))
         return;
     FileDialogRequest request;
     request.title = QStringLiteral("Esc-Skelett speichern unter...");
     request.filters = {QStringLiteral("Texte (*.txt)"), QStringLiteral("PCL-Dateien (*.pcl)"),
                        QStringLiteral("Alle Dateien (*)")};
-    request.fileName = FromPath(m_commands->SkeletonPath());
+    request.fileName = FromPath(kuvrion::SkeletonPath(m_session));
     request.defaultSuffix = QStringLiteral("txt");
     request.save = true;
     const auto chosen = FileDialog::Run(this, request);
     if (!chosen)
         return;
     const std::string path = ToPath(chosen->path);
-    m_commands->RememberSkeletonPath(path);
-    RunCommand([this, &path] { return m_commands->SaveEscSkeleton(path); });
+    RememberSkeletonPath(m_session, path);
+    RunAndTell([this, &path] { return RunSkeleton(m_session, path); });
 }
 
 void MainWindow::ShowLog()
 {
     if (m_running)
         return;
-    if (const auto log = m_commands->LogText()) {
-        LogWindow dialog(*m_commands, *log, this);
+    if (const auto log = LogText(this, m_state.paths)) {
+        LogWindow dialog(m_state.paths, *log, this);
         dialog.exec();
     }
 }
 
 void MainWindow::OpenManual()
 {
-    if (const auto manual = m_commands->ManualToOpen()) {
+    if (const auto manual = ManualToOpen(this, m_state.paths)) {
         if (!Desktop::OpenUrl(QUrl::fromLocalFile(FromPath(*manual))))
-            m_commands->NoViewer(Action::OpenManual, *manual);
+            NoViewer(this, Action::OpenManual, *manual);
     }
 }
 
 void MainWindow::WebUpdate()
 {
-    if (m_running || !m_commands->CanWebUpdate())
+    if (m_running || !m_webUpdateAvailable)
         return;
-    m_commands->RequestWebUpdate();
+    m_runUpdater = true;
     close();
 }
 
@@ -851,7 +873,7 @@ template <class Dialog> void MainWindow::RunDialog()
 {
     if (m_running)
         return;
-    Dialog dialog(*m_commands, this);
+    Dialog dialog(m_session, this);
     dialog.exec();
     Refresh();
 }
@@ -870,7 +892,19 @@ void MainWindow::TakeJobFromOtherStart(const QString& job)
         QTimer::singleShot(kRetryMs, this, [this, job] { TakeJobFromOtherStart(job); });
         return;
     }
-    m_commands->UseCommandLineFile(ToPath(job));
+    UseCommandLineFile(ToPath(job));
+}
+
+void MainWindow::UseCommandLineFile(const std::string& path)
+{
+    if (FileExists(path)) {
+        m_session.ChooseSource(path);
+        RememberSource(std::nullopt);
+    } else {
+        m_session.ChooseSource({});
+        MessageBox::Tell(this, OutcomeOf(Action::CommandLine,
+                                         Failure{FailureKind::FileMissing, ENOENT, 0, path}));
+    }
     Refresh();
 }
 
@@ -893,9 +927,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
     const auto position = PositionInTwips();
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
         showNormal();
-    m_commands->Close(position);
-    if (m_state.bRunUpdater) {
-        const std::vector<std::string> line = m_commands->UpdaterCommandLine();
+    static_cast<void>(m_state.log.Close());
+    m_state.cfg.winmainpos = position;
+    static_cast<void>(WriteSettings(m_state.oIni, m_state.cfg, SettingGroup::Window));
+    if (m_runUpdater) {
+        const std::vector<std::string> line = UpdaterCommandLine(m_state.paths);
         if (!line.empty()) {
             QStringList arguments;
             for (std::size_t i = 1; i < line.size(); ++i)
@@ -927,8 +963,8 @@ void MainWindow::dropEvent(QDropEvent* event)
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
             event->acceptProposedAction();
-            m_commands->ChooseSource(ToPath(url.toLocalFile()));
-            m_commands->RememberSource(std::nullopt);
+            m_session.ChooseSource(ToPath(url.toLocalFile()));
+            RememberSource(std::nullopt);
             Refresh();
             return;
         }

@@ -1,12 +1,14 @@
 // The main window: source and destination jobs, the totals of the last import, the number of
-// addressees to export and the status line with its progress bar. It owns the command layer over
-// the shared state it is given (which must outlive it) and shows what the commands report. Every
-// command starts here and every dialog is modal over it. Closing stores the window position and
-// the log switch and, when the web update was requested, starts the update program.
+// addressees to export and the status line with its progress bar. It owns the session over the
+// shared state it is given (which must outlive it), shows what the commands report and the message
+// of each command's outcome. Every command starts here and every dialog is modal over it. What
+// only the window needs lives here too: the file dialogs' filters, remembering the chosen files,
+// the log switch, the window position and the web update, which closing starts when requested.
 #pragma once
 
 #include "app/AppState.h"
-#include "app/Commands.h"
+#include "app/Outcome.h"
+#include "app/Session.h"
 #include "app/Reporter.h"
 #include "CommandRunner.h"
 
@@ -16,6 +18,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -38,7 +42,7 @@ public:
     explicit MainWindow(AppState& state, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Commands& commands() { return *m_commands; }
+    Session& session() { return m_session; }
     // How a dialog runs a long command beside the window (see CommandRunner).
     CommandRunner Runner();
 
@@ -53,8 +57,6 @@ public:
     void ProcessEvents() override;
     void SetBusy(bool busy) override;
     bool Cancelled() override { return m_cancel.load(); }
-    void ShowMessage(const std::string& text, MessageKind kind) override;
-    void ShowImportStatus() override;
     void ShowNotice(const std::string& text) override;
     void StateChanged() override;
 
@@ -65,6 +67,10 @@ public:
     // A later start of the program handed over `job` (empty: none): raises the window and takes
     // the job as the source, as from the command line, once no command runs.
     void TakeJobFromOtherStart(const QString& job);
+    // The job named on the program's command line becomes the source and is remembered. A file
+    // that does not exist leaves the source empty for this run (the settings keep theirs) and
+    // says so.
+    void UseCommandLineFile(const std::string& path);
     // The window position in twips (of the normal, not minimised or maximised window).
     std::array<std::int32_t, 2> PositionInTwips() const;
 
@@ -87,8 +93,16 @@ private:
     // Asks the running command to stop (the button, Escape, closing the window).
     void RequestCancel();
     // Runs `command` on a worker thread while the window's events go on; the other commands wait
-    // and "Abbrechen" stops it. Returns its outcome.
+    // and "Abbrechen" stops it. Returns its outcome; its message is the caller's to show.
     Outcome RunCommand(const std::function<Outcome()>& command);
+    // Runs `command` as RunCommand does and shows its message.
+    Outcome RunAndTell(const std::function<Outcome()>& command);
+    // The chosen source / destination stored as the next start's, with the file dialog's filter.
+    void RememberSource(std::optional<std::int32_t> filterIndex);
+    void RememberDestination(std::optional<std::int32_t> filterIndex);
+    // The destination proposed while none is chosen: "<job>-OME.pcl" beside the source job; empty
+    // when the source's folder does not exist.
+    std::string SuggestedDestination() const;
     // Runs `show` on the window's thread; from a worker thread the worker waits for it.
     void OnWindowThread(const std::function<void()>& show);
     // After a command: the counters say that it was stopped, when it was.
@@ -103,8 +117,10 @@ private:
     void RunReprint();
     void VerifyMarkedJob();
 
-    const AppState& m_state;
-    std::unique_ptr<Commands> m_commands;
+    AppState& m_state;
+    Session m_session;
+    bool m_webUpdateAvailable = false;
+    bool m_runUpdater = false; // the web update was requested: it starts when the window closes
 
     // Controls
     QLineEdit* txtSrcFile = nullptr;

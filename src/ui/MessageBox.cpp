@@ -66,4 +66,16 @@ std::vector<MessageBox::Shown> MessageBox::TakeShown()
     return std::exchange(TheHook().shown, {});
 }
 
+void MessageBox::Tell(QWidget* parent, const Outcome& outcome)
+{
+    if (!outcome.message.empty())
+        Show(parent, QString::fromStdString(outcome.message), outcome.kind);
+}
+
+bool MessageBox::Confirmed(QWidget* parent, const Outcome& outcome)
+{
+    Tell(parent, outcome);
+    return outcome.Ok() || outcome.failure->what == FailureKind::SettingsWrite;
+}
+
 } // namespace kuvrion

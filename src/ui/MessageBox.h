@@ -3,7 +3,7 @@
 // every box until it is switched off; a box answered that way is recorded, not shown.
 #pragma once
 
-#include "app/Reporter.h"
+#include "app/Outcome.h"
 
 #include <QMessageBox>
 #include <QString>
@@ -20,6 +20,11 @@ public:
 
     // Shows `text` modally over `parent` (CR LF is shown as a line break) and returns the button.
     static QMessageBox::StandardButton Show(QWidget* parent, const QString& text, MessageKind kind);
+    // Shows the message of a command's outcome, when it has one.
+    static void Tell(QWidget* parent, const Outcome& outcome);
+    // The same for a settings dialog's confirm step; whether the dialog may close: its values
+    // were taken (a failed write of the settings file keeps them for this run).
+    static bool Confirmed(QWidget* parent, const Outcome& outcome);
 
     static void SetNextAnswer(QMessageBox::StandardButton answer);
     static void SetAutoAnswer(bool on);

@@ -2,7 +2,9 @@
 
 #include "ImageList.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "MessageBox.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
 #include "FeedRulesDialog.h"
 #include "marking/CodeRules.h"
 #include "settings/SettingsCatalogue.h"
@@ -56,11 +58,11 @@ int LongestCode(Settings s)
 
 } // namespace
 
-OmeCodeDialog::OmeCodeDialog(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+OmeCodeDialog::OmeCodeDialog(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("OmeCodeDialog"));
     setWindowTitle(QStringLiteral("OME-Code"));
-    const Settings& cfg = commands.State().cfg;
+    const Settings& cfg = session.State().cfg;
     const int fieldWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12;
     static const QRegularExpression zeroOne(QStringLiteral("[01]*"));
 
@@ -133,7 +135,7 @@ OmeCodeDialog::OmeCodeDialog(Commands& commands, QWidget* parent) : QDialog(pare
     btnFeed->setObjectName(QStringLiteral("btnFeed"));
     marks->addWidget(btnFeed, 1, 5, Qt::AlignLeft);
     connect(btnFeed, &QPushButton::clicked, this, [this] {
-        FeedRulesDialog dialog(m_commands, Count(0), this);
+        FeedRulesDialog dialog(m_session, Count(0), this);
         dialog.exec();
     });
     chkSeqContinue = new QCheckBox(QStringLiteral("Sequenz über Jobs fortsetzen"), this);
@@ -211,7 +213,7 @@ void OmeCodeDialog::UpdateCountButtons(int index)
 
 Settings OmeCodeDialog::Choice() const
 {
-    Settings s = m_commands.State().cfg;
+    Settings s = m_session.State().cfg;
     s.use_stop = chkMark[0]->isChecked();
     s.use_supply = chkMark[1]->isChecked();
     s.use_seqchk = chkMark[2]->isChecked();
@@ -262,10 +264,11 @@ void OmeCodeDialog::AddPreviewBar(const QString& caption)
 void OmeCodeDialog::Confirm()
 {
     const Settings s = Choice();
-    m_commands.ApplyOmeCode({s.collect_code, s.envelop_code, s.stop_code, s.supply_count,
-                             s.seqchk_count, s.use_stop, s.use_supply, s.use_seqchk, s.use_parity,
-                             s.use_security, chkSeqContinue->isChecked()});
-    accept();
+    const OmeCodeValues code{s.collect_code, s.envelop_code, s.stop_code,   s.supply_count,
+                             s.seqchk_count, s.use_stop,     s.use_supply,  s.use_seqchk,
+                             s.use_parity,   s.use_security, chkSeqContinue->isChecked()};
+    if (MessageBox::Confirmed(this, ApplyOmeCode(m_session, code)))
+        accept();
 }
 
 } // namespace kuvrion

@@ -18,12 +18,12 @@ class QVBoxLayout;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 
 class OmeCodeDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit OmeCodeDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit OmeCodeDialog(Session& session, QWidget* parent = nullptr);
 
 private:
     int Count(int index) const;
@@ -36,7 +36,7 @@ private:
     void UpdateOkButton();
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     QLineEdit* txtCode[3] = {};
     QToolButton* chkMark[5] = {};
     QToolButton* btnDec[2] = {};

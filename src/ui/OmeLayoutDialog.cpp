@@ -3,7 +3,9 @@
 #include "ImageList.h"
 #include "NumEdit.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "MessageBox.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -14,11 +16,11 @@
 
 namespace kuvrion {
 
-OmeLayoutDialog::OmeLayoutDialog(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+OmeLayoutDialog::OmeLayoutDialog(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("OmeLayoutDialog"));
     setWindowTitle(QStringLiteral("OME-Layout"));
-    const Settings& cfg = commands.State().cfg;
+    const Settings& cfg = session.State().cfg;
     const float values[5] = {cfg.ome_x, cfg.ome_y, cfg.ome_a, cfg.ome_b, cfg.ome_d};
     static const char* const kCaptions[5] = {"&X (rechts)", "&Y (oben)", "&A (Abst.)",
                                              "&B (Breite)", "&D (Dicke)"};
@@ -75,7 +77,7 @@ void OmeLayoutDialog::keyPressEvent(QKeyEvent* event)
 
 Settings OmeLayoutDialog::Choice() const
 {
-    Settings s = m_commands.State().cfg;
+    Settings s = m_session.State().cfg;
     s.ome_x = MillimetreValue(txtCode[0]);
     s.ome_y = MillimetreValue(txtCode[1]);
     s.ome_a = MillimetreValue(txtCode[2]);
@@ -97,8 +99,8 @@ void OmeLayoutDialog::Confirm()
     layout.a = MillimetreValue(txtCode[2]);
     layout.b = MillimetreValue(txtCode[3]);
     layout.d = MillimetreValue(txtCode[4]);
-    m_commands.ApplyOmeLayout(layout);
-    accept();
+    if (MessageBox::Confirmed(this, ApplyOmeLayout(m_session, layout)))
+        accept();
 }
 
 } // namespace kuvrion

@@ -13,13 +13,13 @@ class QPushButton;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 class NumEdit;
 
 class OmeLayoutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit OmeLayoutDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit OmeLayoutDialog(Session& session, QWidget* parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -31,7 +31,7 @@ private:
     void UpdateOkButton();
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     QLabel* labReason = nullptr;
     QPushButton* btnOK = nullptr;
     PreviewPanel m_preview{};

@@ -2,7 +2,9 @@
 
 #include "ImageList.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "MessageBox.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <QCheckBox>
@@ -14,12 +16,12 @@
 
 namespace kuvrion {
 
-OrganizeDialog::OrganizeDialog(Commands& commands, QWidget* parent)
-    : QDialog(parent), m_commands(commands)
+OrganizeDialog::OrganizeDialog(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("OrganizeDialog"));
     setWindowTitle(QStringLiteral("Seiten organisieren"));
-    const Settings& cfg = commands.State().cfg;
+    const Settings& cfg = session.State().cfg;
 
     auto* imgEnvLim = new QLabel(this);
     imgEnvLim->setObjectName(QStringLiteral("imgEnvLim"));
@@ -79,9 +81,10 @@ void OrganizeDialog::UpdateLimitButtons()
 
 void OrganizeDialog::Confirm()
 {
-    m_commands.ApplyOrganize(labEnvLim->text().toInt(), chkEnvLim->isChecked());
-    m_commands.ApplyManifest(chkManifest->isChecked());
-    accept();
+    const OrganizeValues organize{labEnvLim->text().toInt(), chkEnvLim->isChecked(),
+                                  chkManifest->isChecked()};
+    if (MessageBox::Confirmed(this, ApplyOrganize(m_session, organize)))
+        accept();
 }
 
 } // namespace kuvrion

@@ -10,19 +10,19 @@ class QToolButton;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 
 class OrganizeDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit OrganizeDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit OrganizeDialog(Session& session, QWidget* parent = nullptr);
 
 private:
     void Step(int delta);
     void UpdateLimitButtons();
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     QToolButton* chkEnvLim = nullptr;
     QToolButton* btnDecLim = nullptr;
     QToolButton* btnIncLim = nullptr;

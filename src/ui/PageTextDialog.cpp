@@ -2,7 +2,9 @@
 
 #include "UiHelpers.h"
 #include "addressees/AdrKey.h"
-#include "app/Commands.h"
+#include "app/Messages.h"
+#include "app/PageTextCommand.h"
+#include "app/Session.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,12 +45,12 @@ QString VisiblePageText(const std::string& text)
     return shown;
 }
 
-PageTextDialog::PageTextDialog(Commands& commands, QWidget* parent)
-    : QDialog(parent), m_commands(commands)
+PageTextDialog::PageTextDialog(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("PageTextDialog"));
     setWindowTitle(QStringLiteral("Seitentext"));
-    const std::int32_t pages = commands.State().nJobPages;
+    const std::int32_t pages = session.State().nJobPages;
 
     auto* labPage = new QLabel(QStringLiteral("&Seite:"), this);
     spnPage = new QSpinBox(this);
@@ -93,7 +95,7 @@ PageTextDialog::PageTextDialog(Commands& commands, QWidget* parent)
 
 void PageTextDialog::ShowPage(int page)
 {
-    const std::optional<PageView> view = m_commands.PageText(page);
+    const std::optional<PageView> view = ReadPageText(m_session, page);
     if (!view) {
         txtPage->clear();
         labOutcome->setText(QStringLiteral("Die Seite kann nicht gelesen werden."));
@@ -115,13 +117,13 @@ void PageTextDialog::ShowPage(int page)
         format.setBackground(colour);
         cursor.mergeCharFormat(format);
     };
-    if (view->markerPos > 0) {
-        mark(view->markerPos - 1, view->markerLen, QColor(255, 230, 120));
+    if (const auto& marker = view->marker) {
+        mark(marker->pos - 1, marker->len, QColor(255, 230, 120));
         if (!view->id.empty())
-            mark(view->markerPos - 1 + view->markerLen, static_cast<std::int64_t>(view->id.size()),
+            mark(marker->pos - 1 + marker->len, static_cast<std::int64_t>(view->id.size()),
                  QColor(160, 230, 160));
         QTextCursor at(txtPage->document());
-        at.setPosition(shownAt(view->markerPos - 1));
+        at.setPosition(shownAt(marker->pos - 1));
         txtPage->setTextCursor(at);
         txtPage->ensureCursorVisible();
     }

@@ -11,17 +11,17 @@ class QTextEdit;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 
 class PageTextDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit PageTextDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit PageTextDialog(Session& session, QWidget* parent = nullptr);
 
 private:
     void ShowPage(int page);
 
-    Commands& m_commands;
+    Session& m_session;
     QSpinBox* spnPage = nullptr;
     QTextEdit* txtPage = nullptr;
     QLabel* labOutcome = nullptr;

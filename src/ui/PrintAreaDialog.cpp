@@ -2,7 +2,9 @@
 
 #include "NumEdit.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "MessageBox.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
 #include "settings/SettingsCatalogue.h"
 
 #include <QGridLayout>
@@ -14,11 +16,11 @@
 
 namespace kuvrion {
 
-PrintAreaDialog::PrintAreaDialog(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+PrintAreaDialog::PrintAreaDialog(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("PrintAreaDialog"));
     setWindowTitle(QStringLiteral("PCL-Einstellungen"));
-    const Settings& cfg = commands.State().cfg;
+    const Settings& cfg = session.State().cfg;
     const float values[6] = {cfg.pclleftmm, cfg.pcltopmm,  cfg.stdleftmm,
                              cfg.stdtopmm,  cfg.omeleftmm, cfg.ometopmm};
 
@@ -112,7 +114,7 @@ PrintAreaDialog::PrintAreaDialog(Commands& commands, QWidget* parent) : QDialog(
 
 Settings PrintAreaDialog::Choice() const
 {
-    Settings s = m_commands.State().cfg;
+    Settings s = m_session.State().cfg;
     s.pclleftmm = MillimetreValue(txtMM[0]);
     s.pcltopmm = MillimetreValue(txtMM[1]);
     s.stdleftmm = MillimetreValue(txtMM[2]);
@@ -136,8 +138,8 @@ void PrintAreaDialog::Confirm()
     area.stdTop = MillimetreValue(txtMM[3]);
     area.omeLeft = MillimetreValue(txtMM[4]);
     area.omeTop = MillimetreValue(txtMM[5]);
-    m_commands.ApplyPrintArea(area);
-    accept();
+    if (MessageBox::Confirmed(this, ApplyPrintArea(m_session, area)))
+        accept();
 }
 
 } // namespace kuvrion

@@ -13,13 +13,13 @@ class QPushButton;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 class NumEdit;
 
 class PrintAreaDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit PrintAreaDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit PrintAreaDialog(Session& session, QWidget* parent = nullptr);
 
 private:
     // The settings as the fields stand.
@@ -28,7 +28,7 @@ private:
     void UpdateOkButton();
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     QLabel* labReason = nullptr;
     QPushButton* btnOK = nullptr;
     PreviewPanel m_preview{};

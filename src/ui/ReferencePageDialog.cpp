@@ -2,7 +2,9 @@
 
 #include "FileDialog.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "MessageBox.h"
+#include "app/Session.h"
+#include "app/ReferencePageCommand.h"
 #include "base/FileChecks.h"
 
 #include <QGridLayout>
@@ -15,7 +17,7 @@
 
 namespace kuvrion {
 
-ReferencePageDialog::ReferencePageDialog(Commands& commands, QWidget* parent) : QDialog(parent), m_commands(commands)
+ReferencePageDialog::ReferencePageDialog(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("ReferencePageDialog"));
     setWindowTitle(QStringLiteral("Referenzseite drucken"));
@@ -53,7 +55,7 @@ ReferencePageDialog::ReferencePageDialog(Commands& commands, QWidget* parent) : 
     connect(btnRefFile, &QToolButton::clicked, this, &ReferencePageDialog::ChooseFile);
     connect(btnOK, &QPushButton::clicked, this, &ReferencePageDialog::Confirm);
 
-    const RefPageOptions stored = commands.RefPageDefaults();
+    const RefPageOptions stored = RefPageDefaults(session);
     txtRefFile->setText(FromPath(stored.path));
     PathChanged();
     chkRef[0]->setChecked(stored.grid);
@@ -92,7 +94,7 @@ void ReferencePageDialog::UpdateOkButton()
     options.path = ToPath(txtRefFile->text());
     options.grid = chkRef[0]->isChecked();
     options.marks = chkRef[1]->isChecked();
-    ShowReason(labReason, btnOK, QString::fromStdString(m_commands.RefPageReason(options)));
+    ShowReason(labReason, btnOK, QString::fromStdString(RefPageReason(options)));
 }
 
 void ReferencePageDialog::Confirm()
@@ -105,8 +107,8 @@ void ReferencePageDialog::Confirm()
     options.marks = chkRef[1]->isChecked();
     // The command stores the choices, writes the job and tells how it went; the dialog closes
     // either way.
-    m_commands.RememberRefPageOptions(options);
-    m_commands.WriteReferencePage(options);
+    RememberRefPageOptions(m_session, options);
+    MessageBox::Tell(this, RunReferencePage(m_session, options));
     accept();
 }
 

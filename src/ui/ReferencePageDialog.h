@@ -12,12 +12,12 @@ class QToolButton;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 
 class ReferencePageDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ReferencePageDialog(Commands& commands, QWidget* parent = nullptr);
+    explicit ReferencePageDialog(Session& session, QWidget* parent = nullptr);
 
 private:
     void PathChanged();
@@ -25,7 +25,7 @@ private:
     void UpdateOkButton();
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     QLineEdit* txtRefFile = nullptr;
     QToolButton* chkRef[2] = {};
     QPushButton* btnOK = nullptr;

@@ -3,7 +3,8 @@
 #include "FileDialog.h"
 #include "MessageBox.h"
 #include "UiHelpers.h"
-#include "app/Commands.h"
+#include "app/ReprintCommand.h"
+#include "app/Session.h"
 #include "base/ByteText.h"
 #include "base/Platform.h"
 
@@ -21,8 +22,8 @@
 
 namespace kuvrion {
 
-ReprintDialog::ReprintDialog(Commands& commands, CommandRunner runner, QWidget* parent)
-    : QDialog(parent), m_commands(commands), m_runner(std::move(runner))
+ReprintDialog::ReprintDialog(Session& session, CommandRunner runner, QWidget* parent)
+    : QDialog(parent), m_session(session), m_runner(std::move(runner))
 {
     setObjectName(QStringLiteral("ReprintDialog"));
     setWindowTitle(QStringLiteral("Nachdruck"));
@@ -32,7 +33,7 @@ ReprintDialog::ReprintDialog(Commands& commands, CommandRunner runner, QWidget* 
     lstEnvelopes->setObjectName(QStringLiteral("lstEnvelopes"));
     lstEnvelopes->setSelectionMode(QAbstractItemView::ExtendedSelection);
     labEnvelopes->setBuddy(lstEnvelopes);
-    for (const Envelope& e : commands.Envelopes()) {
+    for (const Envelope& e : FullExportEnvelopes(session)) {
         auto* item = new QListWidgetItem(QStringLiteral("%1\t%2\t%3")
                                              .arg(e.number)
                                              .arg(QString::fromStdString(Cp1252ToUtf8(e.id)))
@@ -47,7 +48,7 @@ ReprintDialog::ReprintDialog(Commands& commands, CommandRunner runner, QWidget* 
     txtDstFile->setObjectName(QStringLiteral("txtDstFile"));
     labDst->setBuddy(txtDstFile);
     txtDstFile->setMinimumWidth(txtDstFile->fontMetrics().averageCharWidth() * 66); // a whole path
-    const std::filesystem::path dst = PathFromUtf8(commands.State().cfg.sDstFile);
+    const std::filesystem::path dst = PathFromUtf8(session.State().cfg.sDstFile);
     if (!dst.empty()) {
         std::filesystem::path again = dst;
         again.replace_filename(dst.stem().u8string() + u8"-nachdruck" + dst.extension().u8string());
@@ -112,24 +113,19 @@ void ReprintDialog::Confirm()
                          MessageKind::Warning);
         return;
     }
-    const std::string mainDst = m_commands.State().cfg.sDstFile;
-    m_commands.ChooseDestination(ToPath(txtDstFile->text()));
-    bool ok = false;
-    if (m_commands.State().bDstOK) {
-        m_commands.SetExportExtras(std::nullopt, std::move(keep));
-        m_commands.SetSequenceOptions(std::nullopt, chkRenumber->isChecked());
-        m_running = true;
-        const Outcome exported = m_runner.run([this] { return m_commands.Export(); });
-        m_running = false;
-        m_commands.SetSequenceOptions(std::nullopt, false);
-        ok = exported.Ok() || exported.failure->what == FailureKind::CheckFailed;
-    } else {
+    ReprintRequest request;
+    request.destination = ToPath(txtDstFile->text());
+    request.envelopes = std::move(keep);
+    request.renumber = chkRenumber->isChecked();
+    if (m_session.DestinationFault(request.destination)) {
         MessageBox::Show(this, QStringLiteral("Die Zieldatei ist nicht gültig."),
                          MessageKind::Warning);
+        return;
     }
-    m_commands.SetExportExtras(std::nullopt, {});
-    m_commands.ChooseDestination(mainDst);
-    if (ok)
+    m_running = true;
+    const Outcome exported = m_runner.run([this, &request] { return RunReprint(m_session, request); });
+    m_running = false;
+    if (exported.Ok() || exported.failure->what == FailureKind::CheckFailed)
         accept();
 }
 

@@ -15,12 +15,12 @@ class QListWidget;
 
 namespace kuvrion {
 
-class Commands;
+class Session;
 
 class ReprintDialog : public QDialog {
     Q_OBJECT
 public:
-    ReprintDialog(Commands& commands, CommandRunner runner, QWidget* parent = nullptr);
+    ReprintDialog(Session& session, CommandRunner runner, QWidget* parent = nullptr);
 
     // While the export runs, "Abbrechen" and Escape stop it instead of closing the dialog.
     void reject() override;
@@ -29,7 +29,7 @@ private:
     void ChooseDestination();
     void Confirm();
 
-    Commands& m_commands;
+    Session& m_session;
     CommandRunner m_runner;
     bool m_running = false;
     QListWidget* lstEnvelopes = nullptr;

@@ -122,7 +122,7 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
     program.server = Listen(ServerName(lockPath), program.window.get());
     // Shown first, so that a message about the file stands over the window.
     if (!arguments.isEmpty())
-        program.window->commands().UseCommandLineFile(ToPath(arguments.constFirst()));
+        program.window->UseCommandLineFile(ToPath(arguments.constFirst()));
     return program;
 }
 

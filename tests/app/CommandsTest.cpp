@@ -1,15 +1,21 @@
 // The command layer over a fresh program folder, and every command that writes a file under the
 // faults a mail room meets: a full device, a missing or read-only folder, a write-protected or
 // blocked target, a source job changed behind the program's back, a settings file or log that
-// cannot be written. Each fails with its own failure, shows exactly the outcome's message and
-// leaves the source job, the settings file and an old target as they were.
+// cannot be written. Each fails with its own failure and message and leaves the source job, the settings file and an old target as they were.
 //
 // The tests run as root in CI, who may write any file: write protection is the owner write bit, a
 // full device is a file-size limit (or a full tmpfs), a read-only folder a read-only bind mount
 // in a private mount namespace of a child process (skipped where that is not allowed). On Windows
 // each fault runs in the test's own process, a full device is the platform layer's write limit,
 // and the faults that need mounts or pipes are left out.
-#include "app/Commands.h"
+#include "app/ExportCommand.h"
+#include "app/ImportCommand.h"
+#include "app/ImportSummary.h"
+#include "app/ReferencePageCommand.h"
+#include "app/Session.h"
+#include "app/SettingsCommands.h"
+#include "app/SkeletonCommand.h"
+#include "app/VerifyCommand.h"
 
 #include "app/SequenceState.h"
 #include "base/Platform.h"
@@ -123,7 +129,7 @@ protected:
     {
         dir.Write("kuvrion.ini", kIni);
         state.paths = LocateProgramPaths(dir.Path());
-        commands.Load();
+        session.Load();
     }
     void TearDown() override
     {
@@ -137,13 +143,13 @@ protected:
     {
         jobBytes = bytes;
         job = dir.Write("job.pcl", bytes);
-        commands.ChooseSource(job.string());
-        return commands.Import();
+        session.ChooseSource(job.string());
+        return RunImport(session);
     }
 
     // Makes `fault` at `at` and runs `command` under it. What it reports must be the fault's
-    // expected outcome with no more: no harm to `watched`, no temporary file beside it, no message
-    // but the outcome's, nothing that `after` finds.
+    // expected outcome with no more: no harm to `watched`, no temporary file beside it, nothing
+    // that `after` finds.
     void ExpectFault(const Fault& fault, const fs::path& at, const fs::path& watched,
                      const std::function<Outcome()>& command,
                      const std::function<std::string()>& after = {})
@@ -166,7 +172,6 @@ protected:
                 [](const fs::directory_entry& e) { return e.path().extension() == ".tmp"; });
             return Describe(outcome) + (Contents(watched) == before ? "" : " changed it") +
                    (temporary ? " left a temporary file" : "") +
-                   (reporter.Shown() == outcome.message ? "" : " showed another message") +
                    (after ? after() : "");
         };
 #ifdef _WIN32
@@ -198,7 +203,7 @@ protected:
     TempDir dir;
     AppState state;
     RecordingReporter reporter;
-    Commands commands{state, reporter};
+    Session session{state, reporter};
     std::string jobBytes;
     fs::path job = dir.Write("job.pcl", "");
     int skipped = 0;
@@ -206,44 +211,42 @@ protected:
 
 TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
 {
-    EXPECT_FALSE(commands.CanImport());
-    ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
+    EXPECT_FALSE(session.CanImport());
+    const Outcome imported = Import(LetterJob({"A", "B", "A"}));
+    ASSERT_EQ(Describe(imported), "ok");
     EXPECT_EQ(state.nJobPages, 6);
     EXPECT_EQ(state.nImpAssigned, 6);
     EXPECT_EQ(state.Persons.Count(), 2);
     EXPECT_EQ(state.nExportCount, 2);
     // The second pages carry no key but follow a key page: no fault, so no status dialog.
-    EXPECT_EQ(reporter.importStatusShown, 0);
+    EXPECT_FALSE(ImportHasKeyFaults(state));
     EXPECT_EQ(reporter.busyChanges, "+-");
-    EXPECT_TRUE(reporter.messages.empty());
-    EXPECT_FALSE(commands.CanExport());
-    commands.ChooseDestination((dir / "out.pcl").string());
-    commands.RememberDestination(2);
-    EXPECT_TRUE(commands.CanExport());
-    EXPECT_EQ(commands.DestinationFilterIndex(), 2);
+    EXPECT_TRUE(imported.message.empty());
+    EXPECT_FALSE(session.CanExport());
+    session.ChooseDestination((dir / "out.pcl").string());
+    EXPECT_TRUE(session.CanExport());
 
     // A job without pages is refused with its message and leaves no counters of the earlier
     // import behind.
     reporter.Clear();
-    ASSERT_EQ(Describe(Import("\x1b"
-                              "E\r\n")), // no page end and no page text
-              Describe(NoPages));
-    EXPECT_EQ(reporter.messages.size(), 1u);
+    const Outcome empty = Import("\x1b"
+                                 "E\r\n"); // no page end and no page text
+    ASSERT_EQ(Describe(empty), Describe(NoPages));
+    EXPECT_FALSE(empty.message.empty());
     EXPECT_EQ(state.keyFaultCounts, (KeyFaultCounts{0, 0, 0, 0}));
-    EXPECT_EQ(reporter.importStatusShown, 0);
-    EXPECT_FALSE(commands.CanShowImportStatus() || commands.CanExport());
+    EXPECT_FALSE(state.nJobPages != 0 || session.CanExport());
 }
 
 TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
 {
-    EXPECT_EQ(Describe(commands.Import()), Describe(SourceMissing, ENOENT));
+    EXPECT_EQ(Describe(RunImport(session)), Describe(SourceMissing, ENOENT));
     // A job that vanished after it was chosen cannot be read: that is no import at all.
     ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");
     fs::remove(job);
-    reporter.Clear();
-    EXPECT_EQ(Describe(commands.Import()), Describe(SourceUnreadable, ENOENT));
+    const Outcome unread = RunImport(session);
+    EXPECT_EQ(Describe(unread), Describe(SourceUnreadable, ENOENT));
     EXPECT_FALSE(state.bImportComplete);
-    EXPECT_EQ(reporter.messages.size(), 1u);
+    EXPECT_FALSE(unread.message.empty());
 
     // A destination in a missing folder, or the source under another spelling.
     ASSERT_EQ(Describe(Import(jobBytes)), "ok");
@@ -256,15 +259,15 @@ TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
     destinations.emplace_back(dir / "link" / "job.pcl", Describe(DestinationIsSource));
 #endif
     for (const auto& [destination, why] : destinations) {
-        commands.ChooseDestination(destination.string());
-        EXPECT_FALSE(commands.CanExport()) << destination;
-        EXPECT_EQ(Describe(commands.Export()), why) << destination;
+        session.ChooseDestination(destination.string());
+        EXPECT_FALSE(session.CanExport()) << destination;
+        EXPECT_EQ(Describe(RunExport(session)), why) << destination;
     }
     EXPECT_EQ(ReadFile(job), jobBytes);
     // Choosing the destination's name as the new source turns the destination red as well.
-    commands.ChooseDestination((dir / "other.pcl").string());
+    session.ChooseDestination((dir / "other.pcl").string());
     EXPECT_TRUE(state.bDstOK);
-    commands.ChooseSource((dir / "other.pcl").string());
+    session.ChooseSource((dir / "other.pcl").string());
     EXPECT_FALSE(state.bDstOK);
 }
 
@@ -272,27 +275,25 @@ TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
 {
     ASSERT_EQ(Describe(Import(LetterJob({"A", "B", "A"}))), "ok");
     const fs::path out = dir.Write("out.pcl", "old export");
-    commands.ChooseDestination(out.string());
-    reporter.Clear();
-    const Outcome done = commands.Export();
+    session.ChooseDestination(out.string());
+    const ExportOutcome done = RunExport(session);
     ASSERT_EQ(Describe(done), "ok");
-    EXPECT_EQ(reporter.Shown(), done.message); // the desktop shows what the tool prints
     const std::string bytes = ReadFile(out);
     EXPECT_TRUE(bytes.starts_with(kHead) && bytes.ends_with(kFoot));
     EXPECT_EQ(bytes.find("Nr.A;"), std::string::npos);
     EXPECT_NE(bytes.find("Brief"), std::string::npos);
-    EXPECT_EQ(commands.LastExportStats().sheets, 6);
-    EXPECT_EQ(commands.LastExportStats().envelopes, 2);
+    EXPECT_EQ(done.stats.sheets, 6);
+    EXPECT_EQ(done.stats.envelopes, 2);
 
     // Over an old file the same bytes as a fresh export, and no temporary file beside it.
-    commands.ChooseDestination((dir / "fresh.pcl").string());
-    ASSERT_EQ(Describe(commands.Export()), "ok");
+    session.ChooseDestination((dir / "fresh.pcl").string());
+    ASSERT_EQ(Describe(RunExport(session)), "ok");
     EXPECT_EQ(ReadFile(dir / "fresh.pcl"), bytes);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 5);
 
     // New key settings after the import: the pages are searched again, not masked by the old keys.
-    commands.ApplyKeySettings("Brief", " ", 1, 0, true);
-    ASSERT_EQ(Describe(commands.Export()), "ok");
+    ASSERT_EQ(Describe(ApplyKeySettings(session, {"Brief", " ", 1, 0, true})), "ok");
+    ASSERT_EQ(Describe(RunExport(session)), "ok");
     EXPECT_NE(ReadFile(dir / "fresh.pcl").find("Nr.A;"), std::string::npos);
     EXPECT_EQ(ReadFile(dir / "fresh.pcl").find("Brief"), std::string::npos);
 }
@@ -301,8 +302,7 @@ TEST_F(CommandsTest, HandEditedKeySettingsStopTheImportUntilTheDialogStoresNewOn
 {
     dir.Write("kuvrion.ini", "[common]\r\ndummyasc=10\r\n[keys]\r\nadrkeybeg=^Nr.^\r\n"
                              "adrkeymode=1\r\nadridlen=abc\r\n");
-    reporter.Clear();
-    commands.Load();
+    session.Load();
     // The corrected value is told once, the refused one by the import.
     ASSERT_EQ(reporter.notices.size(), 1u);
     EXPECT_NE(reporter.notices[0].find("dummyasc=10 gilt als 32"), std::string::npos);
@@ -310,27 +310,29 @@ TEST_F(CommandsTest, HandEditedKeySettingsStopTheImportUntilTheDialogStoresNewOn
     const Outcome refused = Import(LetterJob({"A", "B"}));
     EXPECT_EQ(Describe(refused), Describe(SettingInvalid));
     EXPECT_EQ(state.nJobPages, 0); // refused before the scan
-    EXPECT_FALSE(commands.CanImport());
-    EXPECT_EQ(commands.ImportReason(), refused.message);
+    EXPECT_FALSE(session.CanImport());
+    EXPECT_EQ(MessageFor(Action::ImportReason, session.ImportBlocker()).text, refused.message);
     EXPECT_NE(refused.message.find("adridlen=abc in kuvrion.ini"), std::string::npos);
     // The key dialog's values replace it.
-    commands.ApplyKeySettings("Nr.", ";", 0, 0, true);
-    EXPECT_EQ(Describe(commands.Import()), "ok");
+    ASSERT_EQ(Describe(ApplyKeySettings(session, {"Nr.", ";", 0, 0, true})), "ok");
+    EXPECT_EQ(Describe(RunImport(session)), "ok");
     EXPECT_EQ(state.Persons.Count(), 2);
 }
 
 TEST_F(CommandsTest, ImportsThatGiveNothingToExportSayWhy)
 {
     // The marker spelt otherwise in the job: the message shows how.
-    commands.ApplyKeySettings("NR:", ";", 0, 0, true);
-    ASSERT_EQ(Describe(Import(LetterJob({"A", "B"}))), "ok");
-    EXPECT_NE(reporter.Shown().find("kommt auf keiner Seite vor"), std::string::npos);
-    EXPECT_NE(reporter.Shown().find("„Nr.“"), std::string::npos) << reporter.Shown();
+    ASSERT_EQ(Describe(ApplyKeySettings(session, {"NR:", ";", 0, 0, true})), "ok");
+    const Outcome none = Import(LetterJob({"A", "B"}));
+    ASSERT_EQ(Describe(none), "ok");
+    EXPECT_NE(none.message.find("kommt auf keiner Seite vor"), std::string::npos);
+    EXPECT_NE(none.message.find("„Nr.“"), std::string::npos) << none.message;
     // A refused job: the export's reason names the refusal, not only "import first".
     const Outcome refused = Import("\x1b"
                                    "E\r\n");
     EXPECT_EQ(Describe(refused), Describe(NoPages));
-    EXPECT_NE(commands.ExportReason().find(refused.message), std::string::npos);
+    EXPECT_NE(MessageFor(Action::ExportReason, session.ExportBlocker()).text.find(refused.message),
+              std::string::npos);
 }
 
 TEST_F(CommandsTest, ExportThatFailsItsCheckLeavesTheOldDestination)
@@ -344,8 +346,8 @@ TEST_F(CommandsTest, ExportThatFailsItsCheckLeavesTheOldDestination)
     }
     ASSERT_EQ(Describe(Import(bytes + kFoot)), "ok");
     const fs::path out = dir.Write("out.pcl", "good export");
-    commands.ChooseDestination(out.string());
-    const Outcome failed = commands.Export();
+    session.ChooseDestination(out.string());
+    const Outcome failed = RunExport(session);
     EXPECT_EQ(Describe(failed), Describe(CheckFailed));
     EXPECT_EQ(ReadFile(out), "good export");
     const fs::path kept = dir / "out.fehlerhaft.pcl";
@@ -371,7 +373,7 @@ TEST_F(CommandsTest, StoppedInAnyPhaseNothingIsReplacedOrLeftBehind)
     }
     ASSERT_EQ(Describe(Import(LetterJob(ids))), "ok");
     const fs::path out = dir.Write("out.pcl", "good export");
-    commands.ChooseDestination(out.string());
+    session.ChooseDestination(out.string());
     const auto leftovers = [this] {
         return std::count_if(fs::directory_iterator(dir.Path()), {}, [](const auto& e) {
             return e.path().extension() == ".tmp" ||
@@ -382,26 +384,28 @@ TEST_F(CommandsTest, StoppedInAnyPhaseNothingIsReplacedOrLeftBehind)
     for (const std::int32_t phase : {3, 4}) {
         reporter.cancelInStatus = phase;
         reporter.cancelled = false;
-        EXPECT_EQ(Describe(commands.Export()), Describe(Cancelled)) << phase;
+        EXPECT_EQ(Describe(RunExport(session)), Describe(Cancelled)) << phase;
         EXPECT_EQ(ReadFile(out), "good export") << phase;
         EXPECT_EQ(leftovers(), 0) << phase;
     }
     for (const std::int32_t phase : {1, 2}) {
         reporter.cancelInStatus = phase;
         reporter.cancelled = false;
-        EXPECT_EQ(Describe(commands.Import()), Describe(Cancelled)) << phase;
-        EXPECT_FALSE(commands.CanExport()) << phase;
-        EXPECT_EQ(commands.ExportReason(), "Bitte zuerst importieren") << phase;
+        EXPECT_EQ(Describe(RunImport(session)), Describe(Cancelled)) << phase;
+        EXPECT_FALSE(session.CanExport()) << phase;
+        EXPECT_EQ(MessageFor(Action::ExportReason, session.ExportBlocker()).text,
+                  "Bitte zuerst importieren")
+            << phase;
     }
     reporter.cancelInStatus = -1;
     reporter.cancelled = false;
-    EXPECT_EQ(Describe(commands.Import()), "ok");
-    EXPECT_EQ(Describe(commands.Export()), "ok");
+    EXPECT_EQ(Describe(RunImport(session)), "ok");
+    EXPECT_EQ(Describe(RunExport(session)), "ok");
     EXPECT_NE(ReadFile(out), "good export");
     // "Export prüfen..." stops in its scan as well.
     reporter.cancelInStatus = 4;
     reporter.cancelled = false;
-    EXPECT_EQ(Describe(commands.Verify(out.string(), std::nullopt)), Describe(Cancelled));
+    EXPECT_EQ(Describe(RunVerify(session, {.marked = out.string()})), Describe(Cancelled));
 }
 
 // With seq_continue the sequence runs on from export to export (16 values, 4 sheets each). Only
@@ -411,10 +415,10 @@ TEST_F(CommandsTest, SequenceRunsOnOnlyPastExportsThatReplacedTheDestination)
 {
     dir.Write("kuvrion.ini",
               std::string(kIni) + "[ome]\r\nuse_seqchk=1\r\nseqchk_count=4\r\nseq_continue=1\r\n");
-    commands.Load();
+    session.Load();
     ASSERT_EQ(Describe(Import(LetterJob({"A", "B"}))), "ok");
     const fs::path out = dir / "out.pcl";
-    commands.ChooseDestination(out.string());
+    session.ChooseDestination(out.string());
     enum Step { Ok, Refused, Blocked, Cancelled_, CrashBeforeRename, CrashAfterRename };
     const struct {
         Step step;
@@ -425,31 +429,34 @@ TEST_F(CommandsTest, SequenceRunsOnOnlyPastExportsThatReplacedTheDestination)
                  {CrashAfterRename, true}, {Ok, true}};
     for (const auto& [step, moves] : steps) {
         SCOPED_TRACE(step);
-        const std::uint32_t before = commands.NextSequenceValue();
-        commands.SetSequenceOptions(
-            step == Refused ? std::optional<std::int64_t>(16) : std::nullopt, false);
+        const std::uint32_t before = NextSequenceValue(session);
+        ExportRequest request;
+        if (step == Refused) {
+            request.seqStart = 16;
+        }
         reporter.cancelInStatus = step == Cancelled_ ? 4 : -1;
         reporter.cancelled = false;
         if (step == Blocked) {
             fs::create_directories(dir / "blocked.pcl");
-            commands.ChooseDestination((dir / "blocked.pcl").string());
+            session.ChooseDestination((dir / "blocked.pcl").string());
         }
         if (step == Ok) {
-            ASSERT_EQ(Describe(commands.Export()), "ok");
-            EXPECT_EQ(commands.LastExportStats().seqFirst, before);
+            const ExportOutcome done = RunExport(session, request);
+            ASSERT_EQ(Describe(done), "ok");
+            EXPECT_EQ(done.stats.seqFirst, before);
         } else if (step == CrashBeforeRename || step == CrashAfterRename) {
 #ifdef _WIN32
             continue;
 #else
-            const auto at = step == CrashAfterRename ? Commands::ExportStep::AfterRename
-                                                     : Commands::ExportStep::BeforeRename;
+            const auto at =
+                step == CrashAfterRename ? ExportStep::AfterRename : ExportStep::BeforeRename;
             const pid_t pid = ::fork();
             if (pid == 0) {
-                commands.SetExportStepHookForTests([at](Commands::ExportStep reached) {
+                request.stepHook = [at](ExportStep reached) {
                     if (reached == at)
                         ::_exit(3); // as a crash: nothing after it runs
-                });
-                commands.Export();
+                };
+                static_cast<void>(RunExport(session, request));
                 ::_exit(0);
             }
             int status = 0;
@@ -457,41 +464,44 @@ TEST_F(CommandsTest, SequenceRunsOnOnlyPastExportsThatReplacedTheDestination)
             ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3);
 #endif
         } else {
-            EXPECT_NE(Describe(commands.Export()), "ok");
+            EXPECT_NE(Describe(RunExport(session, request)), "ok");
         }
-        commands.ChooseDestination(out.string());
-        EXPECT_EQ(commands.NextSequenceValue(), moves ? (before + 4) % 16 : before);
+        session.ChooseDestination(out.string());
+        EXPECT_EQ(NextSequenceValue(session), moves ? (before + 4) % 16 : before);
     }
     // Without seq_continue every export starts at 0 and the counter stays.
     const std::uint32_t stored = SequenceState(state.paths.StateFile()).Next(4);
-    commands.ApplyOmeCode({"10", "11", "101", 1, 4, false, false, true, false, false, false});
-    ASSERT_EQ(Describe(commands.Export()), "ok");
-    EXPECT_EQ(commands.LastExportStats().seqFirst, 0u);
+    ASSERT_EQ(Describe(ApplyOmeCode(
+                  session, {"10", "11", "101", 1, 4, false, false, true, false, false, false})),
+              "ok");
+    const ExportOutcome restarted = RunExport(session);
+    ASSERT_EQ(Describe(restarted), "ok");
+    EXPECT_EQ(restarted.stats.seqFirst, 0u);
     EXPECT_EQ(SequenceState(state.paths.StateFile()).Next(4), stored);
 }
 
 TEST_F(CommandsTest, SkeletonAndReferencePageRememberTheirChoices)
 {
     ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");
-    commands.RememberSkeletonPath((dir / "s.txt").string());
-    EXPECT_EQ(Describe(commands.SaveEscSkeleton((dir / "s.txt").string())), "ok");
-    EXPECT_EQ(commands.SkeletonPath(), (dir / "s.txt").string());
+    RememberSkeletonPath(session, (dir / "s.txt").string());
+    EXPECT_EQ(Describe(RunSkeleton(session, (dir / "s.txt").string())), "ok");
+    EXPECT_EQ(SkeletonPath(session), (dir / "s.txt").string());
     RefPageOptions options{(dir / "ref.pcl").string(), true, false};
-    commands.RememberRefPageOptions(options);
-    EXPECT_EQ(Describe(commands.WriteReferencePage(options)), "ok");
+    RememberRefPageOptions(session, options);
+    EXPECT_EQ(Describe(RunReferencePage(session, options)), "ok");
     // The options stay when the file cannot be written.
     fs::permissions(dir / "ref.pcl", fs::perms::owner_read);
     options.marks = true;
-    commands.RememberRefPageOptions(options);
-    EXPECT_EQ(Describe(commands.WriteReferencePage(options)), Describe(TargetBlocked));
-    EXPECT_TRUE(commands.RefPageDefaults().marks);
+    RememberRefPageOptions(session, options);
+    EXPECT_EQ(Describe(RunReferencePage(session, options)), Describe(TargetBlocked));
+    EXPECT_TRUE(RefPageDefaults(session).marks);
 }
 
 // Beside the program, then in its "doc" folder, then under the installation prefix.
-TEST_F(CommandsTest, ManualIsLookedUpInDocFirstThenUnderThePrefix)
+TEST(ProgramPathsTest, ManualIsLookedUpInDocFirstThenUnderThePrefix)
 {
-    EXPECT_FALSE(commands.ManualToOpen());
-    EXPECT_EQ(reporter.messages.size(), 1u);
+    TempDir dir;
+    EXPECT_FALSE(LocateProgramPaths(dir.Path()).Manual());
     fs::create_directories(dir / "bin");
     const std::pair<fs::path, const char*> places[] = {
         {dir.Path(), "Kuvrion.pdf"},
@@ -501,8 +511,7 @@ TEST_F(CommandsTest, ManualIsLookedUpInDocFirstThenUnderThePrefix)
         const fs::path file = (dir / manual).make_preferred();
         fs::create_directories(file.parent_path());
         dir.Write(manual, "%PDF");
-        state.paths = LocateProgramPaths(program);
-        EXPECT_EQ(commands.ManualToOpen(), PathToUtf8(file)) << manual;
+        EXPECT_EQ(LocateProgramPaths(program).Manual(), file) << manual;
     }
 }
 
@@ -545,12 +554,12 @@ TEST_F(CommandsTest, FailedWritesLeaveTheTargetAsItWas)
         {"full tmpfs", nullptr, FullTmpfs, 0, Describe(TargetCommit, ENOSPC)}};
     const std::function<Outcome(const fs::path&)> writers[] = {
         [&](const fs::path& t) {
-            commands.ChooseDestination(PathToUtf8(t));
-            return commands.Export();
+            session.ChooseDestination(PathToUtf8(t));
+            return Outcome(RunExport(session));
         },
-        [&](const fs::path& t) { return commands.SaveEscSkeleton(PathToUtf8(t)); },
+        [&](const fs::path& t) { return RunSkeleton(session, PathToUtf8(t)); },
         [&](const fs::path& t) {
-            return commands.WriteReferencePage(RefPageOptions{PathToUtf8(t)});
+            return RunReferencePage(session, RefPageOptions{PathToUtf8(t)});
         }};
     for (const Fault& fault : faults) {
         for (std::size_t w = 0; w < std::size(writers); ++w) {
@@ -583,35 +592,32 @@ TEST_F(CommandsTest, SourceChangedSinceTheImportIsRefused)
     const Fault deleted{"source deleted", Old, nullptr, 0, Describe(SourceMissing, ENOENT)};
     const Fault changed{"source changed", Old, nullptr, 0, Describe(SourceChanged)};
     const fs::path old = dir / "old.pcl";
-    commands.ChooseDestination(PathToUtf8(old));
+    session.ChooseDestination(PathToUtf8(old));
     for (const auto& change : changes) {
         const Fault& expected = &change == &changes[0] ? deleted : changed;
         ASSERT_EQ(Describe(Import(jobBytes)), "ok");
         // File times have a coarse clock; make sure the change shows in them.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         change();
-        ExpectFault(expected, old, old, [&] { return commands.Export(); });
-        ExpectFault(expected, old, old,
-                    [&] { return commands.SaveEscSkeleton(PathToUtf8(old)); });
+        ExpectFault(expected, old, old, [&] { return Outcome(RunExport(session)); });
+        ExpectFault(expected, old, old, [&] { return RunSkeleton(session, PathToUtf8(old)); });
         dir.Write("job.pcl", jobBytes);
     }
 }
 
 TEST_F(CommandsTest, SettingsThatCannotBeWrittenWarnAndStayAsTheyWere)
 {
-    // Each confirm step of a settings dialog, and closing (which cannot warn any more).
+    // Each confirm step of a settings dialog.
     const OmeCodeValues code{"10", "11", "101", 2, 2, true, true, true, true, true, {}};
     const OmeLayoutValues layout{6, 90, 4, 6, 1};
     const PrintAreaValues area{1, 2, 3, 4, 5, 6};
-    const std::array<std::int32_t, 2> position{100, 200};
-    const std::function<void()> writes[] = {
-        [&] { commands.ApplyKeySettings("Kd:", ";", 5, 0, true); },
-        [&] { commands.ApplyOmeCode(code); },
-        [&] { commands.ApplyOmeLayout(layout); },
-        [&] { commands.ApplyPrintArea(area); },
-        [&] { commands.ApplyOrganize(3, false); },
-        [&] { commands.ApplyFillChar(66); },
-        [&] { commands.Close(position); }};
+    const std::function<Outcome()> writes[] = {
+        [&] { return ApplyKeySettings(session, {"Kd:", ";", 5, 0, true}); },
+        [&] { return ApplyOmeCode(session, code); },
+        [&] { return ApplyOmeLayout(session, layout); },
+        [&] { return ApplyPrintArea(session, area); },
+        [&] { return ApplyOrganize(session, {3, false, true}); },
+        [&] { return ApplyFillChar(session, 66); }};
     const fs::path settings = state.paths.settingsFile;
     const std::string warning =
         MessageFor(Action::Settings, Failure{SettingsWrite, 0, 0, PathToUtf8(settings)}).text;
@@ -625,14 +631,12 @@ TEST_F(CommandsTest, SettingsThatCannotBeWrittenWarnAndStayAsTheyWere)
             std::error_code ec; // Windows removes no write-protected file
             fs::permissions(settings, fs::perms::owner_read | fs::perms::owner_write, ec);
             fs::remove(settings);
-            // The writes return nothing: the outcome stands for the warning they must show, the
-            // path followed by the system's reason.
+            // The warning names the path followed by the system's reason.
             ExpectFault(fault, settings, settings, [&] {
-                writes[i]();
-                const std::string shown = reporter.Shown();
-                const bool named = shown.starts_with(warning + " (") && shown.ends_with(")");
-                return Outcome{Failure{SettingsWrite},
-                               i + 1 < std::size(writes) ? (named ? shown : warning) : ""};
+                const Outcome written = writes[i]();
+                const bool named = written.message.starts_with(warning + " (") &&
+                                   written.message.ends_with(")");
+                return named ? Outcome{Failure{written.failure->what}} : written;
             });
         }
     }
@@ -647,13 +651,13 @@ TEST_F(CommandsTest, LogThatCannotBeWrittenStopsTheImport)
         {"full device", nullptr, nullptr, 64, Describe(LogWrite, EFBIG)},
         {"read-only folder", nullptr, ReadOnlyFolder, 0, Describe(LogWrite, EROFS)}};
     const auto offered = [&] {
-        commands.ChooseDestination(PathToUtf8(dir / "out.pcl"));
-        return commands.CanExport() ? " but offered the export" : "";
+        session.ChooseDestination(PathToUtf8(dir / "out.pcl"));
+        return session.CanExport() ? " but offered the export" : "";
     };
     for (const Fault& fault : faults) {
         fs::remove_all(dir / "log.txt");
         ExpectFault(
-            fault, dir / "log.txt", job, [&] { return commands.Import(); }, offered);
+            fault, dir / "log.txt", job, [&] { return RunImport(session); }, offered);
     }
     EXPECT_EQ(ReadFile(state.paths.settingsFile), ini);
 }

@@ -96,7 +96,7 @@ TEST_F(CliTest, SkeletonAndReferencePage)
     r = Cli({"text", "job.pcl", "--page", "1"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(r.out,
-              "== Seite 1: " + PageOutcomeText(-1, "4711", 0) + "\nKd.: 4711; Frau Müller\n");
+              "== Seite 1: " + PageOutcomeText(std::nullopt, "4711", 0) + "\nKd.: 4711; Frau Müller\n");
 
     r = Cli({"refpage", "r.pcl", "--grid", "off"});
     ASSERT_EQ(r.status, kExitOk) << r.err;

@@ -3,6 +3,7 @@
 // "Abbre&chen" leave in the settings file.
 #include "Desktop.h"
 #include "FileDialog.h"
+#include "MessageBox.h"
 #include "SheetPreview.h"
 #include "AddresseeKeyDialog.h"
 #include "DataMatrixDialog.h"
@@ -65,7 +66,7 @@ private slots:
     void keyMarkersAndMillimetreFields()
     {
         {
-            AddresseeKeyDialog d(app->commands);
+            AddresseeKeyDialog d(app->session);
             // Ok stays off while a field is missing, and the reason stands beside the fields.
             const auto refused = [&d](KeyFault why) {
                 return !Enabled(d, "btnOK") &&
@@ -92,18 +93,18 @@ private slots:
 
         // An emptied start marker refuses; cancelled edits change nothing.
         Headless again(*folder);
-        AddresseeKeyDialog keys(again.commands);
+        AddresseeKeyDialog keys(again.session);
         const QByteArray before = folder->ReadFile(u"kuvrion.ini"_s);
         Field(keys, "txtBegKenn")->clear();
         QVERIFY(!Enabled(keys, "btnOK"));
         Click(keys, "btnAbbruch");
         QCOMPARE(folder->ReadFile(u"kuvrion.ini"_s), before);
-        QCOMPARE(again.commands.State().cfg.sAdrKeyBeg, std::string(" Kd-Nr."));
+        QCOMPARE(again.session.State().cfg.sAdrKeyBeg, std::string(" Kd-Nr."));
 
         folder->SetIni("ome", "ome_y", "100.25");
         app.emplace(*folder);
         {
-            OmeLayoutDialog d(app->commands);
+            OmeLayoutDialog d(app->session);
             QCOMPARE(Text(d, "txtCode_1"), u"100,25"_s); // longer than the field takes
             Retype(Field(d, "txtCode_0"), u"-0.5a"_s);
             Retype(Field(d, "txtCode_2"), u"5,50"_s, true);
@@ -119,7 +120,7 @@ private slots:
 
         // A distance of the print area takes no minus sign; an offset does.
         {
-            PrintAreaDialog d(app->commands);
+            PrintAreaDialog d(app->session);
             Retype(Field(d, "txtMM_0"), u"-2.25"_s);
             Retype(Field(d, "txtMM_2"), u"-1.5"_s);
             Retype(Field(d, "txtMM_5"), u"-0,5"_s);
@@ -130,7 +131,7 @@ private slots:
         // The paper presets fill the margins the manual quotes.
         for (const auto& [button, stored] :
              {std::pair{"btnPreset_0", u"6.01;12.7"_s}, std::pair{"btnPreset_1", u"6.35;12.7"_s}}) {
-            PrintAreaDialog d(app->commands);
+            PrintAreaDialog d(app->session);
             Click(d, button);
             Click(d, "btnOK");
             QCOMPARE(folder->Ini("pcl", "pclleftmm") + ";" + folder->Ini("pcl", "pcltopmm"),
@@ -143,7 +144,7 @@ private slots:
     // say why beside the fields. The OME code's counts and marks, and the code "&Ok" stores.
     void layoutPreviewRefusalsAndOmeCode()
     {
-        OmeLayoutDialog positions(app->commands);
+        OmeLayoutDialog positions(app->session);
         positions.show();
         QApplication::setActiveWindow(&positions);
         QVERIFY(QTest::qWaitForWindowActive(&positions));
@@ -172,9 +173,9 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(positions.size(), size); // the dialog keeps its size while typed into
 
-        OmeCodeDialog ome(app->commands);
-        OmeLayoutDialog layout(app->commands);
-        PrintAreaDialog area(app->commands);
+        OmeCodeDialog ome(app->session);
+        OmeLayoutDialog layout(app->session);
+        PrintAreaDialog area(app->session);
         // In table order: each row starts from what the rows before it typed into that dialog.
         const struct {
             QDialog* dialog;
@@ -204,7 +205,7 @@ private slots:
         QVERIFY(!Text(area, "labRules").contains(marginHint)); // the margin is entered now
 
         {
-            OmeCodeDialog d(app->commands);
+            OmeCodeDialog d(app->session);
             CheckStepper(d, "btnDec_0", "btnInc_0", "labIncDec_0", Catalogued("supply_count"));
             CheckStepper(d, "btnDec_1", "btnInc_1", "labIncDec_1", Catalogued("seqchk_count"));
             for (const char* mark :
@@ -229,7 +230,7 @@ private slots:
     void smallerDialogsAndTheCodeBesideTheBars()
     {
         {
-            ReferencePageDialog d(app->commands);
+            ReferencePageDialog d(app->session);
             auto* path = Field(d, "txtRefFile");
             QCOMPARE(path->text(), folder->Path(u"RefPage.pcl"_s));
             path->setText(folder->Path(u"fehlt/RefPage.pcl"_s));
@@ -242,11 +243,11 @@ private slots:
             QVERIFY(!Enabled(d, "btnOK") && !Text(d, "labReason").isEmpty()); // nothing to print
             Click(d, "chkRef_0");
             Click(d, "btnOK");
-            QCOMPARE(app->messages.size(), std::size_t(1));
+            QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
             QCOMPARE(folder->Ini("files", "refpg"), "^" + folder->Path(u"ref.pcl"_s) + "^,1,0");
         }
         {
-            OrganizeDialog d(app->commands);
+            OrganizeDialog d(app->session);
             CheckStepper(d, "btnDecLim", "btnIncLim", "labEnvLim", Catalogued("envlimit"));
             Click(d, "btnDecLim");
             Click(d, "chkEnvLim");
@@ -259,7 +260,7 @@ private slots:
                 {u""_s, {}}, {u"\t"_s, {}}, {u"ж"_s, {}}, {u" "_s, u"32"_s}, {u"€"_s, u"128"_s}};
             QString last = folder->Ini("common", "dummyasc");
             for (const auto& [typed, stored] : cases) {
-                FillCharDialog d(app->commands);
+                FillCharDialog d(app->session);
                 Field(d, "txtF")->setText(typed);
                 QCOMPARE(Enabled(d, "btnOK"), !stored.isEmpty());
                 QCOMPARE(Text(d, "labReason").isEmpty(), !stored.isEmpty()); // greyed with reason
@@ -270,7 +271,7 @@ private slots:
         }
         app->state->nJobPages = 5;
         app->state->keyFaultCounts = {0, 2, 0, 0};
-        ImportSummaryDialog status(app->commands);
+        ImportSummaryDialog status(app->session);
         QCOMPARE(Text(status, "labPgs_5") + Text(status, "labPgs_1"), u"52"_s);
         const QString withoutKey = Text(status, "labErr_3");
         QString icons;
@@ -281,7 +282,7 @@ private slots:
         // Every page assigned: pages without a key are the following pages of their letters.
         app->state->keyFaultCounts = {0, 0, 0, 3};
         app->state->nImpAssigned = 5;
-        ImportSummaryDialog all(app->commands);
+        ImportSummaryDialog all(app->session);
         QVERIFY(Text(all, "labErr_3") != withoutKey);
         QCOMPARE(Child<QLabel>(all, "imgErr_3")->property("imageKey").toString(), u"done"_s);
 
@@ -292,17 +293,16 @@ private slots:
         const auto calls = Desktop::TakeCalls();
         QVERIFY(!box.isVisible() && calls.size() == 1 && calls[0].target.startsWith(u"mailto:"_s));
 
-        app->messages.clear();
+        MessageBox::TakeShown();
         {
-            DataMatrixDialog near(app->commands);
+            DataMatrixDialog near(app->session);
             // A job number wider than its field is refused with the message; the dialog stays
             // open and nothing is stored.
             Retype(Field(near, "txtDmxTemplate"), u"{JOB:2}"_s);
             Retype(Field(near, "txtDmxJob"), u"123"_s);
             QVERIFY(Text(near, "labDmxExample").endsWith(u"nicht möglich"_s));
             Click(near, "btnOK");
-            QCOMPARE(app->messages.size(), std::size_t(1));
-            app->messages.clear();
+            QCOMPARE(MessageBox::TakeShown().size(), std::size_t(1));
             QCOMPARE(folder->Ini("dmx", "dmx_template"), u"<missing>"_s);
 
             // Fields come from the list; the example follows every change.
@@ -319,13 +319,12 @@ private slots:
             Retype(Field(near, "txtDmxQuiet"), u"0"_s);
             Retype(Field(near, "txtDmxJob"), u"98765"_s);
             Click(near, "btnOK");
-            QVERIFY(app->messages.size() == 1 &&
-                    app->messages[0].find("Freizone") != std::string::npos);
+            const auto refused = MessageBox::TakeShown();
+            QVERIFY(refused.size() == 1 && refused[0].text.contains(u"Freizone"_s));
             QCOMPARE(folder->Ini("dmx", "dmx_x"), u"<missing>"_s);
-            app->messages.clear();
             Retype(Field(near, "txtDmxX"), u"30"_s);
             Click(near, "btnOK");
-            QVERIFY(app->messages.empty());
+            QVERIFY(MessageBox::TakeShown().empty());
         }
         // Module size and quiet zone are bounded; the template is stored in Windows-1252.
         const QString stored = folder->Section("dmx");

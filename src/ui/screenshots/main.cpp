@@ -21,6 +21,8 @@
 #include "OrganizeDialog.h"
 #include "PrintAreaDialog.h"
 #include "PageTextDialog.h"
+#include "ProgramFiles.h"
+#include "app/SettingsCommands.h"
 #include "ReferencePageDialog.h"
 #include "ReprintDialog.h"
 
@@ -100,12 +102,12 @@ bool Grab(QWidget& widget, const QDir& out, const QString& name)
 template <class Dialog>
 bool GrabDialog(kuvrion::MainWindow& window, const QDir& out, const QString& name)
 {
-    if constexpr (std::is_constructible_v<Dialog, kuvrion::Commands&, kuvrion::CommandRunner,
+    if constexpr (std::is_constructible_v<Dialog, kuvrion::Session&, kuvrion::CommandRunner,
                                           QWidget*>) {
-        Dialog dialog(window.commands(), window.Runner(), &window);
+        Dialog dialog(window.session(), window.Runner(), &window);
         return Grab(dialog, out, name);
     } else {
-        Dialog dialog(window.commands(), &window);
+        Dialog dialog(window.session(), &window);
         return Grab(dialog, out, name);
     }
 }
@@ -145,11 +147,10 @@ int main(int argc, char* argv[])
     if (!program)
         return 1;
     kuvrion::MainWindow& window = *program->window;
-    kuvrion::Commands& commands = window.commands();
-    commands.ApplyKeySettings("Kd-Nr. ", "\r", 5, 1, true);
-    commands.ChooseDestination(folder.filePath(QStringLiteral("Rechnungen-OME.pcl")).toStdString());
-    if (!program->state->cfg.bUseLog)
-        commands.ToggleLog(); // for the log window
+    kuvrion::Session& session = window.session();
+    static_cast<void>(kuvrion::ApplyKeySettings(session, {"Kd-Nr. ", "\r", 5, 1, true}));
+    session.ChooseDestination(folder.filePath(QStringLiteral("Rechnungen-OME.pcl")).toStdString());
+    program->state->cfg.bUseLog = true; // for the log window
     window.findChild<QAction*>(QStringLiteral("actionImport"))->trigger();
     window.findChild<QLineEdit*>(QStringLiteral("txtExpAdr"))->setText(QStringLiteral("2"));
 
@@ -160,11 +161,11 @@ int main(int argc, char* argv[])
     ok = GrabDialog<kuvrion::OmeCodeDialog>(window, out, QStringLiteral("ome.png")) && ok;
     {
         // Two feeders with rules, as the manual's example sets them.
-        static_cast<void>(commands.ApplyFeedRules(
-            {kuvrion::Utf8ToCp1252("text:Rücksendeumschlag"), "sheets:>=3", "", ""}));
-        kuvrion::FeedRulesDialog feed(commands, 2, &window);
+        static_cast<void>(kuvrion::ApplyFeedRules(
+            session, {kuvrion::Utf8ToCp1252("text:Rücksendeumschlag"), "sheets:>=3", "", ""}));
+        kuvrion::FeedRulesDialog feed(session, 2, &window);
         ok = Grab(feed, out, QStringLiteral("feed.png")) && ok;
-        static_cast<void>(commands.ApplyFeedRules({}));
+        static_cast<void>(kuvrion::ApplyFeedRules(session, {}));
     }
     ok = GrabDialog<kuvrion::OmeLayoutDialog>(window, out, QStringLiteral("omepos.png")) && ok;
     ok = GrabDialog<kuvrion::PrintAreaDialog>(window, out, QStringLiteral("pcl.png")) && ok;
@@ -176,7 +177,9 @@ int main(int argc, char* argv[])
     ok = GrabDialog<kuvrion::ReferencePageDialog>(window, out, QStringLiteral("refpage.png")) && ok;
     ok = GrabDialog<kuvrion::AboutDialog>(window, out, QStringLiteral("info.png")) && ok;
     {
-        kuvrion::LogWindow log(commands, commands.LogText().value_or(std::string()), &window);
+        const auto& paths = program->state->paths;
+        kuvrion::LogWindow log(paths, kuvrion::LogText(&window, paths).value_or(std::string()),
+                               &window);
         ok = Grab(log, out, QStringLiteral("log.png")) && ok;
     }
     // A running export, as the status line shows it (the state is set directly: the real one

@@ -80,9 +80,9 @@ QByteArray SampleJob()
     return job + '\f' + esc + "E";
 }
 
-Headless::Headless(const ProgramFolder& folder) : state(folder.NewState()), commands(*state, *this)
+Headless::Headless(const ProgramFolder& folder) : state(folder.NewState()), session(*state, *this)
 {
-    commands.Load();
+    session.Load();
 }
 
 void ResetHooks()

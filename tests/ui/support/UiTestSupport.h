@@ -5,7 +5,7 @@
 
 #include "ImageList.h"
 #include "app/AppState.h"
-#include "app/Commands.h"
+#include "app/Session.h"
 #include "app/Messages.h"
 #include "app/Reporter.h"
 
@@ -48,14 +48,12 @@ private:
 // "Kd-Nr. " and the ID.
 QByteArray SampleJob();
 
-// State and command layer without a window, for the dialogs; the messages are only recorded.
+// State and session without a window, for the dialogs.
 struct Headless : Reporter {
     explicit Headless(const ProgramFolder& folder);
-    void ShowMessage(const std::string& text, MessageKind) override { messages.push_back(text); }
 
     std::unique_ptr<AppState> state;
-    Commands commands;
-    std::vector<std::string> messages;
+    Session session;
 };
 
 // Message boxes answered and recorded, desktop calls recorded, both lists emptied.

@@ -1,0 +1,203 @@
+#include "app/Session.h"
+
+#include "app/Messages.h"
+#include "base/FileChecks.h"
+#include "base/Numbers.h"
+#include "base/Platform.h"
+#include "settings/SettingsCatalogue.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace kuvrion {
+
+std::string KeyFingerprint(const Settings& c)
+{
+    std::string f = c.sAdrKeyBeg;
+    f += '\0';
+    f += c.sAdrKeyEnd;
+    f += '\0';
+    f += std::to_string(c.nAdrIdLen) + '/' + std::to_string(c.nAdrKeyMode);
+    return f;
+}
+
+Session::Session(AppState& state, Reporter& reporter) : m_state(state), m_reporter(reporter)
+{
+    m_state.MyPcl.SetProgressHandler(
+        [this](std::int32_t nStatus, std::int64_t nValue, bool& bCancel) {
+            switch (nStatus) {
+            case 0:
+                m_reporter.SetProgressValue(0);
+                m_reporter.SetProgressMaximum(static_cast<double>(nValue));
+                m_reporter.ShowStatus(1);
+                m_reporter.ShowTotal(0);
+                break;
+            case 1:
+                m_reporter.ProcessEvents();
+                m_reporter.SetProgressValue(static_cast<double>(nValue));
+                m_reporter.ShowTotal(m_state.MyPcl.Pages());
+                bCancel = m_reporter.Cancelled();
+                break;
+            default:
+                m_reporter.SetProgressValue(0);
+                m_reporter.ShowStatus(0);
+                break;
+            }
+        });
+}
+
+void Session::Load()
+{
+    AppState& st = m_state;
+    st.oIni.IniFile(PathToUtf8(st.paths.settingsFile));
+    st.nJobPages = 0;
+    st.bLogAvailable = FileExists(PathToUtf8(st.paths.LogFile()));
+    st.settingIssues.clear();
+    st.cfg = LoadSettings(st.oIni, &st.settingIssues);
+    RefreshSource();
+    RefreshDestination();
+    m_reporter.ShowStatus(0);
+    if (const std::string corrected = CorrectedSettingsNotice(); !corrected.empty()) {
+        m_reporter.ShowNotice(corrected);
+    }
+    m_reporter.StateChanged();
+}
+
+void Session::ChooseSource(const std::string& path)
+{
+    m_state.cfg.sSrcFile = path;
+    RefreshSource();
+    RefreshDestination();
+    m_reporter.StateChanged();
+}
+
+void Session::ChooseDestination(const std::string& path)
+{
+    m_state.cfg.sDstFile = path;
+    RefreshDestination();
+    m_reporter.StateChanged();
+}
+
+void Session::SetExportCount(std::int32_t n)
+{
+    m_state.nExportCount = n;
+}
+
+std::int32_t Session::BoundExportCount()
+{
+    m_state.nExportCount = Clamp(m_state.nExportCount, 1, std::max(m_state.Persons.Count(), 1));
+    m_reporter.StateChanged();
+    return m_state.nExportCount;
+}
+
+std::optional<Failure> Session::SourceFault() const
+{
+    if (m_state.cfg.sSrcFile.empty())
+        return Failure{FailureKind::FileMissing};
+    if (!m_state.bSrcOK)
+        return Failure{FailureKind::SourceMissing, ENOENT, 0, m_state.cfg.sSrcFile};
+    return std::nullopt;
+}
+
+std::optional<Failure> Session::DestinationFault(const std::string& dst) const
+{
+    if (dst.empty())
+        return Failure{FailureKind::FileMissing};
+    // An export over its own source would destroy the job while it is read, so the destination
+    // must differ from the source under any spelling of the same file.
+    if (SameFile(dst, m_state.cfg.sSrcFile))
+        return Failure{FailureKind::DestinationIsSource, 0, 0, dst};
+    if (!DirExists(ParentPath(dst)))
+        return Failure{FailureKind::TargetFolderMissing, ENOENT, 0, ParentPath(dst)};
+    return std::nullopt;
+}
+
+std::optional<Failure> Session::DestinationFault() const
+{
+    const std::string& dst = m_state.cfg.sDstFile;
+    if (dst.empty())
+        return Failure{FailureKind::FileMissing};
+    if (m_state.bDstOK)
+        return std::nullopt;
+    if (SameFile(dst, m_state.cfg.sSrcFile))
+        return Failure{FailureKind::DestinationIsSource, 0, 0, dst};
+    return Failure{FailureKind::TargetFolderMissing, ENOENT, 0, ParentPath(dst)};
+}
+
+std::optional<Failure> Session::ImportBlocker() const
+{
+    if (auto fault = SourceFault())
+        return fault;
+    // A stored key setting the dialogs would refuse is not guessed at: any value in its place
+    // would group the pages differently.
+    if (auto refused = RefusedSetting(SettingGroup::Keys, FailureKind::SettingInvalid))
+        return refused;
+    if (!m_state.cfg.bAdrKeyValid)
+        return Failure{FailureKind::KeyIncomplete};
+    return std::nullopt;
+}
+
+std::optional<Failure> Session::ExportBlocker() const
+{
+    if (!m_state.bImportComplete && m_state.lastImportFailure) {
+        std::string why = MessageFor(Action::Import, m_state.lastImportFailure).text;
+        for (std::size_t at; (at = why.find("\r\n")) != std::string::npos;)
+            why.replace(at, 2, " ");
+        return Failure{FailureKind::ImportRefused, 0, 0, {}, std::move(why)};
+    }
+    if (!m_state.bImportComplete)
+        return Failure{FailureKind::ImportIncomplete};
+    if (m_state.Persons.Count() < 1)
+        return Failure{FailureKind::NoAddressees};
+    return DestinationFault();
+}
+
+std::optional<Failure> Session::RefusedSetting(SettingGroup group, FailureKind what) const
+{
+    for (const SettingIssue& issue : m_state.settingIssues) {
+        const SettingDef* row = FindSetting(issue.key);
+        if (issue.refused && row && row->group == group) {
+            return Failure{what, 0, 0, PathToUtf8(m_state.paths.settingsFile.filename()),
+                           issue.key + "=" + issue.found};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> Session::FeedRulesOrRefusal(FeedRules& rules) const
+{
+    if (auto refused = RefusedSetting(SettingGroup::Feed, FailureKind::FeedRuleInvalid)) {
+        return refused;
+    }
+    return LoadFeedRules(m_state.cfg, m_state.paths.dataDir, rules);
+}
+
+std::string Session::CorrectedSettingsNotice() const
+{
+    return CorrectedSettingsText(PathToUtf8(m_state.paths.settingsFile.filename()),
+                                 m_state.settingIssues);
+}
+
+std::optional<Failure> Session::SourceGone()
+{
+    // The file the pages come from is the one imported, whatever the source field names now.
+    const std::string& imported = m_state.MyPcl.FileName();
+    if (!m_state.MyPcl.Connected() || imported.empty() || FileExists(imported))
+        return std::nullopt;
+    RefreshSource();
+    RefreshDestination();
+    m_reporter.StateChanged();
+    return Failure{FailureKind::SourceMissing, ENOENT, 0, imported};
+}
+
+void Session::RefreshSource()
+{
+    m_state.bSrcOK = FileExists(m_state.cfg.sSrcFile);
+}
+
+void Session::RefreshDestination()
+{
+    m_state.bDstOK = !DestinationFault(m_state.cfg.sDstFile);
+}
+
+} // namespace kuvrion

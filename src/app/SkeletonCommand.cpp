@@ -1,0 +1,49 @@
+#include "app/SkeletonCommand.h"
+
+#include "app/TargetFile.h"
+#include "base/Platform.h"
+#include "pcljob/EscSkeleton.h"
+
+namespace kuvrion {
+
+bool CanSaveSkeleton(const Session& session)
+{
+    return session.State().nJobPages != 0 && session.State().MyPcl.Connected();
+}
+
+std::string SkeletonPath(const Session& session)
+{
+    const AppState& st = session.State();
+    return ReadSkeletonPath(st.oIni, PathToUtf8(st.paths.SkeletonFile()));
+}
+
+void RememberSkeletonPath(Session& session, const std::string& path)
+{
+    static_cast<void>(WriteSkeletonPath(session.State().oIni, path));
+}
+
+Outcome RunSkeleton(Session& session, const std::string& path)
+{
+    AppState& st = session.State();
+    if (!CanSaveSkeleton(session)) {
+        return OutcomeOf(Action::Skeleton, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
+    }
+    if (std::optional<Failure> gone = session.SourceGone()) {
+        return OutcomeOf(Action::Skeleton, std::move(gone));
+    }
+    if (st.MyPcl.SourceChanged()) {
+        return OutcomeOf(Action::Skeleton,
+                         Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
+    }
+    return OutcomeOf(
+        Action::Skeleton,
+        WriteTargetFile(session.Report(), path, [&st](const Sink& sink) -> std::optional<Failure> {
+            if (auto written = WriteEscSkeleton(st.MyPcl, st.nJobPages, st.cfg.dummyasc, sink);
+                !written) {
+                return written.error();
+            }
+            return std::nullopt;
+        }));
+}
+
+} // namespace kuvrion

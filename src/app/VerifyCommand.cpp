@@ -1,0 +1,59 @@
+#include "app/VerifyCommand.h"
+
+#include "app/ExportCommand.h"
+
+#include <algorithm>
+
+namespace kuvrion {
+
+VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
+{
+    const Settings& c = session.State().cfg;
+    Reporter& reporter = session.Report();
+    VerifyOutcome out;
+    const auto finish = [&out](std::optional<Failure> failure) {
+        static_cast<Outcome&>(out) = OutcomeOf(Action::Verify, std::move(failure));
+        return out;
+    };
+    const std::int64_t largest =
+        (std::int64_t{1} << std::clamp(c.use_seqchk ? c.seqchk_count : 0, 0, 30)) - 1;
+    if (request.seqStart && (*request.seqStart < 0 || *request.seqStart > largest)) {
+        out.run = {VerifyRun::Status::BadInput,
+                   {},
+                   Failure{FailureKind::SeqStartRange,
+                           0,
+                           static_cast<std::int32_t>(largest),
+                           {},
+                           std::to_string(*request.seqStart)}};
+        return finish(out.run.failure);
+    }
+    FeedRules rules;
+    if (std::optional<Failure> refused = session.FeedRulesOrRefusal(rules)) {
+        out.run = {VerifyRun::Status::BadInput, {}, refused};
+        return finish(std::move(refused));
+    }
+    VerifyOptions options;
+    if (request.seqStart) {
+        options.seqStart = static_cast<std::uint32_t>(*request.seqStart);
+    }
+    options.envelopes = request.envelopes;
+    options.renumber = request.renumber;
+    options.feed = rules.Empty() ? nullptr : &rules;
+    reporter.SetBusy(true);
+    reporter.ShowStatus(4);
+    out.run = VerifyJobFile(request.marked, c, request.source, nullptr, CheckHooks(reporter),
+                            options);
+    reporter.ShowStatus(0);
+    reporter.SetBusy(false);
+    if (out.run.failure) {
+        return finish(out.run.failure);
+    }
+    const std::string text = VerifyMessage(out.run.report);
+    if (out.run.status != VerifyRun::Status::Ok) {
+        return finish(Failure{FailureKind::CheckFailed, 0, 0, request.marked, text});
+    }
+    static_cast<Outcome&>(out) = Told({text, MessageKind::Information});
+    return out;
+}
+
+} // namespace kuvrion
