@@ -59,8 +59,7 @@ std::optional<Failure> WriteManifest(Session& session, const std::string& dst,
 }
 
 // Why the export cannot start; nullopt when it can.
-std::optional<Failure> ExportRefusal(Session& session, const std::string& dst,
-                                     bool destinationOk)
+std::optional<Failure> ExportRefusal(Session& session, const std::string& dst, bool destinationOk)
 {
     AppState& st = session.State();
     if (st.Persons.Count() < 1) {
@@ -177,8 +176,8 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
     steps.rejectPath = RejectedExportPath(dst);
     if (stores) {
         steps.beforeRename = [&](const std::string& temp) -> std::optional<Failure> {
-            if (auto begun = state.Begin(bits, out.stats.seqFirst, out.stats.sheets,
-                                         PathFromUtf8(temp));
+            if (auto begun =
+                    state.Begin(bits, out.stats.seqFirst, out.stats.sheets, PathFromUtf8(temp));
                 !begun) {
                 return Failure{FailureKind::StateWrite, begun.error().err, 0,
                                PathToUtf8(state.File())};

@@ -12,8 +12,8 @@
 namespace kuvrion {
 
 struct Outcome {
-    std::optional<Failure> failure; // nullopt when the command did what it was asked
-    std::string message;            // empty when there is nothing to tell
+    std::optional<Failure> failure = {}; // nullopt when the command did what it was asked
+    std::string message = {};            // empty when there is nothing to tell
     MessageKind kind = MessageKind::Plain;
 
     bool Ok() const { return !failure; }

@@ -18,8 +18,8 @@ std::optional<PageView> ReadPageText(const Session& session, std::int32_t page)
     view.text = GetPageText(bytes);
     KeyFaultCounts counts{};
     if (const auto key = FindAdrKey(view.text, st.cfg, &counts)) {
-        view.marker = PageView::Marker{key->span.pos,
-                                       static_cast<std::int64_t>(st.cfg.sAdrKeyBeg.size())};
+        view.marker =
+            PageView::Marker{key->span.pos, static_cast<std::int64_t>(st.cfg.sAdrKeyBeg.size())};
         view.id = key->id;
     }
     for (std::size_t f = 0; f < counts.size(); ++f) {

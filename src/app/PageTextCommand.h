@@ -16,10 +16,10 @@ struct PageView {
         std::int64_t pos = 0; // 1-based position of the start marker in `text`
         std::int64_t len = 0; // its length
     };
-    std::optional<Marker> marker;           // nullopt when it is absent
-    std::string id;                         // the ID found after it, empty when none
-    std::optional<std::int32_t> fault;      // the search's fault (AdrKeyFault); nullopt: found
-    std::optional<std::int32_t> addressee;  // 0-based addressee the page was assigned to
+    std::optional<Marker> marker;          // nullopt when it is absent
+    std::string id;                        // the ID found after it, empty when none
+    std::optional<std::int32_t> fault;     // the search's fault (AdrKeyFault); nullopt: found
+    std::optional<std::int32_t> addressee; // 0-based addressee the page was assigned to
 };
 
 // Page `page` (1-based) of the imported job; nullopt when there is no such page or it cannot be

@@ -13,12 +13,12 @@
 namespace kuvrion {
 
 struct ReprintRequest {
-    std::string destination;
+    std::string destination = {};
     // By envelope number - 1, as FullExportEnvelopes() lists them; true: written again.
-    std::vector<bool> envelopes;
+    std::vector<bool> envelopes = {};
     bool renumber = false;
-    std::optional<std::string> manifestPath; // nullopt: as the setting "manifest" says
-    std::optional<std::int64_t> seqStart;     // nullopt: as the full export had them
+    std::optional<std::string> manifestPath = {}; // nullopt: as the setting "manifest" says
+    std::optional<std::int64_t> seqStart = {};    // nullopt: as the full export had them
 };
 
 // The envelopes a reprint list such as "3,5-7" names, out of those of the full export. Refused

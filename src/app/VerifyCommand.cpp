@@ -41,8 +41,8 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
     options.feed = rules.Empty() ? nullptr : &rules;
     reporter.SetBusy(true);
     reporter.ShowStatus(4);
-    out.run = VerifyJobFile(request.marked, c, request.source, nullptr, CheckHooks(reporter),
-                            options);
+    out.run =
+        VerifyJobFile(request.marked, c, request.source, nullptr, CheckHooks(reporter), options);
     reporter.ShowStatus(0);
     reporter.SetBusy(false);
     if (out.run.failure) {

@@ -13,12 +13,12 @@
 namespace kuvrion {
 
 struct VerifyRequest {
-    std::string marked;                 // the marked job
-    std::optional<std::string> source;  // the job it was made from
+    std::string marked = {};                // the marked job
+    std::optional<std::string> source = {}; // the job it was made from
     // What the check knows beyond the settings: the first sheet's sequence value (nullopt: as the
     // first sheet says), the envelopes of a reprint ("3,5-7") and whether it renumbered them.
-    std::optional<std::int64_t> seqStart;
-    std::optional<std::string> envelopes;
+    std::optional<std::int64_t> seqStart = {};
+    std::optional<std::string> envelopes = {};
     bool renumber = false;
 };
 

@@ -12,6 +12,7 @@
 #include "app/ImportCommand.h"
 #include "app/ImportSummary.h"
 #include "app/ReferencePageCommand.h"
+#include "app/ReprintCommand.h"
 #include "app/Session.h"
 #include "app/SettingsCommands.h"
 #include "app/SkeletonCommand.h"
@@ -290,6 +291,12 @@ TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
     ASSERT_EQ(Describe(RunExport(session)), "ok");
     EXPECT_EQ(ReadFile(dir / "fresh.pcl"), bytes);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 5);
+
+    // A reprint of the second envelope goes to a file of its own; the chosen destination stays.
+    const ExportOutcome again = RunReprint(session, {PathToUtf8(dir / "again.pcl"), {false, true}});
+    ASSERT_EQ(Describe(again), "ok");
+    EXPECT_EQ(again.stats.envelopes, 1);
+    EXPECT_EQ(ReadFile(dir / "fresh.pcl"), bytes);
 
     // New key settings after the import: the pages are searched again, not masked by the old keys.
     ASSERT_EQ(Describe(ApplyKeySettings(session, {"Brief", " ", 1, 0, true})), "ok");
