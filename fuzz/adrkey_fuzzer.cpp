@@ -28,10 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         return 0;
     }
     kuvrion::Settings s;
-    s.nAdrKeyMode = bytes[0] & 1;
-    s.nAdrIdLen = bytes[1] % 101; // 0 and 100 lie outside the dialog's range on purpose
-    s.sAdrKeyBeg = std::string(in.substr(4, begLen));
-    s.sAdrKeyEnd = std::string(in.substr(4 + begLen, endLen));
+    s.keyMode = bytes[0] & 1;
+    s.idLength = bytes[1] % 101; // 0 and 100 lie outside the dialog's range on purpose
+    s.keyBegin = std::string(in.substr(4, begLen));
+    s.keyEnd = std::string(in.substr(4 + begLen, endLen));
     const std::string page(in.substr(4 + begLen + endLen));
 
     // Where each character of the page text stands in the page, by its text tokens.
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::int64_t keyLen = key ? key->span.len : -1;
     const std::string id = key ? key->id : "";
     const std::int32_t counted = std::accumulate(faults.begin(), faults.end(), 0);
-    const std::string& beg = s.sAdrKeyBeg;
+    const std::string& beg = s.keyBegin;
     std::string expected = page; // the page with the key's characters blanked
     if (!key) {
         Check(beg.empty() || text.find(beg) == std::string::npos, "a present marker is found");
@@ -71,11 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
               "the first start marker is found");
         Check(counted == (id.empty() ? 1 : 0), "one fault exactly for a page without a valid ID");
         const std::size_t idStart = static_cast<std::size_t>(p) - 1 + beg.size();
-        const std::string end = s.nAdrKeyMode == 0 ? s.sAdrKeyEnd : "";
-        Check(id.empty() ||
-                  (text.compare(idStart, id.size() + end.size(), id + end) == 0 &&
-                   (s.nAdrKeyMode == 0 ? (id + end).find(end) == id.size()
-                                       : static_cast<std::int64_t>(id.size()) == s.nAdrIdLen)),
+        const std::string end = s.keyMode == 0 ? s.keyEnd : "";
+        Check(id.empty() || (text.compare(idStart, id.size() + end.size(), id + end) == 0 &&
+                             (s.keyMode == 0 ? (id + end).find(end) == id.size()
+                                             : static_cast<std::int64_t>(id.size()) == s.idLength)),
               "the ID follows the start marker and ends at the first end marker or its length");
         Check(keyLen ==
                   static_cast<std::int64_t>(beg.size() + (id.empty() ? 0 : id.size() + end.size())),

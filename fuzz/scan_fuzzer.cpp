@@ -40,13 +40,13 @@ Table Scan(std::string_view data, std::size_t blockSize, std::string& progressOr
 {
     kuvrion::PclJob pcl(blockSize);
     std::int64_t lastValue = 0;
-    pcl.SetProgressHandler([&](std::int32_t nStatus, std::int64_t nValue, bool&) {
-        progressOrder += static_cast<char>('0' + nStatus);
-        if (nStatus == 0) {
-            Check(nValue == static_cast<std::int64_t>(data.size()), "status 0 carries FileSize");
-        } else if (nStatus == 1) {
-            Check(nValue >= lastValue && nValue >= 1, "page starts reported in order");
-            lastValue = nValue;
+    pcl.SetProgressHandler([&](std::int32_t phase, std::int64_t progress, bool&) {
+        progressOrder += static_cast<char>('0' + phase);
+        if (phase == 0) {
+            Check(progress == static_cast<std::int64_t>(data.size()), "status 0 carries FileSize");
+        } else if (phase == 1) {
+            Check(progress >= lastValue && progress >= 1, "page starts reported in order");
+            lastValue = progress;
         }
     });
     Check(pcl.Connect(kuvrion::MakeMemorySource(std::string(data)), "fuzz").has_value(),

@@ -14,19 +14,19 @@ class Addressee {
 public:
     static constexpr std::int32_t kMaxPages = 32767;
 
-    const std::string& PersID() const { return sPersIdent; }
-    void PersID(std::string sPersID) { sPersIdent = std::move(sPersID); }
-    std::int32_t Pages() const { return static_cast<std::int32_t>(nPagePosTab.size()); }
+    const std::string& Id() const { return m_id; }
+    void Id(std::string id) { m_id = std::move(id); }
+    std::int32_t Pages() const { return static_cast<std::int32_t>(m_pages.size()); }
     // Appends a page number. Fails (TooManyPages, with that page) when the addressee already has
     // 32767 pages.
-    Result<void> AddPage(std::int32_t nPagePos);
-    // The nPageNr-th page added (1-based); nPageNr must lie in 1..Pages().
-    std::int32_t PagePos(std::int32_t nPageNr) const;
-    const std::vector<std::int32_t>& PageList() const { return nPagePosTab; }
+    Result<void> AddPage(std::int32_t pagePos);
+    // The pageNumber-th page added (1-based); pageNumber must lie in 1..Pages().
+    std::int32_t PagePos(std::int32_t pageNumber) const;
+    const std::vector<std::int32_t>& PageList() const { return m_pages; }
 
 private:
-    std::string sPersIdent;
-    std::vector<std::int32_t> nPagePosTab;
+    std::string m_id;
+    std::vector<std::int32_t> m_pages;
 };
 
 } // namespace kuvrion

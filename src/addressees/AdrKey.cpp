@@ -82,7 +82,7 @@ std::string NearestMarkerText(std::string_view text, std::string_view marker)
 std::optional<FoundKey> FindAdrKey(std::string_view text, const Settings& s,
                                    KeyFaultCounts* keyFaultCounts)
 {
-    const std::string_view beg = s.sAdrKeyBeg;
+    const std::string_view beg = s.keyBegin;
     // An empty start marker is no key setting at all (the import is not offered with it), so it
     // is never found rather than found everywhere.
     const std::size_t found = beg.empty() ? std::string_view::npos : text.find(beg);
@@ -95,9 +95,9 @@ std::optional<FoundKey> FindAdrKey(std::string_view text, const Settings& s,
     std::int64_t& keyLen = key.span.len;
     const std::size_t s0 = found + beg.size(); // 0-based first character after the start marker
 
-    if (s.nAdrKeyMode != 0) {
-        const auto idLen = static_cast<std::size_t>(std::max<std::int32_t>(s.nAdrIdLen, 0));
-        if (s.nAdrIdLen >= 1 && text.size() - s0 >= idLen) {
+    if (s.keyMode != 0) {
+        const auto idLen = static_cast<std::size_t>(std::max<std::int32_t>(s.idLength, 0));
+        if (s.idLength >= 1 && text.size() - s0 >= idLen) {
             id.assign(text.substr(s0, idLen));
             keyLen += static_cast<std::int64_t>(idLen);
         } else {
@@ -106,7 +106,7 @@ std::optional<FoundKey> FindAdrKey(std::string_view text, const Settings& s,
         return key;
     }
 
-    const std::string_view end = s.sAdrKeyEnd;
+    const std::string_view end = s.keyEnd;
     const std::size_t e = text.find(end, s0);
     if (e == std::string_view::npos) {
         Count(keyFaultCounts, kEndMarkerMissing);

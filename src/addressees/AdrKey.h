@@ -14,7 +14,7 @@ struct Settings;
 
 // Fault kinds of the key search, the index into the fault counters.
 enum AdrKeyFault : std::int32_t {
-    kIdTooShort = 0,       // fixed length: fewer than nAdrIdLen characters after the start marker
+    kIdTooShort = 0,       // fixed length: fewer than idLength characters after the start marker
     kIdMissing = 1,        // end marker mode: end marker right after the start marker
     kEndMarkerMissing = 2, // end marker mode: no end marker after the start marker
     kKeyNotFound = 3,      // the start marker is not in the page text

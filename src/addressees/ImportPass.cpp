@@ -158,10 +158,10 @@ Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, Ad
         refusal = Failure{FailureKind::DuplexSwitch, 0, 0, srcFile};
     if (refusal)
         pcl.Disconnect();
-    result.nJobPages = pcl.Pages();
+    result.jobPages = pcl.Pages();
     if (hooks.onPagesKnown)
-        hooks.onPagesKnown(result.nJobPages);
-    if (auto written = log.Write(words.pages + "\t" + Decimal(result.nJobPages) + "\r\n"); !written)
+        hooks.onPagesKnown(result.jobPages);
+    if (auto written = log.Write(words.pages + "\t" + Decimal(result.jobPages) + "\r\n"); !written)
         return written;
     if (refusal && hooks.refusalText) {
         const std::string text = Utf8ToCp1252(hooks.refusalText(*refusal));
@@ -179,18 +179,18 @@ Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, Ad
 
     // Reset also for an empty job, so its status shows no faults of an earlier import.
     keyFaultCounts.fill(0);
-    if (result.nJobPages > 0) {
+    if (result.jobPages > 0) {
         if (auto written = log.Write(words.pageTable + "\r\n"); !written)
             return written;
         if (hooks.onCollectStart)
-            hooks.onCollectStart(result.nJobPages);
+            hooks.onCollectStart(result.jobPages);
 
-        result.keySpans.resize(static_cast<std::size_t>(result.nJobPages));
+        result.keySpans.resize(static_cast<std::size_t>(result.jobPages));
         std::shared_ptr<Addressee> current;
         std::string line;
         KeySearch search(pcl, s);
-        for (std::int32_t base = 1; base <= result.nJobPages; base += kChunkPages) {
-            const std::int32_t last = std::min(result.nJobPages, base + kChunkPages - 1);
+        for (std::int32_t base = 1; base <= result.jobPages; base += kChunkPages) {
+            const std::int32_t last = std::min(result.jobPages, base + kChunkPages - 1);
             search.Run(base, last);
             for (std::int32_t i = base; i <= last; ++i) {
                 if (cancelled())
@@ -219,10 +219,10 @@ Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, Ad
                 line.clear();
                 if (!id.empty() || current) {
                     if (!id.empty())
-                        current = persons.PersonByID(id);
+                        current = persons.FindOrAdd(id);
                     if (auto added = current->AddPage(i); !added)
                         return added;
-                    ++result.nImpAssigned;
+                    ++result.assignedPages;
                     AppendDecimal(line, current->Pages());
                     line += id.empty() ? "\t+" : "\tok";
                 } else {
@@ -237,7 +237,7 @@ Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, Ad
         }
     }
 
-    if (result.nJobPages > 0) {
+    if (result.jobPages > 0) {
         if (auto written = log.Write("\r\n" + words.addressees + "\t" + Decimal(persons.Count()) + "\r\n"); !written)
             return written;
     }

@@ -33,10 +33,10 @@ struct ImportHooks {
     // The words the log is written with.
     ImportLogWords words;
     // After the scan: the page count is known (called also for 0 pages).
-    std::function<void(std::int32_t nJobPages)> onPagesKnown;
+    std::function<void(std::int32_t jobPages)> onPagesKnown;
     // Before the collection: the page loop starts (progress maximum, "Adressaten werden
     // gesammelt...").
-    std::function<void(std::int32_t nJobPages)> onCollectStart;
+    std::function<void(std::int32_t jobPages)> onCollectStart;
     // Before page i (1-based) is read: process pending events, progress value i, current number i.
     std::function<void(std::int32_t i)> onPage;
     // Asked after the scan and before every page: true stops the pass (failure Cancelled).
@@ -46,8 +46,8 @@ struct ImportHooks {
 };
 
 struct ImportResult {
-    std::int32_t nJobPages = 0;
-    std::int32_t nImpAssigned = 0;
+    std::int32_t jobPages = 0;
+    std::int32_t assignedPages = 0;
     bool completed = false; // the pass ran to its end over a job it could read
     // What stopped the pass (LogWrite, PageRead, TooManyPages, OutOfMemory, Cancelled),
     // SourceUnreadable

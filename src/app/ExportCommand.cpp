@@ -44,7 +44,7 @@ std::optional<Failure> WriteManifest(Session& session, const std::string& dst,
     std::string path;
     if (asked) {
         path = *asked;
-    } else if (c.bManifest) {
+    } else if (c.manifest) {
         path = PathToUtf8(PathFromUtf8(dst).replace_extension(".csv"));
     } else {
         return std::nullopt;
@@ -62,22 +62,22 @@ std::optional<Failure> WriteManifest(Session& session, const std::string& dst,
 std::optional<Failure> ExportRefusal(Session& session, const std::string& dst, bool destinationOk)
 {
     AppState& st = session.State();
-    if (st.Persons.Count() < 1) {
+    if (st.addressees.Count() < 1) {
         return Failure{FailureKind::NoAddressees};
     }
-    if (!st.bImportComplete) {
+    if (!st.importComplete) {
         return Failure{FailureKind::ImportIncomplete};
     }
     if (!destinationOk) {
-        return SameFile(dst, st.cfg.sSrcFile)
+        return SameFile(dst, st.cfg.sourceFile)
                    ? Failure{FailureKind::DestinationIsSource, 0, 0, dst}
                    : Failure{FailureKind::TargetFolderMissing, ENOENT, 0, dst};
     }
     if (std::optional<Failure> gone = session.SourceGone()) {
         return gone;
     }
-    if (st.MyPcl.SourceChanged()) {
-        return Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile};
+    if (st.job.SourceChanged()) {
+        return Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sourceFile};
     }
     if (const auto fault = CodeFaultOf(st.cfg)) {
         return Failure{FailureKind::CodeUnusable, 0, 0, dst, CodeFaultText(*fault)};
@@ -96,9 +96,10 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
         static_cast<Outcome&>(out) = OutcomeOf(Action::Export, std::move(failure));
         return out;
     };
-    const std::string dst = request.destination.value_or(st.cfg.sDstFile);
+    const std::string dst = request.destination.value_or(st.cfg.destinationFile);
     // The chosen destination is judged as it was when chosen.
-    const bool destinationOk = request.destination ? !session.DestinationFault(dst) : st.bDstOK;
+    const bool destinationOk =
+        request.destination ? !session.DestinationFault(dst) : st.destinationOk;
     if (std::optional<Failure> refused = ExportRefusal(session, dst, destinationOk)) {
         return finish(std::move(refused));
     }
@@ -112,12 +113,12 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
     if (std::optional<Failure> refused = session.FeedRulesOrRefusal(rules)) {
         return finish(std::move(refused));
     }
-    const std::int32_t count = reprint ? st.Persons.Count() : st.nExportCount;
+    const std::int32_t count = reprint ? st.addressees.Count() : st.exportCount;
     std::vector<Envelope> full =
-        ListEnvelopes(st.Persons, count, st.cfg, st.MyPcl.Duplex() != DuplexMode::None);
+        ListEnvelopes(st.addressees, count, st.cfg, st.job.Duplex() != DuplexMode::None);
     std::vector<std::string> feed;
-    if (std::optional<Failure> unread = FeedPatterns(st.MyPcl, full, rules, feed)) {
-        unread->path = st.cfg.sSrcFile;
+    if (std::optional<Failure> unread = FeedPatterns(st.job, full, rules, feed)) {
+        unread->path = st.cfg.sourceFile;
         return finish(std::move(unread));
     }
     for (std::size_t e = 0; e < full.size(); ++e) {
@@ -125,7 +126,7 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
     }
 
     // Where the sequence starts, and whether the state file learns where it ended.
-    const std::int32_t bits = st.cfg.use_seqchk ? st.cfg.seqchk_count : 0;
+    const std::int32_t bits = st.cfg.useSeqchk ? st.cfg.seqchkCount : 0;
     const std::int64_t largest = (std::int64_t{1} << std::clamp(bits, 0, 30)) - 1;
     const std::optional<std::int64_t>& seqStart = request.seqStart;
     if (seqStart && (*seqStart < 0 || *seqStart > largest)) {
@@ -136,8 +137,8 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
                               std::to_string(*seqStart)});
     }
     SequenceState state(st.paths.StateFile());
-    const std::string job = JobFingerprint(st.cfg.sSrcFile, st.MyPcl.FileSize());
-    const bool continues = bits > 0 && st.cfg.seq_continue;
+    const std::string job = JobFingerprint(st.cfg.sourceFile, st.job.FileSize());
+    const bool continues = bits > 0 && st.cfg.seqContinue;
     std::uint32_t start = 0;
     if (seqStart) {
         start = static_cast<std::uint32_t>(*seqStart);
@@ -166,7 +167,7 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
     // A closed-loop reprint gives values already given: the counter stays.
     const bool stores = continues && !closedLoop;
 
-    st.bLastExportFailed = false;
+    st.lastExportFailed = false;
     std::string checked;
     WriteSteps steps;
     steps.check = [&](const std::string& written) {
@@ -195,11 +196,11 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
     std::optional<Failure> failure = WriteTargetFile(
         reporter, dst,
         [&](const Sink& sink) {
-            reporter.ShowTotal(st.Persons.Count());
+            reporter.ShowTotal(st.addressees.Count());
             reporter.ShowStatus(3);
             reporter.SetProgressMaximum(count);
             return ExportJob(
-                st.MyPcl, st.Persons, count, st.cfg, sink,
+                st.job, st.addressees, count, st.cfg, sink,
                 [&reporter](std::int32_t i) {
                     reporter.ShowCurrent(i);
                     reporter.SetProgressValue(i);
@@ -211,7 +212,7 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
         steps);
     if (failure && failure->what == FailureKind::CheckFailed) {
         failure->detail = checked;
-        st.bLastExportFailed = true;
+        st.lastExportFailed = true;
         reporter.StateChanged();
     }
     if (failure) {
@@ -226,7 +227,7 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
             state.Done(bits, out.stats.seqNext, reprint ? std::string() : job, start));
     }
     ManifestColumns columns;
-    if (bits > 0 && (st.cfg.seq_continue || seqStart || reprint)) {
+    if (bits > 0 && (st.cfg.seqContinue || seqStart || reprint)) {
         columns.seqBits = bits;
     }
     if (reprint && columns.seqBits > 0) {
@@ -266,17 +267,17 @@ std::string RejectedExportPath(const std::string& dst)
 std::uint32_t NextSequenceValue(const Session& session)
 {
     const Settings& c = session.State().cfg;
-    if (!c.use_seqchk || !c.seq_continue) {
+    if (!c.useSeqchk || !c.seqContinue) {
         return 0;
     }
-    return SequenceState(session.State().paths.StateFile()).Next(c.seqchk_count);
+    return SequenceState(session.State().paths.StateFile()).Next(c.seqchkCount);
 }
 
 std::vector<Envelope> FullExportEnvelopes(const Session& session)
 {
     const AppState& st = session.State();
-    return ListEnvelopes(st.Persons, st.Persons.Count(), st.cfg,
-                         st.MyPcl.Duplex() != DuplexMode::None);
+    return ListEnvelopes(st.addressees, st.addressees.Count(), st.cfg,
+                         st.job.Duplex() != DuplexMode::None);
 }
 
 } // namespace kuvrion

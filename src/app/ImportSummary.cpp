@@ -9,7 +9,7 @@ namespace kuvrion {
 
 std::vector<KeyFaultRow> KeyFaultRows(const AppState& state)
 {
-    const bool allAssigned = state.nJobPages > 0 && state.nImpAssigned == state.nJobPages;
+    const bool allAssigned = state.jobPages > 0 && state.assignedPages == state.jobPages;
     std::vector<KeyFaultRow> rows;
     for (std::int32_t kind = 0; kind < static_cast<std::int32_t>(state.keyFaultCounts.size());
          ++kind) {

@@ -68,14 +68,14 @@ MarkResult MarkJob(const MarkRequest& request)
     session.Load();
     session.ChooseSource(request.job);
     const Outcome imported = RunImport(session);
-    result.pages = state.nJobPages;
+    result.pages = state.jobPages;
     if (!imported.Ok()) {
         result.action = Action::Import;
         result.failure = imported.failure;
         result.failure->path = request.job;
         return result;
     }
-    if (state.nImpAssigned == 0) {
+    if (state.assignedPages == 0) {
         result.action = Action::Import;
         result.failure = Failure{FailureKind::NoAddressees, 0, 0, request.job};
         return result;
@@ -86,7 +86,7 @@ MarkResult MarkJob(const MarkRequest& request)
     const fs::path stagedList = Staged(target, ".csv");
     session.ChooseDestination(PathToUtf8(stagedJob));
     session.BoundExportCount();
-    const bool withList = state.cfg.bManifest;
+    const bool withList = state.cfg.manifest;
     ExportRequest exportRequest;
     if (withList) {
         exportRequest.manifestPath = PathToUtf8(stagedList);

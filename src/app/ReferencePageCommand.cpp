@@ -12,12 +12,12 @@ namespace kuvrion {
 RefPageOptions RefPageDefaults(const Session& session)
 {
     const AppState& st = session.State();
-    return ReadRefPageOptions(st.oIni, PathToUtf8(st.paths.RefPageFile()));
+    return ReadRefPageOptions(st.ini, PathToUtf8(st.paths.RefPageFile()));
 }
 
 void RememberRefPageOptions(Session& session, const RefPageOptions& options)
 {
-    static_cast<void>(WriteRefPageOptions(session.State().oIni, options));
+    static_cast<void>(WriteRefPageOptions(session.State().ini, options));
 }
 
 std::string RefPageReason(const RefPageOptions& options)

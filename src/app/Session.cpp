@@ -13,30 +13,30 @@ namespace kuvrion {
 
 std::string KeyFingerprint(const Settings& c)
 {
-    std::string f = c.sAdrKeyBeg;
+    std::string f = c.keyBegin;
     f += '\0';
-    f += c.sAdrKeyEnd;
+    f += c.keyEnd;
     f += '\0';
-    f += std::to_string(c.nAdrIdLen) + '/' + std::to_string(c.nAdrKeyMode);
+    f += std::to_string(c.idLength) + '/' + std::to_string(c.keyMode);
     return f;
 }
 
 Session::Session(AppState& state, Reporter& reporter) : m_state(state), m_reporter(reporter)
 {
-    m_state.MyPcl.SetProgressHandler(
-        [this](std::int32_t nStatus, std::int64_t nValue, bool& bCancel) {
-            switch (nStatus) {
+    m_state.job.SetProgressHandler(
+        [this](std::int32_t status, std::int64_t progress, bool& cancel) {
+            switch (status) {
             case 0:
                 m_reporter.SetProgressValue(0);
-                m_reporter.SetProgressMaximum(static_cast<double>(nValue));
+                m_reporter.SetProgressMaximum(static_cast<double>(progress));
                 m_reporter.ShowStatus(1);
                 m_reporter.ShowTotal(0);
                 break;
             case 1:
                 m_reporter.ProcessEvents();
-                m_reporter.SetProgressValue(static_cast<double>(nValue));
-                m_reporter.ShowTotal(m_state.MyPcl.Pages());
-                bCancel = m_reporter.Cancelled();
+                m_reporter.SetProgressValue(static_cast<double>(progress));
+                m_reporter.ShowTotal(m_state.job.Pages());
+                cancel = m_reporter.Cancelled();
                 break;
             default:
                 m_reporter.SetProgressValue(0);
@@ -49,11 +49,11 @@ Session::Session(AppState& state, Reporter& reporter) : m_state(state), m_report
 void Session::Load()
 {
     AppState& st = m_state;
-    st.oIni.IniFile(PathToUtf8(st.paths.settingsFile));
-    st.nJobPages = 0;
-    st.bLogAvailable = FileExists(PathToUtf8(st.paths.LogFile()));
+    st.ini.IniFile(PathToUtf8(st.paths.settingsFile));
+    st.jobPages = 0;
+    st.logAvailable = FileExists(PathToUtf8(st.paths.LogFile()));
     st.settingIssues.clear();
-    st.cfg = LoadSettings(st.oIni, &st.settingIssues);
+    st.cfg = LoadSettings(st.ini, &st.settingIssues);
     RefreshSource();
     RefreshDestination();
     m_reporter.ShowStatus(0);
@@ -65,7 +65,7 @@ void Session::Load()
 
 void Session::ChooseSource(const std::string& path)
 {
-    m_state.cfg.sSrcFile = path;
+    m_state.cfg.sourceFile = path;
     RefreshSource();
     RefreshDestination();
     m_reporter.StateChanged();
@@ -73,29 +73,29 @@ void Session::ChooseSource(const std::string& path)
 
 void Session::ChooseDestination(const std::string& path)
 {
-    m_state.cfg.sDstFile = path;
+    m_state.cfg.destinationFile = path;
     RefreshDestination();
     m_reporter.StateChanged();
 }
 
 void Session::SetExportCount(std::int32_t n)
 {
-    m_state.nExportCount = n;
+    m_state.exportCount = n;
 }
 
 std::int32_t Session::BoundExportCount()
 {
-    m_state.nExportCount = Clamp(m_state.nExportCount, 1, std::max(m_state.Persons.Count(), 1));
+    m_state.exportCount = Clamp(m_state.exportCount, 1, std::max(m_state.addressees.Count(), 1));
     m_reporter.StateChanged();
-    return m_state.nExportCount;
+    return m_state.exportCount;
 }
 
 std::optional<Failure> Session::SourceFault() const
 {
-    if (m_state.cfg.sSrcFile.empty())
+    if (m_state.cfg.sourceFile.empty())
         return Failure{FailureKind::FileMissing};
-    if (!m_state.bSrcOK)
-        return Failure{FailureKind::SourceMissing, ENOENT, 0, m_state.cfg.sSrcFile};
+    if (!m_state.sourceOk)
+        return Failure{FailureKind::SourceMissing, ENOENT, 0, m_state.cfg.sourceFile};
     return std::nullopt;
 }
 
@@ -105,7 +105,7 @@ std::optional<Failure> Session::DestinationFault(const std::string& dst) const
         return Failure{FailureKind::FileMissing};
     // An export over its own source would destroy the job while it is read, so the destination
     // must differ from the source under any spelling of the same file.
-    if (SameFile(dst, m_state.cfg.sSrcFile))
+    if (SameFile(dst, m_state.cfg.sourceFile))
         return Failure{FailureKind::DestinationIsSource, 0, 0, dst};
     if (!DirExists(ParentPath(dst)))
         return Failure{FailureKind::TargetFolderMissing, ENOENT, 0, ParentPath(dst)};
@@ -114,12 +114,12 @@ std::optional<Failure> Session::DestinationFault(const std::string& dst) const
 
 std::optional<Failure> Session::DestinationFault() const
 {
-    const std::string& dst = m_state.cfg.sDstFile;
+    const std::string& dst = m_state.cfg.destinationFile;
     if (dst.empty())
         return Failure{FailureKind::FileMissing};
-    if (m_state.bDstOK)
+    if (m_state.destinationOk)
         return std::nullopt;
-    if (SameFile(dst, m_state.cfg.sSrcFile))
+    if (SameFile(dst, m_state.cfg.sourceFile))
         return Failure{FailureKind::DestinationIsSource, 0, 0, dst};
     return Failure{FailureKind::TargetFolderMissing, ENOENT, 0, ParentPath(dst)};
 }
@@ -132,22 +132,22 @@ std::optional<Failure> Session::ImportBlocker() const
     // would group the pages differently.
     if (auto refused = RefusedSetting(SettingGroup::Keys, FailureKind::SettingInvalid))
         return refused;
-    if (!m_state.cfg.bAdrKeyValid)
+    if (!m_state.cfg.keyValid)
         return Failure{FailureKind::KeyIncomplete};
     return std::nullopt;
 }
 
 std::optional<Failure> Session::ExportBlocker() const
 {
-    if (!m_state.bImportComplete && m_state.lastImportFailure) {
+    if (!m_state.importComplete && m_state.lastImportFailure) {
         std::string why = MessageFor(Action::Import, m_state.lastImportFailure).text;
         for (std::size_t at; (at = why.find("\r\n")) != std::string::npos;)
             why.replace(at, 2, " ");
         return Failure{FailureKind::ImportRefused, 0, 0, {}, std::move(why)};
     }
-    if (!m_state.bImportComplete)
+    if (!m_state.importComplete)
         return Failure{FailureKind::ImportIncomplete};
-    if (m_state.Persons.Count() < 1)
+    if (m_state.addressees.Count() < 1)
         return Failure{FailureKind::NoAddressees};
     return DestinationFault();
 }
@@ -181,8 +181,8 @@ std::string Session::CorrectedSettingsNotice() const
 std::optional<Failure> Session::SourceGone()
 {
     // The file the pages come from is the one imported, whatever the source field names now.
-    const std::string& imported = m_state.MyPcl.FileName();
-    if (!m_state.MyPcl.Connected() || imported.empty() || FileExists(imported))
+    const std::string& imported = m_state.job.FileName();
+    if (!m_state.job.Connected() || imported.empty() || FileExists(imported))
         return std::nullopt;
     RefreshSource();
     RefreshDestination();
@@ -192,12 +192,12 @@ std::optional<Failure> Session::SourceGone()
 
 void Session::RefreshSource()
 {
-    m_state.bSrcOK = FileExists(m_state.cfg.sSrcFile);
+    m_state.sourceOk = FileExists(m_state.cfg.sourceFile);
 }
 
 void Session::RefreshDestination()
 {
-    m_state.bDstOK = !DestinationFault(m_state.cfg.sDstFile);
+    m_state.destinationOk = !DestinationFault(m_state.cfg.destinationFile);
 }
 
 } // namespace kuvrion

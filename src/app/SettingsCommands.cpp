@@ -19,7 +19,7 @@ namespace {
 Outcome Written(Session& session, SettingGroup group)
 {
     AppState& st = session.State();
-    if (auto written = WriteSettings(st.oIni, st.cfg, group); !written) {
+    if (auto written = WriteSettings(st.ini, st.cfg, group); !written) {
         Failure failure = written.error();
         failure.path = PathToUtf8(st.paths.settingsFile);
         return OutcomeOf(Action::Settings, std::move(failure));
@@ -43,12 +43,12 @@ Outcome StoreConfirmed(Session& session, SettingGroup group)
 Outcome ApplyKeySettings(Session& session, const KeySettingsValues& key)
 {
     Settings& c = session.State().cfg;
-    c.sAdrKeyBeg = key.begin;
-    c.sAdrKeyEnd = key.end;
-    c.nAdrIdLen = key.idLength;
-    c.nAdrKeyMode = key.mode;
-    c.bAdrKeyRem = key.removeKey;
-    c.bAdrKeyValid = AdrKeyValid(key.begin, key.end, key.idLength, key.mode);
+    c.keyBegin = key.begin;
+    c.keyEnd = key.end;
+    c.idLength = key.idLength;
+    c.keyMode = key.mode;
+    c.removeKey = key.removeKey;
+    c.keyValid = AdrKeyValid(key.begin, key.end, key.idLength, key.mode);
     // The dialog's values replace whatever was refused or bounded among its keys.
     Outcome stored = StoreConfirmed(session, SettingGroup::Keys);
     session.Report().StateChanged();
@@ -58,23 +58,23 @@ Outcome ApplyKeySettings(Session& session, const KeySettingsValues& key)
 Outcome ApplyOmeCode(Session& session, const OmeCodeValues& code)
 {
     Settings& c = session.State().cfg;
-    c.collect_code = code.collect;
-    c.envelop_code = code.envelop;
-    c.stop_code = code.stop;
-    c.supply_count = Bound(Catalogued("supply_count"), code.supplyCount);
-    c.seqchk_count = Bound(Catalogued("seqchk_count"), code.seqchkCount);
-    c.use_stop = code.useStop;
-    c.use_supply = code.useSupply;
-    c.use_seqchk = code.useSeqchk;
-    c.use_parity = code.useParity;
-    c.use_security = code.useSecurity;
+    c.collectCode = code.collect;
+    c.envelopCode = code.envelop;
+    c.stopCode = code.stop;
+    c.supplyCount = Bound(Catalogued("supply_count"), code.supplyCount);
+    c.seqchkCount = Bound(Catalogued("seqchk_count"), code.seqchkCount);
+    c.useStop = code.useStop;
+    c.useSupply = code.useSupply;
+    c.useSeqchk = code.useSeqchk;
+    c.useParity = code.useParity;
+    c.useSecurity = code.useSecurity;
     ComputeCodeLength(c);
     if (Outcome stored = Written(session, SettingGroup::OmeCode); !stored.Ok()) {
         return stored;
     }
     // A file that never had the switch keeps it out until it is turned on.
-    if (code.seqContinue && *code.seqContinue != c.seq_continue) {
-        c.seq_continue = *code.seqContinue;
+    if (code.seqContinue && *code.seqContinue != c.seqContinue) {
+        c.seqContinue = *code.seqContinue;
         return Written(session, SettingGroup::Sequence);
     }
     return {};
@@ -101,32 +101,33 @@ Outcome ApplyFeedRules(Session& session, const std::array<std::string, 4>& rules
 Outcome ApplyOmeLayout(Session& session, const OmeLayoutValues& layout)
 {
     Settings& c = session.State().cfg;
-    c.ome_x = layout.x;
-    c.ome_y = layout.y;
-    c.ome_a = layout.a;
-    c.ome_b = layout.b;
-    c.ome_d = layout.d;
+    c.omeX = layout.x;
+    c.omeY = layout.y;
+    c.omeA = layout.a;
+    c.omeB = layout.b;
+    c.omeD = layout.d;
     return Written(session, SettingGroup::OmeLayout);
 }
 
 Outcome ApplyPrintArea(Session& session, const PrintAreaValues& area)
 {
     Settings& c = session.State().cfg;
-    c.pclleftmm = Bound(Catalogued("pclleftmm"), area.pclLeft);
-    c.pcltopmm = Bound(Catalogued("pcltopmm"), area.pclTop);
-    c.stdleftmm = area.stdLeft;
-    c.stdtopmm = area.stdTop;
-    c.omeleftmm = area.omeLeft;
-    c.ometopmm = area.omeTop;
+    c.pclLeftMm = Bound(Catalogued("pclleftmm"), area.pclLeft);
+    c.pclTopMm = Bound(Catalogued("pcltopmm"), area.pclTop);
+    c.stdLeftMm = area.stdLeft;
+    c.stdTopMm = area.stdTop;
+    c.omeLeftMm = area.omeLeft;
+    c.omeTopMm = area.omeTop;
     return Written(session, SettingGroup::PrintArea);
 }
 
 Outcome ApplyOrganize(Session& session, const OrganizeValues& organize)
 {
     Settings& c = session.State().cfg;
-    c.nEnvLimit = static_cast<std::int16_t>(Bound(Catalogued("envlimit"), organize.envelopeLimit));
-    c.bEnvLimit = organize.limitOn;
-    c.bManifest = organize.manifest;
+    c.envelopeLimit =
+        static_cast<std::int16_t>(Bound(Catalogued("envlimit"), organize.envelopeLimit));
+    c.limitEnvelopes = organize.limitOn;
+    c.manifest = organize.manifest;
     return Written(session, SettingGroup::Organize);
 }
 
@@ -137,14 +138,14 @@ Outcome ApplyDmx(Session& session, const Settings& dmx)
         return OutcomeOf(Action::Settings, std::move(refused));
     }
     Settings c = session.State().cfg;
-    c.use_dmx = dmx.use_dmx;
-    c.dmx_x = dmx.dmx_x;
-    c.dmx_y = dmx.dmx_y;
-    c.dmx_module = Bound(Catalogued("dmx_module"), dmx.dmx_module);
-    c.dmx_quiet = Bound(Catalogued("dmx_quiet"), dmx.dmx_quiet);
-    c.dmx_clear = dmx.dmx_clear;
-    c.dmx_template = dmx.dmx_template;
-    c.dmx_job = Bound(Catalogued("dmx_job"), dmx.dmx_job);
+    c.useDmx = dmx.useDmx;
+    c.dmxX = dmx.dmxX;
+    c.dmxY = dmx.dmxY;
+    c.dmxModule = Bound(Catalogued("dmx_module"), dmx.dmxModule);
+    c.dmxQuiet = Bound(Catalogued("dmx_quiet"), dmx.dmxQuiet);
+    c.dmxClear = dmx.dmxClear;
+    c.dmxTemplate = dmx.dmxTemplate;
+    c.dmxJob = Bound(Catalogued("dmx_job"), dmx.dmxJob);
     // A symbol in the bars' clear zone would be read as bars: every check of such an export
     // fails, so the place is refused. One near the edge is stored with a warning.
     const std::optional<FailureKind> misplaced = DmxLayoutCheck(c);
@@ -163,7 +164,7 @@ Outcome ApplyDmx(Session& session, const Settings& dmx)
 
 void UseFillChar(Session& session, std::int32_t code)
 {
-    session.State().cfg.dummyasc = Bound(Catalogued("dummyasc"), code);
+    session.State().cfg.fillChar = Bound(Catalogued("dummyasc"), code);
 }
 
 Outcome ApplyFillChar(Session& session, std::int32_t code)

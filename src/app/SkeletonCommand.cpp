@@ -8,37 +8,37 @@ namespace kuvrion {
 
 bool CanSaveSkeleton(const Session& session)
 {
-    return session.State().nJobPages != 0 && session.State().MyPcl.Connected();
+    return session.State().jobPages != 0 && session.State().job.Connected();
 }
 
 std::string SkeletonPath(const Session& session)
 {
     const AppState& st = session.State();
-    return ReadSkeletonPath(st.oIni, PathToUtf8(st.paths.SkeletonFile()));
+    return ReadSkeletonPath(st.ini, PathToUtf8(st.paths.SkeletonFile()));
 }
 
 void RememberSkeletonPath(Session& session, const std::string& path)
 {
-    static_cast<void>(WriteSkeletonPath(session.State().oIni, path));
+    static_cast<void>(WriteSkeletonPath(session.State().ini, path));
 }
 
 Outcome RunSkeleton(Session& session, const std::string& path)
 {
     AppState& st = session.State();
     if (!CanSaveSkeleton(session)) {
-        return OutcomeOf(Action::Skeleton, Failure{FailureKind::NoPages, 0, 0, st.cfg.sSrcFile});
+        return OutcomeOf(Action::Skeleton, Failure{FailureKind::NoPages, 0, 0, st.cfg.sourceFile});
     }
     if (std::optional<Failure> gone = session.SourceGone()) {
         return OutcomeOf(Action::Skeleton, std::move(gone));
     }
-    if (st.MyPcl.SourceChanged()) {
+    if (st.job.SourceChanged()) {
         return OutcomeOf(Action::Skeleton,
-                         Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sSrcFile});
+                         Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sourceFile});
     }
     return OutcomeOf(
         Action::Skeleton,
         WriteTargetFile(session.Report(), path, [&st](const Sink& sink) -> std::optional<Failure> {
-            if (auto written = WriteEscSkeleton(st.MyPcl, st.nJobPages, st.cfg.dummyasc, sink);
+            if (auto written = WriteEscSkeleton(st.job, st.jobPages, st.cfg.fillChar, sink);
                 !written) {
                 return written.error();
             }

@@ -116,7 +116,7 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
                 (*exported)[e].feed = patterns[e];
         }
         // Sheet values counted from 0: the check puts them where the first sheet says.
-        const std::int32_t bits = s.use_seqchk ? s.seqchk_count : 0;
+        const std::int32_t bits = s.useSeqchk ? s.seqchkCount : 0;
         if (bits > 0 && !options.renumber)
             NumberSequence(*exported, 0, bits);
         if (options.envelopes) {

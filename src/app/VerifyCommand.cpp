@@ -16,7 +16,7 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
         return out;
     };
     const std::int64_t largest =
-        (std::int64_t{1} << std::clamp(c.use_seqchk ? c.seqchk_count : 0, 0, 30)) - 1;
+        (std::int64_t{1} << std::clamp(c.useSeqchk ? c.seqchkCount : 0, 0, 30)) - 1;
     if (request.seqStart && (*request.seqStart < 0 || *request.seqStart > largest)) {
         out.run = {VerifyRun::Status::BadInput,
                    {},

@@ -8,8 +8,8 @@
 
 namespace kuvrion {
 
-inline constexpr char sEscape = '\x1b';   // ESC, code 27
-inline constexpr char sFormFeed = '\x0c'; // FF, code 12
+inline constexpr char escape = '\x1b';   // ESC, code 27
+inline constexpr char formFeed = '\x0c'; // FF, code 12
 
 // `s` without blanks and tabs at both ends.
 std::string_view TrimBlanks(std::string_view s);

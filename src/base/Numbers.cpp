@@ -55,15 +55,15 @@ std::string PlainDecimal(float value)
     std::string out;
     if (negative)
         out += '-';
-    const int nDigits = static_cast<int>(digits.size());
+    const int digitCount = static_cast<int>(digits.size());
     if (exponent < 0) {
         // The caller decides about a "0" in front of the point.
         out += '.';
         out.append(static_cast<std::size_t>(-exponent - 1), '0');
         out += digits;
-    } else if (exponent + 1 >= nDigits) {
+    } else if (exponent + 1 >= digitCount) {
         out += digits;
-        out.append(static_cast<std::size_t>(exponent + 1 - nDigits), '0');
+        out.append(static_cast<std::size_t>(exponent + 1 - digitCount), '0');
     } else {
         out.append(digits, 0, static_cast<std::size_t>(exponent + 1));
         out += '.';

@@ -9,7 +9,7 @@
 namespace kuvrion {
 
 // PCL units (1/720 inch) per millimetre, in single precision as the mark positions are computed.
-inline constexpr float fPclPerMM = 720.0f / 25.4f;
+inline constexpr float pclUnitsPerMm = 720.0f / 25.4f;
 // The same in double precision, for turning the positions of a written job back into millimetres.
 inline constexpr double kDecipointsPerMm = 720.0 / 25.4;
 

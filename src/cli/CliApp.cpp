@@ -221,7 +221,7 @@ int ToolRun::Scan()
         return Finish(Action::Scan, scanned);
     }
     m_reporter.FinishProgress();
-    const PclJob& pcl = m_state.MyPcl;
+    const PclJob& pcl = m_state.job;
     if (m_opt.json) {
         json doc = {{"file_size", pcl.FileSize()},
                     {"pages", pcl.Pages()},
@@ -284,22 +284,22 @@ void ToolRun::PrintImport(json& doc, std::ostream& o) const
 {
     const AppState& st = m_state;
     if (m_opt.json) {
-        doc["pages"] = st.nJobPages;
-        doc["assigned"] = st.nImpAssigned;
-        doc["addressees"] = st.Persons.Count();
+        doc["pages"] = st.jobPages;
+        doc["assigned"] = st.assignedPages;
+        doc["addressees"] = st.addressees.Count();
         doc["errors"] = st.keyFaultCounts;
         json persons = json::array();
-        for (std::int32_t i = 0; i < st.Persons.Count(); ++i) {
-            const Addressee& p = st.Persons.PersonByIndex(i);
-            persons.push_back({{"id", Cp1252ToUtf8(p.PersID())}, {"pages", p.PageList()}});
+        for (std::int32_t i = 0; i < st.addressees.Count(); ++i) {
+            const Addressee& p = st.addressees.At(i);
+            persons.push_back({{"id", Cp1252ToUtf8(p.Id())}, {"pages", p.PageList()}});
         }
         doc["persons"] = std::move(persons);
         return;
     }
     auto row = [&o](std::string_view caption, std::int64_t n) { Row(o, caption, n); };
-    row("Seiten:", st.nJobPages);
-    row("Zugewiesen:", st.nImpAssigned);
-    row("Adressaten:", st.Persons.Count());
+    row("Seiten:", st.jobPages);
+    row("Zugewiesen:", st.assignedPages);
+    row("Adressaten:", st.addressees.Count());
     for (std::size_t k = 0; k < st.keyFaultCounts.size(); ++k) {
         row(KeyFaultCaption(static_cast<std::int32_t>(k)) + ":", st.keyFaultCounts[k]);
     }
@@ -323,7 +323,7 @@ int ToolRun::Import(bool print)
         }
         // It ran, but not one page found its addressee: nothing could be marked, and the message
         // says where to look.
-        if (m_state.nImpAssigned == 0) {
+        if (m_state.assignedPages == 0) {
             Failure why = NoKeyFound(m_state);
             why.path = m_opt.job;
             Fail(OneLine(MessageFor(Action::Import, why).text));
@@ -400,12 +400,12 @@ int ToolRun::Export()
             doc["dmx"] = true;
         }
         const Settings& c = m_state.cfg;
-        if (c.use_seqchk && (c.seq_continue || m_opt.seqStart || m_opt.envelopes) &&
+        if (c.useSeqchk && (c.seqContinue || m_opt.seqStart || m_opt.envelopes) &&
             stats.sheets > 0) {
             doc["seq_start"] = stats.seqFirst;
             doc["seq_end"] = stats.seqLast;
         }
-        if (m_opt.envelopes && c.use_seqchk) {
+        if (m_opt.envelopes && c.useSeqchk) {
             doc["renumbered"] = m_opt.renumber;
         }
         doc["verified"] = exported.check.status == VerifyRun::Status::Ok;
@@ -414,7 +414,7 @@ int ToolRun::Export()
         Row(report, "Exportiert:", stats.exported, " Adressaten");
         Row(report, "Blätter:", stats.sheets);
         Row(report, "Kuverts:", stats.envelopes);
-        if (m_state.bJobDuplex) {
+        if (m_state.jobDuplex) {
             Row(report, "Leere Rückseiten:", stats.blankPages);
         }
     }
@@ -453,7 +453,7 @@ int ToolRun::Text()
         return status;
     }
     m_reporter.FinishProgress();
-    const std::int32_t pages = m_state.nJobPages;
+    const std::int32_t pages = m_state.jobPages;
     if (m_opt.page && (*m_opt.page < 1 || *m_opt.page > pages)) {
         Fail(*BadInputText(Action::Text,
                            Failure{FailureKind::PageMissing, 0, *m_opt.page, m_opt.job}));
@@ -540,7 +540,7 @@ int ToolRun::Watch()
     options.once = m_opt.once;
     options.programDir = m_state.paths.programDir;
     options.settingsFile = m_opt.ini.empty() ? std::string() : Absolute(m_opt.ini);
-    const DeliverySettings deliver = ReadDeliverySettings(m_state.oIni);
+    const DeliverySettings deliver = ReadDeliverySettings(m_state.ini);
     DeliveryTarget target;
     if (const auto bad = ParseDeliveryTarget(deliver.to, target)) {
         Fail(*BadInputText(Action::Deliver, *bad));

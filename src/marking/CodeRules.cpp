@@ -24,18 +24,18 @@ bool AnyBar(const std::array<bool, 2>& bars)
 
 bool SomeSheetCollects(const Settings& s)
 {
-    return !(s.bEnvLimit && s.nEnvLimit <= 1);
+    return !(s.limitEnvelopes && s.envelopeLimit <= 1);
 }
 
 std::optional<CodeFault> PatternFault(const Settings& s)
 {
     const bool collects = SomeSheetCollects(s);
-    if (collects && s.collect_code.empty())
+    if (collects && s.collectCode.empty())
         return CodeFault::CollectEmpty;
-    if (s.envelop_code.empty())
+    if (s.envelopCode.empty())
         return CodeFault::EnvelopEmpty;
-    const auto collect = BaseBars(s.collect_code);
-    const auto envelop = BaseBars(s.envelop_code);
+    const auto collect = BaseBars(s.collectCode);
+    const auto envelop = BaseBars(s.envelopCode);
     if (collects && !AnyBar(collect))
         return CodeFault::CollectNoBar;
     if (!AnyBar(envelop))
@@ -48,24 +48,24 @@ std::optional<CodeFault> PatternFault(const Settings& s)
 BarStart BarStartOf(const Settings& s)
 {
     BarStart b;
-    float x = s.ome_x - s.pclleftmm - s.omeleftmm; // from the PCL origin
-    b.length = s.ome_b;
+    float x = s.omeX - s.pclLeftMm - s.omeLeftMm; // from the PCL origin
+    b.length = s.omeB;
     if (x < 0.0f) {
         // The part left of the PCL origin cannot be printed; a stub under 1 mm would not be read.
-        b.length = x + s.ome_b; // the part right of the origin
+        b.length = x + s.omeB; // the part right of the origin
         b.drawn = !(b.length < kShortestPrintedBarMm);
         x = 0.0f;
     }
     b.x = x;
-    b.y = std::max(s.ome_y - s.pcltopmm - s.ometopmm, 0.0f);
+    b.y = std::max(s.omeY - s.pclTopMm - s.omeTopMm, 0.0f);
     return b;
 }
 
 std::optional<CodeFault> LayoutFault(const Settings& s)
 {
-    if (!(s.ome_b > 0.0f))
+    if (!(s.omeB > 0.0f))
         return CodeFault::NoLength;
-    if (!(s.ome_d > 0.0f))
+    if (!(s.omeD > 0.0f))
         return CodeFault::NoThickness;
     if (!BarStartOf(s).drawn)
         return CodeFault::LeftOfPrintArea;

@@ -126,24 +126,24 @@ std::optional<std::string> DecodeDmx(const std::vector<std::uint8_t>&, std::int3
 
 std::int64_t DmxPlace::EdgeX(std::int32_t k) const
 {
-    return x + RoundToLong(static_cast<float>(k) * module * fPclPerMM);
+    return x + RoundToLong(static_cast<float>(k) * module * pclUnitsPerMm);
 }
 
 std::int64_t DmxPlace::EdgeY(std::int32_t k) const
 {
-    return y + RoundToLong(static_cast<float>(k) * module * fPclPerMM);
+    return y + RoundToLong(static_cast<float>(k) * module * pclUnitsPerMm);
 }
 
 DmxPlace PlaceDmx(const Settings& s)
 {
     // Single precision, as the bars are placed; the print area and the OME offsets apply alike.
-    const float x = s.dmx_x - s.pclleftmm - s.omeleftmm;
-    const float y = s.dmx_y - s.pcltopmm - s.ometopmm;
+    const float x = s.dmxX - s.pclLeftMm - s.omeLeftMm;
+    const float y = s.dmxY - s.pclTopMm - s.omeTopMm;
     DmxPlace p;
     p.inside = x >= 0.0f && y >= 0.0f;
-    p.x = RoundToLong(x * fPclPerMM);
-    p.y = RoundToLong(y * fPclPerMM);
-    p.module = s.dmx_module;
+    p.x = RoundToLong(x * pclUnitsPerMm);
+    p.y = RoundToLong(y * pclUnitsPerMm);
+    p.module = s.dmxModule;
     return p;
 }
 
@@ -153,11 +153,11 @@ void DrawDmxSymbol(std::string& out, const Settings& s, const DmxMatrix& symbol)
     if (!p.inside || symbol.size <= 0)
         return;
     const std::int32_t n = symbol.size;
-    if (s.dmx_clear) {
+    if (s.dmxClear) {
         // The quiet zone may reach beyond the print area, where the paper stays white anyway.
-        const std::int64_t left = std::max<std::int64_t>(p.EdgeX(-s.dmx_quiet), 0);
-        const std::int64_t top = std::max<std::int64_t>(p.EdgeY(-s.dmx_quiet), 0);
-        AppendRect(out, left, top, p.EdgeX(n + s.dmx_quiet) - left, p.EdgeY(n + s.dmx_quiet) - top,
+        const std::int64_t left = std::max<std::int64_t>(p.EdgeX(-s.dmxQuiet), 0);
+        const std::int64_t top = std::max<std::int64_t>(p.EdgeY(-s.dmxQuiet), 0);
+        AppendRect(out, left, top, p.EdgeX(n + s.dmxQuiet) - left, p.EdgeY(n + s.dmxQuiet) - top,
                    true);
     }
     for (std::int32_t r = 0; r < n; ++r) {
@@ -205,7 +205,7 @@ void DrawDmxSample(std::string& out, const Settings& s)
         return;
     DrawDmxSymbol(out, s, *symbol);
     constexpr std::int64_t kLine = 3; // decipoints, about 0.1 mm
-    const std::int32_t q = s.dmx_quiet, n = symbol->size;
+    const std::int32_t q = s.dmxQuiet, n = symbol->size;
     const std::int64_t left = std::max<std::int64_t>(p.EdgeX(-q) - kLine, 0);
     const std::int64_t top = std::max<std::int64_t>(p.EdgeY(-q) - kLine, 0);
     const std::int64_t right = p.EdgeX(n + q), bottom = p.EdgeY(n + q);
@@ -219,12 +219,12 @@ std::optional<Failure> DmxExample(const Settings& s, std::string& content)
 {
     content.clear();
     DmxTemplate tmpl;
-    if (std::optional<Failure> bad = ParseDmxTemplate(s.dmx_template, tmpl))
+    if (std::optional<Failure> bad = ParseDmxTemplate(s.dmxTemplate, tmpl))
         return bad;
     DmxSheet sheet;
     sheet.sheets = 2;
     sheet.closes = false;
-    sheet.job = s.dmx_job;
+    sheet.job = s.dmxJob;
     sheet.id = "4711";
     if (std::optional<Failure> bad = DmxContent(tmpl, sheet, content))
         return bad;
@@ -237,23 +237,22 @@ std::optional<Failure> DmxExample(const Settings& s, std::string& content)
 std::optional<FailureKind> DmxLayoutCheck(const Settings& s)
 {
     std::string content;
-    if (!s.use_dmx || DmxExample(s, content))
+    if (!s.useDmx || DmxExample(s, content))
         return std::nullopt;
     const std::optional<DmxMatrix> symbol = EncodeDmx(content);
     if (!symbol)
         return std::nullopt;
     constexpr double kEdgeMm = 5;
-    const double side = symbol->size * static_cast<double>(s.dmx_module);
-    const double quiet = s.dmx_quiet * static_cast<double>(s.dmx_module);
+    const double side = symbol->size * static_cast<double>(s.dmxModule);
+    const double quiet = s.dmxQuiet * static_cast<double>(s.dmxModule);
     const double barsBottom =
-        s.ome_y + std::max(s.nCodeLen - 1, 0) * static_cast<double>(s.ome_a + s.ome_d) + s.ome_d;
-    if (s.dmx_x - quiet < s.ome_x + s.ome_b + kClearZoneMm &&
-        s.dmx_x + side + quiet > s.ome_x - kClearZoneMm &&
-        s.dmx_y - quiet < barsBottom + kClearZoneMm &&
-        s.dmx_y + side + quiet > s.ome_y - kClearZoneMm)
+        s.omeY + std::max(s.codeLength - 1, 0) * static_cast<double>(s.omeA + s.omeD) + s.omeD;
+    if (s.dmxX - quiet < s.omeX + s.omeB + kClearZoneMm &&
+        s.dmxX + side + quiet > s.omeX - kClearZoneMm &&
+        s.dmxY - quiet < barsBottom + kClearZoneMm && s.dmxY + side + quiet > s.omeY - kClearZoneMm)
         return FailureKind::DmxNearBars;
-    if (s.dmx_x < kEdgeMm || s.dmx_y < kEdgeMm || s.dmx_x + side > kSheetWidthMm - kEdgeMm ||
-        s.dmx_y + side > kSheetHeightMm - kEdgeMm)
+    if (s.dmxX < kEdgeMm || s.dmxY < kEdgeMm || s.dmxX + side > kSheetWidthMm - kEdgeMm ||
+        s.dmxY + side > kSheetHeightMm - kEdgeMm)
         return FailureKind::DmxNearEdge;
     return std::nullopt;
 }

@@ -15,13 +15,13 @@ std::vector<Envelope> ListEnvelopes(const AddresseeList& persons, std::int32_t c
     const std::int32_t n = std::clamp(count, 0, persons.Count());
     const std::int32_t pagesPerSheet = duplex ? 2 : 1;
     for (std::int32_t i = 0; i < n; ++i) {
-        const Addressee& person = persons.PersonByIndex(i);
+        const Addressee& person = persons.At(i);
         const std::int32_t pages = person.Pages();
-        const std::int32_t perEnvelope = s.bEnvLimit ? s.nEnvLimit * pagesPerSheet : pages;
+        const std::int32_t perEnvelope = s.limitEnvelopes ? s.envelopeLimit * pagesPerSheet : pages;
         for (std::int32_t j = 1; j <= pages;) {
             Envelope e;
             e.number = static_cast<std::int32_t>(out.size()) + 1;
-            e.id = person.PersID();
+            e.id = person.Id();
             for (std::int32_t k = 0; k < perEnvelope && j <= pages; ++k, ++j)
                 e.pages.push_back(person.PagePos(j));
             e.sheets =

@@ -61,7 +61,7 @@ std::optional<Failure> PrepareDmx(const Settings& s, DmxTemplate& tmpl)
 {
     if (!DmxAvailable())
         return Failure{FailureKind::DmxUnavailable};
-    if (std::optional<Failure> bad = ParseDmxTemplate(s.dmx_template, tmpl))
+    if (std::optional<Failure> bad = ParseDmxTemplate(s.dmxTemplate, tmpl))
         return bad;
     if (!PlaceDmx(s).inside)
         return Failure{FailureKind::DmxOutside};
@@ -71,7 +71,7 @@ std::optional<Failure> PrepareDmx(const Settings& s, DmxTemplate& tmpl)
 } // namespace
 
 std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons,
-                                 std::int32_t nExportCount, const Settings& s,
+                                 std::int32_t exportCount, const Settings& s,
                                  const std::function<bool(std::string_view)>& sink,
                                  const ExportProgress& progress, ExportStats& stats,
                                  const std::vector<KeySpan>* keySpans,
@@ -79,7 +79,7 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
 {
     stats = ExportStats{};
     DmxTemplate dmx;
-    if (s.use_dmx) {
+    if (s.useDmx) {
         if (std::optional<Failure> refused = PrepareDmx(s, dmx))
             return refused;
     }
@@ -92,12 +92,12 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
             return kSinkFailed;
         }
 
-        const std::int32_t count = std::clamp(nExportCount, 0, persons.Count());
+        const std::int32_t count = std::clamp(exportCount, 0, persons.Count());
         const ExportRun none;
         const ExportRun& r = run ? *run : none;
         // Sequence numbers run over the whole export; a closed-loop reprint counts the sheets it
         // leaves out, so that each sheet keeps its value.
-        auto nSeqCounter = static_cast<std::int32_t>(r.seqStart);
+        auto seqCounter = static_cast<std::int32_t>(r.seqStart);
         const bool closedLoop = keepEnvelopes && !r.renumber;
         std::size_t envelope = 0; // 0-based number of the envelope being filled
         const auto kept = [keepEnvelopes](std::size_t e) {
@@ -109,10 +109,10 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
         for (std::int32_t i = 0; i < count; ++i) {
             if (progress)
                 progress(i + 1);
-            const Addressee& person = persons.PersonByIndex(i);
+            const Addressee& person = persons.At(i);
             const std::int32_t pages = person.Pages();
             const std::int32_t sheets = duplex ? (pages + 1) / 2 : pages;
-            std::int32_t nInEnvelope = 0; // the envelope count restarts with every addressee
+            std::int32_t pagesInEnvelope = 0; // the envelope count restarts with every addressee
             for (std::int32_t j = 1; j <= pages; ++j) {
                 // In a duplex job the odd pages of an addressee are fronts, the even ones backs.
                 const bool front = !duplex || j % 2 == 1;
@@ -125,17 +125,18 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
                 bool closes = false;
                 if (front) {
                     sheet = duplex ? (j + 1) / 2 : j;
-                    inEnvelope = ++nInEnvelope;
-                    closes = (s.bEnvLimit && nInEnvelope == s.nEnvLimit) || sheet == sheets;
+                    inEnvelope = ++pagesInEnvelope;
+                    closes =
+                        (s.limitEnvelopes && pagesInEnvelope == s.envelopeLimit) || sheet == sheets;
                     sheetKept = kept(envelope);
                     if (closes) {
-                        nInEnvelope = 0;
+                        pagesInEnvelope = 0;
                         ++envelope;
                     }
                 }
                 if (!sheetKept) {
-                    if (front && closedLoop && s.use_seqchk)
-                        NextSequenceBits(s, nSeqCounter);
+                    if (front && closedLoop && s.useSeqchk)
+                        NextSequenceBits(s, seqCounter);
                     continue;
                 }
                 if (!pcl.ValidPageNr(pageNr)) {
@@ -144,7 +145,7 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
                 if (auto read = pcl.ReadPage(pageNr, page); !read) {
                     return read.error();
                 }
-                if (s.bAdrKeyRem) {
+                if (s.removeKey) {
                     const auto at = static_cast<std::size_t>(pageNr - 1);
                     if (keySpans && at < keySpans->size())
                         MaskKeySpan(page, (*keySpans)[at]);
@@ -152,34 +153,35 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
                         MaskAdrKey(page, s, scratch);
                 }
 
-                WriteOffsetRegistration(out.Buffer(), s.stdleftmm, s.stdtopmm);
+                WriteOffsetRegistration(out.Buffer(), s.stdLeftMm, s.stdTopMm);
                 const bool ok = out.Append(page);
                 std::string& buf = out.Buffer();
                 if (front) {
                     DmxSheet values;
-                    if (s.use_dmx) {
+                    if (s.useDmx) {
                         const std::int32_t first = sheet - inEnvelope + 1;
                         values.envelope = static_cast<std::int64_t>(sheetEnvelope) + 1;
                         values.sheet = inEnvelope;
                         values.sheets =
-                            s.bEnvLimit ? std::min<std::int32_t>(s.nEnvLimit, sheets - first + 1)
-                                        : sheets - first + 1;
+                            s.limitEnvelopes
+                                ? std::min<std::int32_t>(s.envelopeLimit, sheets - first + 1)
+                                : sheets - first + 1;
                         values.closes = closes;
                         values.seq = stats.sheets + 1;
-                        values.job = s.dmx_job;
-                        values.id = person.PersID();
+                        values.job = s.dmxJob;
+                        values.id = person.Id();
                     }
-                    const auto value = static_cast<std::uint32_t>(nSeqCounter);
+                    const auto value = static_cast<std::uint32_t>(seqCounter);
                     if (stats.sheets == 0)
                         stats.seqFirst = value;
                     stats.seqLast = value;
                     const std::string_view feed = r.feed && sheetEnvelope < r.feed->size()
                                                       ? std::string_view((*r.feed)[sheetEnvelope])
                                                       : std::string_view();
-                    const std::string code = ComposeSheetCode(s, nSeqCounter, closes, feed);
-                    WriteOffsetRegistration(buf, s.omeleftmm, s.ometopmm);
+                    const std::string code = ComposeSheetCode(s, seqCounter, closes, feed);
+                    WriteOffsetRegistration(buf, s.omeLeftMm, s.omeTopMm);
                     DrawOmeCode(buf, s, code);
-                    if (s.use_dmx) {
+                    if (s.useDmx) {
                         if (std::optional<Failure> bad = DrawDmxForSheet(buf, s, dmx, values))
                             return bad;
                     }
@@ -187,11 +189,11 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
                     if (closes)
                         ++stats.envelopes;
                 }
-                buf += sFormFeed; // every page ends with its form feed
+                buf += formFeed; // every page ends with its form feed
                 // An addressee that ends on a front gets a blank back, so the next one starts on
                 // a sheet of its own.
                 if (duplex && front && j == pages) {
-                    buf += sFormFeed;
+                    buf += formFeed;
                     ++stats.blankPages;
                 }
                 if (!ok || !out.FlushIfFull()) {
@@ -204,8 +206,8 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
         if (!out.Append(pcl.PclJobFoot()) || !out.Flush()) {
             return kSinkFailed;
         }
-        stats.dmx = s.use_dmx;
-        stats.seqNext = static_cast<std::uint32_t>(nSeqCounter);
+        stats.dmx = s.useDmx;
+        stats.seqNext = static_cast<std::uint32_t>(seqCounter);
     } catch (const std::bad_alloc&) {
         return Failure{FailureKind::OutOfMemory};
     }

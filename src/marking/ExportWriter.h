@@ -1,4 +1,4 @@
-// The marked job: head, then every page of the first nExportCount addressees, each page wrapped in
+// The marked job: head, then every page of the first exportCount addressees, each page wrapped in
 // offset registrations and followed by its OME code and a form feed, then the foot.
 //
 // A duplex job is printed on sheets of two pages (front, back) of one addressee: every addressee
@@ -52,7 +52,7 @@ struct ExportRun {
 // Called before addressee i (1-based) is written; the front end repaints there.
 using ExportProgress = std::function<void(std::int32_t i)>;
 
-// Writes the job through `sink` (which returns false on a write failure). nExportCount is bounded
+// Writes the job through `sink` (which returns false on a write failure). exportCount is bounded
 // to 0..Count. Stops at the first failure and returns it: PageRead (with the system error) or
 // PageMissing for a page of an addressee, TargetWrite when the sink fails (the sink knows the
 // system error), OutOfMemory. nullopt when the whole job was written.
@@ -65,7 +65,7 @@ using ExportProgress = std::function<void(std::int32_t i)>;
 // written with DmxUnavailable, DmxTemplate or DmxOutside, and at the sheet with DmxTooWide or
 // DmxTooLong. Its envelope numbers count over the whole export, also in a reprint.
 std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons,
-                                 std::int32_t nExportCount, const Settings& s,
+                                 std::int32_t exportCount, const Settings& s,
                                  const std::function<bool(std::string_view)>& sink,
                                  const ExportProgress& progress, ExportStats& stats,
                                  const std::vector<KeySpan>* keySpans = nullptr,

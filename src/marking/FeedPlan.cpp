@@ -43,9 +43,9 @@ std::optional<Failure> LoadFeedRules(const Settings& s, const std::filesystem::p
                                      FeedRules& rules)
 {
     rules.feeders.clear();
-    if (!s.use_supply)
+    if (!s.useSupply)
         return std::nullopt;
-    for (std::int32_t k = 1; k <= std::clamp(s.supply_count, 0, kFeeders); ++k) {
+    for (std::int32_t k = 1; k <= std::clamp(s.supplyCount, 0, kFeeders); ++k) {
         std::optional<FeedRule> rule = ParseFeedRule(FeedRuleSetting(s, k));
         if (!rule) {
             rules.feeders.emplace_back();

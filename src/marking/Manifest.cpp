@@ -69,8 +69,8 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const ManifestW
         return out;
     };
     DmxTemplate tmpl;
-    const bool withDmx = dmx && dmx->use_dmx;
-    const bool dmxOk = withDmx && !ParseDmxTemplate(dmx->dmx_template, tmpl);
+    const bool withDmx = dmx && dmx->useDmx;
+    const bool dmxOk = withDmx && !ParseDmxTemplate(dmx->dmxTemplate, tmpl);
     std::string out = "\xEF\xBB\xBF" + words.header;
     out += withDmx ? ";" + words.dmx : "";
     if (extra.seqBits > 0)
@@ -97,7 +97,7 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const ManifestW
             v.sheets = e.sheets;
             v.closes = e.sheets == 1;
             v.seq = first;
-            v.job = dmx->dmx_job;
+            v.job = dmx->dmxJob;
             v.id = e.id;
             if (!dmxOk || DmxContent(tmpl, v, content))
                 content.clear();

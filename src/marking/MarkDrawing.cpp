@@ -13,7 +13,7 @@ namespace {
 
 void AppendCommand(std::string& out, std::string_view prefix, std::int64_t n, char terminator)
 {
-    out += sEscape;
+    out += escape;
     out += prefix;
     AppendDecimal(out, n);
     out += terminator;
@@ -28,7 +28,7 @@ void AppendRect(std::string& out, std::int64_t x, std::int64_t y, std::int64_t w
     AppendCommand(out, "&a", y, 'V');
     AppendCommand(out, "*c", w, 'H');
     AppendCommand(out, "*c", h, 'V');
-    out += sEscape;
+    out += escape;
     out += white ? "*c1P" : "*c0P";
 }
 
@@ -37,11 +37,11 @@ void DrawOmeCode(std::string& out, const Settings& s, std::string_view code)
     const BarStart start = BarStartOf(s);
     if (!start.drawn)
         return;
-    const std::int64_t X = RoundToLong(start.x * fPclPerMM);
-    std::int64_t Y = RoundToLong(start.y * fPclPerMM);
-    const std::int64_t W = RoundToLong(start.length * fPclPerMM);
-    const std::int64_t A = RoundToLong(s.ome_a * fPclPerMM);
-    const std::int64_t D = RoundToLong(s.ome_d * fPclPerMM);
+    const std::int64_t X = RoundToLong(start.x * pclUnitsPerMm);
+    std::int64_t Y = RoundToLong(start.y * pclUnitsPerMm);
+    const std::int64_t W = RoundToLong(start.length * pclUnitsPerMm);
+    const std::int64_t A = RoundToLong(s.omeA * pclUnitsPerMm);
+    const std::int64_t D = RoundToLong(s.omeD * pclUnitsPerMm);
 
     for (const char c : code) {
         if (c == '1')
@@ -53,8 +53,8 @@ void DrawOmeCode(std::string& out, const Settings& s, std::string_view code)
 
 void WriteOffsetRegistration(std::string& out, float leftMm, float topMm)
 {
-    AppendCommand(out, "&l", RoundToLong(leftMm * fPclPerMM), 'U');
-    AppendCommand(out, "&l", RoundToLong(topMm * fPclPerMM), 'Z');
+    AppendCommand(out, "&l", RoundToLong(leftMm * pclUnitsPerMm), 'U');
+    AppendCommand(out, "&l", RoundToLong(topMm * pclUnitsPerMm), 'Z');
 }
 
 } // namespace kuvrion

@@ -10,17 +10,17 @@ namespace kuvrion {
 
 struct Settings;
 
-// The code of one sheet, s.nCodeLen characters. Advances nSeqCounter when use_seqchk is on.
+// The code of one sheet, s.codeLength characters. Advances seqCounter when use_seqchk is on.
 // `feedPattern` goes on the selective-feed bars of a closing sheet (at most supply_count of its
 // characters); collecting sheets keep them blank.
-std::string ComposeSheetCode(const Settings& s, std::int32_t& nSeqCounter, bool closesEnvelope,
+std::string ComposeSheetCode(const Settings& s, std::int32_t& seqCounter, bool closesEnvelope,
                              std::string_view feedPattern = {});
 
-// seqchk_count characters: nSeqCounter in base 2, most significant bit first; advances the
+// seqchk_count characters: seqCounter in base 2, most significant bit first; advances the
 // counter modulo 2^seqchk_count.
-std::string NextSequenceBits(const Settings& s, std::int32_t& nSeqCounter);
+std::string NextSequenceBits(const Settings& s, std::int32_t& seqCounter);
 
-// Number of "1" among the first nCodeLen characters of `code`.
+// Number of "1" among the first codeLength characters of `code`.
 std::int32_t CountBars(const Settings& s, std::string_view code);
 
 // Writes `pattern` over `code` from 1-based position p, never extending `code`.

@@ -19,34 +19,34 @@ void WriteRefGrid(std::string& out)
 std::string BuildRefJob(Settings& s, bool grid, bool marks)
 {
     std::string out;
-    out += sEscape;
+    out += escape;
     out += "%-12345X@PJL\r\n";
     out += "@PJL ENTER LANGUAGE=PCL\r\n";
-    out += sEscape;
+    out += escape;
     out += 'E';
-    out += sEscape;
+    out += escape;
     out += "(0N";
-    out += sEscape;
+    out += escape;
     out += "&l0L\r\n";
     // Zero offsets: margins and OME offsets reach the bars through their positions.
     WriteOffsetRegistration(out, 0.0f, 0.0f);
     if (marks) {
         ComputeCodeLength(s);
-        DrawOmeCode(out, s, std::string(static_cast<std::size_t>(std::max(s.nCodeLen, 0)), '1'));
-        if (s.use_dmx)
+        DrawOmeCode(out, s, std::string(static_cast<std::size_t>(std::max(s.codeLength, 0)), '1'));
+        if (s.useDmx)
             DrawDmxSample(out, s);
     }
     if (grid) {
-        out += sEscape;
+        out += escape;
         out += "%0B";
         WriteRefGrid(out);
-        out += sEscape;
+        out += escape;
         out += "%0A\r\n";
     }
-    out += sFormFeed;
-    out += sEscape;
+    out += formFeed;
+    out += escape;
     out += 'E';
-    out += sEscape;
+    out += escape;
     out += "%-12345X\r\n";
     return out;
 }

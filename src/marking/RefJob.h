@@ -11,7 +11,7 @@ struct Settings;
 // The HP-GL/2 grid string, without a line end.
 void WriteRefGrid(std::string& out);
 
-// The whole job as bytes. Recomputes s.nCodeLen from the OME code settings when marks are on.
+// The whole job as bytes. Recomputes s.codeLength from the OME code settings when marks are on.
 // With the marks and the 2D code on, a sample symbol follows the bars, its quiet zone outlined.
 std::string BuildRefJob(Settings& s, bool grid, bool marks);
 

@@ -46,28 +46,28 @@ bool SameRect(const MmRect& a, const MmRect& b)
 SheetPlan PlanSheet(const Settings& s)
 {
     SheetPlan plan;
-    plan.printArea = {s.pclleftmm, s.pcltopmm, kSheetWidthMm - 2 * s.pclleftmm,
-                      kSheetHeightMm - 2 * s.pcltopmm};
+    plan.printArea = {s.pclLeftMm, s.pclTopMm, kSheetWidthMm - 2 * s.pclLeftMm,
+                      kSheetHeightMm - 2 * s.pclTopMm};
     Settings column = s;
     const std::int32_t positions = ComputeCodeLength(column);
 
     // As the drawing does it: positions count from the PCL origin, which the offsets move; a bar
     // that starts left of it is cut there (and left out when too little remains), a code that
     // starts above it moves down to it.
-    const float originX = s.pclleftmm + s.omeleftmm;
-    const float originY = s.pcltopmm + s.ometopmm;
+    const float originX = s.pclLeftMm + s.omeLeftMm;
+    const float originY = s.pclTopMm + s.omeTopMm;
     const BarStart start = BarStartOf(s);
     const float x = start.x;
     const float y = start.y;
     const float length = start.length;
     const bool dropped = !start.drawn;
-    const float pitch = s.ome_a + s.ome_d;
+    const float pitch = s.omeA + s.omeD;
     for (std::int32_t i = 0; i < positions; ++i) {
         BarPlace bar;
-        bar.wanted = {s.ome_x, s.ome_y + static_cast<float>(i) * pitch, s.ome_b, s.ome_d};
+        bar.wanted = {s.omeX, s.omeY + static_cast<float>(i) * pitch, s.omeB, s.omeD};
         if (!dropped) {
             const MmRect drawn{originX + x, originY + y + static_cast<float>(i) * pitch, length,
-                               s.ome_d};
+                               s.omeD};
             bar.printed = Inside(drawn, plan.printArea);
         }
         plan.bars.push_back(bar);
@@ -85,7 +85,7 @@ SheetPlan PlanSheet(const Settings& s)
 
 bool PrintAreaEntered(const Settings& s)
 {
-    return s.pclleftmm != 0 || s.pcltopmm != 0;
+    return s.pclLeftMm != 0 || s.pclTopMm != 0;
 }
 
 std::vector<RuleWarning> CheckRules(const Settings& s)
@@ -96,9 +96,9 @@ std::vector<RuleWarning> CheckRules(const Settings& s)
         if (std::find(warnings.begin(), warnings.end(), w) == warnings.end())
             warnings.push_back(w);
     };
-    if (s.ome_d < kThinnestBarMm)
+    if (s.omeD < kThinnestBarMm)
         warn(RuleWarning::ThinBar);
-    if (s.ome_a + s.ome_d < kSmallestPitchMm)
+    if (s.omeA + s.omeD < kSmallestPitchMm)
         warn(RuleWarning::NarrowPitch);
     for (const BarPlace& bar : plan.bars) {
         if (!bar.printed) {

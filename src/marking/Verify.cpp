@@ -42,16 +42,17 @@ Column ExpectedColumn(const Settings& s)
     const float length = start.length;
     // The printer gets whole decipoints, and the step between bars is the sum of the rounded gap
     // and thickness.
-    const double A = RoundToLong(s.ome_a * fPclPerMM);
-    const double D = RoundToLong(s.ome_d * fPclPerMM);
-    c.x = s.pclleftmm +
-          (RoundToLong(s.omeleftmm * fPclPerMM) + RoundToLong(x * fPclPerMM)) / kDecipointsPerMm;
-    c.y = s.pcltopmm +
-          (RoundToLong(s.ometopmm * fPclPerMM) + RoundToLong(y * fPclPerMM)) / kDecipointsPerMm;
-    c.w = RoundToLong(length * fPclPerMM) / kDecipointsPerMm;
+    const double A = RoundToLong(s.omeA * pclUnitsPerMm);
+    const double D = RoundToLong(s.omeD * pclUnitsPerMm);
+    c.x =
+        s.pclLeftMm + (RoundToLong(s.omeLeftMm * pclUnitsPerMm) + RoundToLong(x * pclUnitsPerMm)) /
+                          kDecipointsPerMm;
+    c.y = s.pclTopMm + (RoundToLong(s.omeTopMm * pclUnitsPerMm) + RoundToLong(y * pclUnitsPerMm)) /
+                           kDecipointsPerMm;
+    c.w = RoundToLong(length * pclUnitsPerMm) / kDecipointsPerMm;
     c.h = D / kDecipointsPerMm;
     c.step = (A + D) / kDecipointsPerMm;
-    c.n = std::max(s.nCodeLen, 0);
+    c.n = std::max(s.codeLength, 0);
     c.zoneLeft = c.x - kClearZoneMm;
     c.zoneRight = c.x + c.w + kClearZoneMm;
     c.zoneTop = c.y - kClearZoneMm;
@@ -70,21 +71,21 @@ struct CodeLayout {
 CodeLayout LayoutOf(const Settings& s)
 {
     CodeLayout l;
-    l.n = std::max(s.nCodeLen, 0);
-    std::int32_t p = s.use_stop ? 3 : 2;
-    if (s.use_supply) {
+    l.n = std::max(s.codeLength, 0);
+    std::int32_t p = s.useStop ? 3 : 2;
+    if (s.useSupply) {
         l.feed = p;
-        l.feedBars = s.supply_count;
-        p += s.supply_count;
+        l.feedBars = s.supplyCount;
+        p += s.supplyCount;
     }
-    if (s.use_seqchk) {
+    if (s.useSeqchk) {
         l.seq = p;
-        l.seqBits = s.seqchk_count;
-        p += s.seqchk_count;
+        l.seqBits = s.seqchkCount;
+        p += s.seqchkCount;
     }
-    if (s.use_parity)
+    if (s.useParity)
         l.parity = p++;
-    if (s.use_security)
+    if (s.useSecurity)
         l.security = p;
     return l;
 }
@@ -101,7 +102,7 @@ std::string RuleCode(const Settings& s, const CodeLayout& l, bool closes, std::u
                      std::string_view feed = {})
 {
     std::string code(static_cast<std::size_t>(l.n), '0');
-    const std::string& base = closes ? s.envelop_code : s.collect_code;
+    const std::string& base = closes ? s.envelopCode : s.collectCode;
     for (std::size_t i = 0; i < base.size() && i < code.size(); ++i)
         code[i] = base[i] == '1' ? '1' : '0';
     for (std::int32_t k = 0; closes && k < l.feedBars && k < static_cast<std::int32_t>(feed.size());
@@ -171,8 +172,8 @@ std::pair<double, double> OffsetOf(PclPlacement printer, const Settings& s)
     printer.Follow("\x1b*c1H\x1b*c1V\x1b*c0P", probe);
     if (probe.empty())
         return {0, 0};
-    return {probe.front().xMm - s.pclleftmm,
-            probe.front().yMm - probe.front().topMarginMm - s.pcltopmm};
+    return {probe.front().xMm - s.pclLeftMm,
+            probe.front().yMm - probe.front().topMarginMm - s.pclTopMm};
 }
 
 // The rectangles of a page as they would lie with the offset registration of the job's first
@@ -345,9 +346,9 @@ void CheckCodes(const Settings& s, const std::vector<SheetRecord>& sheets,
     };
     auto closeEnvelope = [&](std::int64_t lastSheet) {
         report.envelopeSheets.push_back(run);
-        if (s.bEnvLimit && run > s.nEnvLimit)
-            add(runStart + s.nEnvLimit, VerifyKind::EnvelopeLimit, VerifyDetail::None,
-                std::to_string(run), std::to_string(s.nEnvLimit));
+        if (s.limitEnvelopes && run > s.envelopeLimit)
+            add(runStart + s.envelopeLimit, VerifyKind::EnvelopeLimit, VerifyDetail::None,
+                std::to_string(run), std::to_string(s.envelopeLimit));
         run = 0;
         runStart = lastSheet + 1;
     };
@@ -437,8 +438,8 @@ DmxGrid GridOf(const Settings& s)
 {
     DmxGrid g;
     g.place = PlaceDmx(s);
-    g.leftMm = s.pclleftmm + RoundToLong(s.omeleftmm * fPclPerMM) / kDecipointsPerMm;
-    g.topMm = s.pcltopmm + RoundToLong(s.ometopmm * fPclPerMM) / kDecipointsPerMm;
+    g.leftMm = s.pclLeftMm + RoundToLong(s.omeLeftMm * pclUnitsPerMm) / kDecipointsPerMm;
+    g.topMm = s.pclTopMm + RoundToLong(s.omeTopMm * pclUnitsPerMm) / kDecipointsPerMm;
     return g;
 }
 
@@ -483,8 +484,8 @@ void CheckDmx(const Settings& s, const std::vector<std::optional<std::string>>& 
     auto add = [&report](std::int64_t sheet, VerifyDetail detail, std::string f, std::string e) {
         report.problems.push_back({sheet, VerifyKind::Dmx, detail, std::move(f), std::move(e)});
     };
-    if (!DmxAvailable() || ParseDmxTemplate(s.dmx_template, tmpl)) {
-        add(0, VerifyDetail::DmxUnchecked, Cp1252ToUtf8(s.dmx_template), "");
+    if (!DmxAvailable() || ParseDmxTemplate(s.dmxTemplate, tmpl)) {
+        add(0, VerifyDetail::DmxUnchecked, Cp1252ToUtf8(s.dmxTemplate), "");
         return;
     }
     std::int64_t sheetNr = 0;
@@ -499,7 +500,7 @@ void CheckDmx(const Settings& s, const std::vector<std::optional<std::string>>& 
             v.sheets = n;
             v.closes = k == n;
             v.seq = sheetNr;
-            v.job = s.dmx_job;
+            v.job = s.dmxJob;
             if (known)
                 v.id = known->id;
             std::string expected;
@@ -535,7 +536,7 @@ std::optional<std::string> ReadDmx(const std::vector<PlacedRect>& rects, const S
     if (n == 0)
         return std::nullopt;
     // The symbol and its quiet zone as a printer would print them, white or black, last on top.
-    const std::int32_t q = std::max(s.dmx_quiet, 1);
+    const std::int32_t q = std::max(s.dmxQuiet, 1);
     const std::int32_t side = (n + 2 * q) * kPixelsPerModule;
     const double left = g.X(-q), top = g.Y(-q);
     const double pixel = (g.X(n + q) - left) / side;
@@ -584,7 +585,7 @@ public:
             rects = Shifted(std::move(rects), dx, dy);
         ReadBars(rects, m_column, static_cast<std::int64_t>(m_sheets.size()) + 1, sheet, m_pending);
         m_sheets.push_back(std::move(sheet));
-        if (m_s.use_dmx) {
+        if (m_s.useDmx) {
             bool dark = false;
             m_dmxFound.push_back(ReadDmx(rects, m_s, dark));
             m_dmxMarked.push_back(dark);
@@ -597,7 +598,7 @@ public:
         report = VerifyReport{};
         report.sheets = static_cast<std::int64_t>(m_sheets.size());
         CheckCodes(m_s, m_sheets, m_pending, report, envelopes, seqStart);
-        if (m_s.use_dmx)
+        if (m_s.useDmx)
             CheckDmx(m_s, m_dmxFound, m_dmxMarked, envelopes, report);
     }
 
@@ -617,7 +618,7 @@ private:
 class VerifyMarked::Follower : public ScanFollower {
 public:
     Follower(const Settings& s, const VerifyProgress& progress)
-        : m_printer(s.pclleftmm, s.pcltopmm), m_reader(s, false), m_progress(progress)
+        : m_printer(s.pclLeftMm, s.pclTopMm), m_reader(s, false), m_progress(progress)
     {
     }
 
@@ -675,7 +676,7 @@ bool VerifyMarkedJob(const PclJob& marked, const Settings& s, VerifyReport& repo
                      std::optional<std::uint32_t> seqStart)
 {
     VerifyMarked::SheetReader reader(s, marked.Duplex() != DuplexMode::None);
-    PclPlacement printer(s.pclleftmm, s.pcltopmm);
+    PclPlacement printer(s.pclLeftMm, s.pclTopMm);
     std::vector<PlacedRect> rects;
     printer.Follow(marked.PclJobHead(), rects);
     std::string page;

@@ -54,7 +54,7 @@ void AppendPageSkeleton(std::string& out, std::string_view page, char fill)
     Tokenize(page, writer);
 }
 
-Result<void> WriteEscSkeleton(const PclJob& job, std::int32_t nPages, std::int32_t fillCode,
+Result<void> WriteEscSkeleton(const PclJob& job, std::int32_t pageCount, std::int32_t fillCode,
                               const std::function<bool(std::string_view)>& sink)
 {
     const Failure sinkFailed{FailureKind::TargetWrite};
@@ -65,7 +65,7 @@ Result<void> WriteEscSkeleton(const PclJob& job, std::int32_t nPages, std::int32
     }
     std::string page;
     std::string skeleton;
-    for (std::int32_t n = 1; n <= nPages; ++n) {
+    for (std::int32_t n = 1; n <= pageCount; ++n) {
         if (auto read = job.ReadPage(n, page); !read) {
             return read;
         }
@@ -73,7 +73,7 @@ Result<void> WriteEscSkeleton(const PclJob& job, std::int32_t nPages, std::int32
         AppendPageSkeleton(skeleton, page, fill);
         // A page that a reset or the end of the job ended has no FF of its own; the pages of a
         // part of the job are each closed by one.
-        if (job.PageEndsWithFormFeed(n) || n < nPages || nPages < job.Pages()) {
+        if (job.PageEndsWithFormFeed(n) || n < pageCount || pageCount < job.Pages()) {
             skeleton += formFeed;
         }
         if (!skeleton.empty() && !sink(skeleton)) {

@@ -18,10 +18,10 @@ class PclJob;
 void AppendPageSkeleton(std::string& out, std::string_view page, char fill);
 
 // Writes head, page skeletons, each with the FF that ended it (where one did), and foot through
-// `sink`. Pages 1..nPages are read from `job`. Stops at the first page that cannot be
+// `sink`. Pages 1..pageCount are read from `job`. Stops at the first page that cannot be
 // read (PageRead) or the first time `sink` returns false (TargetWrite, without a system error: the
 // sink knows it).
-Result<void> WriteEscSkeleton(const PclJob& job, std::int32_t nPages, std::int32_t fillCode,
+Result<void> WriteEscSkeleton(const PclJob& job, std::int32_t pageCount, std::int32_t fillCode,
                               const std::function<bool(std::string_view)>& sink);
 
 } // namespace kuvrion

@@ -295,22 +295,23 @@ PclJob::~PclJob()
     Disconnect();
 }
 
-Result<void> PclJob::Connect(const std::string& sFile, ForeignJob foreign)
+Result<void> PclJob::Connect(const std::string& fileName, ForeignJob foreign)
 {
     Disconnect();
-    auto source = OpenFileSource(sFile);
+    auto source = OpenFileSource(fileName);
     if (!source) {
         Failure failure = source.error();
         failure.err = failure.err != 0 ? failure.err : EIO;
         return failure;
     }
-    return Connect(std::move(*source), sFile, foreign);
+    return Connect(std::move(*source), fileName, foreign);
 }
 
-Result<void> PclJob::Connect(const std::string& sFile, ForeignJob foreign, ScanFollower& follower)
+Result<void> PclJob::Connect(const std::string& fileName, ForeignJob foreign,
+                             ScanFollower& follower)
 {
     m_follower = &follower;
-    Result<void> connected = Connect(sFile, foreign);
+    Result<void> connected = Connect(fileName, foreign);
     m_follower = nullptr;
     return connected;
 }
@@ -530,49 +531,51 @@ Result<void> PclJob::SplitJob(PageEndFinder& finder)
     return {};
 }
 
-std::int64_t PclJob::Start(std::int32_t nPageNr) const
+std::int64_t PclJob::Start(std::int32_t pageNumber) const
 {
-    const auto n = static_cast<std::size_t>(nPageNr) - 1;
+    const auto n = static_cast<std::size_t>(pageNumber) - 1;
     return n == 0 ? m_firstPageStart : NextStart(m_pageEnd[n - 1]);
 }
 
-std::int64_t PclJob::Length(std::int32_t nPageNr) const
+std::int64_t PclJob::Length(std::int32_t pageNumber) const
 {
-    return EndOffset(m_pageEnd[static_cast<std::size_t>(nPageNr) - 1]) - Start(nPageNr);
+    return EndOffset(m_pageEnd[static_cast<std::size_t>(pageNumber) - 1]) - Start(pageNumber);
 }
 
-Result<std::int64_t> PclJob::PageSeek(std::int32_t nPageNr) const
+Result<std::int64_t> PclJob::PageSeek(std::int32_t pageNumber) const
 {
-    if (!ValidPageNr(nPageNr)) {
-        return Failure{FailureKind::PageMissing, 0, nPageNr, m_fileName};
+    if (!ValidPageNr(pageNumber)) {
+        return Failure{FailureKind::PageMissing, 0, pageNumber, m_fileName};
     }
-    return Start(nPageNr) + 1;
+    return Start(pageNumber) + 1;
 }
 
-Result<std::int64_t> PclJob::PageSize(std::int32_t nPageNr) const
+Result<std::int64_t> PclJob::PageSize(std::int32_t pageNumber) const
 {
-    if (!ValidPageNr(nPageNr)) {
-        return Failure{FailureKind::PageMissing, 0, nPageNr, m_fileName};
+    if (!ValidPageNr(pageNumber)) {
+        return Failure{FailureKind::PageMissing, 0, pageNumber, m_fileName};
     }
-    return Length(nPageNr);
+    return Length(pageNumber);
 }
 
-bool PclJob::PageEndsWithFormFeed(std::int32_t nPageNr) const
+bool PclJob::PageEndsWithFormFeed(std::int32_t pageNumber) const
 {
-    return ValidPageNr(nPageNr) && m_pageEnd[static_cast<std::size_t>(nPageNr) - 1] > 0;
+    return ValidPageNr(pageNumber) && m_pageEnd[static_cast<std::size_t>(pageNumber) - 1] > 0;
 }
 
-Result<void> PclJob::ReadPage(std::int32_t nPageNr, std::string& out) const
+Result<void> PclJob::ReadPage(std::int32_t pageNumber, std::string& out) const
 {
     out.clear();
-    const auto fail = [nPageNr](int err) { return Failure{FailureKind::PageRead, err, nPageNr}; };
+    const auto fail = [pageNumber](int err) {
+        return Failure{FailureKind::PageRead, err, pageNumber};
+    };
     if (!m_source) {
         return fail(EBADF);
     }
-    if (!ValidPageNr(nPageNr)) {
+    if (!ValidPageNr(pageNumber)) {
         return fail(EINVAL);
     }
-    if (auto read = ReadExactly(*m_source, Start(nPageNr), Length(nPageNr), out); !read) {
+    if (auto read = ReadExactly(*m_source, Start(pageNumber), Length(pageNumber), out); !read) {
         Failure failure = fail(read.error().err);
         failure.offset = read.error().offset;
         return failure;

@@ -34,12 +34,12 @@ class ScanFollower;
 
 class PclJob {
 public:
-    // nStatus 0: scan begins (nValue = FileSize); 1: a page ended, and once more at the end of the
-    // data (nValue = 1-based position where that page begins); 2: scan complete (nValue = 0).
-    // Setting bCancel stops the scan at once; the pages found so far stay, and the rest of the job
+    // status 0: scan begins (value = FileSize); 1: a page ended, and once more at the end of the
+    // data (value = 1-based position where that page begins); 2: scan complete (value = 0).
+    // Setting cancel stops the scan at once; the pages found so far stay, and the rest of the job
     // is one more page (it is not read to find out).
     using ProgressHandler =
-        std::function<void(std::int32_t nStatus, std::int64_t nValue, bool& bCancel)>;
+        std::function<void(std::int32_t status, std::int64_t value, bool& cancel)>;
 
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
 
@@ -54,12 +54,12 @@ public:
 
     void SetProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
 
-    // Disconnects, opens `sFile` read-only and scans it. Fails (not connected; SourceUnreadable
+    // Disconnects, opens `fileName` read-only and scans it. Fails (not connected; SourceUnreadable
     // with the system's error, the file and the offset of a failed read) when the file cannot be
     // opened or read. An empty file connects with 0 pages.
-    Result<void> Connect(const std::string& sFile, ForeignJob foreign = ForeignJob::Scan);
+    Result<void> Connect(const std::string& fileName, ForeignJob foreign = ForeignJob::Scan);
     // The same, with `follower` told the job's commands and page ends as the scan reads them.
-    Result<void> Connect(const std::string& sFile, ForeignJob foreign, ScanFollower& follower);
+    Result<void> Connect(const std::string& fileName, ForeignJob foreign, ScanFollower& follower);
     // The follower of the last Connect saw every byte of the job (the scan was not cancelled and
     // the job held no more pages than the page count can take).
     bool FollowedWhole() const { return m_followedWhole; }
@@ -72,18 +72,21 @@ public:
     const std::string& FileName() const { return m_fileName; }
     std::int64_t FileSize() const { return m_fileSize; }
     std::int32_t Pages() const { return m_pages; }
-    bool ValidPageNr(std::int32_t nPageNr) const { return nPageNr >= 1 && nPageNr <= m_pages; }
-    // Where page nPageNr begins (1-based) and how many bytes it has without its FF; PageMissing
+    bool ValidPageNr(std::int32_t pageNumber) const
+    {
+        return pageNumber >= 1 && pageNumber <= m_pages;
+    }
+    // Where page pageNumber begins (1-based) and how many bytes it has without its FF; PageMissing
     // for a page the job does not have.
-    Result<std::int64_t> PageSeek(std::int32_t nPageNr) const;
-    Result<std::int64_t> PageSize(std::int32_t nPageNr) const;
+    Result<std::int64_t> PageSeek(std::int32_t pageNumber) const;
+    Result<std::int64_t> PageSize(std::int32_t pageNumber) const;
     // The page ends with an FF (else a printer reset or universal exit, or the end of the job,
     // ends it).
-    bool PageEndsWithFormFeed(std::int32_t nPageNr) const;
+    bool PageEndsWithFormFeed(std::int32_t pageNumber) const;
     // Reads the page's bytes into `out` (emptied on failure). Fails with PageRead (the page, the
     // system's error, the offset) on a read error, EINVAL for a page the job does not have, EBADF
     // while not connected. Safe to call from several threads at once.
-    Result<void> ReadPage(std::int32_t nPageNr, std::string& out) const;
+    Result<void> ReadPage(std::int32_t pageNumber, std::string& out) const;
     // True when the source file's size or modification time differs from when it was scanned.
     bool SourceChanged() const;
 
@@ -120,8 +123,8 @@ private:
     // After the walk: head, pages, tail page, foot, duplex. Fails on a read error.
     Result<void> SplitJob(PageEndFinder& finder);
     // 0-based start and length of a valid page.
-    std::int64_t Start(std::int32_t nPageNr) const;
-    std::int64_t Length(std::int32_t nPageNr) const;
+    std::int64_t Start(std::int32_t pageNumber) const;
+    std::int64_t Length(std::int32_t pageNumber) const;
 
     std::size_t m_blockSize;
     ProgressHandler m_progress;

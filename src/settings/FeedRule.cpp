@@ -100,9 +100,9 @@ std::string& FeedRuleSetting(Settings& s, std::int32_t feeder)
 
 bool FeedRulesInForce(const Settings& s)
 {
-    if (!s.use_supply)
+    if (!s.useSupply)
         return false;
-    for (std::int32_t k = 1; k <= std::min(s.supply_count, kFeeders); ++k) {
+    for (std::int32_t k = 1; k <= std::min(s.supplyCount, kFeeders); ++k) {
         if (ParseFeedRule(FeedRuleSetting(s, k)))
             return true;
     }

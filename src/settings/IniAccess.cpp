@@ -392,7 +392,7 @@ std::int32_t IniAccess::GetKeysIn(std::string_view fileText, std::string_view se
 std::string IniAccess::ReadText() const
 {
     std::string data;
-    LoadFile(sIniFile, data);
+    LoadFile(iniFile, data);
     return data;
 }
 
@@ -411,25 +411,25 @@ Result<void> IniAccess::WriteEntry(std::string_view Section, std::string_view Ke
 
 Result<void> IniAccess::WriteEntries(std::span<const IniEntry> entries)
 {
-    if (!MayReplace(sIniFile))
-        return Refused(sIniFile);
+    if (!MayReplace(iniFile))
+        return Refused(iniFile);
     std::string data;
-    if (LoadFile(sIniFile, data) == Load::Failed)
-        return Refused(sIniFile);
+    if (LoadFile(iniFile, data) == Load::Failed)
+        return Refused(iniFile);
     std::string text = data;
     for (const IniEntry& e : entries) {
         if (!WriteEntryIn(text, e.Section, e.Key, e.Value))
-            return Refused(sIniFile);
+            return Refused(iniFile);
     }
     if (text == data)
         return {}; // nothing changes: leave the file alone
-    return WriteText(sIniFile, text);
+    return WriteText(iniFile, text);
 }
 
 std::int32_t IniAccess::GetKeys(std::string_view secname, std::vector<std::string>& keyname) const
 {
     std::string data;
-    LoadFile(sIniFile, data);
+    LoadFile(iniFile, data);
     return GetKeysIn(data, secname, keyname);
 }
 
@@ -452,7 +452,7 @@ std::string IniAccess::Array2String(const std::vector<std::string>& ss, std::str
 }
 
 void IniAccess::String2Array(std::vector<std::string>& ss, std::string_view sep, std::string_view s,
-                             std::int16_t txtLim, bool bPreserveQuotes)
+                             std::int16_t txtLim, bool preserveQuotes)
 {
     ss.assign(1, std::string());
     if (s.empty())
@@ -483,7 +483,7 @@ void IniAccess::String2Array(std::vector<std::string>& ss, std::string_view sep,
         ss[index] = TrimCtrlChars(s.substr(start, pos - start));
         start = pos + sep.size();
         auto& e = ss[index];
-        if (txtLim >= 0 && !bPreserveQuotes && e.size() >= 2 && e.front() == lim && e.back() == lim)
+        if (txtLim >= 0 && !preserveQuotes && e.size() >= 2 && e.front() == lim && e.back() == lim)
             e = e.substr(1, e.size() - 2);
         ++index;
         if (pos >= s.size())

@@ -52,8 +52,8 @@ class IniAccess {
 public:
     static constexpr std::size_t kMaxValue = 259;
 
-    void IniFile(std::string sFile) { sIniFile = std::move(sFile); }
-    const std::string& IniFile() const { return sIniFile; }
+    void IniFile(std::string fileName) { iniFile = std::move(fileName); }
+    const std::string& IniFile() const { return iniFile; }
 
     // The value, trimmed and cut to 259 characters; `Default` (trimmed, cut) when file, section or
     // key is missing.
@@ -87,14 +87,14 @@ public:
     static std::string Array2String(const std::vector<std::string>& ss, std::string_view sep,
                                     std::int16_t txtLim);
     // Splits `s` at `sep`, honouring one pair of txtLim delimiters per element; elements are
-    // trimmed of control characters and blanks; delimiters removed unless bPreserveQuotes.
+    // trimmed of control characters and blanks; delimiters removed unless preserveQuotes.
     static void String2Array(std::vector<std::string>& ss, std::string_view sep, std::string_view s,
-                             std::int16_t txtLim, bool bPreserveQuotes);
+                             std::int16_t txtLim, bool preserveQuotes);
     // Removes every character below code 33 from both ends.
     static std::string TrimCtrlChars(std::string_view s);
 
 private:
-    std::string sIniFile;
+    std::string iniFile;
 };
 
 } // namespace kuvrion

@@ -92,18 +92,18 @@ void Take(Settings& s, const SettingDef& row, std::string_view text)
         Member<std::string>(s, row) = Cp1252ToUtf8(text);
         break;
     case Form::WindowPos:
-        s.winmainpos.reset();
+        s.windowPosition.reset();
         if (!text.empty()) {
             const auto ss = SplitList(text, 2);
-            s.winmainpos = std::array<std::int32_t, 2>{ValWhole(ss[0], kMinInt, kMaxInt),
-                                                       ValWhole(ss[1], kMinInt, kMaxInt)};
+            s.windowPosition = std::array<std::int32_t, 2>{ValWhole(ss[0], kMinInt, kMaxInt),
+                                                           ValWhole(ss[1], kMinInt, kMaxInt)};
         }
         break;
     case Form::EnvLimit: {
         const auto ss = SplitList(text, 2);
         const std::int32_t limit = ValWhole(ss[0], kMinInt, kMaxInt);
-        s.nEnvLimit = static_cast<std::int16_t>(limit == 0 ? row.max : Bound(row, limit));
-        s.bEnvLimit = limit == 0 || ss[1] == "1";
+        s.envelopeLimit = static_cast<std::int16_t>(limit == 0 ? row.max : Bound(row, limit));
+        s.limitEnvelopes = limit == 0 || ss[1] == "1";
         break;
     }
     case Form::RefPage:
@@ -131,11 +131,11 @@ std::string StoredText(const Settings& s, const SettingDef& row)
     case Form::Path:
         return Utf8ToCp1252(Member<std::string>(s, row));
     case Form::WindowPos:
-        if (!s.winmainpos)
+        if (!s.windowPosition)
             return {};
-        return JoinList({Decimal((*s.winmainpos)[0]), Decimal((*s.winmainpos)[1])});
+        return JoinList({Decimal((*s.windowPosition)[0]), Decimal((*s.windowPosition)[1])});
     case Form::EnvLimit:
-        return JoinList({Decimal(s.nEnvLimit), Flag(s.bEnvLimit)});
+        return JoinList({Decimal(s.envelopeLimit), Flag(s.limitEnvelopes)});
     case Form::RefPage:
         break;
     }
@@ -149,7 +149,7 @@ template <class ReadText> void ReadAtStart(Settings& s, const ReadText& read)
         if (row.read == Read::AtStart)
             Take(s, row, read(row));
     }
-    s.bAdrKeyValid = AdrKeyValid(s.sAdrKeyBeg, s.sAdrKeyEnd, s.nAdrIdLen, s.nAdrKeyMode);
+    s.keyValid = AdrKeyValid(s.keyBegin, s.keyEnd, s.idLength, s.keyMode);
     ComputeCodeLength(s);
 }
 
@@ -227,7 +227,7 @@ Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues)
             Accepted(row, stored))
             continue;
         // The dialog stores the ID length it shows in either mode; only a fixed length groups.
-        if (&row == &kIdLen && s.nAdrKeyMode == 0)
+        if (&row == &kIdLen && s.keyMode == 0)
             continue;
         issues->push_back({std::string(row.key), Cp1252ToUtf8(stored),
                            refuse ? std::string() : StoredText(s, row), refuse});
@@ -264,11 +264,11 @@ std::array<BarRun, 6> BarColumn(const Settings& s)
 {
     const auto bars = [](bool on, std::int32_t n) { return on ? std::max(n, 0) : 0; };
     std::array<BarRun, 6> column{{{BarBlock::Base, 1, 2},
-                                  {BarBlock::Stop, 0, bars(s.use_stop, 1)},
-                                  {BarBlock::Supply, 0, bars(s.use_supply, s.supply_count)},
-                                  {BarBlock::SeqChk, 0, bars(s.use_seqchk, s.seqchk_count)},
-                                  {BarBlock::Parity, 0, bars(s.use_parity, 1)},
-                                  {BarBlock::Security, 0, bars(s.use_security, 1)}}};
+                                  {BarBlock::Stop, 0, bars(s.useStop, 1)},
+                                  {BarBlock::Supply, 0, bars(s.useSupply, s.supplyCount)},
+                                  {BarBlock::SeqChk, 0, bars(s.useSeqchk, s.seqchkCount)},
+                                  {BarBlock::Parity, 0, bars(s.useParity, 1)},
+                                  {BarBlock::Security, 0, bars(s.useSecurity, 1)}}};
     for (std::size_t i = 1; i < column.size(); ++i)
         column[i].first = column[i - 1].first + column[i - 1].count;
     return column;
@@ -277,8 +277,8 @@ std::array<BarRun, 6> BarColumn(const Settings& s)
 std::int32_t ComputeCodeLength(Settings& s)
 {
     const BarRun last = BarColumn(s).back();
-    s.nCodeLen = last.first + last.count - 1;
-    return s.nCodeLen;
+    s.codeLength = last.first + last.count - 1;
+    return s.codeLength;
 }
 
 RefPageOptions ReadRefPageOptions(const IniAccess& ini, const std::string& defaultPath)

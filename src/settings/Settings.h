@@ -22,56 +22,60 @@ struct Settings {
     // Every setting at its default: the catalogue's default text, read as the load step reads it.
     Settings();
 
+    // Each field is the key of its section spelt in camel case ("ome_x" is omeX), unless its
+    // comment names the key; the catalogue (SettingsCatalogue.h) pairs them.
+
     // [common]
-    std::optional<std::array<std::int32_t, 2>> winmainpos; // left, top in twips; empty = centre
-    bool bUseLog{};
-    std::int32_t dummyasc{}; // escape-skeleton fill character code
+    std::optional<std::array<std::int32_t, 2>> windowPosition; // "winmainpos": left, top in
+                                                              // twips; empty = centre
+    bool useLog{};           // "uselog"
+    std::int32_t fillChar{}; // "dummyasc": escape-skeleton fill character code
 
     // [files] (paths as UTF-8 file names; stored in the file as Windows-1252)
-    std::string sSrcFile; // "in"
-    std::string sDstFile; // "out"
+    std::string sourceFile;      // "in"
+    std::string destinationFile; // "out"
 
     // [organize]
-    std::int16_t nEnvLimit{}; // pages per envelope
-    bool bEnvLimit{};
-    bool bManifest{}; // write the envelope list beside every export
+    std::int16_t envelopeLimit{}; // "envlimit": pages per envelope
+    bool limitEnvelopes{};        // "envlimit"'s switch
+    bool manifest{}; // write the envelope list beside every export
 
     // [keys] (markers are Windows-1252 byte text, used exactly as stored)
-    std::string sAdrKeyBeg;
-    std::string sAdrKeyEnd;
-    std::int32_t nAdrIdLen{};
-    std::int32_t nAdrKeyMode{}; // 0 = end marker, any other = fixed length
-    bool bAdrKeyRem{};
-    bool bAdrKeyValid{}; // derived: AdrKeyValid
+    std::string keyBegin;    // "adrkeybeg"
+    std::string keyEnd;      // "adrkeyend"
+    std::int32_t idLength{}; // "adridlen"
+    std::int32_t keyMode{};  // "adrkeymode": 0 = end marker, any other = fixed length
+    bool removeKey{};        // "adrkeyrem"
+    bool keyValid{};         // derived: AdrKeyValid
 
     // [pcl], millimetres
-    float pclleftmm{}, pcltopmm{}; // margins of the printable area, never negative
-    float stdleftmm{}, stdtopmm{};
-    float omeleftmm{}, ometopmm{};
+    float pclLeftMm{}, pclTopMm{}; // "pclleftmm"...: margins of the printable area, never negative
+    float stdLeftMm{}, stdTopMm{};
+    float omeLeftMm{}, omeTopMm{};
 
     // [ome]
-    float ome_x{}, ome_y{}, ome_a{}, ome_b{}, ome_d{};
-    std::string collect_code;
-    std::string envelop_code;
-    std::string stop_code;
-    std::int32_t supply_count{};
-    std::int32_t seqchk_count{};
-    bool use_stop{}, use_supply{}, use_seqchk{}, use_parity{}, use_security{};
-    std::int32_t nCodeLen{}; // derived: ComputeCodeLength
-    bool seq_continue{};     // the sequence runs on from the last export (state file)
+    float omeX{}, omeY{}, omeA{}, omeB{}, omeD{};
+    std::string collectCode;
+    std::string envelopCode;
+    std::string stopCode;
+    std::int32_t supplyCount{};
+    std::int32_t seqchkCount{};
+    bool useStop{}, useSupply{}, useSeqchk{}, useParity{}, useSecurity{};
+    std::int32_t codeLength{}; // derived: ComputeCodeLength
+    bool seqContinue{};        // the sequence runs on from the last export (state file)
 
     // [feed]: the rule of each selective feeder (FeedRule.h), Windows-1252 text as stored; empty
     // when the feeder has none
     std::string feed1, feed2, feed3, feed4;
 
     // [dmx]: the 2D code beside the bars
-    bool use_dmx{};
-    float dmx_x{}, dmx_y{};   // symbol's top-left module from the sheet's left and top edge, mm
-    float dmx_module{};       // module size, mm
-    std::int32_t dmx_quiet{}; // quiet zone, modules
-    bool dmx_clear{};         // paint the symbol and its quiet zone white first
-    std::string dmx_template; // content template, Windows-1252 byte text
-    std::int32_t dmx_job{};   // the job number of {JOB}
+    bool useDmx{};
+    float dmxX{}, dmxY{};    // symbol's top-left module from the sheet's left and top edge, mm
+    float dmxModule{};       // module size, mm
+    std::int32_t dmxQuiet{}; // quiet zone, modules
+    bool dmxClear{};         // paint the symbol and its quiet zone white first
+    std::string dmxTemplate; // content template, Windows-1252 byte text
+    std::int32_t dmxJob{};   // the job number of {JOB}
 };
 
 // A stored value the load step did not take as it stands. A refused value is one the dialogs
@@ -85,8 +89,8 @@ struct SettingIssue {
 };
 
 // Reads every setting read at start, in the catalogue's order; missing or malformed values give
-// the defaults and out-of-range values are bounded. Writes nothing. Computes bAdrKeyValid and
-// nCodeLen. With `issues`, lists every stored value that was refused or bounded, in catalogue
+// the defaults and out-of-range values are bounded. Writes nothing. Computes keyValid and
+// codeLength. With `issues`, lists every stored value that was refused or bounded, in catalogue
 // order (a missing key is neither).
 Settings LoadSettings(const IniAccess& ini, std::vector<SettingIssue>* issues = nullptr);
 
@@ -111,7 +115,7 @@ struct BarRun {
 std::array<BarRun, 6> BarColumn(const Settings& s);
 
 // The length of the OME code: the bars of every block that is switched on. Stores the result in
-// s.nCodeLen and returns it.
+// s.codeLength and returns it.
 std::int32_t ComputeCodeLength(Settings& s);
 
 // Options of the reference page, key "refpg" of [files]: read when its dialog opens.

@@ -86,12 +86,12 @@ void AboutDialog::paintEvent(QPaintEvent* /*event*/)
     TileBackground(painter, 73, 73);
 }
 
-void AboutDialog::TileBackground(QPainter& painter, int nStepX, int nStepY)
+void AboutDialog::TileBackground(QPainter& painter, int stepX, int stepY)
 {
-    if (m_background.isNull() || nStepX <= 0 || nStepY <= 0)
+    if (m_background.isNull() || stepX <= 0 || stepY <= 0)
         return;
-    for (int y = 0; y < height(); y += nStepY)
-        for (int x = 0; x < width(); x += nStepX)
+    for (int y = 0; y < height(); y += stepY)
+        for (int x = 0; x < width(); x += stepX)
             painter.drawPixmap(x, y, m_background);
 }
 

@@ -27,8 +27,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Paints the background picture repeatedly, nStepX apart across and nStepY apart down.
-    void TileBackground(QPainter& painter, int nStepX, int nStepY);
+    // Paints the background picture repeatedly, stepX apart across and stepY apart down.
+    void TileBackground(QPainter& painter, int stepX, int stepY);
     void PlaceShadow();
 
     QPixmap m_background;

@@ -92,16 +92,16 @@ AddresseeKeyDialog::AddresseeKeyDialog(Session& session, QWidget* parent) : QDia
     setTabOrder(btnAbbruch, chkRemKey);
 
     // Fill the fields without judging them.
-    bLoading = true;
+    loading = true;
     const Settings& cfg = session.State().cfg;
-    txtBegKenn->setText(FromCp1252(cfg.sAdrKeyBeg));
-    txtEndKenn->setText(FromCp1252(cfg.sAdrKeyEnd));
-    txtIdLen->setText(QString::number(cfg.nAdrIdLen));
-    const int mode = cfg.nAdrKeyMode != 0 ? 1 : 0;
+    txtBegKenn->setText(FromCp1252(cfg.keyBegin));
+    txtEndKenn->setText(FromCp1252(cfg.keyEnd));
+    txtIdLen->setText(QString::number(cfg.idLength));
+    const int mode = cfg.keyMode != 0 ? 1 : 0;
     optKeyStyle[mode]->setChecked(true);
     SetKeyStyle(mode);
-    chkRemKey->setChecked(cfg.bAdrKeyRem);
-    bLoading = false;
+    chkRemKey->setChecked(cfg.removeKey);
+    loading = false;
     UpdateOkButton();
 
     for (QLineEdit* field : {txtBegKenn, txtEndKenn, txtIdLen})
@@ -115,24 +115,24 @@ void AddresseeKeyDialog::SetKeyStyle(int index)
 {
     // The field the mode does not use turns grey but stays editable. The OK button keeps its
     // state until a field changes.
-    nKeyStyle = index;
+    keyStyle = index;
     SetFieldGrey(txtEndKenn, index != 0);
     SetFieldGrey(txtIdLen, index == 0);
 }
 
 void AddresseeKeyDialog::UpdateOkButton()
 {
-    if (bLoading)
+    if (loading)
         return;
     const KeyFault fault = KeyFaultOf(ToCp1252(txtBegKenn->text()), ToCp1252(txtEndKenn->text()),
-                                      txtIdLen->text().toInt(), nKeyStyle);
+                                      txtIdLen->text().toInt(), keyStyle);
     ShowReason(labReason, btnOK, QString::fromStdString(KeyFaultText(fault)));
 }
 
 void AddresseeKeyDialog::Confirm()
 {
     const KeySettingsValues key{ToCp1252(txtBegKenn->text()), ToCp1252(txtEndKenn->text()),
-                                txtIdLen->text().toInt(), nKeyStyle, chkRemKey->isChecked()};
+                                txtIdLen->text().toInt(), keyStyle, chkRemKey->isChecked()};
     if (MessageBox::Confirmed(this, ApplyKeySettings(m_session, key)))
         accept();
 }

@@ -35,8 +35,8 @@ private:
     QLabel* labReason = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnAbbruch = nullptr;
-    int nKeyStyle = 0;
-    bool bLoading = false;
+    int keyStyle = 0;
+    bool loading = false;
 };
 
 } // namespace kuvrion

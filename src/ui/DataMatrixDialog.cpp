@@ -68,16 +68,16 @@ DataMatrixDialog::DataMatrixDialog(Session& session, QWidget* parent) : QDialog(
 
     chkUseDmx = new QCheckBox(QStringLiteral("2D-Code &drucken"), this);
     chkUseDmx->setObjectName(QStringLiteral("chkUseDmx"));
-    chkUseDmx->setChecked(cfg.use_dmx);
+    chkUseDmx->setChecked(cfg.useDmx);
 
-    txtDmxX = NewMillimetreField(this, QStringLiteral("txtDmxX"), cfg.dmx_x, false);
-    txtDmxY = NewMillimetreField(this, QStringLiteral("txtDmxY"), cfg.dmx_y, false);
-    txtDmxModule = NewMillimetreField(this, QStringLiteral("txtDmxModule"), cfg.dmx_module, false);
-    txtDmxQuiet = NewWholeField(this, QStringLiteral("txtDmxQuiet"), cfg.dmx_quiet, 2);
-    txtDmxJob = NewWholeField(this, QStringLiteral("txtDmxJob"), cfg.dmx_job, 4);
+    txtDmxX = NewMillimetreField(this, QStringLiteral("txtDmxX"), cfg.dmxX, false);
+    txtDmxY = NewMillimetreField(this, QStringLiteral("txtDmxY"), cfg.dmxY, false);
+    txtDmxModule = NewMillimetreField(this, QStringLiteral("txtDmxModule"), cfg.dmxModule, false);
+    txtDmxQuiet = NewWholeField(this, QStringLiteral("txtDmxQuiet"), cfg.dmxQuiet, 2);
+    txtDmxJob = NewWholeField(this, QStringLiteral("txtDmxJob"), cfg.dmxJob, 4);
     chkDmxClear = new QCheckBox(QStringLiteral("Fläche vorher &weiß füllen"), this);
     chkDmxClear->setObjectName(QStringLiteral("chkDmxClear"));
-    chkDmxClear->setChecked(cfg.dmx_clear);
+    chkDmxClear->setChecked(cfg.dmxClear);
 
     auto* place = new QFormLayout;
     place->addRow(Caption(this, QStringLiteral("labDmxX"), "&X (rechts), mm", txtDmxX), txtDmxX);
@@ -97,7 +97,7 @@ DataMatrixDialog::DataMatrixDialog(Session& session, QWidget* parent) : QDialog(
     txtDmxTemplate->setValidator(new Cp1252Validator(txtDmxTemplate));
     // A stored value holds at most 259 characters, two of them the enclosing "^".
     txtDmxTemplate->setMaxLength(257);
-    txtDmxTemplate->setText(FromCp1252(cfg.dmx_template));
+    txtDmxTemplate->setText(FromCp1252(cfg.dmxTemplate));
     lstDmxFields = new QListWidget(this);
     lstDmxFields->setObjectName(QStringLiteral("lstDmxFields"));
     for (const FieldText& f : kFields) {
@@ -148,14 +148,14 @@ DataMatrixDialog::DataMatrixDialog(Session& session, QWidget* parent) : QDialog(
 Settings DataMatrixDialog::Edited() const
 {
     Settings s = m_session.State().cfg;
-    s.use_dmx = chkUseDmx->isChecked();
-    s.dmx_x = MillimetreValue(txtDmxX);
-    s.dmx_y = MillimetreValue(txtDmxY);
-    s.dmx_module = MillimetreValue(txtDmxModule);
-    s.dmx_quiet = txtDmxQuiet->text().toInt();
-    s.dmx_clear = chkDmxClear->isChecked();
-    s.dmx_template = ToCp1252(txtDmxTemplate->text());
-    s.dmx_job = txtDmxJob->text().toInt();
+    s.useDmx = chkUseDmx->isChecked();
+    s.dmxX = MillimetreValue(txtDmxX);
+    s.dmxY = MillimetreValue(txtDmxY);
+    s.dmxModule = MillimetreValue(txtDmxModule);
+    s.dmxQuiet = txtDmxQuiet->text().toInt();
+    s.dmxClear = chkDmxClear->isChecked();
+    s.dmxTemplate = ToCp1252(txtDmxTemplate->text());
+    s.dmxJob = txtDmxJob->text().toInt();
     return s;
 }
 

@@ -39,7 +39,7 @@ FillCharDialog::FillCharDialog(Session& session, QWidget* parent) : QDialog(pare
     layout->addWidget(labReason);
     btnOK = AddDialogButtons(this, layout).btnOK;
 
-    m_loadedCode = session.State().cfg.dummyasc;
+    m_loadedCode = session.State().cfg.fillChar;
     m_loadedText = FromCp1252(std::string(1, static_cast<char>(m_loadedCode & 0xff)));
     txtF->setText(m_loadedText);
     UpdateOkButton();

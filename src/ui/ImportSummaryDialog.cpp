@@ -50,13 +50,13 @@ ImportSummaryDialog::ImportSummaryDialog(Session& session, QWidget* parent) : QD
     const QString error = QStringLiteral("error");
     const QString done = QStringLiteral("done");
 
-    row(5, QStringLiteral("Gesamt:"), state.nJobPages, QStringLiteral("pages"));
+    row(5, QStringLiteral("Gesamt:"), state.jobPages, QStringLiteral("pages"));
     separator();
     for (const KeyFaultRow& r : KeyFaultRows(state))
         row(r.kind, QString::fromStdString(r.caption), r.pages, r.fault ? error : done);
     separator();
-    row(4, QStringLiteral("Zugewiesen:"), state.nImpAssigned,
-        state.nImpAssigned != 0 ? done : error);
+    row(4, QStringLiteral("Zugewiesen:"), state.assignedPages,
+        state.assignedPages != 0 ? done : error);
 
     auto* btnOK = new QPushButton(QStringLiteral("&Ok"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));

@@ -321,7 +321,7 @@ void MainWindow::BuildMenus()
     actionUseLog = item(menuLog, QStringLiteral("actionUseLog"), QStringLiteral("&Benutzen"));
     actionUseLog->setCheckable(true);
     connect(actionUseLog, &QAction::triggered, this, [this] {
-        m_state.cfg.bUseLog = !m_state.cfg.bUseLog;
+        m_state.cfg.useLog = !m_state.cfg.useLog;
         Refresh();
     });
     actionShowLog = item(menuLog, QStringLiteral("actionShowLog"), QStringLiteral("&Anzeigen..."));
@@ -392,7 +392,7 @@ void MainWindow::PlaceWindow()
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    if (const auto& pos = m_state.cfg.winmainpos) {
+    if (const auto& pos = m_state.cfg.windowPosition) {
         const QPoint px(TwipsToPx((*pos)[0], screen->logicalDotsPerInchX()),
                         TwipsToPx((*pos)[1], screen->logicalDotsPerInchY()));
         // A position on a screen that is gone (another monitor setup) would hide the window.
@@ -423,31 +423,31 @@ std::array<std::int32_t, 2> MainWindow::PositionInTwips() const
 void MainWindow::Refresh()
 {
     const Settings& cfg = m_state.cfg;
-    txtSrcFile->setText(FromPath(cfg.sSrcFile));
-    SetPathColour(txtSrcFile, m_state.bSrcOK);
+    txtSrcFile->setText(FromPath(cfg.sourceFile));
+    SetPathColour(txtSrcFile, m_state.sourceOk);
     const QString srcReason =
         QString::fromStdString(MessageFor(Action::ImportReason, m_session.SourceFault()).text);
     txtSrcFile->setToolTip(srcReason.isEmpty() ? txtSrcFile->text() : srcReason);
-    txtDstFile->setText(FromPath(cfg.sDstFile));
-    SetPathColour(txtDstFile, m_state.bDstOK);
+    txtDstFile->setText(FromPath(cfg.destinationFile));
+    SetPathColour(txtDstFile, m_state.destinationOk);
     const QString dstReason =
         QString::fromStdString(MessageFor(Action::ExportReason, m_session.DestinationFault()).text);
     txtDstFile->setToolTip(dstReason.isEmpty() ? txtDstFile->text() : dstReason);
-    labTotalPgs->setText(QString::number(m_state.nJobPages));
-    labPgs->setText(m_state.bJobDuplex ? QStringLiteral("Seiten, Duplex")
-                                       : QStringLiteral("Seiten"));
-    const std::int32_t addressees = m_state.bImportComplete ? m_state.Persons.Count() : 0;
+    labTotalPgs->setText(QString::number(m_state.jobPages));
+    labPgs->setText(m_state.jobDuplex ? QStringLiteral("Seiten, Duplex")
+                                      : QStringLiteral("Seiten"));
+    const std::int32_t addressees = m_state.importComplete ? m_state.addressees.Count() : 0;
     labTotalAdr->setText(QString::number(addressees));
     labExpTotal->setText(labTotalAdr->text());
-    labExportBad->setVisible(m_state.bLastExportFailed);
+    labExportBad->setVisible(m_state.lastExportFailed);
     // The import empties the export count and fills in all addressees when it completes; at other
     // times the field keeps what the user types.
     if (m_importing) {
-        const QString count = m_state.bImportComplete ? labTotalAdr->text() : QString();
+        const QString count = m_state.importComplete ? labTotalAdr->text() : QString();
         txtExpAdr->setMaxLength(count.isEmpty() ? kNoMaxLength : int(count.size()));
         ShowExportCount(count);
     }
-    actionUseLog->setChecked(cfg.bUseLog);
+    actionUseLog->setChecked(cfg.useLog);
     UpdateCommands();
 }
 
@@ -481,7 +481,7 @@ void MainWindow::UpdateCommands()
     actionReprint->setToolTip(exportReason);
     btnExport->setEnabled(canExport);
     btnExport->setToolTip(canExport ? QStringLiteral(" Export starten (Strg+E) ") : exportReason);
-    const bool canStatus = !m_busy && m_state.nJobPages != 0;
+    const bool canStatus = !m_busy && m_state.jobPages != 0;
     actionImportStatus->setEnabled(canStatus);
     btnImpInfo->setEnabled(canStatus);
     const bool canReadPages = !m_busy && CanSaveSkeleton(m_session);
@@ -490,7 +490,7 @@ void MainWindow::UpdateCommands()
     for (QAction* action : {actionImportStatus, actionSaveSkeleton, actionPageText})
         action->setToolTip(busy);
     txtExpAdr->setReadOnly(m_busy);
-    actionShowLog->setEnabled(!m_busy && m_state.bLogAvailable);
+    actionShowLog->setEnabled(!m_busy && m_state.logAvailable);
     actionWebUpdate->setEnabled(!m_busy && m_webUpdateAvailable);
     for (QAction* action : m_waitingActions) {
         action->setEnabled(!m_busy);
@@ -507,9 +507,9 @@ void MainWindow::UpdateCommands()
     QString hint;
     if (!m_busy) {
         hint = importReason;
-        if (hint.isEmpty() && (m_state.bImportComplete || m_state.lastImportFailure))
+        if (hint.isEmpty() && (m_state.importComplete || m_state.lastImportFailure))
             hint = exportReason;
-        if (hint.isEmpty() && m_state.bImportComplete) {
+        if (hint.isEmpty() && m_state.importComplete) {
             QStringList warnings;
             for (const RuleWarning w : CheckRules(m_state.cfg))
                 warnings << QString::fromStdString(RuleWarningText(w));
@@ -653,8 +653,8 @@ void MainWindow::ChooseSource()
     FileDialogRequest request;
     request.title = QStringLiteral("Quelldatei wählen");
     request.filters = PclFileFilters();
-    request.filterIndex = ReadFilterIndex(m_state.oIni, false);
-    request.fileName = FromPath(m_state.cfg.sSrcFile);
+    request.filterIndex = ReadFilterIndex(m_state.ini, false);
+    request.fileName = FromPath(m_state.cfg.sourceFile);
     request.mustExist = true;
     if (const auto chosen = FileDialog::Run(this, request)) {
         m_session.ChooseSource(ToPath(chosen->path));
@@ -670,10 +670,10 @@ void MainWindow::ChooseDestination()
     FileDialogRequest request;
     request.title = QStringLiteral("Zieldatei wählen");
     request.filters = PclFileFilters();
-    request.filterIndex = ReadFilterIndex(m_state.oIni, true);
+    request.filterIndex = ReadFilterIndex(m_state.ini, true);
     // The dialog starts at the destination while its folder exists, else in the source's folder.
     // Without one, it proposes "<job>-OME.pcl" beside the job.
-    const std::string& dst = m_state.cfg.sDstFile;
+    const std::string& dst = m_state.cfg.destinationFile;
     if (!dst.empty() && DirExists(ParentPath(dst)))
         request.fileName = FromPath(dst);
     else if (const std::string suggested = SuggestedDestination(); !suggested.empty())
@@ -690,17 +690,17 @@ void MainWindow::ChooseDestination()
 
 void MainWindow::RememberSource(std::optional<std::int32_t> filterIndex)
 {
-    static_cast<void>(WriteSourceFile(m_state.oIni, m_state.cfg.sSrcFile, filterIndex));
+    static_cast<void>(WriteSourceFile(m_state.ini, m_state.cfg.sourceFile, filterIndex));
 }
 
 void MainWindow::RememberDestination(std::optional<std::int32_t> filterIndex)
 {
-    static_cast<void>(WriteDestinationFile(m_state.oIni, m_state.cfg.sDstFile, filterIndex));
+    static_cast<void>(WriteDestinationFile(m_state.ini, m_state.cfg.destinationFile, filterIndex));
 }
 
 std::string MainWindow::SuggestedDestination() const
 {
-    const std::string& src = m_state.cfg.sSrcFile;
+    const std::string& src = m_state.cfg.sourceFile;
     if (src.empty() || !DirExists(ParentPath(src)))
         return {};
     std::filesystem::path suggested = PathFromUtf8(src);
@@ -815,7 +815,7 @@ void MainWindow::VerifyMarkedJob()
     FileDialogRequest request;
     request.title = QStringLiteral("Markierten Job prüfen");
     request.filters = PclFileFilters();
-    request.fileName = FromPath(m_state.cfg.sDstFile);
+    request.fileName = FromPath(m_state.cfg.destinationFile);
     request.mustExist = true;
     const auto result = FileDialog::Run(this, request);
     if (!result)
@@ -928,8 +928,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
         showNormal();
     static_cast<void>(m_state.log.Close());
-    m_state.cfg.winmainpos = position;
-    static_cast<void>(WriteSettings(m_state.oIni, m_state.cfg, SettingGroup::Window));
+    m_state.cfg.windowPosition = position;
+    static_cast<void>(WriteSettings(m_state.ini, m_state.cfg, SettingGroup::Window));
     if (m_runUpdater) {
         const std::vector<std::string> line = UpdaterCommandLine(m_state.paths);
         if (!line.empty()) {

@@ -50,9 +50,9 @@ QString BarCaption(BarBlock block, int n)
 // The length of the longest code: every mark on, both counts at their largest.
 int LongestCode(Settings s)
 {
-    s.use_stop = s.use_supply = s.use_seqchk = s.use_parity = s.use_security = true;
-    s.supply_count = kCountRows[0]->max;
-    s.seqchk_count = kCountRows[1]->max;
+    s.useStop = s.useSupply = s.useSeqchk = s.useParity = s.useSecurity = true;
+    s.supplyCount = kCountRows[0]->max;
+    s.seqchkCount = kCountRows[1]->max;
     return ComputeCodeLength(s);
 }
 
@@ -99,8 +99,7 @@ OmeCodeDialog::OmeCodeDialog(Session& session, QWidget* parent) : QDialog(parent
     auto* marks = new QGridLayout(fraMarks);
     static const char* const kMarks[5] = {"Sto&ppen", "Sel. &Zufuhr", "&Folgeprüf.", "&Parität",
                                           "&Sicherheit"};
-    const bool on[5] = {cfg.use_stop, cfg.use_supply, cfg.use_seqchk, cfg.use_parity,
-                        cfg.use_security};
+    const bool on[5] = {cfg.useStop, cfg.useSupply, cfg.useSeqchk, cfg.useParity, cfg.useSecurity};
     for (int i = 0; i < 5; ++i) {
         chkMark[i] = NewPictureToggle(fraMarks, QStringLiteral("chkMark_%1").arg(i));
         chkMark[i]->setChecked(on[i]);
@@ -112,7 +111,7 @@ OmeCodeDialog::OmeCodeDialog(Session& session, QWidget* parent) : QDialog(parent
         connect(chkMark[i], &QToolButton::toggled, this, &OmeCodeDialog::RebuildPreview);
     }
     marks->addWidget(txtCode[2], 0, 2, 1, 3, Qt::AlignLeft);
-    const std::int32_t counts[2] = {cfg.supply_count, cfg.seqchk_count};
+    const std::int32_t counts[2] = {cfg.supplyCount, cfg.seqchkCount};
     for (int i = 0; i < 2; ++i) {
         btnDec[i] =
             NewPictureButton(fraMarks, QStringLiteral("btnDec_%1").arg(i), QStringLiteral("minus"));
@@ -140,7 +139,7 @@ OmeCodeDialog::OmeCodeDialog(Session& session, QWidget* parent) : QDialog(parent
     });
     chkSeqContinue = new QCheckBox(QStringLiteral("Sequenz über Jobs fortsetzen"), this);
     chkSeqContinue->setObjectName(QStringLiteral("chkSeqContinue"));
-    chkSeqContinue->setChecked(cfg.seq_continue);
+    chkSeqContinue->setChecked(cfg.seqContinue);
 
     // Code length
     auto* labLabel = new QLabel(QStringLiteral("Codelänge:"), this);
@@ -179,9 +178,9 @@ OmeCodeDialog::OmeCodeDialog(Session& session, QWidget* parent) : QDialog(parent
     layout->addLayout(top);
     btnOK = AddDialogButtons(this, layout).btnOK;
 
-    txtCode[0]->setText(QString::fromStdString(cfg.collect_code));
-    txtCode[1]->setText(QString::fromStdString(cfg.envelop_code));
-    txtCode[2]->setText(QString::fromStdString(cfg.stop_code));
+    txtCode[0]->setText(QString::fromStdString(cfg.collectCode));
+    txtCode[1]->setText(QString::fromStdString(cfg.envelopCode));
+    txtCode[2]->setText(QString::fromStdString(cfg.stopCode));
     UpdateCountButtons(0);
     UpdateCountButtons(1);
     RebuildPreview();
@@ -214,16 +213,16 @@ void OmeCodeDialog::UpdateCountButtons(int index)
 Settings OmeCodeDialog::Choice() const
 {
     Settings s = m_session.State().cfg;
-    s.use_stop = chkMark[0]->isChecked();
-    s.use_supply = chkMark[1]->isChecked();
-    s.use_seqchk = chkMark[2]->isChecked();
-    s.use_parity = chkMark[3]->isChecked();
-    s.use_security = chkMark[4]->isChecked();
-    s.supply_count = Count(0);
-    s.seqchk_count = Count(1);
-    s.collect_code = ToCp1252(txtCode[0]->text());
-    s.envelop_code = ToCp1252(txtCode[1]->text());
-    s.stop_code = ToCp1252(txtCode[2]->text());
+    s.useStop = chkMark[0]->isChecked();
+    s.useSupply = chkMark[1]->isChecked();
+    s.useSeqchk = chkMark[2]->isChecked();
+    s.useParity = chkMark[3]->isChecked();
+    s.useSecurity = chkMark[4]->isChecked();
+    s.supplyCount = Count(0);
+    s.seqchkCount = Count(1);
+    s.collectCode = ToCp1252(txtCode[0]->text());
+    s.envelopCode = ToCp1252(txtCode[1]->text());
+    s.stopCode = ToCp1252(txtCode[2]->text());
     return s;
 }
 
@@ -264,9 +263,17 @@ void OmeCodeDialog::AddPreviewBar(const QString& caption)
 void OmeCodeDialog::Confirm()
 {
     const Settings s = Choice();
-    const OmeCodeValues code{s.collect_code, s.envelop_code, s.stop_code,   s.supply_count,
-                             s.seqchk_count, s.use_stop,     s.use_supply,  s.use_seqchk,
-                             s.use_parity,   s.use_security, chkSeqContinue->isChecked()};
+    const OmeCodeValues code{s.collectCode,
+                             s.envelopCode,
+                             s.stopCode,
+                             s.supplyCount,
+                             s.seqchkCount,
+                             s.useStop,
+                             s.useSupply,
+                             s.useSeqchk,
+                             s.useParity,
+                             s.useSecurity,
+                             chkSeqContinue->isChecked()};
     if (MessageBox::Confirmed(this, ApplyOmeCode(m_session, code)))
         accept();
 }

@@ -21,7 +21,7 @@ OmeLayoutDialog::OmeLayoutDialog(Session& session, QWidget* parent) : QDialog(pa
     setObjectName(QStringLiteral("OmeLayoutDialog"));
     setWindowTitle(QStringLiteral("OME-Layout"));
     const Settings& cfg = session.State().cfg;
-    const float values[5] = {cfg.ome_x, cfg.ome_y, cfg.ome_a, cfg.ome_b, cfg.ome_d};
+    const float values[5] = {cfg.omeX, cfg.omeY, cfg.omeA, cfg.omeB, cfg.omeD};
     static const char* const kCaptions[5] = {"&X (rechts)", "&Y (oben)", "&A (Abst.)",
                                              "&B (Breite)", "&D (Dicke)"};
 
@@ -78,11 +78,11 @@ void OmeLayoutDialog::keyPressEvent(QKeyEvent* event)
 Settings OmeLayoutDialog::Choice() const
 {
     Settings s = m_session.State().cfg;
-    s.ome_x = MillimetreValue(txtCode[0]);
-    s.ome_y = MillimetreValue(txtCode[1]);
-    s.ome_a = MillimetreValue(txtCode[2]);
-    s.ome_b = MillimetreValue(txtCode[3]);
-    s.ome_d = MillimetreValue(txtCode[4]);
+    s.omeX = MillimetreValue(txtCode[0]);
+    s.omeY = MillimetreValue(txtCode[1]);
+    s.omeA = MillimetreValue(txtCode[2]);
+    s.omeB = MillimetreValue(txtCode[3]);
+    s.omeD = MillimetreValue(txtCode[4]);
     return s;
 }
 

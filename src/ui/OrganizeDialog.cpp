@@ -31,7 +31,7 @@ OrganizeDialog::OrganizeDialog(Session& session, QWidget* parent)
     labLimit->setObjectName(QStringLiteral("labLimit"));
     btnDecLim = NewPictureButton(this, QStringLiteral("btnDecLim"), QStringLiteral("minus"));
     btnIncLim = NewPictureButton(this, QStringLiteral("btnIncLim"), QStringLiteral("plus"));
-    labEnvLim = new QLabel(QString::number(cfg.nEnvLimit), this);
+    labEnvLim = new QLabel(QString::number(cfg.envelopeLimit), this);
     labEnvLim->setObjectName(QStringLiteral("labEnvLim"));
     labEnvLim->setAlignment(Qt::AlignCenter);
     labEnvLim->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00")));
@@ -53,12 +53,12 @@ OrganizeDialog::OrganizeDialog(Session& session, QWidget* parent)
     chkManifest->setObjectName(QStringLiteral("chkManifest"));
     chkManifest->setToolTip(
         QStringLiteral("Neben jedem Export eine Liste der Kuverts (Zieldatei mit \".csv\")"));
-    chkManifest->setChecked(cfg.bManifest);
+    chkManifest->setChecked(cfg.manifest);
     layout->addWidget(chkManifest);
     QPushButton* const btnOK = AddDialogButtons(this, layout).btnOK;
 
     UpdateLimitButtons();
-    chkEnvLim->setChecked(cfg.bEnvLimit);
+    chkEnvLim->setChecked(cfg.limitEnvelopes);
 
     connect(btnDecLim, &QToolButton::clicked, this, [this] { Step(-1); });
     connect(btnIncLim, &QToolButton::clicked, this, [this] { Step(+1); });

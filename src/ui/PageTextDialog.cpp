@@ -50,7 +50,7 @@ PageTextDialog::PageTextDialog(Session& session, QWidget* parent)
 {
     setObjectName(QStringLiteral("PageTextDialog"));
     setWindowTitle(QStringLiteral("Seitentext"));
-    const std::int32_t pages = session.State().nJobPages;
+    const std::int32_t pages = session.State().jobPages;
 
     auto* labPage = new QLabel(QStringLiteral("&Seite:"), this);
     spnPage = new QSpinBox(this);

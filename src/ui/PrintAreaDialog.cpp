@@ -21,8 +21,8 @@ PrintAreaDialog::PrintAreaDialog(Session& session, QWidget* parent) : QDialog(pa
     setObjectName(QStringLiteral("PrintAreaDialog"));
     setWindowTitle(QStringLiteral("PCL-Einstellungen"));
     const Settings& cfg = session.State().cfg;
-    const float values[6] = {cfg.pclleftmm, cfg.pcltopmm,  cfg.stdleftmm,
-                             cfg.stdtopmm,  cfg.omeleftmm, cfg.ometopmm};
+    const float values[6] = {cfg.pclLeftMm, cfg.pclTopMm,  cfg.stdLeftMm,
+                             cfg.stdTopMm,  cfg.omeLeftMm, cfg.omeTopMm};
 
     static constexpr const SettingDef* kRows[6] = {
         &Catalogued("pclleftmm"), &Catalogued("pcltopmm"),  &Catalogued("stdleftmm"),
@@ -115,12 +115,12 @@ PrintAreaDialog::PrintAreaDialog(Session& session, QWidget* parent) : QDialog(pa
 Settings PrintAreaDialog::Choice() const
 {
     Settings s = m_session.State().cfg;
-    s.pclleftmm = MillimetreValue(txtMM[0]);
-    s.pcltopmm = MillimetreValue(txtMM[1]);
-    s.stdleftmm = MillimetreValue(txtMM[2]);
-    s.stdtopmm = MillimetreValue(txtMM[3]);
-    s.omeleftmm = MillimetreValue(txtMM[4]);
-    s.ometopmm = MillimetreValue(txtMM[5]);
+    s.pclLeftMm = MillimetreValue(txtMM[0]);
+    s.pclTopMm = MillimetreValue(txtMM[1]);
+    s.stdLeftMm = MillimetreValue(txtMM[2]);
+    s.stdTopMm = MillimetreValue(txtMM[3]);
+    s.omeLeftMm = MillimetreValue(txtMM[4]);
+    s.omeTopMm = MillimetreValue(txtMM[5]);
     return s;
 }
 

@@ -21,7 +21,7 @@ ReferencePageDialog::ReferencePageDialog(Session& session, QWidget* parent) : QD
 {
     setObjectName(QStringLiteral("ReferencePageDialog"));
     setWindowTitle(QStringLiteral("Referenzseite drucken"));
-    bLoading = true;
+    loading = true;
 
     txtRefFile = new QLineEdit(this);
     txtRefFile->setObjectName(QStringLiteral("txtRefFile"));
@@ -60,14 +60,14 @@ ReferencePageDialog::ReferencePageDialog(Session& session, QWidget* parent) : QD
     PathChanged();
     chkRef[0]->setChecked(stored.grid);
     chkRef[1]->setChecked(stored.marks);
-    bLoading = false;
+    loading = false;
     UpdateOkButton();
 }
 
 void ReferencePageDialog::PathChanged()
 {
-    bPathOK = DirExists(ParentPath(ToPath(txtRefFile->text())));
-    SetPathColour(txtRefFile, bPathOK);
+    pathOk = DirExists(ParentPath(ToPath(txtRefFile->text())));
+    SetPathColour(txtRefFile, pathOk);
     UpdateOkButton();
 }
 
@@ -88,7 +88,7 @@ void ReferencePageDialog::ChooseFile()
 
 void ReferencePageDialog::UpdateOkButton()
 {
-    if (bLoading)
+    if (loading)
         return;
     RefPageOptions options;
     options.path = ToPath(txtRefFile->text());

@@ -30,8 +30,8 @@ private:
     QToolButton* chkRef[2] = {};
     QPushButton* btnOK = nullptr;
     QLabel* labReason = nullptr; // why "&Ok" is not offered
-    bool bPathOK = false;
-    bool bLoading = false;
+    bool pathOk = false;
+    bool loading = false;
 };
 
 } // namespace kuvrion

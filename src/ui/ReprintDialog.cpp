@@ -48,7 +48,7 @@ ReprintDialog::ReprintDialog(Session& session, CommandRunner runner, QWidget* pa
     txtDstFile->setObjectName(QStringLiteral("txtDstFile"));
     labDst->setBuddy(txtDstFile);
     txtDstFile->setMinimumWidth(txtDstFile->fontMetrics().averageCharWidth() * 66); // a whole path
-    const std::filesystem::path dst = PathFromUtf8(session.State().cfg.sDstFile);
+    const std::filesystem::path dst = PathFromUtf8(session.State().cfg.destinationFile);
     if (!dst.empty()) {
         std::filesystem::path again = dst;
         again.replace_filename(dst.stem().u8string() + u8"-nachdruck" + dst.extension().u8string());

@@ -115,7 +115,7 @@ std::optional<RunningProgram> StartUp(const QStringList& arguments,
     QGuiApplication::setDesktopFileName(QStringLiteral("kuvrion"));
     program.state = std::make_unique<AppState>();
     program.state->paths = LocateProgramPaths(programDir, iniOverride);
-    program.state->oIni.IniFile(PathToUtf8(program.state->paths.settingsFile));
+    program.state->ini.IniFile(PathToUtf8(program.state->paths.settingsFile));
     program.window = std::make_unique<MainWindow>(*program.state);
 
     program.window->show();

@@ -125,13 +125,13 @@ DialogButtons AddDialogButtons(QDialog* dialog, QBoxLayout* layout, bool okIsDef
     return {btnOK, btnAbbruch};
 }
 
-std::int16_t FilterNumKey(std::int16_t key, bool bAllowMinus)
+std::int16_t FilterNumKey(std::int16_t key, bool allowMinus)
 {
     if ((key >= '0' && key <= '9') || key == 8)
         return key;
     if (key == ',' || key == '.')
         return ',';
-    if (key == '-' && bAllowMinus)
+    if (key == '-' && allowMinus)
         return key;
     return 0;
 }

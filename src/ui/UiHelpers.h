@@ -26,8 +26,8 @@ QString FromCp1252(const std::string& bytes);
 std::string ToCp1252(const QString& text);
 
 // Key filter of the millimetre fields: digits and backspace pass, "." and "," both become ",",
-// "-" passes only with `bAllowMinus`; every other key gives 0 (swallowed).
-std::int16_t FilterNumKey(std::int16_t key, bool bAllowMinus);
+// "-" passes only with `allowMinus`; every other key gives 0 (swallowed).
+std::int16_t FilterNumKey(std::int16_t key, bool allowMinus);
 
 // A millimetre value as a field shows it: up to 7 significant digits, no trailing zeros, German
 // decimal comma, never an exponent ("0,5", "12", "-1,5").

@@ -18,10 +18,10 @@ using test::Raster;
 Settings Key(std::int32_t mode, std::int32_t idLen, std::string beg = "K:", std::string end = ";")
 {
     Settings s;
-    s.sAdrKeyBeg = std::move(beg);
-    s.sAdrKeyEnd = std::move(end);
-    s.nAdrKeyMode = mode;
-    s.nAdrIdLen = idLen;
+    s.keyBegin = std::move(beg);
+    s.keyEnd = std::move(end);
+    s.keyMode = mode;
+    s.idLength = idLen;
     return s;
 }
 

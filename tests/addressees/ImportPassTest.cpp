@@ -19,8 +19,8 @@ class ImportPassTest : public ::testing::Test {
 protected:
     ImportPassTest()
     {
-        s.sAdrKeyBeg = "K:";
-        s.sAdrKeyEnd = ";";
+        s.keyBegin = "K:";
+        s.keyEnd = ";";
     }
     ImportResult Run(const std::string& job, bool useLog = true, std::filesystem::path logFile = {})
     {
@@ -56,12 +56,12 @@ TEST_F(ImportPassTest, GroupsPagesByIdAndLogsEveryPage)
                        "Evorab\fK:A;\fweiter\fK:B;\fK:A;\fK:C\f\x1b"
                        "E");
     ASSERT_TRUE(r.completed);
-    EXPECT_EQ(r.nJobPages, 6);
-    EXPECT_EQ(r.nImpAssigned, 5);
+    EXPECT_EQ(r.jobPages, 6);
+    EXPECT_EQ(r.assignedPages, 5);
     EXPECT_EQ(keyFaultCounts, (KeyFaultCounts{0, 0, 1, 2}));
     ASSERT_EQ(persons.Count(), 2);
-    EXPECT_EQ(persons.PersonByIndex(0).PageList(), (std::vector<std::int32_t>{2, 3, 5, 6}));
-    EXPECT_EQ(persons.PersonByIndex(1).PageList(), (std::vector<std::int32_t>{4}));
+    EXPECT_EQ(persons.At(0).PageList(), (std::vector<std::int32_t>{2, 3, 5, 6}));
+    EXPECT_EQ(persons.At(1).PageList(), (std::vector<std::int32_t>{4}));
     EXPECT_EQ(Log(), Head(6) + "1\t\t?\t?\r\n2\tA\t1\tok\r\n3\t\t2\t+\r\n4\tB\t1\tok\r\n"
                                "5\tA\t3\tok\r\n6\t\t4\t+\r\n\r\nAdr.:\t2\r\n");
 }
@@ -71,7 +71,7 @@ TEST_F(ImportPassTest, EmptyJobAndFailures)
     auto r = Run("\x1b"
                  "E\r\n"); // no page end and no page text
     EXPECT_TRUE(r.completed);
-    EXPECT_EQ(r.nJobPages, 0);
+    EXPECT_EQ(r.jobPages, 0);
     EXPECT_EQ(keyFaultCounts, (KeyFaultCounts{0, 0, 0, 0}));
     EXPECT_EQ(Log(), Head(0));
 
@@ -91,7 +91,7 @@ TEST_F(ImportPassTest, EmptyJobAndFailures)
     r = Run(job, false);
     EXPECT_TRUE(r.failure.has_value());
     ASSERT_EQ(persons.Count(), 1); // what was collected stays
-    EXPECT_EQ(persons.PersonByIndex(0).Pages(), 32767);
+    EXPECT_EQ(persons.At(0).Pages(), 32767);
 }
 
 // The keys are searched a chunk at a time on two threads; the result must be exactly that of a
@@ -118,7 +118,7 @@ TEST_F(ImportPassTest, LargeJobGivesThePageOrderResult)
 
     const ImportResult r = Run(job);
     ASSERT_TRUE(r.completed);
-    EXPECT_EQ(r.nImpAssigned, kPages);
+    EXPECT_EQ(r.assignedPages, kPages);
     EXPECT_EQ(keyFaultCounts, (KeyFaultCounts{0, 0, 0, kPages / 3}));
     EXPECT_EQ(persons.Count(), static_cast<int>(pagesOf.size()));
     EXPECT_EQ(Log(), expectedLog);
@@ -133,12 +133,12 @@ TEST(KVPersons, FindOrCreateInOrderOfFirstAppearance)
     std::int32_t page = 0;
     // Letter case and a trailing blank make new IDs.
     for (const char* id : {"B", "A", "B", "b", "12", "12 "})
-        ASSERT_TRUE(persons.PersonByID(id)->AddPage(++page));
+        ASSERT_TRUE(persons.FindOrAdd(id)->AddPage(++page));
     ASSERT_EQ(persons.Count(), 5);
-    EXPECT_EQ(persons.PersonByIndex(0).PageList(), (std::vector<std::int32_t>{1, 3}));
-    EXPECT_EQ(persons.PersonByIndex(4).PersID(), "12 ");
+    EXPECT_EQ(persons.At(0).PageList(), (std::vector<std::int32_t>{1, 3}));
+    EXPECT_EQ(persons.At(4).Id(), "12 ");
     persons.Clear();
-    EXPECT_EQ(persons.PersonByID("B")->Pages(), 0); // the index went with the list
+    EXPECT_EQ(persons.FindOrAdd("B")->Pages(), 0); // the index went with the list
     EXPECT_EQ(persons.Count(), 1);
 }
 

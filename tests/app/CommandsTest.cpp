@@ -215,10 +215,10 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
     EXPECT_FALSE(session.CanImport());
     const Outcome imported = Import(LetterJob({"A", "B", "A"}));
     ASSERT_EQ(Describe(imported), "ok");
-    EXPECT_EQ(state.nJobPages, 6);
-    EXPECT_EQ(state.nImpAssigned, 6);
-    EXPECT_EQ(state.Persons.Count(), 2);
-    EXPECT_EQ(state.nExportCount, 2);
+    EXPECT_EQ(state.jobPages, 6);
+    EXPECT_EQ(state.assignedPages, 6);
+    EXPECT_EQ(state.addressees.Count(), 2);
+    EXPECT_EQ(state.exportCount, 2);
     // The second pages carry no key but follow a key page: no fault, so no status dialog.
     EXPECT_FALSE(ImportHasKeyFaults(state));
     EXPECT_EQ(reporter.busyChanges, "+-");
@@ -235,7 +235,7 @@ TEST_F(CommandsTest, ImportGroupsPagesAndOffersTheExportForAValidDestination)
     ASSERT_EQ(Describe(empty), Describe(NoPages));
     EXPECT_FALSE(empty.message.empty());
     EXPECT_EQ(state.keyFaultCounts, (KeyFaultCounts{0, 0, 0, 0}));
-    EXPECT_FALSE(state.nJobPages != 0 || session.CanExport());
+    EXPECT_FALSE(state.jobPages != 0 || session.CanExport());
 }
 
 TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
@@ -246,7 +246,7 @@ TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
     fs::remove(job);
     const Outcome unread = RunImport(session);
     EXPECT_EQ(Describe(unread), Describe(SourceUnreadable, ENOENT));
-    EXPECT_FALSE(state.bImportComplete);
+    EXPECT_FALSE(state.importComplete);
     EXPECT_FALSE(unread.message.empty());
 
     // A destination in a missing folder, or the source under another spelling.
@@ -267,9 +267,9 @@ TEST_F(CommandsTest, CommandsRefuseWhatTheyAreNotOfferedFor)
     EXPECT_EQ(ReadFile(job), jobBytes);
     // Choosing the destination's name as the new source turns the destination red as well.
     session.ChooseDestination((dir / "other.pcl").string());
-    EXPECT_TRUE(state.bDstOK);
+    EXPECT_TRUE(state.destinationOk);
     session.ChooseSource((dir / "other.pcl").string());
-    EXPECT_FALSE(state.bDstOK);
+    EXPECT_FALSE(state.destinationOk);
 }
 
 TEST_F(CommandsTest, ExportWritesTheMarkedJobWithTheKeySettingsInForce)
@@ -316,14 +316,14 @@ TEST_F(CommandsTest, HandEditedKeySettingsStopTheImportUntilTheDialogStoresNewOn
     EXPECT_EQ(reporter.notices[0].find("adridlen"), std::string::npos);
     const Outcome refused = Import(LetterJob({"A", "B"}));
     EXPECT_EQ(Describe(refused), Describe(SettingInvalid));
-    EXPECT_EQ(state.nJobPages, 0); // refused before the scan
+    EXPECT_EQ(state.jobPages, 0); // refused before the scan
     EXPECT_FALSE(session.CanImport());
     EXPECT_EQ(MessageFor(Action::ImportReason, session.ImportBlocker()).text, refused.message);
     EXPECT_NE(refused.message.find("adridlen=abc in kuvrion.ini"), std::string::npos);
     // The key dialog's values replace it.
     ASSERT_EQ(Describe(ApplyKeySettings(session, {"Nr.", ";", 0, 0, true})), "ok");
     EXPECT_EQ(Describe(RunImport(session)), "ok");
-    EXPECT_EQ(state.Persons.Count(), 2);
+    EXPECT_EQ(state.addressees.Count(), 2);
 }
 
 TEST_F(CommandsTest, ImportsThatGiveNothingToExportSayWhy)
@@ -359,7 +359,7 @@ TEST_F(CommandsTest, ExportThatFailsItsCheckLeavesTheOldDestination)
     EXPECT_EQ(ReadFile(out), "good export");
     const fs::path kept = dir / "out.fehlerhaft.pcl";
     EXPECT_TRUE(ReadFile(kept).starts_with(kHead));
-    EXPECT_TRUE(state.bLastExportFailed);
+    EXPECT_TRUE(state.lastExportFailed);
     EXPECT_EQ(std::count_if(fs::directory_iterator(dir.Path()), {},
                             [](const auto& e) { return e.path().extension() == ".tmp"; }),
               0);
@@ -369,7 +369,7 @@ TEST_F(CommandsTest, ExportThatFailsItsCheckLeavesTheOldDestination)
     EXPECT_EQ(failed.message.find("Blatt 2:"), std::string::npos) << failed.message;
     // The next import clears the red state.
     ASSERT_EQ(Describe(Import(LetterJob({"A"}))), "ok");
-    EXPECT_FALSE(state.bLastExportFailed);
+    EXPECT_FALSE(state.lastExportFailed);
 }
 
 TEST_F(CommandsTest, StoppedInAnyPhaseNothingIsReplacedOrLeftBehind)

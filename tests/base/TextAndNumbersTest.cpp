@@ -70,7 +70,7 @@ TEST(Numbers, RoundingOfPositionsAndWholeNumbers)
     const std::pair<float, std::int32_t> positions[] = {
         {0.5f, 1}, {2.5f, 3}, {1.49f, 1}, {0.49999997f, 0}, {8388609.0f, 8388609}, {-0.5f, -1},
         {-0.2f, -1}, {-2.0f, -2}, {1e20f, kMax}, {-1e20f, kMin}, {kNaN, 0},
-        {10.0f * fPclPerMM, 283}};
+        {10.0f * pclUnitsPerMm, 283}};
     // clang-format on
     for (const auto& [value, rounded] : positions)
         EXPECT_EQ(RoundToLong(value), rounded) << value;

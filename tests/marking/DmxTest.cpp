@@ -86,11 +86,11 @@ TEST(DmxContentTest, TemplatesGiveTheContentOrARefusal)
 // a printer lays them down (white fills cover what was there).
 std::optional<std::string> DecodeSheet(const std::string& sheetBytes, const Settings& s)
 {
-    PclPlacement printer(s.pclleftmm, s.pcltopmm);
+    PclPlacement printer(s.pclLeftMm, s.pclTopMm);
     std::vector<PlacedRect> rects;
     printer.Follow(sheetBytes, rects);
     constexpr double kPx = 0.125;
-    const double left = s.dmx_x - 4, top = s.dmx_y - 4;
+    const double left = s.dmxX - 4, top = s.dmxY - 4;
     constexpr int kSide = 320; // 40 mm
     std::vector<std::uint8_t> img(kSide * kSide, 255);
     for (const PlacedRect& r : rects) {
@@ -133,13 +133,13 @@ protected:
         persons = AddresseeList();
         int page = 0;
         for (std::size_t i = 0; i < pages.size(); ++i) {
-            auto p = persons.PersonByID(ids[i]);
+            auto p = persons.FindOrAdd(ids[i]);
             for (int k = 0; k < pages[i]; ++k)
                 EXPECT_TRUE(p->AddPage(++page));
         }
         ExportStats stats;
         const std::optional<Failure> f = test::ExportInto(out, src, persons, s, stats, 100);
-        EXPECT_EQ(stats.dmx, !f && s.use_dmx);
+        EXPECT_EQ(stats.dmx, !f && s.useDmx);
         return f;
     }
 
@@ -165,8 +165,8 @@ protected:
 Settings DmxOn()
 {
     Settings s;
-    s.use_dmx = true;
-    s.dmx_job = 42;
+    s.useDmx = true;
+    s.dmxJob = 42;
     return s;
 }
 
@@ -182,15 +182,15 @@ TEST_F(DmxExportTest, EverySymbolReadsBackAsItsSheetsContent)
     const std::vector<std::string> ids = {"A1", "J\xF6rg \xC4", "C3"};
     const Case cases[] = {
         {"simplex, no limit",
-         [](Settings& s) { s.bEnvLimit = false; },
+         [](Settings& s) { s.limitEnvelopes = false; },
          false,
          {3, 1, 2},
          {"004200000101030", "004200000102030", "004200000103031", "004200000201011",
           "004200000301020", "004200000302021"}},
         {"duplex, limit 1, all fields",
          [](Settings& s) {
-             s.nEnvLimit = 1;
-             s.dmx_template = "{ID}|{ENV:3}|{SHEET}/{SHEETS}|{CLOSE}|{SEQ:4}|{JOB}";
+             s.envelopeLimit = 1;
+             s.dmxTemplate = "{ID}|{ENV:3}|{SHEET}/{SHEETS}|{CLOSE}|{SEQ:4}|{JOB}";
          },
          true,
          {3, 1, 2},
@@ -198,14 +198,14 @@ TEST_F(DmxExportTest, EverySymbolReadsBackAsItsSheetsContent)
           "C3|004|1/1|1|0004|42"}},
         {"odd module, offsets, no clear area",
          [](Settings& s) {
-             s.dmx_module = 0.33f;
-             s.dmx_x = 12.3f;
-             s.dmx_y = 47.7f;
-             s.pclleftmm = 4.2f;
-             s.omeleftmm = -1.1f;
-             s.ometopmm = 2.5f;
-             s.dmx_clear = false;
-             s.dmx_template = "{ENV}";
+             s.dmxModule = 0.33f;
+             s.dmxX = 12.3f;
+             s.dmxY = 47.7f;
+             s.pclLeftMm = 4.2f;
+             s.omeLeftMm = -1.1f;
+             s.omeTopMm = 2.5f;
+             s.dmxClear = false;
+             s.dmxTemplate = "{ENV}";
          },
          false,
          {1, 1},
@@ -228,8 +228,8 @@ TEST_F(DmxExportTest, EverySymbolReadsBackAsItsSheetsContent)
 TEST_F(DmxExportTest, TheCheckFindsMissingUnreadableAndWrongSymbols)
 {
     Settings s = DmxOn();
-    s.bEnvLimit = false;
-    s.dmx_template = "{ENV:3}{SHEET}";
+    s.limitEnvelopes = false;
+    s.dmxTemplate = "{ENV:3}{SHEET}";
     std::string marked;
     ASSERT_FALSE(Export(s, {2, 1}, {"1", "2"}, false, marked, false));
     // Each sheet's symbol starts with its clear area; the sheets are cut at their form feeds.
@@ -244,7 +244,7 @@ TEST_F(DmxExportTest, TheCheckFindsMissingUnreadableAndWrongSymbols)
         {"symbol of another job",
          [&](std::string& job) {
              Settings other = s;
-             other.dmx_template = "{ENV:3}{SHEET}9";
+             other.dmxTemplate = "{ENV:3}{SHEET}9";
              std::string again;
              ASSERT_FALSE(Export(other, {2, 1}, {"1", "2"}, false, again, false));
              job = again;
@@ -287,11 +287,11 @@ TEST_F(DmxExportTest, BadSettingsAreRefusedBeforeAnythingIsWritten)
     };
     const Case cases[] = {
         // clang-format off
-        {"template", [](Settings& s) { s.dmx_template = "{ENV}{NAME}"; }, FailureKind::DmxTemplate, 0},
-        {"value too wide", [](Settings& s) { s.dmx_template = "{SEQ:1}"; }, FailureKind::DmxTooWide, 10},
-        {"content too long", [](Settings& s) { s.dmx_template = std::string(1400, 'x') + "{ID}"; },
+        {"template", [](Settings& s) { s.dmxTemplate = "{ENV}{NAME}"; }, FailureKind::DmxTemplate, 0},
+        {"value too wide", [](Settings& s) { s.dmxTemplate = "{SEQ:1}"; }, FailureKind::DmxTooWide, 10},
+        {"content too long", [](Settings& s) { s.dmxTemplate = std::string(1400, 'x') + "{ID}"; },
          FailureKind::DmxTooLong, 1},
-        {"left of the print area", [](Settings& s) { s.pclleftmm = 5.5f; }, FailureKind::DmxOutside, 0},
+        {"left of the print area", [](Settings& s) { s.pclLeftMm = 5.5f; }, FailureKind::DmxOutside, 0},
         // clang-format on
     };
     for (const Case& c : cases) {
@@ -310,7 +310,7 @@ TEST_F(DmxExportTest, BadSettingsAreRefusedBeforeAnythingIsWritten)
 TEST_F(DmxExportTest, ManifestAndReferencePageCarryTheCode)
 {
     Settings s = DmxOn();
-    s.dmx_template = "{ENV}-{SHEET}/{SHEETS}-{SEQ}-{ID}";
+    s.dmxTemplate = "{ENV}-{SHEET}/{SHEETS}-{SEQ}-{ID}";
     const std::vector<Envelope> envelopes = {{3, "J\xF6rg", {4, 5}, 2, {}, {}},
                                              {4, "B", {6}, 1, {}, {}}};
     const ManifestWords words{"Kuvert;Adressat;Blätter;Seiten;Quellseiten;Erstes Blatt;Letztes Blatt",
@@ -339,9 +339,9 @@ TEST_F(DmxExportTest, TheRuleCheckWarnsNearTheBarsAndTheEdges)
         {5, 95, false, {}}};
     for (const auto& [x, y, on, warning] : cases) {
         Settings s = DmxOn();
-        s.dmx_x = x;
-        s.dmx_y = y;
-        s.use_dmx = on;
+        s.dmxX = x;
+        s.dmxY = y;
+        s.useDmx = on;
         EXPECT_EQ(DmxLayoutCheck(s), warning) << x << "/" << y;
     }
 }

@@ -23,7 +23,7 @@ inline void AddLetters(AddresseeList& persons, const std::vector<std::vector<std
                        const std::vector<std::string>& ids = {})
 {
     for (std::size_t i = 0; i < letters.size(); ++i) {
-        const auto p = persons.PersonByID(ids.empty() ? std::to_string(i) : ids[i]);
+        const auto p = persons.FindOrAdd(ids.empty() ? std::to_string(i) : ids[i]);
         for (const std::int32_t n : letters[i])
             ASSERT_TRUE(p->AddPage(n));
     }

@@ -38,17 +38,17 @@ std::string Draw(const Settings& s, std::string_view code)
 TEST(OmeCode, WorkedExamplesAndPatterns)
 {
     Settings s;
-    s.use_stop = s.use_supply = s.use_seqchk = s.use_parity = s.use_security = true;
-    s.supply_count = 1;
-    s.seqchk_count = 2;
+    s.useStop = s.useSupply = s.useSeqchk = s.useParity = s.useSecurity = true;
+    s.supplyCount = 1;
+    s.seqchkCount = 2;
     ASSERT_EQ(ComputeCodeLength(s), 8);
-    EXPECT_EQ(s.nCodeLen, 8);
+    EXPECT_EQ(s.codeLength, 8);
     std::int32_t seq = 0;
     std::string codes;
     for (const bool closes : {false, false, true, false, false})
         codes += ComposeSheetCode(s, seq, closes) + " ";
     EXPECT_EQ(codes, "10000001 10000111 11001001 10001101 10000001 ");
-    s.supply_count = s.seqchk_count = 4;
+    s.supplyCount = s.seqchkCount = 4;
     EXPECT_EQ(ComputeCodeLength(s), 13);
 
     // The defaults, parity, hand-edited patterns, and the sequence counter.
@@ -59,18 +59,18 @@ TEST(OmeCode, WorkedExamplesAndPatterns)
     EXPECT_EQ(ComposeSheetCode(s, seq, true), "11");
     EXPECT_EQ(seq, 0); // no sequence bars, no advance
 
-    s.use_parity = true;
+    s.useParity = true;
     ComputeCodeLength(s);
     EXPECT_EQ(ComposeSheetCode(s, seq, false), "101");
     EXPECT_EQ(ComposeSheetCode(s, seq, true), "110");
     // Hand-edited patterns: longer ones never extend the code, other characters are blanks.
-    s.collect_code = "1x11";
+    s.collectCode = "1x11";
     EXPECT_EQ(ComposeSheetCode(s, seq, false), "1x1");
-    s.envelop_code = "";
+    s.envelopCode = "";
     EXPECT_EQ(ComposeSheetCode(s, seq, true), "000");
 
-    s.use_seqchk = true;
-    s.seqchk_count = 3;
+    s.useSeqchk = true;
+    s.seqchkCount = 3;
     std::string bits;
     for (int i = 0; i < 9; ++i)
         bits += NextSequenceBits(s, seq) + " ";
@@ -89,16 +89,16 @@ TEST(MarkDrawing, PositionsAndRounding)
     WriteOffsetRegistration(offsets, 25.4f, 3.175f);
     EXPECT_EQ(offsets, Offsets(-35, 14) + Offsets(720, 90));
 
-    s.ome_y = 2;
-    s.pcltopmm = 3; // raised to 0, not cut
+    s.omeY = 2;
+    s.pclTopMm = 3; // raised to 0, not cut
     EXPECT_EQ(Draw(s, "1"), Bar(142, 0));
     // Left of the printable area a bar is cut, and left out when less than 1 mm would remain.
-    s.pclleftmm = 6.3f; // 5.7 mm of the bar remain
+    s.pclLeftMm = 6.3f; // 5.7 mm of the bar remain
     EXPECT_EQ(Draw(s, "1"), Bar(0, 0, 162));
-    s.ome_x = 2;
-    s.pclleftmm = 8;
+    s.omeX = 2;
+    s.pclLeftMm = 8;
     EXPECT_EQ(Draw(s, "1"), Bar(0, 0, 28)); // exactly 1 mm is still drawn
-    s.omeleftmm = 0.5f;                     // the OME offset counts like the margin
+    s.omeLeftMm = 0.5f;                     // the OME offset counts like the margin
     EXPECT_EQ(Draw(s, "1"), "");
 }
 
@@ -130,17 +130,17 @@ TEST(CodeRules, SettingsWithoutAReadableCodeAreNamed)
     };
     for (const Case& c : cases) {
         Settings s;
-        s.collect_code = c.collect;
-        s.envelop_code = c.envelop;
-        s.ome_x = c.x;
-        s.ome_b = c.b;
-        s.ome_d = c.d;
-        s.pclleftmm = c.pclleft;
-        s.nEnvLimit = c.envLimit;
+        s.collectCode = c.collect;
+        s.envelopCode = c.envelop;
+        s.omeX = c.x;
+        s.omeB = c.b;
+        s.omeD = c.d;
+        s.pclLeftMm = c.pclleft;
+        s.envelopeLimit = c.envLimit;
         SCOPED_TRACE(std::string(c.collect) + "/" + c.envelop + " x " + std::to_string(c.x));
         EXPECT_EQ(CodeFaultOf(s), c.fault);
         // The rule and the drawing agree on when a bar is left out.
-        if (!PatternFault(s) && s.ome_b > 0) {
+        if (!PatternFault(s) && s.omeB > 0) {
             EXPECT_EQ(Draw(s, "1").empty(), c.fault == CodeFault::LeftOfPrintArea);
         }
     }
@@ -161,15 +161,15 @@ TEST(SheetPlan, BarsWhereTheDrawingPutsThemAndTheReadingRules)
         RuleWarning warning;
     };
     const Case cases[] = {
-        {&Settings::ome_d, 0.1f, RuleWarning::ThinBar},
-        {&Settings::ome_a, 1.5f, RuleWarning::NarrowPitch},
-        {&Settings::ome_b, 4.0f, RuleWarning::ShortBar},
-        {&Settings::ome_y, 10.0f, RuleWarning::NearTop},
-        {&Settings::ome_y, 262.0f, RuleWarning::NearBottom},
-        {&Settings::pclleftmm, 6.3f, RuleWarning::Cut},
-        {&Settings::pclleftmm, 12.0f, RuleWarning::Dropped},
-        {&Settings::pcltopmm, 110.0f, RuleWarning::Moved},
-        {&Settings::ome_x, 2.0f, RuleWarning::SideClearance},
+        {&Settings::omeD, 0.1f, RuleWarning::ThinBar},
+        {&Settings::omeA, 1.5f, RuleWarning::NarrowPitch},
+        {&Settings::omeB, 4.0f, RuleWarning::ShortBar},
+        {&Settings::omeY, 10.0f, RuleWarning::NearTop},
+        {&Settings::omeY, 262.0f, RuleWarning::NearBottom},
+        {&Settings::pclLeftMm, 6.3f, RuleWarning::Cut},
+        {&Settings::pclLeftMm, 12.0f, RuleWarning::Dropped},
+        {&Settings::pclTopMm, 110.0f, RuleWarning::Moved},
+        {&Settings::omeX, 2.0f, RuleWarning::SideClearance},
     };
     for (const Case& c : cases) {
         Settings changed;
@@ -178,8 +178,8 @@ TEST(SheetPlan, BarsWhereTheDrawingPutsThemAndTheReadingRules)
     }
 
     // Cut at the printable area, and moved below its top edge, as the drawing does it.
-    s.pclleftmm = 6.3f;
-    s.pcltopmm = 110;
+    s.pclLeftMm = 6.3f;
+    s.pclTopMm = 110;
     plan = PlanSheet(s);
     EXPECT_FLOAT_EQ(plan.bars[0].printed->left, 6.3f);
     EXPECT_FLOAT_EQ(plan.bars[0].printed->width, 5.7f);
@@ -201,10 +201,10 @@ TEST(RefJob, ByteOrderForEveryOptionMix)
     EXPECT_EQ(BuildRefJob(s, false, true), start + bars + end);
     EXPECT_EQ(BuildRefJob(s, true, false), start + grid + end);
     // The code length is recomputed from the switches: every position gets a bar.
-    s.use_security = true;
-    s.nCodeLen = 2;
+    s.useSecurity = true;
+    s.codeLength = 2;
     EXPECT_EQ(BuildRefJob(s, false, true), start + bars + Bar(142, 3147) + end);
-    s.pclleftmm = 12;
+    s.pclLeftMm = 12;
     EXPECT_EQ(BuildRefJob(s, true, true), start + grid + end);
 }
 
@@ -234,7 +234,7 @@ protected:
         for (std::size_t from = 0, ff; (ff = out.find('\f', from)) != std::string::npos;
              from = ff + 1) {
             std::string code;
-            for (int i = 0; i < s.nCodeLen; ++i) {
+            for (int i = 0; i < s.codeLength; ++i) {
                 const auto bar = out.find(Esc("&a" + std::to_string(2835 + 156 * i) + "V"), from);
                 code += bar < ff ? '1' : '0';
             }
@@ -254,11 +254,11 @@ TEST_F(ExportTest, OutputLayoutByteForByte)
 {
     MakeJob(2);
     AddPerson("A", {1, 2});
-    s.bEnvLimit = false;
-    s.stdleftmm = 1;
-    s.stdtopmm = 2;
-    s.omeleftmm = 0.5f;
-    s.ometopmm = -1;
+    s.limitEnvelopes = false;
+    s.stdLeftMm = 1;
+    s.stdTopMm = 2;
+    s.omeLeftMm = 0.5f;
+    s.omeTopMm = -1;
     ASSERT_TRUE(Export());
     const std::string std = Offsets(28, 57);
     const std::string ome = Offsets(14, -29);
@@ -282,13 +282,13 @@ TEST_F(ExportTest, EnvelopeLimitRestartsWithEveryAddressee)
     AddPerson("1", {23});
     AddPerson("3", {24, 25, 26});
     AddPerson("2", {27, 1}); // pages need not be contiguous or ascending
-    s.nEnvLimit = 5;
+    s.envelopeLimit = 5;
     ASSERT_TRUE(Export(3));
     EXPECT_EQ(Codes(true), "ccccEccccEcE"
                            "ccccEccccE"
                            "E");
     EXPECT_EQ(stats.envelopes, 6);
-    s.bEnvLimit = false;
+    s.limitEnvelopes = false;
     ASSERT_TRUE(Export(2));
     EXPECT_EQ(Codes(true), "cccccccccccE"
                            "cccccccccE");
@@ -304,8 +304,8 @@ TEST_F(ExportTest, SequenceBarRunsAcrossAddresseesAndRestartsPerExport)
     MakeJob(5);
     AddPerson("A", {1, 2, 3});
     AddPerson("B", {4, 5});
-    s.use_seqchk = true;
-    s.nCodeLen = 3;
+    s.useSeqchk = true;
+    s.codeLength = 3;
     for (int run = 0; run < 2; ++run) {
         ASSERT_TRUE(Export());
         EXPECT_EQ(Codes(), "100 101 110 101 110 ");
@@ -322,8 +322,8 @@ TEST_F(ExportTest, CountBoundsMaskingAndFailures)
 
     // The key is blanked in the output.
     ASSERT_TRUE(pcl.Connect(MakeMemorySource("Hallo K:A;!\f"), "key.pcl"));
-    s.sAdrKeyBeg = "K:";
-    s.sAdrKeyEnd = ";";
+    s.keyBegin = "K:";
+    s.keyEnd = ";";
     ASSERT_TRUE(Export(99));
     EXPECT_NE(out.find("Hallo     !"), std::string::npos);
 
@@ -374,11 +374,11 @@ TEST_F(ExportTest, DuplexAddresseesStartOnFrontsAndBarsStandOnFrontsOnly)
         persons.Clear();
         test::AddLetters(persons, c.letters);
         s = Settings();
-        s.bEnvLimit = c.envLimit > 0;
-        s.nEnvLimit = c.envLimit;
-        s.use_seqchk = true;
-        s.seqchk_count = 1;
-        s.nCodeLen = 3;
+        s.limitEnvelopes = c.envLimit > 0;
+        s.envelopeLimit = c.envLimit;
+        s.useSeqchk = true;
+        s.seqchkCount = 1;
+        s.codeLength = 3;
         ASSERT_TRUE(Export());
         const std::string selection = c.page1 == Esc("&l1S") ? c.page1 : "";
         EXPECT_EQ(out.rfind(c.head + selection + Esc("&l0U"), 0), 0u);

@@ -24,9 +24,9 @@ const std::vector<std::vector<std::int32_t>> kPeople = {{1, 2, 3}, {4}, {5, 6}};
 Settings AllMarks()
 {
     Settings s;
-    s.use_stop = s.use_supply = s.use_seqchk = s.use_parity = s.use_security = true;
-    s.seqchk_count = 2;
-    s.bEnvLimit = false;
+    s.useStop = s.useSupply = s.useSeqchk = s.useParity = s.useSecurity = true;
+    s.seqchkCount = 2;
+    s.limitEnvelopes = false;
     ComputeCodeLength(s);
     return s;
 }
@@ -68,31 +68,31 @@ TEST_F(VerifyTest, EveryExportPasses)
     const Case cases[] = {
         {"defaults", [](Settings&) {}, false},
         {"all marks", [](Settings& s) { s = AllMarks(); }, false},
-        {"envelope limit 2", [](Settings& s) { s.nEnvLimit = 2; }, false},
+        {"envelope limit 2", [](Settings& s) { s.envelopeLimit = 2; }, false},
         {"print area and offsets",
          [](Settings& s) {
              s = AllMarks();
-             s.pcltopmm = 4.2f;
-             s.pclleftmm = 3.1f;
-             s.omeleftmm = -1.2f;
-             s.ometopmm = 2.5f;
-             s.stdleftmm = 1.5f;
-             s.stdtopmm = -0.7f;
+             s.pclTopMm = 4.2f;
+             s.pclLeftMm = 3.1f;
+             s.omeLeftMm = -1.2f;
+             s.omeTopMm = 2.5f;
+             s.stdLeftMm = 1.5f;
+             s.stdTopMm = -0.7f;
          },
          false},
-        {"clipped bars", [](Settings& s) { s.pclleftmm = 6.35f; }, false},
+        {"clipped bars", [](Settings& s) { s.pclLeftMm = 6.35f; }, false},
         {"odd sizes, 13 bars",
          [](Settings& s) {
              s = AllMarks();
-             s.supply_count = s.seqchk_count = 4;
-             s.ome_a = 3.33f;
-             s.ome_d = 0.45f;
-             s.ome_y = 20;
+             s.supplyCount = s.seqchkCount = 4;
+             s.omeA = 3.33f;
+             s.omeD = 0.45f;
+             s.omeY = 20;
              ComputeCodeLength(s);
          },
          false},
         {"duplex", [](Settings& s) { s = AllMarks(); }, true},
-        {"duplex with limit 1", [](Settings& s) { s.nEnvLimit = 1; }, true},
+        {"duplex with limit 1", [](Settings& s) { s.envelopeLimit = 1; }, true},
     };
     for (const Case& c : cases) {
         Settings s;
@@ -155,8 +155,8 @@ TEST_F(VerifyTest, AlteredJobsAreCaughtOnTheRightSheet)
          nullptr, VerifyKind::ForeignMark, 4},
         {"envelope over the limit", [](Sheets_t&) {},
          [](Settings& s) {
-             s.bEnvLimit = true;
-             s.nEnvLimit = 2;
+             s.limitEnvelopes = true;
+             s.envelopeLimit = 2;
          },
          VerifyKind::EnvelopeLimit, 3},
     };
@@ -193,8 +193,8 @@ TEST_F(VerifyTest, SequenceBreaksAreCaughtAtEveryWidth)
             dir.Write("kuvrion.ini", std::string("[ome]\r\nseqchk_count=") + stored + "\r\n")
                 .string());
         Settings s = LoadSettings(ini);
-        ASSERT_EQ(s.seqchk_count, width) << stored;
-        s.use_stop = s.use_supply = s.use_seqchk = s.use_parity = s.use_security = true;
+        ASSERT_EQ(s.seqchkCount, width) << stored;
+        s.useStop = s.useSupply = s.useSeqchk = s.useParity = s.useSecurity = true;
         ComputeCodeLength(s);
         const std::string marked = Export(s);
         std::string head, foot;

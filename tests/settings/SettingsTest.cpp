@@ -26,11 +26,11 @@ namespace {
 std::string Value(const Settings& s, const SettingDef& row)
 {
     if (row.form == Form::WindowPos)
-        return s.winmainpos
-                   ? std::to_string((*s.winmainpos)[0]) + "," + std::to_string((*s.winmainpos)[1])
-                   : "";
+        return s.windowPosition ? std::to_string((*s.windowPosition)[0]) + "," +
+                                      std::to_string((*s.windowPosition)[1])
+                                : "";
     if (row.form == Form::EnvLimit)
-        return std::to_string(s.nEnvLimit) + (s.bEnvLimit ? ",1" : ",0");
+        return std::to_string(s.envelopeLimit) + (s.limitEnvelopes ? ",1" : ",0");
     return std::visit(
         [&s](auto member) {
             std::ostringstream o;
@@ -128,8 +128,8 @@ TEST_F(SettingsTest, EveryRowReadsAndWritesItsForm)
     dir.Write("kuvrion.ini", "[keys]\r\nadrkeybeg=^ ^\r\nadrkeymode=1\r\n[ome]\r\n"
                              "use_stop=1\r\nuse_parity=1\r\nuse_seqchk=1\r\nseqchk_count=9\r\n");
     const Settings s = LoadSettings(ini);
-    EXPECT_TRUE(s.bAdrKeyValid);
-    EXPECT_EQ(s.nCodeLen, 2 + 1 + 4 + 1);
+    EXPECT_TRUE(s.keyValid);
+    EXPECT_EQ(s.codeLength, 2 + 1 + 4 + 1);
 }
 
 TEST_F(SettingsTest, MissingKeysReadAsTheDefaultsAndDialogsWriteInCatalogueOrder)
@@ -228,7 +228,7 @@ TEST_F(SettingsTest, FailedWritesLeaveTheFileAsItWas)
     const std::string original = "[keys]\r\nadrkeybeg=^a^\r\n" + std::string(8000, ';') + "\r\n";
     dir.Write("kuvrion.ini", original);
     Settings s;
-    s.sAdrKeyBeg = "neu";
+    s.keyBegin = "neu";
     {
         // A full device with room for one key's change, not for five; then none for a copy.
         test::FileSizeLimit limit(original.size() + 10);

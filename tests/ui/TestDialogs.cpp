@@ -99,7 +99,7 @@ private slots:
         QVERIFY(!Enabled(keys, "btnOK"));
         Click(keys, "btnAbbruch");
         QCOMPARE(folder->ReadFile(u"kuvrion.ini"_s), before);
-        QCOMPARE(again.session.State().cfg.sAdrKeyBeg, std::string(" Kd-Nr."));
+        QCOMPARE(again.session.State().cfg.keyBegin, std::string(" Kd-Nr."));
 
         folder->SetIni("ome", "ome_y", "100.25");
         app.emplace(*folder);
@@ -269,7 +269,7 @@ private slots:
                 QCOMPARE(folder->Ini("common", "dummyasc"), last);
             }
         }
-        app->state->nJobPages = 5;
+        app->state->jobPages = 5;
         app->state->keyFaultCounts = {0, 2, 0, 0};
         ImportSummaryDialog status(app->session);
         QCOMPARE(Text(status, "labPgs_5") + Text(status, "labPgs_1"), u"52"_s);
@@ -281,7 +281,7 @@ private slots:
 
         // Every page assigned: pages without a key are the following pages of their letters.
         app->state->keyFaultCounts = {0, 0, 0, 3};
-        app->state->nImpAssigned = 5;
+        app->state->assignedPages = 5;
         ImportSummaryDialog all(app->session);
         QVERIFY(Text(all, "labErr_3") != withoutKey);
         QCOMPARE(Child<QLabel>(all, "imgErr_3")->property("imageKey").toString(), u"done"_s);

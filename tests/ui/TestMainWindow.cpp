@@ -189,7 +189,7 @@ private slots:
         for (const auto& [typed, bounded] : {std::pair{"0", 1}, {"9", 3}, {"2", 2}}) {
             Retype(count, QString::fromLatin1(typed), true);
             QCOMPARE(count->text(), QString::number(bounded));
-            QCOMPARE(w.state->nExportCount, bounded);
+            QCOMPARE(w.state->exportCount, bounded);
         }
 
         // A missing folder is refused as the destination: red, with the reason as tooltip and in
@@ -240,7 +240,7 @@ private slots:
         QVERIFY(MessageBox::TakeShown().front().text.endsWith(u"1 Kuvert geprüft: keine Fehler"_s));
         const QByteArray again = folder.ReadFile(u"nach.pcl"_s);
         QVERIFY(again.contains("Seite 6") && !again.contains("Seite 5"));
-        QCOMPARE(QString::fromStdString(w.state->cfg.sDstFile), folder.Path(u"aus.pcl"_s));
+        QCOMPARE(QString::fromStdString(w.state->cfg.destinationFile), folder.Path(u"aus.pcl"_s));
 
         // An import with faults opens the status dialog.
         // The first page has no key: it cannot be assigned.
@@ -300,21 +300,21 @@ private slots:
                  u"7 Seiten, Duplex"_s);
         QVERIFY(folder.WriteFile(u"Brief.pcl"_s, SampleJob()));
         w.Do("actionImport");
-        w.state->cfg.collect_code.clear(); // as from a hand-edited settings file
+        w.state->cfg.collectCode.clear(); // as from a hand-edited settings file
         QVERIFY(message([&] { w.Do("actionExport"); }).contains(u"Sammeln: Bitte einen Code eingeben"_s));
         QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
-        w.state->cfg.collect_code = "10";
+        w.state->cfg.collectCode = "10";
 
         // An export that fails its check leaves the good destination and a lasting red state
         // until the next import.
-        w.state->cfg.use_dmx = true; // in the bars' clear zone, as from a hand-edited file
-        w.state->cfg.dmx_x = 6;
-        w.state->cfg.dmx_y = 98;
+        w.state->cfg.useDmx = true; // in the bars' clear zone, as from a hand-edited file
+        w.state->cfg.dmxX = 6;
+        w.state->cfg.dmxY = 98;
         QVERIFY(message([&] { w.Do("actionExport"); }).startsWith(u"Export nicht übernommen"_s));
         QCOMPARE(folder.ReadFile(u"aus.pcl"_s), out);
         QVERIFY(!folder.ReadFile(u"aus.fehlerhaft.pcl"_s).isEmpty());
         QVERIFY(!Child(*w.main, "labExportBad")->isHidden());
-        w.state->cfg.use_dmx = false;
+        w.state->cfg.useDmx = false;
         w.Do("actionImport");
         QVERIFY(Child(*w.main, "labExportBad")->isHidden());
 

@@ -150,7 +150,7 @@ int main(int argc, char* argv[])
     kuvrion::Session& session = window.session();
     static_cast<void>(kuvrion::ApplyKeySettings(session, {"Kd-Nr. ", "\r", 5, 1, true}));
     session.ChooseDestination(folder.filePath(QStringLiteral("Rechnungen-OME.pcl")).toStdString());
-    program->state->cfg.bUseLog = true; // for the log window
+    program->state->cfg.useLog = true; // for the log window
     window.findChild<QAction*>(QStringLiteral("actionImport"))->trigger();
     window.findChild<QLineEdit*>(QStringLiteral("txtExpAdr"))->setText(QStringLiteral("2"));
 
@@ -196,11 +196,11 @@ int main(int argc, char* argv[])
     window.ShowStatus(0);
     // An export whose check fails: a 2D code in the bars' clear zone, as a hand-edited file gives.
     kuvrion::Settings& cfg = program->state->cfg;
-    cfg.use_dmx = true;
-    cfg.dmx_x = 6;
-    cfg.dmx_y = 98;
+    cfg.useDmx = true;
+    cfg.dmxX = 6;
+    cfg.dmxY = 98;
     window.findChild<QAction*>(QStringLiteral("actionExport"))->trigger();
-    cfg.use_dmx = false;
+    cfg.useDmx = false;
     ok = Grab(window, out, QStringLiteral("exportbad.png")) && ok;
     window.close();
     return ok ? 0 : 1;
