@@ -98,26 +98,37 @@ Outcome ApplyFeedRules(Session& session, const std::array<std::string, 4>& rules
     return StoreConfirmed(session, SettingGroup::Feed);
 }
 
+void PutOmeLayout(Settings& s, const OmeLayoutValues& layout)
+{
+    s.omeX = layout.x;
+    s.omeY = layout.y;
+    s.omeA = layout.a;
+    s.omeB = layout.b;
+    s.omeD = layout.d;
+}
+
+void PutPrintArea(Settings& s, const PrintAreaValues& area)
+{
+    s.pclLeftMm = area.pclLeft;
+    s.pclTopMm = area.pclTop;
+    s.stdLeftMm = area.stdLeft;
+    s.stdTopMm = area.stdTop;
+    s.omeLeftMm = area.omeLeft;
+    s.omeTopMm = area.omeTop;
+}
+
 Outcome ApplyOmeLayout(Session& session, const OmeLayoutValues& layout)
 {
-    Settings& c = session.State().cfg;
-    c.omeX = layout.x;
-    c.omeY = layout.y;
-    c.omeA = layout.a;
-    c.omeB = layout.b;
-    c.omeD = layout.d;
+    PutOmeLayout(session.State().cfg, layout);
     return Written(session, SettingGroup::OmeLayout);
 }
 
 Outcome ApplyPrintArea(Session& session, const PrintAreaValues& area)
 {
     Settings& c = session.State().cfg;
-    c.pclLeftMm = Bound(Catalogued("pclleftmm"), area.pclLeft);
-    c.pclTopMm = Bound(Catalogued("pcltopmm"), area.pclTop);
-    c.stdLeftMm = area.stdLeft;
-    c.stdTopMm = area.stdTop;
-    c.omeLeftMm = area.omeLeft;
-    c.omeTopMm = area.omeTop;
+    PutPrintArea(c, area);
+    c.pclLeftMm = Bound(Catalogued("pclleftmm"), c.pclLeftMm);
+    c.pclTopMm = Bound(Catalogued("pcltopmm"), c.pclTopMm);
     return Written(session, SettingGroup::PrintArea);
 }
 

@@ -51,6 +51,10 @@ struct OrganizeValues {
     bool manifest = false;
 };
 
+// The code's place, the print area: put into `s` as the dialogs show them before they are stored.
+void PutOmeLayout(Settings& s, const OmeLayoutValues& layout);
+void PutPrintArea(Settings& s, const PrintAreaValues& area);
+
 Outcome ApplyKeySettings(Session& session, const KeySettingsValues& key);
 Outcome ApplyOmeCode(Session& session, const OmeCodeValues& code);
 // The rule text of each feeder ("" for none). Refused (FeedRuleInvalid, nothing stored) when one

@@ -78,12 +78,14 @@ void OmeLayoutDialog::keyPressEvent(QKeyEvent* event)
 Settings OmeLayoutDialog::Choice() const
 {
     Settings s = m_session.State().cfg;
-    s.omeX = MillimetreValue(txtCode[0]);
-    s.omeY = MillimetreValue(txtCode[1]);
-    s.omeA = MillimetreValue(txtCode[2]);
-    s.omeB = MillimetreValue(txtCode[3]);
-    s.omeD = MillimetreValue(txtCode[4]);
+    PutOmeLayout(s, Values());
     return s;
+}
+
+OmeLayoutValues OmeLayoutDialog::Values() const
+{
+    return {MillimetreValue(txtCode[0]), MillimetreValue(txtCode[1]), MillimetreValue(txtCode[2]),
+            MillimetreValue(txtCode[3]), MillimetreValue(txtCode[4])};
 }
 
 void OmeLayoutDialog::UpdateOkButton()
@@ -93,13 +95,7 @@ void OmeLayoutDialog::UpdateOkButton()
 
 void OmeLayoutDialog::Confirm()
 {
-    OmeLayoutValues layout;
-    layout.x = MillimetreValue(txtCode[0]);
-    layout.y = MillimetreValue(txtCode[1]);
-    layout.a = MillimetreValue(txtCode[2]);
-    layout.b = MillimetreValue(txtCode[3]);
-    layout.d = MillimetreValue(txtCode[4]);
-    if (MessageBox::Confirmed(this, ApplyOmeLayout(m_session, layout)))
+    if (MessageBox::Confirmed(this, ApplyOmeLayout(m_session, Values())))
         accept();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "SheetPreview.h"
+#include "app/SettingsCommands.h"
 #include "settings/Settings.h"
 
 #include <QDialog>
@@ -25,7 +26,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // The settings as the fields stand.
+    // The fields' values, and the settings with them in place (for the preview).
+    OmeLayoutValues Values() const;
     Settings Choice() const;
     // Refuses settings without a readable code and redraws the preview.
     void UpdateOkButton();

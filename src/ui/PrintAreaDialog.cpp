@@ -115,13 +115,14 @@ PrintAreaDialog::PrintAreaDialog(Session& session, QWidget* parent) : QDialog(pa
 Settings PrintAreaDialog::Choice() const
 {
     Settings s = m_session.State().cfg;
-    s.pclLeftMm = MillimetreValue(txtMM[0]);
-    s.pclTopMm = MillimetreValue(txtMM[1]);
-    s.stdLeftMm = MillimetreValue(txtMM[2]);
-    s.stdTopMm = MillimetreValue(txtMM[3]);
-    s.omeLeftMm = MillimetreValue(txtMM[4]);
-    s.omeTopMm = MillimetreValue(txtMM[5]);
+    PutPrintArea(s, Values());
     return s;
+}
+
+PrintAreaValues PrintAreaDialog::Values() const
+{
+    return {MillimetreValue(txtMM[0]), MillimetreValue(txtMM[1]), MillimetreValue(txtMM[2]),
+            MillimetreValue(txtMM[3]), MillimetreValue(txtMM[4]), MillimetreValue(txtMM[5])};
 }
 
 void PrintAreaDialog::UpdateOkButton()
@@ -131,14 +132,7 @@ void PrintAreaDialog::UpdateOkButton()
 
 void PrintAreaDialog::Confirm()
 {
-    PrintAreaValues area;
-    area.pclLeft = MillimetreValue(txtMM[0]);
-    area.pclTop = MillimetreValue(txtMM[1]);
-    area.stdLeft = MillimetreValue(txtMM[2]);
-    area.stdTop = MillimetreValue(txtMM[3]);
-    area.omeLeft = MillimetreValue(txtMM[4]);
-    area.omeTop = MillimetreValue(txtMM[5]);
-    if (MessageBox::Confirmed(this, ApplyPrintArea(m_session, area)))
+    if (MessageBox::Confirmed(this, ApplyPrintArea(m_session, Values())))
         accept();
 }
 

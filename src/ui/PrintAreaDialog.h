@@ -4,6 +4,7 @@
 #pragma once
 
 #include "SheetPreview.h"
+#include "app/SettingsCommands.h"
 #include "settings/Settings.h"
 
 #include <QDialog>
@@ -22,7 +23,8 @@ public:
     explicit PrintAreaDialog(Session& session, QWidget* parent = nullptr);
 
 private:
-    // The settings as the fields stand.
+    // The fields' values, and the settings with them in place (for the preview).
+    PrintAreaValues Values() const;
     Settings Choice() const;
     // Refuses settings without a readable code and redraws the preview.
     void UpdateOkButton();
