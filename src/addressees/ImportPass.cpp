@@ -29,7 +29,7 @@ constexpr std::int32_t kChunkPages = 4096;
 struct PageKey {
     KeySpan span;
     std::string id;
-    int fault = -1; // index of the fault counter, -1 when the page carries a valid key
+    std::optional<std::size_t> fault; // index of the fault counter; nullopt: a valid key
     std::optional<Failure> readFailure; // why the page could not be read
 };
 
@@ -99,7 +99,7 @@ private:
             }
             for (std::size_t f = 0; f < counts.size(); ++f) {
                 if (counts[f] != 0)
-                    key.fault = static_cast<int>(f);
+                    key.fault = f;
             }
         }
     }
@@ -207,8 +207,8 @@ Result<void> Pass(PclJob& pcl, const std::string& srcFile, const Settings& s, Ad
                 if (key.readFailure)
                     return *key.readFailure;
                 result.keySpans[static_cast<std::size_t>(i - 1)] = key.span;
-                if (key.fault >= 0)
-                    ++keyFaultCounts[static_cast<std::size_t>(key.fault)];
+                if (key.fault)
+                    ++keyFaultCounts[*key.fault];
                 const std::string& id = key.id;
 
                 line.assign(id);

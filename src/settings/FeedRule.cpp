@@ -54,22 +54,6 @@ std::optional<FeedRule> ParseFeedRule(std::string_view stored)
     return rule;
 }
 
-std::string FeedRuleText(const FeedRule& rule)
-{
-    switch (rule.kind) {
-    case FeedRule::Kind::Text:
-        return std::string(kText) + rule.value;
-    case FeedRule::Kind::Ids:
-        return std::string(kIds) + Utf8ToCp1252(rule.value);
-    case FeedRule::Kind::Sheets:
-        break;
-    }
-    const char* op = rule.compare == FeedRule::Compare::AtLeast  ? ">="
-                     : rule.compare == FeedRule::Compare::AtMost ? "<="
-                                                                 : "=";
-    return std::string(kSheets) + op + std::to_string(rule.sheets);
-}
-
 namespace {
 
 std::string Settings::*FeedMember(std::int32_t feeder)

@@ -27,9 +27,6 @@ struct FeedRule {
 // that is no rule (empty value, unknown kind, a sheet count that is no whole number in 1..32767).
 std::optional<FeedRule> ParseFeedRule(std::string_view stored);
 
-// The stored text of `rule`, as ParseFeedRule reads it back.
-std::string FeedRuleText(const FeedRule& rule);
-
 inline constexpr std::int32_t kFeeders = 4;
 
 // The stored rule text of feeder `feeder` (1..kFeeders).
