@@ -123,6 +123,14 @@ std::optional<Failure> DmxContent(const DmxTemplate& tmpl, const DmxSheet& sheet
     return std::nullopt;
 }
 
+std::string DmxContentUnchecked(const DmxTemplate& tmpl, const DmxSheet& sheet)
+{
+    std::string out;
+    for (const DmxPart& part : tmpl.parts)
+        out += part.field ? Padded(part, Value(*part.field, sheet)) : part.text;
+    return out;
+}
+
 bool DmxMatches(const DmxTemplate& tmpl, const DmxSheet& sheet, bool idKnown,
                 std::string_view found)
 {

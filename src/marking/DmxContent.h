@@ -52,6 +52,10 @@ std::optional<Failure> ParseDmxTemplate(std::string_view text, DmxTemplate& out)
 // wider than its field; DmxTooLong (detail: the length) when the content exceeds kDmxMaxContent.
 std::optional<Failure> DmxContent(const DmxTemplate& tmpl, const DmxSheet& sheet, std::string& out);
 
+// The content of one sheet with nothing refused: a value wider than its field stays whole, as
+// DmxMatches compares it.
+std::string DmxContentUnchecked(const DmxTemplate& tmpl, const DmxSheet& sheet);
+
 // Whether `found` is the content of `sheet`, with the ID taken as unknown (any text) when
 // `idKnown` is false.
 bool DmxMatches(const DmxTemplate& tmpl, const DmxSheet& sheet, bool idKnown,

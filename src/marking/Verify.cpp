@@ -506,10 +506,12 @@ void CheckDmx(const Settings& s, const std::vector<std::optional<std::string>>& 
             std::string expected;
             if (DmxContent(tmpl, v, expected) && !found[at])
                 continue; // a value too wide for its field: the export writes no such sheet
+            // What the symbol should hold; a value too wide for its field is shown whole.
+            expected = DmxContentUnchecked(tmpl, v);
             if (!known && tmpl.NamesId()) {
                 DmxSheet shown = v;
                 shown.id = "*";
-                DmxContent(tmpl, shown, expected);
+                expected = DmxContentUnchecked(tmpl, shown);
             }
             if (!found[at]) {
                 add(sheetNr, marked[at] ? VerifyDetail::DmxUnreadable : VerifyDetail::DmxMissing,

@@ -275,6 +275,15 @@ TEST_F(DmxExportTest, TheCheckFindsMissingUnreadableAndWrongSymbols)
         EXPECT_EQ(r.problems.front().sheet, c.sheet);
         EXPECT_EQ(r.problems.front().detail, c.detail) << r.problems.front().found;
     }
+    // Checked with a template whose field is too narrow for the job number: the symbol found is
+    // shown beside the whole content the sheet would need.
+    Settings narrow = s;
+    narrow.dmxTemplate = "{ENV:3}{SHEET}{JOB:1}";
+    const VerifyReport r = test::Verified(marked, narrow);
+    ASSERT_EQ(r.problems.size(), 3U);
+    EXPECT_EQ(r.problems.front().detail, VerifyDetail::DmxContent);
+    EXPECT_EQ(r.problems.front().found, "0011");
+    EXPECT_EQ(r.problems.front().expected, "001142");
 }
 
 TEST_F(DmxExportTest, BadSettingsAreRefusedBeforeAnythingIsWritten)
