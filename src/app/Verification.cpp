@@ -109,11 +109,12 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
             return bad(FailureKind::ImportIncomplete, *source);
         exported = ListEnvelopes(persons, persons.Count(), s, srcPcl.Duplex() != DuplexMode::None);
         if (options.feed) {
-            std::vector<std::string> patterns;
-            if (FeedPatterns(srcPcl, *exported, *options.feed, patterns))
+            const Result<std::vector<std::string>> patterns =
+                FeedPatterns(srcPcl, *exported, *options.feed);
+            if (!patterns)
                 return bad(FailureKind::SourceUnreadable, *source);
             for (std::size_t e = 0; e < exported->size(); ++e)
-                (*exported)[e].feed = patterns[e];
+                (*exported)[e].feed = (*patterns)[e];
         }
         // Sheet values counted from 0: the check puts them where the first sheet says.
         const std::int32_t bits = s.useSeqchk ? s.seqchkCount : 0;

@@ -27,10 +27,10 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
                            std::to_string(*request.seqStart)}};
         return finish(out.run.failure);
     }
-    FeedRules rules;
-    if (std::optional<Failure> refused = session.FeedRulesOrRefusal(rules)) {
-        out.run = {VerifyRun::Status::BadInput, {}, refused};
-        return finish(std::move(refused));
+    const Result<FeedRules> rules = session.FeedRulesOrRefusal();
+    if (!rules) {
+        out.run = {VerifyRun::Status::BadInput, {}, rules.error()};
+        return finish(rules.error());
     }
     VerifyOptions options;
     if (request.seqStart) {
@@ -38,7 +38,7 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
     }
     options.envelopes = request.envelopes;
     options.renumber = request.renumber;
-    options.feed = rules.Empty() ? nullptr : &rules;
+    options.feed = rules->Empty() ? nullptr : &*rules;
     reporter.SetBusy(true);
     reporter.ShowStatus(4);
     out.run =
