@@ -174,7 +174,7 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
     WriteSteps steps;
     steps.check = [&](const std::string& written) {
         checked = CheckWrittenJob(session, written, envelopes, out.check);
-        return out.check.status == VerifyRun::Status::Ok;
+        return out.check.Passed();
     };
     steps.rejectPath = RejectedExportPath(dst);
     if (stores) {

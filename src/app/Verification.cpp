@@ -53,7 +53,6 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
 {
     VerifyRun run;
     auto bad = [&run](FailureKind what, const std::string& path, std::string detail = {}) {
-        run.status = VerifyRun::Status::BadInput;
         run.failure = Failure{what, 0, 0, path, std::move(detail)};
         return run;
     };
@@ -124,7 +123,6 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
             const auto total = static_cast<std::int32_t>(exported->size());
             auto chosen = ParseEnvelopeList(*options.envelopes, total);
             if (!chosen) {
-                run.status = VerifyRun::Status::BadInput;
                 run.failure = chosen.error();
                 return run;
             }
@@ -147,7 +145,6 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
             sheets.push_back(e.sheets);
         CompareWithExport(run.report, sheets);
     }
-    run.status = run.report.problems.empty() ? VerifyRun::Status::Ok : VerifyRun::Status::Problems;
     return run;
 }
 

@@ -18,8 +18,7 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
     const std::int64_t largest =
         (std::int64_t{1} << std::clamp(c.useSeqchk ? c.seqchkCount : 0, 0, 30)) - 1;
     if (request.seqStart && (*request.seqStart < 0 || *request.seqStart > largest)) {
-        out.run = {VerifyRun::Status::BadInput,
-                   {},
+        out.run = {{},
                    Failure{FailureKind::SeqStartRange,
                            0,
                            static_cast<std::int32_t>(largest),
@@ -29,7 +28,7 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
     }
     const Result<FeedRules> rules = session.FeedRulesOrRefusal();
     if (!rules) {
-        out.run = {VerifyRun::Status::BadInput, {}, rules.error()};
+        out.run = {{}, rules.error()};
         return finish(rules.error());
     }
     VerifyOptions options;
@@ -49,7 +48,7 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
         return finish(out.run.failure);
     }
     const std::string text = VerifyMessage(out.run.report);
-    if (out.run.status != VerifyRun::Status::Ok) {
+    if (!out.run.Passed()) {
         return finish(Failure{FailureKind::CheckFailed, 0, 0, request.marked, text});
     }
     static_cast<Outcome&>(out) = Told({text, MessageKind::Information});

@@ -408,7 +408,7 @@ int ToolRun::Export()
         if (m_opt.envelopes && c.useSeqchk) {
             doc["renumbered"] = m_opt.renumber;
         }
-        doc["verified"] = exported.check.status == VerifyRun::Status::Ok;
+        doc["verified"] = exported.check.Passed();
         report << doc.dump(2) << '\n';
     } else {
         Row(report, "Exportiert:", stats.exported, " Adressaten");
