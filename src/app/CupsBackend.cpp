@@ -91,19 +91,21 @@ BackendExit RunCupsBackend(const BackendCall& call)
     if (call.args.size() == 6) {
         job = call.args[5];
     } else {
-        if (const auto failure = spooled.Spool(*call.in)) {
-            return refuse(OneLine(MessageFor(Action::Import, failure).text), BackendExit::Failed);
+        if (const auto spooledIn = spooled.Spool(*call.in); !spooledIn) {
+            return refuse(OneLine(MessageFor(Action::Import, spooledIn.error()).text),
+                          BackendExit::Failed);
         }
         job = PathToUtf8(spooled.Path());
     }
 
     IniAccess ini;
     ini.IniFile(settings);
-    DeliveryTarget target;
     const DeliverySettings deliver = ReadDeliverySettings(ini);
-    if (const auto bad = ParseDeliveryTarget(deliver.to, target)) {
-        return refuse(*BadInputText(Action::Deliver, *bad), BackendExit::Stop);
+    const Result<DeliveryTarget> parsed = ParseDeliveryTarget(deliver.to);
+    if (!parsed) {
+        return refuse(*BadInputText(Action::Deliver, parsed.error()), BackendExit::Stop);
     }
+    const DeliveryTarget& target = *parsed;
     if (target.kind == DeliveryTarget::Kind::None && fs::exists(PathFromUtf8(settings))) {
         return refuse(
             MessageFor(Action::Deliver, Failure{FailureKind::NoDeliveryTarget, 0, 0, settings})
@@ -132,9 +134,10 @@ BackendExit RunCupsBackend(const BackendCall& call)
         // title comes from the client).
         if (!deliver.refused.empty()) {
             const std::string name = "job-" + call.args[0] + ".pcl";
-            if (const auto failure = FileRefusedJob(PathFromUtf8(job), name, named.Text(),
-                                                    PathFromUtf8(deliver.refused), false)) {
-                err << "INFO: " << OneLine(MessageFor(Action::Watch, failure).text) << '\n';
+            if (const auto filed = FileRefusedJob(PathFromUtf8(job), name, named.Text(),
+                                                  PathFromUtf8(deliver.refused), false);
+                !filed) {
+                err << "INFO: " << OneLine(MessageFor(Action::Watch, filed.error()).text) << '\n';
             }
         }
         return refuse(named.Text(), BackendExit::Cancel);
@@ -144,9 +147,9 @@ BackendExit RunCupsBackend(const BackendCall& call)
     }
     err << "INFO: " << result.stats.sheets << " Blätter, " << result.stats.envelopes
         << " Kuverts geprüft; Übergabe an " << target.uri << '\n';
-    if (const auto failure = Deliver(PathToUtf8(marked), target)) {
-        return refuse(OneLine(MessageFor(Action::Deliver, failure).text),
-                      ExitOfDelivery(failure->what));
+    if (const auto delivered = Deliver(PathToUtf8(marked), target); !delivered) {
+        return refuse(OneLine(MessageFor(Action::Deliver, delivered.error()).text),
+                      ExitOfDelivery(delivered.error().what));
     }
     err << "INFO: " << MessageFor(Action::Deliver, std::nullopt).text << '\n';
     return BackendExit::Ok;

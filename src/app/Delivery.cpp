@@ -54,7 +54,7 @@ bool SplitHostPort(std::string_view text, std::string& host, std::uint16_t& port
     return true;
 }
 
-std::optional<Failure> CopyIntoFolder(const std::string& marked, const std::string& folder)
+Result<void> CopyIntoFolder(const std::string& marked, const std::string& folder)
 {
     const fs::path dir = PathFromUtf8(folder);
     std::error_code ec;
@@ -86,11 +86,11 @@ std::optional<Failure> CopyIntoFolder(const std::string& marked, const std::stri
     if (auto committed = out.Commit(); !committed) {
         return Failure{FailureKind::TargetWrite, committed.error().err, 0, PathToUtf8(target)};
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<Failure> RunHandOver(const std::vector<std::string>& args,
-                                   const std::vector<std::string>& env, const std::string& uri)
+Result<void> RunHandOver(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                         const std::string& uri)
 {
     const Result<int> status = RunProgram(args, env);
     if (!status) {
@@ -100,17 +100,17 @@ std::optional<Failure> RunHandOver(const std::vector<std::string>& args,
         return Failure{FailureKind::DeliveryFailed, EIO, 0, uri,
                        args[0] + " " + std::to_string(*status)};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
 
-std::optional<Failure> ParseDeliveryTarget(const std::string& text, DeliveryTarget& target)
+Result<DeliveryTarget> ParseDeliveryTarget(const std::string& text)
 {
-    target = DeliveryTarget{};
+    DeliveryTarget target;
     target.uri = text;
     if (text.empty()) {
-        return std::nullopt;
+        return target;
     }
     const Failure bad{FailureKind::DeliveryTarget, 0, 0, {}, text};
     const std::size_t scheme = text.find("://");
@@ -124,13 +124,13 @@ std::optional<Failure> ParseDeliveryTarget(const std::string& text, DeliveryTarg
         }
         target.kind = DeliveryTarget::Kind::Folder;
         target.folder = path;
-        return std::nullopt;
+        return target;
     }
     // A Windows drive letter ("C:\Ausgang") is a folder, not a scheme.
     if (scheme == std::string::npos || scheme < 2) {
         target.kind = DeliveryTarget::Kind::Folder;
         target.folder = text;
-        return std::nullopt;
+        return target;
     }
     const std::string name = text.substr(0, scheme);
     const std::string rest = text.substr(scheme + 3);
@@ -142,7 +142,7 @@ std::optional<Failure> ParseDeliveryTarget(const std::string& text, DeliveryTarg
             return bad;
         }
         target.kind = DeliveryTarget::Kind::Socket;
-        return std::nullopt;
+        return target;
     }
     if (name == "ipp" || name == "lpd") {
         const bool ipp = name == "ipp";
@@ -154,18 +154,18 @@ std::optional<Failure> ParseDeliveryTarget(const std::string& text, DeliveryTarg
             return bad;
         }
         target.kind = ipp ? DeliveryTarget::Kind::Ipp : DeliveryTarget::Kind::Lpd;
-        return std::nullopt;
+        return target;
     }
     return bad;
 }
 
-std::optional<Failure> Deliver(const std::string& marked, const DeliveryTarget& target,
-                               const SendLimits& limits)
+Result<void> Deliver(const std::string& marked, const DeliveryTarget& target,
+                     const SendLimits& limits)
 {
     using Kind = DeliveryTarget::Kind;
     switch (target.kind) {
     case Kind::None:
-        return std::nullopt;
+        return {};
     case Kind::Folder:
         return CopyIntoFolder(marked, target.folder);
     case Kind::Socket:
@@ -182,7 +182,7 @@ std::optional<Failure> Deliver(const std::string& marked, const DeliveryTarget& 
             {"/usr/lib/cups/backend/lpd", "1", "kuvrion", "Kuvrion", "1", "", marked},
             {"DEVICE_URI=" + target.uri}, target.uri);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace kuvrion

@@ -8,11 +8,10 @@
 // A job is never handed on before its check passed: callers deliver only what MarkJob wrote.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 #include "net/PrinterSocket.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace kuvrion {
@@ -27,14 +26,15 @@ struct DeliveryTarget {
     std::string uri;   // as written
 };
 
-// `text` as a target ("" is Kind::None). DeliveryTarget (detail: the text) when it is a URI of
-// another scheme or lacks its host, port or queue.
-std::optional<Failure> ParseDeliveryTarget(const std::string& text, DeliveryTarget& target);
+// `text` as a target ("" is Kind::None). Fails with DeliveryTarget (detail: the text) when it is
+// a URI of another scheme or lacks its host, port or queue.
+Result<DeliveryTarget> ParseDeliveryTarget(const std::string& text);
 
-// Hands the file `marked` (UTF-8) to `target`. nullopt when it was taken; else the failure of the
-// folder (TargetFolderMissing, TargetWrite...), the printer (PrinterRefused, PrinterTimeout,
-// DeliveryFailed) or the program that hands it over (DeliveryFailed, detail: its exit status).
-std::optional<Failure> Deliver(const std::string& marked, const DeliveryTarget& target,
-                               const SendLimits& limits = {});
+// Hands the file `marked` (UTF-8) to `target`. Succeeds when it was taken; else fails with the
+// failure of the folder (TargetFolderMissing, TargetWrite...), the printer (PrinterRefused,
+// PrinterTimeout, DeliveryFailed) or the program that hands it over (DeliveryFailed, detail: its
+// exit status).
+Result<void> Deliver(const std::string& marked, const DeliveryTarget& target,
+                     const SendLimits& limits = {});
 
 } // namespace kuvrion

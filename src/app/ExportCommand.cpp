@@ -34,11 +34,10 @@ std::string CheckWrittenJob(Session& session, const std::string& path,
     return VerifyMessage(check.report);
 }
 
-// Writes the list of `envelopes` when one is asked for.
-std::optional<Failure> WriteManifest(Session& session, const std::string& dst,
-                                     const std::optional<std::string>& asked,
-                                     const std::vector<Envelope>& envelopes,
-                                     const ManifestColumns& columns)
+// Writes the list of `envelopes` when one is asked for; fails with ManifestWrite.
+Result<void> WriteManifest(Session& session, const std::string& dst,
+                           const std::optional<std::string>& asked,
+                           const std::vector<Envelope>& envelopes, const ManifestColumns& columns)
 {
     const Settings& c = session.State().cfg;
     std::string path;
@@ -47,15 +46,16 @@ std::optional<Failure> WriteManifest(Session& session, const std::string& dst,
     } else if (c.manifest) {
         path = PathToUtf8(PathFromUtf8(dst).replace_extension(".csv"));
     } else {
-        return std::nullopt;
+        return {};
     }
     const std::string text = ManifestText(envelopes, ManifestWording(), &c, columns);
-    std::optional<Failure> failure = WriteTargetFile(session.Report(), path, TextWriter(text));
-    if (failure) {
-        failure->what = FailureKind::ManifestWrite;
-        failure->path = path;
+    if (auto written = WriteTargetFile(session.Report(), path, TextWriter(text)); !written) {
+        Failure failure = written.error();
+        failure.what = FailureKind::ManifestWrite;
+        failure.path = path;
+        return failure;
     }
-    return failure;
+    return {};
 }
 
 // Why the export cannot start; nullopt when it can.
@@ -109,18 +109,20 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
     const bool closedLoop = reprint && !renumber;
 
     // The feeders each envelope gets, decided on the envelopes of the full export.
-    FeedRules rules;
-    if (std::optional<Failure> refused = session.FeedRulesOrRefusal(rules)) {
-        return finish(std::move(refused));
+    const Result<FeedRules> rules = session.FeedRulesOrRefusal();
+    if (!rules) {
+        return finish(rules.error());
     }
     const std::int32_t count = reprint ? st.addressees.Count() : st.exportCount;
     std::vector<Envelope> full =
         ListEnvelopes(st.addressees, count, st.cfg, st.job.Duplex() != DuplexMode::None);
-    std::vector<std::string> feed;
-    if (std::optional<Failure> unread = FeedPatterns(st.job, full, rules, feed)) {
-        unread->path = st.cfg.sourceFile;
+    const Result<std::vector<std::string>> patterns = FeedPatterns(st.job, full, *rules);
+    if (!patterns) {
+        Failure unread = patterns.error();
+        unread.path = st.cfg.sourceFile;
         return finish(std::move(unread));
     }
+    const std::vector<std::string>& feed = *patterns;
     for (std::size_t e = 0; e < full.size(); ++e) {
         full[e].feed = feed[e];
     }
@@ -172,11 +174,11 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
     WriteSteps steps;
     steps.check = [&](const std::string& written) {
         checked = CheckWrittenJob(session, written, envelopes, out.check);
-        return out.check.status == VerifyRun::Status::Ok;
+        return out.check.Passed();
     };
     steps.rejectPath = RejectedExportPath(dst);
     if (stores) {
-        steps.beforeRename = [&](const std::string& temp) -> std::optional<Failure> {
+        steps.beforeRename = [&](const std::string& temp) -> Result<void> {
             if (auto begun =
                     state.Begin(bits, out.stats.seqFirst, out.stats.sheets, PathFromUtf8(temp));
                 !begun) {
@@ -186,14 +188,14 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
             if (request.stepHook) {
                 request.stepHook(ExportStep::BeforeRename);
             }
-            return std::nullopt;
+            return {};
         };
         // A failed rename gave no values: the marker goes (should that fail too, the next export
         // continues after this one's range, which repeats no value).
         steps.renameFailed = [&] { static_cast<void>(state.Abandon(bits)); };
     }
     const ExportRun run{start, renumber, &feed};
-    std::optional<Failure> failure = WriteTargetFile(
+    const Result<void> written = WriteTargetFile(
         reporter, dst,
         [&](const Sink& sink) {
             reporter.ShowTotal(st.addressees.Count());
@@ -210,12 +212,13 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
                 reprint ? &keep : nullptr, &run);
         },
         steps);
-    if (failure && failure->what == FailureKind::CheckFailed) {
-        failure->detail = checked;
-        st.lastExportFailed = true;
-        reporter.StateChanged();
-    }
-    if (failure) {
+    if (!written) {
+        Failure failure = written.error();
+        if (failure.what == FailureKind::CheckFailed) {
+            failure.detail = checked;
+            st.lastExportFailed = true;
+            reporter.StateChanged();
+        }
         return finish(std::move(failure));
     }
     if (request.stepHook) {
@@ -233,12 +236,12 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
     if (reprint && columns.seqBits > 0) {
         columns.renumbered = renumber;
     }
-    if (!rules.Empty()) {
-        columns.feeders = static_cast<std::int32_t>(rules.feeders.size());
+    if (!rules->Empty()) {
+        columns.feeders = static_cast<std::int32_t>(rules->feeders.size());
     }
-    if (std::optional<Failure> manifest =
-            WriteManifest(session, dst, request.manifestPath, envelopes, columns)) {
-        return finish(std::move(manifest));
+    if (auto manifest = WriteManifest(session, dst, request.manifestPath, envelopes, columns);
+        !manifest) {
+        return finish(manifest.error());
     }
     Message done = MessageFor(Action::Export, std::nullopt);
     done.text += "\r\n" + checked;

@@ -63,17 +63,17 @@ int MoveOrCopy(const fs::path& from, const fs::path& to, bool move)
 
 } // namespace
 
-std::optional<Failure> FileJob(const fs::path& job, const std::string& name, const fs::path& dir)
+Result<void> FileJob(const fs::path& job, const std::string& name, const fs::path& dir)
 {
     const fs::path target = FreeName(dir, name);
     if (const int err = MoveOrCopy(job, target, true); err != 0) {
         return Failure{FailureKind::JobMove, err, 0, PathToUtf8(job)};
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<Failure> FileRefusedJob(const fs::path& job, const std::string& name,
-                                      const std::string& reason, const fs::path& dir, bool move)
+Result<void> FileRefusedJob(const fs::path& job, const std::string& name, const std::string& reason,
+                            const fs::path& dir, bool move)
 {
     const fs::path target = FreeName(dir, name);
     fs::path text = target;
@@ -92,7 +92,7 @@ std::optional<Failure> FileRefusedJob(const fs::path& job, const std::string& na
     if (const int err = MoveOrCopy(job, target, move); err != 0) {
         return Failure{FailureKind::JobMove, err, 0, PathToUtf8(job)};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace kuvrion

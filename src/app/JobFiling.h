@@ -3,23 +3,21 @@
 // a refused job "<name>.txt" beside it with the reason in German.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <filesystem>
-#include <optional>
 #include <string>
 
 namespace kuvrion {
 
 // Moves `job` into `dir` as `name` (or a free name); across file systems as a copy that appears
-// whole, then the original goes. JobMove (err, path) on failure.
-std::optional<Failure> FileJob(const std::filesystem::path& job, const std::string& name,
-                               const std::filesystem::path& dir);
+// whole, then the original goes. Fails with JobMove (err, path).
+Result<void> FileJob(const std::filesystem::path& job, const std::string& name,
+                     const std::filesystem::path& dir);
 
 // Writes the reason file first, then moves (`move`) or copies the job beside it, so a refused job
-// never lies there without its reason. JobMove (err, path) on failure.
-std::optional<Failure> FileRefusedJob(const std::filesystem::path& job, const std::string& name,
-                                      const std::string& reason, const std::filesystem::path& dir,
-                                      bool move);
+// never lies there without its reason. Fails with JobMove (err, path).
+Result<void> FileRefusedJob(const std::filesystem::path& job, const std::string& name,
+                            const std::string& reason, const std::filesystem::path& dir, bool move);
 
 } // namespace kuvrion

@@ -106,7 +106,7 @@ std::optional<JournalEntry> Journal::Find(const std::string& time, const std::st
     return it->second;
 }
 
-std::optional<Failure> Journal::Append(const JournalEntry& entry)
+Result<void> Journal::Append(const JournalEntry& entry)
 {
     std::error_code ec;
     const bool fresh =
@@ -136,7 +136,7 @@ std::optional<Failure> Journal::Append(const JournalEntry& entry)
     }
     m_endsInLine = true;
     m_entries[Key(entry.time, entry.job, entry.sha256)] = entry;
-    return std::nullopt;
+    return {};
 }
 
 } // namespace kuvrion

@@ -4,7 +4,7 @@
 // so after a kill the journal tells a job that was finished from one that must be done again.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -38,8 +38,8 @@ public:
     // The entry of the job taken at `time` named `job` with these bytes, when one was written.
     std::optional<JournalEntry> Find(const std::string& time, const std::string& job,
                                      const std::string& sha256) const;
-    // Appends the line and waits until the disk holds it. JournalWrite on failure.
-    std::optional<Failure> Append(const JournalEntry& entry);
+    // Appends the line and waits until the disk holds it. Fails with JournalWrite.
+    Result<void> Append(const JournalEntry& entry);
 
 private:
     std::filesystem::path m_path;

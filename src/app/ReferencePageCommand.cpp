@@ -39,8 +39,10 @@ Outcome RunReferencePage(Session& session, const RefPageOptions& options)
         return OutcomeOf(Action::RefPage, Failure{FailureKind::NothingToDraw});
     }
     const std::string job = BuildRefJob(session.State().cfg, options.grid, options.marks);
-    return OutcomeOf(Action::RefPage,
-                     WriteTargetFile(session.Report(), options.path, TextWriter(job)));
+    if (auto written = WriteTargetFile(session.Report(), options.path, TextWriter(job)); !written) {
+        return OutcomeOf(Action::RefPage, written.error());
+    }
+    return OutcomeOf(Action::RefPage, std::nullopt);
 }
 
 } // namespace kuvrion

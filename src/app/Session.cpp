@@ -164,12 +164,12 @@ std::optional<Failure> Session::RefusedSetting(SettingGroup group, FailureKind w
     return std::nullopt;
 }
 
-std::optional<Failure> Session::FeedRulesOrRefusal(FeedRules& rules) const
+Result<FeedRules> Session::FeedRulesOrRefusal() const
 {
     if (auto refused = RefusedSetting(SettingGroup::Feed, FailureKind::FeedRuleInvalid)) {
-        return refused;
+        return *refused;
     }
-    return LoadFeedRules(m_state.cfg, m_state.paths.dataDir, rules);
+    return LoadFeedRules(m_state.cfg, m_state.paths.dataDir);
 }
 
 std::string Session::CorrectedSettingsNotice() const

@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/Reporter.h"
 #include "base/Failure.h"
+#include "base/Result.h"
 #include "marking/FeedPlan.h"
 #include "settings/Settings.h"
 
@@ -60,9 +61,9 @@ public:
 
     // The first stored setting of `group` the load step refused, as the failure `what`.
     std::optional<Failure> RefusedSetting(SettingGroup group, FailureKind what) const;
-    // The feeder rules with their ID lists, or why they cannot be used (FeedRuleInvalid,
+    // The feeder rules with their ID lists; fails with why they cannot be used (FeedRuleInvalid,
     // FeedIdsUnreadable).
-    std::optional<Failure> FeedRulesOrRefusal(FeedRules& rules) const;
+    Result<FeedRules> FeedRulesOrRefusal() const;
     // Which stored settings the load step bounded, in words; empty when none.
     std::string CorrectedSettingsNotice() const;
     // The job of the last import is gone (deleted or renamed): refreshes the source state and

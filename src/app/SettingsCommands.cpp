@@ -144,9 +144,8 @@ Outcome ApplyOrganize(Session& session, const OrganizeValues& organize)
 
 Outcome ApplyDmx(Session& session, const Settings& dmx)
 {
-    std::string example;
-    if (std::optional<Failure> refused = DmxExample(dmx, example)) {
-        return OutcomeOf(Action::Settings, std::move(refused));
+    if (const auto example = DmxExample(dmx); !example) {
+        return OutcomeOf(Action::Settings, example.error());
     }
     Settings c = session.State().cfg;
     c.useDmx = dmx.useDmx;

@@ -35,15 +35,13 @@ Outcome RunSkeleton(Session& session, const std::string& path)
         return OutcomeOf(Action::Skeleton,
                          Failure{FailureKind::SourceChanged, 0, 0, st.cfg.sourceFile});
     }
-    return OutcomeOf(
-        Action::Skeleton,
-        WriteTargetFile(session.Report(), path, [&st](const Sink& sink) -> std::optional<Failure> {
-            if (auto written = WriteEscSkeleton(st.job, st.jobPages, st.cfg.fillChar, sink);
-                !written) {
-                return written.error();
-            }
-            return std::nullopt;
-        }));
+    const FileWriter skeleton = [&st](const Sink& sink) {
+        return WriteEscSkeleton(st.job, st.jobPages, st.cfg.fillChar, sink);
+    };
+    if (auto written = WriteTargetFile(session.Report(), path, skeleton); !written) {
+        return OutcomeOf(Action::Skeleton, written.error());
+    }
+    return OutcomeOf(Action::Skeleton, std::nullopt);
 }
 
 } // namespace kuvrion

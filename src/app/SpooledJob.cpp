@@ -17,7 +17,7 @@ SpooledJob::~SpooledJob()
     }
 }
 
-std::optional<Failure> SpooledJob::Spool(std::istream& in, const fs::path& dir)
+Result<void> SpooledJob::Spool(std::istream& in, const fs::path& dir)
 {
     std::error_code ec;
     const fs::path folder = dir.empty() ? fs::temp_directory_path(ec) : dir;
@@ -58,7 +58,10 @@ std::optional<Failure> SpooledJob::Spool(std::istream& in, const fs::path& dir)
     if (std::fclose(file) != 0 && !failure) {
         failure = Failure{FailureKind::TargetWrite, errno, 0, PathToUtf8(m_path)};
     }
-    return failure;
+    if (failure) {
+        return *failure;
+    }
+    return {};
 }
 
 } // namespace kuvrion

@@ -2,11 +2,10 @@
 // pipeline can read it at any offset. The file is removed when the SpooledJob is destroyed.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <filesystem>
 #include <iosfwd>
-#include <optional>
 
 namespace kuvrion {
 
@@ -17,9 +16,9 @@ public:
     SpooledJob(const SpooledJob&) = delete;
     SpooledJob& operator=(const SpooledJob&) = delete;
 
-    // Reads `in` to its end into a new file in `dir` (the temporary folder when empty).
+    // Reads `in` to its end into a new file in `dir` (the temporary folder when empty). Fails with
     // SourceUnreadable when the stream fails, TargetOpen/TargetWrite when the file does.
-    std::optional<Failure> Spool(std::istream& in, const std::filesystem::path& dir = {});
+    Result<void> Spool(std::istream& in, const std::filesystem::path& dir = {});
     const std::filesystem::path& Path() const { return m_path; }
 
 private:

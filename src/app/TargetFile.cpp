@@ -22,15 +22,15 @@ bool BlockedTarget(const std::string& path)
 
 FileWriter TextWriter(const std::string& text)
 {
-    return [&text](const Sink& sink) -> std::optional<Failure> {
+    return [&text](const Sink& sink) -> Result<void> {
         if (sink(text))
-            return std::nullopt;
+            return {};
         return Failure{FailureKind::TargetWrite};
     };
 }
 
-std::optional<Failure> WriteTargetFile(Reporter& reporter, const std::string& path,
-                                       const FileWriter& write, const WriteSteps& steps)
+Result<void> WriteTargetFile(Reporter& reporter, const std::string& path, const FileWriter& write,
+                             const WriteSteps& steps)
 {
     if (BlockedTarget(path)) {
         return Failure{FailureKind::TargetBlocked, 0, 0, path};
@@ -47,15 +47,20 @@ std::optional<Failure> WriteTargetFile(Reporter& reporter, const std::string& pa
     // A stop asked for ends the write like a failing one, and the temporary file goes.
     bool cancelled = false;
     int writeErr = 0;
-    std::optional<Failure> failure = write([&](std::string_view bytes) {
+    const Result<void> written = write([&](std::string_view bytes) {
         cancelled = cancelled || reporter.Cancelled();
         if (cancelled)
             return false;
-        auto written = out.Write(bytes);
-        if (!written)
-            writeErr = written.error().err;
-        return written.has_value();
+        auto piece = out.Write(bytes);
+        if (!piece)
+            writeErr = piece.error().err;
+        return piece.has_value();
     });
+    // What stopped the write so far; the steps after it run only without one.
+    std::optional<Failure> failure;
+    if (!written) {
+        failure = written.error();
+    }
     if (failure && failure->what == FailureKind::TargetWrite) {
         failure->err = writeErr;
         failure->path = path;
@@ -79,7 +84,9 @@ std::optional<Failure> WriteTargetFile(Reporter& reporter, const std::string& pa
         }
     }
     if (!failure && steps.beforeRename) {
-        failure = steps.beforeRename(PathToUtf8(out.TempPath()));
+        if (auto ready = steps.beforeRename(PathToUtf8(out.TempPath())); !ready) {
+            failure = ready.error();
+        }
     }
     if (auto committed = failure ? Result<void>() : out.Commit(); !committed) {
         failure = Failure{FailureKind::TargetCommit, committed.error().err, 0, path};
@@ -92,7 +99,10 @@ std::optional<Failure> WriteTargetFile(Reporter& reporter, const std::string& pa
     }
     reporter.ShowStatus(0);
     reporter.SetBusy(false);
-    return failure;
+    if (failure) {
+        return *failure;
+    }
+    return {};
 }
 
 } // namespace kuvrion

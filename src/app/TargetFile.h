@@ -4,10 +4,9 @@
 #pragma once
 
 #include "app/Reporter.h"
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,8 +14,8 @@ namespace kuvrion {
 
 // Takes the next bytes of the file; false when they could not be written or a stop was asked for.
 using Sink = std::function<bool(std::string_view)>;
-// Fills the file through the sink it is given and returns what stopped it.
-using FileWriter = std::function<std::optional<Failure>(const Sink&)>;
+// Fills the file through the sink it is given; fails with what stopped it.
+using FileWriter = std::function<Result<void>(const Sink&)>;
 
 struct WriteSteps {
     // Judges the finished temporary file (by its path) before it replaces the target: when it
@@ -25,15 +24,15 @@ struct WriteSteps {
     std::function<bool(const std::string&)> check;
     std::string rejectPath;
     // Runs with the temporary file's path after the check passed and may still stop the write.
-    std::function<std::optional<Failure>(const std::string&)> beforeRename;
+    std::function<Result<void>(const std::string&)> beforeRename;
     // Runs when the rename after it fails.
     std::function<void()> renameFailed;
 };
 
 // Writes the file `path` through `write`; the reporter shows the busy state and is asked for a
-// stop with every piece written (Cancelled). nullopt when the file replaced the target.
-std::optional<Failure> WriteTargetFile(Reporter& reporter, const std::string& path,
-                                       const FileWriter& write, const WriteSteps& steps = {});
+// stop with every piece written (Cancelled). Succeeds when the file replaced the target.
+Result<void> WriteTargetFile(Reporter& reporter, const std::string& path, const FileWriter& write,
+                             const WriteSteps& steps = {});
 
 // A writer that puts `text` into the file whole; `text` must outlive it.
 FileWriter TextWriter(const std::string& text);

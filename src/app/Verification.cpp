@@ -53,7 +53,6 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
 {
     VerifyRun run;
     auto bad = [&run](FailureKind what, const std::string& path, std::string detail = {}) {
-        run.status = VerifyRun::Status::BadInput;
         run.failure = Failure{what, 0, 0, path, std::move(detail)};
         return run;
     };
@@ -109,11 +108,12 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
             return bad(FailureKind::ImportIncomplete, *source);
         exported = ListEnvelopes(persons, persons.Count(), s, srcPcl.Duplex() != DuplexMode::None);
         if (options.feed) {
-            std::vector<std::string> patterns;
-            if (FeedPatterns(srcPcl, *exported, *options.feed, patterns))
+            const Result<std::vector<std::string>> patterns =
+                FeedPatterns(srcPcl, *exported, *options.feed);
+            if (!patterns)
                 return bad(FailureKind::SourceUnreadable, *source);
             for (std::size_t e = 0; e < exported->size(); ++e)
-                (*exported)[e].feed = patterns[e];
+                (*exported)[e].feed = (*patterns)[e];
         }
         // Sheet values counted from 0: the check puts them where the first sheet says.
         const std::int32_t bits = s.useSeqchk ? s.seqchkCount : 0;
@@ -123,7 +123,6 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
             const auto total = static_cast<std::int32_t>(exported->size());
             auto chosen = ParseEnvelopeList(*options.envelopes, total);
             if (!chosen) {
-                run.status = VerifyRun::Status::BadInput;
                 run.failure = chosen.error();
                 return run;
             }
@@ -146,7 +145,6 @@ VerifyRun VerifyJobFile(const std::string& marked, const Settings& s,
             sheets.push_back(e.sheets);
         CompareWithExport(run.report, sheets);
     }
-    run.status = run.report.problems.empty() ? VerifyRun::Status::Ok : VerifyRun::Status::Problems;
     return run;
 }
 

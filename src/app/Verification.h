@@ -18,13 +18,14 @@ struct Settings;
 struct FeedRules;
 
 struct VerifyRun {
-    enum class Status { Ok, Problems, BadInput };
-    Status status = Status::Ok;
     VerifyReport report;
-    std::optional<Failure> failure; // BadInput: FileMissing, SourceUnreadable, NotPcl5 (the
-                                    // marked job), ImportIncomplete (the source job),
-                                    // EnvelopeList or EnvelopeOutOfRange (the reprint's list) or
-                                    // Cancelled
+    std::optional<Failure> failure; // why the job could not be checked: FileMissing,
+                                    // SourceUnreadable, NotPcl5 (the marked job),
+                                    // ImportIncomplete (the source job), EnvelopeList or
+                                    // EnvelopeOutOfRange (the reprint's list) or Cancelled
+
+    // The job was checked and no problem found.
+    bool Passed() const { return !failure && report.problems.empty(); }
 };
 
 // How a running check reports and is stopped; every member may be empty.

@@ -18,8 +18,7 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
     const std::int64_t largest =
         (std::int64_t{1} << std::clamp(c.useSeqchk ? c.seqchkCount : 0, 0, 30)) - 1;
     if (request.seqStart && (*request.seqStart < 0 || *request.seqStart > largest)) {
-        out.run = {VerifyRun::Status::BadInput,
-                   {},
+        out.run = {{},
                    Failure{FailureKind::SeqStartRange,
                            0,
                            static_cast<std::int32_t>(largest),
@@ -27,10 +26,10 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
                            std::to_string(*request.seqStart)}};
         return finish(out.run.failure);
     }
-    FeedRules rules;
-    if (std::optional<Failure> refused = session.FeedRulesOrRefusal(rules)) {
-        out.run = {VerifyRun::Status::BadInput, {}, refused};
-        return finish(std::move(refused));
+    const Result<FeedRules> rules = session.FeedRulesOrRefusal();
+    if (!rules) {
+        out.run = {{}, rules.error()};
+        return finish(rules.error());
     }
     VerifyOptions options;
     if (request.seqStart) {
@@ -38,7 +37,7 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
     }
     options.envelopes = request.envelopes;
     options.renumber = request.renumber;
-    options.feed = rules.Empty() ? nullptr : &rules;
+    options.feed = rules->Empty() ? nullptr : &*rules;
     reporter.SetBusy(true);
     reporter.ShowStatus(4);
     out.run =
@@ -49,7 +48,7 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
         return finish(out.run.failure);
     }
     const std::string text = VerifyMessage(out.run.report);
-    if (out.run.status != VerifyRun::Status::Ok) {
+    if (!out.run.Passed()) {
         return finish(Failure{FailureKind::CheckFailed, 0, 0, request.marked, text});
     }
     static_cast<Outcome&>(out) = Told({text, MessageKind::Information});

@@ -42,19 +42,18 @@ std::string TakenTime(std::int64_t ms)
 }
 
 // Does `step` for each name in name order, until one fails or a stop is asked for.
-template <class Step>
-std::optional<Failure> InNameOrder(std::vector<std::string> names, const Step& step)
+template <class Step> Result<void> InNameOrder(std::vector<std::string> names, const Step& step)
 {
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         if (StopRequested()) {
             break;
         }
-        if (auto failure = step(name)) {
-            return failure;
+        if (auto done = step(name); !done) {
+            return done;
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 struct WorkName {
@@ -76,7 +75,7 @@ std::optional<WorkName> SplitWorkName(const std::string& name)
     return WorkName{ms, name.substr(tilde + 1)};
 }
 
-std::optional<Failure> MakeFolder(const fs::path& dir)
+Result<void> MakeFolder(const fs::path& dir)
 {
     std::error_code ec;
     fs::create_directories(dir, ec);
@@ -84,7 +83,7 @@ std::optional<Failure> MakeFolder(const fs::path& dir)
         return Failure{FailureKind::TargetFolderMissing, ec ? ec.value() : ENOTDIR, 0,
                        PathToUtf8(dir)};
     }
-    return std::nullopt;
+    return {};
 }
 
 // Sleeps `d`, waking early for a stop request. False when one came.
@@ -118,15 +117,15 @@ WatchFolder::WatchFolder(WatchOptions options, Log log, Deliver deliver)
     m_work = m_opt.in / kWorkFolder;
 }
 
-std::optional<Failure> WatchFolder::Prepare()
+Result<void> WatchFolder::Prepare()
 {
     std::error_code ec;
     if (!fs::is_directory(m_opt.in, ec)) {
         return Failure{FailureKind::TargetFolderMissing, ENOENT, 0, PathToUtf8(m_opt.in)};
     }
     for (const fs::path& dir : {m_work, m_opt.out, m_opt.done, m_opt.error}) {
-        if (auto failure = MakeFolder(dir)) {
-            return failure;
+        if (auto made = MakeFolder(dir); !made) {
+            return made;
         }
         // A marked or filed job in the watched folder itself would be taken again as a new job.
         // The same folder by its spelling as well: not every system tells folders apart by
@@ -148,22 +147,22 @@ std::optional<Failure> WatchFolder::Prepare()
         }
     }
     m_journal.emplace(m_opt.out / kJournalName);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<Failure> WatchFolder::Run()
+Result<void> WatchFolder::Run()
 {
-    if (auto failure = Prepare()) {
-        return failure;
+    if (auto prepared = Prepare(); !prepared) {
+        return prepared;
     }
-    if (auto failure = Recover()) {
-        return failure;
+    if (auto recovered = Recover(); !recovered) {
+        return recovered;
     }
     // With `once`, a file not yet complete gets one more look an interval later.
     for (int look = 0; !StopRequested(); ++look) {
         bool waiting = false;
-        if (auto failure = Poll(waiting)) {
-            return failure;
+        if (auto polled = Poll(waiting); !polled) {
+            return polled;
         }
         if (m_opt.once && (look >= 1 || !waiting)) {
             break;
@@ -172,10 +171,10 @@ std::optional<Failure> WatchFolder::Run()
             break;
         }
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<Failure> WatchFolder::Recover()
+Result<void> WatchFolder::Recover()
 {
     std::vector<std::string> names;
     std::error_code ec;
@@ -188,7 +187,7 @@ std::optional<Failure> WatchFolder::Recover()
     return InNameOrder(std::move(names), [this](const std::string& name) { return Process(name); });
 }
 
-std::optional<Failure> WatchFolder::Poll(bool& waiting)
+Result<void> WatchFolder::Poll(bool& waiting)
 {
     std::vector<std::string> ready;
     std::map<std::string, Seen> seen;
@@ -224,7 +223,7 @@ std::optional<Failure> WatchFolder::Poll(bool& waiting)
     return InNameOrder(std::move(ready), [this](const std::string& name) { return Take(name); });
 }
 
-std::optional<Failure> WatchFolder::Take(const std::string& name)
+Result<void> WatchFolder::Take(const std::string& name)
 {
     const std::int64_t ms =
         duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -236,12 +235,12 @@ std::optional<Failure> WatchFolder::Take(const std::string& name)
         m_log(name + ": " +
               OneLine(MessageFor(Action::Watch, Failure{FailureKind::JobMove, ec.value(), 0, name})
                           .text));
-        return std::nullopt;
+        return {};
     }
     return Process(workName);
 }
 
-std::optional<Failure> WatchFolder::Process(const std::string& workName)
+Result<void> WatchFolder::Process(const std::string& workName)
 {
     const std::optional<WorkName> parts = SplitWorkName(workName);
     const fs::path work = m_work / PathFromUtf8(workName);
@@ -256,8 +255,8 @@ std::optional<Failure> WatchFolder::Process(const std::string& workName)
             entry->result = OneLine(
                 MessageFor(Action::Deliver, Failure{FailureKind::DeliveryInDoubt, 0, 0, parts->job})
                     .text);
-            if (auto failure = m_journal->Append(*entry)) {
-                return failure;
+            if (auto appended = m_journal->Append(*entry); !appended) {
+                return appended;
             }
         }
         return Finish(work, *entry); // done before a kill: only its move is left
@@ -281,32 +280,32 @@ std::optional<Failure> WatchFolder::Process(const std::string& workName)
         // never sends the job a second time.
         JournalEntry delivering = entry;
         delivering.result = kJournalDelivering;
-        if (auto failure = m_journal->Append(delivering)) {
-            return failure;
+        if (auto appended = m_journal->Append(delivering); !appended) {
+            return appended;
         }
-        if (const auto failure = m_deliver(request.marked)) {
-            entry.result = OneLine(MessageFor(Action::Deliver, failure).text);
+        if (const auto delivered = m_deliver(request.marked); !delivered) {
+            entry.result = OneLine(MessageFor(Action::Deliver, delivered.error()).text);
         }
     }
-    if (auto failure = m_journal->Append(entry)) {
-        return failure;
+    if (auto appended = m_journal->Append(entry); !appended) {
+        return appended;
     }
     return Finish(work, entry);
 }
 
-std::optional<Failure> WatchFolder::Finish(const fs::path& work, const JournalEntry& entry)
+Result<void> WatchFolder::Finish(const fs::path& work, const JournalEntry& entry)
 {
     const bool ok = entry.result == kJournalOk;
-    const auto failure = ok ? FileJob(work, entry.job, m_opt.done)
-                            : FileRefusedJob(work, entry.job, entry.result, m_opt.error, true);
-    if (failure) {
-        return failure;
+    auto filed = ok ? FileJob(work, entry.job, m_opt.done)
+                    : FileRefusedJob(work, entry.job, entry.result, m_opt.error, true);
+    if (!filed) {
+        return filed;
     }
     m_log(entry.job + ": " +
           (ok ? "OK, " + std::to_string(entry.sheets) + " Blätter, " +
                     std::to_string(entry.envelopes) + " Kuverts"
               : entry.result));
-    return std::nullopt;
+    return {};
 }
 
 } // namespace kuvrion

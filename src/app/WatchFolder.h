@@ -14,7 +14,7 @@
 #pragma once
 
 #include "app/Journal.h"
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <chrono>
 #include <filesystem>
@@ -39,16 +39,16 @@ struct WatchOptions {
 class WatchFolder {
 public:
     using Log = std::function<void(const std::string& line)>;
-    // Hands a checked job (UTF-8 path) on; nullopt when it was delivered. Empty: none.
-    using Deliver = std::function<std::optional<Failure>(const std::string& marked)>;
+    // Hands a checked job (UTF-8 path) on; fails when it was not delivered. Empty: none.
+    using Deliver = std::function<Result<void>(const std::string& marked)>;
 
     WatchFolder(WatchOptions options, Log log, Deliver deliver = {});
 
     // Runs until StopRequested() (after the current job), or with `once` until what was there is
-    // done. A failure that stops the service: IN missing (TargetFolderMissing), a folder that
+    // done. Fails with what stops the service: IN missing (TargetFolderMissing), a folder that
     // cannot be made, a journal or move that fails (the job stays in the work folder and is done
     // on the next start).
-    std::optional<Failure> Run();
+    Result<void> Run();
 
 private:
     struct Seen {
@@ -58,15 +58,15 @@ private:
         std::chrono::steady_clock::time_point since;
     };
 
-    std::optional<Failure> Prepare();
+    Result<void> Prepare();
     // Jobs of the work folder that a kill left there.
-    std::optional<Failure> Recover();
+    Result<void> Recover();
     // One look at IN: takes every job that is complete. Sets `waiting` when some file is not yet.
-    std::optional<Failure> Poll(bool& waiting);
-    std::optional<Failure> Take(const std::string& name);
+    Result<void> Poll(bool& waiting);
+    Result<void> Take(const std::string& name);
     // Marks the job in the work folder (its name there is `workName`), journals, moves it on.
-    std::optional<Failure> Process(const std::string& workName);
-    std::optional<Failure> Finish(const std::filesystem::path& work, const JournalEntry& entry);
+    Result<void> Process(const std::string& workName);
+    Result<void> Finish(const std::filesystem::path& work, const JournalEntry& entry);
 
     WatchOptions m_opt;
     Log m_log;

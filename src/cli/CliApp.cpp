@@ -148,11 +148,11 @@ bool ToolRun::SpoolJob(const std::string& besides)
     std::istream& in = m_io.in ? *m_io.in : none;
     const fs::path dir =
         besides.empty() ? fs::path() : PathFromUtf8(Absolute(besides)).parent_path();
-    if (const auto failure = m_spooled.Spool(in, dir)) {
-        Fail(OneLine(MessageFor(Action::Import,
-                                Failure{FailureKind::SourceUnreadable, failure->err, 0, "-"})
+    if (const auto spooled = m_spooled.Spool(in, dir); !spooled) {
+        const int err = spooled.error().err;
+        Fail(OneLine(MessageFor(Action::Import, Failure{FailureKind::SourceUnreadable, err, 0, "-"})
                          .text) +
-             (failure->err ? ": " + DescribeErrno(failure->err) : ""));
+             (err ? ": " + DescribeErrno(err) : ""));
         return false;
     }
     m_jobPath = PathToUtf8(m_spooled.Path());
@@ -408,7 +408,7 @@ int ToolRun::Export()
         if (m_opt.envelopes && c.useSeqchk) {
             doc["renumbered"] = m_opt.renumber;
         }
-        doc["verified"] = exported.check.status == VerifyRun::Status::Ok;
+        doc["verified"] = exported.check.Passed();
         report << doc.dump(2) << '\n';
     } else {
         Row(report, "Exportiert:", stats.exported, " Adressaten");
@@ -541,11 +541,12 @@ int ToolRun::Watch()
     options.programDir = m_state.paths.programDir;
     options.settingsFile = m_opt.ini.empty() ? std::string() : Absolute(m_opt.ini);
     const DeliverySettings deliver = ReadDeliverySettings(m_state.ini);
-    DeliveryTarget target;
-    if (const auto bad = ParseDeliveryTarget(deliver.to, target)) {
-        Fail(*BadInputText(Action::Deliver, *bad));
+    const Result<DeliveryTarget> parsed = ParseDeliveryTarget(deliver.to);
+    if (!parsed) {
+        Fail(*BadInputText(Action::Deliver, parsed.error()));
         return kExitBadInput;
     }
+    const DeliveryTarget& target = *parsed;
     if (options.error.empty() && !deliver.refused.empty()) {
         options.error = PathFromUtf8(deliver.refused);
     }
@@ -559,11 +560,11 @@ int ToolRun::Watch()
         options, [&log](const std::string& line) { log << "kuvrion-cli: " << line << std::endl; },
         handOver);
     CatchStopSignals();
-    const std::optional<Failure> failure = watch.Run();
-    if (!failure) {
+    const Result<void> ran = watch.Run();
+    if (ran) {
         return kExitOk;
     }
-    Failure typed = *failure;
+    Failure typed = ran.error();
     if (typed.what == FailureKind::TargetFolderMissing && typed.path == PathToUtf8(options.in)) {
         typed.path = m_opt.inDir;
     }
@@ -582,19 +583,18 @@ int ToolRun::Send()
     if (!LoadSettings()) {
         return kExitBadInput;
     }
-    DeliveryTarget target;
-    if (const auto bad = ParseDeliveryTarget(m_opt.uri, target);
-        bad || target.kind == DeliveryTarget::Kind::None) {
-        Fail(
-            *BadInputText(Action::Deliver,
-                          bad.value_or(Failure{FailureKind::DeliveryTarget, 0, 0, {}, m_opt.uri})));
+    const Result<DeliveryTarget> target = ParseDeliveryTarget(m_opt.uri);
+    if (!target || target->kind == DeliveryTarget::Kind::None) {
+        Fail(*BadInputText(Action::Deliver,
+                           target ? Failure{FailureKind::DeliveryTarget, 0, 0, {}, m_opt.uri}
+                                  : target.error()));
         return kExitBadInput;
     }
     if (const int status = Verify(); status != kExitOk) {
         return status;
     }
-    if (const auto failure = Deliver(Absolute(m_jobPath), target)) {
-        Failure typed = *failure;
+    if (const auto delivered = Deliver(Absolute(m_jobPath), *target); !delivered) {
+        Failure typed = delivered.error();
         if (typed.what == FailureKind::FileMissing || typed.what == FailureKind::SourceUnreadable) {
             typed.path = m_opt.job;
         }
@@ -617,11 +617,12 @@ int ToolRun::Listen()
     PrintPortListener listener(options, [&log](const PortEvent& event) {
         log << "kuvrion-cli: " << PortEventText(event) << std::endl;
     });
-    if (auto failure = listener.Open()) {
-        if (failure->what == FailureKind::TargetFolderMissing) {
-            failure->path = m_opt.spool;
+    if (const auto opened = listener.Open(); !opened) {
+        Failure failure = opened.error();
+        if (failure.what == FailureKind::TargetFolderMissing) {
+            failure.path = m_opt.spool;
         }
-        Fail(*BadInputText(Action::Listen, *failure));
+        Fail(*BadInputText(Action::Listen, failure));
         return kExitBadInput;
     }
     CatchStopSignals();

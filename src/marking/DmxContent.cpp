@@ -56,9 +56,9 @@ bool DmxTemplate::NamesId() const
     return false;
 }
 
-std::optional<Failure> ParseDmxTemplate(std::string_view text, DmxTemplate& out)
+Result<DmxTemplate> ParseDmxTemplate(std::string_view text)
 {
-    out.parts.clear();
+    DmxTemplate out;
     const Failure bad{FailureKind::DmxTemplate, 0, 0, {}, Cp1252ToUtf8(text)};
     if (text.empty())
         return bad;
@@ -95,12 +95,12 @@ std::optional<Failure> ParseDmxTemplate(std::string_view text, DmxTemplate& out)
         out.parts.push_back(std::move(part));
         i = close + 1;
     }
-    return std::nullopt;
+    return out;
 }
 
-std::optional<Failure> DmxContent(const DmxTemplate& tmpl, const DmxSheet& sheet, std::string& out)
+Result<std::string> DmxContent(const DmxTemplate& tmpl, const DmxSheet& sheet)
 {
-    out.clear();
+    std::string out;
     for (const DmxPart& part : tmpl.parts) {
         if (!part.field) {
             out += part.text;
@@ -120,7 +120,15 @@ std::optional<Failure> DmxContent(const DmxTemplate& tmpl, const DmxSheet& sheet
                        .detail = std::to_string(out.size()),
                        .sheet = static_cast<std::int32_t>(sheet.seq)};
     }
-    return std::nullopt;
+    return out;
+}
+
+std::string DmxContentUnchecked(const DmxTemplate& tmpl, const DmxSheet& sheet)
+{
+    std::string out;
+    for (const DmxPart& part : tmpl.parts)
+        out += part.field ? Padded(part, Value(*part.field, sheet)) : part.text;
+    return out;
 }
 
 bool DmxMatches(const DmxTemplate& tmpl, const DmxSheet& sheet, bool idKnown,

@@ -3,7 +3,7 @@
 // the symbol carries the bytes as they are.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <optional>
@@ -44,13 +44,17 @@ constexpr std::int32_t kDmxMaxWidth = 20;
 constexpr std::size_t kDmxMaxContent = 3116;
 
 // Parses a template. A "{" that does not open a known field with a width of 1..20 ("{ENV}",
-// "{ENV:6}") gives a DmxTemplate failure whose detail is the template (UTF-8); so does an empty
-// one.
-std::optional<Failure> ParseDmxTemplate(std::string_view text, DmxTemplate& out);
+// "{ENV:6}") fails with DmxTemplate, whose detail is the template (UTF-8); so does an empty one.
+Result<DmxTemplate> ParseDmxTemplate(std::string_view text);
 
-// The content of one sheet. DmxTooWide (detail "{ENV:2}=123", page: sheet.seq) when a value is
-// wider than its field; DmxTooLong (detail: the length) when the content exceeds kDmxMaxContent.
-std::optional<Failure> DmxContent(const DmxTemplate& tmpl, const DmxSheet& sheet, std::string& out);
+// The content of one sheet. Fails with DmxTooWide (detail "{ENV:2}=123", sheet: sheet.seq) when a
+// value is wider than its field, with DmxTooLong (detail: the length) when the content exceeds
+// kDmxMaxContent.
+Result<std::string> DmxContent(const DmxTemplate& tmpl, const DmxSheet& sheet);
+
+// The content of one sheet with nothing refused: a value wider than its field stays whole, as
+// DmxMatches compares it.
+std::string DmxContentUnchecked(const DmxTemplate& tmpl, const DmxSheet& sheet);
 
 // Whether `found` is the content of `sheet`, with the ID taken as unknown (any text) when
 // `idKnown` is false.

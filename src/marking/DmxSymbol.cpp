@@ -178,28 +178,28 @@ void DrawDmxSymbol(std::string& out, const Settings& s, const DmxMatrix& symbol)
     }
 }
 
-std::optional<Failure> DrawDmxForSheet(std::string& out, const Settings& s, const DmxTemplate& tmpl,
-                                       const DmxSheet& sheet)
+Result<void> DrawDmxForSheet(std::string& out, const Settings& s, const DmxTemplate& tmpl,
+                             const DmxSheet& sheet)
 {
-    std::string content;
-    if (std::optional<Failure> bad = DmxContent(tmpl, sheet, content))
-        return bad;
-    const std::optional<DmxMatrix> symbol = EncodeDmx(content);
+    const Result<std::string> content = DmxContent(tmpl, sheet);
+    if (!content)
+        return content.error();
+    const std::optional<DmxMatrix> symbol = EncodeDmx(*content);
     if (!symbol) {
         return Failure{.what = FailureKind::DmxTooLong,
-                       .detail = std::to_string(content.size()),
+                       .detail = std::to_string(content->size()),
                        .sheet = static_cast<std::int32_t>(sheet.seq)};
     }
     DrawDmxSymbol(out, s, *symbol);
-    return std::nullopt;
+    return {};
 }
 
 void DrawDmxSample(std::string& out, const Settings& s)
 {
-    std::string content;
-    if (DmxExample(s, content))
+    const Result<std::string> content = DmxExample(s);
+    if (!content)
         return;
-    const std::optional<DmxMatrix> symbol = EncodeDmx(content);
+    const std::optional<DmxMatrix> symbol = EncodeDmx(*content);
     const DmxPlace p = PlaceDmx(s);
     if (!symbol || !p.inside)
         return;
@@ -215,31 +215,31 @@ void DrawDmxSample(std::string& out, const Settings& s)
     AppendRect(out, right, top, kLine, bottom + kLine - top, false);
 }
 
-std::optional<Failure> DmxExample(const Settings& s, std::string& content)
+Result<std::string> DmxExample(const Settings& s)
 {
-    content.clear();
-    DmxTemplate tmpl;
-    if (std::optional<Failure> bad = ParseDmxTemplate(s.dmxTemplate, tmpl))
-        return bad;
+    const Result<DmxTemplate> tmpl = ParseDmxTemplate(s.dmxTemplate);
+    if (!tmpl)
+        return tmpl.error();
     DmxSheet sheet;
     sheet.sheets = 2;
     sheet.closes = false;
     sheet.job = s.dmxJob;
     sheet.id = "4711";
-    if (std::optional<Failure> bad = DmxContent(tmpl, sheet, content))
-        return bad;
-    if (DmxAvailable() && !EncodeDmx(content))
+    Result<std::string> content = DmxContent(*tmpl, sheet);
+    if (content && DmxAvailable() && !EncodeDmx(*content))
         return Failure{
-            .what = FailureKind::DmxTooLong, .detail = std::to_string(content.size()), .sheet = 1};
-    return std::nullopt;
+            .what = FailureKind::DmxTooLong, .detail = std::to_string(content->size()), .sheet = 1};
+    return content;
 }
 
 std::optional<FailureKind> DmxLayoutCheck(const Settings& s)
 {
-    std::string content;
-    if (!s.useDmx || DmxExample(s, content))
+    if (!s.useDmx)
         return std::nullopt;
-    const std::optional<DmxMatrix> symbol = EncodeDmx(content);
+    const Result<std::string> content = DmxExample(s);
+    if (!content)
+        return std::nullopt;
+    const std::optional<DmxMatrix> symbol = EncodeDmx(*content);
     if (!symbol)
         return std::nullopt;
     constexpr double kEdgeMm = 5;

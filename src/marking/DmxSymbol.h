@@ -2,7 +2,7 @@
 // drawing it in PCL beside the bars, and decoding a symbol from a rasterised sheet area.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 #include "marking/DmxContent.h"
 
 #include <cstdint>
@@ -52,10 +52,10 @@ DmxPlace PlaceDmx(const Settings& s);
 // dmx_clear is on, then the dark modules of each row, neighbours merged into one rectangle.
 void DrawDmxSymbol(std::string& out, const Settings& s, const DmxMatrix& symbol);
 
-// The content of one sheet, encoded and drawn. DmxTooWide or DmxTooLong as DmxContent gives them,
-// or DmxTooLong when no square symbol holds the content.
-std::optional<Failure> DrawDmxForSheet(std::string& out, const Settings& s, const DmxTemplate& tmpl,
-                                       const DmxSheet& sheet);
+// The content of one sheet, encoded and appended to `out`. Fails with DmxTooWide or DmxTooLong as
+// DmxContent does, or with DmxTooLong when no square symbol holds the content.
+Result<void> DrawDmxForSheet(std::string& out, const Settings& s, const DmxTemplate& tmpl,
+                             const DmxSheet& sheet);
 
 // The reference page's sample: the example sheet's symbol (see DmxExample) with a thin line just
 // outside its quiet zone. Nothing when the example cannot be written or lies outside.
@@ -64,7 +64,7 @@ void DrawDmxSample(std::string& out, const Settings& s);
 // The content of the example sheet the settings dialog shows: envelope 1, sheet 1 of 2, the first
 // sheet of the job, ID "4711". Refused as the export would refuse it: DmxTemplate, DmxTooWide
 // (the job number) or DmxTooLong (checked with the encoding where the program has it).
-std::optional<Failure> DmxExample(const Settings& s, std::string& content);
+Result<std::string> DmxExample(const Settings& s);
 
 // The rule check of the symbol's place, for the example sheet's symbol and its quiet zone:
 // DmxNearBars when it reaches into the clear zone around the bar column, DmxNearEdge when the

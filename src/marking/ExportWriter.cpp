@@ -56,32 +56,32 @@ private:
 
 const Failure kSinkFailed{FailureKind::TargetWrite};
 
-// Whether the 2D code can be written with these settings at all.
-std::optional<Failure> PrepareDmx(const Settings& s, DmxTemplate& tmpl)
+// The template of the 2D code, when it can be written with these settings at all.
+Result<DmxTemplate> PrepareDmx(const Settings& s)
 {
     if (!DmxAvailable())
         return Failure{FailureKind::DmxUnavailable};
-    if (std::optional<Failure> bad = ParseDmxTemplate(s.dmxTemplate, tmpl))
-        return bad;
-    if (!PlaceDmx(s).inside)
+    Result<DmxTemplate> tmpl = ParseDmxTemplate(s.dmxTemplate);
+    if (tmpl && !PlaceDmx(s).inside)
         return Failure{FailureKind::DmxOutside};
-    return std::nullopt;
+    return tmpl;
 }
 
 } // namespace
 
-std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons,
-                                 std::int32_t exportCount, const Settings& s,
-                                 const std::function<bool(std::string_view)>& sink,
-                                 const ExportProgress& progress, ExportStats& stats,
-                                 const std::vector<KeySpan>* keySpans,
-                                 const std::vector<bool>* keepEnvelopes, const ExportRun* run)
+Result<void> ExportJob(const PclJob& pcl, const AddresseeList& persons, std::int32_t exportCount,
+                       const Settings& s, const std::function<bool(std::string_view)>& sink,
+                       const ExportProgress& progress, ExportStats& stats,
+                       const std::vector<KeySpan>* keySpans, const std::vector<bool>* keepEnvelopes,
+                       const ExportRun* run)
 {
     stats = ExportStats{};
     DmxTemplate dmx;
     if (s.useDmx) {
-        if (std::optional<Failure> refused = PrepareDmx(s, dmx))
-            return refused;
+        Result<DmxTemplate> prepared = PrepareDmx(s);
+        if (!prepared)
+            return prepared.error();
+        dmx = std::move(*prepared);
     }
     try {
         ChunkedSink out(sink);
@@ -182,8 +182,8 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
                     WriteOffsetRegistration(buf, s.omeLeftMm, s.omeTopMm);
                     DrawOmeCode(buf, s, code);
                     if (s.useDmx) {
-                        if (std::optional<Failure> bad = DrawDmxForSheet(buf, s, dmx, values))
-                            return bad;
+                        if (auto drawn = DrawDmxForSheet(buf, s, dmx, values); !drawn)
+                            return drawn.error();
                     }
                     ++stats.sheets;
                     if (closes)
@@ -211,7 +211,7 @@ std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons
     } catch (const std::bad_alloc&) {
         return Failure{FailureKind::OutOfMemory};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace kuvrion

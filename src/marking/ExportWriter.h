@@ -8,11 +8,10 @@
 // page 1, which may not be exported.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,9 +52,9 @@ struct ExportRun {
 using ExportProgress = std::function<void(std::int32_t i)>;
 
 // Writes the job through `sink` (which returns false on a write failure). exportCount is bounded
-// to 0..Count. Stops at the first failure and returns it: PageRead (with the system error) or
+// to 0..Count. Fails at the first failure and stops there: PageRead (with the system error) or
 // PageMissing for a page of an addressee, TargetWrite when the sink fails (the sink knows the
-// system error), OutOfMemory. nullopt when the whole job was written.
+// system error), OutOfMemory.
 // `keySpans`, when given, are the keys the import found on each page with the key settings still
 // in force; the masking then uses them instead of searching every page again.
 // `keepEnvelopes`, when given, writes only the envelopes whose 0-based number (counted over the
@@ -64,12 +63,11 @@ using ExportProgress = std::function<void(std::int32_t i)>;
 // With use_dmx every front also gets the 2D code after the bars; refused before anything is
 // written with DmxUnavailable, DmxTemplate or DmxOutside, and at the sheet with DmxTooWide or
 // DmxTooLong. Its envelope numbers count over the whole export, also in a reprint.
-std::optional<Failure> ExportJob(const PclJob& pcl, const AddresseeList& persons,
-                                 std::int32_t exportCount, const Settings& s,
-                                 const std::function<bool(std::string_view)>& sink,
-                                 const ExportProgress& progress, ExportStats& stats,
-                                 const std::vector<KeySpan>* keySpans = nullptr,
-                                 const std::vector<bool>* keepEnvelopes = nullptr,
-                                 const ExportRun* run = nullptr);
+Result<void> ExportJob(const PclJob& pcl, const AddresseeList& persons, std::int32_t exportCount,
+                       const Settings& s, const std::function<bool(std::string_view)>& sink,
+                       const ExportProgress& progress, ExportStats& stats,
+                       const std::vector<KeySpan>* keySpans = nullptr,
+                       const std::vector<bool>* keepEnvelopes = nullptr,
+                       const ExportRun* run = nullptr);
 
 } // namespace kuvrion

@@ -39,12 +39,11 @@ std::unordered_set<std::string> ParseIdList(std::string_view utf8)
     return ids;
 }
 
-std::optional<Failure> LoadFeedRules(const Settings& s, const std::filesystem::path& baseDir,
-                                     FeedRules& rules)
+Result<FeedRules> LoadFeedRules(const Settings& s, const std::filesystem::path& baseDir)
 {
-    rules.feeders.clear();
+    FeedRules rules;
     if (!s.useSupply)
-        return std::nullopt;
+        return rules;
     for (std::int32_t k = 1; k <= std::clamp(s.supplyCount, 0, kFeeders); ++k) {
         std::optional<FeedRule> rule = ParseFeedRule(FeedRuleSetting(s, k));
         if (!rule) {
@@ -68,15 +67,15 @@ std::optional<Failure> LoadFeedRules(const Settings& s, const std::filesystem::p
         }
         rules.feeders.emplace_back(std::move(feeder));
     }
-    return std::nullopt;
+    return rules;
 }
 
-std::optional<Failure> FeedPatterns(const PclJob& pcl, const std::vector<Envelope>& envelopes,
-                                    const FeedRules& rules, std::vector<std::string>& patterns)
+Result<std::vector<std::string>>
+FeedPatterns(const PclJob& pcl, const std::vector<Envelope>& envelopes, const FeedRules& rules)
 {
-    patterns.assign(envelopes.size(), std::string());
+    std::vector<std::string> patterns(envelopes.size());
     if (rules.Empty())
-        return std::nullopt;
+        return patterns;
     const bool readsText = std::any_of(rules.feeders.begin(), rules.feeders.end(),
                                        [](const std::optional<FeedRules::Feeder>& f) {
                                            return f && f->rule.kind == FeedRule::Kind::Text;
@@ -121,7 +120,7 @@ std::optional<Failure> FeedPatterns(const PclJob& pcl, const std::vector<Envelop
             pattern += match ? '1' : '0';
         }
     }
-    return std::nullopt;
+    return patterns;
 }
 
 } // namespace kuvrion

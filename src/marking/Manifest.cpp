@@ -68,9 +68,9 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const ManifestW
         }
         return out;
     };
-    DmxTemplate tmpl;
     const bool withDmx = dmx && dmx->useDmx;
-    const bool dmxOk = withDmx && !ParseDmxTemplate(dmx->dmxTemplate, tmpl);
+    const Result<DmxTemplate> tmpl = withDmx ? ParseDmxTemplate(dmx->dmxTemplate) : DmxTemplate{};
+    const bool dmxOk = withDmx && tmpl;
     std::string out = "\xEF\xBB\xBF" + words.header;
     out += withDmx ? ";" + words.dmx : "";
     if (extra.seqBits > 0)
@@ -91,7 +91,6 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const ManifestW
                CsvField(PageRanges(e.pages)) + ";" + std::to_string(first) + ";" +
                std::to_string(sheet);
         if (withDmx) {
-            std::string content;
             DmxSheet v;
             v.envelope = e.number;
             v.sheets = e.sheets;
@@ -99,9 +98,8 @@ std::string ManifestText(const std::vector<Envelope>& envelopes, const ManifestW
             v.seq = first;
             v.job = dmx->dmxJob;
             v.id = e.id;
-            if (!dmxOk || DmxContent(tmpl, v, content))
-                content.clear();
-            out += ";" + CsvField(Cp1252ToUtf8(content));
+            const Result<std::string> content = dmxOk ? DmxContent(*tmpl, v) : std::string();
+            out += ";" + CsvField(content ? Cp1252ToUtf8(*content) : std::string());
         }
         out += extraFields(&e) + "\r\n";
     }

@@ -480,14 +480,15 @@ void CheckDmx(const Settings& s, const std::vector<std::optional<std::string>>& 
               const std::vector<bool>& marked, const std::vector<Envelope>* envelopes,
               VerifyReport& report)
 {
-    DmxTemplate tmpl;
     auto add = [&report](std::int64_t sheet, VerifyDetail detail, std::string f, std::string e) {
         report.problems.push_back({sheet, VerifyKind::Dmx, detail, std::move(f), std::move(e)});
     };
-    if (!DmxAvailable() || ParseDmxTemplate(s.dmxTemplate, tmpl)) {
+    const Result<DmxTemplate> parsed = ParseDmxTemplate(s.dmxTemplate);
+    if (!DmxAvailable() || !parsed) {
         add(0, VerifyDetail::DmxUnchecked, Cp1252ToUtf8(s.dmxTemplate), "");
         return;
     }
+    const DmxTemplate& tmpl = *parsed;
     std::int64_t sheetNr = 0;
     for (std::size_t e = 0; e < report.envelopeSheets.size(); ++e) {
         const std::int32_t n = report.envelopeSheets[e];
@@ -503,13 +504,14 @@ void CheckDmx(const Settings& s, const std::vector<std::optional<std::string>>& 
             v.job = s.dmxJob;
             if (known)
                 v.id = known->id;
-            std::string expected;
-            if (DmxContent(tmpl, v, expected) && !found[at])
+            if (!DmxContent(tmpl, v) && !found[at])
                 continue; // a value too wide for its field: the export writes no such sheet
+            // What the symbol should hold; a value too wide for its field is shown whole.
+            std::string expected = DmxContentUnchecked(tmpl, v);
             if (!known && tmpl.NamesId()) {
                 DmxSheet shown = v;
                 shown.id = "*";
-                DmxContent(tmpl, shown, expected);
+                expected = DmxContentUnchecked(tmpl, shown);
             }
             if (!found[at]) {
                 add(sheetNr, marked[at] ? VerifyDetail::DmxUnreadable : VerifyDetail::DmxMissing,

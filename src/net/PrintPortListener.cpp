@@ -246,7 +246,7 @@ PrintPortListener::PrintPortListener(ListenOptions options, Log log)
 
 PrintPortListener::~PrintPortListener() = default;
 
-std::optional<Failure> PrintPortListener::Open()
+Result<void> PrintPortListener::Open()
 {
     Impl& d = *m_impl;
     std::error_code ec;
@@ -281,7 +281,7 @@ std::optional<Failure> PrintPortListener::Open()
         d.acceptor.close(ignored);
         return Failure{FailureKind::ListenFailed, ErrnoOfSocketError(ec), 0, {}, where};
     }
-    return std::nullopt;
+    return {};
 }
 
 std::uint16_t PrintPortListener::Port() const

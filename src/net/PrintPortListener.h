@@ -5,14 +5,13 @@
 // addresses that may connect at all. A job that breaks a bound is discarded whole.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,10 +57,10 @@ public:
     PrintPortListener(const PrintPortListener&) = delete;
     PrintPortListener& operator=(const PrintPortListener&) = delete;
 
-    // Checks the options and binds. TargetFolderMissing (path) for a missing spool folder,
-    // AllowList (detail) for an entry of the allow list that is no address or network,
+    // Checks the options and binds. Fails with TargetFolderMissing (path) for a missing spool
+    // folder, AllowList (detail) for an entry of the allow list that is no address or network,
     // ListenFailed (detail "address:port", err) when the port cannot be opened.
-    std::optional<Failure> Open();
+    Result<void> Open();
     // The port it listens on, after Open().
     std::uint16_t Port() const;
     // Serves until `stop` returns true (asked a few times a second); open connections are then

@@ -37,8 +37,8 @@ bool RunFor(asio::io_context& io, tcp::socket& socket, const bool& done,
 
 } // namespace
 
-std::optional<Failure> SendToPrinter(const std::filesystem::path& file, const std::string& host,
-                                     std::uint16_t port, const SendLimits& limits)
+Result<void> SendToPrinter(const std::filesystem::path& file, const std::string& host,
+                           std::uint16_t port, const SendLimits& limits)
 {
     const std::string where = host + ":" + std::to_string(port);
     const auto opened = OpenInputFile(file);
@@ -124,7 +124,7 @@ std::optional<Failure> SendToPrinter(const std::filesystem::path& file, const st
             return Failure{FailureKind::PrinterTimeout, ETIMEDOUT, 0, where};
         }
         if (ec == asio::error::eof) {
-            return std::nullopt;
+            return {};
         }
         if (ec) {
             return Failure{FailureKind::DeliveryFailed, ErrnoOfSocketError(ec), 0, where};

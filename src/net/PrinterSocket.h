@@ -4,12 +4,11 @@
 // never printed twice by a retry.
 #pragma once
 
-#include "base/Failure.h"
+#include "base/Result.h"
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 namespace kuvrion {
@@ -21,11 +20,11 @@ struct SendLimits {
     std::chrono::milliseconds retryPause{2000};
 };
 
-// nullopt when the printer closed its side after the whole job. Else (path: "host:port"):
-// FileMissing/SourceUnreadable for the file, PrinterRefused when no attempt got a connection
+// Succeeds when the printer closed its side after the whole job. Else fails (path: "host:port")
+// with FileMissing/SourceUnreadable for the file, PrinterRefused when no attempt got a connection
 // (err: why), PrinterTimeout when the printer stopped taking bytes or never closed, DeliveryFailed
 // when the connection broke off while sending (err).
-std::optional<Failure> SendToPrinter(const std::filesystem::path& file, const std::string& host,
-                                     std::uint16_t port, const SendLimits& limits = {});
+Result<void> SendToPrinter(const std::filesystem::path& file, const std::string& host,
+                           std::uint16_t port, const SendLimits& limits = {});
 
 } // namespace kuvrion

@@ -161,13 +161,13 @@ Settings DataMatrixDialog::Edited() const
 
 void DataMatrixDialog::UpdateExample()
 {
-    std::string content;
-    if (DmxExample(Edited(), content)) {
+    const Result<std::string> content = DmxExample(Edited());
+    if (!content) {
         labDmxExample->setText(QStringLiteral("Beispiel (Kuvert 1, Blatt 1 von 2): nicht möglich"));
         return;
     }
-    labDmxExample->setText(
-        QStringLiteral("Beispiel (Kuvert 1, Blatt 1 von 2, ID 4711): %1").arg(FromCp1252(content)));
+    labDmxExample->setText(QStringLiteral("Beispiel (Kuvert 1, Blatt 1 von 2, ID 4711): %1")
+                               .arg(FromCp1252(*content)));
 }
 
 void DataMatrixDialog::InsertField()

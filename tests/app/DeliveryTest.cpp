@@ -40,18 +40,17 @@ TEST(Delivery, TargetsAsTheSettingsWriteThem)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        DeliveryTarget t;
-        const auto failure = ParseDeliveryTarget(c.text, t);
-        ASSERT_EQ(!failure, c.kind.has_value());
-        if (failure) {
-            EXPECT_EQ(failure->what, FailureKind::DeliveryTarget);
-            EXPECT_EQ(failure->detail, c.text);
+        const Result<DeliveryTarget> t = ParseDeliveryTarget(c.text);
+        ASSERT_EQ(t.has_value(), c.kind.has_value());
+        if (!t) {
+            EXPECT_EQ(t.error().what, FailureKind::DeliveryTarget);
+            EXPECT_EQ(t.error().detail, c.text);
             continue;
         }
-        EXPECT_EQ(t.kind, *c.kind);
-        EXPECT_EQ(t.host, c.host);
-        EXPECT_EQ(t.port, c.port);
-        EXPECT_EQ(t.kind == Kind::Folder ? t.folder : t.queue, c.where);
+        EXPECT_EQ(t->kind, *c.kind);
+        EXPECT_EQ(t->host, c.host);
+        EXPECT_EQ(t->port, c.port);
+        EXPECT_EQ(t->kind == Kind::Folder ? t->folder : t->queue, c.where);
     }
 }
 
@@ -60,12 +59,15 @@ TEST(Delivery, IntoAFolderWholeOrNotAtAll)
     test::TempDir dir;
     std::filesystem::create_directory(dir / "ausgang");
     const auto marked = dir.Write("brief-OME.pcl", "marked").string();
-    DeliveryTarget t;
-    ASSERT_FALSE(ParseDeliveryTarget("file:" + (dir / "ausgang").string(), t));
-    EXPECT_EQ(Deliver(marked, t), std::nullopt);
+    const Result<DeliveryTarget> folder = ParseDeliveryTarget("file:" + (dir / "ausgang").string());
+    ASSERT_TRUE(folder);
+    EXPECT_TRUE(Deliver(marked, *folder));
     EXPECT_EQ(test::ReadFile(dir / "ausgang/brief-OME.pcl"), "marked");
-    ASSERT_FALSE(ParseDeliveryTarget((dir / "fehlt").string(), t));
-    EXPECT_EQ(Deliver(marked, t)->what, FailureKind::TargetFolderMissing);
+    const Result<DeliveryTarget> missing = ParseDeliveryTarget((dir / "fehlt").string());
+    ASSERT_TRUE(missing);
+    const Result<void> refused = Deliver(marked, *missing);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().what, FailureKind::TargetFolderMissing);
 }
 
 } // namespace

@@ -56,30 +56,29 @@ TEST(DmxContentTest, TemplatesGiveTheContentOrARefusal)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tmpl);
-        DmxTemplate t;
-        std::string content;
-        std::optional<Failure> f = ParseDmxTemplate(c.tmpl, t);
-        if (!f)
-            f = DmxContent(t, v, content);
-        ASSERT_EQ(f ? std::optional(f->what) : std::nullopt, c.refused);
-        if (!f) {
-            EXPECT_EQ(content, c.content);
-            EXPECT_TRUE(DmxMatches(t, v, true, content));
-            EXPECT_FALSE(DmxMatches(t, v, true, content + "0"));
-        } else if (f->what == FailureKind::DmxTooWide) {
-            EXPECT_EQ(f->detail, c.content);
-            EXPECT_EQ(f->sheet, 31);
+        const Result<DmxTemplate> t = ParseDmxTemplate(c.tmpl);
+        const Result<std::string> content = t ? DmxContent(*t, v) : t.error();
+        ASSERT_EQ(content ? std::nullopt : std::optional(content.error().what), c.refused);
+        if (content) {
+            EXPECT_EQ(*content, c.content);
+            EXPECT_TRUE(DmxMatches(*t, v, true, *content));
+            EXPECT_FALSE(DmxMatches(*t, v, true, *content + "0"));
+        } else if (content.error().what == FailureKind::DmxTooWide) {
+            EXPECT_EQ(content.error().detail, c.content);
+            EXPECT_EQ(content.error().sheet, 31);
         }
     }
     // Content beyond the largest symbol is refused; the ID, when unknown, matches any text.
-    DmxTemplate t;
-    std::string content;
-    ASSERT_FALSE(ParseDmxTemplate(std::string(kDmxMaxContent + 1, '1'), t));
-    EXPECT_EQ(DmxContent(t, v, content)->what, FailureKind::DmxTooLong);
-    ASSERT_FALSE(ParseDmxTemplate("<{ID}|{ENV}>", t));
-    EXPECT_TRUE(DmxMatches(t, v, false, "<anyone|12>"));
-    EXPECT_FALSE(DmxMatches(t, v, false, "<anyone|13>"));
-    EXPECT_FALSE(DmxMatches(t, v, false, "<12>"));
+    const Result<DmxTemplate> longest = ParseDmxTemplate(std::string(kDmxMaxContent + 1, '1'));
+    ASSERT_TRUE(longest);
+    const Result<std::string> tooLong = DmxContent(*longest, v);
+    ASSERT_FALSE(tooLong);
+    EXPECT_EQ(tooLong.error().what, FailureKind::DmxTooLong);
+    const Result<DmxTemplate> t = ParseDmxTemplate("<{ID}|{ENV}>");
+    ASSERT_TRUE(t);
+    EXPECT_TRUE(DmxMatches(*t, v, false, "<anyone|12>"));
+    EXPECT_FALSE(DmxMatches(*t, v, false, "<anyone|13>"));
+    EXPECT_FALSE(DmxMatches(*t, v, false, "<12>"));
 }
 
 // A grey raster of the exported rectangles around the symbol, at 8 pixels per millimetre, the way
@@ -119,9 +118,9 @@ protected:
 
     // Exports addressees with the given page counts and IDs; every page draws a black rectangle
     // where the symbol goes, which the clear area must cover.
-    std::optional<Failure> Export(const Settings& s, const std::vector<int>& pages,
-                                  const std::vector<std::string>& ids, bool duplex,
-                                  std::string& out, bool blot = true)
+    Result<void> Export(const Settings& s, const std::vector<int>& pages,
+                        const std::vector<std::string>& ids, bool duplex, std::string& out,
+                        bool blot = true)
     {
         std::string job = ESC + "E" + (duplex ? ESC + "&l1S" : "");
         const std::string mark =
@@ -138,9 +137,9 @@ protected:
                 EXPECT_TRUE(p->AddPage(++page));
         }
         ExportStats stats;
-        const std::optional<Failure> f = test::ExportInto(out, src, persons, s, stats, 100);
-        EXPECT_EQ(stats.dmx, !f && s.useDmx);
-        return f;
+        const Result<void> exported = test::ExportInto(out, src, persons, s, stats, 100);
+        EXPECT_EQ(stats.dmx, exported && s.useDmx);
+        return exported;
     }
 
     // The contents of the fronts' symbols, in job order.
@@ -216,7 +215,7 @@ TEST_F(DmxExportTest, EverySymbolReadsBackAsItsSheetsContent)
         Settings s = DmxOn();
         c.set(s);
         std::string marked;
-        ASSERT_FALSE(Export(s, c.pages, ids, c.duplex, marked));
+        ASSERT_TRUE(Export(s, c.pages, ids, c.duplex, marked));
         EXPECT_EQ(Contents(marked, s, c.duplex), c.contents);
         // The check reads the same contents, with the IDs known from the export or not.
         const std::vector<Envelope> envelopes = ListEnvelopes(persons, 100, s, c.duplex);
@@ -231,7 +230,7 @@ TEST_F(DmxExportTest, TheCheckFindsMissingUnreadableAndWrongSymbols)
     s.limitEnvelopes = false;
     s.dmxTemplate = "{ENV:3}{SHEET}";
     std::string marked;
-    ASSERT_FALSE(Export(s, {2, 1}, {"1", "2"}, false, marked, false));
+    ASSERT_TRUE(Export(s, {2, 1}, {"1", "2"}, false, marked, false));
     // Each sheet's symbol starts with its clear area; the sheets are cut at their form feeds.
     const std::string white = ESC + "*c1P";
     struct Case {
@@ -246,7 +245,7 @@ TEST_F(DmxExportTest, TheCheckFindsMissingUnreadableAndWrongSymbols)
              Settings other = s;
              other.dmxTemplate = "{ENV:3}{SHEET}9";
              std::string again;
-             ASSERT_FALSE(Export(other, {2, 1}, {"1", "2"}, false, again, false));
+             ASSERT_TRUE(Export(other, {2, 1}, {"1", "2"}, false, again, false));
              job = again;
          },
          1, VerifyDetail::DmxContent},
@@ -275,6 +274,15 @@ TEST_F(DmxExportTest, TheCheckFindsMissingUnreadableAndWrongSymbols)
         EXPECT_EQ(r.problems.front().sheet, c.sheet);
         EXPECT_EQ(r.problems.front().detail, c.detail) << r.problems.front().found;
     }
+    // Checked with a template whose field is too narrow for the job number: the symbol found is
+    // shown beside the whole content the sheet would need.
+    Settings narrow = s;
+    narrow.dmxTemplate = "{ENV:3}{SHEET}{JOB:1}";
+    const VerifyReport r = test::Verified(marked, narrow);
+    ASSERT_EQ(r.problems.size(), 3U);
+    EXPECT_EQ(r.problems.front().detail, VerifyDetail::DmxContent);
+    EXPECT_EQ(r.problems.front().found, "0011");
+    EXPECT_EQ(r.problems.front().expected, "001142");
 }
 
 TEST_F(DmxExportTest, BadSettingsAreRefusedBeforeAnythingIsWritten)
@@ -300,10 +308,11 @@ TEST_F(DmxExportTest, BadSettingsAreRefusedBeforeAnythingIsWritten)
         c.set(s);
         std::string out;
         const std::vector<std::string> ids = {std::string(200, 'I')};
-        const std::optional<Failure> f = Export(s, {12}, ids, false, out);
-        ASSERT_TRUE(f);
-        EXPECT_EQ(f->what, c.what);
-        EXPECT_TRUE(c.sheet > 0 ? f->sheet == c.sheet : out.empty()) << f->sheet;
+        const Result<void> exported = Export(s, {12}, ids, false, out);
+        ASSERT_FALSE(exported);
+        const Failure& f = exported.error();
+        EXPECT_EQ(f.what, c.what);
+        EXPECT_TRUE(c.sheet > 0 ? f.sheet == c.sheet : out.empty()) << f.sheet;
     }
 }
 
@@ -351,7 +360,7 @@ TEST_F(DmxExportTest, OneSheetMatchesItsGoldenCopy)
 {
     Settings s = DmxOn();
     std::string marked;
-    ASSERT_FALSE(Export(s, {1}, {"1"}, false, marked));
+    ASSERT_TRUE(Export(s, {1}, {"1"}, false, marked));
     const auto golden = std::filesystem::path(__FILE__).parent_path() / "dmx-one-sheet.pcl";
     if (std::getenv("KUVRION_UPDATE_GOLDEN"))
         std::ofstream(golden, std::ios::binary) << marked;

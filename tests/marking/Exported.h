@@ -30,9 +30,8 @@ inline void AddLetters(AddresseeList& persons, const std::vector<std::vector<std
 }
 
 // Exports the first `count` addressees into `out`.
-inline std::optional<Failure> ExportInto(std::string& out, const PclJob& src,
-                                         const AddresseeList& persons, const Settings& s,
-                                         ExportStats& stats, std::int32_t count = 1000)
+inline Result<void> ExportInto(std::string& out, const PclJob& src, const AddresseeList& persons,
+                               const Settings& s, ExportStats& stats, std::int32_t count = 1000)
 {
     out.clear();
     const auto sink = [&out](std::string_view b) {

@@ -224,7 +224,7 @@ protected:
     }
     bool Export(std::int32_t count = 1000)
     {
-        return !test::ExportInto(out, pcl, persons, s, stats, count);
+        return test::ExportInto(out, pcl, persons, s, stats, count).has_value();
     }
     // The code of every sheet, read back from the vertical positions of its bars; with `kinds`
     // only "E" for a sheet that closes an envelope and "c" for one that collects.
@@ -331,7 +331,7 @@ TEST_F(ExportTest, CountBoundsMaskingAndFailures)
     AddPerson("B", {7});
     EXPECT_FALSE(Export());
     const auto failing = [](std::string_view) { return false; };
-    EXPECT_TRUE(ExportJob(pcl, persons, 1, s, failing, nullptr, stats).has_value());
+    EXPECT_FALSE(ExportJob(pcl, persons, 1, s, failing, nullptr, stats).has_value());
 }
 
 // Duplex jobs: sheets of two pages of one addressee, blank backs, marks on fronts only, sequence

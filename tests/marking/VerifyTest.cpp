@@ -50,7 +50,7 @@ protected:
         test::AddLetters(persons, people);
         std::string out;
         ExportStats stats;
-        EXPECT_FALSE(test::ExportInto(out, src, persons, s, stats));
+        EXPECT_TRUE(test::ExportInto(out, src, persons, s, stats));
         return out;
     }
 

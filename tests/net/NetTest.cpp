@@ -86,7 +86,7 @@ TEST(PrinterSocket, OnlyAPrinterThatClosedAfterTheWholeJobIsASuccess)
 
     {
         Sink sink(Sink::Mode::TakeAll);
-        EXPECT_EQ(SendToPrinter(file, "127.0.0.1", sink.Port(), quick), std::nullopt);
+        EXPECT_TRUE(SendToPrinter(file, "127.0.0.1", sink.Port(), quick));
         const std::string got = sink.Join();
         EXPECT_TRUE(got == job) << got.size();
     }
@@ -97,25 +97,25 @@ TEST(PrinterSocket, OnlyAPrinterThatClosedAfterTheWholeJobIsASuccess)
         tcp::acceptor a(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
         closedPort = a.local_endpoint().port();
     }
-    const std::optional<Failure> refused = SendToPrinter(file, "127.0.0.1", closedPort, quick);
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->what, FailureKind::PrinterRefused);
-    EXPECT_EQ(refused->err, ECONNREFUSED);
-    EXPECT_EQ(refused->path, "127.0.0.1:" + std::to_string(closedPort));
+    const Result<void> refused = SendToPrinter(file, "127.0.0.1", closedPort, quick);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().what, FailureKind::PrinterRefused);
+    EXPECT_EQ(refused.error().err, ECONNREFUSED);
+    EXPECT_EQ(refused.error().path, "127.0.0.1:" + std::to_string(closedPort));
 
     {
         Sink sink(Sink::Mode::CloseEarly);
         const auto early = SendToPrinter(file, "127.0.0.1", sink.Port(), quick);
-        ASSERT_TRUE(early);
-        EXPECT_EQ(early->what, FailureKind::DeliveryFailed);
+        ASSERT_FALSE(early);
+        EXPECT_EQ(early.error().what, FailureKind::DeliveryFailed);
     }
     {
         Sink sink(Sink::Mode::NeverClose);
         const auto silent = SendToPrinter(file, "127.0.0.1", sink.Port(), quick);
-        ASSERT_TRUE(silent);
-        EXPECT_EQ(silent->what, FailureKind::PrinterTimeout);
+        ASSERT_FALSE(silent);
+        EXPECT_EQ(silent.error().what, FailureKind::PrinterTimeout);
     }
-    EXPECT_EQ(SendToPrinter(dir / "missing", "127.0.0.1", closedPort, quick)->what,
+    EXPECT_EQ(SendToPrinter(dir / "missing", "127.0.0.1", closedPort, quick).error().what,
               FailureKind::FileMissing);
 }
 
@@ -129,7 +129,7 @@ public:
           })
     {
         opened = m_listener.Open();
-        if (!opened)
+        if (opened)
             m_thread = std::thread([this] { m_listener.Run([this] { return m_stop.load(); }); });
     }
     ~Port()
@@ -152,7 +152,7 @@ public:
         return n;
     }
 
-    std::optional<Failure> opened;
+    Result<void> opened;
 
 private:
     std::mutex m_mutex;
@@ -179,7 +179,7 @@ TEST(PrintPortListener, SpoolsEveryJobWholeAndDiscardsWhatBreaksALimit)
     options.idle = 300ms;
     options.maxConnections = 4;
     Port port(options);
-    ASSERT_FALSE(port.opened);
+    ASSERT_TRUE(port.opened);
     asio::io_context io;
 
     // Three clients at once, their bytes interleaved.
@@ -229,15 +229,15 @@ TEST(PrintPortListener, SpoolsEveryJobWholeAndDiscardsWhatBreaksALimit)
     // A client outside the allow list is refused before it sends a byte.
     options.allow = {"10.0.0.0/8", "fd00::/8"};
     Port strict(options);
-    ASSERT_FALSE(strict.opened);
+    ASSERT_TRUE(strict.opened);
     tcp::socket outside = Connect(io, strict.Number());
     EXPECT_TRUE(WaitFor([&] { return strict.Count(PortEvent::Kind::NotAllowed) == 1; }));
 
     options.allow = {"10.0.0.0/33"};
-    EXPECT_EQ(Port(options).opened->what, FailureKind::AllowList);
+    EXPECT_EQ(Port(options).opened.error().what, FailureKind::AllowList);
     options.allow = {};
     options.spool = dir / "missing";
-    EXPECT_EQ(Port(options).opened->what, FailureKind::TargetFolderMissing);
+    EXPECT_EQ(Port(options).opened.error().what, FailureKind::TargetFolderMissing);
 }
 
 } // namespace
