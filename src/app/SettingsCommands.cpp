@@ -69,15 +69,16 @@ Outcome ApplyOmeCode(Session& session, const OmeCodeValues& code)
     c.useParity = code.useParity;
     c.useSecurity = code.useSecurity;
     ComputeCodeLength(c);
-    if (Outcome stored = Written(session, SettingGroup::OmeCode); !stored.Ok()) {
-        return stored;
-    }
-    // A file that never had the switch keeps it out until it is turned on.
+    Outcome stored = Written(session, SettingGroup::OmeCode);
+    // A file that never had the switch keeps it out until it is turned on. The switch holds for
+    // this run even when the file cannot take it; the first failure is told.
     if (code.seqContinue && *code.seqContinue != c.seqContinue) {
         c.seqContinue = *code.seqContinue;
-        return Written(session, SettingGroup::Sequence);
+        if (Outcome sequence = Written(session, SettingGroup::Sequence); stored.Ok()) {
+            stored = std::move(sequence);
+        }
     }
-    return {};
+    return stored;
 }
 
 Outcome ApplyFeedRules(Session& session, const std::array<std::string, 4>& rules)

@@ -145,6 +145,7 @@ TEST_F(CliTest, FailuresGiveTheirStatusAndTheCommandsWords)
         // clang-format off
         {{"export", "job.pcl", "o.pcl", "--envelopes", "3"}, 2, bad(Export, EnvelopeOutOfRange, "", "3", 2)},
         {{"export", "job.pcl", "o.pcl", "--envelopes", "2-1"}, 2, bad(Export, EnvelopeList, "", "2-1")},
+        {{"verify", "job.pcl", "--source", "job.pcl", "--envelopes", "3"}, 2, bad(Verify, EnvelopeOutOfRange, "", "3", 2)},
         // clang-format on
         {{"skeleton", "job.pcl", "no/s.txt"},
          1,
