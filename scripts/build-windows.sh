@@ -65,7 +65,7 @@ if ((run_tests)); then
     fi
     wine_start "$build_dir/wine"
     echo "== Tests under Wine: ctest --test-dir $build_dir -j$(nproc)"
-    ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j"$(nproc)" ||
+    ctest --test-dir "$build_dir" --output-on-failure --no-tests=error --timeout 600 -j"$(nproc)" ||
         fail "tests failed under Wine (the list above names them)"
 fi
 

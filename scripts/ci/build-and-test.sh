@@ -9,7 +9,7 @@ jobs=$(nproc)
 echo "== Build (warnings are errors)"
 BUILD_DIR=build-ci bash scripts/build.sh -DKUVRION_CI=ON
 echo "== Tests: ctest --test-dir build-ci -j$jobs (no tests found is a failure)"
-ctest --test-dir build-ci --output-on-failure --no-tests=error -j"$jobs" ||
+ctest --test-dir build-ci --output-on-failure --no-tests=error --timeout 600 -j"$jobs" ||
     fail "tests failed in build-ci (the list above names them)"
 echo "== Mutation check's fault list: every fault still found in src/"
 if ! list=$(python3 scripts/mutation_check.py --list 2>&1); then

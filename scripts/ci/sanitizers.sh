@@ -10,5 +10,5 @@ BUILD_DIR=build-asan BUILD_TYPE=Debug bash scripts/build.sh -DKUVRION_CI=ON -DKU
     -DKUVRION_BENCH=OFF -DKUVRION_MANUAL=OFF
 echo "== Tests under the sanitizers: ctest --test-dir build-asan -j$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" ||
+    ctest --test-dir build-asan --output-on-failure --no-tests=error --timeout 600 -j"$jobs" ||
     fail "tests failed under the sanitizers in build-asan (the list above names them)"

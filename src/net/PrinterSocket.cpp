@@ -28,7 +28,10 @@ bool RunFor(asio::io_context& io, tcp::socket& socket, const bool& done,
     if (done) {
         return true;
     }
+    // Cancelled explicitly before the close: on Windows closing a socket alone does not always
+    // complete its pending operation, and the run below would wait for it for ever.
     std::error_code ignored;
+    socket.cancel(ignored);
     socket.close(ignored);
     io.restart();
     io.run(); // the cancelled operation's handler
