@@ -129,14 +129,9 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request)
 
     // Where the sequence starts, and whether the state file learns where it ended.
     const std::int32_t bits = st.cfg.useSeqchk ? st.cfg.seqchkCount : 0;
-    const std::int64_t largest = (std::int64_t{1} << std::clamp(bits, 0, 30)) - 1;
     const std::optional<std::int64_t>& seqStart = request.seqStart;
-    if (seqStart && (*seqStart < 0 || *seqStart > largest)) {
-        return finish(Failure{FailureKind::SeqStartRange,
-                              0,
-                              static_cast<std::int32_t>(largest),
-                              {},
-                              std::to_string(*seqStart)});
+    if (std::optional<Failure> refused = SeqStartRefusal(st.cfg, seqStart)) {
+        return finish(std::move(refused));
     }
     SequenceState state(st.paths.StateFile());
     const std::string job = JobFingerprint(st.cfg.sourceFile, st.job.FileSize());
@@ -260,6 +255,17 @@ VerifyHooks CheckHooks(Reporter& reporter)
     hooks.page = [&reporter](std::int32_t page) { reporter.ShowCurrent(page); };
     hooks.cancelled = [&reporter] { return reporter.Cancelled(); };
     return hooks;
+}
+
+std::optional<Failure> SeqStartRefusal(const Settings& s, std::optional<std::int64_t> seqStart)
+{
+    const std::int32_t bits = s.useSeqchk ? s.seqchkCount : 0;
+    const std::int64_t largest = (std::int64_t{1} << std::clamp(bits, 0, 30)) - 1;
+    if (!seqStart || (*seqStart >= 0 && *seqStart <= largest)) {
+        return std::nullopt;
+    }
+    return Failure{FailureKind::SeqStartRange, 0, static_cast<std::int32_t>(largest), {},
+                   std::to_string(*seqStart)};
 }
 
 std::string RejectedExportPath(const std::string& dst)

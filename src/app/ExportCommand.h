@@ -55,6 +55,10 @@ ExportOutcome RunExport(Session& session, const ExportRequest& request = {});
 // Where an export that failed its check is kept: "<name>.fehlerhaft.pcl" beside `dst`.
 std::string RejectedExportPath(const std::string& dst);
 
+// A first sheet's sequence value the settings' sequence bars cannot hold (SeqStartRange, with the
+// largest value they can); nullopt when there is none or it fits.
+std::optional<Failure> SeqStartRefusal(const Settings& s, std::optional<std::int64_t> seqStart);
+
 // The state file's counter a sequence of these settings continues from (0 without
 // seq_continue).
 std::uint32_t NextSequenceValue(const Session& session);

@@ -2,8 +2,6 @@
 
 #include "app/ExportCommand.h"
 
-#include <algorithm>
-
 namespace kuvrion {
 
 VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
@@ -15,16 +13,9 @@ VerifyOutcome RunVerify(Session& session, const VerifyRequest& request)
         static_cast<Outcome&>(out) = OutcomeOf(Action::Verify, std::move(failure));
         return out;
     };
-    const std::int64_t largest =
-        (std::int64_t{1} << std::clamp(c.useSeqchk ? c.seqchkCount : 0, 0, 30)) - 1;
-    if (request.seqStart && (*request.seqStart < 0 || *request.seqStart > largest)) {
-        out.run = {{},
-                   Failure{FailureKind::SeqStartRange,
-                           0,
-                           static_cast<std::int32_t>(largest),
-                           {},
-                           std::to_string(*request.seqStart)}};
-        return finish(out.run.failure);
+    if (std::optional<Failure> refused = SeqStartRefusal(c, request.seqStart)) {
+        out.run = {{}, refused};
+        return finish(std::move(refused));
     }
     const Result<FeedRules> rules = session.FeedRulesOrRefusal();
     if (!rules) {
